@@ -1,0 +1,52 @@
+#pragma once
+// Two-dimensional decoding: T.4 MR (ITU-T T.4 4.2) and T.6 MMR, and the
+// search for the start of T.6 data used to resynchronise.
+#include <cstdint>
+#include <vector>
+
+#include "codec/fax_codec.h"
+#include "codec/row_writer.h"
+#include "core/page_bitmap.h"
+
+namespace orvane::codec {
+
+// The coding line and reference line of a 2D decoder, allocated once per
+// page (or per analysis) and reused row after row.
+class LinePair {
+ public:
+  // Room for `runs` runs per line; false when it cannot be allocated.
+  bool allocate(std::uint32_t runs);
+  RunList& coding() { return coding_; }
+  RunList& reference() { return reference_; }
+  // The imaginary white line above the first row: one run of `width`.
+  void reset_reference(std::int32_t width);
+  // Clears the coding line before a row.
+  void clear_coding() { coding_.count = 0; }
+  // The coding line's runs become the reference line.
+  void accept_coding();
+
+ private:
+  std::vector<std::int32_t> coding_items_, reference_items_;
+  RunList coding_, reference_;
+};
+
+enum class T6Search { kFirst, kNext, kHere };
+
+// One 2D row against `reference`, runs recorded into `coding`. T.4 rows end
+// at an EOL (t6 = false), T.6 rows at the width. Returns the pixel total, or
+// BAD_CODE, EOL_SEEN, END_AFTER_ROW, END_OF_DATA.
+int decode_2d_row(FaxCodec& codec, RowWriter& writer, LinePair& lines, bool t6);
+
+// CodingMode 6 page. -1 out of memory or no EOL + 1 tag found; else rows rejected.
+int decode_mr_page(FaxCodec& codec, PageBitmap& page);
+
+// CodingMode 7 page from the cursor. 0, -1 (memory), END_OF_DATA when no row
+// decoded, BAD_CODE when resynchronisation failed.
+int decode_t6_rows(FaxCodec& codec, PageBitmap& page);
+
+// Finds where T.6 data starts (a run of 0xFF bytes, then a byte whose bits
+// after its leading ones begin 000 or 001). 0 with the cursor at the first
+// coded bit, or a negative load status.
+int find_t6_start(FaxCodec& codec, T6Search mode);
+
+}  // namespace orvane::codec

@@ -1,0 +1,34 @@
+#include "core/binary_file.h"
+
+namespace orvane {
+
+bool BinaryFile::open(const std::filesystem::path& path) {
+  close();
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  file_.reset(f);
+  if (fseeko(f, 0, SEEK_END) != 0) {
+    close();
+    return false;
+  }
+  const off_t end = ftello(f);
+  if (end < 0 || fseeko(f, 0, SEEK_SET) != 0) {
+    close();
+    return false;
+  }
+  size_ = std::int64_t(end);
+  return true;
+}
+
+void BinaryFile::close() {
+  file_.reset();
+  size_ = 0;
+}
+
+std::size_t BinaryFile::read_at(std::int64_t position, std::span<std::uint8_t> out) {
+  if (!file_ || position < 0 || out.empty()) return 0;
+  if (fseeko(file_.get(), off_t(position), SEEK_SET) != 0) return 0;
+  return std::fread(out.data(), 1, out.size(), file_.get());
+}
+
+}  // namespace orvane

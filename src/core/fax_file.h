@@ -1,0 +1,86 @@
+#pragma once
+// One open fax file: the reader of its format, the page count, the user's
+// decoding parameters and the page bitmap of the page last loaded.
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "core/page_bitmap.h"
+#include "formats/format_reader.h"
+
+namespace orvane {
+
+class TiffReader;
+class RawFaxReader;
+
+// The decoding parameters a user can set; defaults as the viewer starts.
+struct DecodingParameters {
+  std::uint16_t threshold = 50;
+  std::uint8_t flag_number = 3;
+  std::uint8_t bit_order = 0;          // 0 find it, 1 MSB first, 2 LSB first
+  std::uint16_t vres_override = 0;     // raw data: vertical resolution to use, 0 none
+  bool nonstandard_widths = true;
+  std::int16_t min_width = 1728;
+  bool raw_file = false;               // a bare T.6 stream from its first byte
+};
+
+// The three scratch files of raw data and At Work conversion.
+struct WorkingPaths {
+  std::filesystem::path row_file;      // "orvtmp.tmp"
+  std::filesystem::path page_index;    // "segtemp.tmp"
+  std::filesystem::path temp_tiff;     // "tmptif"
+};
+
+class FaxFile {
+ public:
+  FaxFile();
+  ~FaxFile();
+  FaxFile(const FaxFile&) = delete;
+  FaxFile& operator=(const FaxFile&) = delete;
+
+  void set_working_paths(const WorkingPaths& paths) { paths_ = paths; }
+  const WorkingPaths& working_paths() const { return paths_; }
+  // Stores the parameters and sets the page count to 0.
+  void set_parameters(const DecodingParameters& params);
+  const DecodingParameters& parameters() const { return params_; }
+  DecodingParameters& parameters() { return params_; }
+
+  // Empties the page bitmap, opens `path` as `format` and loads page 0.
+  // -1 when the file cannot be opened, else 0; see page_valid().
+  int open(const std::filesystem::path& path, std::int32_t format);
+  // Loads page `index` (from 0). Always 0; see page_valid().
+  int load_page(std::int32_t format, std::uint32_t index);
+  // Writes the open file as a multi-page TIFF at `output`.
+  int convert(const std::filesystem::path& output, std::int32_t format);
+  // Raw data only: pages again after the vertical resolution changed.
+  std::uint16_t recount_raw_pages();
+  void close_all();
+
+  const PageBitmap& page() const { return page_; }
+  PageBitmap& page() { return page_; }
+  bool page_valid() const { return page_valid_; }
+  std::uint16_t page_count() const { return page_count_; }
+  const std::string& page_text() const { return page_text_; }
+
+  // The reader that serves `format`, created on first use.
+  FormatReader& reader_for(std::int32_t format);
+
+ private:
+  int open_with_reader(const std::filesystem::path& path, std::int32_t format);
+  int open_at_work(const std::filesystem::path& path);
+  int open_raw(const std::filesystem::path& path);
+  RawFaxReader& raw_reader();
+  TiffReader& tiff_reader();
+
+  WorkingPaths paths_;
+  DecodingParameters params_;
+  std::map<int, std::unique_ptr<FormatReader>> readers_;
+  PageBitmap page_;
+  bool page_valid_ = false;
+  std::uint16_t page_count_ = 0;
+  std::string page_text_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,75 @@
+#include "core/page_bitmap.h"
+
+#include <new>
+
+#include "core/byte_order.h"
+#include "core/limits.h"
+
+namespace orvane {
+
+void PageBitmap::release_pixels() {
+  std::vector<std::uint8_t>().swap(pixels);
+}
+
+void PageBitmap::clear() {
+  *this = PageBitmap{};
+}
+
+bool PageBitmap::allocate_pixels(std::int64_t bytes) {
+  release_pixels();
+  if (bytes <= 0 || bytes > limits::kMaxPageBytes) return false;
+  try {
+    pixels.assign(std::size_t(bytes), 0);
+  } catch (const std::bad_alloc&) {
+    release_pixels();
+    return false;
+  }
+  return true;
+}
+
+std::int64_t checked_page_bytes(std::int64_t rows, std::int64_t row_bytes) {
+  if (rows < 0 || row_bytes < 0) return -1;
+  if (rows > limits::kMaxPageSide || row_bytes > limits::kMaxPageBytes) return -1;
+  const std::int64_t bytes = rows * row_bytes;
+  return bytes > limits::kMaxPageBytes ? -1 : bytes;
+}
+
+std::array<std::uint8_t, kDescriptorSize> store_descriptor(const PageBitmap& p) {
+  std::array<std::uint8_t, kDescriptorSize> b{};
+  put_le32(&b[0], std::uint32_t(p.type));
+  put_le32(&b[4], std::uint32_t(p.width));
+  put_le32(&b[8], std::uint32_t(p.height));
+  put_le32(&b[12], std::uint32_t(p.row_bytes));
+  put_le16(&b[16], std::uint16_t(p.planes));
+  put_le16(&b[18], std::uint16_t(p.bits_per_pixel));
+  put_le32(&b[20], p.coded_length);
+  put_le16(&b[24], p.xres);
+  put_le16(&b[26], p.yres);
+  b[28] = p.unit;
+  b[29] = p.bit_order;
+  b[30] = p.coding;
+  b[31] = p.width_class;
+  b[32] = p.invert;
+  put_le32(&b[33], 0);
+  return b;
+}
+
+void load_descriptor(PageBitmap& p, std::span<const std::uint8_t, kDescriptorSize> b) {
+  p.release_pixels();
+  p.type = std::int32_t(le32(&b[0]));
+  p.width = std::int32_t(le32(&b[4]));
+  p.height = std::int32_t(le32(&b[8]));
+  p.row_bytes = std::int32_t(le32(&b[12]));
+  p.planes = std::int16_t(le16(&b[16]));
+  p.bits_per_pixel = std::int16_t(le16(&b[18]));
+  p.coded_length = le32(&b[20]);
+  p.xres = le16(&b[24]);
+  p.yres = le16(&b[26]);
+  p.unit = b[28];
+  p.bit_order = b[29];
+  p.coding = b[30];
+  p.width_class = b[31];
+  p.invert = b[32];
+}
+
+}  // namespace orvane

@@ -1,0 +1,51 @@
+#include "formats/fax_reader.h"
+
+#include <algorithm>
+#include <new>
+
+namespace orvane {
+
+void FaxReader::open(const std::filesystem::path& path) {
+  file_.open(path);
+}
+
+void FaxReader::release() {
+  close();
+  free_coded();
+}
+
+int FaxReader::add_page(std::uint32_t position) {
+  if (page_count_ >= limits::kMaxPages) return -1;
+  pages_[page_count_++] = position;
+  return 0;
+}
+
+std::uint32_t FaxReader::page_position(std::uint32_t index) const {
+  const std::uint16_t i = std::uint16_t(index);
+  return i < page_count_ ? pages_[i] : 0;
+}
+
+bool FaxReader::read_coded(std::int64_t position, std::int64_t length) {
+  free_coded();
+  if (!file_.is_open() || position < 0 || length < 0) return false;
+  if (length > limits::kMaxFileBytes) return false;
+  // Never allocate more than the file can hold from this position.
+  const std::int64_t available = std::max<std::int64_t>(0, file_.size() - position);
+  const std::int64_t wanted = std::min(length, available);
+  try {
+    coded_.resize(std::size_t(wanted));
+  } catch (const std::bad_alloc&) {
+    free_coded();
+    return false;
+  }
+  const std::size_t got = file_.read_at(position, coded_);
+  coded_.resize(got);
+  return true;
+}
+
+void FaxReader::set_message(std::string text) {
+  if (text.size() > 199) text.resize(199);
+  message_ = std::move(text);
+}
+
+}  // namespace orvane

@@ -1,0 +1,66 @@
+#pragma once
+// What every format reader shares: the open file, a table of page positions,
+// the coded bytes of the page being worked on and a message text.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/binary_file.h"
+#include "core/limits.h"
+
+namespace orvane {
+
+// Results of reader operations.
+inline constexpr int kReaderOk = 0;
+inline constexpr int kReaderNoFile = -1;      // no open file, or no such page
+inline constexpr int kReaderUnreadable = -2;  // header or data cannot be read
+inline constexpr int kReaderBadSignature = -3;
+
+class FaxReader {
+ public:
+  virtual ~FaxReader() = default;
+
+  // Opens `path` for reading (closing any previous file) and measures it.
+  // When the path cannot be opened the reader stays closed.
+  void open(const std::filesystem::path& path);
+  bool is_open() const { return file_.is_open(); }
+  void close() { file_.close(); }
+  // Close, and free the coded buffer.
+  void release();
+
+  // Adds a page position; -1 (and the position dropped) once the table is full.
+  int add_page(std::uint32_t position);
+  // The position of page `index` taken as a 16-bit number, or 0 when it is
+  // not below the page count.
+  std::uint32_t page_position(std::uint32_t index) const;
+  std::uint16_t page_count() const { return page_count_; }
+  void clear_pages() { page_count_ = 0; }
+
+  std::int64_t file_size() const { return file_.size(); }
+
+  // Reads `length` bytes at `position` into the coded buffer. The length is
+  // checked against the file and the file-size limit first; bytes past the
+  // end of the file are not invented: the buffer holds what was read.
+  // Returns false (and an empty buffer) when the length is refused or the
+  // buffer cannot be allocated.
+  bool read_coded(std::int64_t position, std::int64_t length);
+  const std::vector<std::uint8_t>& coded() const { return coded_; }
+  std::vector<std::uint8_t>& coded() { return coded_; }
+  void free_coded() { std::vector<std::uint8_t>().swap(coded_); }
+
+  const std::string& message() const { return message_; }
+  void set_message(std::string text);
+
+  BinaryFile& file() { return file_; }
+
+ protected:
+  BinaryFile file_;
+  std::array<std::uint32_t, limits::kMaxPages> pages_{};
+  std::uint16_t page_count_ = 0;
+  std::vector<std::uint8_t> coded_;
+  std::string message_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,51 @@
+#pragma once
+// The operations every reader with its own file format offers, so that the
+// fax file record's open, load and convert dispatches are tables over
+// format numbers rather than switches.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "core/page_bitmap.h"
+#include "formats/fax_reader.h"
+
+namespace orvane {
+
+// Results of a conversion.
+inline constexpr int kConvertOk = 0;
+inline constexpr int kConvertNoFile = -1;     // reader closed, or source is TIFF already
+inline constexpr int kConvertNoSource = -2;   // TIFF source unreadable
+inline constexpr int kConvertBadPage = -3;    // a directory could not be read midway
+inline constexpr int kConvertWriteFailed = -5;  // the output could not be written
+
+class FormatReader : public FaxReader {
+ public:
+  // Confirms the file is of this format (signature). 0, or a negative
+  // reader result; on rejection the reader has closed its file.
+  virtual int recognise() { return kReaderOk; }
+  // Lists the pages; a count of 0 closes the file for table-based readers.
+  virtual std::uint16_t build_page_table() = 0;
+  // Whether a page counts as valid after counting (DCX, Bitware: only with pages).
+  virtual bool valid_after_count(std::uint16_t count) const {
+    (void)count;
+    return true;
+  }
+  // Stream-analysis parameters copied in before every load (Bitware,
+  // WinFax, Quick Link II use them).
+  virtual void set_analysis(std::uint16_t threshold, std::uint8_t flag_number) {
+    (void)threshold;
+    (void)flag_number;
+  }
+  // Loads page `index` into `page`; leaves it without pixels (or unchanged)
+  // when the page cannot be read.
+  virtual void load_page(std::uint32_t index, PageBitmap& page) = 0;
+  // Text stored with the page (WinFax page headers); empty for others.
+  virtual std::string page_text(std::uint32_t index) {
+    (void)index;
+    return {};
+  }
+  // Writes every page into one multi-page TIFF at `output`.
+  virtual int convert(const std::filesystem::path& output, std::uint16_t page_count) = 0;
+};
+
+}  // namespace orvane

@@ -1,0 +1,67 @@
+#pragma once
+// Writes multi-page little-endian TIFF fax files: per page the coded data as
+// given (never re-encoded), the values, and a 20-entry directory chained to
+// the previous one (TIFF 6.0 section 2).
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace orvane {
+
+class TiffWriter {
+ public:
+  static constexpr const char* kSoftware = "Veldmark Studio";
+
+  TiffWriter();
+  ~TiffWriter();
+  TiffWriter(const TiffWriter&) = delete;
+  TiffWriter& operator=(const TiffWriter&) = delete;
+
+  // Opens `path` for writing, replacing any file (tries twice). False when
+  // it cannot be created; the writer then writes nothing.
+  bool create(const std::filesystem::path& path);
+  void write_header();
+  void reset_entries();
+
+  // Per page. set_coding_by_mode refuses coding modes 0 and 2 (returns false).
+  bool set_coding_by_mode(std::uint8_t coding_mode, std::uint16_t photometric);
+  void set_coding_by_compression(std::uint16_t compression, std::uint32_t t4_options,
+                                 std::uint32_t t6_options);
+  void set_fill_order(std::uint16_t fill_order);
+  void set_size(std::uint32_t width, std::uint32_t length);
+  void set_page_number(std::uint16_t index, std::uint16_t count);
+  // Multi-strip pages only, before set_size: offsets relative to the page data.
+  void set_strips(std::uint16_t rows_per_strip, std::vector<std::uint32_t> offsets,
+                  std::vector<std::uint32_t> byte_counts);
+  // Appends data and values; returns where the page's directory goes.
+  std::uint32_t write_page_data(std::span<const std::uint8_t> data, std::uint32_t xres,
+                                std::uint32_t yres, std::uint16_t unit);
+  void write_directory(std::uint32_t position);
+  // Closes the file; false when any write failed or the file outgrew 4 GiB.
+  bool close();
+  bool failed() const { return failed_; }
+
+ private:
+  struct Entry {
+    std::uint16_t tag = 0, type = 0;
+    std::uint32_t count = 0, value = 0;
+  };
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  void write_bytes(std::span<const std::uint8_t> bytes);
+  void link_from_end(std::uint32_t directory_position);
+  void write_values(std::uint32_t xres, std::uint32_t yres);
+  std::unique_ptr<std::FILE, Closer> file_;
+  bool failed_ = false;
+  std::uint64_t end_ = 0;
+  std::uint16_t rows_per_strip_ = 0;
+  std::vector<std::uint32_t> strip_offsets_, strip_byte_counts_;
+  std::uint32_t directory_link_ = 0;
+  Entry entries_[20];
+};
+
+}  // namespace orvane
