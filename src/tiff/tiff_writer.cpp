@@ -145,7 +145,10 @@ void TiffWriter::reset_entries() {
   entries_[kResolutionUnit].value = 2;
   entries_[kPageNumber].count = 2;
   entries_[kPageNumber].value = 0 | (1u << 16);
-  entries_[kSoftwareEntry].count = kSoftwareSize;
+  // The text and its terminating 0 (TIFF 6.0 ASCII); the zeros after it only
+  // fill the 22-byte slot, since readers take a 0 inside the count as a
+  // second, empty string.
+  entries_[kSoftwareEntry].count = std::uint32_t(std::strlen(kSoftware) + 1);
   entries_[kDateTime].count = kDateTimeSize;
 }
 
