@@ -1,12 +1,12 @@
 #include "tiff/tiff_writer.h"
 
+#include <sys/types.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <ctime>
 #include <new>
-
-#include <sys/types.h>
 
 #include "core/byte_order.h"
 #include "core/coding_mode.h"
@@ -53,7 +53,7 @@ constexpr std::size_t kSoftwareSize = 22;
 constexpr std::size_t kDateTimeSize = 20;
 // XResolution, YResolution, Software and DateTime, appended after the data.
 constexpr std::uint32_t kValuesSize = 8 + 8 + kSoftwareSize + kDateTimeSize;  // 58
-constexpr std::uint32_t kDirectorySize = 2 + kEntryCount * 12 + 4;           // 246
+constexpr std::uint32_t kDirectorySize = 2 + kEntryCount * 12 + 4;            // 246
 // Offset of PageNumber's value field inside a directory.
 constexpr std::uint32_t kPageNumberField = 2 + kPageNumber * 12 + 8;
 // Every position stored in the file is a 32-bit LONG.
@@ -129,11 +129,11 @@ void TiffWriter::reset_entries() {
   // Every entry gets its tag and type here so that a directory is well formed
   // even for a field a caller does not set; the fixed ones get their values.
   static constexpr std::uint16_t kTags[kEntryCount] = {254, 256, 257, 258, 259, 262, 266,
-                                                        273, 274, 277, 278, 279, 282, 283,
-                                                        284, 292, 296, 297, 305, 306};
+                                                       273, 274, 277, 278, 279, 282, 283,
+                                                       284, 292, 296, 297, 305, 306};
   static constexpr std::uint16_t kTypes[kEntryCount] = {
-      kLong,  kLong,  kLong,     kShort,    kShort, kShort, kShort, kLong,  kShort, kShort,
-      kLong,  kLong,  kRational, kRational, kShort, kLong,  kShort, kShort, kAscii, kAscii};
+      kLong, kLong, kLong,     kShort,    kShort, kShort, kShort, kLong,  kShort, kShort,
+      kLong, kLong, kRational, kRational, kShort, kLong,  kShort, kShort, kAscii, kAscii};
   for (int i = 0; i < kEntryCount; ++i) entries_[i] = Entry{kTags[i], kTypes[i], 1, 0};
   entries_[kNewSubfileType].value = 2;  // a page of a multi-page document
   entries_[kBitsPerSample].value = 1;

@@ -69,8 +69,7 @@ std::string oracle_complaints(const std::filesystem::path& tif) {
 
 std::size_t occurrences(const std::string& text, const std::string& what) {
   std::size_t n = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-    ++n;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
   return n;
 }
 
@@ -79,9 +78,9 @@ Pbm decode_page(const std::filesystem::path& tif, int index, TempDir& dir) {
   const auto one = dir / "one.tif";
   const auto pbm = dir / "one.pbm";
   std::filesystem::remove(one);
-  EXPECT_EQ(test::run("tiffcp " + shell_quoted(tif) + "," + std::to_string(index) + " " + shell_quoted(one) +
-                      " 2>/dev/null && tifftopnm -quiet " + shell_quoted(one) + " > " + shell_quoted(pbm) +
-                      " 2>/dev/null"),
+  EXPECT_EQ(test::run("tiffcp " + shell_quoted(tif) + "," + std::to_string(index) + " " +
+                      shell_quoted(one) + " 2>/dev/null && tifftopnm -quiet " + shell_quoted(one) +
+                      " > " + shell_quoted(pbm) + " 2>/dev/null"),
             0);
   return test::read_pbm(pbm);
 }
@@ -175,9 +174,10 @@ TEST(PassThrough, CodedPagesGoInUnchangedAndDecodeWithLibtiff) {
   TempDir dir;
   const Pbm img = drawing(1728 / 2, 120, 2);
   test::write_pbm(dir / "src.pbm", img);
-  ASSERT_EQ(test::run("pbmtog3 -nofixedwidth -align8 -reversebits " + shell_quoted(dir / "src.pbm") +
-                      " > " + shell_quoted(dir / "lsb.g3") + " 2>/dev/null"),
-            0);
+  ASSERT_EQ(
+      test::run("pbmtog3 -nofixedwidth -align8 -reversebits " + shell_quoted(dir / "src.pbm") +
+                " > " + shell_quoted(dir / "lsb.g3") + " 2>/dev/null"),
+      0);
   ASSERT_EQ(test::run("convert " + shell_quoted(dir / "src.pbm") + " " +
                       shell_quoted("group4:" + (dir / "page.g4").string())),
             0);
@@ -189,12 +189,22 @@ TEST(PassThrough, CodedPagesGoInUnchangedAndDecodeWithLibtiff) {
   const auto tif = dir / "pass.tif";
   TiffOutput out(tif);
   const std::uint32_t w = std::uint32_t(img.width), h = std::uint32_t(img.height);
-  EXPECT_EQ(out.pass_through_page({.coded = g3, .coding = 5, .bit_order = 2, .width = w,
-                                   .length = h, .xres = 204, .yres = 98},
+  EXPECT_EQ(out.pass_through_page({.coded = g3,
+                                   .coding = 5,
+                                   .bit_order = 2,
+                                   .width = w,
+                                   .length = h,
+                                   .xres = 204,
+                                   .yres = 98},
                                   0, 2),
             PageResult::kWritten);
-  EXPECT_EQ(out.pass_through_page({.coded = g4, .coding = 7, .bit_order = 1, .width = w,
-                                   .length = h, .xres = 204, .yres = 196},
+  EXPECT_EQ(out.pass_through_page({.coded = g4,
+                                   .coding = 7,
+                                   .bit_order = 1,
+                                   .width = w,
+                                   .length = h,
+                                   .xres = 204,
+                                   .yres = 196},
                                   1, 2),
             PageResult::kWritten);
   ASSERT_TRUE(out.close());

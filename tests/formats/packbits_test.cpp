@@ -1,8 +1,7 @@
-#include "formats/packbits_encoder.h"
-
 #include <random>
 #include <vector>
 
+#include "formats/packbits_encoder.h"
 #include "support/test_support.h"
 #include "tiff/tiff_writer.h"
 
@@ -31,7 +30,8 @@ bool decode_rows(const Bytes& in, std::size_t total, std::size_t row_bytes, Byte
       const int n = std::int8_t(in[i++]);
       if (n >= 0) {
         if (in.size() - i < std::size_t(n) + 1) return false;
-        out.insert(out.end(), in.begin() + std::ptrdiff_t(i), in.begin() + std::ptrdiff_t(i + n + 1));
+        out.insert(out.end(), in.begin() + std::ptrdiff_t(i),
+                   in.begin() + std::ptrdiff_t(i + n + 1));
         i += std::size_t(n) + 1;
       } else if (n != -128) {
         if (i >= in.size()) return false;
@@ -201,9 +201,8 @@ TEST(PackBits, LibtiffDecodesWhatWeEncode) {
   w.write_directory(w.write_page_data(packed, 200, 200, 2));
   ASSERT_TRUE(w.close());
   const auto pbm = dir / "packbits.pbm";
-  ASSERT_EQ(test::run("tifftopnm -quiet '" + tif.string() + "' > '" + pbm.string() +
-                      "' 2>/dev/null"),
-            0);
+  ASSERT_EQ(
+      test::run("tifftopnm -quiet '" + tif.string() + "' > '" + pbm.string() + "' 2>/dev/null"), 0);
   EXPECT_TRUE(test::same_pixels(img, test::read_pbm(pbm), "packbits_libtiff"));
 }
 
