@@ -46,8 +46,8 @@ class RawFaxReader : public FormatReader {
   static std::uint32_t standard_page_rows(std::uint8_t width_class, std::uint16_t vres);
 
   // Total rows / rows per page rounded up (at most 65535); reads the
-  // descriptor first when the total is not known yet. Also kept as the
-  // reader's page count.
+  // descriptor first when the total is not known yet. 0 when the row file
+  // cannot be read or no page geometry was set.
   std::uint16_t count_pages();
 
   // Loads page `index`: rows [index x rows per page, ...) from the row file.
