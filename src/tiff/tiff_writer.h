@@ -40,6 +40,11 @@ class TiffWriter {
   std::uint32_t write_page_data(std::span<const std::uint8_t> data, std::uint32_t xres,
                                 std::uint32_t yres, std::uint16_t unit);
   void write_directory(std::uint32_t position);
+  // Directories (pages) written so far.
+  std::size_t pages_written() const { return directories_.size(); }
+  // Rewrites the PageNumber of every page written as (k, pages written), for
+  // a file in which pages were left out. False when the writer has failed.
+  bool renumber_pages();
   // Closes the file; false when any write failed or the file outgrew 4 GiB.
   bool close();
   bool failed() const { return failed_; }
@@ -54,7 +59,8 @@ class TiffWriter {
   };
   void write_bytes(std::span<const std::uint8_t> bytes);
   void link_from_end(std::uint32_t directory_position);
-  void write_values(std::uint32_t xres, std::uint32_t yres);
+  bool seek(std::uint64_t position);
+  void fail();
   std::unique_ptr<std::FILE, Closer> file_;
   bool failed_ = false;
   std::uint64_t end_ = 0;
@@ -62,6 +68,8 @@ class TiffWriter {
   std::vector<std::uint32_t> strip_offsets_, strip_byte_counts_;
   std::uint32_t directory_link_ = 0;
   Entry entries_[20];
+  std::uint64_t pending_directory_ = 0;  // where write_directory must write
+  std::vector<std::uint32_t> directories_;
 };
 
 }  // namespace orvane
