@@ -22,8 +22,8 @@ constexpr std::uint32_t kScratchRowBytes = (kWidestStandard + 7) / 8;
 // The bytes decoded over all failed candidates are capped at this multiple
 // of the data length (plus a constant for short data) to keep the analysis
 // linear in the data length.
-constexpr std::int64_t kT6WorkPerByte = 64;
-constexpr std::int64_t kT6WorkSlack = 1 << 20;
+constexpr std::int64_t kT6WorkPerByte = 8;
+constexpr std::int64_t kT6WorkSlack = 256 * 1024;
 
 // The scratch row every analysis decodes into.
 class ScratchRow {
