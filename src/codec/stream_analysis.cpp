@@ -13,37 +13,28 @@
 namespace orvane::codec {
 namespace {
 
-// One row of the widest standard width; rows are decoded into it only to be
-// measured, so wider rows are simply cut by the writer.
-constexpr std::uint32_t kScratchRowBytes = (kWidestStandard + 7) / 8;
-
 // A T.6 start candidate that fails is followed by a search from the byte
 // after it, so a long stretch of data can be decoded once per candidate.
 // The bytes decoded over all failed candidates are capped at this multiple
 // of the data length (plus a constant for short data) to keep the analysis
 // linear in the data length.
-constexpr std::int64_t kT6WorkPerByte = 8;
+constexpr std::int64_t kT6WorkPerByte = 2;
 constexpr std::int64_t kT6WorkSlack = 256 * 1024;
 
-// The scratch row every analysis decodes into.
+// Rows are decoded only to be measured: the pixel count comes from the
+// decoder, and nothing reads the pixels. So the analyses give the decoders a
+// writer without a row, which refuses every run at once; on data that is not
+// fax data a trial may start a row at nearly every bit, and filling rows of
+// up to 4864 pixels there would be most of the work.
 class ScratchRow {
  public:
-  bool allocate() {
-    try {
-      bytes_.assign(kScratchRowBytes, 0);
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
-    return true;
-  }
+  bool allocate() { return true; }
   RowWriter& begin_row() {
-    std::fill(bytes_.begin(), bytes_.end(), std::uint8_t{0});
-    writer_.start(bytes_.data(), std::uint32_t(bytes_.size()));
+    writer_.start(nullptr, 0);
     return writer_;
   }
 
  private:
-  std::vector<std::uint8_t> bytes_;
   RowWriter writer_;
 };
 
