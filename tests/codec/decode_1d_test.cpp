@@ -1,10 +1,11 @@
 // Modified Huffman rows and the three 1D page decoders.
+#include "codec/decode_1d.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "bit_builder.h"
-#include "codec/decode_1d.h"
 #include "codec/fax_codec.h"
 #include "codec/row_writer.h"
 #include "core/coding_mode.h"
@@ -23,9 +24,15 @@ int decode(const std::vector<std::uint8_t>& bytes, std::int32_t width, std::int3
   codec.set_size(width, height);
   return d(codec, page);
 }
-int eol_page(FaxCodec& c, PageBitmap& p) { return decode_eol_page(c, p); }
-int mh_byte(FaxCodec& c, PageBitmap& p) { return decode_aligned_page(c, p, false); }
-int mh_word(FaxCodec& c, PageBitmap& p) { return decode_aligned_page(c, p, true); }
+int eol_page(FaxCodec& c, PageBitmap& p) {
+  return decode_eol_page(c, p);
+}
+int mh_byte(FaxCodec& c, PageBitmap& p) {
+  return decode_aligned_page(c, p, false);
+}
+int mh_word(FaxCodec& c, PageBitmap& p) {
+  return decode_aligned_page(c, p, true);
+}
 
 // Row y of the page as runs, white first.
 std::vector<int> runs_of(const PageBitmap& page, int y) {
@@ -193,7 +200,7 @@ TEST(RowToEol, RecordsRunsAndReportsTheRealLength) {
   EXPECT_EQ(items[1], 5);
   EXPECT_EQ(items[2], 2600);
   EXPECT_EQ(items[3], -1);
-  EXPECT_EQ(row[0], 0x07);  // 5 black, then white to the end of the row
+  EXPECT_EQ(row[0], 0x07);   // 5 black, then white to the end of the row
   EXPECT_EQ(row[12], 0xFF);  // the long run is cut at the end of the row
 }
 

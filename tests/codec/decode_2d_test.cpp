@@ -1,10 +1,11 @@
 // Two-dimensional rows, the MR and T.6 page decoders and the T.6 start search.
+#include "codec/decode_2d.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "bit_builder.h"
-#include "codec/decode_2d.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
 #include "core/coding_mode.h"
@@ -141,10 +142,10 @@ TEST(T6Page, OptionsSelectWhetherToDecode) {
 
 TEST(MrPage, DecodingBeginsAtTheFirstOneDimensionalRow) {
   BitBuilder b;
-  b.eol().bits("0").mode(t::kV0);                       // no reference yet: skipped
-  b.eol().bits("1").row({10, 1718});                     // 1D
+  b.eol().bits("0").mode(t::kV0);                            // no reference yet: skipped
+  b.eol().bits("1").row({10, 1718});                         // 1D
   b.eol().bits("0").mode(t::kV0).mode(t::kV0).mode(t::kV0);  // same as above
-  b.eol().bits("1").eol().bits("1").eol().bits("1");     // RTC
+  b.eol().bits("1").eol().bits("1").eol().bits("1");         // RTC
   PageBitmap page;
   EXPECT_EQ(decode_mr(b.bytes(), 1728, 10, page), 0);
   ASSERT_EQ(page.height, 2);

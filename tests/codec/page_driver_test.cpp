@@ -1,11 +1,12 @@
 // The codec's entry points: TIFF strips, uncompressed and PackBits strips,
 // dispatch by coding mode, and the whole-bitmap transforms.
+#include "codec/page_driver.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "bit_builder.h"
-#include "codec/page_driver.h"
 #include "core/coding_mode.h"
 
 namespace orvane::codec {
@@ -103,7 +104,7 @@ TEST(TiffStrip, HostileSizesAreRefused) {
   const std::vector<std::uint8_t> data(16, 0);
   for (const std::uint16_t compression : {1, 2, 3, 4, 32771, 32773}) {
     for (const auto& [w, h] : {std::pair{0u, 10u}, std::pair{10u, 0u}, std::pair{0xFFFFFFFFu, 1u},
-                              std::pair{1u, 0xFFFFFFFFu}, std::pair{65535u, 65535u}}) {
+                               std::pair{1u, 0xFFFFFFFFu}, std::pair{65535u, 65535u}}) {
       TiffPage d = fax_page(w, h, compression);
       d.rows_per_strip = h;
       PageBitmap page;
@@ -120,7 +121,8 @@ TEST(UncompressedStrip, ShortDataLeavesTheRestBlack) {
     PageBitmap page;
     EXPECT_EQ(decode_uncompressed_strip(data, photometric, 1, 1, 16, 2, page), 0);
     const std::uint8_t first = photometric == 0 ? 0xF0 : 0x0F;
-    EXPECT_EQ(page.pixels, (std::vector<std::uint8_t>{first, std::uint8_t(photometric ? 0x01 : 0xFE), 0, 0}));
+    EXPECT_EQ(page.pixels,
+              (std::vector<std::uint8_t>{first, std::uint8_t(photometric ? 0x01 : 0xFE), 0, 0}));
   }
   PageBitmap reversed;
   EXPECT_EQ(decode_uncompressed_strip(data, 1, 1, 2, 16, 1, reversed), 0);
