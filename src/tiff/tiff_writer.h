@@ -2,6 +2,10 @@
 // Writes multi-page little-endian TIFF fax files: per page the coded data as
 // given (never re-encoded), the values, and a 20-entry directory chained to
 // the previous one (TIFF 6.0 section 2).
+//
+// Failures are sticky: after a failed write, a refused page or a misuse
+// (a directory at another position than its page data announced) every
+// further call does nothing, failed() is true and close() returns false.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -33,13 +37,22 @@ class TiffWriter {
   void set_fill_order(std::uint16_t fill_order);
   void set_size(std::uint32_t width, std::uint32_t length);
   void set_page_number(std::uint16_t index, std::uint16_t count);
-  // Multi-strip pages only, before set_size: offsets relative to the page data.
+  // Multi-strip pages only: each strip's offset relative to the page data and
+  // its byte count; rows per strip 0 means the image length. Holds for the
+  // next write_page_data only. Strips outside the data make that page fail.
   void set_strips(std::uint16_t rows_per_strip, std::vector<std::uint32_t> offsets,
                   std::vector<std::uint32_t> byte_counts);
-  // Appends data and values; returns where the page's directory goes.
+  // Appends data and values; returns where the page's directory goes, or 0
+  // (and the writer failed) when a position would pass 4 GiB or a write
+  // failed.
   std::uint32_t write_page_data(std::span<const std::uint8_t> data, std::uint32_t xres,
                                 std::uint32_t yres, std::uint16_t unit);
   void write_directory(std::uint32_t position);
+  // Directories (pages) written so far.
+  std::size_t pages_written() const { return directories_.size(); }
+  // Rewrites the PageNumber of every page written as (k, pages written), for
+  // a file in which pages were left out. False when the writer has failed.
+  bool renumber_pages();
   // Closes the file; false when any write failed or the file outgrew 4 GiB.
   bool close();
   bool failed() const { return failed_; }
@@ -54,7 +67,8 @@ class TiffWriter {
   };
   void write_bytes(std::span<const std::uint8_t> bytes);
   void link_from_end(std::uint32_t directory_position);
-  void write_values(std::uint32_t xres, std::uint32_t yres);
+  bool seek(std::uint64_t position);
+  void fail();
   std::unique_ptr<std::FILE, Closer> file_;
   bool failed_ = false;
   std::uint64_t end_ = 0;
@@ -62,6 +76,8 @@ class TiffWriter {
   std::vector<std::uint32_t> strip_offsets_, strip_byte_counts_;
   std::uint32_t directory_link_ = 0;
   Entry entries_[20];
+  std::uint64_t pending_directory_ = 0;  // where write_directory must write
+  std::vector<std::uint32_t> directories_;
 };
 
 }  // namespace orvane

@@ -1,0 +1,110 @@
+#pragma once
+// The page steps every converter shares when it writes a TIFF fax file:
+// a decoded page inverted and PackBits-packed (decode-and-pack), or a page's
+// coded data copied unchanged (pass-through), and TiffOutput, which owns the
+// writer for one conversion.
+//
+// Usage in a converter:
+//   TiffOutput out(output_path);
+//   if (!out.ok()) return kConvertWriteFailed;        // nothing was written
+//   for (i ...) out.pass_through_page({.coded = coded(), .coding = 7, .bit_order = 2,
+//                                      .width = w, .length = rows,
+//                                      .xres = 200, .yres = y}, i, count);
+//   return out.close() ? kConvertOk : kConvertWriteFailed;
+//
+// Pages that cannot be written (no pixels, no data, a coding TIFF cannot name)
+// are left out; TiffOutput then renumbers the PageNumber fields of the pages
+// it did write as 0..n-1 of n when it closes.
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+#include "core/page_bitmap.h"
+#include "tiff/tiff_writer.h"
+
+namespace orvane {
+
+class FormatReader;
+
+enum class PageResult {
+  kWritten,
+  kSkipped,  // nothing written for this page; the file is still sound
+  kFailed,   // the writer failed; the file is not usable
+};
+
+// One page of coded data as it goes into the file unchanged.
+struct PassThroughPage {
+  std::span<const std::uint8_t> coded;  // the page's coded data, one strip
+  std::uint8_t coding = 0;              // CodingMode (0 and 2 are not writable)
+  std::uint8_t bit_order = 1;           // 2 = least significant bit first, else most
+  std::uint32_t width = 0;              // pixels per row
+  std::uint32_t length = 0;             // rows
+  std::uint32_t xres = 0;               // dots per unit across
+  std::uint32_t yres = 0;               // dots per unit down
+  std::uint16_t unit = 2;               // TIFF ResolutionUnit, 2 = inch
+};
+
+// Decode-and-pack: inverts the page's pixels (a set bit becomes black, as
+// PhotometricInterpretation 0 wants), PackBits-encodes them and writes them
+// with Compression 32773, or uncompressed when the packed form does not fit
+// in the raw size. FillOrder 1, ImageWidth = row bytes x 8, ImageLength =
+// height, the page's resolutions, inch. The page's pixels are freed in every
+// case. A page without pixels (or with fewer than height x row bytes) is
+// skipped: its pixels are never read.
+PageResult write_packed_page(TiffWriter& writer, PageBitmap& page, std::uint16_t index,
+                             std::uint16_t count);
+
+// Pass-through: writes the coded data as the page's single strip with the
+// Compression that its coding mode names and FillOrder from its bit order.
+// Skipped when the data is empty, the width or length is 0, or the coding is
+// 0 (unknown), 2 (PCX run-length) or not a CodingMode.
+PageResult write_pass_through_page(TiffWriter& writer, const PassThroughPage& page,
+                                   std::uint16_t index, std::uint16_t count);
+
+// One TIFF output file for one conversion: creates the file, writes the
+// header and the fixed entries, counts pages written and left out.
+class TiffOutput {
+ public:
+  explicit TiffOutput(const std::filesystem::path& path);
+  ~TiffOutput();
+  TiffOutput(const TiffOutput&) = delete;
+  TiffOutput& operator=(const TiffOutput&) = delete;
+
+  // False when the file could not be created or a write has failed; a
+  // converter stops as soon as this is false.
+  bool ok() const { return created_ && !writer_.failed(); }
+
+  PageResult packed_page(PageBitmap& page, std::uint16_t index, std::uint16_t count);
+  PageResult pass_through_page(const PassThroughPage& page, std::uint16_t index,
+                               std::uint16_t count);
+  // For converters that set the fields themselves (TIFF to TIFF). Pages
+  // written this way are counted by the writer; call note_skipped() for a
+  // page left out so that close() renumbers.
+  TiffWriter& writer() { return writer_; }
+  void note_skipped() { ++skipped_; }
+
+  std::size_t pages_written() const { return writer_.pages_written(); }
+  std::size_t pages_skipped() const { return skipped_; }
+
+  // Renumbers the pages when some were left out, then closes the file. True
+  // when the file was created and every write succeeded (a file with no page
+  // is the 8-byte header alone; check pages_written()).
+  bool close();
+
+ private:
+  PageResult count(PageResult result);
+
+  TiffWriter writer_;
+  bool created_ = false;
+  bool closed_ = false;
+  bool closed_ok_ = false;
+  std::size_t skipped_ = 0;
+};
+
+// The whole decode-and-pack conversion (DCX, Apro): loads every page with the
+// reader and writes it with write_packed_page. kConvertOk, or
+// kConvertWriteFailed when the file could not be created or written.
+int convert_by_decoding(FormatReader& reader, const std::filesystem::path& output,
+                        std::uint16_t page_count);
+
+}  // namespace orvane

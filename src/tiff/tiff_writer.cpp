@@ -1,0 +1,368 @@
+#include "tiff/tiff_writer.h"
+
+#include <sys/types.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <ctime>
+#include <iterator>
+#include <new>
+
+#include "core/byte_order.h"
+
+namespace orvane {
+
+namespace {
+
+// TIFF 6.0 field types.
+constexpr std::uint16_t kAscii = 2;
+constexpr std::uint16_t kShort = 3;
+constexpr std::uint16_t kLong = 4;
+constexpr std::uint16_t kRational = 5;
+
+// Entry numbers (from 0) of the 20-entry directory, in tag order.
+enum EntryIndex : int {
+  kNewSubfileType,
+  kImageWidth,
+  kImageLength,
+  kBitsPerSample,
+  kCompression,
+  kPhotometric,
+  kFillOrder,
+  kStripOffsets,
+  kOrientation,
+  kSamplesPerPixel,
+  kRowsPerStrip,
+  kStripByteCounts,
+  kXResolution,
+  kYResolution,
+  kPlanarConfiguration,
+  kOptions,  // T4Options (292) or T6Options (293)
+  kResolutionUnit,
+  kPageNumber,
+  kSoftwareEntry,
+  kDateTime,
+  kEntryCount
+};
+
+constexpr std::uint16_t kTagT4Options = 292;
+constexpr std::uint16_t kTagT6Options = 293;
+
+constexpr std::size_t kSoftwareSize = 22;
+constexpr std::size_t kDateTimeSize = 20;
+// XResolution, YResolution, Software and DateTime, appended after the data.
+constexpr std::uint32_t kValuesSize = 8 + 8 + kSoftwareSize + kDateTimeSize;  // 58
+constexpr std::uint32_t kDirectorySize = 2 + kEntryCount * 12 + 4;            // 246
+// Offset of PageNumber's value field inside a directory.
+constexpr std::uint32_t kPageNumberField = 2 + kPageNumber * 12 + 8;
+// Every position stored in the file is a 32-bit LONG.
+constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFull;
+
+// "YYYY:MM:DD HH:MM:SS" and a terminating 0 (TIFF 6.0 DateTime), local time.
+std::array<std::uint8_t, kDateTimeSize> date_time_now() {
+  std::array<std::uint8_t, kDateTimeSize> field{};
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) == nullptr) return field;
+  char text[64];
+  std::snprintf(text, sizeof text, "%4d:%02d:%02d %02d:%02d:%02d", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  std::memcpy(field.data(), text, std::min(std::strlen(text), kDateTimeSize - 1));
+  return field;
+}
+
+}  // namespace
+
+TiffWriter::TiffWriter() {
+  reset_entries();
+}
+TiffWriter::~TiffWriter() = default;
+
+bool TiffWriter::create(const std::filesystem::path& path) {
+  file_.reset();
+  failed_ = false;
+  end_ = 0;
+  rows_per_strip_ = 0;
+  strip_offsets_.clear();
+  strip_byte_counts_.clear();
+  directory_link_ = 0;
+  pending_directory_ = 0;
+  directories_.clear();
+  for (int attempt = 0; attempt < 2 && !file_; ++attempt) {
+    file_.reset(std::fopen(path.c_str(), "wb"));
+  }
+  if (!file_) failed_ = true;
+  return !failed_;
+}
+
+void TiffWriter::fail() {
+  failed_ = true;
+}
+
+bool TiffWriter::seek(std::uint64_t position) {
+  if (failed_) return false;
+  if (fseeko(file_.get(), off_t(position), SEEK_SET) != 0) {
+    fail();
+    return false;
+  }
+  return true;
+}
+
+void TiffWriter::write_bytes(std::span<const std::uint8_t> bytes) {
+  if (failed_ || bytes.empty()) return;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) fail();
+}
+
+void TiffWriter::write_header() {
+  if (failed_) return;
+  directory_link_ = 8;
+  std::uint8_t header[8] = {'I', 'I'};
+  put_le16(header + 2, 42);
+  put_le32(header + 4, directory_link_);
+  if (!seek(0)) return;
+  write_bytes(header);
+  end_ = 8;
+}
+
+void TiffWriter::reset_entries() {
+  // Every entry gets its tag and type here so that a directory is well formed
+  // even for a field a caller does not set; the fixed ones get their values.
+  static constexpr std::uint16_t kTags[kEntryCount] = {254, 256, 257, 258, 259, 262, 266,
+                                                       273, 274, 277, 278, 279, 282, 283,
+                                                       284, 292, 296, 297, 305, 306};
+  static constexpr std::uint16_t kTypes[kEntryCount] = {
+      kLong, kLong, kLong,     kShort,    kShort, kShort, kShort, kLong,  kShort, kShort,
+      kLong, kLong, kRational, kRational, kShort, kLong,  kShort, kShort, kAscii, kAscii};
+  for (int i = 0; i < kEntryCount; ++i) entries_[i] = Entry{kTags[i], kTypes[i], 1, 0};
+  entries_[kNewSubfileType].value = 2;  // a page of a multi-page document
+  entries_[kBitsPerSample].value = 1;
+  entries_[kCompression].value = 1;
+  entries_[kFillOrder].value = 1;
+  entries_[kOrientation].value = 1;
+  entries_[kSamplesPerPixel].value = 1;
+  entries_[kPlanarConfiguration].value = 1;
+  entries_[kResolutionUnit].value = 2;
+  entries_[kPageNumber].count = 2;
+  entries_[kPageNumber].value = 0 | (1u << 16);
+  // The text and its terminating 0 (TIFF 6.0 ASCII); the zeros after it only
+  // fill the 22-byte slot, since readers take a 0 inside the count as a
+  // second, empty string.
+  entries_[kSoftwareEntry].count = std::uint32_t(std::strlen(kSoftware) + 1);
+  entries_[kDateTime].count = kDateTimeSize;
+}
+
+bool TiffWriter::set_coding_by_mode(std::uint8_t coding_mode, std::uint16_t photometric) {
+  struct Coding {
+    std::uint16_t compression, options_tag;
+    std::uint32_t options;
+  };
+  // T4Options bit 0: two-dimensional coding; bit 2: fill bits before EOL
+  // (TIFF 6.0 section 11). Unknown (0) and PCX run-length (2) have no
+  // TIFF Compression and are refused.
+  static constexpr Coding kByMode[] = {{0, 0, 0},                   // kCodingUnknown
+                                       {1, kTagT4Options, 0},       // kCodingUncompressed
+                                       {0, 0, 0},                   // kCodingPcxRle
+                                       {2, kTagT4Options, 4},       // kCodingMhByte
+                                       {32771, kTagT4Options, 4},   // kCodingMhWord
+                                       {3, kTagT4Options, 4},       // kCodingT4_1D
+                                       {3, kTagT4Options, 5},       // kCodingT4_2D
+                                       {4, kTagT6Options, 0},       // kCodingT6
+                                       {32773, kTagT4Options, 0}};  // kCodingPackBits
+  if (coding_mode >= std::size(kByMode) || kByMode[coding_mode].compression == 0) return false;
+  const Coding& c = kByMode[coding_mode];
+  entries_[kCompression].value = c.compression;
+  entries_[kOptions].tag = c.options_tag;
+  entries_[kOptions].value = c.options;
+  entries_[kPhotometric].value = photometric;
+  return true;
+}
+
+void TiffWriter::set_coding_by_compression(std::uint16_t compression, std::uint32_t t4_options,
+                                           std::uint32_t t6_options) {
+  entries_[kCompression].value = compression;
+  entries_[kOptions].tag = kTagT4Options;
+  switch (compression) {
+    case 3: entries_[kOptions].value = t4_options; break;
+    case 4:
+      entries_[kOptions].tag = kTagT6Options;
+      entries_[kOptions].value = t6_options;
+      break;
+    case 2:
+    case 32771: entries_[kOptions].value = 4; break;
+    default: entries_[kOptions].value = 0; break;  // 1, 32773 and anything copied as is
+  }
+}
+
+void TiffWriter::set_fill_order(std::uint16_t fill_order) {
+  entries_[kFillOrder].value = fill_order;
+}
+
+void TiffWriter::set_size(std::uint32_t width, std::uint32_t length) {
+  entries_[kImageWidth].value = width;
+  entries_[kImageLength].value = length;
+  entries_[kRowsPerStrip].value = rows_per_strip_ != 0 ? rows_per_strip_ : length;
+}
+
+void TiffWriter::set_page_number(std::uint16_t index, std::uint16_t count) {
+  entries_[kPageNumber].value = std::uint32_t(index) | (std::uint32_t(count) << 16);
+}
+
+void TiffWriter::set_strips(std::uint16_t rows_per_strip, std::vector<std::uint32_t> offsets,
+                            std::vector<std::uint32_t> byte_counts) {
+  rows_per_strip_ = rows_per_strip;
+  strip_offsets_ = std::move(offsets);
+  strip_byte_counts_ = std::move(byte_counts);
+}
+
+void TiffWriter::link_from_end(std::uint32_t directory_position) {
+  // The 4 bytes before the end are the header's first-directory field or the
+  // previous directory's next-directory field (TIFF 6.0 section 2).
+  directory_link_ = directory_position;
+  std::uint8_t link[4];
+  put_le32(link, directory_position);
+  if (!seek(end_ - 4)) return;
+  write_bytes(link);
+  seek(end_);
+}
+
+std::uint32_t TiffWriter::write_page_data(std::span<const std::uint8_t> data, std::uint32_t xres,
+                                          std::uint32_t yres, std::uint16_t unit) {
+  // A page's strip layout holds for this page only.
+  std::vector<std::uint32_t> offsets = std::move(strip_offsets_);
+  std::vector<std::uint32_t> counts = std::move(strip_byte_counts_);
+  const std::uint16_t rows_per_strip = rows_per_strip_;
+  strip_offsets_.clear();
+  strip_byte_counts_.clear();
+  rows_per_strip_ = 0;
+  if (failed_ || end_ < 8 || pending_directory_ != 0) {
+    fail();
+    return 0;
+  }
+
+  const std::uint64_t length = data.size();
+  // Strips must lie inside the page's data, one byte count per offset.
+  if (offsets.size() != counts.size() || offsets.size() > 0xFFFF) {
+    fail();
+    return 0;
+  }
+  for (std::size_t i = 0; i < offsets.size(); ++i) {
+    if (std::uint64_t(offsets[i]) + counts[i] > length) {
+      fail();
+      return 0;
+    }
+  }
+  // One strip fits in the entry itself; only two or more need arrays.
+  const std::uint64_t strips = offsets.size() >= 2 ? offsets.size() : 0;
+
+  const std::uint64_t p = end_;
+  const std::uint64_t e = p + length;
+  const std::uint64_t v = e + 8 * strips;
+  const std::uint64_t directory = v + kValuesSize;
+  if (directory + kDirectorySize > kMaxFileSize) {
+    fail();  // a position would no longer fit in 32 bits
+    return 0;
+  }
+
+  std::vector<std::uint8_t> tail;
+  try {
+    tail.resize(std::size_t(8 * strips + kValuesSize));
+  } catch (const std::bad_alloc&) {
+    fail();
+    return 0;
+  }
+  std::uint8_t* out = tail.data();
+  for (std::uint64_t i = 0; i < strips; ++i) {
+    put_le32(out + 4 * i, std::uint32_t(p + offsets[i]));
+    put_le32(out + 4 * (strips + i), counts[i]);
+  }
+  out += 8 * strips;
+  put_le32(out, xres);
+  put_le32(out + 4, 1);
+  put_le32(out + 8, yres);
+  put_le32(out + 12, 1);
+  std::memcpy(out + 16, kSoftware, std::strlen(kSoftware));
+  const auto date_time = date_time_now();
+  std::memcpy(out + 16 + kSoftwareSize, date_time.data(), date_time.size());
+
+  link_from_end(std::uint32_t(directory));
+  write_bytes(data);
+  write_bytes(tail);
+  if (failed_) return 0;
+  end_ = directory;
+  pending_directory_ = directory;
+
+  if (strips != 0) {
+    entries_[kStripOffsets] = Entry{273, kLong, std::uint32_t(strips), std::uint32_t(e)};
+    entries_[kStripByteCounts] =
+        Entry{279, kLong, std::uint32_t(strips), std::uint32_t(e + 4 * strips)};
+  } else if (offsets.size() == 1) {
+    entries_[kStripOffsets] = Entry{273, kLong, 1, std::uint32_t(p + offsets[0])};
+    entries_[kStripByteCounts] = Entry{279, kLong, 1, counts[0]};
+  } else {
+    entries_[kStripOffsets] = Entry{273, kLong, 1, std::uint32_t(p)};
+    entries_[kStripByteCounts] = Entry{279, kLong, 1, std::uint32_t(length)};
+  }
+  // RowsPerStrip 0 means the whole page in one strip.
+  const std::uint32_t image_length = entries_[kImageLength].value;
+  entries_[kRowsPerStrip].value =
+      strips != 0 && rows_per_strip != 0 ? rows_per_strip : image_length;
+  entries_[kXResolution].value = std::uint32_t(v);
+  entries_[kYResolution].value = std::uint32_t(v + 8);
+  entries_[kResolutionUnit].value = unit;
+  entries_[kSoftwareEntry].value = std::uint32_t(v + 16);
+  entries_[kDateTime].value = std::uint32_t(v + 16 + kSoftwareSize);
+  return std::uint32_t(directory);
+}
+
+void TiffWriter::write_directory(std::uint32_t position) {
+  // Only the directory the last page's data announced may be written: any
+  // other position would break the chain or overwrite data.
+  if (failed_ || pending_directory_ == 0 || position != pending_directory_) {
+    fail();
+    return;
+  }
+  std::array<std::uint8_t, kDirectorySize> bytes{};
+  put_le16(bytes.data(), kEntryCount);
+  for (int i = 0; i < kEntryCount; ++i) {
+    std::uint8_t* entry = bytes.data() + 2 + 12 * i;
+    put_le16(entry, entries_[i].tag);
+    put_le16(entry + 2, entries_[i].type);
+    put_le32(entry + 4, entries_[i].count);
+    put_le32(entry + 8, entries_[i].value);
+  }
+  // The next-directory field stays 0 until another page links to it.
+  if (!seek(position)) return;
+  write_bytes(bytes);
+  if (!failed_ && std::fflush(file_.get()) != 0) fail();
+  if (failed_) return;
+  end_ = std::uint64_t(position) + kDirectorySize;
+  pending_directory_ = 0;
+  directories_.push_back(position);
+}
+
+bool TiffWriter::renumber_pages() {
+  if (failed_ || pending_directory_ != 0) return false;
+  const std::uint32_t count = std::uint32_t(directories_.size());
+  for (std::size_t k = 0; k < directories_.size(); ++k) {
+    std::uint8_t field[4];
+    put_le16(field, std::uint16_t(k));
+    put_le16(field + 2, std::uint16_t(count));
+    if (!seek(std::uint64_t(directories_[k]) + kPageNumberField)) return false;
+    write_bytes(field);
+  }
+  seek(end_);
+  if (!failed_ && std::fflush(file_.get()) != 0) fail();
+  return !failed_;
+}
+
+bool TiffWriter::close() {
+  if (!file_) return false;
+  // A page whose data went out without its directory leaves a dangling link.
+  if (pending_directory_ != 0) fail();
+  std::FILE* f = file_.release();
+  if (std::fclose(f) != 0) fail();
+  return !failed_;
+}
+
+}  // namespace orvane
