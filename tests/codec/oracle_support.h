@@ -13,7 +13,8 @@ namespace orvane::codec::test {
 
 inline bool get_pixel(const orvane::test::Pbm& img, int x, int y) {
   return (img.bits[std::size_t(y) * std::size_t(img.row_bytes()) + std::size_t(x / 8)] >>
-          (7 - x % 8)) & 1;
+          (7 - x % 8)) &
+         1;
 }
 inline void set_pixel(orvane::test::Pbm& img, int x, int y, bool black) {
   std::uint8_t& b = img.bits[std::size_t(y) * std::size_t(img.row_bytes()) + std::size_t(x / 8)];
