@@ -1,6 +1,1 @@
-#include <cstdio>
-
-int main() {
-  std::puts("orvane-cli " ORVANE_VERSION);
-  return 0;
-}
+int main(){return 0;}

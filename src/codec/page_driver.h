@@ -20,15 +20,16 @@ int decode_t6_page(FaxCodec& codec, PageBitmap& page);
 void configure_for_t6(FaxCodec& codec, std::span<const std::uint8_t> bytes, std::uint8_t order,
                       std::uint8_t t6_options, std::uint8_t invert, std::uint8_t flag_number);
 
-// One TIFF strip into a fresh bitmap. PackBits strips with FillOrder 2 are
-// bit-reversed in place, hence the mutable span.
-int decode_tiff_strip(PageBitmap& page, std::span<std::uint8_t> strip, const TiffPage& desc,
+// One TIFF strip into a fresh bitmap. The strip data is only read (FillOrder
+// 2 PackBits data is reversed as it is read, not in place). An unsupported
+// BitsPerSample (-2) or Compression (-3) leaves the bitmap as it was.
+int decode_tiff_strip(PageBitmap& page, std::span<const std::uint8_t> strip, const TiffPage& desc,
                       std::uint32_t strip_index);
 
 int decode_uncompressed_strip(std::span<const std::uint8_t> data, std::uint16_t photometric,
                               std::uint16_t bits_per_sample, std::uint16_t fill_order,
                               std::int32_t width, std::int32_t rows, PageBitmap& page);
-int decode_packbits_strip(std::span<std::uint8_t> data, std::uint16_t photometric,
+int decode_packbits_strip(std::span<const std::uint8_t> data, std::uint16_t photometric,
                           std::uint16_t bits_per_sample, std::uint16_t fill_order,
                           std::int32_t width, std::int32_t rows, PageBitmap& page);
 

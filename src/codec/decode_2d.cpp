@@ -1,0 +1,329 @@
+#include "codec/decode_2d.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "codec/code_tables.h"
+#include "codec/decode_1d.h"
+#include "codec/decode_common.h"
+#include "core/coding_mode.h"
+
+namespace orvane::codec {
+
+bool LinePair::allocate(std::uint32_t runs) {
+  try {
+    coding_items_.assign(runs, 0);
+    reference_items_.assign(runs, 0);
+  } catch (const std::bad_alloc&) {
+    std::vector<std::int32_t>().swap(coding_items_);
+    std::vector<std::int32_t>().swap(reference_items_);
+    coding_ = reference_ = RunList{};
+    return false;
+  }
+  coding_ = RunList{0, 0, coding_items_.data(), runs};
+  reference_ = RunList{0, 0, reference_items_.data(), runs};
+  return true;
+}
+
+void LinePair::reset_reference(std::int32_t width) {
+  reference_.count = 0;
+  reference_.size = 0;
+  if (reference_.items != nullptr && reference_.capacity > 0) {
+    reference_.items[0] = width;
+    reference_.size = 1;
+  }
+}
+
+void LinePair::accept_coding() {
+  // The coding line's runs become the reference: exchanging the two buffers
+  // gives the same line without copying it.
+  std::swap(coding_.items, reference_.items);
+  std::swap(coding_.capacity, reference_.capacity);
+  reference_.size = coding_.count;
+  reference_.count = 0;
+  coding_.count = 0;
+  coding_.size = 0;
+}
+
+namespace {
+
+// T.4 4.2.1.3.1: b1 is the first changing element on the reference line
+// right of a0 whose colour is opposite to a0's. The reference is held as run
+// lengths; `ref.count` is the index of the run that starts at b, so its
+// parity is the colour of the pixel at b (runs alternate from white).
+std::int64_t next_b1(RunList& ref, std::int64_t a0, std::int64_t b, int colour,
+                     std::int64_t width) {
+  while (b < width && b <= a0 && ref.count < ref.size) b += ref.items[ref.count++];
+  if (int(ref.count % 2) == colour && ref.count < ref.size) b += ref.items[ref.count++];
+  return b;
+}
+
+// After a VL code a1 may lie left of changing elements already passed:
+// step back until b is at or left of a1, so next_b1 can search again.
+std::int64_t back_up(RunList& ref, std::int64_t a1, std::int64_t b) {
+  if (a1 < 0) {
+    ref.count = 0;
+    return 0;
+  }
+  while (b > a1) {
+    if (ref.count > 0) {
+      --ref.count;
+      b -= ref.items[ref.count];
+    } else {
+      b = 0;
+    }
+  }
+  return b;
+}
+
+// A run of one colour for horizontal mode: make-up codes then a
+// terminating code (T.4 4.2.1.3.2). A negative decode result passes up.
+std::int64_t horizontal_run(FaxCodec& codec, int colour) {
+  std::int64_t length = 0;
+  for (;;) {
+    const int code = decode_code(codec, colour);
+    if (code < 0) return code;
+    length += code;
+    if (!is_makeup(code)) return length;
+  }
+}
+
+}  // namespace
+
+int decode_2d_row(FaxCodec& codec, RowWriter& writer, LinePair& lines, bool t6) {
+  RunList& ref = lines.reference();
+  RunList& coding = lines.coding();
+  const std::int64_t width = codec.width;
+  std::int64_t b1 = ref.size > 0 ? ref.items[0] : width;
+  ref.count = ref.size > 0 ? 1 : 0;
+  std::int64_t a0 = 0;       // position on the coding line
+  std::int64_t pending = 0;  // pixels of a0's colour passed over (pass mode), not yet written
+  std::int64_t total = 0;    // pixels written
+  int colour = 0;
+
+  for (;;) {
+    const int e = walk_table(codec, tables::kModes, tables::kModeRootBits);
+    if (e < 0) return total == width ? END_AFTER_ROW : END_OF_DATA;
+    const auto leaf = std::uint8_t(e);
+    if (tables::is_eol(leaf)) {
+      if (tables::is_late_eol(leaf)) codec.unread_bits(1);
+      return t6 ? EOL_SEEN : clamp_count(total);
+    }
+    if (leaf == tables::kInvalid) return BAD_CODE;
+    const int mode = leaf >> 2;
+    if (mode <= tables::kVL3) {
+      std::int64_t a1;
+      if (mode <= tables::kVR3) {
+        a1 = b1 + mode;
+      } else {
+        a1 = b1 - (mode - tables::kVL1 + 1);
+        b1 = back_up(ref, a1, b1);
+      }
+      const std::int64_t run = pending + (a1 - a0);
+      put_run(writer, &coding, run, colour ^ codec.invert);
+      total += run;
+      a0 = a1;
+      colour ^= 1;
+      pending = 0;
+      b1 = next_b1(ref, a0, b1, colour, width);
+      if (t6 && a0 >= width) return clamp_count(total);
+    } else if (mode == tables::kHorizontal) {
+      for (int i = 0; i < 2; ++i) {
+        const std::int64_t length = horizontal_run(codec, colour);
+        if (length < 0) return int(length);
+        const std::int64_t run = pending + length;
+        put_run(writer, &coding, run, colour ^ codec.invert);
+        total += run;
+        a0 += length;
+        colour ^= 1;
+        pending = 0;
+      }
+      b1 = next_b1(ref, a0, b1, colour, width);
+      if (t6 && a0 >= width) return clamp_count(total);
+    } else if (mode == tables::kPass) {
+      std::int64_t b2;
+      if (ref.count < ref.size) {
+        b2 = b1 + ref.items[ref.count++];
+      } else {
+        b1 = b2 = width;
+      }
+      pending += b2 - a0;
+      a0 = b2;
+      b1 = next_b1(ref, b2, b2, colour, width);
+    } else {
+      return BAD_CODE;  // extension codes: uncompressed mode is not decoded
+    }
+  }
+}
+
+namespace {
+
+void point_writer(PageBitmap& page, RowWriter& writer, std::int64_t rows, std::int32_t height) {
+  if (rows < height) {
+    std::uint8_t* r = page.row(std::int32_t(rows));
+    std::memset(r, 0, std::size_t(page.row_bytes));
+    writer.start(r, std::uint32_t(page.row_bytes));
+  } else {
+    writer.start(nullptr, 0);
+  }
+}
+
+// Room for every run of a row: a row of w pixels has at most w + 1 runs
+// (it may start with a white run of 0).
+bool allocate_lines(LinePair& lines, std::int32_t width) {
+  return lines.allocate(std::uint32_t(width) + 2);
+}
+
+// Finds the next EOL followed by a 1 tag bit (a one-dimensionally coded row,
+// the only kind decodable without a reference). False at the end of data.
+bool find_1d_row(FaxCodec& codec) {
+  for (;;) {
+    if (codec.find_eol() < 0) return false;
+    const int tag = codec.read_bits(1);
+    if (tag < 0) return false;
+    if (tag == 1) return true;
+  }
+}
+
+}  // namespace
+
+int decode_mr_page(FaxCodec& codec, PageBitmap& page) {
+  const std::int32_t height = codec.height;
+  if (!setup_page(codec, page, kCodingT4_2D)) return -1;
+  const std::int32_t width = codec.width;
+  LinePair lines;
+  if (!allocate_lines(lines, width) || !find_1d_row(codec)) {
+    page.release_pixels();
+    page.height = 0;
+    return -1;
+  }
+  lines.reset_reference(width);
+  RowWriter writer;
+  std::int64_t rows = 0;
+  int rejected = 0;
+  int tag = 1;
+  for (;;) {
+    point_writer(page, writer, rows, height);
+    lines.clear_coding();
+    const int r = tag == 1 ? decode_row_to_eol(codec, writer, &lines.coding())
+                           : decode_2d_row(codec, writer, lines, false);
+    if (r == width) {
+      ++rows;
+      lines.accept_coding();
+      tag = codec.read_bits(1);
+    } else if (r == 0) {
+      tag = codec.read_bits(1);  // an EOL at once, as in RTC
+    } else if (r == END_OF_DATA) {
+      break;
+    } else if (r == END_AFTER_ROW) {
+      ++rows;
+      break;
+    } else {
+      // Wrong length, invalid code or an EOL inside a run: the row is lost,
+      // and so is every row up to the next one-dimensionally coded one.
+      ++rejected;
+      tag = find_1d_row(codec) ? 1 : 0;
+    }
+    // With the tag bit unreadable the next row decode meets the end of data.
+    if (tag < 0) tag = 1;
+  }
+  page.height = std::int32_t(std::min<std::int64_t>(rows, height));
+  return rejected;
+}
+
+int decode_t6_rows(FaxCodec& codec, PageBitmap& page) {
+  const std::int32_t height = codec.height;
+  if (!setup_page(codec, page, kCodingT6)) return -1;
+  const std::int32_t width = codec.width;
+  LinePair lines;
+  if (!allocate_lines(lines, width)) {
+    page.release_pixels();
+    page.height = 0;
+    return -1;
+  }
+  lines.reset_reference(width);  // T.6 2.2.1: an imaginary white line above the first row
+  RowWriter writer;
+  std::int64_t rows = 0;
+  int result = 0;
+  for (;;) {
+    point_writer(page, writer, rows, height);
+    lines.clear_coding();
+    const int r = decode_2d_row(codec, writer, lines, true);
+    if (r >= 0) {
+      ++rows;
+      lines.accept_coding();
+    } else if (r == EOL_SEEN) {
+      lines.reset_reference(width);  // EOFB, or an EOL in the data
+    } else if (r == BAD_CODE) {
+      if (find_t6_start(codec, T6Search::kHere) < 0) {
+        result = BAD_CODE;
+        break;
+      }
+      lines.reset_reference(width);
+    } else if (r == END_AFTER_ROW) {
+      ++rows;
+      break;
+    } else {
+      result = rows > 0 ? 0 : END_OF_DATA;
+      break;
+    }
+  }
+  page.height = std::int32_t(std::min<std::int64_t>(rows, height));
+  return result;
+}
+
+int find_t6_start(FaxCodec& codec, T6Search mode) {
+  if (codec.raw_flag) {
+    codec.load_byte(false);
+    return 0;
+  }
+  switch (mode) {
+    case T6Search::kFirst: codec.search_position = 0; break;
+    case T6Search::kHere:
+      codec.search_position = std::max(codec.search_position, codec.position);
+      break;
+    case T6Search::kNext: break;
+  }
+  const int flags = codec.flag_number;
+  codec.position = codec.search_position;
+  codec.bits_used = 0;
+  int byte = codec.load_byte(false);
+  for (;;) {
+    // A run of 0xFF bytes (at least `flags` counting the one found) marks
+    // where the coded data begins.
+    int count = 0;
+    if (flags > 0) {
+      while (byte != 0xFF) {
+        if (byte < 0) return byte;
+        byte = codec.load_byte(true);
+      }
+      count = 1;
+    }
+    if (byte < 0) return byte;
+    codec.start_offset = codec.position;
+    while (byte == 0xFF) {
+      ++count;
+      byte = codec.load_byte(true);
+      if (byte < 0) return byte;
+    }
+    if (count < flags) continue;
+    // The first coded bit follows the leading 1 bits of this byte; a start is
+    // accepted when its first three bits are 001 (horizontal) or 000 (pass
+    // and the longer mode codes).
+    int ones = 0;
+    for (int m = 0x80; m != 0 && (byte & m); m >>= 1) ++ones;
+    codec.bits_used = std::uint8_t(ones);
+    const int v = codec.read_bits(3);
+    if (v < 0) return v;
+    if (v == 0 || v == 1) {
+      codec.search_position = codec.position + 1;
+      codec.unread_bits(3);
+      return 0;
+    }
+    byte = codec.load_byte(true);
+    if (byte < 0) return byte;
+  }
+}
+
+}  // namespace orvane::codec
