@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -374,10 +375,12 @@ struct AproPage {
   std::uint8_t flags = 0;
 };
 
-inline Bytes apro_file(const std::vector<AproPage>& pages, int stated_count = -1) {
+// The header states `stated_count` pages, or the number of pages given.
+inline Bytes apro_file(const std::vector<AproPage>& pages,
+                       std::optional<std::int16_t> stated_count = std::nullopt) {
   Bytes f(64, 0);
   std::memcpy(f.data(), "APF10", 5);
-  put16(f, 32, std::uint16_t(stated_count < 0 ? int(pages.size()) : stated_count));
+  put16(f, 32, std::uint16_t(stated_count.value_or(std::int16_t(pages.size()))));
   put32(f, 34, 64);
   for (const auto& p : pages) {
     Bytes h(16, 0);
