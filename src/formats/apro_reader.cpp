@@ -92,7 +92,6 @@ void AproReader::load_page(std::uint32_t index, PageBitmap& page) {
   page.yres = (flags_ & kFine) ? 200 : 100;
 }
 
-
 int AproReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
   if (!is_open()) return kConvertNoFile;
   return convert_by_decoding(*this, output, page_count);

@@ -19,7 +19,9 @@ void drop_page(PageBitmap& page) {
   page.height = 0;
 }
 
-std::int16_t le16s(const std::uint8_t* p) { return std::int16_t(le16(p)); }
+std::int16_t le16s(const std::uint8_t* p) {
+  return std::int16_t(le16(p));
+}
 
 }  // namespace
 
@@ -142,7 +144,6 @@ void DcxReader::load_page(std::uint32_t index, PageBitmap& page) {
   decode_pcx_rows(std::span(coded_).subspan(kPcxHeaderSize), height, line_bytes, row_size, width,
                   page.pixels);
 }
-
 
 int DcxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
   if (!is_open()) return kConvertNoFile;

@@ -93,7 +93,6 @@ void QrnFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
   page.yres = p.yres;
 }
 
-
 int QrnFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
   if (!is_open()) return kConvertNoFile;
   TiffOutput out(output);

@@ -102,7 +102,6 @@ std::string WinFaxReader::page_text(std::uint32_t index) {
   return std::string(first, std::find(first, header_.end(), std::uint8_t(0)));
 }
 
-
 int WinFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
   if (!is_open()) return kConvertNoFile;
   TiffOutput out(output);

@@ -1,8 +1,7 @@
-#include "formats/apro_reader.h"
-
 #include <gtest/gtest.h>
 
 #include "core/coding_mode.h"
+#include "formats/apro_reader.h"
 #include "formats/container_writers.h"
 #include "support/test_support.h"
 

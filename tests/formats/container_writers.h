@@ -26,7 +26,9 @@ inline void put16(Bytes& b, std::size_t at, std::uint16_t v) {
 inline void put32(Bytes& b, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));
 }
-inline void append(Bytes& to, const Bytes& from) { to.insert(to.end(), from.begin(), from.end()); }
+inline void append(Bytes& to, const Bytes& from) {
+  to.insert(to.end(), from.begin(), from.end());
+}
 
 inline Bytes reverse_bits(Bytes bytes) {
   for (auto& b : bytes) {
@@ -59,7 +61,8 @@ inline Pbm test_image(int width, int height, unsigned seed, bool black_last_pixe
     return state >> 8;
   };
   for (int k = 0; k < 12; ++k) {  // blocks
-    const int x0 = int(next() % std::uint32_t(width - 40)), y0 = int(next() % std::uint32_t(height));
+    const int x0 = int(next() % std::uint32_t(width - 40)),
+              y0 = int(next() % std::uint32_t(height));
     const int w = 3 + int(next() % 300), h = 1 + int(next() % 20);
     for (int y = y0; y < std::min(height, y0 + h); ++y)
       for (int x = x0; x < std::min(width, x0 + w); ++x) set(x, y, true);
@@ -123,7 +126,8 @@ inline Pbm top_rows(const Pbm& img, int rows) {
 inline Bytes pbmtog3(const TempDir& dir, const Pbm& img, bool reversebits) {
   write_pbm(dir / "g3in.pbm", img);
   const auto out = dir / "g3out.g3";
-  const std::string cmd = "pbmtog3 -nofixedwidth " + std::string(reversebits ? "-reversebits " : "") + "'" +
+  const std::string cmd = "pbmtog3 -nofixedwidth " +
+                          std::string(reversebits ? "-reversebits " : "") + "'" +
                           (dir / "g3in.pbm").string() + "' > '" + out.string() + "' 2>/dev/null";
   EXPECT_EQ(run(cmd), 0) << cmd;
   return read_file(out);

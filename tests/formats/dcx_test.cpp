@@ -1,10 +1,9 @@
-#include "formats/dcx_reader.h"
-
 #include <gtest/gtest.h>
 
 #include "core/byte_order.h"
 #include "core/coding_mode.h"
 #include "formats/container_writers.h"
+#include "formats/dcx_reader.h"
 #include "support/test_support.h"
 
 namespace orvane {
@@ -279,10 +278,10 @@ TEST(DcxHostile, PagesWithoutUsableDataLeaveNoBitmap) {
   test::append(f, Bytes(60, 0));
   const std::uint32_t last = std::uint32_t(f.size());
   test::append(f, good);
-  test::put32(f, 4, last);           // page 0 runs backwards to `first`
-  test::put32(f, 8, first);          // page 1: good, ends at short_page
-  test::put32(f, 12, short_page);    // page 2: 60 bytes
-  test::put32(f, 16, last);          // page 3: good
+  test::put32(f, 4, last);         // page 0 runs backwards to `first`
+  test::put32(f, 8, first);        // page 1: good, ends at short_page
+  test::put32(f, 12, short_page);  // page 2: 60 bytes
+  test::put32(f, 16, last);        // page 3: good
   OpenDcx dcx(f);
   ASSERT_EQ(dcx.pages, 4);
   PageBitmap page = dcx.load(1);
@@ -309,8 +308,12 @@ TEST(DcxHostile, ImpossibleHeadersAreRefusedBeforeAllocation) {
     return !page.has_pixels() && !page.is_valid();
   };
   // 65536 x 65536 pixels of 127 planes: far beyond any page.
-  EXPECT_TRUE(refused({.xmin = -32768, .ymin = -32768, .xmax = 32767, .ymax = 32767,
-                       .planes = 127, .line_bytes = 32767}));
+  EXPECT_TRUE(refused({.xmin = -32768,
+                       .ymin = -32768,
+                       .xmax = 32767,
+                       .ymax = 32767,
+                       .planes = 127,
+                       .line_bytes = 32767}));
   EXPECT_TRUE(refused({.ymin = 5, .xmax = 7, .ymax = 1, .line_bytes = 2}));  // Ymax < Ymin
   EXPECT_TRUE(refused({.xmin = 9, .xmax = 1, .ymax = 1, .line_bytes = 2}));  // Xmax < Xmin
   EXPECT_TRUE(refused({.xmax = 7, .ymax = 1, .line_bytes = -2}));

@@ -1,9 +1,8 @@
-#include "formats/qrnfax_reader.h"
-
 #include <gtest/gtest.h>
 
 #include "core/coding_mode.h"
 #include "formats/container_writers.h"
+#include "formats/qrnfax_reader.h"
 #include "support/test_support.h"
 
 namespace orvane {
@@ -72,8 +71,8 @@ TEST(QrnFaxFiles, EveryCodingInBothBitOrdersDecodesLikeItsSource) {
   for (std::uint32_t i = 0; i < 10; ++i) {
     const QrnPage& p = src.pages[i];
     const PageBitmap page = f.load(i);
-    const std::string name = "qrn-coding" + std::to_string(p.coding) + "-order" +
-                             std::to_string(p.bit_order);
+    const std::string name =
+        "qrn-coding" + std::to_string(p.coding) + "-order" + std::to_string(p.bit_order);
     EXPECT_TRUE(test::same_pixels(src.images[i], test::to_pbm(page), name)) << name;
     EXPECT_EQ(page.coding, p.coding) << name;
     EXPECT_EQ(page.bit_order, p.bit_order) << name;
@@ -207,8 +206,8 @@ TEST(QrnFaxHostile, SizesAndLengthsFromTheHeader) {
   EXPECT_TRUE(test::same_pixels(image, test::to_pbm(q.load(0)), "qrn-cut"));
 
   // Sizes no page can have are refused before anything is allocated.
-  for (auto [w, r] : {std::pair{0xFFFFFFFFu, 10u}, std::pair{1728u, 0x80000000u},
-                      std::pair{65536u, 65536u}}) {
+  for (auto [w, r] :
+       {std::pair{0xFFFFFFFFu, 10u}, std::pair{1728u, 0x80000000u}, std::pair{65536u, 65536u}}) {
     OpenQrn h(test::qrn_file({{.coded = g3, .width = w, .rows = r, .coding = 5}}));
     EXPECT_FALSE(h.load(0).has_pixels()) << w << " x " << r;
   }

@@ -1,9 +1,8 @@
-#include "formats/winfax_reader.h"
-
 #include <gtest/gtest.h>
 
 #include "core/coding_mode.h"
 #include "formats/container_writers.h"
+#include "formats/winfax_reader.h"
 #include "support/test_support.h"
 
 namespace orvane {
@@ -39,8 +38,13 @@ struct TwoPages {
   Bytes mmr = test::tiffcp_ccitt(tools, mmr_image, "g4", true);
   std::vector<WinFaxPage> pages() const {
     return {{.coded = mh, .rows = 57, .resolution_code = 0, .text = "From: the first page"},
-            {.coded = mmr, .rows = 83, .mmr = true, .resolution_code = 1, .text = "second",
-             .factor_a = 3, .factor_b = 5}};
+            {.coded = mmr,
+             .rows = 83,
+             .mmr = true,
+             .resolution_code = 1,
+             .text = "second",
+             .factor_a = 3,
+             .factor_b = 5}};
   }
 };
 
