@@ -1,6 +1,7 @@
 #include "formats/dcx_reader.h"
 
 #include <algorithm>
+#include <span>
 
 #include "core/byte_order.h"
 #include "core/coding_mode.h"
@@ -23,8 +24,9 @@ std::int16_t le16s(const std::uint8_t* p) {
   return std::int16_t(le16(p));
 }
 
-}  // namespace
-
+// PCX run-length rows (ZSoft PCX version 3.0 encoding): `rows` rows of
+// `row_size` bytes, of which one plane's `line_bytes` are decoded and the
+// rest padded with 0.
 void decode_pcx_rows(std::span<const std::uint8_t> coded, std::int32_t rows,
                      std::int32_t line_bytes, std::int32_t row_size, std::int32_t width,
                      std::span<std::uint8_t> pixels) {
@@ -61,6 +63,8 @@ void decode_pcx_rows(std::span<const std::uint8_t> coded, std::int32_t rows,
     }
   }
 }
+
+}  // namespace
 
 int DcxReader::recognise() {
   if (!is_open()) return kReaderNoFile;

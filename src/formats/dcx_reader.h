@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <span>
 
 #include "core/page_bitmap.h"
 #include "formats/format_reader.h"
@@ -38,12 +37,5 @@ class DcxReader : public FormatReader {
 
   std::array<std::uint8_t, kPcxHeaderSize> header_{};  // PCX header of the page read last
 };
-
-// Decodes PCX run-length rows (ZSoft PCX 3.0 encoding) from `coded` into
-// `pixels`: `rows` rows of `row_size` bytes, of which `line_bytes` (one
-// plane) are decoded and the rest padded with 0. Exposed for tests.
-void decode_pcx_rows(std::span<const std::uint8_t> coded, std::int32_t rows,
-                     std::int32_t line_bytes, std::int32_t row_size, std::int32_t width,
-                     std::span<std::uint8_t> pixels);
 
 }  // namespace orvane

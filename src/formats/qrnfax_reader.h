@@ -28,6 +28,7 @@ class QrnFaxReader : public FormatReader {
   // 0 when a "QRN-FAX" header starts at `position`, -1 no file, -2 otherwise.
   int check_header(std::int64_t position);
 
+ private:
   struct Page {
     std::uint32_t width = 0;
     std::uint32_t rows = 0;
@@ -39,7 +40,6 @@ class QrnFaxReader : public FormatReader {
   // Header and coded data of page `index`; -1 no such page, -2 unreadable.
   int read_page(std::uint32_t index, Page& out);
 
- private:
   std::array<std::uint8_t, kHeaderSize> header_{};
 };
 
