@@ -184,5 +184,11 @@ TEST(AproHostile, GarbageAndTruncatedData) {
   EXPECT_LT(f.load(1).height, 25);
 }
 
+TEST(AproHostile, RandomDamage) {
+  FourPages src;
+  AproReader reader;
+  test::exercise_damaged(reader, test::apro_file(src.pages()), 3, 120);
+}
+
 }  // namespace
 }  // namespace orvane

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/format_reader.h"
 #include "support/test_support.h"
 
 namespace orvane::test {
@@ -429,6 +430,48 @@ inline Bytes qrn_file(const std::vector<QrnPage>& pages) {
     append(f, p.coded);
   }
   return f;
+}
+
+// ---------------------------------------------------------------- damage
+
+// Opens `rounds` damaged copies of a valid file (bytes overwritten, the file
+// cut short) with `reader` and runs every operation on them. Whatever the
+// damage, the reader must neither crash nor hang nor read outside its
+// buffers (the sanitizers watch), and a loaded page must be consistent.
+inline void exercise_damaged(FormatReader& reader, const Bytes& valid, unsigned seed, int rounds) {
+  TempDir dir;
+  std::uint32_t state = seed;
+  auto next = [&] {
+    state = state * 1103515245u + 12345u;
+    return state >> 8;
+  };
+  for (int round = 0; round < rounds; ++round) {
+    Bytes f = valid;
+    const int hits = 1 + int(next() % 8);
+    // Half the damage goes to the first bytes, where the headers are.
+    for (int k = 0; k < hits; ++k) {
+      const std::size_t span = next() % 2 ? std::min<std::size_t>(f.size(), 256) : f.size();
+      f[next() % span] = std::uint8_t(next());
+    }
+    if (next() % 4 == 0) f.resize(next() % f.size());
+    write_file(dir / "damaged", f);
+    reader.open(dir / "damaged");
+    if (reader.recognise() != 0) continue;
+    const std::uint16_t pages = reader.build_page_table();
+    for (std::uint32_t i = 0; i < std::min<std::uint32_t>(pages, 4); ++i) {
+      PageBitmap page;
+      reader.load_page(i, page);
+      if (page.has_pixels()) {
+        EXPECT_GE(page.pixels.size(), std::size_t(page.height) * std::size_t(page.row_bytes));
+        EXPECT_LE(page.width, page.row_bytes * 8);
+      }
+      reader.page_text(i);
+    }
+    // A reader left without pages has closed its file and writes nothing.
+    EXPECT_EQ(reader.convert(dir / "out.tif", std::min<std::uint16_t>(pages, 4)),
+              reader.is_open() ? kConvertOk : kConvertNoFile);
+  }
+  reader.release();
 }
 
 }  // namespace orvane::test

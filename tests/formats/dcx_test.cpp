@@ -346,5 +346,19 @@ TEST(DcxHostile, TruncatedFilesAndUnwritableOutput) {
   EXPECT_FALSE(std::filesystem::exists(dcx.dir / "out.tif"));
 }
 
+TEST(DcxHostile, RandomDamage) {
+  test::TempDir dir;
+  std::vector<Bytes> pcx;
+  for (unsigned seed : {81u, 82u}) {
+    test::write_pbm(dir / "s.pbm", test::test_image(300, 40, seed));
+    ASSERT_EQ(test::run("ppmtopcx '" + (dir / "s.pbm").string() + "' > '" +
+                        (dir / "s.pcx").string() + "' 2>/dev/null"),
+              0);
+    pcx.push_back(test::read_file(dir / "s.pcx"));
+  }
+  DcxReader reader;
+  test::exercise_damaged(reader, test::dcx_file(pcx), 1, 120);
+}
+
 }  // namespace
 }  // namespace orvane

@@ -220,5 +220,11 @@ TEST(QrnFaxHostile, SizesAndLengthsFromTheHeader) {
   EXPECT_EQ(q.reader.convert(q.dir / "missing" / "out.tif", q.pages), kConvertWriteFailed);
 }
 
+TEST(QrnFaxHostile, RandomDamage) {
+  AllCodings src;
+  QrnFaxReader reader;
+  test::exercise_damaged(reader, test::qrn_file(src.pages), 4, 120);
+}
+
 }  // namespace
 }  // namespace orvane

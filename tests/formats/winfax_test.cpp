@@ -220,5 +220,11 @@ TEST(WinFaxHostile, LengthsPastTheFileAndTruncatedData) {
   EXPECT_EQ(w.reader.convert(w.dir / "no" / "such" / "dir.tif", w.pages), kConvertWriteFailed);
 }
 
+TEST(WinFaxHostile, RandomDamage) {
+  TwoPages src;
+  WinFaxReader reader;
+  test::exercise_damaged(reader, test::winfax_file(src.pages()), 2, 120);
+}
+
 }  // namespace
 }  // namespace orvane
