@@ -1,0 +1,87 @@
+#pragma once
+// Decodes a whole raw fax stream (bare T.4 or T.6 data, possibly many pages
+// one after another) into a row file and a page index file. The row file is
+// the 37-byte page descriptor followed by every good row; the page index
+// splits the rows into segments, runs of consecutive good rows that bad or
+// empty stretches of data end. Both files are little-endian.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+#include "codec/fax_codec.h"
+
+namespace orvane::codec {
+
+// Page index file layout.
+inline constexpr std::size_t kIndexHeaderSize = 4120;
+inline constexpr std::size_t kIndexEntrySize = 14;
+inline constexpr std::size_t kIndexEntryCountAt = 0;    // u32 entries
+inline constexpr std::size_t kIndexTotalRowsAt = 4;     // u32, as in the row file
+inline constexpr std::size_t kIndexWidthAt = 8;         // u32
+inline constexpr std::size_t kIndexBitOrderAt = 12;     // u8: 1 MSB first, else LSB first
+inline constexpr std::size_t kIndexCodingAt = 13;       // u8: CodingMode 5, 6 or 7
+inline constexpr std::size_t kIndexWidthClassAt = 14;   // u8
+inline constexpr std::size_t kIndexLongestAt = 16;      // u32 rows of the longest segment
+inline constexpr std::size_t kIndexVresAt = 20;         // u16 vertical resolution chosen
+inline constexpr std::size_t kIndexPageTableAt = 24;    // 1024 x u32, filled by conversion
+
+// The largest row data a row file may hold; rows past it are not written and
+// extraction ends there as at the end of the data.
+inline constexpr std::int64_t kMaxRowFileBytes = 1024LL * 1024 * 1024;
+
+// One segment: where its coded data lies in the raw stream (bit indexes count
+// in the stream's bit order, 0 = first bit of the byte) and how many rows it
+// decoded to. The data runs from bit `start_bit` of byte `first_byte` up to,
+// not including, bit `end_bit` of byte `last_byte` (8 = the whole byte).
+struct SegmentEntry {
+  std::uint32_t first_byte = 0;
+  std::uint32_t last_byte = 0;
+  std::uint32_t rows = 0;
+  std::uint8_t start_bit = 0;
+  std::uint8_t end_bit = 0;
+};
+std::array<std::uint8_t, kIndexEntrySize> store_entry(const SegmentEntry& entry);
+SegmentEntry load_entry(std::span<const std::uint8_t, kIndexEntrySize> bytes);
+
+// The vertical resolution (dpi) a stream most likely has, from the rows of
+// its longest segment and its width class: A4 page lengths at 3.85, 7.7 and
+// 11.55 lines/mm (T.4 2.2) and their B4/A3 counterparts. Classes outside
+// 1..3 keep 100.
+std::uint16_t choose_vertical_resolution(std::uint8_t width_class, std::uint32_t longest_rows);
+
+// What the caller lets the analyses use.
+struct ExtractionOptions {
+  std::uint16_t threshold = 50;
+  std::uint8_t flag_number = 3;     // T.6 only
+  std::uint8_t bit_order = 1;       // 1 or 2, the order to try
+  bool nonstandard_widths = true;
+  std::int32_t min_width = 1728;
+};
+
+// Finds MH or MR coding (standard widths first, then, when allowed, widths
+// above the minimum) and runs the matching extractor. The extractor's result,
+// or -1 when no analysis accepted the data (both files then empty).
+int extract(FaxCodec& codec, const std::filesystem::path& row_file,
+            const std::filesystem::path& index_file, const ExtractionOptions& options);
+
+// The same for T.6: the minimum width first when non-standard widths are
+// allowed, then the standard widths. With the codec's raw flag the data is
+// decoded from byte 0, otherwise from the start the analysis found.
+int extract_t6(FaxCodec& codec, const std::filesystem::path& row_file,
+               const std::filesystem::path& index_file, const ExtractionOptions& options);
+
+// The extractors decode from the codec's cursor at the codec's width and bit
+// order. -1 when a file cannot be created or written (and for MR when the
+// data holds no EOL followed by a 1 tag bit). MH and MR otherwise return the
+// number of bad code words or rows met; T.6 returns 0, or END_OF_DATA when
+// no row was found.
+int extract_mh_rows(FaxCodec& codec, const std::filesystem::path& row_file,
+                    const std::filesystem::path& index_file);
+int extract_mr_rows(FaxCodec& codec, const std::filesystem::path& row_file,
+                    const std::filesystem::path& index_file);
+int extract_t6_rows(FaxCodec& codec, const std::filesystem::path& row_file,
+                    const std::filesystem::path& index_file);
+
+}  // namespace orvane::codec

@@ -1,0 +1,325 @@
+#include "formats/raw_fax_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "codec/fax_codec.h"
+#include "codec/page_driver.h"
+#include "codec/raw_extraction.h"
+#include "core/binary_file.h"
+#include "core/byte_order.h"
+#include "core/coding_mode.h"
+#include "core/limits.h"
+#include "tiff/tiff_writer.h"
+
+namespace orvane {
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Vertical resolution a standard page length stands for (A4 at 100, 200,
+// 300 and 400 dpi); 0 for any other length.
+std::uint16_t vres_of_a4_length(std::uint32_t rows) {
+  switch (rows) {
+    case 1144: return 100;
+    case 2288: return 200;
+    case 3432: return 300;
+    case 4576: return 400;
+    default: return 0;
+  }
+}
+
+// The bits of a byte that lie at or after bit index `from`, counted in the
+// stream's bit order (MSB first: index 0 is the high bit).
+std::uint8_t bits_from(int from, bool msb_first) {
+  return msb_first ? std::uint8_t(0xFF >> from) : std::uint8_t(0xFF << from);
+}
+// The bits before bit index `to` (0..8).
+std::uint8_t bits_before(int to, bool msb_first) {
+  return std::uint8_t(~bits_from(to, msb_first));
+}
+
+// Reads the page index whole-header image; false when it is unreadable.
+bool read_index_header(std::FILE* f, std::array<std::uint8_t, codec::kIndexHeaderSize>& header) {
+  return std::fseek(f, 0, SEEK_SET) == 0 &&
+         std::fread(header.data(), 1, header.size(), f) == header.size();
+}
+
+bool read_entry(std::FILE* f, std::uint32_t index, codec::SegmentEntry& entry) {
+  std::array<std::uint8_t, codec::kIndexEntrySize> bytes{};
+  const long at = long(codec::kIndexHeaderSize + std::size_t(index) * codec::kIndexEntrySize);
+  if (std::fseek(f, at, SEEK_SET) != 0 || std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
+    return false;
+  }
+  entry = codec::load_entry(bytes);
+  return true;
+}
+
+}  // namespace
+
+void RawFaxReader::set_scratch_paths(const std::filesystem::path& row_file,
+                                     const std::filesystem::path& page_index) {
+  row_file_ = row_file;
+  page_index_ = page_index;
+}
+
+void RawFaxReader::set_parameters(std::uint16_t threshold, std::uint8_t flag_number,
+                                  std::int16_t min_width, bool raw_file) {
+  threshold_ = threshold;
+  flag_number_ = flag_number;
+  min_width_ = min_width;
+  raw_file_ = raw_file;
+  total_rows_ = 0;
+  rows_per_page_ = 0;
+}
+
+int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths) {
+  total_rows_ = 0;
+  if (!is_open()) return -1;
+  const std::int64_t size = file_size();
+  if (size <= 0) {
+    close();
+    return -1;
+  }
+  // The whole stream is held in memory while it is decoded.
+  if (size > limits::kMaxFileBytes || !read_coded(0, size) || coded().empty()) {
+    free_coded();
+    return -1;
+  }
+  const std::span<const std::uint8_t> data(coded());
+  codec::FaxCodec analysis;
+  analysis.configure(data, kBitOrderMsbFirst, kCodingT4_1D, 0);
+  codec::FaxCodec t6;
+  codec::configure_for_t6(t6, data, kBitOrderMsbFirst, 0, 0, flag_number_);
+  t6.raw_flag = raw_file_ ? 1 : 0;
+
+  codec::ExtractionOptions options;
+  options.threshold = threshold_;
+  options.flag_number = flag_number_;
+  options.nonstandard_widths = nonstandard_widths;
+  options.min_width = min_width_;
+  std::vector<std::uint8_t> orders;
+  if (bit_order_choice == kBitOrderMsbFirst || bit_order_choice == kBitOrderLsbFirst) {
+    orders = {bit_order_choice};
+  } else {
+    orders = {kBitOrderLsbFirst, kBitOrderMsbFirst};
+  }
+
+  int result = -1;
+  for (std::uint8_t order : orders) {
+    options.bit_order = order;
+    result = codec::extract(analysis, row_file_, page_index_, options);
+    if (result >= 0) break;
+  }
+  for (std::size_t i = 0; result < 0 && i < orders.size(); ++i) {
+    options.bit_order = orders[i];
+    result = codec::extract_t6(t6, row_file_, page_index_, options);
+  }
+  // Pages are served from the row file; conversion reads the stream again.
+  free_coded();
+  return result;
+}
+
+int RawFaxReader::read_descriptor(PageBitmap& page) {
+  BinaryFile rows;
+  std::array<std::uint8_t, kDescriptorSize> bytes{};
+  if (!rows.open(row_file_) || rows.read_at(0, bytes) != bytes.size()) return -1;
+  load_descriptor(page, bytes);
+  total_rows_ = std::uint32_t(std::max(page.height, 0));
+  return 0;
+}
+
+std::uint32_t RawFaxReader::standard_page_rows(std::uint8_t width_class, std::uint16_t vres) {
+  static constexpr std::uint32_t kRows[3][4] = {
+      {1144, 2288, 3432, 4576}, {1363, 2726, 4089, 5452}, {1617, 3234, 4851, 6468}};
+  if (width_class < 1 || width_class > 3) return 1144;
+  const int column = vres <= 100 ? 0 : vres <= 200 ? 1 : vres <= 300 ? 2 : 3;
+  return kRows[width_class - 1][column];
+}
+
+std::uint32_t RawFaxReader::page_geometry(std::uint8_t width_class, std::uint16_t vres) {
+  rows_per_page_ = standard_page_rows(width_class, vres);
+  return rows_per_page_;
+}
+
+std::uint16_t RawFaxReader::count_pages() {
+  if (total_rows_ == 0) {
+    PageBitmap own;
+    if (read_descriptor(own) != 0) return 0;
+  }
+  if (rows_per_page_ == 0) return 0;
+  const std::uint64_t pages = (std::uint64_t(total_rows_) + rows_per_page_ - 1) / rows_per_page_;
+  return std::uint16_t(std::min<std::uint64_t>(pages, 0xFFFF));
+}
+
+int RawFaxReader::load_raw_page(std::uint32_t index, PageBitmap& page) {
+  BinaryFile rows;
+  if (!rows.open(row_file_)) {
+    page.release_pixels();
+    return kRawNoRowFile;
+  }
+  const std::uint16_t noted_xres = page.xres;
+  page.release_pixels();
+  std::array<std::uint8_t, kDescriptorSize> bytes{};
+  if (rows.read_at(0, bytes) != bytes.size()) return kRawRowFileEmpty;
+  load_descriptor(page, bytes);
+
+  // The row file is ours, but it lives in a scratch folder: take nothing in
+  // it on trust. A failed load leaves no rows, so the page is not shown.
+  const std::int64_t total = std::max(page.height, 0);
+  const std::int64_t first = std::int64_t(index) * rows_per_page_;
+  if (rows_per_page_ == 0 || page.width < 1 || page.width > limits::kMaxPageSide ||
+      page.row_bytes != row_bytes_for(page.width) || first >= total) {
+    page.height = 0;
+    return kRawRowFileEmpty;
+  }
+  const std::int32_t height = std::int32_t(std::min<std::int64_t>(rows_per_page_, total - first));
+  page.xres = std::max<std::uint16_t>(noted_xres, 200);
+  if (const std::uint16_t v = vres_of_a4_length(rows_per_page_)) page.yres = v;
+
+  const std::int64_t size = checked_page_bytes(height, page.row_bytes);
+  if (size <= 0 || !page.allocate_pixels(size)) {
+    page.height = 0;
+    return kRawNoMemory;
+  }
+  // Rows past the end of a short file stay white.
+  std::fill(page.pixels.begin(), page.pixels.end(), std::uint8_t{0xFF});
+  rows.read_at(std::int64_t(kDescriptorSize) + first * page.row_bytes, page.pixels);
+  page.height = height;
+  return 0;
+}
+
+int RawFaxReader::convert_raw(const std::filesystem::path& output, const PageBitmap& record_page) {
+  if (!is_open()) return kConvertNoFile;
+  if (record_page.coding != kCodingT4_1D && record_page.coding != kCodingT4_2D &&
+      record_page.coding != kCodingT6) {
+    return kConvertNoSource;
+  }
+  const std::int64_t size = file_size();
+  if (size <= 0 || size > limits::kMaxFileBytes || !read_coded(0, size) || coded().empty()) {
+    free_coded();
+    return kConvertNoFile;
+  }
+  const std::vector<std::uint8_t>& raw = coded();
+
+  // Cut the segments into pages: as many whole segments as fit in a
+  // standard page length, and never a segment split (the longest one sets
+  // the least page length).
+  File index(std::fopen(page_index_.c_str(), "r+b"));
+  std::array<std::uint8_t, codec::kIndexHeaderSize> header{};
+  if (!index || !read_index_header(index.get(), header)) {
+    free_coded();
+    return kConvertNoSource;
+  }
+  std::fseek(index.get(), 0, SEEK_END);
+  const long index_size = std::ftell(index.get());
+  const std::uint64_t room =
+      index_size > long(codec::kIndexHeaderSize)
+          ? std::uint64_t(index_size - long(codec::kIndexHeaderSize)) / codec::kIndexEntrySize
+          : 0;
+  const std::uint32_t entries =
+      std::uint32_t(std::min<std::uint64_t>(le32(&header[codec::kIndexEntryCountAt]), room));
+  const std::uint64_t limit =
+      std::max<std::uint64_t>(rows_per_page_, le32(&header[codec::kIndexLongestAt]));
+
+  std::vector<std::uint32_t> page_entries;  // entries per page, at most 1024 pages
+  std::uint64_t pages = 0, sum = 0;
+  std::uint32_t in_page = 0;
+  auto close_page = [&] {
+    if (page_entries.size() < limits::kMaxPages) page_entries.push_back(in_page);
+    ++pages;
+    sum = 0;
+    in_page = 0;
+  };
+  for (std::uint32_t i = 0; i < entries; ++i) {
+    codec::SegmentEntry entry;
+    if (!read_entry(index.get(), i, entry)) break;
+    if (in_page > 0 && sum + entry.rows > limit) close_page();
+    sum += entry.rows;
+    ++in_page;
+  }
+  if (in_page > 0) close_page();
+  for (std::size_t p = 0; p < limits::kMaxPages; ++p) {
+    put_le32(&header[codec::kIndexPageTableAt + 4 * p], p < page_entries.size() ? page_entries[p] : 0);
+  }
+  // The page table is a record for whoever reads the index next; the pages
+  // below do not depend on it being written.
+  if (std::fseek(index.get(), 0, SEEK_SET) == 0) {
+    std::fwrite(header.data(), 1, header.size(), index.get());
+    std::fflush(index.get());
+  }
+  if (page_entries.empty()) {
+    free_coded();
+    return kConvertNoSource;
+  }
+
+  std::vector<std::uint8_t> data;
+  try {
+    data.reserve(std::size_t(size));
+  } catch (const std::bad_alloc&) {
+    free_coded();
+    return kConvertWriteFailed;
+  }
+  TiffWriter writer;
+  if (!writer.create(output)) {
+    free_coded();
+    return kConvertWriteFailed;
+  }
+  writer.write_header();
+  writer.reset_entries();
+  const bool msb_first = record_page.bit_order == kBitOrderMsbFirst;
+  // Pages past the 1024th have no place in the index header and are not
+  // written; the page numbers count the pages written.
+  const std::uint16_t written = std::uint16_t(page_entries.size());
+  std::uint32_t next_entry = 0;
+  for (std::uint16_t p = 0; p < written; ++p) {
+    data.clear();
+    std::uint64_t rows = 0;
+    for (std::uint32_t k = 0; k < page_entries[p]; ++k, ++next_entry) {
+      codec::SegmentEntry e;
+      if (!read_entry(index.get(), next_entry, e)) break;
+      if (e.last_byte < e.first_byte || e.last_byte >= raw.size() || e.start_bit > 7 ||
+          e.end_bit > 8) {
+        continue;
+      }
+      const std::size_t n = std::size_t(e.last_byte) - e.first_byte + 1;
+      if (data.size() + n > data.capacity()) continue;
+      const std::size_t at = data.size();
+      data.insert(data.end(), raw.begin() + e.first_byte, raw.begin() + e.last_byte + 1);
+      // Bits of the neighbouring segments become zero fill bits.
+      data[at] &= bits_from(e.start_bit, msb_first);
+      data.back() &= bits_before(e.end_bit, msb_first);
+      rows += e.rows;
+    }
+    writer.set_coding_by_mode(record_page.coding, 0);
+    writer.set_fill_order(msb_first ? 1 : 2);
+    writer.set_size(std::uint32_t(std::max(record_page.width, 0)),
+                    std::uint32_t(std::min<std::uint64_t>(rows, 0xFFFFFFFF)));
+    writer.set_page_number(p, written);
+    const std::uint32_t at = writer.write_page_data(data, record_page.xres, record_page.yres, 2);
+    writer.write_directory(at);
+  }
+  free_coded();
+  return writer.close() ? kConvertOk : kConvertWriteFailed;
+}
+
+int RawFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
+  (void)page_count;  // the pages come from the page index
+  if (!is_open()) return kConvertNoFile;
+  // Stand-in for the record's page: the descriptor with the resolutions a
+  // loaded page gets.
+  PageBitmap page;
+  if (read_descriptor(page) != 0) return kConvertNoFile;
+  page.xres = std::max<std::uint16_t>(page.xres, 200);
+  if (const std::uint16_t v = vres_of_a4_length(rows_per_page_)) page.yres = v;
+  return convert_raw(output, page);
+}
+
+}  // namespace orvane

@@ -1,0 +1,85 @@
+#pragma once
+// Bare CCITT data (".g3", ".g4", ".mh", ".mr", ".mmr" and every name no other
+// reader claims): one coded stream of unknown bit order, width and coding.
+// The whole stream is decoded once into a row file and a page index file
+// (two scratch files the caller names); pages are served by cutting the rows
+// into standard page lengths, and conversion cuts the file's own coded data
+// along the segments the extraction found.
+#include <cstdint>
+#include <filesystem>
+
+#include "core/page_bitmap.h"
+#include "formats/format_reader.h"
+
+namespace orvane {
+
+// Load page results.
+inline constexpr int kRawRowFileEmpty = -11;    // no descriptor / no rows for the page
+inline constexpr int kRawNoMemory = -12;        // the page cannot be allocated
+inline constexpr int kRawNoRowFile = -13;       // the row file cannot be opened
+
+class RawFaxReader : public FormatReader {
+ public:
+  // The row file and page index file this reader writes and reads. Two
+  // readers (or two processes) must be given different paths.
+  void set_scratch_paths(const std::filesystem::path& row_file,
+                         const std::filesystem::path& page_index);
+  // The analysis parameters of the fax file record; also forgets the rows
+  // and page length of an earlier file.
+  void set_parameters(std::uint16_t threshold, std::uint8_t flag_number, std::int16_t min_width,
+                      bool raw_file);
+
+  // Reads the whole open file and extracts it: bit order choice 0 tries LSB
+  // then MSB first (MH/MR), then T.6 LSB then MSB first; 1 or 2 tries that
+  // order only, MH/MR then T.6. 0 or more on success; negative when nothing
+  // accepted the data or the file is empty or too large (the file is then
+  // closed when empty).
+  int analyse(std::uint8_t bit_order_choice, bool nonstandard_widths);
+
+  // Loads the row file's descriptor into `page` (no pixels) and takes its
+  // height as the total rows. 0, or -1 when the row file cannot be read.
+  int read_descriptor(PageBitmap& page);
+
+  // Standard page length in rows for a width class and vertical resolution
+  // (dpi); also kept as the reader's rows per page.
+  std::uint32_t page_geometry(std::uint8_t width_class, std::uint16_t vres);
+  static std::uint32_t standard_page_rows(std::uint8_t width_class, std::uint16_t vres);
+
+  // Total rows / rows per page rounded up (at most 65535); reads the
+  // descriptor first when the total is not known yet. 0 when the row file
+  // cannot be read or no page geometry was set.
+  std::uint16_t count_pages();
+
+  // Loads page `index`: rows [index x rows per page, ...) from the row file.
+  // 0, kRawRowFileEmpty, kRawNoMemory or kRawNoRowFile (the page then has
+  // no pixels).
+  int load_raw_page(std::uint32_t index, PageBitmap& page);
+
+  // Writes the file's own coded data as a multi-page TIFF, pages cut along
+  // the segments of the page index; coding, fill order, width and
+  // resolutions from `record_page`. Pages past the 1024th are not written.
+  // kConvertOk, kConvertNoFile (no file open or unreadable),
+  // kConvertNoSource (no segments), or kConvertWriteFailed.
+  int convert_raw(const std::filesystem::path& output, const PageBitmap& record_page);
+
+  std::uint32_t total_rows() const { return total_rows_; }
+  std::uint32_t rows_per_page() const { return rows_per_page_; }
+
+  // FormatReader: the page count (the raw pages are counted from the rows,
+  // not from a table), page loading, and conversion with the reader's own
+  // descriptor standing in for the record's page.
+  std::uint16_t build_page_table() override { return count_pages(); }
+  void load_page(std::uint32_t index, PageBitmap& page) override { load_raw_page(index, page); }
+  int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
+
+ private:
+  std::filesystem::path row_file_, page_index_;
+  std::uint16_t threshold_ = 50;
+  std::uint8_t flag_number_ = 3;
+  std::int16_t min_width_ = 1728;
+  bool raw_file_ = false;
+  std::uint32_t total_rows_ = 0;
+  std::uint32_t rows_per_page_ = 0;
+};
+
+}  // namespace orvane

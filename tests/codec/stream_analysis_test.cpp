@@ -1,0 +1,262 @@
+#include "codec/stream_analysis.h"
+
+#include <chrono>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "codec/fax_codec.h"
+#include "codec/raw_test_files.h"
+#include "core/coding_mode.h"
+
+namespace orvane::codec {
+namespace {
+
+using test::BitWriter;
+using test::kEol;
+using test::kWhite1728Row;
+using test::raw_fixture;
+
+// A codec over `data` as raw extraction prepares it.
+FaxCodec codec_over(const std::vector<std::uint8_t>& data) {
+  FaxCodec c;
+  c.configure(data, kBitOrderMsbFirst, kCodingT4_1D, 0);
+  return c;
+}
+
+void expect_rewound(const FaxCodec& c) {
+  EXPECT_EQ(c.position, 0);
+  EXPECT_EQ(c.bits_used, 0);
+}
+
+TEST(StreamAnalysisMh, FindsWidthAndBitOrderOfPbmtog3Streams) {
+  const auto msb = raw_fixture("text-1728-pbmtog3.g3");
+  FaxCodec c = codec_over(msb);
+  EXPECT_EQ(analyse_mh_standard(c, 1, 50), kAnalysisAccepted);
+  EXPECT_EQ(c.width, 1728);
+  expect_rewound(c);
+  EXPECT_EQ(analyse_mh_standard(c, 2, 50), kAnalysisNotAccepted);
+  expect_rewound(c);
+
+  // -reversebits: fails bit order 1 (step 1), found with bit order 2 (step 2).
+  const auto lsb = raw_fixture("text-1728-pbmtog3-lsb.g3");
+  FaxCodec l = codec_over(lsb);
+  StreamGuess guess;
+  ASSERT_EQ(guess_coding(l, guess), 0);
+  EXPECT_EQ(guess.width, 1728);
+  EXPECT_EQ(guess.bit_order, 2);
+  EXPECT_EQ(guess.coding, kCodingT4_1D);
+  expect_rewound(l);
+
+  const auto b4 = raw_fixture("text-2048-pbmtog3.g3");
+  FaxCodec w = codec_over(b4);
+  ASSERT_EQ(guess_coding(w, guess), 0);
+  EXPECT_EQ(guess.width, 2048);
+  EXPECT_EQ(guess.bit_order, 1);
+}
+
+TEST(StreamAnalysisMh, NonstandardWidthsAboveTheMinimumOnly) {
+  test::TempDir dir;
+  const auto w2000 = test::pbmtog3_of(dir, "pbmtext -width 2000 'Non standard width' | pnmpad -white -width 2000 -height 120", "-nofixedwidth");
+  FaxCodec c = codec_over(w2000);
+  EXPECT_EQ(analyse_mh_standard(c, 1, 50), kAnalysisNotAccepted);
+  StreamGuess guess;
+  ASSERT_EQ(guess_coding(c, guess), 0);
+  EXPECT_EQ(guess.width, 2000);
+  EXPECT_EQ(guess.coding, kCodingT4_1D);
+  // The rows must be longer than the minimum.
+  EXPECT_EQ(analyse_mh_any_width(c, 1, 50, 2000), kAnalysisNotAccepted);
+  EXPECT_EQ(analyse_mh_any_width(c, 1, 50, 1999), kAnalysisAccepted);
+  EXPECT_EQ(c.width, 2000);
+
+  const auto w1600 = test::pbmtog3_of(dir, "pbmmake -white 1600 80", "-nofixedwidth");
+  FaxCodec n = codec_over(w1600);
+  StreamGuess untouched;
+  untouched.width = 77;
+  EXPECT_EQ(guess_coding(n, untouched), -1);
+  EXPECT_EQ(untouched.width, 77);  // a failed guess leaves the record alone
+  EXPECT_EQ(analyse_mh_any_width(n, 1, 50, 1000), kAnalysisAccepted);
+  EXPECT_EQ(n.width, 1600);
+}
+
+TEST(StreamAnalysisMh, CountRestartsAfterACorruptRow) {
+  // Three good rows, a row with a bad code, three good rows.
+  BitWriter bits;
+  for (int i = 0; i < 3; ++i) bits.put(std::string(kEol) + kWhite1728Row);
+  bits.put(std::string(kEol) + "000000001" + "1111");  // eight zeros then a 1: no code
+  for (int i = 0; i < 3; ++i) bits.put(std::string(kEol) + kWhite1728Row);
+  bits.put(kEol);
+  const auto data = bits.bytes();
+  FaxCodec c = codec_over(data);
+  EXPECT_EQ(analyse_mh_standard(c, 1, 3), kAnalysisAccepted);
+  EXPECT_EQ(c.width, 1728);
+  EXPECT_EQ(analyse_mh_standard(c, 1, 4), kAnalysisNotAccepted);
+  EXPECT_EQ(analyse_mh_any_width(c, 1, 4, 1000), kAnalysisNotAccepted);
+}
+
+TEST(StreamAnalysisMh, ThresholdZeroStillNeedsARow) {
+  // Only EOLs: no row ever has a width.
+  BitWriter eols;
+  for (int i = 0; i < 40; ++i) eols.put(kEol);
+  FaxCodec e = codec_over(eols.bytes());
+  EXPECT_EQ(analyse_mh_standard(e, 1, 0), kAnalysisNotAccepted);
+  EXPECT_EQ(analyse_mh_any_width(e, 1, 0, 0), kAnalysisNotAccepted);
+  EXPECT_EQ(analyse_mr_any_width(e, 1, 0, 0), kAnalysisNotAccepted);
+
+  const auto data = raw_fixture("text-1728-pbmtog3.g3");
+  FaxCodec c = codec_over(data);
+  ASSERT_EQ(analyse_mh_standard(c, 1, 0), kAnalysisAccepted);
+  EXPECT_EQ(c.width, 1728);
+}
+
+TEST(StreamAnalysisMr, TwoDimensionalStripsAreNotTakenForMh) {
+  struct Case {
+    const char* file;
+    std::uint8_t order;
+  };
+  for (const Case& k : {Case{"text-1728-strip-g3-2d-k2.g3", 1}, Case{"text-1728-strip-g3-2d-k4.g3", 1},
+                        Case{"text-1728-strip-g3-2d-lsb.g3", 2}, Case{"text-1728-rtc-g3-2d.g3", 1}}) {
+    SCOPED_TRACE(k.file);
+    const auto data = raw_fixture(k.file);
+    FaxCodec c = codec_over(data);
+    EXPECT_EQ(analyse_mh_standard(c, k.order, 50), kAnalysisNotAccepted);
+    EXPECT_EQ(analyse_mh_any_width(c, k.order, 50, 1728), kAnalysisNotAccepted);
+    EXPECT_EQ(analyse_mr_standard(c, k.order, 50), kAnalysisAccepted);
+    EXPECT_EQ(c.width, 1728);
+    StreamGuess guess;
+    ASSERT_EQ(guess_coding(c, guess), 0);
+    EXPECT_EQ(guess.coding, kCodingT4_2D);
+    EXPECT_EQ(guess.width, 1728);
+    EXPECT_EQ(guess.bit_order, k.order);
+    expect_rewound(c);
+  }
+  // 1D data is found by the MH steps, which come first.
+  const auto mh = raw_fixture("text-1728-strip-g3-1d.g3");
+  FaxCodec m = codec_over(mh);
+  StreamGuess guess;
+  ASSERT_EQ(guess_coding(m, guess), 0);
+  EXPECT_EQ(guess.coding, kCodingT4_1D);
+}
+
+TEST(StreamAnalysisT6, FoundAtTheWidthItWasCodedWith) {
+  // T.6 rows carry no width: only content that reaches past a narrower
+  // width tells them apart. A dithered ramp changes colour all along the row.
+  // Two 0xFF bytes in front mark the start (flag number 3).
+  test::TempDir dir;
+  std::vector<std::uint8_t> a3 = {0xFF, 0xFF};
+  const auto strip = test::tiff_strip_of(dir, "pgmramp -lr 2432 60 | pamditherbw -dither8 | pamtopnm", "-g4");
+  ASSERT_FALSE(strip.empty());
+  a3.insert(a3.end(), strip.begin(), strip.end());
+  FaxCodec c;
+  c.configure(a3, 1, 0, 0);
+  StreamGuess guess;
+  ASSERT_EQ(guess_t6(c, guess), 0);  // after 1728 and 2048 failed in both bit orders
+  EXPECT_EQ(guess.width, 2432);
+  EXPECT_EQ(guess.bit_order, 1);
+  EXPECT_EQ(guess.coding, kCodingT6);
+  EXPECT_EQ(guess.start_offset, 0);
+  expect_rewound(c);
+  for (std::uint8_t order : {1, 2}) {
+    EXPECT_EQ(analyse_t6_at_width(c, order, 1728, 50, 3), kAnalysisNotAccepted);
+    EXPECT_EQ(analyse_t6_at_width(c, order, 2048, 50, 3), kAnalysisNotAccepted);
+  }
+
+  std::vector<std::uint8_t> lsb = {0xFF, 0xFF};
+  const auto lsb_strip = test::tiff_strip_of(dir, "pgmramp -lr 1728 60 | pamditherbw -dither8 | pamtopnm", "-g4 -lsb2msb");
+  lsb.insert(lsb.end(), lsb_strip.begin(), lsb_strip.end());
+  FaxCodec r;
+  r.configure(lsb, 1, 0, 0);
+  ASSERT_EQ(guess_t6(r, guess), 0);
+  EXPECT_EQ(guess.width, 1728);
+  EXPECT_EQ(guess.bit_order, 2);
+}
+
+TEST(StreamAnalysisT6, RawFlagTakesTheDataFromByteZero) {
+  // A libtiff strip has no 0xFF run in front; the text page's strip starts
+  // with a single 0xFF byte, so flag number 3 finds no start there.
+  const auto data = raw_fixture("text-1728-strip-g4.g4");
+  FaxCodec c;
+  c.configure(data, 1, 0, 0);
+  c.raw_flag = 1;
+  EXPECT_EQ(analyse_t6_at_width(c, 1, 1728, 50, 3), kAnalysisAccepted);
+  EXPECT_EQ(c.width, 1728);
+  expect_rewound(c);
+}
+
+TEST(StreamAnalysisT6, FlagNumberZeroNeedsNoFillBytes) {
+  // The strip starts 0xFF 0xC8: one 0xFF byte only, less than flag number 3
+  // asks for in front of the data.
+  const auto data = raw_fixture("text-1728-strip-g4.g4");
+  FaxCodec c;
+  c.configure(data, 1, 0, 0);
+  EXPECT_EQ(analyse_t6_at_width(c, 1, 1728, 50, 0), kAnalysisAccepted);
+  EXPECT_EQ(c.start_offset, 0);
+  EXPECT_EQ(c.width, 1728);
+  expect_rewound(c);
+  EXPECT_EQ(analyse_t6_at_width(c, 1, 0, 50, 0), kAnalysisNotAccepted);
+  EXPECT_EQ(analyse_t6_at_width(c, 1, -5, 50, 0), kAnalysisNotAccepted);
+}
+
+TEST(StreamAnalysisT6, StartFoundBehindFillBytes) {
+  // Garbage, then a run of 0xFF bytes, then the page: the accepted start is
+  // the run (whose bits decode as white rows in front of the page).
+  std::vector<std::uint8_t> data = {0x13, 0x57, 0x00, 0x42, 0xFF, 0xFF};
+  const auto g4 = raw_fixture("text-1728-strip-g4.g4");
+  data.insert(data.end(), g4.begin(), g4.end());
+  FaxCodec c;
+  c.configure(data, 1, 0, 0);
+  ASSERT_EQ(analyse_t6_at_width(c, 1, 1728, 50, 3), kAnalysisAccepted);
+  EXPECT_EQ(c.start_offset, 4);
+}
+
+// Garbage of every kind ends with no guess and leaves the codec at the start.
+TEST(StreamAnalysisHostile, NothingIsAcceptedFromNonFaxData) {
+  std::mt19937 rng(1234);
+  std::vector<std::uint8_t> random(128 * 1024);
+  for (auto& b : random) b = std::uint8_t(rng());
+  BitWriter eols;
+  for (int i = 0; i < 20000; ++i) eols.put(kEol);
+  const std::vector<std::vector<std::uint8_t>> inputs = {
+      {}, {0x00}, {0x01}, std::vector<std::uint8_t>(65536, 0x00),
+      std::vector<std::uint8_t>(65536, 0xFF), random, eols.bytes()};
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    SCOPED_TRACE(i);
+    FaxCodec c = codec_over(inputs[i]);
+    StreamGuess guess;
+    EXPECT_EQ(guess_coding(c, guess), -1);
+    expect_rewound(c);
+    EXPECT_EQ(guess_t6(c, guess), -1);
+    expect_rewound(c);
+    // Flag number 0 makes nearly every byte a start candidate.
+    if (inputs[i].size() > 16384) continue;
+    guess.flag_number = 0;
+    EXPECT_EQ(guess_t6(c, guess), -1);
+    expect_rewound(c);
+  }
+  // The same with flag number 0 on a smaller piece of the random data.
+  const std::vector<std::uint8_t> piece(random.begin(), random.begin() + 16384);
+  FaxCodec c = codec_over(piece);
+  StreamGuess guess;
+  guess.flag_number = 0;
+  EXPECT_EQ(guess_t6(c, guess), -1);
+}
+
+TEST(StreamAnalysisHostile, LongPassCodeRowsStayLinear) {
+  // Pass codes (0001) never end a T.6 row, and with flag number 0 every
+  // such byte is a start candidate: a naive restart would decode the whole
+  // stretch once per byte: 256 KiB of it, ending in a bad code, would take
+  // some 30 billion code words.
+  std::vector<std::uint8_t> data(256 * 1024, 0x11);
+  data.back() = 0x02;  // 0000 0010: an invalid mode code
+  FaxCodec c;
+  c.configure(data, 1, 0, 0);
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(analyse_t6_at_width(c, 1, 1728, 50, 0), kAnalysisNotAccepted);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(30));
+  expect_rewound(c);
+}
+
+}  // namespace
+}  // namespace orvane::codec
