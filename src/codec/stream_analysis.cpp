@@ -57,11 +57,15 @@ bool is_standard_width(int w) {
 
 // A threshold of 0 would accept before a single row was seen (with width
 // -1 for MH); one row is the least evidence we accept.
-int effective_threshold(std::uint16_t threshold) { return std::max<int>(threshold, 1); }
+int effective_threshold(std::uint16_t threshold) {
+  return std::max<int>(threshold, 1);
+}
 
 // Row lengths must be at least one pixel and no wider than a page may be,
 // whatever minimum width the user gave.
-std::int32_t effective_min_width(std::int32_t min_width) { return std::max<std::int32_t>(min_width, 0); }
+std::int32_t effective_min_width(std::int32_t min_width) {
+  return std::max<std::int32_t>(min_width, 0);
+}
 
 // Moves past the next EOL whose tag bit is 1 (T.4 4.2.4: the next row is
 // coded one-dimensionally and needs no reference). False at the end of data.

@@ -55,7 +55,8 @@ bool read_index_header(std::FILE* f, std::array<std::uint8_t, codec::kIndexHeade
 bool read_entry(std::FILE* f, std::uint32_t index, codec::SegmentEntry& entry) {
   std::array<std::uint8_t, codec::kIndexEntrySize> bytes{};
   const long at = long(codec::kIndexHeaderSize + std::size_t(index) * codec::kIndexEntrySize);
-  if (std::fseek(f, at, SEEK_SET) != 0 || std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
+  if (std::fseek(f, at, SEEK_SET) != 0 ||
+      std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
     return false;
   }
   entry = codec::load_entry(bytes);
@@ -247,7 +248,8 @@ int RawFaxReader::convert_raw(const std::filesystem::path& output, const PageBit
   }
   if (in_page > 0) close_page();
   for (std::size_t p = 0; p < limits::kMaxPages; ++p) {
-    put_le32(&header[codec::kIndexPageTableAt + 4 * p], p < page_entries.size() ? page_entries[p] : 0);
+    put_le32(&header[codec::kIndexPageTableAt + 4 * p],
+             p < page_entries.size() ? page_entries[p] : 0);
   }
   // The page table is a record for whoever reads the index next; the pages
   // below do not depend on it being written.

@@ -1,5 +1,7 @@
 #include "formats/raw_fax_reader.h"
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -7,8 +9,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
@@ -172,7 +172,8 @@ TEST(RawFaxReader, FindsEveryFamilyAndLoadsItsPage) {
     EXPECT_EQ(o.reader.total_rows(), std::uint32_t(o.page.height));
     EXPECT_EQ(o.pages, 1);
     EXPECT_EQ(o.reader.load_raw_page(0, o.page), 0);
-    EXPECT_TRUE(test::same_pixels(test::expected_page(k.expected), test::to_pbm(o.page), k.expected));
+    EXPECT_TRUE(
+        test::same_pixels(test::expected_page(k.expected), test::to_pbm(o.page), k.expected));
     EXPECT_EQ(o.page.unit, 2);
   }
 }
@@ -184,13 +185,14 @@ TEST(RawFaxReader, T6MostSignificantBitFirstIsTheFourthTry) {
   // white rows (V0 codes against the white line) in front of the page.
   test::TempDir dir;
   std::vector<std::uint8_t> data = {0xFF, 0xFF};
-  const auto strip = test::tiff_strip_of(
-      dir, "pgmramp -lr 1728 64 | pamditherbw -dither8 | pamtopnm", "-g4");
+  const auto strip =
+      test::tiff_strip_of(dir, "pgmramp -lr 1728 64 | pamditherbw -dither8 | pamtopnm", "-g4");
   data.insert(data.end(), strip.begin(), strip.end());
   const auto file = dir / "ramp.g4";
   test::write_file(file, data);
   ASSERT_EQ(test::run("pgmramp -lr 1728 64 | pamditherbw -dither8 | pamtopnm | "
-                      "pnmpad -white -top 16 > '" + (dir / "want.pbm").string() + "'"),
+                      "pnmpad -white -top 16 > '" +
+                      (dir / "want.pbm").string() + "'"),
             0);
   Opened o(dir, file);
   ASSERT_GE(o.analysis, 0);
@@ -247,12 +249,11 @@ TEST(RawFaxReader, PageGeometryTable) {
     std::uint16_t vres;
     std::uint32_t rows;
   };
-  for (const Case& k : {Case{1, 98, 1144}, Case{1, 100, 1144}, Case{1, 101, 2288},
-                        Case{1, 200, 2288}, Case{1, 300, 3432}, Case{1, 301, 4576},
-                        Case{2, 100, 1363}, Case{2, 200, 2726}, Case{2, 300, 4089},
-                        Case{2, 400, 5452}, Case{3, 100, 1617}, Case{3, 200, 3234},
-                        Case{3, 300, 4851}, Case{3, 400, 6468}, Case{0, 400, 1144},
-                        Case{9, 100, 1144}}) {
+  for (const Case& k :
+       {Case{1, 98, 1144}, Case{1, 100, 1144}, Case{1, 101, 2288}, Case{1, 200, 2288},
+        Case{1, 300, 3432}, Case{1, 301, 4576}, Case{2, 100, 1363}, Case{2, 200, 2726},
+        Case{2, 300, 4089}, Case{2, 400, 5452}, Case{3, 100, 1617}, Case{3, 200, 3234},
+        Case{3, 300, 4851}, Case{3, 400, 6468}, Case{0, 400, 1144}, Case{9, 100, 1144}}) {
     EXPECT_EQ(RawFaxReader::standard_page_rows(k.width_class, k.vres), k.rows)
         << int(k.width_class) << " " << k.vres;
   }
@@ -332,9 +333,12 @@ TEST(RawFaxReader, HostileFilesOpenWithNoPage) {
   for (auto& b : random) b = std::uint8_t(rng());
   test::BitWriter eols;
   for (int i = 0; i < 100000; ++i) eols.put(test::kEol);  // 150 KB of EOLs
-  const std::vector<std::vector<std::uint8_t>> inputs = {
-      {}, {0x5A}, std::vector<std::uint8_t>(65536, 0x00), std::vector<std::uint8_t>(65536, 0xFF),
-      random, eols.bytes()};
+  const std::vector<std::vector<std::uint8_t>> inputs = {{},
+                                                         {0x5A},
+                                                         std::vector<std::uint8_t>(65536, 0x00),
+                                                         std::vector<std::uint8_t>(65536, 0xFF),
+                                                         random,
+                                                         eols.bytes()};
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     SCOPED_TRACE(i);
     const auto file = dir / ("hostile" + std::to_string(i));
@@ -559,9 +563,8 @@ TEST(RawFaxReaderConvert, SegmentEdgesAreCutAtTheirBits) {
     const auto strip = test::single_strip(test::read_file(tif));
     // MSB first keeps the low five bits of the first byte and the high five
     // of the last; LSB first the other way round.
-    const std::vector<std::uint8_t> want =
-        order == 1 ? std::vector<std::uint8_t>{0x1F, 0xFF, 0xF8}
-                   : std::vector<std::uint8_t>{0xF8, 0xFF, 0x1F};
+    const std::vector<std::uint8_t> want = order == 1 ? std::vector<std::uint8_t>{0x1F, 0xFF, 0xF8}
+                                                      : std::vector<std::uint8_t>{0xF8, 0xFF, 0x1F};
     EXPECT_EQ(strip, want);
     const auto dirs = directories(test::read_file(tif));
     ASSERT_EQ(dirs.size(), 1u);
