@@ -1,6 +1,61 @@
-#include <cstdio>
+// orvane-cli: the headless face of Orvane. Parses the command line and hands
+// each command to its runner.
+#include <CLI/CLI.hpp>
 
-int main() {
-  std::puts("orvane-cli " ORVANE_VERSION);
-  return 0;
+#include "cli/commands.h"
+#include "cli/open_fax.h"
+
+int main(int argc, char** argv) {
+  using namespace orvane::cli;
+  CLI::App app{
+      "Orvane fax viewer and converter, command-line tool.\n"
+      "Reads TIFF fax, bare G3/G4 streams, DCX, WinFax, Apro, Bitware, Quick Link II and\n"
+      "QRN-FAX files; shows their pages' facts, renders pages and converts files to TIFF.",
+      "orvane-cli"};
+  app.set_version_flag("--version", "orvane-cli " ORVANE_VERSION);
+  app.require_subcommand(1);
+  app.footer(
+      "Exit status: 0 success; 1 the file was read but gave no valid page, or the conversion\n"
+      "failed; 2 usage error, or a file does not exist or cannot be read.");
+
+  DecodingOptions info_opts, render_opts, convert_opts;
+  std::filesystem::path info_file, render_file, render_out, convert_out, convert_dir;
+  std::vector<std::filesystem::path> convert_files;
+  bool json = false;
+  int page = 1;
+  int jobs = 1;
+
+  CLI::App* info = app.add_subcommand("info", "Show the format and every page's facts");
+  info->add_option("FILE", info_file, "Fax file")->required();
+  info->add_flag("--json", json, "Print one JSON object");
+  info_opts.add_to(*info);
+
+  CLI::App* render = app.add_subcommand("render", "Write one page as a PBM or PNG image");
+  render->add_option("FILE", render_file, "Fax file")->required();
+  render->add_option("--page", page, "Page number, from 1")->check(CLI::PositiveNumber)->capture_default_str();
+  render->add_option("-o,--output", render_out, "Image to write (.pbm or .png)")->required();
+  render_opts.add_to(*render);
+
+  CLI::App* convert = app.add_subcommand("convert", "Convert fax files to multi-page TIFF");
+  convert->add_option("FILE", convert_files, "Fax files")->required();
+  auto* out_opt = convert->add_option("-o,--output", convert_out, "TIFF file to write (one input)");
+  auto* dir_opt = convert->add_option("--out-dir", convert_dir, "Folder for the TIFF files");
+  out_opt->excludes(dir_opt);
+  convert->add_option("--jobs", jobs, "Files converted at once")->check(CLI::Range(1, 64))->capture_default_str();
+  convert_opts.add_to(*convert);
+  convert->callback([&] {
+    if (convert_out.empty() && convert_dir.empty())
+      throw CLI::RequiredError("convert needs -o OUT.tif or --out-dir DIR");
+  });
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int rc = app.exit(e);
+    return rc == 0 ? 0 : kExitUsage;
+  }
+
+  if (info->parsed()) return run_info(info_file, json, info_opts);
+  if (render->parsed()) return run_render(render_file, page, render_out, render_opts);
+  return run_convert(convert_files, convert_out, convert_dir, jobs, convert_opts);
 }

@@ -26,9 +26,8 @@ bool setup_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding) {
   page.bit_order = codec.bit_order;
   page.coding = coding;
   page.invert = codec.invert;
-  const std::int64_t bytes = codec.width > limits::kMaxPageSide
-                                 ? -1
-                                 : checked_page_bytes(codec.height, page.row_bytes);
+  const std::int64_t bytes =
+      codec.width > limits::kMaxPageSide ? -1 : checked_page_bytes(codec.height, page.row_bytes);
   if (bytes <= 0 || !page.allocate_pixels(bytes)) {
     // No pixels: no rows either, so that nobody reads rows that are not there.
     page.release_pixels();
@@ -40,7 +39,7 @@ bool setup_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding) {
 
 int decode_code(FaxCodec& codec, int colour) {
   const int e = colour == 0 ? walk_table(codec, tables::kWhite, tables::kWhiteRootBits)
-                                     : walk_table(codec, tables::kBlack, tables::kBlackRootBits);
+                            : walk_table(codec, tables::kBlack, tables::kBlackRootBits);
   return leaf_result(codec, e);
 }
 

@@ -121,6 +121,8 @@ int decode_2d_row(FaxCodec& codec, RowWriter& writer, LinePair& lines, bool t6) 
         b1 = back_up(ref, a1, b1);
       }
       const std::int64_t run = pending + (a1 - a0);
+      // Corrupt data can put a1 left of a0; no later code can mend the row.
+      if (run < 0) return BAD_CODE;
       put_run(writer, &coding, run, colour ^ codec.invert);
       total += run;
       a0 = a1;
@@ -133,6 +135,7 @@ int decode_2d_row(FaxCodec& codec, RowWriter& writer, LinePair& lines, bool t6) 
         const std::int64_t length = horizontal_run(codec, colour);
         if (length < 0) return int(length);
         const std::int64_t run = pending + length;
+        if (run < 0) return BAD_CODE;
         put_run(writer, &coding, run, colour ^ codec.invert);
         total += run;
         a0 += length;

@@ -34,7 +34,8 @@ enum class T6Search { kFirst, kNext, kHere };
 
 // One 2D row against `reference`, runs recorded into `coding`. T.4 rows end
 // at an EOL (t6 = false), T.6 rows at the width. Returns the pixel total, or
-// BAD_CODE, EOL_SEEN, END_AFTER_ROW, END_OF_DATA.
+// BAD_CODE (also for a code that puts a1 left of a0), EOL_SEEN,
+// END_AFTER_ROW, END_OF_DATA.
 int decode_2d_row(FaxCodec& codec, RowWriter& writer, LinePair& lines, bool t6);
 
 // CodingMode 6 page. -1 out of memory or no EOL + 1 tag found; else rows rejected.

@@ -37,12 +37,15 @@ constexpr int trailing_zeros(int byte) {
 }
 
 std::int32_t clamp_length(std::size_t n) {
-  return std::int32_t(std::min<std::size_t>(n, std::size_t(std::numeric_limits<std::int32_t>::max())));
+  return std::int32_t(
+      std::min<std::size_t>(n, std::size_t(std::numeric_limits<std::int32_t>::max())));
 }
 
 }  // namespace
 
-std::uint8_t reverse_bits(std::uint8_t b) { return kReverse[b]; }
+std::uint8_t reverse_bits(std::uint8_t b) {
+  return kReverse[b];
+}
 
 void FaxCodec::open(std::span<const std::uint8_t> b, std::uint8_t order) {
   bit_order = order;

@@ -78,8 +78,7 @@ int decode_t6_page(FaxCodec& codec, PageBitmap& page) {
 }
 
 void configure_for_t6(FaxCodec& codec, std::span<const std::uint8_t> bytes, std::uint8_t order,
-                      std::uint8_t t6_options, std::uint8_t invert_flag,
-                      std::uint8_t flag_number) {
+                      std::uint8_t t6_options, std::uint8_t invert_flag, std::uint8_t flag_number) {
   codec.configure(bytes, order, kCodingUnknown, invert_flag);
   codec.t6_options = t6_options;
   codec.flag_number = flag_number;
@@ -111,9 +110,9 @@ int decode_tiff_strip(PageBitmap& page, std::span<const std::uint8_t> strip, con
     case 1:
     case 32773: {
       // Every strip holds RowsPerStrip rows but the last, which holds the rest.
-      const std::uint32_t per_strip =
-          desc.rows_per_strip == 0 ? desc.image_length
-                                   : std::min(desc.rows_per_strip, desc.image_length);
+      const std::uint32_t per_strip = desc.rows_per_strip == 0
+                                          ? desc.image_length
+                                          : std::min(desc.rows_per_strip, desc.image_length);
       std::uint32_t rows = per_strip;
       if (desc.strip_count > 0 && strip_index == desc.strip_count - 1 && per_strip > 0) {
         const std::uint32_t rest = desc.image_length % per_strip;

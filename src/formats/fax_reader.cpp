@@ -28,10 +28,10 @@ std::uint32_t FaxReader::page_position(std::uint32_t index) const {
 bool FaxReader::read_coded(std::int64_t position, std::int64_t length) {
   free_coded();
   if (!file_.is_open() || position < 0 || length < 0) return false;
-  if (length > limits::kMaxFileBytes) return false;
   // Never allocate more than the file can hold from this position.
   const std::int64_t available = std::max<std::int64_t>(0, file_.size() - position);
   const std::int64_t wanted = std::min(length, available);
+  if (wanted > limits::kMaxFileBytes) return false;
   try {
     coded_.resize(std::size_t(wanted));
   } catch (const std::bad_alloc&) {

@@ -1,15 +1,15 @@
 #include "tiff/tiff_writer.h"
 
+#include <sys/types.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 #include <new>
 
-#include <sys/types.h>
-
 #include "core/byte_order.h"
-#include "core/coding_mode.h"
 
 namespace orvane {
 
@@ -53,7 +53,7 @@ constexpr std::size_t kSoftwareSize = 22;
 constexpr std::size_t kDateTimeSize = 20;
 // XResolution, YResolution, Software and DateTime, appended after the data.
 constexpr std::uint32_t kValuesSize = 8 + 8 + kSoftwareSize + kDateTimeSize;  // 58
-constexpr std::uint32_t kDirectorySize = 2 + kEntryCount * 12 + 4;           // 246
+constexpr std::uint32_t kDirectorySize = 2 + kEntryCount * 12 + 4;            // 246
 // Offset of PageNumber's value field inside a directory.
 constexpr std::uint32_t kPageNumberField = 2 + kPageNumber * 12 + 8;
 // Every position stored in the file is a 32-bit LONG.
@@ -129,11 +129,11 @@ void TiffWriter::reset_entries() {
   // Every entry gets its tag and type here so that a directory is well formed
   // even for a field a caller does not set; the fixed ones get their values.
   static constexpr std::uint16_t kTags[kEntryCount] = {254, 256, 257, 258, 259, 262, 266,
-                                                        273, 274, 277, 278, 279, 282, 283,
-                                                        284, 292, 296, 297, 305, 306};
+                                                       273, 274, 277, 278, 279, 282, 283,
+                                                       284, 292, 296, 297, 305, 306};
   static constexpr std::uint16_t kTypes[kEntryCount] = {
-      kLong,  kLong,  kLong,     kShort,    kShort, kShort, kShort, kLong,  kShort, kShort,
-      kLong,  kLong,  kRational, kRational, kShort, kLong,  kShort, kShort, kAscii, kAscii};
+      kLong, kLong, kLong,     kShort,    kShort, kShort, kShort, kLong,  kShort, kShort,
+      kLong, kLong, kRational, kRational, kShort, kLong,  kShort, kShort, kAscii, kAscii};
   for (int i = 0; i < kEntryCount; ++i) entries_[i] = Entry{kTags[i], kTypes[i], 1, 0};
   entries_[kNewSubfileType].value = 2;  // a page of a multi-page document
   entries_[kBitsPerSample].value = 1;
@@ -153,22 +153,27 @@ void TiffWriter::reset_entries() {
 }
 
 bool TiffWriter::set_coding_by_mode(std::uint8_t coding_mode, std::uint16_t photometric) {
-  std::uint16_t compression = 0;
-  std::uint16_t options_tag = kTagT4Options;
-  std::uint32_t options = 0;
-  switch (coding_mode) {
-    case kCodingUncompressed: compression = 1; break;
-    case kCodingMhByte: compression = 2, options = 4; break;
-    case kCodingMhWord: compression = 32771, options = 4; break;
-    case kCodingT4_1D: compression = 3, options = 4; break;  // fill bits
-    case kCodingT4_2D: compression = 3, options = 5; break;  // 2D, fill bits
-    case kCodingT6: compression = 4, options_tag = kTagT6Options; break;
-    case kCodingPackBits: compression = 32773; break;
-    default: return false;  // unknown and PCX run-length have no TIFF Compression
-  }
-  entries_[kCompression].value = compression;
-  entries_[kOptions].tag = options_tag;
-  entries_[kOptions].value = options;
+  struct Coding {
+    std::uint16_t compression, options_tag;
+    std::uint32_t options;
+  };
+  // T4Options bit 0: two-dimensional coding; bit 2: fill bits before EOL
+  // (TIFF 6.0 section 11). Unknown (0) and PCX run-length (2) have no
+  // TIFF Compression and are refused.
+  static constexpr Coding kByMode[] = {{0, 0, 0},                   // kCodingUnknown
+                                       {1, kTagT4Options, 0},       // kCodingUncompressed
+                                       {0, 0, 0},                   // kCodingPcxRle
+                                       {2, kTagT4Options, 4},       // kCodingMhByte
+                                       {32771, kTagT4Options, 4},   // kCodingMhWord
+                                       {3, kTagT4Options, 4},       // kCodingT4_1D
+                                       {3, kTagT4Options, 5},       // kCodingT4_2D
+                                       {4, kTagT6Options, 0},       // kCodingT6
+                                       {32773, kTagT4Options, 0}};  // kCodingPackBits
+  if (coding_mode >= std::size(kByMode) || kByMode[coding_mode].compression == 0) return false;
+  const Coding& c = kByMode[coding_mode];
+  entries_[kCompression].value = c.compression;
+  entries_[kOptions].tag = c.options_tag;
+  entries_[kOptions].value = c.options;
   entries_[kPhotometric].value = photometric;
   return true;
 }

@@ -2,6 +2,10 @@
 // Writes multi-page little-endian TIFF fax files: per page the coded data as
 // given (never re-encoded), the values, and a 20-entry directory chained to
 // the previous one (TIFF 6.0 section 2).
+//
+// Failures are sticky: after a failed write, a refused page or a misuse
+// (a directory at another position than its page data announced) every
+// further call does nothing, failed() is true and close() returns false.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -33,10 +37,14 @@ class TiffWriter {
   void set_fill_order(std::uint16_t fill_order);
   void set_size(std::uint32_t width, std::uint32_t length);
   void set_page_number(std::uint16_t index, std::uint16_t count);
-  // Multi-strip pages only, before set_size: offsets relative to the page data.
+  // Multi-strip pages only: each strip's offset relative to the page data and
+  // its byte count; rows per strip 0 means the image length. Holds for the
+  // next write_page_data only. Strips outside the data make that page fail.
   void set_strips(std::uint16_t rows_per_strip, std::vector<std::uint32_t> offsets,
                   std::vector<std::uint32_t> byte_counts);
-  // Appends data and values; returns where the page's directory goes.
+  // Appends data and values; returns where the page's directory goes, or 0
+  // (and the writer failed) when a position would pass 4 GiB or a write
+  // failed.
   std::uint32_t write_page_data(std::span<const std::uint8_t> data, std::uint32_t xres,
                                 std::uint32_t yres, std::uint16_t unit);
   void write_directory(std::uint32_t position);

@@ -1,14 +1,15 @@
 // The code tables against the T.4 code lists they are built from, walked the
 // way the decoders walk them.
+#include "codec/code_tables.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
 
-#include "codec/code_tables.h"
+#include "bit_builder.h"
 #include "codec/decode_1d.h"
 #include "codec/fax_codec.h"
-#include "bit_builder.h"
 
 namespace orvane::codec {
 namespace {

@@ -1,9 +1,10 @@
 // The read cursor, the row writer and the width classes.
+#include "codec/fax_codec.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "codec/fax_codec.h"
 #include "codec/row_writer.h"
 
 namespace orvane::codec {
@@ -111,7 +112,8 @@ TEST(FaxCodecCursor, SkipWordStopsAtTheEnd) {
 
 TEST(FaxCodecFindEol, CountsZerosAcrossBytes) {
   const std::vector<std::uint8_t> b1 = {0x00, 0x10}, b2 = {0x80, 0x10},
-                                  b3 = {0xF0, 0x00, 0x00, 0x01, 0xAB}, b4 = {0xF8, 0x08, 0x00, 0x40};
+                                  b3 = {0xF0, 0x00, 0x00, 0x01, 0xAB},
+                                  b4 = {0xF8, 0x08, 0x00, 0x40};
   FaxCodec c = open_bytes(b1);
   EXPECT_EQ(c.find_eol(), 0);
   EXPECT_EQ(c.position, 1);
@@ -185,10 +187,10 @@ TEST(WidthClass, Table) {
   struct Case {
     int width, dpi, paper;
   };
-  for (const Case& k : {Case{1, 200, 1}, Case{1728, 200, 1}, Case{1729, 200, 2},
-                        Case{2048, 200, 2}, Case{2432, 200, 3}, Case{2592, 300, 1},
-                        Case{3072, 300, 2}, Case{3456, 400, 1}, Case{3500, 300, 3},
-                        Case{3648, 300, 3}, Case{4096, 400, 2}, Case{5000, 400, 3}}) {
+  for (const Case& k :
+       {Case{1, 200, 1}, Case{1728, 200, 1}, Case{1729, 200, 2}, Case{2048, 200, 2},
+        Case{2432, 200, 3}, Case{2592, 300, 1}, Case{3072, 300, 2}, Case{3456, 400, 1},
+        Case{3500, 300, 3}, Case{3648, 300, 3}, Case{4096, 400, 2}, Case{5000, 400, 3}}) {
     const WidthClass wc = width_class(k.width);
     EXPECT_EQ(wc.dpi, k.dpi) << k.width;
     EXPECT_EQ(wc.paper, k.paper) << k.width;

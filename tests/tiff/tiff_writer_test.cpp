@@ -109,10 +109,10 @@ TEST(TiffWriterLayout, OnePageOf5000BytesSitsWhereTheLayoutSays) {
   ASSERT_EQ(d.fields.size(), 20u);
   EXPECT_EQ(le32(&file[5066 + 2 + 240]), 0u);
   const std::vector<Field> expected = {
-      {254, 4, 1, 2},    {256, 4, 1, 1728}, {257, 4, 1, 1100}, {258, 3, 1, 1},
-      {259, 3, 1, 3},    {262, 3, 1, 0},    {266, 3, 1, 1},    {273, 4, 1, 8},
-      {274, 3, 1, 1},    {277, 3, 1, 1},    {278, 4, 1, 1100}, {279, 4, 1, 5000},
-      {282, 5, 1, 5008}, {283, 5, 1, 5016}, {284, 3, 1, 1},    {292, 4, 1, 4},
+      {254, 4, 1, 2},    {256, 4, 1, 1728},     {257, 4, 1, 1100},  {258, 3, 1, 1},
+      {259, 3, 1, 3},    {262, 3, 1, 0},        {266, 3, 1, 1},     {273, 4, 1, 8},
+      {274, 3, 1, 1},    {277, 3, 1, 1},        {278, 4, 1, 1100},  {279, 4, 1, 5000},
+      {282, 5, 1, 5008}, {283, 5, 1, 5016},     {284, 3, 1, 1},     {292, 4, 1, 4},
       {296, 3, 1, 2},    {297, 3, 2, 1u << 16}, {305, 2, 16, 5024}, {306, 2, 20, 5046}};
   for (std::size_t i = 0; i < expected.size(); ++i) {
     SCOPED_TRACE("entry " + std::to_string(i + 1));
@@ -209,9 +209,8 @@ struct CodingCase {
 };
 
 TEST(TiffWriterCoding, CodingModesMapToCompressionAndOptions) {
-  const CodingCase cases[] = {{1, 1, 292, 0},     {3, 2, 292, 4}, {4, 32771, 292, 4},
-                              {5, 3, 292, 4},     {6, 3, 292, 5}, {7, 4, 293, 0},
-                              {8, 32773, 292, 0}};
+  const CodingCase cases[] = {{1, 1, 292, 0}, {3, 2, 292, 4}, {4, 32771, 292, 4}, {5, 3, 292, 4},
+                              {6, 3, 292, 5}, {7, 4, 293, 0}, {8, 32773, 292, 0}};
   TempDir dir;
   const auto data = pattern(16, 5);
   for (const CodingCase& c : cases) {
@@ -258,8 +257,8 @@ TEST(TiffWriterCoding, CompressionFromASourceKeepsItsOptions) {
     std::uint16_t options_tag;
     std::uint32_t options;
   };
-  const Case cases[] = {{3, 1, 9, 292, 1},       {3, 5, 0, 292, 5},     {4, 0, 2, 293, 2},
-                        {1, 7, 7, 292, 0},       {2, 0, 0, 292, 4},     {32771, 0, 0, 292, 4},
+  const Case cases[] = {{3, 1, 9, 292, 1},    {3, 5, 0, 292, 5}, {4, 0, 2, 293, 2},
+                        {1, 7, 7, 292, 0},    {2, 0, 0, 292, 4}, {32771, 0, 0, 292, 4},
                         {32773, 9, 9, 292, 0}};
   TempDir dir;
   const auto data = pattern(16, 6);
@@ -434,7 +433,8 @@ std::string oracle_complaints(const std::filesystem::path& tif) {
 // directory, back to back).
 std::vector<Pbm> decode_with_libtiff(const std::filesystem::path& tif, TempDir& dir) {
   const auto out = dir / "decoded.pbm";
-  EXPECT_EQ(test::run("tifftopnm -quiet '" + tif.string() + "' > '" + out.string() + "' 2>/dev/null"), 0);
+  EXPECT_EQ(
+      test::run("tifftopnm -quiet '" + tif.string() + "' > '" + out.string() + "' 2>/dev/null"), 0);
   const auto bytes = test::read_file(out);
   std::vector<Pbm> pages;
   std::size_t i = 0;
@@ -471,8 +471,8 @@ TEST(TiffWriterOracle, LibtiffDecodesEveryKindOfPage) {
   const Pbm img = sample_image();
   test::write_pbm(dir / "src.pbm", img);
   const std::string src = "'" + (dir / "src.pbm").string() + "'";
-  ASSERT_EQ(test::run("pbmtog3 -nofixedwidth -align8 " + src + " > '" +
-                      (dir / "msb.g3").string() + "' 2>/dev/null"),
+  ASSERT_EQ(test::run("pbmtog3 -nofixedwidth -align8 " + src + " > '" + (dir / "msb.g3").string() +
+                      "' 2>/dev/null"),
             0);
   ASSERT_EQ(test::run("pbmtog3 -nofixedwidth -align8 -reversebits " + src + " > '" +
                       (dir / "lsb.g3").string() + "' 2>/dev/null"),

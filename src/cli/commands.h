@@ -1,0 +1,18 @@
+#pragma once
+// The three commands of orvane-cli; each returns the process exit code.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/decoding_options.h"
+
+namespace orvane::cli {
+
+int run_info(const std::filesystem::path& file, bool json, const DecodingOptions& options);
+int run_render(const std::filesystem::path& file, int page, const std::filesystem::path& output,
+               const DecodingOptions& options);
+int run_convert(const std::vector<std::filesystem::path>& files,
+                const std::filesystem::path& output, const std::filesystem::path& out_dir,
+                int jobs, const DecodingOptions& options);
+
+}  // namespace orvane::cli

@@ -1,0 +1,140 @@
+#include <cstdio>
+#include <iostream>
+#include <sstream>
+
+#include "cli/commands.h"
+#include "cli/open_fax.h"
+#include "core/coding_mode.h"
+#include "core/fax_format.h"
+#include "core/scratch_dir.h"
+
+namespace orvane::cli {
+
+namespace {
+
+std::string json_string(const std::string& s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20 || c >= 0x7F) {
+          // Page texts come from old files in unknown code pages: escape
+          // every byte outside ASCII so the output is always valid JSON.
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out += char(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+struct PageFacts {
+  int number;
+  bool valid;
+  PageBitmap fields;  // no pixels
+  std::string text;
+};
+
+std::vector<PageFacts> collect_pages(FaxFile& fax, std::int32_t format) {
+  std::vector<PageFacts> pages;
+  for (std::uint32_t i = 0; i < fax.page_count(); ++i) {
+    if (i > 0) fax.load_page(format, i);
+    PageFacts facts{int(i) + 1, fax.page_valid(), {}, fax.page_text()};
+    facts.fields = fax.page();
+    facts.fields.release_pixels();
+    pages.push_back(std::move(facts));
+  }
+  return pages;
+}
+
+void print_json(std::int32_t format, const std::vector<PageFacts>& pages) {
+  std::ostringstream o;
+  o << "{\"format\": " << format << ", \"format_name\": "
+    << json_string(std::string(format_name(format))) << ", \"pages\": " << pages.size()
+    << ", \"page_list\": [";
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    const PageFacts& p = pages[i];
+    const PageBitmap& b = p.fields;
+    o << (i ? ", " : "") << "{\"page\": " << p.number
+      << ", \"valid\": " << (p.valid ? "true" : "false") << ", \"width\": " << b.width
+      << ", \"height\": " << b.height << ", \"row_bytes\": " << b.row_bytes
+      << ", \"coding\": " << int(b.coding)
+      << ", \"coding_name\": " << json_string(std::string(coding_name(b.coding)))
+      << ", \"bit_order\": " << int(b.bit_order) << ", \"xres\": " << b.xres
+      << ", \"yres\": " << b.yres << ", \"unit\": " << int(b.unit)
+      << ", \"text\": " << json_string(p.text) << "}";
+  }
+  o << "]}\n";
+  std::cout << o.str();
+}
+
+const char* unit_name(int unit) {
+  switch (unit) {
+    case 1: return "pixel";
+    case 2: return "dpi";
+    case 3: return "dpcm";
+    default: return "?";
+  }
+}
+
+void print_table(const std::filesystem::path& file, std::int32_t format,
+                 const std::vector<PageFacts>& pages) {
+  std::cout << file.string() << ": " << format_name(format) << " (format " << format << "), "
+            << pages.size() << (pages.size() == 1 ? " page" : " pages") << "\n";
+  for (const PageFacts& p : pages) {
+    const PageBitmap& b = p.fields;
+    std::cout << "  page " << p.number << ": ";
+    if (!p.valid) {
+      std::cout << "does not decode\n";
+      continue;
+    }
+    std::cout << b.width << " x " << b.height << ", " << coding_name(b.coding) << ", "
+              << bit_order_name(b.bit_order) << ", " << b.xres << " x " << b.yres << " "
+              << unit_name(b.unit);
+    if (!p.text.empty()) std::cout << ", \"" << p.text << "\"";
+    std::cout << "\n";
+  }
+}
+
+}  // namespace
+
+int run_info(const std::filesystem::path& file, bool json, const DecodingOptions& options) {
+  if (!readable(file)) return kExitUsage;
+  ScratchDir scratch;
+  if (!scratch.ok()) {
+    report(file, "cannot create a scratch folder in the temporary folder");
+    return kExitUsage;
+  }
+  FaxFile fax;
+  fax.set_working_paths(scratch.paths());
+  fax.set_parameters(options.parameters());
+  bool opened = false;
+  const std::int32_t format = open_fax(fax, file, opened);
+  std::vector<PageFacts> pages;
+  if (opened) pages = collect_pages(fax, format);
+  if (json) {
+    print_json(format, pages);
+  } else {
+    print_table(file, format, pages);
+  }
+  for (const PageFacts& p : pages)
+    if (p.valid) return kExitOk;
+  if (format == kFormatNotFax) {
+    report(file, "not a fax file");
+  } else if (format == kFormatUnsupported) {
+    report(file, "a fax format this program does not read");
+  } else {
+    report(file, "no page could be read (not a fax, or damaged)");
+  }
+  return kExitNoPage;
+}
+
+}  // namespace orvane::cli

@@ -1,0 +1,40 @@
+#include "cli/open_fax.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "core/classify.h"
+#include "core/fax_format.h"
+
+namespace orvane::cli {
+
+void report(const std::filesystem::path& file, const std::string& message) {
+  std::cerr << "orvane-cli: " << file.string() << ": " << message << "\n";
+}
+
+bool readable(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    report(path, "is a folder, not a file");
+    return false;
+  }
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    report(path, std::strerror(errno));
+    return false;
+  }
+  std::fclose(f);
+  return true;
+}
+
+std::int32_t open_fax(FaxFile& fax, const std::filesystem::path& path, bool& opened) {
+  const std::int32_t format = classify(path);
+  opened = false;
+  if (format == kFormatNotFax || format == kFormatUnsupported) return format;
+  opened = fax.open(path, format) == 0;
+  return format;
+}
+
+}  // namespace orvane::cli

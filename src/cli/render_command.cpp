@@ -1,0 +1,47 @@
+#include "cli/commands.h"
+#include "cli/image_output.h"
+#include "cli/open_fax.h"
+#include "core/scratch_dir.h"
+
+namespace orvane::cli {
+
+int run_render(const std::filesystem::path& file, int page, const std::filesystem::path& output,
+               const DecodingOptions& options) {
+  if (!is_image_name(output)) {
+    report(output, "the output must end in .pbm or .png");
+    return kExitUsage;
+  }
+  if (!readable(file)) return kExitUsage;
+  ScratchDir scratch;
+  if (!scratch.ok()) {
+    report(file, "cannot create a scratch folder in the temporary folder");
+    return kExitUsage;
+  }
+  FaxFile fax;
+  fax.set_working_paths(scratch.paths());
+  fax.set_parameters(options.parameters());
+  bool opened = false;
+  const std::int32_t format = open_fax(fax, file, opened);
+  if (!opened || fax.page_count() == 0) {
+    report(file, format < 0 ? "not a fax file this program reads" : "no page could be read");
+    return kExitNoPage;
+  }
+  if (page < 1 || page > fax.page_count()) {
+    report(file, "has " + std::to_string(fax.page_count()) + " page(s); there is no page " +
+                     std::to_string(page));
+    return kExitUsage;
+  }
+  if (page > 1) fax.load_page(format, std::uint32_t(page - 1));
+  if (!fax.page_valid()) {
+    report(file, "page " + std::to_string(page) + " does not decode");
+    return kExitNoPage;
+  }
+  const std::string error = write_page_image(fax.page(), output);
+  if (!error.empty()) {
+    report(output, error);
+    return kExitNoPage;
+  }
+  return kExitOk;
+}
+
+}  // namespace orvane::cli

@@ -1,0 +1,32 @@
+#include "core/at_work.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <string>
+
+extern char** environ;
+
+namespace orvane {
+
+bool convert_at_work_file(const std::filesystem::path& source,
+                          const std::filesystem::path& temp_tiff) {
+  std::error_code ec;
+  std::filesystem::remove(temp_tiff, ec);  // a missing file is no error
+
+  std::string program = kAtWorkConverter;
+  std::string flag = "/c";
+  std::string from = source.string();
+  std::string to = temp_tiff.string();
+  char* argv[] = {program.data(), flag.data(), from.data(), to.data(), nullptr};
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return false;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;  // the exit code is not looked at: a TIFF is either there or not
+}
+
+}  // namespace orvane

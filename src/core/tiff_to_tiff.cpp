@@ -1,0 +1,76 @@
+#include "core/tiff_to_tiff.h"
+
+#include <algorithm>
+#include <span>
+#include <vector>
+
+#include "formats/format_reader.h"
+#include "tiff/tiff_reader.h"
+#include "tiff/tiff_writer.h"
+
+namespace orvane {
+
+namespace {
+
+std::uint32_t ratio(const std::uint32_t r[2]) { return r[1] ? r[0] / r[1] : 0; }
+
+// Each strip of a page is written as a strip of its own: strips of a T.6
+// page are coded separately and would not decode as one.
+void copy_page(TiffReader& reader, TiffWriter& writer, const TiffPage& desc, std::uint16_t index,
+               std::uint16_t count) {
+  reader.read_page_data(desc);
+  const auto& sizes = reader.strip_byte_counts();
+  if (sizes.size() > 1) {
+    std::vector<std::uint32_t> offsets(sizes.size());
+    std::uint32_t at = 0;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+      offsets[i] = at;
+      at += sizes[i];
+    }
+    const std::uint32_t rps = std::min<std::uint32_t>(desc.rows_per_strip, 0xFFFF);
+    writer.set_strips(std::uint16_t(rps), std::move(offsets),
+                      std::vector<std::uint32_t>(sizes.begin(), sizes.end()));
+  }
+  writer.set_coding_by_compression(desc.compression, desc.t4_options, desc.t6_options);
+  writer.set_fill_order(desc.fill_order);
+  writer.set_size(desc.image_width, desc.image_length);
+  writer.set_page_number(index, count);
+  const std::uint32_t dir = writer.write_page_data(reader.coded(), ratio(desc.x_resolution),
+                                                   ratio(desc.y_resolution), desc.resolution_unit);
+  writer.write_directory(dir);
+  reader.free_coded();
+}
+
+}  // namespace
+
+int copy_tiff_pages(TiffReader& reader, const std::filesystem::path& output) {
+  const std::uint16_t count = reader.build_page_table();
+  TiffWriter writer;
+  if (!writer.create(output)) return kConvertWriteFailed;
+  writer.write_header();
+  writer.reset_entries();
+  for (std::uint16_t i = 0; i < count; ++i) {
+    if (reader.read_directory(reader.page_position(i)) <= 0) {
+      return writer.close() ? kConvertBadPage : kConvertWriteFailed;
+    }
+    TiffPage desc;
+    reader.parse_directory(desc);
+    copy_page(reader, writer, desc, i, count);
+  }
+  return writer.close() ? kConvertOk : kConvertWriteFailed;
+}
+
+int copy_tiff_file(const std::filesystem::path& source, const std::filesystem::path& output) {
+  TiffReader reader;
+  reader.open(source);
+  if (!reader.is_open()) return kConvertNoFile;
+  if (reader.read_header() != 0) return kConvertNoSource;
+  if (reader.build_page_table() == 0) return kConvertNoSource;
+  return copy_tiff_pages(reader, output);
+}
+
+int TiffReader::convert(const std::filesystem::path& output, std::uint16_t) {
+  return copy_tiff_pages(*this, output);
+}
+
+}  // namespace orvane

@@ -1,0 +1,100 @@
+#include "formats/apro_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "codec/decode_1d.h"
+#include "codec/fax_codec.h"
+#include "core/byte_order.h"
+#include "core/coding_mode.h"
+#include "formats/conversion.h"
+
+namespace orvane {
+
+namespace {
+
+void drop_page(PageBitmap& page) {
+  page.release_pixels();
+  page.width = 0;
+  page.height = 0;
+}
+
+}  // namespace
+
+int AproReader::recognise() {
+  if (!is_open()) return kReaderNoFile;
+  header_.fill(0);
+  if (file_.read_at(0, header_) < header_.size()) {
+    close();
+    return kReaderUnreadable;
+  }
+  if (std::memcmp(header_.data(), "APF10", 5) != 0) {
+    close();
+    return kReaderBadSignature;
+  }
+  return kReaderOk;
+}
+
+std::uint16_t AproReader::build_page_table() {
+  clear_pages();
+  if (!is_open()) return 0;
+  header_.fill(0);
+  file_.read_at(0, header_);
+  std::int64_t position = le32(header_.data() + 34);
+  add_page(std::uint32_t(position));
+  const std::int16_t stated = std::int16_t(le16(header_.data() + 32));
+  std::array<std::uint8_t, kPageHeaderSize> page_header{};
+  for (int i = 1; i < stated && page_count_ < limits::kMaxPages; ++i) {
+    if (file_.read_at(position, page_header) < page_header.size()) break;
+    position += std::int64_t(le32(page_header.data())) + std::int64_t(kPageHeaderSize);
+    // A page that would start outside the file cannot be read; listing it
+    // would only give a page that never loads.
+    if (position >= file_size()) break;
+    add_page(std::uint32_t(position));
+  }
+  return page_count_;
+}
+
+int AproReader::read_page(std::uint32_t index) {
+  if (!is_open() || index >= page_count_) return kReaderNoFile;
+  const std::int64_t position = pages_[index];
+  std::array<std::uint8_t, kPageHeaderSize> page_header{};
+  const std::int64_t length =
+      file_.read_at(position, page_header) < page_header.size() ? -1 : le32(page_header.data());
+  // A length the rest of the file cannot hold is a broken page, not a
+  // reason to allocate it.
+  const std::int64_t data_start = position + std::int64_t(kPageHeaderSize);
+  if (length < 0 || length > file_size() - data_start || !read_coded(data_start, length)) {
+    free_coded();
+    set_message("Read file '1' error!");
+    return kReaderUnreadable;
+  }
+  flags_ = page_header[4] & (kFine | kWide | kRowWords);
+  return kReaderOk;
+}
+
+void AproReader::load_page(std::uint32_t index, PageBitmap& page) {
+  if (!is_open()) return;
+  if (read_page(index) != kReaderOk) {
+    drop_page(page);
+    return;
+  }
+  codec::FaxCodec codec;
+  codec.configure(coded_, kBitOrderLsbFirst, kCodingT4_1D, 0);
+  codec.set_size((flags_ & kWide) ? 2048 : 1728, kMaxRows);
+  codec::decode_prefixed_row_page(codec, page, (flags_ & kRowWords) != 0);
+  if (!page.has_pixels()) {
+    drop_page(page);
+    return;
+  }
+  page.unit = 2;
+  page.xres = 200;
+  page.yres = (flags_ & kFine) ? 200 : 100;
+}
+
+int AproReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
+  if (!is_open()) return kConvertNoFile;
+  return convert_by_decoding(*this, output, page_count);
+}
+
+}  // namespace orvane

@@ -1,0 +1,157 @@
+#include "formats/dcx_reader.h"
+
+#include <algorithm>
+#include <span>
+
+#include "core/byte_order.h"
+#include "core/coding_mode.h"
+#include "core/limits.h"
+#include "formats/conversion.h"
+
+namespace orvane {
+
+namespace {
+
+// A page that cannot be shown: no pixels and no size, so the record does not
+// take it for a page.
+void drop_page(PageBitmap& page) {
+  page.release_pixels();
+  page.width = 0;
+  page.height = 0;
+}
+
+std::int16_t le16s(const std::uint8_t* p) {
+  return std::int16_t(le16(p));
+}
+
+// PCX run-length rows (ZSoft PCX version 3.0 encoding): `rows` rows of
+// `row_size` bytes, of which one plane's `line_bytes` are decoded and the
+// rest padded with 0.
+void decode_pcx_rows(std::span<const std::uint8_t> coded, std::int32_t rows,
+                     std::int32_t line_bytes, std::int32_t row_size, std::int32_t width,
+                     std::span<std::uint8_t> pixels) {
+  std::size_t in = 0;
+  std::size_t out = 0;
+  const std::size_t room = pixels.size();
+  for (std::int32_t r = 0; r < rows; ++r) {
+    // The counter runs in bytes of one plane; a run may carry it past the
+    // line, and the rows then follow one another as stored.
+    std::int64_t counter = 0;
+    while (counter < line_bytes && in < coded.size()) {
+      const std::uint8_t b = coded[in++];
+      if (b <= 0xC0) {  // 0xC0 itself is a literal: a run of 0 is not a run
+        if (counter <= width && out < room) pixels[out++] = b;
+        ++counter;
+        continue;
+      }
+      const std::int64_t count = b - 0xC0;
+      if (in >= coded.size()) break;
+      const std::uint8_t value = coded[in++];
+      if (counter <= width) {
+        const std::size_t n = std::size_t(std::min<std::int64_t>(count, std::int64_t(room - out)));
+        std::fill_n(pixels.begin() + std::ptrdiff_t(out), n, value);
+        out += n;
+      }
+      counter += count;
+    }
+    // PCX rows are an even number of bytes; what the line did not fill is 0.
+    if (counter < row_size) {
+      const std::int64_t pad = row_size - counter;
+      const std::size_t n = std::size_t(std::min<std::int64_t>(pad, std::int64_t(room - out)));
+      std::fill_n(pixels.begin() + std::ptrdiff_t(out), n, std::uint8_t(0));
+      out += n;
+    }
+  }
+}
+
+}  // namespace
+
+int DcxReader::recognise() {
+  if (!is_open()) return kReaderNoFile;
+  std::array<std::uint8_t, 4> sig{};
+  if (file_.read_at(0, sig) < sig.size()) {
+    close();
+    return kReaderUnreadable;
+  }
+  if (le32(sig.data()) != kSignature) {
+    close();
+    return kReaderBadSignature;
+  }
+  return kReaderOk;
+}
+
+std::uint16_t DcxReader::build_page_table() {
+  clear_pages();
+  if (!is_open()) return 0;
+  const std::int64_t size = file_size();
+  // The list may be unterminated; it can hold no more entries than the
+  // file has words, and never more than the page table holds.
+  std::array<std::uint8_t, 4> word{};
+  for (std::int64_t at = 4; page_count_ < limits::kMaxPages; at += 4) {
+    if (file_.read_at(at, word) < word.size()) break;
+    const std::uint32_t offset = le32(word.data());
+    // An offset outside the file cannot start a page; taking it for the end
+    // of the list keeps the bytes of a page from being read as offsets.
+    if (offset == 0 || std::int64_t(offset) >= size) break;
+    add_page(offset);
+  }
+  if (page_count_ == 0) close();
+  return page_count_;
+}
+
+bool DcxReader::page_range(std::uint32_t index, std::int64_t& start, std::int64_t& end) const {
+  if (index >= page_count_) return false;
+  start = pages_[index];
+  end = index + 1 < page_count_ ? std::int64_t(pages_[index + 1]) : file_.size();
+  end = std::min(end, file_.size());
+  // A next offset at or below this one, or too few bytes for the PCX header,
+  // leaves nothing to decode.
+  return end > start && end - start >= std::int64_t(kPcxHeaderSize);
+}
+
+void DcxReader::load_page(std::uint32_t index, PageBitmap& page) {
+  if (!is_open()) return;
+  std::int64_t start = 0, end = 0;
+  if (!page_range(index, start, end) || !read_coded(start, end - start) ||
+      coded_.size() < kPcxHeaderSize) {
+    free_coded();
+    drop_page(page);
+    return;
+  }
+  std::copy_n(coded_.begin(), kPcxHeaderSize, header_.begin());
+  const std::uint8_t* h = header_.data();
+  const std::int32_t width = std::int32_t(le16s(h + 8)) - le16s(h + 4) + 1;
+  const std::int32_t height = std::int32_t(le16s(h + 10)) - le16s(h + 6) + 1;
+  const std::int32_t planes = std::int8_t(h[65]);
+  const std::int32_t line_bytes = le16s(h + 66);
+  std::int32_t row_size = planes * line_bytes;
+  if (row_size % 2 != 0) ++row_size;
+  const std::int64_t bytes = checked_page_bytes(height, row_size);
+  if (width < 1 || height < 1 || planes < 1 || line_bytes < 1 || bytes <= 0 ||
+      width > limits::kMaxPageSide || !page.allocate_pixels(bytes)) {
+    drop_page(page);
+    return;
+  }
+  page.type = 0;
+  // Pixels beyond the stored row do not exist; a width past it would send
+  // the display outside the row.
+  page.width = std::min(width, row_size * 8);
+  page.height = height;
+  page.row_bytes = row_size;
+  page.planes = std::int16_t(planes);
+  page.bits_per_pixel = std::int8_t(h[3]);
+  page.coded_length = std::uint32_t(coded_.size());
+  // One density for both directions: the header's vertical one.
+  page.xres = page.yres = le16(h + 14);
+  page.unit = 2;
+  page.coding = kCodingPcxRle;
+  decode_pcx_rows(std::span(coded_).subspan(kPcxHeaderSize), height, line_bytes, row_size, width,
+                  page.pixels);
+}
+
+int DcxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
+  if (!is_open()) return kConvertNoFile;
+  return convert_by_decoding(*this, output, page_count);
+}
+
+}  // namespace orvane

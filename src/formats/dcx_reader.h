@@ -1,0 +1,41 @@
+#pragma once
+// DCX: a multi-page container of PCX images. A 4-byte signature, a list of
+// page offsets ended by 0, then one PCX image (128-byte header and
+// run-length coded rows) per page.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+
+#include "core/page_bitmap.h"
+#include "formats/format_reader.h"
+
+namespace orvane {
+
+class DcxReader : public FormatReader {
+ public:
+  static constexpr std::uint32_t kSignature = 0x3ADE68B1;
+  static constexpr std::size_t kPcxHeaderSize = 128;
+
+  // 0, -1 no file, -2 fewer than 4 bytes, -3 wrong signature (file closed
+  // on either rejection).
+  int recognise() override;
+  // Reads the offset list from byte 4 up to a 0, an offset outside the file
+  // or the end of the file. A count of 0 closes the file.
+  std::uint16_t build_page_table() override;
+  bool valid_after_count(std::uint16_t count) const override { return count > 0; }
+  // Decodes the page's PCX rows as they are stored (1 = white for one-bit
+  // pages). A page whose bytes run backwards, are shorter than the PCX
+  // header or whose header gives an impossible size leaves no bitmap.
+  void load_page(std::uint32_t index, PageBitmap& page) override;
+  // Decode, invert, PackBits: one multi-page TIFF.
+  int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
+
+ private:
+  // The byte range [start, end) of page `index`, or false when it has no
+  // usable data.
+  bool page_range(std::uint32_t index, std::int64_t& start, std::int64_t& end) const;
+
+  std::array<std::uint8_t, kPcxHeaderSize> header_{};  // PCX header of the page read last
+};
+
+}  // namespace orvane

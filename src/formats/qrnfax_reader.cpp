@@ -1,0 +1,119 @@
+#include "formats/qrnfax_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "codec/fax_codec.h"
+#include "codec/page_driver.h"
+#include "core/byte_order.h"
+#include "core/coding_mode.h"
+#include "core/limits.h"
+#include "formats/conversion.h"
+
+namespace orvane {
+
+namespace {
+
+void drop_page(PageBitmap& page) {
+  page.release_pixels();
+  page.width = 0;
+  page.height = 0;
+}
+
+}  // namespace
+
+int QrnFaxReader::check_header(std::int64_t position) {
+  if (!is_open()) return kReaderNoFile;
+  header_.fill(0);
+  file_.read_at(position, header_);
+  return std::memcmp(header_.data(), "QRN-FAX", 7) == 0 ? kReaderOk : kReaderUnreadable;
+}
+
+std::uint16_t QrnFaxReader::build_page_table() {
+  clear_pages();
+  std::int64_t position = 0;
+  while (position < file_size() && position <= 0xFFFFFFFF && check_header(position) == kReaderOk) {
+    // A chain that points back would never end by itself.
+    if (std::find(pages_.begin(), pages_.begin() + page_count_, std::uint32_t(position)) !=
+        pages_.begin() + page_count_) {
+      break;
+    }
+    if (add_page(std::uint32_t(position)) != 0) break;
+    position = std::int64_t(le32(header_.data() + 8)) + std::int64_t(le32(header_.data() + 12));
+  }
+  if (page_count_ == 0) close();
+  return page_count_;
+}
+
+int QrnFaxReader::read_page(std::uint32_t index, Page& out) {
+  if (!is_open() || index >= page_count_) return kReaderNoFile;
+  const std::int64_t position = pages_[index];
+  if (check_header(position) != kReaderOk) return kReaderUnreadable;
+  const std::uint8_t* h = header_.data();
+  out.width = le32(h + 16) ? le32(h + 16) : kDefaultWidth;
+  out.rows = le32(h + 20) ? le32(h + 20) : kDefaultRows;
+  out.bit_order = h[26];
+  out.coding = h[27];
+  out.xres = h[28];
+  out.yres = h[29];
+  std::int64_t length = le32(h + 12);
+  if (length > file_size()) length = std::max<std::int64_t>(0, file_size() - position - 64);
+  return read_coded(position + std::int64_t(kHeaderSize), length) ? kReaderOk : kReaderUnreadable;
+}
+
+void QrnFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
+  if (!is_open()) return;
+  Page p;
+  // A size beyond what a page may be is refused before the codec sizes its
+  // bitmap from it.
+  if (read_page(index, p) != kReaderOk || p.width > limits::kMaxPageSide ||
+      p.rows > limits::kMaxPageSide) {
+    drop_page(page);
+    return;
+  }
+  codec::FaxCodec codec;
+  if (p.coding >= kCodingMhByte && p.coding <= kCodingT4_2D) {
+    codec.configure(coded_, p.bit_order, p.coding, 0);
+    codec.set_size(std::int32_t(p.width), std::int32_t(p.rows));
+    codec::decode_by_coding_mode(codec, page);
+  } else if (p.coding == kCodingT6) {
+    codec::configure_for_t6(codec, coded_, p.bit_order, 0, 0, 3);
+    codec.set_size(std::int32_t(p.width), std::int32_t(p.rows));
+    codec::decode_t6_page(codec, page);
+  } else {
+    // A coding we do not decode: no page to show (conversion still copies it).
+    page.release_pixels();
+  }
+  if (!page.has_pixels()) {
+    drop_page(page);
+    return;
+  }
+  page.unit = 2;
+  page.xres = p.xres;
+  page.yres = p.yres;
+}
+
+int QrnFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
+  if (!is_open()) return kConvertNoFile;
+  TiffOutput out(output);
+  for (std::uint16_t i = 0; i < page_count && out.ok(); ++i) {
+    Page p;
+    if (read_page(i, p) != kReaderOk) {
+      out.note_skipped();
+      continue;
+    }
+    // The data goes in as the header names it, also for codings this
+    // program does not decode; a coding TIFF has no Compression for is left out.
+    out.pass_through_page({.coded = coded_,
+                           .coding = p.coding,
+                           .bit_order = p.bit_order,
+                           .width = p.width,
+                           .length = p.rows,
+                           .xres = p.xres,
+                           .yres = p.yres},
+                          i, page_count);
+  }
+  return out.close() ? kConvertOk : kConvertWriteFailed;
+}
+
+}  // namespace orvane

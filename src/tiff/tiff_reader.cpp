@@ -1,0 +1,340 @@
+#include "tiff/tiff_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+
+#include "codec/page_driver.h"
+#include "core/byte_order.h"
+#include "core/limits.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr std::uint16_t kTypeShort = 3;
+constexpr std::uint16_t kTypeLong = 4;
+
+// How a tag's value is taken (TIFF 6.0 section 2, as fax writers use it).
+enum class TagRead {
+  kLongOrShort,  // LONG: the 32-bit value; any other type: the first SHORT
+  kFirstShort,   // always the first SHORT, whatever the type
+  kLong,         // always the 32-bit value
+  kPageNumber,   // two SHORTs in the value field
+  kRational,     // the value field is the position of a RATIONAL
+  kStripTable,   // type, count and value field kept for later
+};
+
+struct TagRule {
+  std::uint16_t tag;
+  TagRead read;
+};
+
+constexpr std::array<TagRule, 16> kTagRules = {{
+    {256, TagRead::kLongOrShort},  // ImageWidth
+    {257, TagRead::kLongOrShort},  // ImageLength
+    {258, TagRead::kFirstShort},   // BitsPerSample
+    {259, TagRead::kFirstShort},   // Compression
+    {262, TagRead::kFirstShort},   // PhotometricInterpretation
+    {266, TagRead::kFirstShort},   // FillOrder
+    {273, TagRead::kStripTable},   // StripOffsets
+    {274, TagRead::kFirstShort},   // Orientation
+    {278, TagRead::kLongOrShort},  // RowsPerStrip
+    {279, TagRead::kStripTable},   // StripByteCounts
+    {282, TagRead::kRational},     // XResolution
+    {283, TagRead::kRational},     // YResolution
+    {292, TagRead::kLong},         // T4Options
+    {293, TagRead::kLong},         // T6Options
+    {296, TagRead::kFirstShort},   // ResolutionUnit
+    {297, TagRead::kPageNumber},   // PageNumber
+}};
+
+const TagRule* find_rule(std::uint16_t tag) {
+  for (const TagRule& r : kTagRules)
+    if (r.tag == tag) return &r;
+  return nullptr;
+}
+
+}  // namespace
+
+std::uint16_t TiffReader::u16(const std::uint8_t* p) const { return big_endian_ ? be16(p) : le16(p); }
+std::uint32_t TiffReader::u32(const std::uint8_t* p) const { return big_endian_ ? be32(p) : le32(p); }
+
+bool TiffReader::read_u32_at(std::int64_t position, std::uint32_t& out) {
+  std::uint8_t b[4];
+  if (file_.read_at(position, b) != 4) return false;
+  out = u32(b);
+  return true;
+}
+
+bool TiffReader::read_u16_at(std::int64_t position, std::uint16_t& out) {
+  std::uint8_t b[2];
+  if (file_.read_at(position, b) != 2) return false;
+  out = u16(b);
+  return true;
+}
+
+int TiffReader::read_header() {
+  if (!is_open()) return -1;
+  std::uint8_t h[8];
+  if (file_.read_at(0, h) != 8) {
+    close();
+    return -3;
+  }
+  if ((h[0] == 'I' && h[1] == 'I') || (h[0] == 'F' && h[1] == 'F')) {
+    big_endian_ = false;
+  } else if (h[0] == 'M' && h[1] == 'M') {
+    big_endian_ = true;
+  } else {
+    close();
+    return -4;
+  }
+  version_ = u16(h + 2);
+  if (version_ != 42) {
+    close();
+    return -4;
+  }
+  first_directory_ = u32(h + 4);
+  return 0;
+}
+
+std::uint16_t TiffReader::build_page_table() {
+  clear_pages();
+  std::uint32_t position = first_directory_;
+  if (position != 0) add_page(position);
+  // The table holds at most 1024 pages, so walking further can add nothing;
+  // a position listed before would make the chain endless.
+  while (position != 0 && page_count() < limits::kMaxPages) {
+    std::uint16_t n = 0;
+    if (!read_u16_at(position, n)) break;
+    std::uint32_t next = 0;
+    if (!read_u32_at(std::int64_t(position) + 2 + 12 * std::int64_t(n), next)) break;
+    if (next == 0) break;
+    bool seen = false;
+    for (std::uint16_t i = 0; i < page_count() && !seen; ++i) seen = page_position(i) == next;
+    if (seen) break;
+    add_page(next);
+    position = next;
+  }
+  return page_count();
+}
+
+int TiffReader::read_directory(std::uint32_t position) {
+  if (position == 0) return -1;
+  std::uint16_t n = 0;
+  if (!read_u16_at(position, n)) return -2;
+  std::vector<std::uint8_t> raw;
+  try {
+    raw.resize(std::size_t(n) * 12);
+    entries_.resize(n);
+  } catch (const std::bad_alloc&) {
+    entries_.clear();
+    return -3;
+  }
+  if (file_.read_at(std::int64_t(position) + 2, raw) != raw.size()) {
+    entries_.clear();
+    return -4;
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint8_t* e = raw.data() + 12 * i;
+    entries_[i].tag = u16(e);
+    entries_[i].type = u16(e + 2);
+    entries_[i].count = u32(e + 4);
+    std::memcpy(entries_[i].value, e + 8, 4);
+  }
+  if (!read_u32_at(std::int64_t(position) + 2 + 12 * std::int64_t(n), next_directory_)) return -5;
+  return n;
+}
+
+bool TiffReader::read_rational(std::uint32_t position, std::uint32_t out[2]) {
+  std::uint8_t b[8];
+  if (file_.read_at(position, b) != 8) return false;
+  out[0] = u32(b);
+  out[1] = u32(b + 4);
+  return true;
+}
+
+void TiffReader::parse_directory(TiffPage& page) {
+  for (const TiffEntry& e : entries_) {
+    const TagRule* rule = find_rule(e.tag);
+    if (!rule) continue;
+    const std::uint32_t long_or_short = e.type == kTypeLong ? long_value(e) : first_short(e);
+    switch (e.tag) {
+      case 256: page.image_width = long_or_short; break;
+      case 257: page.image_length = long_or_short; break;
+      case 278: page.rows_per_strip = long_or_short; break;
+      case 258: page.bits_per_sample = first_short(e); break;
+      case 259: page.compression = first_short(e); break;
+      case 262: page.photometric = first_short(e); break;
+      case 266: page.fill_order = first_short(e); break;
+      case 274: page.orientation = first_short(e); break;
+      case 296: page.resolution_unit = first_short(e); break;
+      case 292: page.t4_options = long_value(e); break;
+      case 293: page.t6_options = long_value(e); break;
+      case 297:
+        page.page_number[0] = first_short(e);
+        page.page_number[1] = second_short(e);
+        break;
+      case 273:
+        page.strip_count = e.count;
+        page.strip_offsets_type = e.type;
+        page.strip_offsets_value = e.count == 1 ? long_or_short : long_value(e);
+        break;
+      case 279:
+        page.strip_byte_counts_type = e.type;
+        page.strip_byte_counts_value = e.count == 1 ? long_or_short : long_value(e);
+        break;
+      case 282: read_rational(long_value(e), page.x_resolution); break;
+      case 283: read_rational(long_value(e), page.y_resolution); break;
+    }
+  }
+}
+
+// The value field of a strip table: one entry in place, two SHORTs in place,
+// or the 32-bit position of an array. A table that does not fit in the field
+// is always at the 32-bit position the field holds, whatever the table's
+// type: reading that position as a SHORT would break big-endian files and
+// any table placed beyond 64 KiB.
+bool TiffReader::strip_table_entry(std::uint32_t value, std::uint16_t type, std::uint32_t count,
+                                   std::uint32_t index, std::uint32_t& out) {
+  if (count == 1) {
+    out = value;
+    return true;
+  }
+  if (count == 2 && type == kTypeShort) {
+    std::uint8_t field[4];
+    // The field was converted as a LONG; lay it out again as stored.
+    if (big_endian_) {
+      field[0] = std::uint8_t(value >> 24), field[1] = std::uint8_t(value >> 16);
+      field[2] = std::uint8_t(value >> 8), field[3] = std::uint8_t(value);
+    } else {
+      put_le32(field, value);
+    }
+    out = u16(field + 2 * index);
+    return true;
+  }
+  if (type == kTypeLong) return read_u32_at(std::int64_t(value) + 4 * std::int64_t(index), out);
+  std::uint16_t v = 0;
+  if (!read_u16_at(std::int64_t(value) + 2 * std::int64_t(index), v)) return false;
+  out = v;
+  return true;
+}
+
+bool TiffReader::strip_position(std::uint32_t index, const TiffPage& page, std::uint32_t& position,
+                                std::uint32_t& byte_count) {
+  if (index >= page.strip_count) return false;
+  if (!strip_table_entry(page.strip_offsets_value, page.strip_offsets_type, page.strip_count,
+                         index, position) ||
+      !strip_table_entry(page.strip_byte_counts_value, page.strip_byte_counts_type,
+                         page.strip_count, index, byte_count)) {
+    // A table that cannot be read ends the page like a zero byte count.
+    position = 0;
+    byte_count = 0;
+    return false;
+  }
+  return true;
+}
+
+int TiffReader::read_page_data(const TiffPage& page) {
+  free_coded();
+  strip_sizes_.clear();
+  if (page.image_length == 0) return -1;
+  std::int64_t total = 0;
+  std::vector<std::uint32_t> positions;
+  for (std::uint32_t i = 0; i < page.strip_count; ++i) {
+    std::uint32_t pos = 0, count = 0;
+    if (!strip_position(i, page, pos, count)) break;
+    // Bytes past the end of the file cannot be copied; a strip is taken
+    // only as far as the file holds it.
+    const std::int64_t avail = std::max<std::int64_t>(0, file_size() - std::int64_t(pos));
+    const std::uint32_t take = std::uint32_t(std::min<std::int64_t>(count, avail));
+    total += take;
+    if (total > limits::kMaxFileBytes) return -1;
+    try {
+      positions.push_back(pos);
+      strip_sizes_.push_back(take);
+    } catch (const std::bad_alloc&) {
+      return -1;
+    }
+  }
+  if (total == 0) return -1;
+  try {
+    coded_.resize(std::size_t(total));
+  } catch (const std::bad_alloc&) {
+    free_coded();
+    return -1;
+  }
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < positions.size(); ++i) {
+    const std::size_t got =
+        file_.read_at(positions[i], std::span<std::uint8_t>(coded_.data() + at, strip_sizes_[i]));
+    // A short read leaves zeros; the size is what the file was measured to hold.
+    at += strip_sizes_[i];
+    (void)got;
+  }
+  return 0;
+}
+
+void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
+  const std::int64_t row_bytes =
+      (std::int64_t(desc.image_width) * desc.bits_per_sample + 7) / 8;
+  const std::int64_t bytes = checked_page_bytes(desc.image_length, row_bytes);
+  if (desc.image_width > limits::kMaxPageSide || bytes <= 0 || !page.allocate_pixels(bytes)) {
+    // Too large to hold, or nothing to hold: the page did not load.
+    page.release_pixels();
+    page.height = 0;
+    return;
+  }
+  std::int64_t height = 0;
+  for (std::uint32_t i = 0; i < desc.strip_count && height < desc.image_length; ++i) {
+    std::uint32_t position = 0, count = 0;
+    if (!strip_position(i, desc, position, count) || count == 0) break;
+    if (!read_coded(position, count)) break;
+    PageBitmap strip;
+    codec::decode_tiff_strip(strip, coded_, desc, i);
+    if (i == 0) {
+      // Every field of the first strip but its pixels describes the page.
+      std::vector<std::uint8_t> page_pixels = std::move(page.pixels);
+      std::vector<std::uint8_t> strip_pixels = std::move(strip.pixels);
+      page = strip;
+      page.pixels = std::move(page_pixels);
+      strip.pixels = std::move(strip_pixels);
+      page.height = 0;
+    }
+    if (!strip.has_pixels() || strip.height <= 0) continue;
+    const std::int64_t rows = std::min<std::int64_t>(strip.height, desc.image_length - height);
+    const std::size_t copy_row = std::size_t(std::min<std::int64_t>(row_bytes, strip.row_bytes));
+    for (std::int64_t r = 0; r < rows; ++r) {
+      const std::size_t from = std::size_t(r) * std::size_t(strip.row_bytes);
+      if (from + copy_row > strip.pixels.size()) break;
+      std::memcpy(page.pixels.data() + std::size_t(height + r) * std::size_t(row_bytes),
+                  strip.pixels.data() + from, copy_row);
+    }
+    height += rows;
+  }
+  page.height = std::int32_t(height);
+  page.row_bytes = std::int32_t(row_bytes);
+  free_coded();
+}
+
+void TiffReader::load_page(std::uint32_t index, PageBitmap& page) {
+  if (!is_open()) return;
+  if (read_directory(page_position(index)) <= 0) return;  // the previous page stays
+  TiffPage desc;
+  parse_directory(desc);
+  if (desc.image_length == 0) {
+    // A directory without rows: no page, rather than the previous page
+    // shown under this page's number.
+    page.release_pixels();
+    page.height = 0;
+  } else {
+    assemble_strips(desc, page);
+  }
+  page.unit = std::uint8_t(desc.resolution_unit & 0xFF);
+  page.xres = desc.x_resolution[1] ? std::uint16_t(desc.x_resolution[0] / desc.x_resolution[1]) : 0;
+  page.yres = desc.y_resolution[1] ? std::uint16_t(desc.y_resolution[0] / desc.y_resolution[1])
+                                   : page.xres;
+}
+
+}  // namespace orvane

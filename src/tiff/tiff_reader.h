@@ -1,0 +1,78 @@
+#pragma once
+// Reads TIFF fax files (TIFF 6.0): the header, the chain of image file
+// directories, the tags of one directory and the strips of a page.
+#include <cstdint>
+#include <vector>
+
+#include "core/page_bitmap.h"
+#include "formats/format_reader.h"
+#include "tiff/tiff_page.h"
+
+namespace orvane {
+
+struct TiffEntry {
+  std::uint16_t tag = 0;
+  std::uint16_t type = 0;
+  std::uint32_t count = 0;
+  std::uint8_t value[4] = {0, 0, 0, 0};  // as stored; converted when the tag is read
+};
+
+class TiffReader : public FormatReader {
+ public:
+  // Header check: 0; -1 no file; -3 fewer than 8 bytes; -4 not a TIFF header.
+  // On -3 and -4 the file is closed.
+  int read_header();
+  int recognise() override { return read_header(); }
+
+  // Lists every directory of the chain (at most 1024; a position seen
+  // before ends the walk).
+  std::uint16_t build_page_table() override;
+
+  // Reads the directory at `position`: the entry count, or -1 (position 0),
+  // -2 (no entry count), -3 (no memory), -4 (entries cut short), -5 (no
+  // next-directory position).
+  int read_directory(std::uint32_t position);
+  // Fills `page` from the entries read last; unset fields keep their defaults.
+  void parse_directory(TiffPage& page);
+
+  // Position and byte count of strip `index`. False for an index at or past
+  // the strip count, or when the strip tables cannot be read there.
+  bool strip_position(std::uint32_t index, const TiffPage& page, std::uint32_t& position,
+                      std::uint32_t& byte_count);
+  // All strips back to back into the coded buffer. 0, or -1 when there is
+  // nothing to read or the buffer cannot be had.
+  int read_page_data(const TiffPage& page);
+  // Byte count of each strip as read by the last read_page_data.
+  const std::vector<std::uint32_t>& strip_byte_counts() const { return strip_sizes_; }
+
+  void load_page(std::uint32_t index, PageBitmap& page) override;
+  // FaxWizard and Zetafax files: the pages copied without decoding.
+  int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
+
+  bool big_endian() const { return big_endian_; }
+  std::uint32_t first_directory() const { return first_directory_; }
+  std::uint32_t next_directory() const { return next_directory_; }
+
+ private:
+  std::uint16_t u16(const std::uint8_t* p) const;
+  std::uint32_t u32(const std::uint8_t* p) const;
+  std::uint16_t first_short(const TiffEntry& e) const { return u16(e.value); }
+  std::uint16_t second_short(const TiffEntry& e) const { return u16(e.value + 2); }
+  std::uint32_t long_value(const TiffEntry& e) const { return u32(e.value); }
+  bool read_rational(std::uint32_t position, std::uint32_t out[2]);
+  bool read_u32_at(std::int64_t position, std::uint32_t& out);
+  bool read_u16_at(std::int64_t position, std::uint16_t& out);
+  // Entry `index` of a strip table (offsets or byte counts).
+  bool strip_table_entry(std::uint32_t value, std::uint16_t type, std::uint32_t count,
+                         std::uint32_t index, std::uint32_t& out);
+  void assemble_strips(const TiffPage& desc, PageBitmap& page);
+
+  bool big_endian_ = false;
+  std::uint16_t version_ = 0;
+  std::uint32_t first_directory_ = 0;
+  std::uint32_t next_directory_ = 0;
+  std::vector<TiffEntry> entries_;
+  std::vector<std::uint32_t> strip_sizes_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,59 @@
+#include "core/classify.h"
+
+#include <gtest/gtest.h>
+
+#include "core/fax_format.h"
+#include "support/test_support.h"
+
+namespace orvane {
+namespace {
+
+TEST(Classify, NameEndingsChooseTheReaderInAnyLetterCase) {
+  struct Case {
+    const char* name;
+    std::int32_t format;
+  } cases[] = {
+      {"PAGE.TIF", kFormatTiff},       {"page.Tiff", kFormatTiff},
+      {"page.tif", kFormatTiff},       {"page.tiff", kFormatTiff},
+      {"a.fmf", kFormatFaxWizard},     {"a.FXD", kFormatWinFax},
+      {"a.fxm", kFormatWinFax},        {"a.fxr", kFormatWinFax},
+      {"a.fxs", kFormatWinFax},        {"a.awd", kFormatAtWork},
+      {"a.apf", kFormatApro},          {"a.bfx", kFormatBitware},
+      {"a.bmp", kFormatUnsupported},   {"a.dcx", kFormatDcx},
+      {"scan.cals", kFormatUnsupported}, {"scan.cal", kFormatUnsupported},
+      {"a.ras", kFormatUnsupported},   {"a.cg4", kFormatUnsupported},
+      {"a.img", kFormatUnsupported},   {"a.gp4", kFormatUnsupported},
+      {"a.mil", kFormatUnsupported},   {"a.oda", kFormatUnsupported},
+      {"a.ig4", kFormatUnsupported},   {"a.qfx", kFormatQuickLink},
+      {"a.g3n", kFormatZetafax},       {"a.qrn", kFormatQrnFax},
+      {"A.QRN", kFormatQrnFax},        {"notes.txt", kFormatNotFax},
+      {"archive.zip", kFormatNotFax},  {"a.rar", kFormatNotFax},
+      {"a.sys", kFormatNotFax},        {"a.dll", kFormatNotFax},
+      {"a.bat", kFormatNotFax},        {"a.lnk", kFormatNotFax},
+      {"thumbs.db", kFormatNotFax},    {"fax.g3", kFormatRawFax},
+      {"fax.mmr", kFormatRawFax},      {"fax.xyz", kFormatRawFax},
+      {"fax", kFormatRawFax},          {"/some/dir.tif/fax.g4", kFormatRawFax},
+      // Only the end of the name counts: names without a dot too.
+      {"received", kFormatUnsupported}, {"RECEIVED", kFormatUnsupported},
+      {"holds", kFormatUnsupported},    {"mytif", kFormatTiff},
+  };
+  for (const Case& c : cases) EXPECT_EQ(classify(c.name), c.format) << c.name;
+}
+
+TEST(Classify, G3fFilesAreProbedByTheirFirstBytes) {
+  test::TempDir dir;
+  test::write_file(dir / "tiff.g3f", {0x49, 0x49, 0x2A, 0x00, 8, 0, 0, 0});
+  EXPECT_EQ(classify(dir / "tiff.g3f"), kFormatZetafax);
+  std::vector<std::uint8_t> pc = {0x00};
+  for (char c : std::string("PC Research, Inc")) pc.push_back(std::uint8_t(c));
+  test::write_file(dir / "pc.g3f", pc);
+  EXPECT_EQ(classify(dir / "pc.g3f"), kFormatUnsupported);
+  test::write_file(dir / "raw.G3F", {0x00, 0x10, 0x01});
+  EXPECT_EQ(classify(dir / "raw.G3F"), kFormatRawFax);
+  test::write_file(dir / "empty.g3f", {});
+  EXPECT_EQ(classify(dir / "empty.g3f"), kFormatRawFax);
+  EXPECT_EQ(classify(dir / "missing.g3f"), kFormatRawFax);
+}
+
+}  // namespace
+}  // namespace orvane
