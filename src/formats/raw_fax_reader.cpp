@@ -161,19 +161,25 @@ std::uint16_t RawFaxReader::count_pages() {
 }
 
 int RawFaxReader::load_raw_page(std::uint32_t index, PageBitmap& page) {
+  // Every failure leaves the page without pixels and without rows, so that
+  // it does not count as loaded.
   BinaryFile rows;
   if (!rows.open(row_file_)) {
     page.release_pixels();
+    page.height = 0;
     return kRawNoRowFile;
   }
   const std::uint16_t noted_xres = page.xres;
   page.release_pixels();
   std::array<std::uint8_t, kDescriptorSize> bytes{};
-  if (rows.read_at(0, bytes) != bytes.size()) return kRawRowFileEmpty;
+  if (rows.read_at(0, bytes) != bytes.size()) {
+    page.height = 0;
+    return kRawRowFileEmpty;
+  }
   load_descriptor(page, bytes);
 
   // The row file is ours, but it lives in a scratch folder: take nothing in
-  // it on trust. A failed load leaves no rows, so the page is not shown.
+  // it on trust.
   const std::int64_t total = std::max(page.height, 0);
   const std::int64_t first = std::int64_t(index) * rows_per_page_;
   if (rows_per_page_ == 0 || page.width < 1 || page.width > limits::kMaxPageSide ||

@@ -301,12 +301,27 @@ TEST(RawFaxReader, ScratchFileFailures) {
   Opened o(dir, file);
   ASSERT_GE(o.analysis, 0);
   // The row file emptied or cut short behind the reader's back.
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
   test::write_file(o.rows, {});
   EXPECT_EQ(o.reader.load_raw_page(0, o.page), kRawRowFileEmpty);
   EXPECT_FALSE(o.page.has_pixels());
-  fs::remove(o.rows);
+  EXPECT_FALSE(o.page.is_valid());
+  ASSERT_TRUE(fs::remove(o.rows));
   EXPECT_EQ(o.reader.load_raw_page(0, o.page), kRawNoRowFile);
+  EXPECT_FALSE(o.page.is_valid());
+  // A descriptor whose fields do not agree is refused.
+  std::vector<std::uint8_t> odd(37 + 216, 0xFF);
+  PageBitmap fake;
+  fake.width = 1728;
+  fake.height = 1;
+  fake.row_bytes = 100;  // not (1728 + 7) / 8
+  const auto head = store_descriptor(fake);
+  std::copy(head.begin(), head.end(), odd.begin());
+  test::write_file(o.rows, odd);
+  EXPECT_EQ(o.reader.load_raw_page(0, o.page), kRawRowFileEmpty);
+  EXPECT_FALSE(o.page.is_valid());
   // count_pages reads the descriptor itself when no total is known.
+  ASSERT_TRUE(fs::remove(o.rows));
   RawFaxReader fresh;
   fresh.set_scratch_paths(o.rows, o.index);
   fresh.set_parameters(50, 3, 1728, false);
