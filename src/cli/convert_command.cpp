@@ -25,6 +25,7 @@ std::string conversion_error(int rc) {
     case kConvertNoSource: return "conversion failed: the embedded TIFF could not be read";
     case kConvertBadPage: return "conversion failed: a page directory could not be read";
     case kConvertWriteFailed: return "conversion failed: the output could not be written";
+    case kConvertNoPages: return "conversion failed: no page of the file could be converted";
     default: return "conversion failed";
   }
 }
