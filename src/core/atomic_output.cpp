@@ -31,7 +31,12 @@ mode_t current_umask() {
 AtomicOutput::AtomicOutput(const std::filesystem::path& target) : target_(target) {
   std::filesystem::path dir = target.parent_path();
   if (dir.empty()) dir = ".";
-  std::string templ = (dir / ("." + target.filename().string() + ".part-XXXXXX")).string();
+  // Appended piece by piece: GCC 12 at -O3 mistakes "." + string + "..." for
+  // an overlapping copy (-Wrestrict, GCC bug 105329).
+  std::string name = ".";
+  name += target.filename().string();
+  name += ".part-XXXXXX";
+  std::string templ = (dir / name).string();
   const int fd = mkstemp(templ.data());
   if (fd < 0) return;
   ::close(fd);
