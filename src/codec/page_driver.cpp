@@ -91,6 +91,14 @@ int decode_tiff_strip(PageBitmap& page, std::span<const std::uint8_t> strip, con
   const std::uint8_t invert_flag = desc.photometric == 1 ? 1 : 0;
   const std::int32_t width = to_int32(desc.image_width);
   const std::int32_t length = to_int32(desc.image_length);
+  // No coded row takes less than one bit (a T.6 row can be a single V0
+  // code), so a CCITT strip delivers at most as many rows as it has bits:
+  // its bitmap needs no more, however tall the page. A page too large to
+  // hold is still refused as a whole.
+  const std::int32_t coded_rows =
+      checked_page_bytes(length, row_bytes_for(width)) > 0
+          ? std::int32_t(std::min<std::uint64_t>(std::uint64_t(length), strip.size() * 8ull))
+          : length;
   FaxCodec codec;
   switch (desc.compression) {
     case 2:
@@ -100,12 +108,12 @@ int decode_tiff_strip(PageBitmap& page, std::span<const std::uint8_t> strip, con
       if (desc.compression == 32771) coding = kCodingMhWord;
       if (desc.compression == 3) coding = (desc.t4_options & 1) ? kCodingT4_2D : kCodingT4_1D;
       codec.configure(strip, order, coding, invert_flag);
-      codec.set_size(width, length);
+      codec.set_size(width, coded_rows);
       return decode_by_coding_mode(codec, page);
     }
     case 4:
       configure_for_t6(codec, strip, order, std::uint8_t(desc.t6_options), invert_flag, 3);
-      codec.set_size(width, length);
+      codec.set_size(width, coded_rows);
       return decode_t6_page(codec, page);
     case 1:
     case 32773: {

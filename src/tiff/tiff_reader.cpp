@@ -287,10 +287,16 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
     return;
   }
   std::int64_t height = 0;
+  // The strips of a sound file never overlap, so together they hold no more
+  // than the file; a table naming the same bytes over and over would have
+  // them decoded once per entry.
+  std::int64_t strip_bytes = 0;
   for (std::uint32_t i = 0; i < desc.strip_count && height < desc.image_length; ++i) {
     std::uint32_t position = 0, count = 0;
     if (!strip_position(i, desc, position, count) || count == 0) break;
     if (!read_coded(position, count)) break;
+    strip_bytes += std::int64_t(coded_.size());
+    if (strip_bytes > file_size()) break;
     PageBitmap strip;
     codec::decode_tiff_strip(strip, coded_, desc, i);
     if (i == 0) {

@@ -88,6 +88,22 @@ TEST(TiffStrip, RowsOfTheLastUncompressedStrip) {
   }
 }
 
+// A strip cannot hold more rows than it has bits, so a few bytes of a tall
+// page take a few rows of pixels, not the whole page's (the TIFF reader
+// decodes every strip into a bitmap of its own).
+TEST(TiffStrip, CcittStripBitmapIsSizedByItsData) {
+  const std::vector<std::uint8_t> data = {0xFF, 0xFF};  // T.6: sixteen V0 codes
+  for (const std::uint16_t compression : {2, 3, 4, 32771}) {
+    PageBitmap page;
+    decode_tiff_strip(page, data, fax_page(1728, 60000, compression), 0);
+    EXPECT_LE(page.pixels.size(), 16u * 216u) << compression;
+    if (compression == 4) {
+      EXPECT_EQ(page.height, 16);
+      EXPECT_EQ(page.pixels[15 * 216], 0xFF);
+    }
+  }
+}
+
 TEST(TiffStrip, UnsupportedFieldsLeaveTheBitmapAlone) {
   const std::vector<std::uint8_t> data(16, 0);
   PageBitmap page = bitmap(8, 2, {1, 2});

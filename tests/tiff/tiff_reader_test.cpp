@@ -241,5 +241,33 @@ TEST(TiffHostile, UnreadablePagesLoadNothingAndAllocateNothingHuge) {
   }
 }
 
+// A strip table can name the same few bytes thousands of times. Each CCITT
+// strip is decoded into a bitmap of its own; sized for the whole page, every
+// such strip would cost a page of pixels (here 4 MiB, 17 GiB for the page),
+// and read again and again, the data would be decoded once per entry. A
+// strip holds no more rows than its data has bits, and the strips of one
+// page together hold no more than the file.
+TEST(TiffHostile, StripTablesNamingTheSameBytesCostNoMoreThanTheFile) {
+  TiffBuilder b;
+  const std::uint32_t good = b.append({0xFF});  // T.6: eight V0 codes, eight white rows
+  const std::uint32_t junk = b.append(std::vector<std::uint8_t>(64, 0));  // zeros: no row
+  const std::uint32_t strips = 4000;
+  std::vector<std::uint32_t> offsets(strips, junk), counts(strips, 64);
+  offsets.front() = good, counts.front() = 1;
+  offsets.back() = good, counts.back() = 1;
+  const std::uint32_t offs = b.append_longs(offsets);
+  const std::uint32_t cnts = b.append_longs(counts);
+  b.add_directory({b.long_entry(256, 1728), b.long_entry(257, 20000), b.short_entry(259, 4),
+                   b.long_entry(273, offs, strips), b.long_entry(279, cnts, strips)});
+  Opened t(b.bytes());
+  ASSERT_EQ(t.reader.build_page_table(), 1);
+  PageBitmap page;
+  t.reader.load_page(0, page);
+  EXPECT_EQ(page.width, 1728);
+  EXPECT_EQ(page.height, 8) << "the last strip lies past what the file can hold";
+  ASSERT_TRUE(page.has_pixels());
+  EXPECT_EQ(page.pixels[0], 0xFF);
+}
+
 }  // namespace
 }  // namespace orvane
