@@ -52,7 +52,9 @@ int QrnFaxReader::read_page(std::uint32_t index, Page& out) {
   const std::uint8_t* h = header_.data();
   out.width = le32(h + 16) ? le32(h + 16) : kDefaultWidth;
   out.rows = le32(h + 20) ? le32(h + 20) : kDefaultRows;
-  out.bit_order = h[26];
+  // The codec reads every value but 1 least significant bit first; the page
+  // and the converted file's FillOrder say the same.
+  out.bit_order = h[26] == kBitOrderMsbFirst ? kBitOrderMsbFirst : kBitOrderLsbFirst;
   out.coding = h[27];
   out.xres = h[28];
   out.yres = h[29];

@@ -161,6 +161,33 @@ TEST(QrnFaxHeaders, UnknownCodingIsNotDecodedNorWritten) {
   EXPECT_EQ(dirs[1].at(297), (std::vector<std::uint32_t>{1, 2}));
 }
 
+// The decoder reads every bit order but 1 least significant bit first; the
+// page and the converted file must say so too, or the TIFF shows noise
+// where the viewer showed the page.
+TEST(QrnFaxHeaders, BitOrdersOtherThanOneAreLeastSignificantFirstEverywhere) {
+  test::TempDir dir;
+  const Pbm image = test::test_image(1728, 20, 72);
+  const Bytes g4 = test::tiffcp_ccitt(dir, image, "g4", true);
+  OpenQrn f(test::qrn_file({{.coded = g4, .rows = 20, .bit_order = 0, .coding = 7},
+                            {.coded = g4, .rows = 20, .bit_order = 3, .coding = 7}}));
+  ASSERT_EQ(f.pages, 2);
+  for (std::uint32_t i = 0; i < 2; ++i) {
+    const PageBitmap page = f.load(i);
+    EXPECT_TRUE(test::same_pixels(image, test::to_pbm(page), "qrn-order-" + std::to_string(i)));
+    EXPECT_EQ(page.bit_order, kBitOrderLsbFirst);
+  }
+  const auto out = f.dir / "out.tif";
+  ASSERT_EQ(f.reader.convert(out, f.pages), kConvertOk);
+  const auto dirs = test::tiff_directories(test::read_file(out));
+  ASSERT_EQ(dirs.size(), 2u);
+  const auto decoded = test::tifftopnm_pages(f.dir, out);
+  ASSERT_EQ(decoded.size(), 2u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(dirs[i].at(266)[0], 2u);
+    EXPECT_TRUE(test::same_pixels(image, decoded[i], "qrn-order-tiff-" + std::to_string(i)));
+  }
+}
+
 // ------------------------------------------------------------ hostile
 
 TEST(QrnFaxHostile, ChainsThatLoopOrLeaveTheFile) {
