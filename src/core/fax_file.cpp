@@ -80,7 +80,8 @@ int FaxFile::open_raw(const std::filesystem::path& path) {
   raw.set_scratch_paths(paths_.row_file, paths_.page_index);
   raw.set_parameters(params_.threshold, params_.flag_number, params_.min_width,
                      params_.raw_file);
-  if (raw.analyse(params_.bit_order, params_.nonstandard_widths) < 0) {
+  raw_analysed_ = raw.analyse(params_.bit_order, params_.nonstandard_widths) >= 0;
+  if (!raw_analysed_) {
     page_count_ = 0;
     page_valid_ = false;
   } else {
@@ -97,7 +98,7 @@ int FaxFile::load_page(std::int32_t format, std::uint32_t index) {
   FormatReader& reader = reader_for(format);
   reader.set_analysis(params_.threshold, params_.flag_number);
   // Raw data whose analysis failed has nothing to load.
-  if (!is_raw_format(format) || page_valid_) {
+  if (!is_raw_format(format) || raw_analysed_) {
     reader.load_page(index, page_);
     page_text_ = reader.page_text(index);
   }

@@ -79,6 +79,9 @@ class FaxFile {
   std::map<int, std::unique_ptr<FormatReader>> readers_;
   PageBitmap page_;
   bool page_valid_ = false;
+  // Raw data: the stream analysis of the last open succeeded, so pages can
+  // be loaded (a page that fails to load does not change that).
+  bool raw_analysed_ = false;
   std::uint16_t page_count_ = 0;
   std::string page_text_;
 };

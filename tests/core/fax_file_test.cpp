@@ -217,6 +217,20 @@ TEST(FaxFileRaw, TheVerticalResolutionOverrideRepaginates) {
   EXPECT_EQ(at_400, r.fax.page_count());
 }
 
+// Only a failed stream analysis means a raw file has nothing to load; a page
+// that failed to load must not keep the others from loading.
+TEST(FaxFileRaw, AFailedPageLoadDoesNotStopLaterLoads) {
+  Record r;
+  ASSERT_EQ(r.open(fixture("raw/twopage-1728-g3-1d.g3")), 0);
+  ASSERT_TRUE(r.fax.page_valid());
+  const std::uint16_t pages = r.fax.page_count();
+  r.fax.load_page(kFormatRawFax, pages);  // past the last page
+  EXPECT_FALSE(r.fax.page_valid());
+  r.fax.load_page(kFormatRawFax, 0);
+  EXPECT_TRUE(r.fax.page_valid());
+  EXPECT_EQ(r.fax.page().width, 1728);
+}
+
 TEST(FaxFileRaw, RecordsWithTheirOwnScratchFilesDoNotDisturbEachOther) {
   // Two records decoding different streams at the same time, as two
   // programs would.
