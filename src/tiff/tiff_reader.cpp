@@ -249,6 +249,9 @@ int TiffReader::read_page_data(const TiffPage& page) {
     // only as far as the file holds it.
     const std::int64_t avail = std::max<std::int64_t>(0, file_size() - std::int64_t(pos));
     const std::uint32_t take = std::uint32_t(std::min<std::int64_t>(count, avail));
+    // As when a page is assembled: the strips of one page hold no more than
+    // the file, so a table naming the same bytes again ends the page there.
+    if (total + take > file_size()) break;
     total += take;
     if (total > limits::kMaxFileBytes) return -1;
     try {

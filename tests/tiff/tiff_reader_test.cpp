@@ -269,5 +269,27 @@ TEST(TiffHostile, StripTablesNamingTheSameBytesCostNoMoreThanTheFile) {
   EXPECT_EQ(page.pixels[0], 0xFF);
 }
 
+// The coded data of a page, copied unchanged by TIFF-to-TIFF conversion, is
+// bounded the same way: a table naming the same bytes a thousand times would
+// otherwise turn a few kilobytes into megabytes per page, for every page.
+TEST(TiffHostile, PageDataHoldsNoMoreThanTheFile) {
+  TiffBuilder b;
+  const std::uint32_t data = b.append(std::vector<std::uint8_t>(100, 0x33));
+  const std::uint32_t strips = 1000;
+  const std::uint32_t offs = b.append_longs(std::vector<std::uint32_t>(strips, data));
+  const std::uint32_t cnts = b.append_longs(std::vector<std::uint32_t>(strips, 100));
+  b.add_directory({b.long_entry(256, 1728), b.long_entry(257, 2000), b.short_entry(259, 4),
+                   b.long_entry(273, offs, strips), b.long_entry(279, cnts, strips)});
+  Opened t(b.bytes());
+  ASSERT_EQ(t.reader.build_page_table(), 1);
+  ASSERT_GT(t.reader.read_directory(t.reader.page_position(0)), 0);
+  TiffPage desc;
+  t.reader.parse_directory(desc);
+  ASSERT_EQ(t.reader.read_page_data(desc), 0);
+  EXPECT_LE(t.reader.coded().size(), b.bytes().size());
+  EXPECT_EQ(t.reader.coded().size(), 100u * t.reader.strip_byte_counts().size());
+  EXPECT_EQ(t.reader.coded()[0], 0x33);
+}
+
 }  // namespace
 }  // namespace orvane
