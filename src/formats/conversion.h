@@ -20,11 +20,10 @@
 #include <span>
 
 #include "core/page_bitmap.h"
+#include "formats/format_reader.h"
 #include "tiff/tiff_writer.h"
 
 namespace orvane {
-
-class FormatReader;
 
 enum class PageResult {
   kWritten,
@@ -100,6 +99,26 @@ class TiffOutput {
   bool closed_ok_ = false;
   std::size_t skipped_ = 0;
 };
+
+// The whole pass-through conversion of a reader that reads its pages one at
+// a time (WinFax, QRN-FAX): `read(i, page)` brings page i's coded data into
+// the reader and describes it in `page`, or returns false to leave the page
+// out. kConvertOk, or kConvertWriteFailed when the file could not be created
+// or written.
+template <typename ReadPage>
+int convert_by_pass_through(const std::filesystem::path& output, std::uint16_t page_count,
+                            ReadPage&& read) {
+  TiffOutput out(output);
+  for (std::uint16_t i = 0; i < page_count && out.ok(); ++i) {
+    PassThroughPage page;
+    if (!read(i, page)) {
+      out.note_skipped();
+      continue;
+    }
+    out.pass_through_page(page, i, page_count);
+  }
+  return out.close() ? kConvertOk : kConvertWriteFailed;
+}
 
 // The whole decode-and-pack conversion (DCX, Apro): loads every page with the
 // reader and writes it with write_packed_page. kConvertOk, or

@@ -97,25 +97,20 @@ void QrnFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
 
 int QrnFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
   if (!is_open()) return kConvertNoFile;
-  TiffOutput out(output);
-  for (std::uint16_t i = 0; i < page_count && out.ok(); ++i) {
+  return convert_by_pass_through(output, page_count, [this](std::uint16_t i, PassThroughPage& out) {
     Page p;
-    if (read_page(i, p) != kReaderOk) {
-      out.note_skipped();
-      continue;
-    }
+    if (read_page(i, p) != kReaderOk) return false;
     // The data goes in as the header names it, also for codings this
     // program does not decode; a coding TIFF has no Compression for is left out.
-    out.pass_through_page({.coded = coded_,
-                           .coding = p.coding,
-                           .bit_order = p.bit_order,
-                           .width = p.width,
-                           .length = p.rows,
-                           .xres = p.xres,
-                           .yres = p.yres},
-                          i, page_count);
-  }
-  return out.close() ? kConvertOk : kConvertWriteFailed;
+    out = {.coded = coded_,
+           .coding = p.coding,
+           .bit_order = p.bit_order,
+           .width = p.width,
+           .length = p.rows,
+           .xres = p.xres,
+           .yres = p.yres};
+    return true;
+  });
 }
 
 }  // namespace orvane

@@ -104,27 +104,22 @@ std::string WinFaxReader::page_text(std::uint32_t index) {
 
 int WinFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
   if (!is_open()) return kConvertNoFile;
-  TiffOutput out(output);
-  for (std::uint16_t i = 0; i < page_count && out.ok(); ++i) {
+  return convert_by_pass_through(output, page_count, [this](std::uint16_t i, PassThroughPage& out) {
     Page p;
     // A page whose header cannot be read again is left out.
-    if (read_page(i, p) != kReaderOk) {
-      out.note_skipped();
-      continue;
-    }
+    if (read_page(i, p) != kReaderOk) return false;
     // MMR pages are T.6 (Compression 4); Modified Huffman pages with EOLs
     // are T.4 one-dimensional (Compression 3). The stated row count is
     // written whatever the data holds.
-    out.pass_through_page({.coded = coded_,
-                           .coding = p.mmr ? kCodingT6 : kCodingT4_1D,
-                           .bit_order = kBitOrderLsbFirst,
-                           .width = std::uint32_t(p.width),
-                           .length = std::uint32_t(p.rows),
-                           .xres = kHorizontalResolution,
-                           .yres = p.yres},
-                          i, page_count);
-  }
-  return out.close() ? kConvertOk : kConvertWriteFailed;
+    out = {.coded = coded_,
+           .coding = p.mmr ? kCodingT6 : kCodingT4_1D,
+           .bit_order = kBitOrderLsbFirst,
+           .width = std::uint32_t(p.width),
+           .length = std::uint32_t(p.rows),
+           .xres = kHorizontalResolution,
+           .yres = p.yres};
+    return true;
+  });
 }
 
 }  // namespace orvane
