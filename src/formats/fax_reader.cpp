@@ -20,6 +20,11 @@ int FaxReader::add_page(std::uint32_t position) {
   return 0;
 }
 
+bool FaxReader::is_listed(std::uint32_t position) const {
+  return std::find(pages_.begin(), pages_.begin() + page_count_, position) !=
+         pages_.begin() + page_count_;
+}
+
 std::uint32_t FaxReader::page_position(std::uint32_t index) const {
   const std::uint16_t i = std::uint16_t(index);
   return i < page_count_ ? pages_[i] : 0;

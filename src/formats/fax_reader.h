@@ -36,6 +36,9 @@ class FaxReader {
   // not below the page count.
   std::uint32_t page_position(std::uint32_t index) const;
   std::uint16_t page_count() const { return page_count_; }
+  // True when `position` is in the page table already: a chain of headers
+  // or directories that comes back to it would never end by itself.
+  bool is_listed(std::uint32_t position) const;
   void clear_pages() { page_count_ = 0; }
 
   std::int64_t file_size() const { return file_.size(); }

@@ -34,10 +34,7 @@ std::uint16_t QrnFaxReader::build_page_table() {
   std::int64_t position = 0;
   while (position < file_size() && position <= 0xFFFFFFFF && check_header(position) == kReaderOk) {
     // A chain that points back would never end by itself.
-    if (std::find(pages_.begin(), pages_.begin() + page_count_, std::uint32_t(position)) !=
-        pages_.begin() + page_count_) {
-      break;
-    }
+    if (is_listed(std::uint32_t(position))) break;
     if (add_page(std::uint32_t(position)) != 0) break;
     position = std::int64_t(le32(header_.data() + 8)) + std::int64_t(le32(header_.data() + 12));
   }

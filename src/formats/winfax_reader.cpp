@@ -20,10 +20,6 @@ void drop_page(PageBitmap& page) {
   page.height = 0;
 }
 
-bool already_listed(const std::uint32_t* pages, std::uint16_t count, std::uint32_t position) {
-  return std::find(pages, pages + count, position) != pages + count;
-}
-
 }  // namespace
 
 std::uint16_t winfax_vertical_resolution(std::uint8_t code) {
@@ -42,7 +38,7 @@ std::uint16_t WinFaxReader::build_page_table() {
   std::int64_t position = 0;
   while (check_header(position) == kReaderOk) {
     // A chain that points back would never end by itself.
-    if (already_listed(pages_.data(), page_count_, std::uint32_t(position))) break;
+    if (is_listed(std::uint32_t(position))) break;
     if (add_page(std::uint32_t(position)) != 0) break;
     const std::uint8_t* h = header_.data();
     const std::int64_t next = std::int64_t(le32(h + 116)) + std::int64_t(h[113]) * h[114] +

@@ -111,9 +111,7 @@ std::uint16_t TiffReader::build_page_table() {
     std::uint32_t next = 0;
     if (!read_u32_at(std::int64_t(position) + 2 + 12 * std::int64_t(n), next)) break;
     if (next == 0) break;
-    bool seen = false;
-    for (std::uint16_t i = 0; i < page_count() && !seen; ++i) seen = page_position(i) == next;
-    if (seen) break;
+    if (is_listed(next)) break;
     add_page(next);
     position = next;
   }
