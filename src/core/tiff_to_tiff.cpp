@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "formats/conversion.h"
 #include "formats/format_reader.h"
 #include "tiff/tiff_reader.h"
 #include "tiff/tiff_writer.h"
@@ -15,10 +16,11 @@ namespace {
 std::uint32_t ratio(const std::uint32_t r[2]) { return r[1] ? r[0] / r[1] : 0; }
 
 // Each strip of a page is written as a strip of its own: strips of a T.6
-// page are coded separately and would not decode as one.
-void copy_page(TiffReader& reader, TiffWriter& writer, const TiffPage& desc, std::uint16_t index,
+// page are coded separately and would not decode as one. A page without a
+// byte of data (no rows, or strips the file does not hold) is not written.
+bool copy_page(TiffReader& reader, TiffWriter& writer, const TiffPage& desc, std::uint16_t index,
                std::uint16_t count) {
-  reader.read_page_data(desc);
+  if (reader.read_page_data(desc) != 0) return false;
   const auto& sizes = reader.strip_byte_counts();
   if (sizes.size() > 1) {
     std::vector<std::uint32_t> offsets(sizes.size());
@@ -39,25 +41,25 @@ void copy_page(TiffReader& reader, TiffWriter& writer, const TiffPage& desc, std
                                                    ratio(desc.y_resolution), desc.resolution_unit);
   writer.write_directory(dir);
   reader.free_coded();
+  return true;
 }
 
 }  // namespace
 
 int copy_tiff_pages(TiffReader& reader, const std::filesystem::path& output) {
   const std::uint16_t count = reader.build_page_table();
-  TiffWriter writer;
-  if (!writer.create(output)) return kConvertWriteFailed;
-  writer.write_header();
-  writer.reset_entries();
+  // Pages left out make the output renumber the pages it wrote.
+  TiffOutput out(output);
+  if (!out.ok()) return kConvertWriteFailed;
   for (std::uint16_t i = 0; i < count; ++i) {
     if (reader.read_directory(reader.page_position(i)) <= 0) {
-      return writer.close() ? kConvertBadPage : kConvertWriteFailed;
+      return out.close() ? kConvertBadPage : kConvertWriteFailed;
     }
     TiffPage desc;
     reader.parse_directory(desc);
-    copy_page(reader, writer, desc, i, count);
+    if (!copy_page(reader, out.writer(), desc, i, count)) out.note_skipped();
   }
-  return writer.close() ? kConvertOk : kConvertWriteFailed;
+  return out.close() ? kConvertOk : kConvertWriteFailed;
 }
 
 int copy_tiff_file(const std::filesystem::path& source, const std::filesystem::path& output) {

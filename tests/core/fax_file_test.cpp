@@ -11,6 +11,7 @@
 #include "core/fax_format.h"
 #include "core/scratch_dir.h"
 #include "support/test_support.h"
+#include "tiff/tiff_builder.h"
 
 namespace orvane {
 namespace {
@@ -200,6 +201,48 @@ TEST(FaxFileConvert, FailuresLeaveTheTargetAsItWas) {
   EXPECT_NE(r.fax.convert(dir / "no-such-folder" / "out.tif", kFormatFaxWizard), 0);
   for (const auto& e : fs::directory_iterator(dir.path()))
     EXPECT_EQ(e.path().filename(), "out.tif") << "left behind: " << e.path();
+}
+
+// A source page whose strips hold no byte the file has is left out of a
+// TIFF-to-TIFF copy, as the other converters leave out pages they cannot
+// write: copied, it would be a page without data; and a source with no page
+// that has data converts to nothing rather than to empty pages.
+TEST(FaxFileConvert, TiffPagesWithoutDataAreLeftOut) {
+  auto page = [](test::TiffBuilder& b, std::uint32_t offset) {
+    return std::vector<test::TiffBuilder::Entry>{b.long_entry(256, 8),  b.long_entry(257, 2),
+                                                 b.short_entry(259, 1), b.long_entry(273, offset),
+                                                 b.long_entry(279, 2),  b.rational(282, 204, 1)};
+  };
+  TempDir dir;
+  test::TiffBuilder b;
+  const std::uint32_t data = b.append({0xAA, 0x55});
+  b.add_directory(page(b, 0x7FFFFFF0));  // strip past the end of the file
+  b.add_directory(page(b, data));
+  test::write_file(dir / "in.fmf", b.bytes());
+  Record r;
+  ASSERT_EQ(r.open(dir / "in.fmf"), 0);
+  ASSERT_EQ(r.fax.page_count(), 2);
+  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatFaxWizard), 0);
+  const std::string info = test::run_output("tiffinfo '" + (dir / "out.tif").string() + "' 2>&1");
+  std::size_t directories = 0;
+  for (std::size_t at = 0; (at = info.find("TIFF Directory", at)) != std::string::npos; ++at)
+    ++directories;
+  EXPECT_EQ(directories, 1u) << info;
+  EXPECT_NE(info.find("Page Number: 0-1"), std::string::npos) << info;
+  r.fax.load_page(kFormatFaxWizard, 1);
+  Record back;
+  ASSERT_EQ(back.open(dir / "out.tif"), 0);
+  ASSERT_TRUE(back.fax.page_valid());
+  EXPECT_EQ(back.fax.page().pixels, r.fax.page().pixels);
+
+  test::TiffBuilder broken;
+  broken.append({0xAA, 0x55});
+  broken.add_directory(page(broken, 0x7FFFFFF0));
+  test::write_file(dir / "broken.fmf", broken.bytes());
+  Record rb;
+  ASSERT_EQ(rb.open(dir / "broken.fmf"), 0);
+  EXPECT_EQ(rb.fax.convert(dir / "none.tif", kFormatFaxWizard), kConvertNoPages);
+  EXPECT_FALSE(fs::exists(dir / "none.tif"));
 }
 
 TEST(FaxFileRaw, TheVerticalResolutionOverrideRepaginates) {
