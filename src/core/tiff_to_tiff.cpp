@@ -34,6 +34,9 @@ bool copy_page(TiffReader& reader, TiffWriter& writer, const TiffPage& desc, std
                       std::vector<std::uint32_t>(sizes.begin(), sizes.end()));
   }
   writer.set_coding_by_compression(desc.compression, desc.t4_options, desc.t6_options);
+  // BlackIsZero data written as WhiteIsZero would show inverted; values other
+  // than 0 and 1 are read as 0 (see decode_tiff_strip), so written as 0.
+  writer.set_photometric(desc.photometric == 1 ? 1 : 0);
   writer.set_fill_order(desc.fill_order);
   writer.set_size(desc.image_width, desc.image_length);
   writer.set_page_number(index, count);

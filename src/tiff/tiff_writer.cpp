@@ -199,6 +199,10 @@ void TiffWriter::set_coding_by_compression(std::uint16_t compression, std::uint3
   }
 }
 
+void TiffWriter::set_photometric(std::uint16_t photometric) {
+  entries_[kPhotometric].value = photometric;
+}
+
 void TiffWriter::set_fill_order(std::uint16_t fill_order) {
   entries_[kFillOrder].value = fill_order;
 }

@@ -35,6 +35,9 @@ class TiffWriter {
   void set_coding_by_compression(std::uint16_t compression, std::uint32_t t4_options,
                                  std::uint32_t t6_options);
   void set_fill_order(std::uint16_t fill_order);
+  // PhotometricInterpretation of pages whose coding was set by compression
+  // (copied data keeps the meaning its source gave it).
+  void set_photometric(std::uint16_t photometric);
   void set_size(std::uint32_t width, std::uint32_t length);
   void set_page_number(std::uint16_t index, std::uint16_t count);
   // Multi-strip pages only: each strip's offset relative to the page data and

@@ -245,6 +245,37 @@ TEST(FaxFileConvert, TiffPagesWithoutDataAreLeftOut) {
   EXPECT_FALSE(fs::exists(dir / "none.tif"));
 }
 
+// The copied data means what the source's PhotometricInterpretation says it
+// means: a BlackIsZero page written as WhiteIsZero would come out inverted.
+TEST(FaxFileConvert, TiffPagesKeepTheirPhotometricInterpretation) {
+  TempDir dir;
+  for (const std::uint16_t photometric : {0, 1}) {
+    test::TiffBuilder b;
+    const std::uint32_t data = b.append({0xAA, 0x55});
+    b.add_directory({b.long_entry(256, 8), b.long_entry(257, 2), b.short_entry(259, 1),
+                     b.short_entry(262, photometric), b.long_entry(273, data),
+                     b.long_entry(279, 2)});
+    test::write_file(dir / "in.g3n", b.bytes());
+    Record r;
+    ASSERT_EQ(r.open(dir / "in.g3n"), 0);
+    ASSERT_TRUE(r.fax.page_valid());
+    ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatZetafax), 0);
+    Record back;
+    ASSERT_EQ(back.open(dir / "out.tif"), 0);
+    ASSERT_TRUE(back.fax.page_valid());
+    EXPECT_EQ(back.fax.page().pixels, r.fax.page().pixels) << photometric;
+    // libtiff agrees: both files give the same image.
+    for (const char* f : {"in.g3n", "out.tif"}) {
+      ASSERT_EQ(test::run("tifftopnm '" + (dir / f).string() + "' > '" +
+                          (dir / (std::string(f) + ".pbm")).string() + "' 2>/dev/null"),
+                0);
+    }
+    EXPECT_TRUE(test::same_pixels(test::read_pbm(dir / "in.g3n.pbm"),
+                                  test::read_pbm(dir / "out.tif.pbm"), "photometric"))
+        << photometric;
+  }
+}
+
 TEST(FaxFileRaw, TheVerticalResolutionOverrideRepaginates) {
   DecodingParameters params;
   params.vres_override = 100;
