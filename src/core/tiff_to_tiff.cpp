@@ -37,7 +37,9 @@ bool copy_page(TiffReader& reader, TiffWriter& writer, const TiffPage& desc, std
   // BlackIsZero data written as WhiteIsZero would show inverted; values other
   // than 0 and 1 are read as 0 (see decode_tiff_strip), so written as 0.
   writer.set_photometric(desc.photometric == 1 ? 1 : 0);
-  writer.set_fill_order(desc.fill_order);
+  // FillOrder is 1 or 2 (TIFF 6.0 section 8); any value but 1 was read
+  // least significant bit first, and is written as the 2 that says so.
+  writer.set_fill_order(desc.fill_order == 1 ? 1 : 2);
   writer.set_size(desc.image_width, desc.image_length);
   writer.set_page_number(index, count);
   const std::uint32_t dir = writer.write_page_data(reader.coded(), ratio(desc.x_resolution),

@@ -276,6 +276,30 @@ TEST(FaxFileConvert, TiffPagesKeepTheirPhotometricInterpretation) {
   }
 }
 
+// A FillOrder other than 1 is read least significant bit first; the copy
+// says FillOrder 2, the one value other readers take that way too.
+TEST(FaxFileConvert, TiffPagesKeepTheBitOrderTheyWereReadWith) {
+  TempDir dir;
+  test::TiffBuilder b;
+  const std::uint32_t data = b.append({0x01, 0x80});
+  b.add_directory({b.long_entry(256, 8), b.long_entry(257, 2), b.short_entry(259, 1),
+                   b.short_entry(262, 1), b.short_entry(266, 3), b.long_entry(273, data),
+                   b.long_entry(279, 2)});
+  test::write_file(dir / "in.g3n", b.bytes());
+  Record r;
+  ASSERT_EQ(r.open(dir / "in.g3n"), 0);
+  ASSERT_TRUE(r.fax.page_valid());
+  EXPECT_EQ(r.fax.page().pixels, (std::vector<std::uint8_t>{0x80, 0x01}));
+  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatZetafax), 0);
+  const std::string info = test::run_output("tiffinfo '" + (dir / "out.tif").string() + "' 2>&1");
+  EXPECT_NE(info.find("FillOrder: lsb-to-msb"), std::string::npos) << info;
+  ASSERT_EQ(test::run("tifftopnm '" + (dir / "out.tif").string() + "' > '" +
+                      (dir / "out.pbm").string() + "' 2>/dev/null"),
+            0);
+  EXPECT_TRUE(
+      test::same_pixels(test::to_pbm(r.fax.page()), test::read_pbm(dir / "out.pbm"), "fill-order"));
+}
+
 TEST(FaxFileRaw, TheVerticalResolutionOverrideRepaginates) {
   DecodingParameters params;
   params.vres_override = 100;
