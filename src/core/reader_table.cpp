@@ -2,8 +2,10 @@
 
 #include "core/fax_format.h"
 #include "formats/apro_reader.h"
+#include "formats/bitware_reader.h"
 #include "formats/dcx_reader.h"
 #include "formats/qrnfax_reader.h"
+#include "formats/quicklink_reader.h"
 #include "formats/raw_fax_reader.h"
 #include "formats/winfax_reader.h"
 #include "tiff/tiff_reader.h"
@@ -24,6 +26,8 @@ std::unique_ptr<FormatReader> make_reader(std::int32_t slot) {
     case kFormatDcx: return std::make_unique<DcxReader>();
     case kFormatWinFax: return std::make_unique<WinFaxReader>();
     case kFormatQrnFax: return std::make_unique<QrnFaxReader>();
+    case kFormatBitware: return std::make_unique<BitwareReader>();
+    case kFormatQuickLink: return std::make_unique<QuickLinkReader>();
     default: return nullptr;
   }
 }

@@ -432,6 +432,65 @@ inline Bytes qrn_file(const std::vector<QrnPage>& pages) {
   return f;
 }
 
+// ------------------------------------------------- Bitware, Quick Link II
+
+// T.6 data as fax stream files carry it: a run of 0xFF bytes in front of the
+// first coded bit, which is how the start search finds it.
+inline Bytes with_flag_run(const Bytes& t6, std::size_t flags = 4) {
+  Bytes b(flags, 0xFF);
+  append(b, t6);
+  return b;
+}
+
+struct BitwarePage {
+  Bytes coded{};               // empty: data offset 0 (no page)
+  std::uint16_t width = 1728;  // stated width (the reader finds its own)
+  std::uint16_t rows = 0;
+};
+
+// The 2048-byte header ("BIT  FAX", count at 9, resolution code at 14,
+// 16-byte directory entries from 16), then the pages' data back to back.
+inline Bytes bitware_file(const std::vector<BitwarePage>& pages, std::uint8_t resolution_code = 1,
+                          std::optional<std::uint16_t> stated_count = std::nullopt) {
+  Bytes f(2048, 0);
+  std::memcpy(f.data(), "BIT  FAX", 8);
+  put16(f, 9, stated_count.value_or(std::uint16_t(pages.size())));
+  f[14] = resolution_code;
+  for (std::size_t i = 0; i < pages.size() && i < 127; ++i) {
+    const std::size_t e = 16 + 16 * i;
+    put16(f, e, pages[i].width);
+    put16(f, e + 2, pages[i].rows);
+    put32(f, e + 4, std::uint32_t(pages[i].coded.size()));
+    put32(f, e + 8, pages[i].coded.empty() ? 0 : std::uint32_t(f.size()));
+    append(f, pages[i].coded);
+  }
+  return f;
+}
+
+struct QuickLinkLayout {
+  std::uint16_t last_rows = 0;    // offset 10: rows of the last page
+  std::uint32_t other_rows = 0;   // offset 12: rows of every other page
+  std::uint16_t resolution_code = 1;
+  std::optional<std::uint16_t> stated_count{};
+};
+
+// The 1532-byte header ("QLIIFAX\0", count at 8, row counts at 10 and 12,
+// resolution code at 16, 375 offsets from 32), then the pages back to back;
+// an empty page gets offset 0.
+inline Bytes quicklink_file(const std::vector<Bytes>& pages, const QuickLinkLayout& l) {
+  Bytes f(1532, 0);
+  std::memcpy(f.data(), "QLIIFAX", 8);
+  put16(f, 8, l.stated_count.value_or(std::uint16_t(pages.size())));
+  put16(f, 10, l.last_rows);
+  put32(f, 12, l.other_rows);
+  put16(f, 16, l.resolution_code);
+  for (std::size_t i = 0; i < pages.size() && i < 375; ++i) {
+    put32(f, 32 + 4 * i, pages[i].empty() ? 0 : std::uint32_t(f.size()));
+    append(f, pages[i]);
+  }
+  return f;
+}
+
 // ---------------------------------------------------------------- damage
 
 // Opens `rounds` damaged copies of a valid file (bytes overwritten, the file

@@ -1,0 +1,295 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "core/classify.h"
+#include "core/coding_mode.h"
+#include "core/fax_file.h"
+#include "core/fax_format.h"
+#include "formats/bitware_reader.h"
+#include "formats/container_writers.h"
+#include "formats/guessed_pages.h"
+#include "support/test_support.h"
+
+namespace orvane {
+namespace {
+
+using test::BitwarePage;
+using test::Bytes;
+using test::MadePage;
+using test::Pbm;
+
+struct OpenBitware {
+  test::TempDir dir;
+  BitwareReader reader;
+  int recognised = 0;
+  std::uint16_t pages = 0;
+  explicit OpenBitware(const Bytes& bytes) {
+    test::write_file(dir / "f.bfx", bytes);
+    reader.open(dir / "f.bfx");
+    recognised = reader.recognise();
+    if (recognised == 0) pages = reader.build_page_table();
+  }
+  PageBitmap load(std::uint32_t i) {
+    PageBitmap page;
+    reader.load_page(i, page);
+    return page;
+  }
+};
+
+std::vector<BitwarePage> directory_of(const std::vector<MadePage>& made) {
+  std::vector<BitwarePage> pages;
+  for (const auto& m : made)
+    pages.push_back({.coded = m.coded,
+                     .width = std::uint16_t(m.image.width),
+                     .rows = std::uint16_t(m.image.height)});
+  return pages;
+}
+
+Bytes random_bytes(std::size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  Bytes b(n);
+  for (auto& x : b) x = std::uint8_t(rng());
+  return b;
+}
+
+TEST(BitwareFiles, EveryCodingAndBitOrderIsFoundAndDecoded) {
+  test::TempDir tools;
+  const auto made = test::every_kind_of_page(tools, 80);
+  OpenBitware f(test::bitware_file(directory_of(made), 0));
+  ASSERT_EQ(f.recognised, 0);
+  ASSERT_EQ(f.pages, made.size());
+  for (std::uint32_t i = 0; i < made.size(); ++i) {
+    const PageBitmap page = f.load(i);
+    test::expect_found(made[i], page);
+    EXPECT_EQ(page.height, 80);
+    EXPECT_EQ(page.xres, 200);
+    EXPECT_EQ(page.yres, 100);
+    EXPECT_EQ(page.unit, 2);
+  }
+
+  const auto out = f.dir / "out.tif";
+  ASSERT_EQ(f.reader.convert(out, f.pages), kConvertOk);
+  test::expect_converted(f.dir, out, made);
+  const auto dirs = test::tiff_directories(test::read_file(out));
+  ASSERT_EQ(dirs.size(), made.size());
+  EXPECT_EQ(dirs[0].at(282), (std::vector<std::uint32_t>{200, 1}));
+  EXPECT_EQ(dirs[0].at(283), (std::vector<std::uint32_t>{100, 1}));
+}
+
+TEST(BitwareFiles, StatedRowsBoundThePageAndTheDataItsWidth) {
+  test::TempDir tools;
+  const MadePage mh = test::made_page(tools, kCodingT4_1D, false, 2048, 80, 7);
+  // The directory's width is not what the data holds: the data decides. The
+  // stated rows cut the page (and the converted page) short.
+  OpenBitware f(test::bitware_file({{.coded = mh.coded, .width = 1728, .rows = 70}}));
+  ASSERT_EQ(f.pages, 1);
+  const PageBitmap page = f.load(0);
+  EXPECT_EQ(page.width, 2048);
+  EXPECT_TRUE(test::same_pixels(test::top_rows(mh.image, 70), test::to_pbm(page), "cut"));
+  ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), kConvertOk);
+  const auto decoded = test::tifftopnm_pages(f.dir, f.dir / "out.tif");
+  ASSERT_EQ(decoded.size(), 1u);
+  EXPECT_TRUE(test::same_pixels(test::top_rows(mh.image, 70), decoded[0], "cut-tiff"));
+}
+
+TEST(BitwareFiles, ThresholdAndFlagNumberComeFromTheRecord) {
+  test::TempDir tools;
+  // 30 rows never make 50 in a row, but do make 10.
+  const MadePage mr = test::made_page(tools, kCodingT4_2D, true, 1728, 30, 8);
+  // Bare T.6 data without a 0xFF run: only flag number 0 finds its start.
+  const MadePage t6 = test::made_page(tools, kCodingT6, false, 1728, 80, 9);
+  const Bytes bare(t6.coded.begin() + 4, t6.coded.end());
+  OpenBitware f(test::bitware_file({{.coded = mr.coded, .rows = 30}, {.coded = bare, .rows = 80}}));
+  ASSERT_EQ(f.pages, 2);
+  EXPECT_FALSE(f.load(0).has_pixels());
+  EXPECT_FALSE(f.load(1).has_pixels());
+  f.reader.set_analysis(10, 0);
+  test::expect_found(mr, f.load(0));
+  test::expect_found(t6, f.load(1));
+}
+
+TEST(BitwareFiles, T6DataStartingInsideAByteConvertsFromThatBit) {
+  test::TempDir tools;
+  for (bool lsb : {false, true}) {
+    // Three white rows on top code as three V0 bits, which run into the
+    // 0xFF bytes in front: the data the start search accepts begins three
+    // bits into a byte. The page shown and the page converted both start
+    // there.
+    Pbm image = test::test_image(1728, 80, 10);
+    std::fill(image.bits.begin(), image.bits.begin() + 3 * image.row_bytes(), 0);
+    const Bytes t6 = test::with_flag_run(test::tiffcp_ccitt(tools, image, "g4", lsb));
+    Pbm shown = image;
+    shown.bits.erase(shown.bits.begin(), shown.bits.begin() + 3 * image.row_bytes());
+    shown.height = 77;
+
+    OpenBitware f(test::bitware_file({{.coded = t6, .rows = 80}}));
+    const PageBitmap page = f.load(0);
+    EXPECT_EQ(page.coding, kCodingT6);
+    EXPECT_TRUE(test::same_pixels(shown, test::to_pbm(page), "shifted"));
+    ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), kConvertOk);
+    const auto decoded = test::tifftopnm_pages(f.dir, f.dir / "out.tif");
+    ASSERT_EQ(decoded.size(), 1u);
+    EXPECT_TRUE(test::same_pixels(shown, decoded[0], "shifted-tiff"));
+  }
+}
+
+TEST(BitwareBits, BitsFromMovesBothBitOrdersToAByteBoundary) {
+  const Bytes data = {0x12, 0xF0, 0x3C, 0xA5};
+  EXPECT_EQ(bits_from(data, 1, 0, 1), (Bytes{0xF0, 0x3C, 0xA5}));
+  EXPECT_EQ(bits_from(data, 1, 4, 1), (Bytes{0x03, 0xCA, 0x50}));
+  EXPECT_EQ(bits_from(data, 1, 4, 2), (Bytes{0xCF, 0x53, 0x0A}));
+  EXPECT_TRUE(bits_from(data, 4, 0, 1).empty());
+}
+
+// ------------------------------------------------------------ header
+
+TEST(BitwareHeaders, SignatureCountAndResolution) {
+  // One space between the words is another signature.
+  Bytes one_space = test::bitware_file({});
+  std::memcpy(one_space.data(), "BIT FAX ", 8);
+  OpenBitware s(one_space);
+  EXPECT_EQ(s.recognised, kReaderBadSignature);
+  EXPECT_FALSE(s.reader.is_open());
+
+  // Shorter than the header.
+  Bytes short_file = test::bitware_file({});
+  short_file.resize(2047);
+  OpenBitware t(short_file);
+  EXPECT_EQ(t.recognised, kReaderUnreadable);
+  EXPECT_FALSE(t.reader.is_open());
+
+  BitwareReader closed;
+  EXPECT_EQ(closed.recognise(), kReaderNoFile);
+
+  for (std::uint16_t stated : {200, 5000, 65535}) {
+    OpenBitware c(test::bitware_file({}, 1, stated));
+    EXPECT_EQ(c.pages, 127);
+    EXPECT_FALSE(c.load(126).has_pixels());  // no data offset
+    EXPECT_FALSE(c.load(127).has_pixels());
+  }
+  OpenBitware none(test::bitware_file({}));
+  EXPECT_EQ(none.pages, 0);
+  EXPECT_FALSE(none.reader.valid_after_count(0));
+  EXPECT_TRUE(none.reader.valid_after_count(1));
+
+  test::TempDir tools;
+  const MadePage mh = test::made_page(tools, kCodingT4_1D, true, 1728, 60, 11);
+  const std::pair<std::uint8_t, std::uint16_t> codes[] = {{0, 100}, {1, 200}, {2, 400}, {9, 400}};
+  for (const auto& [code, yres] : codes) {
+    OpenBitware r(test::bitware_file({{.coded = mh.coded, .rows = 60}}, code));
+    const PageBitmap page = r.load(0);
+    EXPECT_EQ(page.xres, 200);
+    EXPECT_EQ(page.yres, yres) << int(code);
+  }
+}
+
+// ------------------------------------------------------------ hostile
+
+TEST(BitwareHostile, UnreadablePagesLeaveNoPageAndAreLeftOutOfConversions) {
+  test::TempDir tools;
+  const MadePage t6 = test::made_page(tools, kCodingT6, true, 1728, 60, 12);
+  const MadePage mh = test::made_page(tools, kCodingT4_1D, false, 1728, 60, 13);
+  std::vector<BitwarePage> pages = {
+      {.coded = t6.coded, .rows = 60},  // good
+      {.coded = Bytes(100, 0x55), .rows = 60}, {.coded = mh.coded, .rows = 60},
+      {.coded = mh.coded, .rows = 60},         {.coded = mh.coded, .rows = 0},
+      {.coded = mh.coded, .rows = 60}};
+  Bytes f = test::bitware_file(pages);
+  const std::size_t e2 = 16 + 16 * 2, e3 = 16 + 16 * 3, e5 = 16 + 16 * 5;
+  test::put32(f, e2 + 8, std::uint32_t(f.size()) + 10);  // data past the end of the file
+  test::put32(f, e3 + 4, 0);                             // zero length
+  test::put32(f, e5 + 4, 0xFFFFFFF0u);                   // length past the end: cut
+  OpenBitware b(f);
+  ASSERT_EQ(b.pages, 6);
+
+  // A page that fails leaves nothing of the page loaded before it.
+  PageBitmap page;
+  b.reader.load_page(0, page);
+  ASSERT_TRUE(page.has_pixels());
+  for (std::uint32_t i : {1u, 2u, 3u, 4u}) {
+    b.reader.load_page(0, page);
+    b.reader.load_page(i, page);
+    EXPECT_FALSE(page.has_pixels()) << i;
+    EXPECT_EQ(page.width, 0) << i;
+    EXPECT_EQ(page.height, 0) << i;
+    EXPECT_EQ(page.coding, kCodingUnknown) << i;
+  }
+  b.reader.load_page(5, page);
+  EXPECT_TRUE(test::same_pixels(mh.image, test::to_pbm(page), "cut-length"));
+
+  // Conversion writes the two good pages, numbered 0 and 1 of 2.
+  ASSERT_EQ(b.reader.convert(b.dir / "out.tif", b.pages), kConvertOk);
+  const auto dirs = test::tiff_directories(test::read_file(b.dir / "out.tif"));
+  ASSERT_EQ(dirs.size(), 2u);
+  EXPECT_EQ(dirs[0].at(259)[0], 4u);
+  EXPECT_EQ(dirs[0].at(297), (std::vector<std::uint32_t>{0, 2}));
+  EXPECT_EQ(dirs[1].at(259)[0], 3u);
+  EXPECT_EQ(dirs[1].at(297), (std::vector<std::uint32_t>{1, 2}));
+  const auto decoded = test::tifftopnm_pages(b.dir, b.dir / "out.tif");
+  ASSERT_EQ(decoded.size(), 2u);
+  EXPECT_TRUE(test::same_pixels(t6.image, decoded[0], "kept-t6"));
+  EXPECT_TRUE(test::same_pixels(mh.image, decoded[1], "kept-mh"));
+
+  EXPECT_EQ(b.reader.convert(b.dir / "no" / "such" / "dir.tif", b.pages), kConvertWriteFailed);
+}
+
+TEST(BitwareHostile, RandomDataAndLargeStatedSizes) {
+  // Random bytes where a page should be: no coding is found, no page shown.
+  OpenBitware r(test::bitware_file({{.coded = random_bytes(64 * 1024, 1), .rows = 65535},
+                                    {.coded = Bytes(4096, 0xFF), .rows = 65535},
+                                    {.coded = Bytes(4096, 0x00), .rows = 65535}}));
+  ASSERT_EQ(r.pages, 3);
+  for (std::uint32_t i = 0; i < 3; ++i) EXPECT_FALSE(r.load(i).has_pixels()) << i;
+  ASSERT_EQ(r.reader.convert(r.dir / "out.tif", r.pages), kConvertOk);
+  EXPECT_TRUE(test::tiff_directories(test::read_file(r.dir / "out.tif")).empty());
+}
+
+TEST(BitwareHostile, RandomDamage) {
+  test::TempDir tools;
+  const auto made = test::every_kind_of_page(tools, 60);
+  BitwareReader reader;
+  test::exercise_damaged(reader, test::bitware_file(directory_of(made)), 3, 20);
+}
+
+// ------------------------------------------------------------ record
+
+TEST(BitwareRecord, OpensLoadsAndConvertsThroughTheFaxFile) {
+  test::TempDir tools;
+  const MadePage mr = test::made_page(tools, kCodingT4_2D, false, 1728, 60, 14);
+  const MadePage t6 = test::made_page(tools, kCodingT6, true, 2048, 60, 15);
+  const auto path = tools / "fax.BFX";
+  test::write_file(
+      path,
+      test::bitware_file({{.coded = mr.coded, .rows = 60}, {.coded = t6.coded, .rows = 60}}, 1));
+  ASSERT_EQ(classify(path), kFormatBitware);
+  FaxFile fax;
+  ASSERT_EQ(fax.open(path, classify(path)), 0);
+  EXPECT_EQ(fax.page_count(), 2);
+  EXPECT_TRUE(fax.page_valid());
+  EXPECT_TRUE(test::same_pixels(mr.image, test::to_pbm(fax.page()), "record-0"));
+  fax.load_page(kFormatBitware, 1);
+  EXPECT_TRUE(fax.page_valid());
+  EXPECT_EQ(fax.page().coding, kCodingT6);
+  EXPECT_EQ(fax.page().yres, 200);
+  const auto out = tools / "out.tif";
+  ASSERT_EQ(fax.convert(out, kFormatBitware), kConvertOk);
+  test::expect_converted(tools, out, {mr, t6});
+
+  // The record's threshold reaches the reader before each load.
+  fax.parameters().threshold = 61;
+  fax.load_page(kFormatBitware, 1);
+  EXPECT_FALSE(fax.page_valid());
+
+  // A file that is not a Bitware file: no pages, nothing valid.
+  const auto bad = tools / "bad.bfx";
+  test::write_file(bad, Bytes(3000, 0x42));
+  FaxFile other;
+  EXPECT_EQ(other.open(bad, classify(bad)), 0);
+  EXPECT_EQ(other.page_count(), 0);
+  EXPECT_FALSE(other.page_valid());
+  EXPECT_EQ(other.convert(tools / "none.tif", kFormatBitware), kConvertNoFile);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,90 @@
+#pragma once
+// Pages for the containers that do not record how their pages are coded
+// (Bitware, Quick Link II): CCITT data made by netpbm and libtiff in every
+// coding and both bit orders, and the checks that the reader finds what
+// each page was made with, decodes it to the same pixels, and converts it to
+// a TIFF that libtiff decodes to those pixels too.
+#include <string>
+#include <vector>
+
+#include "core/coding_mode.h"
+#include "formats/container_writers.h"
+#include "support/test_support.h"
+
+namespace orvane::test {
+
+struct MadePage {
+  std::string name;
+  Pbm image;
+  Bytes coded;
+  std::uint8_t coding = 0;
+  std::uint8_t bit_order = 0;
+};
+
+// Modified Huffman from pbmtog3, MR and T.6 from tiffcp (T.6 behind a run
+// of 0xFF bytes).
+inline MadePage made_page(const TempDir& tools, std::uint8_t coding, bool lsb_first, int width,
+                          int rows, unsigned seed) {
+  MadePage p;
+  p.image = test_image(width, rows, seed);
+  p.coding = coding;
+  p.bit_order = lsb_first ? kBitOrderLsbFirst : kBitOrderMsbFirst;
+  p.name = std::string(coding == kCodingT4_1D   ? "mh"
+                       : coding == kCodingT4_2D ? "mr"
+                                                : "t6") +
+           (lsb_first ? "-lsb-" : "-msb-") + std::to_string(width);
+  if (coding == kCodingT4_1D) p.coded = pbmtog3(tools, p.image, lsb_first);
+  if (coding == kCodingT4_2D) p.coded = tiffcp_ccitt(tools, p.image, "g3:2d", lsb_first);
+  if (coding == kCodingT6) p.coded = with_flag_run(tiffcp_ccitt(tools, p.image, "g4", lsb_first));
+  return p;
+}
+
+// Every coding in both bit orders, at standard widths and (for MH and MR)
+// at widths above 1728 that no standard names. `rows` must reach the
+// analysis threshold with room to spare.
+inline std::vector<MadePage> every_kind_of_page(const TempDir& tools, int rows) {
+  return {
+      made_page(tools, kCodingT4_1D, false, 1728, rows, 1),
+      made_page(tools, kCodingT4_1D, true, 2000, rows, 2),
+      made_page(tools, kCodingT4_2D, false, 2048, rows, 3),
+      made_page(tools, kCodingT4_2D, true, 1800, rows, 4),
+      made_page(tools, kCodingT6, false, 1728, rows, 5),
+      made_page(tools, kCodingT6, true, 2432, rows, 6),
+  };
+}
+
+// The page as loaded matches how it was made.
+inline void expect_found(const MadePage& made, const PageBitmap& page) {
+  SCOPED_TRACE(made.name);
+  EXPECT_EQ(page.coding, made.coding);
+  EXPECT_EQ(page.bit_order, made.bit_order);
+  EXPECT_EQ(page.width, made.image.width);
+  EXPECT_TRUE(page.has_pixels());
+  EXPECT_TRUE(same_pixels(made.image, to_pbm(page), made.name));
+}
+
+// The converted file: one directory per page with the coding and bit order
+// found, and pages that libtiff decodes to the source images.
+inline void expect_converted(const TempDir& dir, const std::filesystem::path& tif,
+                             const std::vector<MadePage>& made) {
+  const Bytes file = read_file(tif);
+  const auto dirs = tiff_directories(file);
+  ASSERT_EQ(dirs.size(), made.size());
+  const auto decoded = tifftopnm_pages(dir, tif);
+  ASSERT_EQ(decoded.size(), made.size());
+  for (std::size_t i = 0; i < made.size(); ++i) {
+    SCOPED_TRACE(made[i].name);
+    EXPECT_EQ(dirs[i].at(259)[0], made[i].coding == kCodingT6 ? 4u : 3u);
+    if (made[i].coding != kCodingT6) {
+      EXPECT_EQ(dirs[i].at(292)[0] & 1u, made[i].coding == kCodingT4_2D ? 1u : 0u);
+    }
+    EXPECT_EQ(dirs[i].at(266)[0], made[i].bit_order == kBitOrderLsbFirst ? 2u : 1u);
+    EXPECT_EQ(dirs[i].at(256)[0], std::uint32_t(made[i].image.width));
+    EXPECT_EQ(dirs[i].at(257)[0], std::uint32_t(made[i].image.height));
+    EXPECT_EQ(dirs[i].at(297),
+              (std::vector<std::uint32_t>{std::uint32_t(i), std::uint32_t(made.size())}));
+    EXPECT_TRUE(same_pixels(made[i].image, decoded[i], "tiff-" + made[i].name));
+  }
+}
+
+}  // namespace orvane::test
