@@ -23,4 +23,11 @@ bool readable(const std::filesystem::path& path);
 // the file could be opened at all.
 std::int32_t open_fax(FaxFile& fax, const std::filesystem::path& path, bool& opened);
 
+// "page N does not decode", or "page N is larger than the largest page this
+// program opens (...)" when a size limit refused it.
+std::string page_failure(limits::Limit limit, int page);
+// `otherwise`, or what names the limit the file's first page (or the whole
+// file) hit.
+std::string no_page_reason(const FaxFile& fax, const std::string& otherwise);
+
 }  // namespace orvane::cli

@@ -250,7 +250,10 @@ int TiffReader::read_page_data(const TiffPage& page) {
     const std::int64_t avail = std::max<std::int64_t>(0, file_size() - std::int64_t(pos));
     const std::uint32_t take = std::uint32_t(std::min<std::int64_t>(count, avail));
     total += take;
-    if (total > limits::kMaxFileBytes) return -1;
+    if (total > limits::kMaxCodedPageBytes) {
+      limits::note(limits::Limit::kCodedPage);
+      return -1;
+    }
     try {
       positions.push_back(pos);
       strip_sizes_.push_back(take);
@@ -279,8 +282,8 @@ int TiffReader::read_page_data(const TiffPage& page) {
 void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
   const std::int64_t row_bytes =
       (std::int64_t(desc.image_width) * desc.bits_per_sample + 7) / 8;
-  const std::int64_t bytes = checked_page_bytes(desc.image_length, row_bytes);
-  if (desc.image_width > limits::kMaxPageSide || bytes <= 0 || !page.allocate_pixels(bytes)) {
+  const std::int64_t bytes = checked_page_size(desc.image_width, desc.image_length, row_bytes);
+  if (bytes <= 0 || !page.allocate_pixels(bytes)) {
     // Too large to hold, or nothing to hold: the page did not load.
     page.release_pixels();
     page.height = 0;
