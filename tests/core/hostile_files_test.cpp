@@ -18,6 +18,7 @@
 #include "core/limits.h"
 #include "core/scratch_dir.h"
 #include "formats/container_writers.h"
+#include "formats/fax_reader.h"
 #include "support/test_support.h"
 #include "tiff/tiff_builder.h"
 
@@ -268,6 +269,33 @@ TEST(HostileLimits, TheDescriptionsNameEachLimit) {
   b.row({64}).pad();
   const Outcome o = run_file(tiff_page(64, 1, 2, b.bytes()), "fine.tif", kFormatTiff);
   EXPECT_EQ(o.limits[0], Limit::kNone);
+}
+
+TEST(HostileLimits, EachCheckNotesTheLimitItRefused) {
+  limits::clear_note();
+  EXPECT_EQ(checked_page_bytes(-1, 8), -1);  // a broken field, not a size
+  EXPECT_EQ(limits::noted(), Limit::kNone);
+  EXPECT_EQ(checked_page_bytes(limits::kMaxPageSide + 1, 1), -1);
+  EXPECT_EQ(limits::noted(), Limit::kPage);
+  limits::clear_note();
+  EXPECT_EQ(checked_page_size(limits::kMaxPageSide + 1, 1, 8192), -1);
+  EXPECT_EQ(limits::noted(), Limit::kPage);
+  limits::clear_note();
+  EXPECT_EQ(checked_page_bytes(limits::kMaxPageSide, limits::kMaxRowBytes), -1);  // 512 MiB
+  EXPECT_EQ(limits::noted(), Limit::kPage);
+
+  // Coded data: the file's size bounds what is read, the limit what is held.
+  test::TempDir dir;
+  test::write_file(dir / "f", Bytes(100, 7));
+  FaxReader reader;
+  reader.open(dir / "f");
+  limits::clear_note();
+  EXPECT_TRUE(reader.read_coded(10, 0x7FFFFFFF));
+  EXPECT_EQ(reader.coded().size(), 90u);
+  EXPECT_EQ(limits::noted(), Limit::kNone);
+  EXPECT_FALSE(reader.read_coded(0, 100, 50));
+  EXPECT_TRUE(reader.coded().empty());
+  EXPECT_EQ(limits::noted(), Limit::kCodedPage);
 }
 
 }  // namespace
