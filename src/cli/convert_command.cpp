@@ -10,7 +10,6 @@
 #include "cli/commands.h"
 #include "cli/open_fax.h"
 #include "core/fax_format.h"
-#include "core/scratch_dir.h"
 #include "formats/format_reader.h"
 
 namespace orvane::cli {
@@ -25,6 +24,7 @@ std::string conversion_error(int rc) {
     case kConvertNoSource: return "conversion failed: the embedded TIFF could not be read";
     case kConvertBadPage: return "conversion failed: a page directory could not be read";
     case kConvertWriteFailed: return "conversion failed: the output could not be written";
+    case kConvertNoPages: return "conversion failed: no page of the file could be converted";
     default: return "conversion failed";
   }
 }
@@ -41,13 +41,12 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
     std::lock_guard lock(g_output_mutex);
     if (!readable(input)) return kExitUsage;
   }
-  ScratchDir scratch;
-  if (!scratch.ok()) return fail(input, "cannot create a scratch folder", kExitUsage);
-  FaxFile fax;
-  fax.set_working_paths(scratch.paths());
-  fax.set_parameters(options.parameters());
-  bool opened = false;
-  const std::int32_t format = open_fax(fax, input, opened);
+  CommandFax cf(options.parameters());
+  if (!cf.scratch.ok()) return fail(input, "cannot create a scratch folder", kExitUsage);
+  cf.open(input);
+  FaxFile& fax = cf.fax;
+  const std::int32_t format = cf.format;
+  const bool opened = cf.opened;
   if (format == kFormatNotFax) return fail(input, "not a fax file", kExitNoPage);
   if (format == kFormatUnsupported)
     return fail(input, "a fax format this program does not read", kExitNoPage);

@@ -1,8 +1,6 @@
 #include "cli/image_output.h"
 
 #include <png.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -10,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include "core/atomic_output.h"
 
 namespace orvane::cli {
 
@@ -83,27 +83,14 @@ bool is_image_name(const std::filesystem::path& output) {
 
 std::string write_page_image(const PageBitmap& page, const std::filesystem::path& output) {
   if (!page.has_pixels() || !page.is_valid()) return "no page to write";
-  std::filesystem::path dir = output.parent_path();
-  if (dir.empty()) dir = ".";
-  std::string temp = (dir / ("." + output.filename().string() + ".part-XXXXXX")).string();
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) return std::strerror(errno);
-  std::FILE* f = fdopen(fd, "wb");
-  if (!f) {
-    ::close(fd);
-    std::remove(temp.c_str());
-    return std::strerror(errno);
-  }
+  AtomicOutput out(output);
+  if (!out.ok()) return std::strerror(errno);
+  std::FILE* f = std::fopen(out.temp_path().c_str(), "wb");
+  if (!f) return std::strerror(errno);
   const bool ok = lower_extension(output) == ".png" ? write_png(page, f) : write_pbm(page, f);
   const bool closed = std::fclose(f) == 0;
-  std::error_code ec;
-  if (ok && closed) {
-    std::filesystem::permissions(temp, std::filesystem::perms(0644), ec);
-    std::filesystem::rename(temp, output, ec);
-    if (!ec) return {};
-  }
-  std::filesystem::remove(temp, ec);
-  return ec ? ec.message() : "write failed";
+  if (!ok || !closed) return "write failed";
+  return out.commit() ? std::string() : std::string(std::strerror(errno));
 }
 
 }  // namespace orvane::cli

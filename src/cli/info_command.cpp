@@ -6,7 +6,6 @@
 #include "cli/open_fax.h"
 #include "core/coding_mode.h"
 #include "core/fax_format.h"
-#include "core/scratch_dir.h"
 
 namespace orvane::cli {
 
@@ -110,18 +109,11 @@ void print_table(const std::filesystem::path& file, std::int32_t format,
 
 int run_info(const std::filesystem::path& file, bool json, const DecodingOptions& options) {
   if (!readable(file)) return kExitUsage;
-  ScratchDir scratch;
-  if (!scratch.ok()) {
-    report(file, "cannot create a scratch folder in the temporary folder");
-    return kExitUsage;
-  }
-  FaxFile fax;
-  fax.set_working_paths(scratch.paths());
-  fax.set_parameters(options.parameters());
-  bool opened = false;
-  const std::int32_t format = open_fax(fax, file, opened);
+  CommandFax cf(options.parameters());
+  if (!cf.open(file)) return kExitUsage;
+  const std::int32_t format = cf.format;
   std::vector<PageFacts> pages;
-  if (opened) pages = collect_pages(fax, format);
+  if (cf.opened) pages = collect_pages(cf.fax, format);
   if (json) {
     print_json(format, pages);
   } else {

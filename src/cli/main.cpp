@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   app.footer(
       "Exit status: 0 success; 1 the file was read but gave no valid page, or the conversion\n"
-      "failed; 2 usage error, or a file does not exist or cannot be read.");
+      "failed; 2 usage error, or a file does not exist or cannot be read.\n");
 
   DecodingOptions info_opts, render_opts, convert_opts;
   std::filesystem::path info_file, render_file, render_out, convert_out, convert_dir;

@@ -29,12 +29,16 @@ bool readable(const std::filesystem::path& path) {
   return true;
 }
 
-std::int32_t open_fax(FaxFile& fax, const std::filesystem::path& path, bool& opened) {
-  const std::int32_t format = classify(path);
+bool CommandFax::open(const std::filesystem::path& path) {
+  if (!scratch.ok()) {
+    report(path, "cannot create a scratch folder in the temporary folder");
+    return false;
+  }
+  format = classify(path);
   opened = false;
-  if (format == kFormatNotFax || format == kFormatUnsupported) return format;
+  if (format == kFormatNotFax || format == kFormatUnsupported) return true;
   opened = fax.open(path, format) == 0;
-  return format;
+  return true;
 }
 
 std::string page_failure(limits::Limit limit, int page) {

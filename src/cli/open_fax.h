@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/fax_file.h"
+#include "core/scratch_dir.h"
 
 namespace orvane::cli {
 
@@ -18,10 +19,22 @@ void report(const std::filesystem::path& file, const std::string& message);
 // Checks that `path` exists and can be read; reports and returns false if not.
 bool readable(const std::filesystem::path& path);
 
-// Classifies and opens `path` into `fax` (which the caller has given working
-// paths and parameters). Returns the format number; `opened` tells whether
-// the file could be opened at all.
-std::int32_t open_fax(FaxFile& fax, const std::filesystem::path& path, bool& opened);
+// A fax file record for one command: its own private scratch folder and the
+// user's decoding parameters.
+struct CommandFax {
+  ScratchDir scratch;
+  FaxFile fax;
+  std::int32_t format = 0;
+  bool opened = false;
+
+  explicit CommandFax(const DecodingParameters& params) {
+    fax.set_working_paths(scratch.paths());
+    fax.set_parameters(params);
+  }
+  // Classifies and opens `path`. False (and reported) only when no scratch
+  // folder could be made; then check `format` and `opened`.
+  bool open(const std::filesystem::path& path);
+};
 
 // "page N does not decode", or "page N is larger than the largest page this
 // program opens (...)" when a size limit refused it.

@@ -1,7 +1,6 @@
 #include "cli/commands.h"
 #include "cli/image_output.h"
 #include "cli/open_fax.h"
-#include "core/scratch_dir.h"
 
 namespace orvane::cli {
 
@@ -12,18 +11,13 @@ int run_render(const std::filesystem::path& file, int page, const std::filesyste
     return kExitUsage;
   }
   if (!readable(file)) return kExitUsage;
-  ScratchDir scratch;
-  if (!scratch.ok()) {
-    report(file, "cannot create a scratch folder in the temporary folder");
-    return kExitUsage;
-  }
-  FaxFile fax;
-  fax.set_working_paths(scratch.paths());
-  fax.set_parameters(options.parameters());
-  bool opened = false;
-  const std::int32_t format = open_fax(fax, file, opened);
-  if (!opened || fax.page_count() == 0) {
-    report(file, format < 0 ? "not a fax file this program reads" : no_page_reason(fax, "no page could be read"));
+  CommandFax cf(options.parameters());
+  if (!cf.open(file)) return kExitUsage;
+  FaxFile& fax = cf.fax;
+  const std::int32_t format = cf.format;
+  if (!cf.opened || fax.page_count() == 0) {
+    report(file, format < 0 ? "not a fax file this program reads"
+                            : no_page_reason(fax, "no page could be read"));
     return kExitNoPage;
   }
   if (page < 1 || page > fax.page_count()) {

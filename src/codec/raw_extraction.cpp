@@ -37,7 +37,8 @@ std::uint16_t choose_vertical_resolution(std::uint8_t width_class, std::uint32_t
   struct Lengths {
     std::uint32_t at100, at200, at300;
   };
-  static constexpr Lengths kByClass[] = {{1144, 2288, 3432}, {1363, 2726, 4089}, {1617, 3234, 4851}};
+  static constexpr Lengths kByClass[] = {
+      {1144, 2288, 3432}, {1363, 2726, 4089}, {1617, 3234, 4851}};
   if (width_class < 1 || width_class > 3) return 100;
   const Lengths& l = kByClass[width_class - 1];
   if (m <= l.at100) return 100;
@@ -217,7 +218,9 @@ class Row {
 
 // Where the EOL just read began: 12 bits before the cursor (T.4 4.1.2), 13
 // when its tag bit has been read too (T.4 4.2.1.3).
-std::int64_t eol_start(const FaxCodec& codec, int bits) { return bit_offset(codec) - bits; }
+std::int64_t eol_start(const FaxCodec& codec, int bits) {
+  return bit_offset(codec) - bits;
+}
 
 // Moves past the next EOL whose tag bit is 1. False at the end of data.
 bool find_1d_row(FaxCodec& codec) {
@@ -229,7 +232,9 @@ bool find_1d_row(FaxCodec& codec) {
   }
 }
 
-bool width_usable(std::int32_t width) { return width >= 1 && width <= limits::kMaxPageSide; }
+bool width_usable(std::int32_t width) {
+  return width >= 1 && width <= limits::kMaxPageSide;
+}
 
 }  // namespace
 
@@ -421,9 +426,9 @@ int extract(FaxCodec& codec, const std::filesystem::path& row_file,
 int extract_t6(FaxCodec& codec, const std::filesystem::path& row_file,
                const std::filesystem::path& index_file, const ExtractionOptions& o) {
   if (!truncate_file(row_file) || !truncate_file(index_file)) return -1;
-  bool found = o.nonstandard_widths && analyse_t6_at_width(codec, o.bit_order, o.min_width,
-                                                           o.threshold,
-                                                           o.flag_number) == kAnalysisAccepted;
+  bool found = o.nonstandard_widths &&
+               analyse_t6_at_width(codec, o.bit_order, o.min_width, o.threshold, o.flag_number) ==
+                   kAnalysisAccepted;
   for (std::size_t i = 0; !found && i < kStandardWidths.size(); ++i) {
     found = analyse_t6_at_width(codec, o.bit_order, kStandardWidths[i], o.threshold,
                                 o.flag_number) == kAnalysisAccepted;

@@ -18,15 +18,15 @@ namespace orvane::codec {
 // Page index file layout.
 inline constexpr std::size_t kIndexHeaderSize = 4120;
 inline constexpr std::size_t kIndexEntrySize = 14;
-inline constexpr std::size_t kIndexEntryCountAt = 0;    // u32 entries
-inline constexpr std::size_t kIndexTotalRowsAt = 4;     // u32, as in the row file
-inline constexpr std::size_t kIndexWidthAt = 8;         // u32
-inline constexpr std::size_t kIndexBitOrderAt = 12;     // u8: 1 MSB first, else LSB first
-inline constexpr std::size_t kIndexCodingAt = 13;       // u8: CodingMode 5, 6 or 7
-inline constexpr std::size_t kIndexWidthClassAt = 14;   // u8
-inline constexpr std::size_t kIndexLongestAt = 16;      // u32 rows of the longest segment
-inline constexpr std::size_t kIndexVresAt = 20;         // u16 vertical resolution chosen
-inline constexpr std::size_t kIndexPageTableAt = 24;    // 1024 x u32, filled by conversion
+inline constexpr std::size_t kIndexEntryCountAt = 0;   // u32 entries
+inline constexpr std::size_t kIndexTotalRowsAt = 4;    // u32, as in the row file
+inline constexpr std::size_t kIndexWidthAt = 8;        // u32
+inline constexpr std::size_t kIndexBitOrderAt = 12;    // u8: 1 MSB first, else LSB first
+inline constexpr std::size_t kIndexCodingAt = 13;      // u8: CodingMode 5, 6 or 7
+inline constexpr std::size_t kIndexWidthClassAt = 14;  // u8
+inline constexpr std::size_t kIndexLongestAt = 16;     // u32 rows of the longest segment
+inline constexpr std::size_t kIndexVresAt = 20;        // u16 vertical resolution chosen
+inline constexpr std::size_t kIndexPageTableAt = 24;   // 1024 x u32, filled by conversion
 
 // The largest row data a row file may hold; rows past it are not written and
 // extraction ends there as at the end of the data.
@@ -55,8 +55,8 @@ std::uint16_t choose_vertical_resolution(std::uint8_t width_class, std::uint32_t
 // What the caller lets the analyses use.
 struct ExtractionOptions {
   std::uint16_t threshold = 50;
-  std::uint8_t flag_number = 3;     // T.6 only
-  std::uint8_t bit_order = 1;       // 1 or 2, the order to try
+  std::uint8_t flag_number = 3;  // T.6 only
+  std::uint8_t bit_order = 1;    // 1 or 2, the order to try
   bool nonstandard_widths = true;
   std::int32_t min_width = 1728;
 };

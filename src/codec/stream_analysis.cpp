@@ -1,8 +1,6 @@
 #include "codec/stream_analysis.h"
 
 #include <algorithm>
-#include <new>
-#include <vector>
 
 #include "codec/decode_1d.h"
 #include "codec/decode_2d.h"
@@ -26,9 +24,8 @@ constexpr std::int64_t kT6WorkSlack = 256 * 1024;
 // writer without a row, which refuses every run at once; on data that is not
 // fax data a trial may start a row at nearly every bit, and filling rows of
 // up to 4864 pixels there would be most of the work.
-class ScratchRow {
+class MeasuringWriter {
  public:
-  bool allocate() { return true; }
   RowWriter& begin_row() {
     writer_.start(nullptr, 0);
     return writer_;
@@ -57,11 +54,15 @@ bool is_standard_width(int w) {
 
 // A threshold of 0 would accept before a single row was seen (with width
 // -1 for MH); one row is the least evidence we accept.
-int effective_threshold(std::uint16_t threshold) { return std::max<int>(threshold, 1); }
+int effective_threshold(std::uint16_t threshold) {
+  return std::max<int>(threshold, 1);
+}
 
-// Row lengths must be at least one pixel and no wider than a page may be,
-// whatever minimum width the user gave.
-std::int32_t effective_min_width(std::int32_t min_width) { return std::max<std::int32_t>(min_width, 0); }
+// A row must have at least one pixel to count, whatever minimum width the
+// user gave (an empty row would give a page of width 0).
+std::int32_t effective_min_width(std::int32_t min_width) {
+  return std::max<std::int32_t>(min_width, 0);
+}
 
 // Moves past the next EOL whose tag bit is 1 (T.4 4.2.4: the next row is
 // coded one-dimensionally and needs no reference). False at the end of data.
@@ -76,7 +77,7 @@ bool find_1d_row(FaxCodec& codec) {
 
 // One MR row: tag 1 rows are Modified Huffman up to the EOL, tag 0 rows are
 // coded against the reference line (T.4 4.2).
-int decode_mr_row(FaxCodec& codec, ScratchRow& scratch, LinePair& lines, int tag) {
+int decode_mr_row(FaxCodec& codec, MeasuringWriter& scratch, LinePair& lines, int tag) {
   RowWriter& writer = scratch.begin_row();
   lines.clear_coding();
   if (tag == 1) return decode_row_to_eol(codec, writer, &lines.coding());
@@ -96,8 +97,7 @@ std::int64_t coding_total(LinePair& lines) {
 
 int analyse_mh_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold) {
   RewindOnExit rewind(codec);
-  ScratchRow scratch;
-  if (!scratch.allocate()) return kAnalysisNoMemory;
+  MeasuringWriter scratch;
   codec.bit_order = bit_order;
   codec.rewind(codec.bytes());
   codec.width = -1;
@@ -127,8 +127,7 @@ int analyse_mh_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t t
 int analyse_mh_any_width(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold,
                          std::int32_t min_width) {
   RewindOnExit rewind(codec);
-  ScratchRow scratch;
-  if (!scratch.allocate()) return kAnalysisNoMemory;
+  MeasuringWriter scratch;
   codec.bit_order = bit_order;
   codec.rewind(codec.bytes());
   const int needed = effective_threshold(threshold);
@@ -162,9 +161,9 @@ int analyse_mh_any_width(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t 
 
 int analyse_mr_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold) {
   RewindOnExit rewind(codec);
-  ScratchRow scratch;
+  MeasuringWriter scratch;
   LinePair lines;
-  if (!scratch.allocate() || !lines.allocate(kWidestStandard + 1)) return kAnalysisNoMemory;
+  if (!lines.allocate(kWidestStandard + 1)) return kAnalysisNoMemory;
   codec.bit_order = bit_order;
   codec.rewind(codec.bytes());
   // The widest width while searching, so that the coding line takes every
@@ -200,9 +199,9 @@ int analyse_mr_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t t
 int analyse_mr_any_width(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold,
                          std::int32_t min_width) {
   RewindOnExit rewind(codec);
-  ScratchRow scratch;
+  MeasuringWriter scratch;
   LinePair lines;
-  if (!scratch.allocate() || !lines.allocate(kWidestStandard + 1)) return kAnalysisNoMemory;
+  if (!lines.allocate(kWidestStandard + 1)) return kAnalysisNoMemory;
   codec.bit_order = bit_order;
   codec.rewind(codec.bytes());
   codec.width = kWidestStandard;
@@ -257,10 +256,10 @@ int analyse_t6_at_width(FaxCodec& codec, std::uint8_t bit_order, std::int32_t wi
   codec.width = width;
   codec.flag_number = flag_number;
   if (width < 1 || width > limits::kMaxPageSide) return kAnalysisNotAccepted;
-  ScratchRow scratch;
+  MeasuringWriter scratch;
   LinePair lines;
   const std::uint32_t runs = std::uint32_t(std::max(width, kWidestStandard)) + 1;
-  if (!scratch.allocate() || !lines.allocate(runs)) return kAnalysisNoMemory;
+  if (!lines.allocate(runs)) return kAnalysisNoMemory;
   const int needed = effective_threshold(threshold);
   const std::int64_t budget = kT6WorkPerByte * std::int64_t(codec.length) + kT6WorkSlack;
   std::int64_t work = 0;

@@ -11,9 +11,9 @@
 namespace orvane::codec {
 
 // Results of the analyses.
-inline constexpr int kAnalysisAccepted = 0;     // the codec's width holds the width found
+inline constexpr int kAnalysisAccepted = 0;  // the codec's width holds the width found
 inline constexpr int kAnalysisNoMemory = -1;
-inline constexpr int kAnalysisNotAccepted = -2; // the data ended first
+inline constexpr int kAnalysisNotAccepted = -2;  // the data ended first
 
 // The line lengths of ITU-T T.4 (A4, B4, A3 at 200, 300 and 400 dpi), in the
 // order every analysis tries them; 3648 is tried before 3456.
@@ -26,10 +26,10 @@ inline constexpr std::int32_t kWidestStandard = 4864;
 struct StreamGuess {
   std::int32_t start_offset = 0;  // T.6 only: where the coded data begins
   std::int32_t width = 0;
-  std::uint8_t bit_order = 0;     // 1 MSB first, 2 LSB first
-  std::uint8_t coding = 0;        // CodingMode 5, 6 or 7
-  std::uint16_t threshold = 50;   // consecutive rows of one width needed
-  std::uint8_t flag_number = 3;   // 0xFF run in front of T.6 data
+  std::uint8_t bit_order = 0;    // 1 MSB first, 2 LSB first
+  std::uint8_t coding = 0;       // CodingMode 5, 6 or 7
+  std::uint16_t threshold = 50;  // consecutive rows of one width needed
+  std::uint8_t flag_number = 3;  // 0xFF run in front of T.6 data
 };
 
 // Every analysis sets the codec's bit order, works from the codec's current

@@ -1,9 +1,7 @@
 #include "core/fax_file.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include "core/at_work.h"
+#include "core/atomic_output.h"
 #include "core/fax_format.h"
 #include "core/reader_table.h"
 #include "core/tiff_to_tiff.h"
@@ -23,18 +21,6 @@ class NoReader final : public FormatReader {
   void load_page(std::uint32_t, PageBitmap&) override {}
   int convert(const std::filesystem::path&, std::uint16_t) override { return kConvertNoFile; }
 };
-
-// A temporary file beside `target`, so that the finished file can be renamed
-// over the target in one step.
-std::filesystem::path temporary_beside(const std::filesystem::path& target) {
-  std::filesystem::path dir = target.parent_path();
-  if (dir.empty()) dir = ".";
-  std::string templ = (dir / ("." + target.filename().string() + ".part-XXXXXX")).string();
-  const int fd = mkstemp(templ.data());
-  if (fd < 0) return {};
-  ::close(fd);
-  return templ;
-}
 
 }  // namespace
 
@@ -140,24 +126,21 @@ int FaxFile::convert(const std::filesystem::path& output, std::int32_t format) {
 
   // Written beside the target and renamed over it only when complete, so a
   // failed conversion leaves no partial file and an existing target intact.
-  const std::filesystem::path temp = temporary_beside(output);
-  if (temp.empty()) return kConvertWriteFailed;
+  AtomicOutput out(output);
+  if (!out.ok()) return kConvertWriteFailed;
   int rc;
   if (format == kFormatAtWork) {
-    rc = copy_tiff_file(paths_.temp_tiff, temp);
+    rc = copy_tiff_file(paths_.temp_tiff, out.temp_path());
   } else if (is_raw_format(format)) {
-    rc = raw_reader().convert_raw(temp, page_);
+    rc = raw_reader().convert_raw(out.temp_path(), page_);
   } else {
-    rc = reader_for(format).convert(temp, page_count_);
+    rc = reader_for(format).convert(out.temp_path(), page_count_);
   }
+  if (rc != kConvertOk) return rc;
+  // A TIFF without a single page (every page unreadable) is no conversion.
   std::error_code ec;
-  if (rc == kConvertOk) {
-    std::filesystem::rename(temp, output, ec);
-    if (!ec) return kConvertOk;
-    rc = kConvertWriteFailed;
-  }
-  std::filesystem::remove(temp, ec);
-  return rc;
+  if (std::filesystem::file_size(out.temp_path(), ec) <= 8 || ec) return kConvertNoPages;
+  return out.commit() ? kConvertOk : kConvertWriteFailed;
 }
 
 void FaxFile::close_all() {

@@ -17,6 +17,7 @@ inline constexpr int kConvertNoFile = -1;     // reader closed, or source is TIF
 inline constexpr int kConvertNoSource = -2;   // TIFF source unreadable
 inline constexpr int kConvertBadPage = -3;    // a directory could not be read midway
 inline constexpr int kConvertWriteFailed = -5;  // the output could not be written
+inline constexpr int kConvertNoPages = -6;      // not a single page could be written
 
 class FormatReader : public FaxReader {
  public:

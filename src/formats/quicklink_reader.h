@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "formats/bitware_reader.h"
+#include "formats/guessed_page_reader.h"
 
 namespace orvane {
 

@@ -55,7 +55,8 @@ bool read_index_header(std::FILE* f, std::array<std::uint8_t, codec::kIndexHeade
 bool read_entry(std::FILE* f, std::uint32_t index, codec::SegmentEntry& entry) {
   std::array<std::uint8_t, codec::kIndexEntrySize> bytes{};
   const long at = long(codec::kIndexHeaderSize + std::size_t(index) * codec::kIndexEntrySize);
-  if (std::fseek(f, at, SEEK_SET) != 0 || std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
+  if (std::fseek(f, at, SEEK_SET) != 0 ||
+      std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
     return false;
   }
   entry = codec::load_entry(bytes);
@@ -160,19 +161,25 @@ std::uint16_t RawFaxReader::count_pages() {
 }
 
 int RawFaxReader::load_raw_page(std::uint32_t index, PageBitmap& page) {
+  // Every failure leaves the page without pixels and without rows, so that
+  // it does not count as loaded.
   BinaryFile rows;
   if (!rows.open(row_file_)) {
     page.release_pixels();
+    page.height = 0;
     return kRawNoRowFile;
   }
   const std::uint16_t noted_xres = page.xres;
   page.release_pixels();
   std::array<std::uint8_t, kDescriptorSize> bytes{};
-  if (rows.read_at(0, bytes) != bytes.size()) return kRawRowFileEmpty;
+  if (rows.read_at(0, bytes) != bytes.size()) {
+    page.height = 0;
+    return kRawRowFileEmpty;
+  }
   load_descriptor(page, bytes);
 
   // The row file is ours, but it lives in a scratch folder: take nothing in
-  // it on trust. A failed load leaves no rows, so the page is not shown.
+  // it on trust.
   const std::int64_t total = std::max(page.height, 0);
   const std::int64_t first = std::int64_t(index) * rows_per_page_;
   if (rows_per_page_ == 0 || page.width < 1 || page.width > limits::kMaxPageSide ||
@@ -247,7 +254,8 @@ int RawFaxReader::convert_raw(const std::filesystem::path& output, const PageBit
   }
   if (in_page > 0) close_page();
   for (std::size_t p = 0; p < limits::kMaxPages; ++p) {
-    put_le32(&header[codec::kIndexPageTableAt + 4 * p], p < page_entries.size() ? page_entries[p] : 0);
+    put_le32(&header[codec::kIndexPageTableAt + 4 * p],
+             p < page_entries.size() ? page_entries[p] : 0);
   }
   // The page table is a record for whoever reads the index next; the pages
   // below do not depend on it being written.

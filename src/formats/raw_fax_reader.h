@@ -14,9 +14,9 @@
 namespace orvane {
 
 // Load page results.
-inline constexpr int kRawRowFileEmpty = -11;    // no descriptor / no rows for the page
-inline constexpr int kRawNoMemory = -12;        // the page cannot be allocated
-inline constexpr int kRawNoRowFile = -13;       // the row file cannot be opened
+inline constexpr int kRawRowFileEmpty = -11;  // no descriptor / no rows for the page
+inline constexpr int kRawNoMemory = -12;      // the page cannot be allocated
+inline constexpr int kRawNoRowFile = -13;     // the row file cannot be opened
 
 class RawFaxReader : public FormatReader {
  public:

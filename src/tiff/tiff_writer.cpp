@@ -54,8 +54,13 @@ constexpr std::size_t kDateTimeSize = 20;
 // XResolution, YResolution, Software and DateTime, appended after the data.
 constexpr std::uint32_t kValuesSize = 8 + 8 + kSoftwareSize + kDateTimeSize;  // 58
 constexpr std::uint32_t kDirectorySize = 2 + kEntryCount * 12 + 4;            // 246
-// Offset of PageNumber's value field inside a directory.
-constexpr std::uint32_t kPageNumberField = 2 + kPageNumber * 12 + 8;
+// T4Options belongs to Compression 3 and T6Options to 4 (TIFF 6.0 sections
+// 11 and 20); readers such as libtiff warn about the field on any other
+// page, so there the directory goes without it.
+bool carries_options(const std::uint16_t compression, const std::uint16_t options_tag) {
+  return (compression == 3 && options_tag == kTagT4Options) ||
+         (compression == 4 && options_tag == kTagT6Options);
+}
 // Every position stored in the file is a 32-bit LONG.
 constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFull;
 
@@ -88,7 +93,7 @@ bool TiffWriter::create(const std::filesystem::path& path) {
   strip_byte_counts_.clear();
   directory_link_ = 0;
   pending_directory_ = 0;
-  directories_.clear();
+  page_number_fields_.clear();
   for (int attempt = 0; attempt < 2 && !file_; ++attempt) {
     file_.reset(std::fopen(path.c_str(), "wb"));
   }
@@ -323,32 +328,40 @@ void TiffWriter::write_directory(std::uint32_t position) {
     return;
   }
   std::array<std::uint8_t, kDirectorySize> bytes{};
-  put_le16(bytes.data(), kEntryCount);
+  const bool options = carries_options(std::uint16_t(entries_[kCompression].value),
+                                       entries_[kOptions].tag);
+  int written = 0;
+  std::uint32_t page_number_field = 0;
   for (int i = 0; i < kEntryCount; ++i) {
-    std::uint8_t* entry = bytes.data() + 2 + 12 * i;
+    if (i == kOptions && !options) continue;
+    std::uint8_t* entry = bytes.data() + 2 + 12 * written;
+    if (i == kPageNumber) page_number_field = std::uint32_t(2 + 12 * written + 8);
     put_le16(entry, entries_[i].tag);
     put_le16(entry + 2, entries_[i].type);
     put_le32(entry + 4, entries_[i].count);
     put_le32(entry + 8, entries_[i].value);
+    ++written;
   }
+  put_le16(bytes.data(), std::uint16_t(written));
+  const std::size_t size = std::size_t(2 + 12 * written + 4);
   // The next-directory field stays 0 until another page links to it.
   if (!seek(position)) return;
-  write_bytes(bytes);
+  write_bytes(std::span<const std::uint8_t>(bytes.data(), size));
   if (!failed_ && std::fflush(file_.get()) != 0) fail();
   if (failed_) return;
-  end_ = std::uint64_t(position) + kDirectorySize;
+  end_ = std::uint64_t(position) + size;
   pending_directory_ = 0;
-  directories_.push_back(position);
+  page_number_fields_.push_back(position + page_number_field);
 }
 
 bool TiffWriter::renumber_pages() {
   if (failed_ || pending_directory_ != 0) return false;
-  const std::uint32_t count = std::uint32_t(directories_.size());
-  for (std::size_t k = 0; k < directories_.size(); ++k) {
+  const std::uint32_t count = std::uint32_t(page_number_fields_.size());
+  for (std::size_t k = 0; k < page_number_fields_.size(); ++k) {
     std::uint8_t field[4];
     put_le16(field, std::uint16_t(k));
     put_le16(field + 2, std::uint16_t(count));
-    if (!seek(std::uint64_t(directories_[k]) + kPageNumberField)) return false;
+    if (!seek(page_number_fields_[k])) return false;
     write_bytes(field);
   }
   seek(end_);

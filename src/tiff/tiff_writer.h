@@ -49,7 +49,7 @@ class TiffWriter {
                                 std::uint32_t yres, std::uint16_t unit);
   void write_directory(std::uint32_t position);
   // Directories (pages) written so far.
-  std::size_t pages_written() const { return directories_.size(); }
+  std::size_t pages_written() const { return page_number_fields_.size(); }
   // Rewrites the PageNumber of every page written as (k, pages written), for
   // a file in which pages were left out. False when the writer has failed.
   bool renumber_pages();
@@ -77,7 +77,8 @@ class TiffWriter {
   std::uint32_t directory_link_ = 0;
   Entry entries_[20];
   std::uint64_t pending_directory_ = 0;  // where write_directory must write
-  std::vector<std::uint32_t> directories_;
+  // Where each written directory keeps its PageNumber value.
+  std::vector<std::uint32_t> page_number_fields_;
 };
 
 }  // namespace orvane

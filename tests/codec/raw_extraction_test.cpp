@@ -1,11 +1,11 @@
 #include "codec/raw_extraction.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
@@ -217,9 +217,9 @@ TEST(RawExtractionT6, StripsAndPagesWithTheRawFlag) {
 TEST(RawExtractionT6, BadCodeSplitsTheSegment) {
   test::BitWriter bits;
   for (int i = 0; i < 76; ++i) bits.put("1");  // V0 against white: 76 white rows
-  bits.put("0000001 0");                        // six zeros, no EOL: an invalid mode code
-  bits.put("0000");                             // to the byte boundary
-  bits.put("11111111 11111111");                // 0xFF run: where T.6 data starts again
+  bits.put("0000001 0");                       // six zeros, no EOL: an invalid mode code
+  bits.put("0000");                            // to the byte boundary
+  bits.put("11111111 11111111");               // 0xFF run: where T.6 data starts again
   // Five rows in horizontal mode: white 1728 (make-up 1728, 0), black 0.
   for (int i = 0; i < 5; ++i) bits.put("001 010011011 00110101 0000110111");
   Extraction x;

@@ -58,8 +58,8 @@ inline std::vector<std::uint8_t> single_strip(const std::vector<std::uint8_t>& t
 inline std::vector<std::uint8_t> tiff_strip_of(const TempDir& dir, const std::string& pbm_command,
                                                const std::string& options) {
   const auto out = dir / "made.tif";
-  const std::string cmd = pbm_command + " | pnmtotiff " + options +
-                          " -rowsperstrip 100000 > '" + out.string() + "' 2>/dev/null";
+  const std::string cmd = pbm_command + " | pnmtotiff " + options + " -rowsperstrip 100000 > '" +
+                          out.string() + "' 2>/dev/null";
   EXPECT_EQ(run(cmd), 0) << cmd;
   return single_strip(read_file(out));
 }
@@ -84,7 +84,9 @@ class BitWriter {
 
 // Codes of ITU-T T.4 used by the hand-made streams.
 inline constexpr const char* kEol = "000000000001";
-inline constexpr const char* kWhite1728Row = "010011011" "00110101";  // make-up 1728, 0
+inline constexpr const char* kWhite1728Row =
+    "010011011"
+    "00110101";  // make-up 1728, 0
 
 // The row file as stored.
 struct RowFile {
@@ -95,8 +97,8 @@ inline RowFile read_row_file(const std::filesystem::path& path) {
   RowFile f;
   f.bytes = read_file(path);
   if (f.bytes.size() < kDescriptorSize) return f;
-  load_descriptor(f.page, std::span<const std::uint8_t, kDescriptorSize>(f.bytes.data(),
-                                                                         kDescriptorSize));
+  load_descriptor(f.page,
+                  std::span<const std::uint8_t, kDescriptorSize>(f.bytes.data(), kDescriptorSize));
   f.page.pixels.assign(f.bytes.begin() + kDescriptorSize, f.bytes.end());
   return f;
 }
@@ -113,8 +115,8 @@ inline IndexFile read_index_file(const std::filesystem::path& path) {
   f.bytes = read_file(path);
   for (std::size_t at = codec::kIndexHeaderSize; at + codec::kIndexEntrySize <= f.bytes.size();
        at += codec::kIndexEntrySize) {
-    f.entries.push_back(codec::load_entry(
-        std::span<const std::uint8_t, codec::kIndexEntrySize>(&f.bytes[at], codec::kIndexEntrySize)));
+    f.entries.push_back(codec::load_entry(std::span<const std::uint8_t, codec::kIndexEntrySize>(
+        &f.bytes[at], codec::kIndexEntrySize)));
   }
   return f;
 }

@@ -1,11 +1,11 @@
 #include "codec/stream_analysis.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdint>
 #include <random>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "codec/fax_codec.h"
 #include "codec/raw_test_files.h"
@@ -59,7 +59,9 @@ TEST(StreamAnalysisMh, FindsWidthAndBitOrderOfPbmtog3Streams) {
 
 TEST(StreamAnalysisMh, NonstandardWidthsAboveTheMinimumOnly) {
   test::TempDir dir;
-  const auto w2000 = test::pbmtog3_of(dir, "pbmtext -width 2000 'Non standard width' | pnmpad -white -width 2000 -height 120", "-nofixedwidth");
+  const auto w2000 = test::pbmtog3_of(
+      dir, "pbmtext -width 2000 'Non standard width' | pnmpad -white -width 2000 -height 120",
+      "-nofixedwidth");
   FaxCodec c = codec_over(w2000);
   EXPECT_EQ(analyse_mh_standard(c, 1, 50), kAnalysisNotAccepted);
   StreamGuess guess;
@@ -116,8 +118,9 @@ TEST(StreamAnalysisMr, TwoDimensionalStripsAreNotTakenForMh) {
     const char* file;
     std::uint8_t order;
   };
-  for (const Case& k : {Case{"text-1728-strip-g3-2d-k2.g3", 1}, Case{"text-1728-strip-g3-2d-k4.g3", 1},
-                        Case{"text-1728-strip-g3-2d-lsb.g3", 2}, Case{"text-1728-rtc-g3-2d.g3", 1}}) {
+  for (const Case& k :
+       {Case{"text-1728-strip-g3-2d-k2.g3", 1}, Case{"text-1728-strip-g3-2d-k4.g3", 1},
+        Case{"text-1728-strip-g3-2d-lsb.g3", 2}, Case{"text-1728-rtc-g3-2d.g3", 1}}) {
     SCOPED_TRACE(k.file);
     const auto data = raw_fixture(k.file);
     FaxCodec c = codec_over(data);
@@ -146,7 +149,8 @@ TEST(StreamAnalysisT6, FoundAtTheWidthItWasCodedWith) {
   // Two 0xFF bytes in front mark the start (flag number 3).
   test::TempDir dir;
   std::vector<std::uint8_t> a3 = {0xFF, 0xFF};
-  const auto strip = test::tiff_strip_of(dir, "pgmramp -lr 2432 60 | pamditherbw -dither8 | pamtopnm", "-g4");
+  const auto strip =
+      test::tiff_strip_of(dir, "pgmramp -lr 2432 60 | pamditherbw -dither8 | pamtopnm", "-g4");
   ASSERT_FALSE(strip.empty());
   a3.insert(a3.end(), strip.begin(), strip.end());
   FaxCodec c;
@@ -164,7 +168,8 @@ TEST(StreamAnalysisT6, FoundAtTheWidthItWasCodedWith) {
   }
 
   std::vector<std::uint8_t> lsb = {0xFF, 0xFF};
-  const auto lsb_strip = test::tiff_strip_of(dir, "pgmramp -lr 1728 60 | pamditherbw -dither8 | pamtopnm", "-g4 -lsb2msb");
+  const auto lsb_strip = test::tiff_strip_of(
+      dir, "pgmramp -lr 1728 60 | pamditherbw -dither8 | pamtopnm", "-g4 -lsb2msb");
   lsb.insert(lsb.end(), lsb_strip.begin(), lsb_strip.end());
   FaxCodec r;
   r.configure(lsb, 1, 0, 0);
@@ -218,9 +223,13 @@ TEST(StreamAnalysisHostile, NothingIsAcceptedFromNonFaxData) {
   for (auto& b : random) b = std::uint8_t(rng());
   BitWriter eols;
   for (int i = 0; i < 20000; ++i) eols.put(kEol);
-  const std::vector<std::vector<std::uint8_t>> inputs = {
-      {}, {0x00}, {0x01}, std::vector<std::uint8_t>(65536, 0x00),
-      std::vector<std::uint8_t>(65536, 0xFF), random, eols.bytes()};
+  const std::vector<std::vector<std::uint8_t>> inputs = {{},
+                                                         {0x00},
+                                                         {0x01},
+                                                         std::vector<std::uint8_t>(65536, 0x00),
+                                                         std::vector<std::uint8_t>(65536, 0xFF),
+                                                         random,
+                                                         eols.bytes()};
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     SCOPED_TRACE(i);
     FaxCodec c = codec_over(inputs[i]);

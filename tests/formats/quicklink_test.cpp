@@ -228,6 +228,20 @@ TEST(QuickLinkRecord, OpensLoadsAndConvertsThroughTheFaxFile) {
   ASSERT_EQ(fax.convert(out, kFormatQuickLink), kConvertOk);
   test::expect_converted(tools, out, {t6, mh});
 
+  // A file whose only page gives no coding: nothing to show, and the
+  // conversion writes no file.
+  std::mt19937 rng(9);
+  Bytes noise(8192);
+  for (auto& b : noise) b = std::uint8_t(rng());
+  const auto blank = tools / "noise.qfx";
+  test::write_file(blank, test::quicklink_file({noise}, {.last_rows = 60}));
+  FaxFile none;
+  ASSERT_EQ(none.open(blank, classify(blank)), 0);
+  EXPECT_EQ(none.page_count(), 1);
+  EXPECT_FALSE(none.page_valid());
+  EXPECT_EQ(none.convert(tools / "none.tif", kFormatQuickLink), kConvertNoPages);
+  EXPECT_FALSE(std::filesystem::exists(tools / "none.tif"));
+
   // Not a Quick Link II file.
   const auto bad = tools / "bad.qfx";
   test::write_file(bad, Bytes(100, 0x42));

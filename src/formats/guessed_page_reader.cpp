@@ -1,0 +1,154 @@
+#include "formats/guessed_page_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "codec/decode_2d.h"
+#include "codec/fax_codec.h"
+#include "codec/page_driver.h"
+#include "codec/stream_analysis.h"
+#include "core/byte_order.h"
+#include "core/coding_mode.h"
+#include "core/limits.h"
+#include "formats/conversion.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr std::uint16_t kHorizontalResolution = 200;
+
+// Every decoded row takes at least one bit of coded data (a T.6 row of
+// white under a white reference line is a single V0 code), so no page
+// holds more rows than its data has bits. Sizing the bitmap by this keeps a
+// header that states tens of thousands of rows over a few bytes of data
+// from allocating a page it can never fill.
+std::int64_t rows_possible(std::int64_t stated, std::size_t coded_bytes) {
+  return std::min<std::int64_t>(stated, std::int64_t(coded_bytes) * 8);
+}
+
+// A width and row count the page bitmap may have (a page side is at most
+// 65535 pixels, a page at most the page-byte limit).
+bool page_size_allowed(std::int32_t width, std::int64_t rows) {
+  if (width < 1 || width > limits::kMaxPageSide || rows < 1 || rows > limits::kMaxPageSide)
+    return false;
+  return checked_page_bytes(rows, row_bytes_for(width)) > 0;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> bits_from(std::span<const std::uint8_t> coded, std::size_t byte, int bit,
+                                    std::uint8_t bit_order) {
+  std::vector<std::uint8_t> out;
+  if (byte >= coded.size() || bit < 0 || bit > 7) return out;
+  try {
+    out.resize(coded.size() - byte);
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+  const bool lsb_first = bit_order == kBitOrderLsbFirst;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const unsigned here = coded[byte + i];
+    const unsigned next = byte + i + 1 < coded.size() ? coded[byte + i + 1] : 0;
+    if (bit == 0) {
+      out[i] = std::uint8_t(here);
+    } else if (lsb_first) {
+      out[i] = std::uint8_t((here >> bit) | (next << (8 - bit)));
+    } else {
+      out[i] = std::uint8_t((here << bit) | (next >> (8 - bit)));
+    }
+  }
+  return out;
+}
+
+// ------------------------------------------------------------ guessed pages
+
+bool GuessedPageReader::load(std::uint32_t index, PageBitmap& page, DataStart& start) {
+  page.clear();
+  PageSource source;
+  if (!is_open() || !read_page(index, source) || coded_.empty()) return false;
+  // A stated height no page may have is refused, not cut.
+  if (source.rows < 1 || source.rows > limits::kMaxPageSide) return false;
+  const std::int64_t rows = rows_possible(source.rows, coded_.size());
+  const std::span<const std::uint8_t> data(coded_);
+
+  codec::StreamGuess guess;
+  guess.threshold = threshold_;
+  guess.flag_number = flag_number_;
+  codec::FaxCodec codec;
+  codec.configure(data, kBitOrderMsbFirst, kCodingT4_1D, 0);
+  if (codec::guess_coding(codec, guess) == 0) {
+    if (!page_size_allowed(guess.width, rows)) return false;
+    codec.bit_order = guess.bit_order;
+    codec.coding_mode = guess.coding;
+    codec.rewind(data);
+    codec.set_size(guess.width, std::int32_t(rows));
+    codec::decode_by_coding_mode(codec, page);
+    start = {};
+  } else {
+    codec::FaxCodec t6;
+    codec::configure_for_t6(t6, data, kBitOrderMsbFirst, 0, 0, 3);
+    if (codec::guess_t6(t6, guess) != 0 || !page_size_allowed(guess.width, rows)) return false;
+    // The analysis accepted the data from the start it found behind the
+    // 0xFF run, not from byte 0: the run's 1 bits would decode as V0 codes,
+    // a white row each. Decoding starts where the accepted data starts.
+    t6.bit_order = guess.bit_order;
+    t6.flag_number = guess.flag_number;
+    t6.rewind(data);
+    t6.search_position = guess.start_offset;
+    if (codec::find_t6_start(t6, codec::T6Search::kNext) < 0) return false;
+    start = {std::size_t(t6.position), t6.bits_used};
+    t6.set_size(guess.width, std::int32_t(rows));
+    codec::decode_t6_page(t6, page);
+  }
+  if (!page.has_pixels() || !page.is_valid()) return false;
+  page.unit = 2;
+  page.xres = kHorizontalResolution;
+  page.yres = source.yres;
+  return true;
+}
+
+void GuessedPageReader::load_page(std::uint32_t index, PageBitmap& page) {
+  DataStart start;
+  if (!load(index, page, start)) page.clear();
+}
+
+int GuessedPageReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
+  if (!is_open()) return kConvertNoFile;
+  TiffOutput out(output);
+  PageBitmap page;
+  for (std::uint16_t i = 0; i < page_count && out.ok(); ++i) {
+    DataStart start;
+    const bool loaded = load(i, page, start);
+    page.release_pixels();
+    // Without a coding found there is nothing to tag the data with; the page
+    // is left out rather than written with a guess of ours or another
+    // page's fields.
+    if (!loaded) {
+      out.note_skipped();
+      continue;
+    }
+    std::span<const std::uint8_t> data(coded_);
+    std::vector<std::uint8_t> moved;
+    if (start.bit != 0) {
+      moved = bits_from(data, start.byte, start.bit, page.bit_order);
+      data = moved;  // empty when it could not be allocated: the page is left out
+    } else {
+      data = data.subspan(std::min(start.byte, data.size()));
+    }
+    out.pass_through_page({.coded = data,
+                           .coding = page.coding,
+                           .bit_order = page.bit_order,
+                           .width = std::uint32_t(page.width),
+                           .length = std::uint32_t(page.height),
+                           .xres = page.xres,
+                           .yres = page.yres},
+                          i, page_count);
+  }
+  return out.close() ? kConvertOk : kConvertWriteFailed;
+}
+
+// ------------------------------------------------------------ Bitware
+
+}  // namespace orvane

@@ -1,0 +1,150 @@
+// orvane-cli as a user runs it: output, files written and exit codes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/test_support.h"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::fixture;
+using test::TempDir;
+
+const std::string kCli = std::string(ORVANE_BINARY_DIR) + "/src/cli/orvane-cli";
+
+struct Result {
+  int code;
+  std::string out;  // stdout and stderr together
+};
+
+Result cli(const std::string& args) {
+  const std::string marker = "@@exit=";
+  const std::string out = test::run_output(kCli + " " + args + " 2>&1; echo " + marker + "$?");
+  const auto at = out.rfind(marker);
+  return {std::stoi(out.substr(at + marker.size())), out.substr(0, at)};
+}
+
+std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
+
+TEST(CliInfo, JsonCarriesEveryPageFact) {
+  const Result r = cli("info " + q(fixture("tiff/multipage-1728-g4.tif")) + " --json");
+  ASSERT_EQ(r.code, 0) << r.out;
+  EXPECT_NE(r.out.find("\"format\": 16, \"format_name\": \"TIFF\", \"pages\": 3"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("{\"page\": 3, \"valid\": true, \"width\": 1728"), std::string::npos);
+  EXPECT_NE(r.out.find("\"coding\": 7, \"coding_name\": \"CCITT Group 4 2D (T.6 2D)\""),
+            std::string::npos);
+  // The output is one JSON object: python's parser agrees.
+  const std::string check = test::run_output(
+      kCli + " info " + q(fixture("raw/twopage-1728-g3-2d.g3")) +
+      " --json | python3 -c 'import json,sys; d=json.load(sys.stdin); "
+      "print(d[\"format\"], d[\"pages\"], d[\"page_list\"][0][\"coding\"], "
+      "d[\"page_list\"][0][\"valid\"])'");
+  EXPECT_EQ(check, "0 1 6 True\n");
+}
+
+TEST(CliInfo, FilesThatAreNoFaxStillGetTheirObject) {
+  TempDir dir;
+  test::write_file(dir / "notes.txt", {'h', 'i'});
+  const Result r = cli("info " + q(dir / "notes.txt") + " --json");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.out.find("{\"format\": -2, \"format_name\": \"not a fax file\", \"pages\": 0"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("notes.txt: not a fax file"), std::string::npos);
+}
+
+TEST(CliExitCodes, SayWhatWentWrong) {
+  EXPECT_EQ(cli("--help").code, 0);
+  EXPECT_EQ(cli("--version").code, 0);
+  EXPECT_EQ(cli("").code, 2);
+  EXPECT_EQ(cli("frobnicate x").code, 2);
+  EXPECT_EQ(cli("info --threshold 0 " + q(fixture("raw/text-1728-pbmtog3.g3"))).code, 2);
+  const Result missing = cli("info /no/such/fax.tif");
+  EXPECT_EQ(missing.code, 2);
+  EXPECT_NE(missing.out.find("/no/such/fax.tif: No such file or directory"), std::string::npos);
+  EXPECT_EQ(cli("render " + q(fixture("tiff/text-1728-g4.tif")) + " -o /tmp/x.gif").code, 2);
+  const Result range = cli("render " + q(fixture("tiff/text-1728-g4.tif")) + " --page 2 -o /tmp/x.pbm");
+  EXPECT_EQ(range.code, 2);
+  EXPECT_NE(range.out.find("there is no page 2"), std::string::npos) << range.out;
+}
+
+TEST(CliRender, WritesThePageAsPbmAndPng) {
+  TempDir dir;
+  ASSERT_EQ(cli("render " + q(fixture("tiff/multipage-1728-g4.tif")) + " --page 2 -o " +
+                q(dir / "p2.pbm"))
+                .code,
+            0);
+  EXPECT_TRUE(test::same_pixels(test::read_pbm(fixture("expected/multipage-1728-g4-p2.pbm.gz")),
+                                test::read_pbm(dir / "p2.pbm")));
+  ASSERT_EQ(cli("render " + q(fixture("tiff/text-1234-g4.tif")) + " -o " + q(dir / "p.png")).code, 0);
+  // netpbm reads the PNG back to the same pixels.
+  ASSERT_EQ(test::run("pngtopnm " + q(dir / "p.png") + " > " + q(dir / "back.pbm")), 0);
+  EXPECT_TRUE(test::same_pixels(test::read_pbm(fixture("expected/text-1234-g4.pbm.gz")),
+                                test::read_pbm(dir / "back.pbm")));
+}
+
+TEST(CliRender, RawOptionsReachTheAnalysis) {
+  TempDir dir;
+  const std::string file = q(fixture("raw/text-1728-pbmtog3-lsb.g3"));
+  EXPECT_EQ(cli("render " + file + " --bit-order msb -o " + q(dir / "x.pbm")).code, 1);
+  EXPECT_EQ(cli("render " + file + " --bit-order lsb -o " + q(dir / "x.pbm")).code, 0);
+  const Result fine = cli("info " + file + " --json --vres 400");
+  EXPECT_NE(fine.out.find("\"yres\": 400"), std::string::npos) << fine.out;
+}
+
+TEST(CliConvert, SeveralFilesGoToAFolder) {
+  TempDir dir;
+  fs::copy_file(fixture("tiff/multipage-1728-g4.tif"), dir / "a.fmf");
+  fs::copy_file(fixture("raw/twopage-1728-g4.g4"), dir / "b.g4");
+  fs::copy_file(fixture("raw/text-1728-pbmtog3.g3"), dir / "a.g3");
+  const Result r = cli("convert " + q(dir / "a.fmf") + " " + q(dir / "b.g4") + " " +
+                       q(dir / "a.g3") + " --out-dir " + q(dir / "out") + " --jobs 2");
+  ASSERT_EQ(r.code, 0) << r.out;
+  for (const char* name : {"a.fmf.tif", "b.tif", "a.g3.tif"}) {
+    const fs::path out = dir / "out" / name;
+    ASSERT_TRUE(fs::exists(out)) << name;
+    const std::string info = test::run_output("tiffinfo " + q(out) + " 2>&1 >/dev/null");
+    EXPECT_EQ(info, "") << name;
+    EXPECT_EQ(fs::status(out).permissions() & fs::perms::others_read, fs::perms::others_read);
+  }
+  EXPECT_NE(cli("convert " + q(dir / "a.fmf") + " " + q(dir / "b.g4") + " -o " +
+                q(dir / "x.tif")).code,
+            0);
+}
+
+TEST(CliConvert, FailuresAreReportedPerFileAndTouchNothing) {
+  TempDir dir;
+  test::write_file(dir / "keep.tif", {'k'});
+  fs::copy_file(fixture("tiff/text-1728-g4.tif"), dir / "t.tif");
+  test::write_file(dir / "bad.dcx", std::vector<std::uint8_t>(200, 7));
+  const Result tiff = cli("convert " + q(dir / "t.tif") + " -o " + q(dir / "keep.tif"));
+  EXPECT_EQ(tiff.code, 1);
+  EXPECT_NE(tiff.out.find("TIFF file already"), std::string::npos);
+  const Result dcx = cli("convert " + q(dir / "bad.dcx") + " -o " + q(dir / "keep.tif"));
+  EXPECT_EQ(dcx.code, 1);
+  EXPECT_NE(dcx.out.find("bad.dcx"), std::string::npos);
+  EXPECT_EQ(test::read_file(dir / "keep.tif"), std::vector<std::uint8_t>{'k'});
+  std::size_t files = 0;
+  for (const auto& e : fs::directory_iterator(dir.path())) files += e.is_regular_file();
+  EXPECT_EQ(files, 3u) << "no partial output left behind";
+}
+
+TEST(CliConvert, ParallelProgramsUseTheirOwnScratchFiles) {
+  // Two programs at once, each decoding a different bare stream.
+  TempDir dir;
+  const std::string a = kCli + " render " + q(fixture("raw/text-1728-pbmtog3.g3")) + " -o " +
+                        q(dir / "a.pbm");
+  const std::string b = kCli + " render " + q(fixture("raw/text-2048-pbmtog3.g3")) + " -o " +
+                        q(dir / "b.pbm");
+  ASSERT_EQ(test::run(a + " & " + b + " & wait"), 0);
+  EXPECT_TRUE(test::same_pixels(test::read_pbm(fixture("expected/text-1728-pbmtog3.pbm.gz")),
+                                test::read_pbm(dir / "a.pbm")));
+  EXPECT_TRUE(test::same_pixels(test::read_pbm(fixture("expected/text-2048-pbmtog3.pbm.gz")),
+                                test::read_pbm(dir / "b.pbm")));
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,654 @@
+#include "formats/raw_fax_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "codec/fax_codec.h"
+#include "codec/page_driver.h"
+#include "codec/raw_extraction.h"
+#include "codec/raw_test_files.h"
+#include "core/byte_order.h"
+#include "core/coding_mode.h"
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Pbm;
+
+struct Params {
+  std::uint8_t bit_order = 0;
+  bool raw_file = false;
+  std::uint16_t threshold = 50;
+  std::uint8_t flag_number = 3;
+  std::int16_t min_width = 1728;
+  bool nonstandard = true;
+};
+
+// A raw file opened as the fax file record does it: open, parameters and
+// scratch paths, analysis, descriptor, page geometry, page count.
+struct Opened {
+  fs::path rows, index;
+  RawFaxReader reader;
+  PageBitmap page;
+  int analysis = 0;
+  std::uint16_t pages = 0;
+
+  Opened(const test::TempDir& dir, const fs::path& file, const Params& p = {},
+         const std::string& tag = "")
+      : rows(dir / ("orvtmp" + tag + ".tmp")), index(dir / ("segtemp" + tag + ".tmp")) {
+    reader.open(file);
+    reader.set_scratch_paths(rows, index);
+    reader.set_parameters(p.threshold, p.flag_number, p.min_width, p.raw_file);
+    analysis = reader.analyse(p.bit_order, p.nonstandard);
+    if (analysis < 0) return;
+    EXPECT_EQ(reader.read_descriptor(page), 0);
+    reader.page_geometry(page.width_class, page.yres);
+    pages = reader.count_pages();
+  }
+};
+
+// Rows [first, first + count) of an image.
+Pbm rows_of(const Pbm& image, int first, int count) {
+  Pbm part;
+  part.width = image.width;
+  part.height = count;
+  const auto rb = std::size_t(image.row_bytes());
+  part.bits.assign(image.bits.begin() + std::ptrdiff_t(rb * std::size_t(first)),
+                   image.bits.begin() + std::ptrdiff_t(rb * std::size_t(first + count)));
+  return part;
+}
+
+// A white page with black boxes (x, y, w, h), all inside the page.
+Pbm page_with_boxes(int width, int height, std::vector<std::array<int, 4>> boxes) {
+  Pbm p;
+  p.width = width;
+  p.height = height;
+  p.bits.assign(std::size_t(p.row_bytes()) * std::size_t(height), 0);
+  for (const auto& b : boxes) {
+    for (int y = b[1]; y < b[1] + b[3]; ++y) {
+      for (int x = b[0]; x < b[0] + b[2]; ++x) {
+        p.bits[std::size_t(y) * std::size_t(p.row_bytes()) + std::size_t(x / 8)] |=
+            std::uint8_t(0x80 >> (x % 8));
+      }
+    }
+  }
+  return p;
+}
+
+// Codes `page` with pbmtog3 into `file`.
+void g3_file(const test::TempDir& dir, const Pbm& page, const fs::path& file) {
+  const auto pbm = dir / "source.pbm";
+  test::write_pbm(pbm, page);
+  ASSERT_EQ(test::run("pbmtog3 '" + pbm.string() + "' > '" + file.string() + "' 2>/dev/null"), 0);
+}
+
+// Decodes every page of a TIFF file with libtiff (tifftopnm), one PBM each.
+std::vector<Pbm> libtiff_pages(const test::TempDir& dir, const fs::path& tif) {
+  std::vector<Pbm> pages;
+  const auto out = dir / "decoded";
+  fs::remove_all(out);
+  fs::create_directories(out);
+  EXPECT_EQ(test::run("tifftopnm -quiet '" + tif.string() + "' 2>/dev/null | pamsplit - '" +
+                      (out / "p%d.pbm").string() + "' 2>/dev/null"),
+            0);
+  for (int i = 0; fs::exists(out / ("p" + std::to_string(i) + ".pbm")); ++i) {
+    pages.push_back(test::read_pbm(out / ("p" + std::to_string(i) + ".pbm")));
+  }
+  return pages;
+}
+
+// The chain of image file directories of a little-endian TIFF file.
+struct Directory {
+  std::uint32_t offset;
+  std::vector<std::array<std::uint32_t, 3>> entries;  // tag, count, value
+  std::uint32_t value(std::uint16_t tag) const {
+    for (const auto& e : entries) {
+      if (e[0] == tag) return e[2];
+    }
+    return 0xFFFFFFFF;
+  }
+};
+std::vector<Directory> directories(const std::vector<std::uint8_t>& tif) {
+  std::vector<Directory> dirs;
+  if (tif.size() < 8 || tif[0] != 'I') return dirs;
+  for (std::uint32_t at = le32(&tif[4]); at != 0 && at + 2 <= tif.size() && dirs.size() < 5000;) {
+    Directory d{at, {}};
+    const std::uint16_t n = le16(&tif[at]);
+    if (at + 2 + 12u * n + 4 > tif.size()) break;
+    for (std::uint16_t i = 0; i < n; ++i) {
+      const std::uint8_t* e = &tif[at + 2 + 12u * i];
+      const std::uint16_t type = le16(e + 2);
+      d.entries.push_back({le16(e), le32(e + 4), type == 3 ? le16(e + 8) : le32(e + 8)});
+    }
+    dirs.push_back(d);
+    at = le32(&tif[at + 2 + 12u * n]);
+  }
+  return dirs;
+}
+
+TEST(RawFaxReader, FindsEveryFamilyAndLoadsItsPage) {
+  struct Case {
+    const char* file;
+    Params params;
+    std::uint8_t coding, bit_order;
+    int width;
+    std::uint8_t width_class;
+    const char* expected;
+  };
+  // With the raw flag a T.6 trial goes on after a bad row from where it
+  // stopped, so the wrong bit order can find enough rows of one width in
+  // what it misreads: these are opened with the bit order given.
+  Params raw_t6;
+  raw_t6.raw_file = true;
+  raw_t6.bit_order = 1;
+  const Case cases[] = {
+      {"text-1728-pbmtog3.g3", {}, kCodingT4_1D, 1, 1728, 1, "text-1728-pbmtog3"},
+      {"text-1728-pbmtog3-lsb.g3", {}, kCodingT4_1D, 2, 1728, 1, "text-1728-pbmtog3-lsb"},
+      {"text-2048-pbmtog3.g3", {}, kCodingT4_1D, 1, 2048, 2, "text-2048-pbmtog3"},
+      {"text-1728-strip-g3-1d.g3", {}, kCodingT4_1D, 1, 1728, 1, "text-1728-strip-g3-1d"},
+      {"text-1728-strip-g3-2d-k2.g3", {}, kCodingT4_2D, 1, 1728, 1, "text-1728-strip-g3-2d-k2"},
+      {"text-1728-strip-g3-2d-k4.g3", {}, kCodingT4_2D, 1, 1728, 1, "text-1728-strip-g3-2d-k4"},
+      {"text-1728-strip-g3-2d-lsb.g3", {}, kCodingT4_2D, 2, 1728, 1, "text-1728-strip-g3-2d-lsb"},
+      {"text-1728-strip-g4.g4", raw_t6, kCodingT6, 1, 1728, 1, "text-1728-strip-g4"},
+  };
+  test::TempDir dir;
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.file);
+    Opened o(dir, test::fixture(std::string("raw/") + k.file), k.params);
+    ASSERT_GE(o.analysis, 0);
+    EXPECT_EQ(o.page.coding, k.coding);
+    EXPECT_EQ(o.page.bit_order, k.bit_order);
+    EXPECT_EQ(o.page.width, k.width);
+    EXPECT_EQ(o.page.width_class, k.width_class);
+    EXPECT_FALSE(o.page.has_pixels());
+    EXPECT_EQ(o.reader.total_rows(), std::uint32_t(o.page.height));
+    EXPECT_EQ(o.pages, 1);
+    EXPECT_EQ(o.reader.load_raw_page(0, o.page), 0);
+    EXPECT_TRUE(
+        test::same_pixels(test::expected_page(k.expected), test::to_pbm(o.page), k.expected));
+    EXPECT_EQ(o.page.unit, 2);
+  }
+}
+
+TEST(RawFaxReader, T6MostSignificantBitFirstIsTheFourthTry) {
+  // Two 0xFF bytes mark the start (flag number 3); a dithered ramp has no
+  // further 0xFF runs, so the least-significant-first trial finds no other
+  // start once its first one fails. The 0xFF run itself decodes as 16
+  // white rows (V0 codes against the white line) in front of the page.
+  test::TempDir dir;
+  std::vector<std::uint8_t> data = {0xFF, 0xFF};
+  const auto strip =
+      test::tiff_strip_of(dir, "pgmramp -lr 1728 64 | pamditherbw -dither8 | pamtopnm", "-g4");
+  data.insert(data.end(), strip.begin(), strip.end());
+  const auto file = dir / "ramp.g4";
+  test::write_file(file, data);
+  ASSERT_EQ(test::run("pgmramp -lr 1728 64 | pamditherbw -dither8 | pamtopnm | "
+                      "pnmpad -white -top 16 > '" +
+                      (dir / "want.pbm").string() + "'"),
+            0);
+  Opened o(dir, file);
+  ASSERT_GE(o.analysis, 0);
+  EXPECT_EQ(o.page.coding, kCodingT6);
+  EXPECT_EQ(o.page.bit_order, 1);
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+  EXPECT_TRUE(test::same_pixels(test::read_pbm(dir / "want.pbm"), test::to_pbm(o.page), "ramp"));
+}
+
+TEST(RawFaxReader, ChosenBitOrderIsTheOnlyOneTried) {
+  test::TempDir dir;
+  Params msb;
+  msb.bit_order = 1;
+  Opened wrong(dir, test::fixture("raw/text-1728-pbmtog3-lsb.g3"), msb);
+  EXPECT_LT(wrong.analysis, 0);
+  Params lsb;
+  lsb.bit_order = 2;
+  Opened right(dir, test::fixture("raw/text-1728-pbmtog3-lsb.g3"), lsb);
+  EXPECT_GE(right.analysis, 0);
+  EXPECT_EQ(right.page.bit_order, 2);
+}
+
+TEST(RawFaxReader, RowsAreCutIntoStandardPageLengths) {
+  // 2300 rows, class 1, read at 200 dpi: pages of 2288 and 12 rows. Boxes
+  // near the cut tell the pages' rows apart.
+  test::TempDir dir;
+  const Pbm source = page_with_boxes(1728, 2300, {{0, 10, 100, 10}, {500, 2280, 400, 16}});
+  const auto file = dir / "tall.g3";
+  g3_file(dir, source, file);
+  Opened o(dir, file);
+  ASSERT_GE(o.analysis, 0);
+  EXPECT_EQ(o.page.yres, 300);  // 2300 rows: the extraction's guess
+  EXPECT_EQ(o.pages, 1);        // 3432 rows a page at 300 dpi
+
+  EXPECT_EQ(o.reader.page_geometry(1, 200), 2288u);
+  ASSERT_EQ(o.reader.count_pages(), 2);
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+  EXPECT_EQ(o.page.height, 2288);
+  EXPECT_EQ(o.page.yres, 200);
+  EXPECT_EQ(o.page.xres, 200);
+  EXPECT_TRUE(test::same_pixels(rows_of(source, 0, 2288), test::to_pbm(o.page), "tall-p1"));
+  ASSERT_EQ(o.reader.load_raw_page(1, o.page), 0);
+  EXPECT_EQ(o.page.height, 12);
+  EXPECT_TRUE(test::same_pixels(rows_of(source, 2288, 12), test::to_pbm(o.page), "tall-p2"));
+  // No third page: no rows, so the page does not count as loaded.
+  EXPECT_EQ(o.reader.load_raw_page(2, o.page), kRawRowFileEmpty);
+  EXPECT_EQ(o.page.height, 0);
+  EXPECT_FALSE(o.page.has_pixels());
+}
+
+TEST(RawFaxReader, PageGeometryTable) {
+  struct Case {
+    std::uint8_t width_class;
+    std::uint16_t vres;
+    std::uint32_t rows;
+  };
+  for (const Case& k :
+       {Case{1, 98, 1144}, Case{1, 100, 1144}, Case{1, 101, 2288}, Case{1, 200, 2288},
+        Case{1, 300, 3432}, Case{1, 301, 4576}, Case{2, 100, 1363}, Case{2, 200, 2726},
+        Case{2, 300, 4089}, Case{2, 400, 5452}, Case{3, 100, 1617}, Case{3, 200, 3234},
+        Case{3, 300, 4851}, Case{3, 400, 6468}, Case{0, 400, 1144}, Case{9, 100, 1144}}) {
+    EXPECT_EQ(RawFaxReader::standard_page_rows(k.width_class, k.vres), k.rows)
+        << int(k.width_class) << " " << k.vres;
+  }
+}
+
+TEST(RawFaxReader, ResolutionsOfALoadedPage) {
+  test::TempDir dir;
+  Opened o(dir, test::fixture("raw/text-2048-pbmtog3.g3"));
+  ASSERT_GE(o.analysis, 0);
+  // Class 2 at 100 dpi: 1363 rows, not an A4 length, so the vertical
+  // resolution stays as the descriptor says.
+  EXPECT_EQ(o.reader.page_geometry(2, 100), 1363u);
+  o.page.yres = 150;
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+  EXPECT_EQ(o.page.yres, 100);
+  // The horizontal resolution the page had is kept, raised to 200.
+  o.page.xres = 100;
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+  EXPECT_EQ(o.page.xres, 200);
+  o.page.xres = 300;
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+  EXPECT_EQ(o.page.xres, 300);
+  EXPECT_EQ(o.reader.page_geometry(1, 400), 4576u);
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+  EXPECT_EQ(o.page.yres, 400);
+}
+
+TEST(RawFaxReader, ScratchFileFailures) {
+  test::TempDir dir;
+  const auto file = test::fixture("raw/text-1728-pbmtog3.g3");
+  {
+    // Scratch files in a folder that does not exist: nothing accepted.
+    RawFaxReader r;
+    r.open(file);
+    r.set_scratch_paths(dir / "missing" / "rows", dir / "missing" / "index");
+    r.set_parameters(50, 3, 1728, false);
+    EXPECT_LT(r.analyse(0, true), 0);
+    PageBitmap page;
+    EXPECT_EQ(r.read_descriptor(page), -1);
+    r.page_geometry(1, 100);
+    EXPECT_EQ(r.count_pages(), 0);
+    EXPECT_EQ(r.load_raw_page(0, page), kRawNoRowFile);
+    EXPECT_FALSE(page.has_pixels());
+  }
+  Opened o(dir, file);
+  ASSERT_GE(o.analysis, 0);
+  // The row file emptied or cut short behind the reader's back.
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+  test::write_file(o.rows, {});
+  EXPECT_EQ(o.reader.load_raw_page(0, o.page), kRawRowFileEmpty);
+  EXPECT_FALSE(o.page.has_pixels());
+  EXPECT_FALSE(o.page.is_valid());
+  ASSERT_TRUE(fs::remove(o.rows));
+  EXPECT_EQ(o.reader.load_raw_page(0, o.page), kRawNoRowFile);
+  EXPECT_FALSE(o.page.is_valid());
+  // A descriptor whose fields do not agree is refused.
+  std::vector<std::uint8_t> odd(37 + 216, 0xFF);
+  PageBitmap fake;
+  fake.width = 1728;
+  fake.height = 1;
+  fake.row_bytes = 100;  // not (1728 + 7) / 8
+  const auto head = store_descriptor(fake);
+  std::copy(head.begin(), head.end(), odd.begin());
+  test::write_file(o.rows, odd);
+  EXPECT_EQ(o.reader.load_raw_page(0, o.page), kRawRowFileEmpty);
+  EXPECT_FALSE(o.page.is_valid());
+  // count_pages reads the descriptor itself when no total is known.
+  ASSERT_TRUE(fs::remove(o.rows));
+  RawFaxReader fresh;
+  fresh.set_scratch_paths(o.rows, o.index);
+  fresh.set_parameters(50, 3, 1728, false);
+  fresh.page_geometry(1, 100);
+  EXPECT_EQ(fresh.count_pages(), 0);
+}
+
+TEST(RawFaxReader, CountPagesReadsTheDescriptorWhenNeeded) {
+  test::TempDir dir;
+  Opened o(dir, test::fixture("raw/twopage-1728-g3-1d.g3"));
+  ASSERT_GE(o.analysis, 0);
+  RawFaxReader other;
+  other.set_scratch_paths(o.rows, o.index);
+  other.set_parameters(50, 3, 1728, false);
+  other.page_geometry(1, 100);
+  EXPECT_EQ(other.count_pages(), 1);
+  EXPECT_EQ(other.total_rows(), 212u);
+}
+
+TEST(RawFaxReader, HostileFilesOpenWithNoPage) {
+  test::TempDir dir;
+  std::mt19937 rng(99);
+  std::vector<std::uint8_t> random(256 * 1024);
+  for (auto& b : random) b = std::uint8_t(rng());
+  test::BitWriter eols;
+  for (int i = 0; i < 100000; ++i) eols.put(test::kEol);  // 150 KB of EOLs
+  const std::vector<std::vector<std::uint8_t>> inputs = {{},
+                                                         {0x5A},
+                                                         std::vector<std::uint8_t>(65536, 0x00),
+                                                         std::vector<std::uint8_t>(65536, 0xFF),
+                                                         random,
+                                                         eols.bytes()};
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    SCOPED_TRACE(i);
+    const auto file = dir / ("hostile" + std::to_string(i));
+    test::write_file(file, inputs[i]);
+    Opened o(dir, file);
+    EXPECT_LT(o.analysis, 0);
+    if (inputs[i].empty()) {
+      EXPECT_FALSE(o.reader.is_open());
+    }
+  }
+}
+
+TEST(RawFaxReader, ThresholdZeroCountsAsOne) {
+  test::TempDir dir;
+  test::BitWriter eols;
+  for (int i = 0; i < 500; ++i) eols.put(test::kEol);
+  const auto file = dir / "eols.g3";
+  test::write_file(file, eols.bytes());
+  Params zero;
+  zero.threshold = 0;
+  Opened none(dir, file, zero);
+  EXPECT_LT(none.analysis, 0);
+  Opened text(dir, test::fixture("raw/text-1728-pbmtog3.g3"), zero);
+  ASSERT_GE(text.analysis, 0);
+  EXPECT_EQ(text.page.width, 1728);
+}
+
+TEST(RawFaxReader, FileLargerThanTheLimitIsNotRead) {
+  test::TempDir dir;
+  const auto file = dir / "huge.g3";
+  test::write_file(file, {0x00});
+  fs::resize_file(file, std::uintmax_t(limits::kMaxFileBytes) + 1);  // sparse
+  const auto t0 = std::chrono::steady_clock::now();
+  Opened o(dir, file);
+  EXPECT_LT(o.analysis, 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+}
+
+TEST(RawFaxReader, ReadersWithTheirOwnScratchFilesDoNotMeet) {
+  // Two readers at once, as two documents or two processes would run them.
+  test::TempDir dir;
+  auto work = [&](const std::string& name, const std::string& tag, bool* ok) {
+    for (int round = 0; round < 3; ++round) {
+      Opened o(dir, test::fixture("raw/" + name + ".g3"), {}, tag);
+      if (o.analysis < 0 || o.reader.load_raw_page(0, o.page) != 0) return;
+      if (!test::same_pixels(test::expected_page(name), test::to_pbm(o.page), name + tag)) return;
+    }
+    *ok = true;
+  };
+  bool a = false, b = false;
+  std::thread first(work, "text-1728-pbmtog3", "-a", &a);
+  std::thread second(work, "text-2048-pbmtog3", "-b", &b);
+  first.join();
+  second.join();
+  EXPECT_TRUE(a);
+  EXPECT_TRUE(b);
+}
+
+// ------------------------------------------------------------------ convert
+
+TEST(RawFaxReaderConvert, SegmentsBecomePagesThatLibtiffDecodes) {
+  test::TempDir dir;
+  // Two 1000-row pages, each ending in RTC: two segments too long to share
+  // a 1144-row page.
+  const Pbm one = page_with_boxes(1728, 1000, {{0, 0, 1728, 2}, {100, 500, 300, 20}});
+  const Pbm two = page_with_boxes(1728, 1000, {{1000, 900, 700, 50}});
+  g3_file(dir, one, dir / "one.g3");
+  g3_file(dir, two, dir / "two.g3");
+  auto bytes = test::read_file(dir / "one.g3");
+  const auto more = test::read_file(dir / "two.g3");
+  bytes.insert(bytes.end(), more.begin(), more.end());
+  test::write_file(dir / "both.g3", bytes);
+
+  Opened o(dir, dir / "both.g3");
+  ASSERT_GE(o.analysis, 0);
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+  const auto tif = dir / "out.tif";
+  ASSERT_EQ(o.reader.convert_raw(tif, o.page), kConvertOk);
+  const auto pages = libtiff_pages(dir, tif);
+  ASSERT_EQ(pages.size(), 2u);
+  EXPECT_TRUE(test::same_pixels(one, pages[0], "converted-1"));
+  EXPECT_TRUE(test::same_pixels(two, pages[1], "converted-2"));
+
+  const auto dirs = directories(test::read_file(tif));
+  ASSERT_EQ(dirs.size(), 2u);
+  for (std::size_t p = 0; p < 2; ++p) {
+    EXPECT_EQ(dirs[p].value(259), 3u);     // Compression: T.4
+    EXPECT_EQ(dirs[p].value(256), 1728u);  // ImageWidth
+    EXPECT_EQ(dirs[p].value(257), 1000u);  // ImageLength: the segment's rows
+    EXPECT_EQ(dirs[p].value(266), 1u);     // FillOrder
+  }
+  // The page table the conversion leaves in the page index header.
+  const test::IndexFile ix = test::read_index_file(o.index);
+  EXPECT_EQ(ix.u32(codec::kIndexPageTableAt), 1u);
+  EXPECT_EQ(ix.u32(codec::kIndexPageTableAt + 4), 1u);
+  EXPECT_EQ(ix.u32(codec::kIndexPageTableAt + 8), 0u);
+}
+
+TEST(RawFaxReaderConvert, EveryCodingAndBitOrder) {
+  struct Case {
+    const char* file;
+    bool raw_file;
+    std::vector<const char*> expected;
+  };
+  const Case cases[] = {
+      {"text-1728-pbmtog3-lsb.g3", false, {"text-1728-pbmtog3-lsb"}},
+      {"twopage-1728-g3-1d.g3", false, {"twopage-1728-g3-1d-p1", "twopage-1728-g3-1d-p2"}},
+      {"text-1728-strip-g3-2d-lsb.g3", false, {"text-1728-strip-g3-2d-lsb"}},
+      {"text-1728-strip-g4.g4", true, {"text-1728-strip-g4"}},
+  };
+  test::TempDir dir;
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.file);
+    Params p;
+    p.raw_file = k.raw_file;
+    if (k.raw_file) p.bit_order = 1;  // see RawT6WithAutomaticBitOrder below
+    Opened o(dir, test::fixture(std::string("raw/") + k.file), p);
+    ASSERT_GE(o.analysis, 0);
+    ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+    const auto tif = dir / "out.tif";
+    ASSERT_EQ(o.reader.convert_raw(tif, o.page), kConvertOk);
+    // Short pages share one converted page.
+    const auto pages = libtiff_pages(dir, tif);
+    ASSERT_EQ(pages.size(), 1u);
+    std::vector<Pbm> want;
+    for (const char* e : k.expected) want.push_back(test::expected_page(e));
+    EXPECT_TRUE(test::same_pixels(test::stacked(want), pages[0], k.file));
+    const auto dirs = directories(test::read_file(tif));
+    ASSERT_EQ(dirs.size(), 1u);
+    EXPECT_EQ(dirs[0].value(266), o.page.bit_order);
+  }
+}
+
+TEST(RawFaxReaderConvert, PagesJoinedByEndCodesStayTogether) {
+  // RTC does not end an MR segment, nor EOFB a T.6 one, so two such pages
+  // become one converted page with the end code inside its strip. libtiff
+  // stops decoding there; the strip still holds both pages, as our own
+  // decoders show.
+  struct Case {
+    const char* file;
+    bool raw_file;
+    std::uint8_t coding;
+    std::uint32_t t4_options;
+    const char* expected;
+  };
+  for (const Case& k : {Case{"twopage-1728-g3-2d.g3", false, kCodingT4_2D, 1, "twopage-1728-g3-2d"},
+                        Case{"twopage-1728-g4.g4", true, kCodingT6, 0, "twopage-1728-g4"}}) {
+    SCOPED_TRACE(k.file);
+    test::TempDir dir;
+    Params p;
+    p.raw_file = k.raw_file;
+    p.bit_order = 1;
+    Opened o(dir, test::fixture(std::string("raw/") + k.file), p);
+    ASSERT_GE(o.analysis, 0);
+    EXPECT_EQ(o.page.coding, k.coding);
+    ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+    const auto tif = dir / "out.tif";
+    ASSERT_EQ(o.reader.convert_raw(tif, o.page), kConvertOk);
+    const auto bytes = test::read_file(tif);
+    const auto dirs = directories(bytes);
+    ASSERT_EQ(dirs.size(), 1u);
+    EXPECT_EQ(dirs[0].value(257), 212u);
+    if (k.t4_options != 0) {
+      EXPECT_EQ(dirs[0].value(292) & 1u, k.t4_options);  // T4Options bit 0: 2D
+    }
+    const Pbm first = test::expected_page(std::string(k.expected) + "-p1");
+    const Pbm both = test::stacked({first, test::expected_page(std::string(k.expected) + "-p2")});
+    const auto pages = libtiff_pages(dir, tif);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_TRUE(test::same_pixels(first, rows_of(pages[0], 0, 112), "first-page"));
+
+    const auto strip = test::single_strip(bytes);
+    codec::FaxCodec c;
+    PageBitmap decoded;
+    if (k.coding == kCodingT6) {
+      codec::configure_for_t6(c, strip, 1, 0, 0, 3);
+      c.set_size(1728, 212);
+      ASSERT_GE(codec::decode_t6_page(c, decoded), 0);
+    } else {
+      c.configure(strip, 1, kCodingT4_2D, 0);
+      c.set_size(1728, 212);
+      ASSERT_GE(codec::decode_by_coding_mode(c, decoded), 0);
+    }
+    EXPECT_TRUE(test::same_pixels(both, test::to_pbm(decoded), "both-pages"));
+  }
+}
+
+// A raw file of `size` bytes 0xFF and a hand-made page index.
+struct HandMade {
+  test::TempDir dir;
+  RawFaxReader reader;
+  PageBitmap page;
+  HandMade(std::size_t size, const std::vector<codec::SegmentEntry>& entries,
+           std::uint32_t longest) {
+    test::write_file(dir / "raw.g3", std::vector<std::uint8_t>(size, 0xFF));
+    std::vector<std::uint8_t> index(codec::kIndexHeaderSize, 0);
+    put_le32(&index[0], std::uint32_t(entries.size()));
+    put_le32(&index[codec::kIndexLongestAt], longest);
+    for (const auto& e : entries) {
+      const auto b = codec::store_entry(e);
+      index.insert(index.end(), b.begin(), b.end());
+    }
+    test::write_file(dir / "index", index);
+    reader.open(dir / "raw.g3");
+    reader.set_scratch_paths(dir / "rows", dir / "index");
+    reader.page_geometry(1, 100);
+    page.width = 1728;
+    page.coding = kCodingT4_1D;
+    page.bit_order = 1;
+    page.xres = 200;
+    page.yres = 100;
+  }
+};
+
+TEST(RawFaxReaderConvert, SegmentEdgesAreCutAtTheirBits) {
+  for (std::uint8_t order : {1, 2}) {
+    SCOPED_TRACE(int(order));
+    HandMade h(8, {{2, 4, 10, 3, 5}}, 10);
+    h.page.bit_order = order;
+    const auto tif = h.dir / "out.tif";
+    ASSERT_EQ(h.reader.convert_raw(tif, h.page), kConvertOk);
+    const auto strip = test::single_strip(test::read_file(tif));
+    // MSB first keeps the low five bits of the first byte and the high five
+    // of the last; LSB first the other way round.
+    const std::vector<std::uint8_t> want = order == 1 ? std::vector<std::uint8_t>{0x1F, 0xFF, 0xF8}
+                                                      : std::vector<std::uint8_t>{0xF8, 0xFF, 0x1F};
+    EXPECT_EQ(strip, want);
+    const auto dirs = directories(test::read_file(tif));
+    ASSERT_EQ(dirs.size(), 1u);
+    EXPECT_EQ(dirs[0].value(257), 10u);
+    EXPECT_EQ(dirs[0].value(266), order);
+  }
+}
+
+TEST(RawFaxReaderConvert, LongestSegmentIsNeverSplit) {
+  // Entries of 500, 2000 and 500 rows: the 2000-row segment sets the page
+  // length (limit 2000), so 500 + 2000 do not fit, 2000 + 500 do not either.
+  HandMade h(64, {{0, 1, 500, 0, 8}, {2, 3, 2000, 0, 8}, {4, 5, 500, 0, 8}}, 2000);
+  const auto tif = h.dir / "out.tif";
+  ASSERT_EQ(h.reader.convert_raw(tif, h.page), kConvertOk);
+  const auto dirs = directories(test::read_file(tif));
+  ASSERT_EQ(dirs.size(), 3u);
+  EXPECT_EQ(dirs[0].value(257), 500u);
+  EXPECT_EQ(dirs[1].value(257), 2000u);
+  EXPECT_EQ(dirs[2].value(257), 500u);
+}
+
+TEST(RawFaxReaderConvert, PagesPastThe1024thAreRefused) {
+  std::vector<codec::SegmentEntry> entries(1030, codec::SegmentEntry{0, 0, 1144, 0, 8});
+  HandMade h(4, entries, 1144);
+  const auto tif = h.dir / "out.tif";
+  ASSERT_EQ(h.reader.convert_raw(tif, h.page), kConvertOk);
+  const auto dirs = directories(test::read_file(tif));
+  ASSERT_EQ(dirs.size(), 1024u);
+  EXPECT_EQ(dirs.back().value(297), 1023u);  // PageNumber: the last of 1024
+  const test::IndexFile ix = test::read_index_file(h.dir / "index");
+  EXPECT_EQ(ix.u32(codec::kIndexPageTableAt + 4 * 1023), 1u);
+}
+
+TEST(RawFaxReaderConvert, BrokenIndexEntriesAreSkipped) {
+  // Past the data, last before first, a bad bit index: none is copied.
+  HandMade h(8, {{6, 20, 5, 0, 8}, {5, 2, 5, 0, 8}, {1, 2, 5, 9, 8}, {0, 1, 7, 0, 8}}, 7);
+  const auto tif = h.dir / "out.tif";
+  ASSERT_EQ(h.reader.convert_raw(tif, h.page), kConvertOk);
+  const auto dirs = directories(test::read_file(tif));
+  ASSERT_EQ(dirs.size(), 1u);
+  EXPECT_EQ(dirs[0].value(257), 7u);
+  EXPECT_EQ(test::single_strip(test::read_file(tif)), (std::vector<std::uint8_t>{0xFF, 0xFF}));
+}
+
+TEST(RawFaxReaderConvert, FailuresAreReported) {
+  HandMade h(8, {{0, 1, 5, 0, 8}}, 5);
+  EXPECT_EQ(h.reader.convert_raw(h.dir / "missing" / "out.tif", h.page), kConvertWriteFailed);
+  PageBitmap unknown = h.page;
+  unknown.coding = 0;
+  EXPECT_EQ(h.reader.convert_raw(h.dir / "out.tif", unknown), kConvertNoSource);
+  h.reader.set_scratch_paths(h.dir / "rows", h.dir / "no-index");
+  EXPECT_EQ(h.reader.convert_raw(h.dir / "out.tif", h.page), kConvertNoSource);
+  HandMade empty(8, {}, 0);
+  EXPECT_EQ(empty.reader.convert_raw(empty.dir / "out.tif", empty.page), kConvertNoSource);
+  RawFaxReader closed;
+  EXPECT_EQ(closed.convert_raw(h.dir / "out.tif", h.page), kConvertNoFile);
+  EXPECT_EQ(closed.convert(h.dir / "out.tif", 1), kConvertNoFile);
+}
+
+TEST(RawFaxReaderConvert, GenericConvertUsesTheDescriptor) {
+  test::TempDir dir;
+  Opened o(dir, test::fixture("raw/text-1728-pbmtog3.g3"));
+  ASSERT_GE(o.analysis, 0);
+  const auto tif = dir / "out.tif";
+  ASSERT_EQ(o.reader.convert(tif, o.pages), kConvertOk);
+  const auto pages = libtiff_pages(dir, tif);
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_TRUE(test::same_pixels(test::expected_page("text-1728-pbmtog3"), pages[0], "generic"));
+}
+
+}  // namespace
+}  // namespace orvane
