@@ -27,9 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(n >= 0 && std::size_t(n) <= coded.size());
   if (rows > 0) {
     PageBitmap page;
-    const int rc = codec::decode_packbits_strip(std::span(coded.data(), std::size_t(n)), 1, 1, 1,
-                                                std::int32_t(row_bytes * 8), std::int32_t(rows),
-                                                page);
+    const int rc =
+        codec::decode_packbits_strip(std::span(coded.data(), std::size_t(n)), 1, 1, 1,
+                                     std::int32_t(row_bytes * 8), std::int32_t(rows), page);
     FUZZ_CHECK(rc >= 0);
     FUZZ_CHECK(page.pixels.size() == rows * row_bytes);
     FUZZ_CHECK(std::memcmp(page.pixels.data(), bitmap.data(), rows * row_bytes) == 0);

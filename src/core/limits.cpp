@@ -12,9 +12,15 @@ std::string mebibytes(std::int64_t bytes) {
 
 }  // namespace
 
-void note(Limit which) { last_refusal = which; }
-Limit noted() { return last_refusal; }
-void clear_note() { last_refusal = Limit::kNone; }
+void note(Limit which) {
+  last_refusal = which;
+}
+Limit noted() {
+  return last_refusal;
+}
+void clear_note() {
+  last_refusal = Limit::kNone;
+}
 
 std::string describe(Limit which) {
   const std::string side = std::to_string(kMaxPageSide);

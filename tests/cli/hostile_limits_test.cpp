@@ -1,8 +1,8 @@
 // orvane-cli names the limit a hostile file hit, in the one error line it
 // prints for the file.
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "support/test_support.h"
 

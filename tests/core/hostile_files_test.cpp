@@ -3,14 +3,13 @@
 // clear result (no page, or the rows that decoded) and that time and memory
 // stay bounded. Inputs are made here, or are the small files the fuzzers
 // found under tests/fixtures/malformed/.
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "codec/bit_builder.h"
 #include "core/fax_file.h"
@@ -43,11 +42,11 @@ long peak_rss_kib() {
 
 struct Outcome {
   std::uint16_t pages = 0;
-  std::vector<PageBitmap> loaded;   // every page, pixels kept
-  std::vector<Limit> limits;        // per page
+  std::vector<PageBitmap> loaded;  // every page, pixels kept
+  std::vector<Limit> limits;       // per page
   int convert = 0;
   double seconds = 0;
-  long growth_kib = 0;              // of the process's peak resident size
+  long growth_kib = 0;  // of the process's peak resident size
 };
 
 // Opens `bytes` stored under `name` as `format`, loads every page and
@@ -85,8 +84,8 @@ Bytes tiff_page(std::uint32_t width, std::uint32_t length, std::uint16_t compres
   test::TiffBuilder t;
   const std::uint32_t at = t.append(strip);
   t.add_directory({t.long_entry(256, width), t.long_entry(257, length), t.short_entry(258, 1),
-                   t.short_entry(259, compression), t.short_entry(262, 0),
-                   t.long_entry(273, at), t.long_entry(278, length),
+                   t.short_entry(259, compression), t.short_entry(262, 0), t.long_entry(273, at),
+                   t.long_entry(278, length),
                    t.long_entry(279, strip_bytes ? strip_bytes : std::uint32_t(strip.size()))});
   return t.bytes();
 }
@@ -152,7 +151,7 @@ TEST(HostileRuns, PackBitsRunsStopAtTheEndOfThePage) {
   const PageBitmap& page = o.loaded[0];
   ASSERT_EQ(page.pixels.size(), 4u);
   EXPECT_TRUE(row_is(page, 0, 0xFF) && row_is(page, 1, 0xFF));  // WhiteIsZero 0 = white
-  EXPECT_EQ(o.convert, kConvertNoFile);  // a TIFF already
+  EXPECT_EQ(o.convert, kConvertNoFile);                         // a TIFF already
   expect_bounded(o);
 }
 
@@ -181,9 +180,9 @@ TEST(HostileChains, DirectoryLoopsEndAtTheRepeatedDirectory) {
     const std::uint32_t at = t.append(b.bytes());
     std::vector<std::uint32_t> dirs;
     for (int i = 0; i < (self ? 1 : 3); ++i) {
-      dirs.push_back(t.add_directory(
-          {t.long_entry(256, 64), t.long_entry(257, 1), t.short_entry(259, 2),
-           t.long_entry(273, at), t.long_entry(279, std::uint32_t(b.bytes().size()))}));
+      dirs.push_back(t.add_directory({t.long_entry(256, 64), t.long_entry(257, 1),
+                                      t.short_entry(259, 2), t.long_entry(273, at),
+                                      t.long_entry(279, std::uint32_t(b.bytes().size()))}));
     }
     t.set_last_next(self ? dirs[0] : dirs[1]);
     const Outcome o = run_file(t.bytes(), "loop.tif", kFormatTiff);
@@ -197,8 +196,7 @@ TEST(HostileSizes, PagesBeyondTheLargestPageAreRefusedAndSaySo) {
   // 65535 x 65535 is a legal side each way but 512 MiB of pixels; 2^32 - 1
   // each way overflows every 32-bit product.
   for (const std::uint32_t side : {65535u, 65536u, 0xFFFFFFFFu}) {
-    const Outcome o =
-        run_file(tiff_page(side, side, 4, Bytes(64, 0x00)), "huge.tif", kFormatTiff);
+    const Outcome o = run_file(tiff_page(side, side, 4, Bytes(64, 0x00)), "huge.tif", kFormatTiff);
     ASSERT_EQ(o.pages, 1) << side;
     EXPECT_FALSE(o.loaded[0].has_pixels()) << side;
     EXPECT_EQ(o.limits[0], Limit::kPage) << side;
@@ -217,13 +215,14 @@ TEST(HostileSizes, AStoredRowWiderThanAnyPageIsRefused) {
   // Found by fuzzing: a PCX page 9 pixels wide whose 87 planes of 22359
   // bytes made rows of 1.9 MB, 198 MB for its 102 rows, and conversion wrote
   // an ImageWidth of 15 million pixels.
-  const Outcome o = run_file(test::read_file(test::fixture("malformed/dcx-rows-wider-than-any-page.dcx")),
-                             "fuzzed.dcx", kFormatDcx);
+  const Outcome o =
+      run_file(test::read_file(test::fixture("malformed/dcx-rows-wider-than-any-page.dcx")),
+               "fuzzed.dcx", kFormatDcx);
   ASSERT_EQ(o.pages, 2);
   EXPECT_TRUE(o.loaded[0].has_pixels());  // the first page is sound
   EXPECT_FALSE(o.loaded[1].has_pixels());
   EXPECT_EQ(o.limits[1], Limit::kPage);
-  EXPECT_EQ(o.convert, kConvertOk);       // with the sound page
+  EXPECT_EQ(o.convert, kConvertOk);  // with the sound page
   expect_bounded(o);
 
   // The widest row that is allowed still loads.
@@ -241,8 +240,7 @@ TEST(HostileSizes, LengthFieldsBeyondTheFileAllocateOnlyWhatTheFileHolds) {
   BitBuilder b;
   for (int r = 0; r < 8; ++r) b.row({64}).pad();
   // A StripByteCounts of 4 GiB - 1 in a file of a few hundred bytes.
-  const Outcome t =
-      run_file(tiff_page(64, 8, 2, b.bytes(), 0xFFFFFFFFu), "strip.tif", kFormatTiff);
+  const Outcome t = run_file(tiff_page(64, 8, 2, b.bytes(), 0xFFFFFFFFu), "strip.tif", kFormatTiff);
   ASSERT_EQ(t.pages, 1);
   ASSERT_TRUE(t.loaded[0].has_pixels());
   EXPECT_EQ(t.loaded[0].height, 8);
