@@ -53,7 +53,9 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
   if (format == kFormatTiff)
     return fail(input, "is a TIFF file already; nothing to convert", kExitNoPage);
   if (!opened) return fail(input, "cannot be opened", kExitUsage);
-  if (fax.page_count() == 0) return fail(input, "no page could be read (not a fax, or damaged)", kExitNoPage);
+  if (fax.page_count() == 0)
+    return fail(input, no_page_reason(fax, "no page could be read (not a fax, or damaged)"),
+                kExitNoPage);
   const int rc = fax.convert(output, format);
   if (rc != kConvertOk) return fail(output, conversion_error(rc), kExitNoPage);
   return kExitOk;

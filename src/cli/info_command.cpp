@@ -40,13 +40,14 @@ struct PageFacts {
   bool valid;
   PageBitmap fields;  // no pixels
   std::string text;
+  limits::Limit limit;  // what kept an invalid page from loading
 };
 
 std::vector<PageFacts> collect_pages(FaxFile& fax, std::int32_t format) {
   std::vector<PageFacts> pages;
   for (std::uint32_t i = 0; i < fax.page_count(); ++i) {
     if (i > 0) fax.load_page(format, i);
-    PageFacts facts{int(i) + 1, fax.page_valid(), {}, fax.page_text()};
+    PageFacts facts{int(i) + 1, fax.page_valid(), {}, fax.page_text(), fax.page_limit()};
     facts.fields = fax.page();
     facts.fields.release_pixels();
     pages.push_back(std::move(facts));
@@ -92,7 +93,8 @@ void print_table(const std::filesystem::path& file, std::int32_t format,
     const PageBitmap& b = p.fields;
     std::cout << "  page " << p.number << ": ";
     if (!p.valid) {
-      std::cout << "does not decode\n";
+      const std::string why = limits::describe(p.limit);
+      std::cout << (why.empty() ? "does not decode" : "is " + why) << "\n";
       continue;
     }
     std::cout << b.width << " x " << b.height << ", " << coding_name(b.coding) << ", "
@@ -124,7 +126,13 @@ int run_info(const std::filesystem::path& file, bool json, const DecodingOptions
   } else if (format == kFormatUnsupported) {
     report(file, "a fax format this program does not read");
   } else {
-    report(file, "no page could be read (not a fax, or damaged)");
+    std::string reason = "no page could be read (not a fax, or damaged)";
+    for (const PageFacts& p : pages) {
+      if (p.limit == limits::Limit::kNone) continue;
+      reason = "no page could be read: " + page_failure(p.limit, p.number);
+      break;
+    }
+    report(file, reason);
   }
   return kExitNoPage;
 }

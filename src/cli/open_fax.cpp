@@ -41,4 +41,18 @@ bool CommandFax::open(const std::filesystem::path& path) {
   return true;
 }
 
+std::string page_failure(limits::Limit limit, int page) {
+  const std::string which = "page " + std::to_string(page);
+  const std::string text = limits::describe(limit);
+  return text.empty() ? which + " does not decode" : which + " is " + text;
+}
+
+std::string no_page_reason(const FaxFile& fax, const std::string& otherwise) {
+  switch (fax.page_limit()) {
+    case limits::Limit::kNone: return otherwise;
+    case limits::Limit::kWholeFile: return "is " + limits::describe(fax.page_limit());
+    default: return "no page could be read: " + page_failure(fax.page_limit(), 1);
+  }
+}
+
 }  // namespace orvane::cli

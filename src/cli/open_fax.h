@@ -36,4 +36,11 @@ struct CommandFax {
   bool open(const std::filesystem::path& path);
 };
 
+// "page N does not decode", or "page N is larger than the largest page this
+// program opens (...)" when a size limit refused it.
+std::string page_failure(limits::Limit limit, int page);
+// `otherwise`, or what names the limit the file's first page (or the whole
+// file) hit.
+std::string no_page_reason(const FaxFile& fax, const std::string& otherwise);
+
 }  // namespace orvane::cli

@@ -16,7 +16,8 @@ int run_render(const std::filesystem::path& file, int page, const std::filesyste
   FaxFile& fax = cf.fax;
   const std::int32_t format = cf.format;
   if (!cf.opened || fax.page_count() == 0) {
-    report(file, format < 0 ? "not a fax file this program reads" : "no page could be read");
+    report(file, format < 0 ? "not a fax file this program reads"
+                            : no_page_reason(fax, "no page could be read"));
     return kExitNoPage;
   }
   if (page < 1 || page > fax.page_count()) {
@@ -26,7 +27,7 @@ int run_render(const std::filesystem::path& file, int page, const std::filesyste
   }
   if (page > 1) fax.load_page(format, std::uint32_t(page - 1));
   if (!fax.page_valid()) {
-    report(file, "page " + std::to_string(page) + " does not decode");
+    report(file, page_failure(fax.page_limit(), page));
     return kExitNoPage;
   }
   const std::string error = write_page_image(fax.page(), output);

@@ -26,8 +26,7 @@ bool setup_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding) {
   page.bit_order = codec.bit_order;
   page.coding = coding;
   page.invert = codec.invert;
-  const std::int64_t bytes =
-      codec.width > limits::kMaxPageSide ? -1 : checked_page_bytes(codec.height, page.row_bytes);
+  const std::int64_t bytes = checked_page_size(codec.width, codec.height, page.row_bytes);
   if (bytes <= 0 || !page.allocate_pixels(bytes)) {
     // No pixels: no rows either, so that nobody reads rows that are not there.
     page.release_pixels();

@@ -40,8 +40,7 @@ int setup_strip(PageBitmap& page, std::size_t length, std::uint16_t photometric,
   page.coding = coding;
   page.invert = std::uint8_t(photometric);
   if (bits_per_sample != 1) return -2;
-  const std::int64_t bytes =
-      width > limits::kMaxPageSide ? -1 : checked_page_bytes(rows, page.row_bytes);
+  const std::int64_t bytes = checked_page_size(width, rows, page.row_bytes);
   if (bytes <= 0 || !page.allocate_pixels(bytes)) {
     page.release_pixels();
     page.height = 0;

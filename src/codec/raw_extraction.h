@@ -11,6 +11,7 @@
 #include <span>
 
 #include "codec/fax_codec.h"
+#include "core/limits.h"
 
 namespace orvane::codec {
 
@@ -29,7 +30,7 @@ inline constexpr std::size_t kIndexPageTableAt = 24;   // 1024 x u32, filled by 
 
 // The largest row data a row file may hold; rows past it are not written and
 // extraction ends there as at the end of the data.
-inline constexpr std::int64_t kMaxRowFileBytes = 1024LL * 1024 * 1024;
+inline constexpr std::int64_t kMaxRowFileBytes = limits::kMaxRowFileBytes;
 
 // One segment: where its coded data lies in the raw stream (bit indexes count
 // in the stream's bit order, 0 = first bit of the byte) and how many rows it

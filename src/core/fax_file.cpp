@@ -51,6 +51,7 @@ RawFaxReader& FaxFile::raw_reader() {
 
 int FaxFile::open(const std::filesystem::path& path, std::int32_t format) {
   page_.clear();
+  limits::clear_note();
   if (is_raw_format(format)) return open_raw(path);
   if (format == kFormatAtWork) return open_at_work(path);
   return open_with_reader(path, format);
@@ -64,12 +65,12 @@ int FaxFile::open_with_reader(const std::filesystem::path& path, std::int32_t fo
     page_count_ = reader.build_page_table();
     page_valid_ = reader.valid_after_count(page_count_);
   }
-  return load_page(format, 0);
+  return load(format, 0);
 }
 
 int FaxFile::open_at_work(const std::filesystem::path& path) {
   tiff_reader().close();
-  if (!convert_at_work_file(path, paths_.temp_tiff)) return load_page(kFormatAtWork, 0);
+  if (!convert_at_work_file(path, paths_.temp_tiff)) return load(kFormatAtWork, 0);
   return open_with_reader(paths_.temp_tiff, kFormatAtWork);
 }
 
@@ -91,10 +92,15 @@ int FaxFile::open_raw(const std::filesystem::path& path) {
     page_count_ = raw.count_pages();
     page_valid_ = true;
   }
-  return load_page(kFormatRawFax, 0);
+  return load(kFormatRawFax, 0);
 }
 
 int FaxFile::load_page(std::int32_t format, std::uint32_t index) {
+  limits::clear_note();
+  return load(format, index);
+}
+
+int FaxFile::load(std::int32_t format, std::uint32_t index) {
   FormatReader& reader = reader_for(format);
   reader.set_analysis(params_.threshold, params_.flag_number);
   // Raw data whose analysis failed has nothing to load.
@@ -104,6 +110,7 @@ int FaxFile::load_page(std::int32_t format, std::uint32_t index) {
   }
   // A page without pixels (out of memory, refused size) is no page either.
   page_valid_ = page_.is_valid() && page_.has_pixels();
+  page_limit_ = page_valid_ ? limits::Limit::kNone : limits::noted();
   return 0;
 }
 

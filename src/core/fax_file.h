@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "core/limits.h"
 #include "core/page_bitmap.h"
 #include "formats/format_reader.h"
 
@@ -63,6 +64,9 @@ class FaxFile {
   bool page_valid() const { return page_valid_; }
   std::uint16_t page_count() const { return page_count_; }
   const std::string& page_text() const { return page_text_; }
+  // Which size limit kept the last opened or loaded page from loading
+  // (kNone when the page loaded, or failed for another reason).
+  limits::Limit page_limit() const { return page_limit_; }
 
   // The reader that serves `format`, created on first use.
   FormatReader& reader_for(std::int32_t format);
@@ -71,6 +75,7 @@ class FaxFile {
   int open_with_reader(const std::filesystem::path& path, std::int32_t format);
   int open_at_work(const std::filesystem::path& path);
   int open_raw(const std::filesystem::path& path);
+  int load(std::int32_t format, std::uint32_t index);
   RawFaxReader& raw_reader();
   TiffReader& tiff_reader();
 
@@ -84,6 +89,7 @@ class FaxFile {
   bool raw_analysed_ = false;
   std::uint16_t page_count_ = 0;
   std::string page_text_;
+  limits::Limit page_limit_ = limits::Limit::kNone;
 };
 
 }  // namespace orvane

@@ -1,18 +1,56 @@
 #pragma once
-// Hard limits on what a file may make us allocate or hold. Every size that
-// comes from a file field is checked against these before any work is done.
+// Hard limits on what a file may make us allocate or hold, in one place.
+// Every size that comes from a file field is checked against these before
+// any work is done, and the check that refuses notes which limit it was, so
+// that the fax file record (and orvane-cli) can say why a page is missing.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace orvane::limits {
 
 // Largest page side in pixels (either direction).
 inline constexpr std::int64_t kMaxPageSide = 65535;
 // Largest decoded page in bytes (rows x row bytes).
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+// Fuzz builds take the same paths with smaller pages: a 256 MiB page is
+// legal but takes a minute under the fuzzing sanitizers, which would hide
+// real hangs among slow legal inputs.
+inline constexpr std::int64_t kMaxPageBytes = 16LL * 1024 * 1024;
+#else
 inline constexpr std::int64_t kMaxPageBytes = 256LL * 1024 * 1024;
-// Largest file we read into memory whole (raw streams, coded pages).
+#endif
+// Largest stored row: the widest page's pixels (conversion writes a
+// container's stored row as the TIFF ImageWidth).
+inline constexpr std::int64_t kMaxRowBytes = (kMaxPageSide + 7) / 8;
+// Largest coded page read into memory at once (the strips of a TIFF page, a
+// container's page); never more than the file holds either.
+inline constexpr std::int64_t kMaxCodedPageBytes = 256LL * 1024 * 1024;
+// Largest file we read into memory whole (bare fax streams).
 inline constexpr std::int64_t kMaxFileBytes = 1024LL * 1024 * 1024;
+// Largest row file raw extraction writes (decoded rows of a bare stream, on
+// disk); rows past it are dropped as if the data ended there.
+inline constexpr std::int64_t kMaxRowFileBytes = 1024LL * 1024 * 1024;
 // Page tables of every reader hold at most this many positions.
 inline constexpr std::size_t kMaxPages = 1024;
+
+// Which limit refused a piece of work.
+enum class Limit : std::uint8_t {
+  kNone = 0,
+  kPage,       // kMaxPageSide, kMaxRowBytes or kMaxPageBytes
+  kCodedPage,  // kMaxCodedPageBytes
+  kWholeFile,  // kMaxFileBytes
+};
+
+// The checks note the limit they refused with; the record clears the note
+// before a page is opened or loaded and reads it afterwards. Kept per thread
+// (conversions run side by side).
+void note(Limit which);
+Limit noted();
+void clear_note();
+
+// "larger than the largest page this program opens (65535 x 65535 pixels,
+// 256 MiB)" and the like; empty for kNone.
+std::string describe(Limit which);
 
 }  // namespace orvane::limits

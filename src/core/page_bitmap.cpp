@@ -17,6 +17,7 @@ void PageBitmap::clear() {
 
 bool PageBitmap::allocate_pixels(std::int64_t bytes) {
   release_pixels();
+  if (bytes > limits::kMaxPageBytes) limits::note(limits::Limit::kPage);
   if (bytes <= 0 || bytes > limits::kMaxPageBytes) return false;
   try {
     pixels.assign(std::size_t(bytes), 0);
@@ -29,9 +30,20 @@ bool PageBitmap::allocate_pixels(std::int64_t bytes) {
 
 std::int64_t checked_page_bytes(std::int64_t rows, std::int64_t row_bytes) {
   if (rows < 0 || row_bytes < 0) return -1;
-  if (rows > limits::kMaxPageSide || row_bytes > limits::kMaxPageBytes) return -1;
-  const std::int64_t bytes = rows * row_bytes;
-  return bytes > limits::kMaxPageBytes ? -1 : bytes;
+  if (rows > limits::kMaxPageSide || row_bytes > limits::kMaxPageBytes ||
+      rows * row_bytes > limits::kMaxPageBytes) {
+    limits::note(limits::Limit::kPage);
+    return -1;
+  }
+  return rows * row_bytes;
+}
+
+std::int64_t checked_page_size(std::int64_t width, std::int64_t rows, std::int64_t row_bytes) {
+  if (width > limits::kMaxPageSide) {
+    limits::note(limits::Limit::kPage);
+    return -1;
+  }
+  return checked_page_bytes(rows, row_bytes);
 }
 
 std::array<std::uint8_t, kDescriptorSize> store_descriptor(const PageBitmap& p) {

@@ -52,8 +52,10 @@ inline std::int32_t row_bytes_for(std::int32_t width) {
 }
 
 // Checked page size: rows x row bytes, or -1 when either is negative or the
-// product passes the page limit.
+// product passes the page limit (noted as limits::Limit::kPage).
 std::int64_t checked_page_bytes(std::int64_t rows, std::int64_t row_bytes);
+// The same, also refusing a width above the largest page side.
+std::int64_t checked_page_size(std::int64_t width, std::int64_t rows, std::int64_t row_bytes);
 
 // The 37-byte stored form of the bitmap's fields (the row file header):
 // little-endian, in field order, pixel pointer stored as 0.

@@ -126,9 +126,13 @@ void DcxReader::load_page(std::uint32_t index, PageBitmap& page) {
   const std::int32_t line_bytes = le16s(h + 66);
   std::int32_t row_size = planes * line_bytes;
   if (row_size % 2 != 0) ++row_size;
-  const std::int64_t bytes = checked_page_bytes(height, row_size);
+  // The stored row is what conversion writes as the page's width, so it has
+  // to fit the widest page however few pixels the header's width asks for.
+  const bool row_fits = row_size <= limits::kMaxRowBytes;
+  if (!row_fits) limits::note(limits::Limit::kPage);
+  const std::int64_t bytes = row_fits ? checked_page_size(width, height, row_size) : -1;
   if (width < 1 || height < 1 || planes < 1 || line_bytes < 1 || bytes <= 0 ||
-      width > limits::kMaxPageSide || !page.allocate_pixels(bytes)) {
+      !page.allocate_pixels(bytes)) {
     drop_page(page);
     return;
   }

@@ -30,13 +30,17 @@ std::uint32_t FaxReader::page_position(std::uint32_t index) const {
   return i < page_count_ ? pages_[i] : 0;
 }
 
-bool FaxReader::read_coded(std::int64_t position, std::int64_t length) {
+bool FaxReader::read_coded(std::int64_t position, std::int64_t length, std::int64_t limit) {
   free_coded();
   if (!file_.is_open() || position < 0 || length < 0) return false;
   // Never allocate more than the file can hold from this position.
   const std::int64_t available = std::max<std::int64_t>(0, file_.size() - position);
   const std::int64_t wanted = std::min(length, available);
-  if (wanted > limits::kMaxFileBytes) return false;
+  if (wanted > limit) {
+    limits::note(limit == limits::kMaxFileBytes ? limits::Limit::kWholeFile
+                                                : limits::Limit::kCodedPage);
+    return false;
+  }
   try {
     coded_.resize(std::size_t(wanted));
   } catch (const std::bad_alloc&) {

@@ -44,11 +44,13 @@ class FaxReader {
   std::int64_t file_size() const { return file_.size(); }
 
   // Reads `length` bytes at `position` into the coded buffer. The length is
-  // checked against the file and the file-size limit first; bytes past the
+  // checked against the file and `limit` first; bytes past the
   // end of the file are not invented: the buffer holds what was read.
   // Returns false (and an empty buffer) when the length is refused or the
   // buffer cannot be allocated.
-  bool read_coded(std::int64_t position, std::int64_t length);
+  // At most `limit` bytes: a coded page, or for bare streams the whole file.
+  bool read_coded(std::int64_t position, std::int64_t length,
+                  std::int64_t limit = limits::kMaxCodedPageBytes);
   const std::vector<std::uint8_t>& coded() const { return coded_; }
   std::vector<std::uint8_t>& coded() { return coded_; }
   void free_coded() { std::vector<std::uint8_t>().swap(coded_); }

@@ -65,8 +65,8 @@ void QrnFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
   Page p;
   // A size beyond what a page may be is refused before the codec sizes its
   // bitmap from it.
-  if (read_page(index, p) != kReaderOk || p.width > limits::kMaxPageSide ||
-      p.rows > limits::kMaxPageSide) {
+  if (read_page(index, p) != kReaderOk ||
+      checked_page_size(p.width, p.rows, (std::int64_t(p.width) + 7) / 8) < 0) {
     drop_page(page);
     return;
   }

@@ -90,7 +90,7 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
     return -1;
   }
   // The whole stream is held in memory while it is decoded.
-  if (size > limits::kMaxFileBytes || !read_coded(0, size) || coded().empty()) {
+  if (!read_coded(0, size, limits::kMaxFileBytes) || coded().empty()) {
     free_coded();
     return -1;
   }
@@ -210,7 +210,7 @@ int RawFaxReader::convert_raw(const std::filesystem::path& output, const PageBit
     return kConvertNoSource;
   }
   const std::int64_t size = file_size();
-  if (size <= 0 || size > limits::kMaxFileBytes || !read_coded(0, size) || coded().empty()) {
+  if (size <= 0 || !read_coded(0, size, limits::kMaxFileBytes) || coded().empty()) {
     free_coded();
     return kConvertNoFile;
   }

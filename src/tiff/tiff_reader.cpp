@@ -251,7 +251,10 @@ int TiffReader::read_page_data(const TiffPage& page) {
     // the file, so a table naming the same bytes again ends the page there.
     if (total + take > file_size()) break;
     total += take;
-    if (total > limits::kMaxFileBytes) return -1;
+    if (total > limits::kMaxCodedPageBytes) {
+      limits::note(limits::Limit::kCodedPage);
+      return -1;
+    }
     try {
       positions.push_back(pos);
       strip_sizes_.push_back(take);
@@ -280,8 +283,8 @@ int TiffReader::read_page_data(const TiffPage& page) {
 void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
   const std::int64_t row_bytes =
       (std::int64_t(desc.image_width) * desc.bits_per_sample + 7) / 8;
-  const std::int64_t bytes = checked_page_bytes(desc.image_length, row_bytes);
-  if (desc.image_width > limits::kMaxPageSide || bytes <= 0 || !page.allocate_pixels(bytes)) {
+  const std::int64_t bytes = checked_page_size(desc.image_width, desc.image_length, row_bytes);
+  if (bytes <= 0 || !page.allocate_pixels(bytes)) {
     // Too large to hold, or nothing to hold: the page did not load.
     page.release_pixels();
     page.height = 0;
