@@ -12,23 +12,7 @@ using test::AproPage;
 using test::Bytes;
 using test::Pbm;
 
-struct OpenApro {
-  test::TempDir dir;
-  AproReader reader;
-  int recognised = 0;
-  std::uint16_t pages = 0;
-  explicit OpenApro(const Bytes& bytes) {
-    test::write_file(dir / "f.apf", bytes);
-    reader.open(dir / "f.apf");
-    recognised = reader.recognise();
-    if (recognised == kReaderOk) pages = reader.build_page_table();
-  }
-  PageBitmap load(std::uint32_t i) {
-    PageBitmap page;
-    reader.load_page(i, page);
-    return page;
-  }
-};
+using OpenApro = test::OpenedReader<AproReader>;
 
 // Modified Huffman rows with a 16-bit word in front of the first row and
 // after every row, least significant bit first: netpbm's rows without their

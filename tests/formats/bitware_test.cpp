@@ -19,23 +19,7 @@ using test::Bytes;
 using test::MadePage;
 using test::Pbm;
 
-struct OpenBitware {
-  test::TempDir dir;
-  BitwareReader reader;
-  int recognised = 0;
-  std::uint16_t pages = 0;
-  explicit OpenBitware(const Bytes& bytes) {
-    test::write_file(dir / "f.bfx", bytes);
-    reader.open(dir / "f.bfx");
-    recognised = reader.recognise();
-    if (recognised == 0) pages = reader.build_page_table();
-  }
-  PageBitmap load(std::uint32_t i) {
-    PageBitmap page;
-    reader.load_page(i, page);
-    return page;
-  }
-};
+using OpenBitware = test::OpenedReader<BitwareReader>;
 
 std::vector<BitwarePage> directory_of(const std::vector<MadePage>& made) {
   std::vector<BitwarePage> pages;

@@ -533,4 +533,25 @@ inline void exercise_damaged(FormatReader& reader, const Bytes& valid, unsigned 
   reader.release();
 }
 
+// A reader opened on `bytes` written to a file in a fresh folder: the file
+// recognised (readers without a signature accept it) and its pages listed.
+template <class Reader>
+struct OpenedReader {
+  TempDir dir;
+  Reader reader;
+  int recognised = 0;
+  std::uint16_t pages = 0;
+  explicit OpenedReader(const Bytes& bytes) {
+    write_file(dir / "fax", bytes);
+    reader.open(dir / "fax");
+    recognised = reader.recognise();
+    if (recognised == kReaderOk) pages = reader.build_page_table();
+  }
+  PageBitmap load(std::uint32_t i) {
+    PageBitmap page;
+    reader.load_page(i, page);
+    return page;
+  }
+};
+
 }  // namespace orvane::test

@@ -14,23 +14,7 @@ using test::Pbm;
 
 // Opens `bytes` as a DCX file and builds its table; the reader stays open
 // when the file is accepted.
-struct OpenDcx {
-  test::TempDir dir;
-  DcxReader reader;
-  int recognised = 0;
-  std::uint16_t pages = 0;
-  explicit OpenDcx(const Bytes& bytes) {
-    test::write_file(dir / "f.dcx", bytes);
-    reader.open(dir / "f.dcx");
-    recognised = reader.recognise();
-    if (recognised == kReaderOk) pages = reader.build_page_table();
-  }
-  PageBitmap load(std::uint32_t i) {
-    PageBitmap page;
-    reader.load_page(i, page);
-    return page;
-  }
-};
+using OpenDcx = test::OpenedReader<DcxReader>;
 
 // The PCX pages of a DCX file, cut out at the offsets of its list.
 std::vector<Bytes> pcx_pages_of(const Bytes& dcx) {

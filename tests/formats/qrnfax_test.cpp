@@ -12,21 +12,7 @@ using test::Bytes;
 using test::Pbm;
 using test::QrnPage;
 
-struct OpenQrn {
-  test::TempDir dir;
-  QrnFaxReader reader;
-  std::uint16_t pages = 0;
-  explicit OpenQrn(const Bytes& bytes) {
-    test::write_file(dir / "f.qrn", bytes);
-    reader.open(dir / "f.qrn");
-    pages = reader.build_page_table();
-  }
-  PageBitmap load(std::uint32_t i) {
-    PageBitmap page;
-    reader.load_page(i, page);
-    return page;
-  }
-};
+using OpenQrn = test::OpenedReader<QrnFaxReader>;
 
 // One page per coding 3 to 7 and bit order 1 and 2. Codings 5, 6 and 7 are
 // libtiff's strips (Compression 3 1D, 3 2D, 4); 3 and 4 (Compression 2 and

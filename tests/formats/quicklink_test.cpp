@@ -18,23 +18,7 @@ using test::Bytes;
 using test::MadePage;
 using test::QuickLinkLayout;
 
-struct OpenQuickLink {
-  test::TempDir dir;
-  QuickLinkReader reader;
-  int recognised = 0;
-  std::uint16_t pages = 0;
-  explicit OpenQuickLink(const Bytes& bytes) {
-    test::write_file(dir / "f.qfx", bytes);
-    reader.open(dir / "f.qfx");
-    recognised = reader.recognise();
-    if (recognised == 0) pages = reader.build_page_table();
-  }
-  PageBitmap load(std::uint32_t i) {
-    PageBitmap page;
-    reader.load_page(i, page);
-    return page;
-  }
-};
+using OpenQuickLink = test::OpenedReader<QuickLinkReader>;
 
 std::vector<Bytes> data_of(const std::vector<MadePage>& made) {
   std::vector<Bytes> pages;

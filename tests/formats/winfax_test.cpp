@@ -12,21 +12,7 @@ using test::Bytes;
 using test::Pbm;
 using test::WinFaxPage;
 
-struct OpenWinFax {
-  test::TempDir dir;
-  WinFaxReader reader;
-  std::uint16_t pages = 0;
-  explicit OpenWinFax(const Bytes& bytes) {
-    test::write_file(dir / "f.fxr", bytes);
-    reader.open(dir / "f.fxr");
-    pages = reader.build_page_table();
-  }
-  PageBitmap load(std::uint32_t i) {
-    PageBitmap page;
-    reader.load_page(i, page);
-    return page;
-  }
-};
+using OpenWinFax = test::OpenedReader<WinFaxReader>;
 
 // Two pages as WinFax stores them: Modified Huffman with EOLs made by netpbm
 // and MMR made by libtiff, both least significant bit first.
