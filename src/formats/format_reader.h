@@ -11,6 +11,8 @@
 
 namespace orvane {
 
+struct PassThroughPage;
+
 // Results of a conversion.
 inline constexpr int kConvertOk = 0;
 inline constexpr int kConvertNoFile = -1;     // reader closed, or source is TIFF already
@@ -44,6 +46,15 @@ class FormatReader : public FaxReader {
   virtual std::string page_text(std::uint32_t index) {
     (void)index;
     return {};
+  }
+  // Page `index`'s coded data as it stands in the file, described in `out`
+  // (whose data stays valid until the reader is used again). False for a
+  // page that cannot be read and for readers whose pages are not kept as
+  // one coded stream (the default).
+  virtual bool coded_page(std::uint32_t index, PassThroughPage& out) {
+    (void)index;
+    (void)out;
+    return false;
   }
   // Writes every page into one multi-page TIFF at `output`.
   virtual int convert(const std::filesystem::path& output, std::uint16_t page_count) = 0;

@@ -114,39 +114,35 @@ void GuessedPageReader::load_page(std::uint32_t index, PageBitmap& page) {
   if (!load(index, page, start)) page.clear();
 }
 
+bool GuessedPageReader::coded_page(std::uint32_t index, PassThroughPage& out) {
+  PageBitmap page;
+  DataStart start;
+  // Without a coding found there is nothing to tag the data with; the page
+  // is left out rather than written with a guess of ours or another page's
+  // fields.
+  if (!load(index, page, start)) return false;
+  std::span<const std::uint8_t> data(coded_);
+  if (start.bit != 0) {
+    moved_ = bits_from(data, start.byte, start.bit, page.bit_order);
+    data = moved_;  // empty when it could not be allocated: the page is left out
+  } else {
+    data = data.subspan(std::min(start.byte, data.size()));
+  }
+  out = {.coded = data,
+         .coding = page.coding,
+         .bit_order = page.bit_order,
+         .width = std::uint32_t(page.width),
+         .length = std::uint32_t(page.height),
+         .xres = page.xres,
+         .yres = page.yres};
+  return true;
+}
+
 int GuessedPageReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
   if (!is_open()) return kConvertNoFile;
-  TiffOutput out(output);
-  PageBitmap page;
-  for (std::uint16_t i = 0; i < page_count && out.ok(); ++i) {
-    DataStart start;
-    const bool loaded = load(i, page, start);
-    page.release_pixels();
-    // Without a coding found there is nothing to tag the data with; the page
-    // is left out rather than written with a guess of ours or another
-    // page's fields.
-    if (!loaded) {
-      out.note_skipped();
-      continue;
-    }
-    std::span<const std::uint8_t> data(coded_);
-    std::vector<std::uint8_t> moved;
-    if (start.bit != 0) {
-      moved = bits_from(data, start.byte, start.bit, page.bit_order);
-      data = moved;  // empty when it could not be allocated: the page is left out
-    } else {
-      data = data.subspan(std::min(start.byte, data.size()));
-    }
-    out.pass_through_page({.coded = data,
-                           .coding = page.coding,
-                           .bit_order = page.bit_order,
-                           .width = std::uint32_t(page.width),
-                           .length = std::uint32_t(page.height),
-                           .xres = page.xres,
-                           .yres = page.yres},
-                          i, page_count);
-  }
-  return out.close() ? kConvertOk : kConvertWriteFailed;
+  return convert_by_pass_through(output, page_count, [this](std::uint16_t i, PassThroughPage& out) {
+    return coded_page(i, out);
+  });
 }
 
 // ------------------------------------------------------------ Bitware

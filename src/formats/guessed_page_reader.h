@@ -25,11 +25,14 @@ class GuessedPageReader : public FormatReader {
   // impossible size or whose coding is not found leaves the bitmap empty:
   // no pixels and every field 0, never the page loaded before.
   void load_page(std::uint32_t index, PageBitmap& page) override;
-  // Pass-through: each page's coded data goes into the TIFF unchanged,
-  // tagged with the coding and bit order found, the width found and the
-  // rows decoded. T.6 data starts where the decoder started (after the run
-  // of 0xFF bytes in front of it). Pages that give no page on loading are
-  // left out, and the pages written are numbered 0..n-1 of n.
+  // The page's coded data tagged with the coding and bit order found, the
+  // width found and the rows decoded. T.6 data starts where the decoder
+  // started (after the run of 0xFF bytes in front of it). False for a page
+  // that gives no page on loading.
+  bool coded_page(std::uint32_t index, PassThroughPage& out) override;
+  // Pass-through: each page's coded data (coded_page) goes into the TIFF
+  // unchanged. Pages that give no page on loading are left out, and the
+  // pages written are numbered 0..n-1 of n.
   int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
  protected:
@@ -52,6 +55,7 @@ class GuessedPageReader : public FormatReader {
 
   std::uint16_t threshold_ = 50;
   std::uint8_t flag_number_ = 3;
+  std::vector<std::uint8_t> moved_;  // T.6 data moved to start on a byte
 };
 
 // The bits of `coded` from `byte`/`bit` on, moved to start on a byte

@@ -92,21 +92,25 @@ void QrnFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
   page.yres = p.yres;
 }
 
+bool QrnFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
+  Page p;
+  if (read_page(index, p) != kReaderOk) return false;
+  // The data goes in as the header names it, also for codings this
+  // program does not decode; a coding TIFF has no Compression for is left out.
+  out = {.coded = coded_,
+         .coding = p.coding,
+         .bit_order = p.bit_order,
+         .width = p.width,
+         .length = p.rows,
+         .xres = p.xres,
+         .yres = p.yres};
+  return true;
+}
+
 int QrnFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
   if (!is_open()) return kConvertNoFile;
   return convert_by_pass_through(output, page_count, [this](std::uint16_t i, PassThroughPage& out) {
-    Page p;
-    if (read_page(i, p) != kReaderOk) return false;
-    // The data goes in as the header names it, also for codings this
-    // program does not decode; a coding TIFF has no Compression for is left out.
-    out = {.coded = coded_,
-           .coding = p.coding,
-           .bit_order = p.bit_order,
-           .width = p.width,
-           .length = p.rows,
-           .xres = p.xres,
-           .yres = p.yres};
-    return true;
+    return coded_page(i, out);
   });
 }
 

@@ -22,6 +22,8 @@ class QrnFaxReader : public FormatReader {
   // full table. A count of 0 closes the file.
   std::uint16_t build_page_table() override;
   void load_page(std::uint32_t index, PageBitmap& page) override;
+  // The data with the header's coding and bit order.
+  bool coded_page(std::uint32_t index, PassThroughPage& out) override;
   // Pass-through with the header's coding and bit order.
   int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 

@@ -98,23 +98,27 @@ std::string WinFaxReader::page_text(std::uint32_t index) {
   return std::string(first, std::find(first, header_.end(), std::uint8_t(0)));
 }
 
+bool WinFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
+  Page p;
+  // A page whose header cannot be read again is left out.
+  if (read_page(index, p) != kReaderOk) return false;
+  // MMR pages are T.6 (Compression 4); Modified Huffman pages with EOLs
+  // are T.4 one-dimensional (Compression 3). The stated row count is
+  // written whatever the data holds.
+  out = {.coded = coded_,
+         .coding = p.mmr ? kCodingT6 : kCodingT4_1D,
+         .bit_order = kBitOrderLsbFirst,
+         .width = std::uint32_t(p.width),
+         .length = std::uint32_t(p.rows),
+         .xres = kHorizontalResolution,
+         .yres = p.yres};
+  return true;
+}
+
 int WinFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
   if (!is_open()) return kConvertNoFile;
   return convert_by_pass_through(output, page_count, [this](std::uint16_t i, PassThroughPage& out) {
-    Page p;
-    // A page whose header cannot be read again is left out.
-    if (read_page(i, p) != kReaderOk) return false;
-    // MMR pages are T.6 (Compression 4); Modified Huffman pages with EOLs
-    // are T.4 one-dimensional (Compression 3). The stated row count is
-    // written whatever the data holds.
-    out = {.coded = coded_,
-           .coding = p.mmr ? kCodingT6 : kCodingT4_1D,
-           .bit_order = kBitOrderLsbFirst,
-           .width = std::uint32_t(p.width),
-           .length = std::uint32_t(p.rows),
-           .xres = kHorizontalResolution,
-           .yres = p.yres};
-    return true;
+    return coded_page(i, out);
   });
 }
 

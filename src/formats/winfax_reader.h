@@ -25,6 +25,9 @@ class WinFaxReader : public FormatReader {
   void load_page(std::uint32_t index, PageBitmap& page) override;
   // Text from header offset 9 up to its first 0, never past the header.
   std::string page_text(std::uint32_t index) override;
+  // MMR pages are T.6, Modified Huffman pages T.4 one-dimensional, both
+  // least significant bit first.
+  bool coded_page(std::uint32_t index, PassThroughPage& out) override;
   // Pass-through: the coded data goes into the TIFF unchanged.
   int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 

@@ -7,7 +7,9 @@
 
 #include "codec/page_driver.h"
 #include "core/byte_order.h"
+#include "core/coding_mode.h"
 #include "core/limits.h"
+#include "formats/conversion.h"
 
 namespace orvane {
 
@@ -345,6 +347,31 @@ void TiffReader::load_page(std::uint32_t index, PageBitmap& page) {
   page.xres = desc.x_resolution[1] ? std::uint16_t(desc.x_resolution[0] / desc.x_resolution[1]) : 0;
   page.yres = desc.y_resolution[1] ? std::uint16_t(desc.y_resolution[0] / desc.y_resolution[1])
                                    : page.xres;
+}
+
+bool TiffReader::coded_page(std::uint32_t index, PassThroughPage& out) {
+  if (!is_open() || read_directory(page_position(index)) <= 0) return false;
+  TiffPage desc;
+  parse_directory(desc);
+  std::uint8_t coding = kCodingUnknown;
+  switch (desc.compression) {
+    case 2: coding = kCodingMhByte; break;
+    case 3: coding = (desc.t4_options & 1) ? kCodingT4_2D : kCodingT4_1D; break;
+    case 4: coding = kCodingT6; break;
+    case 32771: coding = kCodingMhWord; break;
+    default: return false;
+  }
+  if (desc.bits_per_sample != 1 || read_page_data(desc) != 0) return false;
+  const auto ratio = [](const std::uint32_t r[2]) { return r[1] ? r[0] / r[1] : 0; };
+  out = {.coded = coded_,
+         .coding = coding,
+         .bit_order = desc.fill_order == 1 ? kBitOrderMsbFirst : kBitOrderLsbFirst,
+         .width = desc.image_width,
+         .length = desc.image_length,
+         .xres = ratio(desc.x_resolution),
+         .yres = ratio(desc.y_resolution),
+         .unit = desc.resolution_unit};
+  return true;
 }
 
 }  // namespace orvane

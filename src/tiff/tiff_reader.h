@@ -46,6 +46,10 @@ class TiffReader : public FormatReader {
   const std::vector<std::uint32_t>& strip_byte_counts() const { return strip_sizes_; }
 
   void load_page(std::uint32_t index, PageBitmap& page) override;
+  // A CCITT-coded page's strips back to back, with the coding its
+  // Compression and T4Options name; false for every other Compression and
+  // for a page that cannot be read.
+  bool coded_page(std::uint32_t index, PassThroughPage& out) override;
   // FaxWizard and Zetafax files: the pages copied without decoding.
   int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 

@@ -1,0 +1,48 @@
+#include "core/g4_tiff_export.h"
+
+#include "codec/t6_encoder.h"
+#include "core/atomic_output.h"
+#include "core/coding_mode.h"
+#include "formats/conversion.h"
+
+namespace orvane {
+
+int export_g4_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
+                   const ExportProgress& progress, ExportSummary* summary) {
+  if (!fax.reader_for(format).is_open()) return kConvertNoFile;
+  ExportSummary done;
+  AtomicOutput out(output);
+  if (!out.ok()) return kConvertWriteFailed;
+  TiffOutput tiff(out.temp_path());
+  if (!tiff.ok()) return kConvertWriteFailed;
+  const auto count = std::uint16_t(fax.page_count());
+  int rc = for_each_loaded_page(fax, format, progress, done, [&](std::uint32_t i) {
+    const PageBitmap& page = fax.page();
+    const std::vector<std::uint8_t> data =
+        codec::encode_t6(page.pixels, page.width, page.height, page.row_bytes);
+    // The page as shown: set bits are white, which T.6 codes as white runs
+    // and PhotometricInterpretation 0 shows as white.
+    const PageResult r = tiff.pass_through_page({.coded = data,
+                                                 .coding = kCodingT6,
+                                                 .bit_order = kBitOrderMsbFirst,
+                                                 .width = std::uint32_t(page.width),
+                                                 .length = std::uint32_t(page.height),
+                                                 .xres = page.xres,
+                                                 .yres = page.yres,
+                                                 .unit = page.unit},
+                                                std::uint16_t(i), count);
+    if (r == PageResult::kFailed) return kConvertWriteFailed;
+    ++(r == PageResult::kSkipped ? done.pages_skipped : done.pages_written);
+    return 0;
+  });
+  // Pages that did not load leave the pages written to be numbered again,
+  // like those the output refused (which it counts itself).
+  if (done.pages_skipped > tiff.pages_skipped()) tiff.note_skipped();
+  const bool closed = tiff.close();
+  if (rc == 0 && done.pages_written == 0) rc = kConvertNoPages;
+  if (rc == 0 && !(closed && out.commit())) rc = kConvertWriteFailed;
+  if (summary) *summary = done;
+  return rc;
+}
+
+}  // namespace orvane

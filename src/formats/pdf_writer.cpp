@@ -1,0 +1,191 @@
+#include "formats/pdf_writer.h"
+
+#include <charconv>
+#include <cstdio>
+#include <ctime>
+#include <new>
+
+namespace orvane {
+
+namespace {
+
+// A number as PDF writes reals: fixed point, at most four decimals, no
+// exponent and no locale (PDF 1.4 section 3.2.2).
+std::string real(double v) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 4);
+  std::string s(buf, r.ptr);
+  if (s.find('.') != std::string::npos) {
+    while (s.back() == '0') s.pop_back();
+    if (s.back() == '.') s.pop_back();
+  }
+  return s;
+}
+
+std::string num(std::uint64_t v) {
+  return std::to_string(v);
+}
+const char* flag(bool b) {
+  return b ? "true" : "false";
+}
+
+// A literal string with the characters PDF escapes (section 3.2.3).
+std::string literal(std::string_view text) {
+  std::string s = "(";
+  for (const char c : text) {
+    if (c == '(' || c == ')' || c == '\\') s += '\\';
+    s += c;
+  }
+  return s + ")";
+}
+
+std::string ref(std::uint32_t object) {
+  return num(object) + " 0 R";
+}
+
+}  // namespace
+
+PageSizePoints page_size_points(std::int32_t width, std::int32_t height, std::uint16_t xres,
+                                std::uint16_t yres, std::uint8_t unit) {
+  double dx = xres, dy = yres;
+  if (unit == 1) {
+    dx = 200;
+    dy = 100;
+  } else if (unit == 3) {
+    dx = double(std::uint32_t(xres * 2.54));
+    dy = double(std::uint32_t(yres * 2.54));
+  } else if (unit != 2) {
+    dx = dy = 0;
+  }
+  // Without a resolution a pixel is a hundredth of an inch, as on screen.
+  if (dx == 0) dx = 100;
+  if (dy == 0) dy = 100;
+  return {width * 72.0 / dx, height * 72.0 / dy};
+}
+
+std::string pdf_date_now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "D:%Y%m%d%H%M%SZ", &utc);
+  return buf;
+}
+
+PdfWriter::PdfWriter() = default;
+PdfWriter::~PdfWriter() = default;
+
+bool PdfWriter::create(const std::filesystem::path& path) {
+  file_.reset(std::fopen(path.c_str(), "wb"));
+  if (!file_) {
+    failed_ = true;
+    return false;
+  }
+  // The binary comment tells transfer programs the file is not text.
+  write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+  catalog_ = reserve_object();
+  pages_ = reserve_object();
+  return !failed_;
+}
+
+void PdfWriter::write(std::string_view text) {
+  write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                      text.size()));
+}
+
+void PdfWriter::write(std::span<const std::uint8_t> bytes) {
+  if (failed_ || !file_) return;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) {
+    failed_ = true;
+    return;
+  }
+  offset_ += bytes.size();
+}
+
+std::uint32_t PdfWriter::reserve_object() {
+  object_offsets_.push_back(0);
+  return std::uint32_t(object_offsets_.size());
+}
+
+void PdfWriter::begin_object(std::uint32_t number) {
+  object_offsets_[number - 1] = offset_;
+  write(num(number) + " 0 obj\n");
+}
+
+std::uint32_t PdfWriter::begin_object() {
+  const std::uint32_t number = reserve_object();
+  begin_object(number);
+  return number;
+}
+
+bool PdfWriter::add_page(const PdfFaxPage& page) {
+  const codec::CcittFilterParameters& f = page.filter;
+  if (failed_ || !file_ || page.data.empty() || f.columns < 1 || f.rows < 1 ||
+      !(page.width_points > 0) || !(page.height_points > 0)) {
+    failed_ = true;
+    return false;
+  }
+  // The image (PDF 1.4 section 4.8.4) with the filter's parameters (3.3.5).
+  // A 1 bit is white in DeviceGray, as the filter gives white without BlackIs1.
+  const std::uint32_t image = begin_object();
+  write("<< /Type /XObject /Subtype /Image /Width " + num(std::uint32_t(f.columns)) + " /Height " +
+        num(std::uint32_t(f.rows)) +
+        " /ColorSpace /DeviceGray /BitsPerComponent 1 /Filter /CCITTFaxDecode\n"
+        "/DecodeParms << /K " +
+        std::to_string(f.k) + " /Columns " + num(std::uint32_t(f.columns)) + " /Rows " +
+        num(std::uint32_t(f.rows)) + " /BlackIs1 " + flag(f.black_is_1) + " /EncodedByteAlign " +
+        flag(f.encoded_byte_align) + " /EndOfLine " + flag(f.end_of_line) + " /EndOfBlock " +
+        flag(f.end_of_block) + " >>\n/Length " + num(page.data.size()) + " >>\nstream\n");
+  write(page.data);
+  write("\nendstream\nendobj\n");
+
+  const std::string w = real(page.width_points), h = real(page.height_points);
+  const std::string content = "q " + w + " 0 0 " + h + " 0 0 cm /Im0 Do Q";
+  const std::uint32_t contents = begin_object();
+  write("<< /Length " + num(content.size()) + " >>\nstream\n" + content + "\nendstream\nendobj\n");
+
+  const std::uint32_t page_object = begin_object();
+  write("<< /Type /Page /Parent " + ref(pages_) + " /MediaBox [0 0 " + w + " " + h +
+        "]\n/Resources << /ProcSet [/PDF /ImageB] /XObject << /Im0 " + ref(image) +
+        " >> >>\n/Contents " + ref(contents) + " >>\nendobj\n");
+  if (failed_) return false;
+  try {
+    page_objects_.push_back(page_object);
+  } catch (const std::bad_alloc&) {
+    failed_ = true;
+  }
+  return !failed_;
+}
+
+bool PdfWriter::close(std::string_view producer, std::string creation_date) {
+  if (!file_) return false;
+  std::string kids;
+  for (const std::uint32_t p : page_objects_) kids += (kids.empty() ? "" : " ") + ref(p);
+  begin_object(pages_);
+  write("<< /Type /Pages /Kids [" + kids + "] /Count " + num(page_objects_.size()) +
+        " >>\nendobj\n");
+  begin_object(catalog_);
+  write("<< /Type /Catalog /Pages " + ref(pages_) + " >>\nendobj\n");
+  if (creation_date.empty()) creation_date = pdf_date_now();
+  const std::uint32_t info = begin_object();
+  write("<< /Producer " + literal(producer) + " /CreationDate " + literal(creation_date) +
+        " >>\nendobj\n");
+
+  // Cross-reference table: one 20-byte entry per object, object 0 free.
+  const std::uint64_t xref = offset_;
+  write("xref\n0 " + num(object_offsets_.size() + 1) + "\n0000000000 65535 f \n");
+  for (const std::uint64_t at : object_offsets_) {
+    char entry[32];
+    std::snprintf(entry, sizeof entry, "%010llu 00000 n \n", static_cast<unsigned long long>(at));
+    write(entry);
+  }
+  // The table's offsets have ten digits.
+  if (offset_ > 9999999999ull) failed_ = true;
+  write("trailer\n<< /Size " + num(object_offsets_.size() + 1) + " /Root " + ref(catalog_) +
+        " /Info " + ref(info) + " >>\nstartxref\n" + num(xref) + "\n%%EOF\n");
+  const bool flushed = std::fflush(file_.get()) == 0;
+  const bool closed = std::fclose(file_.release()) == 0;
+  return !failed_ && flushed && closed;
+}
+
+}  // namespace orvane

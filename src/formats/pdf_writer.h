@@ -1,0 +1,86 @@
+#pragma once
+// Writes PDF 1.4 files of fax pages: each page one image whose data is
+// CCITT-coded and read through the CCITTFaxDecode filter, drawn over the
+// whole page. Objects are written as the pages come, followed by the page
+// tree, the catalog, an Info dictionary (Producer, CreationDate), the
+// cross-reference table and the trailer (PDF 1.4 sections 3.4 and 3.6).
+//
+// Failures are sticky: after a failed write every call does nothing and
+// close() returns false.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codec/ccitt_filter_check.h"
+
+namespace orvane {
+
+// One page: its CCITT data (most significant bit first), the filter's
+// parameters (Columns and Rows are the image's size), and the page size in
+// points (1/72 inch).
+struct PdfFaxPage {
+  std::span<const std::uint8_t> data;
+  codec::CcittFilterParameters filter;
+  double width_points = 0;
+  double height_points = 0;
+};
+
+class PdfWriter {
+ public:
+  PdfWriter();
+  ~PdfWriter();
+  PdfWriter(const PdfWriter&) = delete;
+  PdfWriter& operator=(const PdfWriter&) = delete;
+
+  // Creates `path` (replacing any file) and writes the header. False when
+  // it cannot be created.
+  bool create(const std::filesystem::path& path);
+  // Appends one page. False (and the writer failed) when the page has no
+  // data or no size, or a write failed.
+  bool add_page(const PdfFaxPage& page);
+  std::size_t pages_written() const { return page_objects_.size(); }
+  // Writes the page tree, catalog, Info dictionary, cross-reference table
+  // and trailer, and closes the file. `producer` goes into the Info
+  // dictionary, `creation_date` as a PDF date ("D:YYYYMMDDHHmmSSZ"; the
+  // present time when empty). False when any write failed.
+  bool close(std::string_view producer, std::string creation_date = {});
+  bool failed() const { return failed_; }
+
+ private:
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::uint32_t begin_object();
+  std::uint32_t reserve_object();
+  void begin_object(std::uint32_t number);
+  void write(std::string_view text);
+  void write(std::span<const std::uint8_t> bytes);
+
+  std::unique_ptr<std::FILE, Closer> file_;
+  bool failed_ = false;
+  std::uint64_t offset_ = 0;
+  std::vector<std::uint64_t> object_offsets_;  // by object number - 1
+  std::vector<std::uint32_t> page_objects_;
+  std::uint32_t catalog_ = 0, pages_ = 0;
+};
+
+// A page size in points from the pixel size and resolutions the way the
+// viewer sizes a page: unit 1 (none) is 200 x 100 dots per inch, unit 3
+// dots per centimetre times 2.54 truncated, unit 2 as given; a resolution
+// of 0 or any other unit draws one pixel per hundredth of an inch.
+struct PageSizePoints {
+  double width = 0;
+  double height = 0;
+};
+PageSizePoints page_size_points(std::int32_t width, std::int32_t height, std::uint16_t xres,
+                                std::uint16_t yres, std::uint8_t unit);
+
+// The present time as a PDF date in UTC: "D:YYYYMMDDHHmmSSZ".
+std::string pdf_date_now();
+
+}  // namespace orvane
