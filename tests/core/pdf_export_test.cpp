@@ -155,6 +155,14 @@ std::vector<Input> inputs(const TempDir& tools) {
        2});
   in.push_back(
       {"b.bfx", test::bitware_file({{.coded = test::with_flag_run(mmr_lsb), .rows = 60}}), 1});
+  // Damaged data: the page still shows (rows are lost), but a PDF reader
+  // would recover differently, so the page is encoded as shown.
+  for (const char* rel : {"tiff/text-1728-g4.tif", "tiff/text-1728-g3-1d.tif"}) {
+    Bytes f = test::read_file(test::fixture(rel));
+    const auto dirs = test::tiff_directories(f);
+    f[dirs[0].at(273)[0] + dirs[0].at(279)[0] / 2] ^= 0x5A;
+    in.push_back({"damaged-" + std::filesystem::path(rel).filename().string(), f, 0});
+  }
   test::write_pbm(tools / "d.pbm", b);
   EXPECT_EQ(
       test::run("ppmtopcx " + q(tools / "d.pbm") + " > " + q(tools / "d.pcx") + " 2>/dev/null"), 0);
@@ -174,6 +182,122 @@ TEST(PdfExport, EveryFormatGivesASoundPdfOfThePagesAsShown) {
     EXPECT_EQ(summary.pages_written, shown.pages.size()) << input.name;
     EXPECT_EQ(summary.pages_kept_coded, input.kept) << input.name;
     expect_sound_pdf(dir, pdf, shown, input.name);
+  }
+}
+
+// An open fax file record with its own scratch folder.
+struct Opened {
+  ScratchDir scratch;
+  FaxFile fax;
+  std::int32_t format = 0;
+  explicit Opened(const std::filesystem::path& file) {
+    fax.set_working_paths(scratch.paths());
+    fax.set_parameters({});
+    format = classify(file);
+    fax.open(file, format);
+  }
+};
+
+TEST(PdfExport, KeepsG4SmallAndShrinksDcx) {
+  TempDir dir;
+  const auto g4 = test::fixture("tiff/multipage-1728-g4.tif");
+  ASSERT_EQ(export_pdf_file(g4, {}, dir / "g4.pdf", {}), kConvertOk);
+  EXPECT_LE(std::filesystem::file_size(dir / "g4.pdf"),
+            std::filesystem::file_size(g4) + 3 * 2048);  // three pages
+
+  std::vector<Bytes> pcx;
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    test::write_pbm(dir / "p.pbm", test::test_image(1728, 1100, seed));
+    ASSERT_EQ(test::run("ppmtopcx " + q(dir / "p.pbm") + " > " + q(dir / "p.pcx") + " 2>/dev/null"),
+              0);
+    pcx.push_back(test::read_file(dir / "p.pcx"));
+  }
+  test::write_file(dir / "f.dcx", test::dcx_file(pcx));
+  ASSERT_EQ(export_pdf_file(dir / "f.dcx", {}, dir / "f.pdf", {}), kConvertOk);
+  EXPECT_LT(std::filesystem::file_size(dir / "f.pdf") * 4,
+            std::filesystem::file_size(dir / "f.dcx"));
+}
+
+TEST(PdfExport, ReportsProgressAndStopsWithoutWritingWhenAsked) {
+  TempDir dir;
+  Opened f(test::fixture("tiff/multipage-1728-g4.tif"));
+  std::vector<std::uint32_t> seen;
+  ASSERT_EQ(export_pdf(f.fax, f.format, dir / "all.pdf",
+                       [&](std::uint32_t done, std::uint32_t total) {
+                         EXPECT_EQ(total, 3u);
+                         seen.push_back(done);
+                         return true;
+                       }),
+            kConvertOk);
+  EXPECT_EQ(seen, (std::vector<std::uint32_t>{0, 1, 2, 3}));
+
+  // Asked to stop after the first page: an existing target stays as it was
+  // and no partial file is left beside it.
+  test::write_file(dir / "old.pdf", {'o', 'l', 'd'});
+  const auto stop_after_one = [](std::uint32_t done, std::uint32_t) { return done < 1; };
+  EXPECT_EQ(export_pdf(f.fax, f.format, dir / "old.pdf", stop_after_one), kConvertStopped);
+  EXPECT_EQ(export_g4_tiff(f.fax, f.format, dir / "old.pdf", stop_after_one), kConvertStopped);
+  EXPECT_EQ(test::read_file(dir / "old.pdf"), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+}
+
+TEST(PdfExport, RefusesWhatItCannotConvert) {
+  TempDir dir;
+  test::write_file(dir / "not-a-fax.pdf", {'%', 'P', 'D', 'F'});
+  EXPECT_LT(export_pdf_file(dir / "not-a-fax.pdf", {}, dir / "out.pdf"), 0);
+  EXPECT_EQ(export_pdf_file(dir / "missing.tif", {}, dir / "out.pdf"), kConvertNoFile);
+  test::write_file(dir / "empty.g3", Bytes(64, 0));
+  EXPECT_LT(export_pdf_file(dir / "empty.g3", {}, dir / "out.pdf"), 0);
+  EXPECT_EQ(
+      export_pdf_file(test::fixture("tiff/text-1728-g4.tif"), {}, dir / "no-such-folder" / "x.pdf"),
+      kConvertWriteFailed);
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.pdf"));
+}
+
+// The view's sizing rules, in points.
+TEST(PdfPageSize, FollowsTheViewsResolutionRules) {
+  struct Case {
+    std::uint16_t xres, yres;
+    std::uint8_t unit;
+    double width, height;  // of a 1728 x 1100 page
+  } const cases[] = {
+      {204, 196, 2, 1728 * 72.0 / 204, 1100 * 72.0 / 196},  // inch
+      {80, 40, 3, 1728 * 72.0 / 203, 1100 * 72.0 / 101},    // centimetre: x 2.54, truncated
+      {300, 300, 1, 1728 * 72.0 / 200, 1100 * 72.0 / 100},  // no unit: a standard fax
+      {0, 0, 2, 1728 * 0.72, 1100 * 0.72},                  // no resolution: 100 per inch
+      {204, 196, 9, 1728 * 0.72, 1100 * 0.72},              // unknown unit
+  };
+  for (const Case& c : cases) {
+    const PageSizePoints p = page_size_points(1728, 1100, c.xres, c.yres, c.unit);
+    EXPECT_DOUBLE_EQ(p.width, c.width) << int(c.unit);
+    EXPECT_DOUBLE_EQ(p.height, c.height) << int(c.unit);
+  }
+}
+
+// Every page decoded and written again as G4: libtiff reads each back as
+// the page shown, whatever the source's coding.
+TEST(G4TiffExport, EveryPageBecomesG4AsShown) {
+  TempDir dir;
+  for (const char* rel : {"tiff/text-1728-mhw.tif", "tiff/text-1234-packbits-minisblack.tif",
+                          "tiff/text-1728-g4-multistrip.tif", "raw/twopage-1728-g4.g4",
+                          "tiff/text-1728-g3-2d-lsb.tif"}) {
+    SCOPED_TRACE(rel);
+    const auto src = test::fixture(rel);
+    Opened f(src);
+    const auto out = dir / "out.tif";
+    ExportSummary summary;
+    ASSERT_EQ(export_g4_tiff(f.fax, f.format, out, {}, &summary), kConvertOk);
+    const Shown shown = shown_pages(src);
+    ASSERT_EQ(summary.pages_written, shown.pages.size());
+    const auto dirs = test::tiff_directories(test::read_file(out));
+    ASSERT_EQ(dirs.size(), shown.pages.size());
+    const auto pages = test::tifftopnm_pages(dir, out);
+    for (std::size_t i = 0; i < dirs.size(); ++i) {
+      EXPECT_EQ(dirs[i].at(259)[0], 4u);
+      EXPECT_EQ(dirs[i].at(297),
+                (std::vector<std::uint32_t>{std::uint32_t(i), std::uint32_t(dirs.size())}));
+      EXPECT_TRUE(test::same_pixels(shown.pages[i], pages[i], "g4-" + std::to_string(i)));
+    }
   }
 }
 
