@@ -82,6 +82,7 @@ int main(int argc, char** argv) {
     std::cout << app.help();
     return kExitOk;
   }
+  if (argc < 2) return usage_error("a command is needed: info, render or convert");
   if (!known_first_word(argc, argv))
     return usage_error(std::string("'") + argv[1] + "' is not a command (info, render, convert)");
   try {

@@ -103,7 +103,6 @@ bool AtomicOutput::link_unnamed() {
     if (::linkat(AT_FDCWD, temp_.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       temp_ = name;
       named_ = true;
-      cleanup::add(temp_);
       return true;
     }
     if (errno != EEXIST) break;
@@ -122,9 +121,18 @@ bool AtomicOutput::commit() {
     fail();
     return false;
   }
-  if (!named_ && !link_unnamed()) return false;
-  if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-    fail();
+  // Not while an interrupted program removes its files: it would leave
+  // behind the name given here.
+  const bool named = cleanup::unless_stopping([&] {
+    if (!named_ && !link_unnamed()) return false;
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+      fail();
+      return false;
+    }
+    return true;
+  });
+  if (!named) {
+    if (!error_) error_ = std::make_error_code(std::errc::interrupted);
     return false;
   }
   committed_ = true;

@@ -77,12 +77,13 @@ std::int32_t classify(const std::filesystem::path& path) {
   const std::int32_t by_name = classify_by_name(path);
   // Only a name that leads to bare data or to a signed format is second-
   // guessed: -1, -2 and the unsigned formats (WinFax) keep their verdict.
-  if (!is_raw_format(by_name) && !is_signed_format(by_name)) return by_name;
+  if (by_name == kFormatNotFax || by_name == kFormatUnsupported) return by_name;
+  if (by_name != kFormatRawFax && !is_signed_format(by_name)) return by_name;
   std::array<std::uint8_t, kSignatureBytes> head{};
   BinaryFile file;
   if (!file.open(path)) return by_name;
   const std::span<const std::uint8_t> got(head.data(), file.read_at(0, head));
-  if (!is_raw_format(by_name) && has_signature_of(by_name, got)) return by_name;
+  if (by_name != kFormatRawFax && has_signature_of(by_name, got)) return by_name;
   // A TIFF mailed without its name ending, efax's NAME.001, a DCX named
   // .tif: the signature names the reader that can open the file.
   const std::int32_t by_signature = format_by_signature(got);

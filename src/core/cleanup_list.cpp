@@ -9,6 +9,7 @@ namespace orvane::cleanup {
 namespace {
 
 std::mutex g_mutex;
+bool g_stopping = false;
 
 std::vector<std::filesystem::path>& listed() {
   static std::vector<std::filesystem::path> paths;
@@ -30,6 +31,7 @@ void forget(const std::filesystem::path& path) {
 
 void remove_all_listed() {
   std::lock_guard lock(g_mutex);
+  g_stopping = true;
   for (const auto& path : listed()) {
     // Another thread may be creating a file in a scratch folder at this
     // moment; a second pass removes what the first one raced with.
@@ -40,6 +42,12 @@ void remove_all_listed() {
     }
   }
   listed().clear();
+}
+
+bool unless_stopping(const std::function<bool()>& step) {
+  std::lock_guard lock(g_mutex);
+  if (g_stopping) return false;
+  return step();
 }
 
 }  // namespace orvane::cleanup
