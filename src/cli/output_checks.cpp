@@ -18,7 +18,7 @@ std::string output_problem(const std::filesystem::path& output,
                            const std::vector<std::filesystem::path>& inputs) {
   std::error_code ec;
   if (std::filesystem::is_directory(output, ec))
-    return "is a folder; name a file to write, or use --out-dir for a folder";
+    return "is a folder, not a file name to write to";
   for (const auto& input : inputs)
     if (same_file(output, input))
       return "is the input file " + input.string() + "; it would be overwritten (nothing written)";

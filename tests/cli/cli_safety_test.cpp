@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 
+#include "cli/run_cli.h"
 #include "formats/container_writers.h"
 #include "support/test_support.h"
 #include "tiff/tiff_builder.h"
@@ -21,20 +22,11 @@ namespace fs = std::filesystem;
 using test::fixture;
 using test::TempDir;
 
-const std::string kCli = std::string(ORVANE_BINARY_DIR) + "/src/cli/orvane-cli";
+using test::kCli;
+using Result = test::CliResult;
 
-struct Result {
-  int code;
-  std::string out;  // stdout and stderr together
-};
-
-// Runs orvane-cli in `dir` (a hang fails as exit 124).
 Result cli_in(const fs::path& dir, const std::string& args) {
-  const std::string marker = "@@exit=";
-  const std::string out = test::run_output("cd '" + dir.string() + "' && timeout 20 " + kCli + " " +
-                                           args + " 2>&1; echo " + marker + "$?");
-  const auto at = out.rfind(marker);
-  return {std::stoi(out.substr(at + marker.size())), out.substr(0, at)};
+  return test::run_cli(args, dir);
 }
 
 // Every file below `dir` with its bytes.
@@ -239,6 +231,9 @@ TEST(CliMessages, PagesAndFilesSayWhyTheyAreNotRead) {
       {"info many.tif", "many.tif: lists more than 1024 pages; only the first 1024 are read"},
       {"info huge.g3", "larger than the largest file this program holds in memory (1024 MiB)"},
       {"convert huge.g3 -o h.tif", "larger than the largest file this program holds in memory"},
+      {"convert '" + fixture("raw/text-1728-pbmtog3.g3").string() + "' -o no/such/x.tif",
+       "no/such/x.tif: conversion failed: the output could not be written: No such file or "
+       "directory"},
   };
   for (const Case& c : cases) {
     const Result r = cli_in(dir.path(), c.args);

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "cli/run_cli.h"
 #include "support/test_support.h"
 
 namespace orvane {
@@ -12,18 +13,11 @@ namespace fs = std::filesystem;
 using test::fixture;
 using test::TempDir;
 
-const std::string kCli = std::string(ORVANE_BINARY_DIR) + "/src/cli/orvane-cli";
-
-struct Result {
-  int code;
-  std::string out;  // stdout and stderr together
-};
+using test::kCli;
+using Result = test::CliResult;
 
 Result cli(const std::string& args) {
-  const std::string marker = "@@exit=";
-  const std::string out = test::run_output(kCli + " " + args + " 2>&1; echo " + marker + "$?");
-  const auto at = out.rfind(marker);
-  return {std::stoi(out.substr(at + marker.size())), out.substr(0, at)};
+  return test::run_cli(args);
 }
 
 std::string q(const fs::path& p) {

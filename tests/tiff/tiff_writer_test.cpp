@@ -227,7 +227,7 @@ void expect_options(const Directory& d, std::uint16_t options_tag, std::uint32_t
 TEST(TiffWriterCoding, CodingModesMapToCompressionAndOptions) {
   // Options tag 0: the page carries no T4/T6Options entry (only Compression
   // 3 and 4 define one), so its directory has 19 entries.
-  const CodingCase cases[] = {{1, 1, 0, 0},   {3, 2, 0, 0},   {4, 32771, 0, 0}, {5, 3, 292, 4},
+  const CodingCase cases[] = {{1, 1, 0, 0}, {3, 2, 0, 0}, {4, 32771, 0, 0}, {5, 3, 292, 4},
                               {6, 3, 292, 5}, {7, 4, 293, 0}, {8, 32773, 0, 0}};
   TempDir dir;
   const auto data = pattern(16, 5);
@@ -274,8 +274,9 @@ TEST(TiffWriterCoding, CompressionFromASourceKeepsItsOptions) {
     std::uint16_t options_tag;
     std::uint32_t options;
   };
-  const Case cases[] = {{3, 1, 9, 292, 1}, {3, 5, 0, 292, 5},   {4, 0, 2, 293, 2},  {1, 7, 7, 0, 0},
-                        {2, 0, 0, 0, 0},   {32771, 0, 0, 0, 0}, {32773, 9, 9, 0, 0}};
+  const Case cases[] = {{3, 1, 9, 292, 1}, {3, 5, 0, 292, 5},     {4, 0, 2, 293, 2},
+                        {1, 7, 7, 0, 0},   {2, 0, 0, 0, 0},       {32771, 0, 0, 0, 0},
+                        {32773, 9, 9, 0, 0}};
   TempDir dir;
   const auto data = pattern(16, 6);
   for (const Case& c : cases) {
@@ -435,19 +436,9 @@ TEST(TiffWriterPages, RenumberingRewritesEveryPageNumber) {
 
 // --- libtiff as the independent reader --------------------------------------
 
-// A path in single quotes for the shell. Appended piece by piece: GCC 12
-// at -O3 mistakes "'" + string for an overlapping copy (-Wrestrict, GCC bug
-// 105329).
-std::string quoted(const std::filesystem::path& path) {
-  std::string q = "'";
-  q += path.string();
-  q += "'";
-  return q;
-}
-
 // What tiffinfo (reading every strip) and tiffdump print on stderr.
 std::string oracle_complaints(const std::filesystem::path& tif) {
-  const std::string q = quoted(tif);
+  const std::string q = "'" + tif.string() + "'";
   return test::run_output("{ tiffinfo -D " + q + " 2>&1 >/dev/null; tiffdump " + q +
                           " 2>&1 >/dev/null; }");
 }
@@ -493,7 +484,7 @@ TEST(TiffWriterOracle, LibtiffDecodesEveryKindOfPage) {
   TempDir dir;
   const Pbm img = sample_image();
   test::write_pbm(dir / "src.pbm", img);
-  const std::string src = quoted(dir / "src.pbm");
+  const std::string src = "'" + (dir / "src.pbm").string() + "'";
   ASSERT_EQ(test::run("pbmtog3 -nofixedwidth -align8 " + src + " > '" + (dir / "msb.g3").string() +
                       "' 2>/dev/null"),
             0);
