@@ -9,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "cli/open_fax.h"
+#include "cli/output_checks.h"
 #include "core/fax_format.h"
 #include "formats/format_reader.h"
 
@@ -16,14 +17,62 @@ namespace orvane::cli {
 
 namespace {
 
-std::mutex g_output_mutex;
+// What an output name asks for, by its extension.
+enum class OutputKind { kUnknown, kTiff };
 
-std::string conversion_error(int rc) {
+OutputKind output_kind(const std::filesystem::path& output) {
+  const std::string e = lower_extension(output);
+  if (e == ".tif" || e == ".tiff") return OutputKind::kTiff;
+  return OutputKind::kUnknown;
+}
+
+// stderr shared by the workers and the progress bar: an error line first
+// clears the bar's line, and the bar is drawn again below it, so the two
+// never share a line.
+class Console {
+ public:
+  explicit Console(std::size_t total) : total_(total), bar_(total > 1 && isatty(2)) { draw(); }
+  void error(const std::filesystem::path& file, const std::string& message) {
+    std::lock_guard lock(mutex_);
+    if (bar_) std::cerr << "\r\033[K";
+    std::cerr << report_line(file, message);
+    draw_locked();
+  }
+  void step() {
+    std::lock_guard lock(mutex_);
+    ++done_;
+    draw_locked();
+  }
+  void finish() {
+    if (bar_) std::cerr << "\n";
+  }
+
+ private:
+  void draw() {
+    std::lock_guard lock(mutex_);
+    draw_locked();
+  }
+  void draw_locked() {
+    if (!bar_) return;
+    constexpr std::size_t kWidth = 30;
+    const std::size_t filled = kWidth * done_ / total_;
+    std::cerr << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, ' ') << "] "
+              << done_ << "/" << total_ << std::flush;
+  }
+  std::mutex mutex_;
+  std::size_t total_;
+  std::size_t done_ = 0;
+  bool bar_;
+};
+
+std::string conversion_error(int rc, const std::error_code& why) {
   switch (rc) {
     case kConvertNoFile: return "conversion failed: the file could not be read";
     case kConvertNoSource: return "conversion failed: the embedded TIFF could not be read";
     case kConvertBadPage: return "conversion failed: a page directory could not be read";
-    case kConvertWriteFailed: return "conversion failed: the output could not be written";
+    case kConvertWriteFailed:
+      return "conversion failed: the output could not be written" +
+             (why ? ": " + why.message() : std::string());
     case kConvertNoPages: return "conversion failed: no page of the file could be converted";
     default: return "conversion failed";
   }
@@ -31,33 +80,38 @@ std::string conversion_error(int rc) {
 
 // Converts one file; returns its exit code. Errors are reported here.
 int convert_one(const std::filesystem::path& input, const std::filesystem::path& output,
-                const DecodingOptions& options) {
-  auto fail = [&](const std::filesystem::path& who, const std::string& why, int code) {
-    std::lock_guard lock(g_output_mutex);
-    report(who, why);
-    return code;
-  };
-  {
-    std::lock_guard lock(g_output_mutex);
-    if (!readable(input)) return kExitUsage;
+                const DecodingOptions& options, Console& console) {
+  if (const InputProblem problem = check_input(input); problem.code != kExitOk) {
+    console.error(input, problem.message);
+    return problem.code;
   }
   CommandFax cf(options.parameters());
-  if (!cf.scratch.ok()) return fail(input, "cannot create a scratch folder", kExitUsage);
+  if (!cf.scratch.ok()) {
+    console.error(input, "cannot create a scratch folder in the temporary folder");
+    return kExitUsage;
+  }
   cf.open(input);
   FaxFile& fax = cf.fax;
-  const std::int32_t format = cf.format;
-  const bool opened = cf.opened;
-  if (format == kFormatNotFax) return fail(input, "not a fax file", kExitNoPage);
-  if (format == kFormatUnsupported)
-    return fail(input, "a fax format this program does not read", kExitNoPage);
-  if (format == kFormatTiff)
-    return fail(input, "is a TIFF file already; nothing to convert", kExitNoPage);
-  if (!opened) return fail(input, "cannot be opened", kExitUsage);
-  if (fax.page_count() == 0)
-    return fail(input, no_page_reason(fax, "no page could be read (not a fax, or damaged)"),
-                kExitNoPage);
-  const int rc = fax.convert(output, format);
-  if (rc != kConvertOk) return fail(output, conversion_error(rc), kExitNoPage);
+  if (cf.format < 0) {
+    console.error(input, not_read_reason(input, cf.format));
+    return kExitNoPage;
+  }
+  if (!cf.opened) {
+    console.error(input, "cannot be opened");
+    return kExitUsage;
+  }
+  if (fax.page_count() == 0) {
+    console.error(input, no_page_reason(fax, "no page could be read (not a fax, or damaged)"));
+    return kExitNoPage;
+  }
+  if (const std::string note = cut_table_note(fax, cf.format); !note.empty())
+    console.error(input, note);
+  // A TIFF input is copied page by page into a new, normalised TIFF.
+  const int rc = fax.convert(output, cf.format, FaxFile::TiffSource::kCopy);
+  if (rc != kConvertOk) {
+    console.error(output, conversion_error(rc, fax.write_error()));
+    return kExitNoPage;
+  }
   return kExitOk;
 }
 
@@ -75,69 +129,85 @@ std::vector<std::filesystem::path> output_names(const std::vector<std::filesyste
   return out;
 }
 
-class Progress {
- public:
-  explicit Progress(std::size_t total) : total_(total), shown_(total > 1 && isatty(2)) { draw(); }
-  void step() {
-    ++done_;
-    draw();
+// Refuses (and reports) a run in which two inputs would be written to one
+// output: the second would silently replace the first.
+bool outputs_distinct(const std::vector<std::filesystem::path>& files,
+                      const std::vector<std::filesystem::path>& outputs) {
+  std::map<std::filesystem::path, std::vector<std::size_t>> writers;
+  for (std::size_t i = 0; i < outputs.size(); ++i)
+    writers[outputs[i].lexically_normal()].push_back(i);
+  bool distinct = true;
+  for (const auto& [output, inputs] : writers) {
+    if (inputs.size() < 2) continue;
+    std::string names;
+    for (std::size_t k = 0; k < inputs.size(); ++k)
+      names += (k == 0 ? "" : k + 1 == inputs.size() ? " and " : ", ") + files[inputs[k]].string();
+    std::cerr << "orvane-cli: " << names << (inputs.size() == 2 ? " would both" : " would all")
+              << " be written to " << output.string() << "; nothing converted\n";
+    distinct = false;
   }
-  void finish() {
-    if (shown_) std::cerr << "\n";
-  }
+  return distinct;
+}
 
- private:
-  void draw() {
-    if (!shown_) return;
-    std::lock_guard lock(g_output_mutex);
-    constexpr int kWidth = 30;
-    const int filled = int(kWidth * done_ / total_);
-    std::cerr << "\r[" << std::string(std::size_t(filled), '#')
-              << std::string(std::size_t(kWidth - filled), ' ') << "] " << done_ << "/" << total_
-              << std::flush;
+// Every check that needs no conversion, made before anything is written.
+bool outputs_allowed(const std::vector<std::filesystem::path>& files,
+                     const std::vector<std::filesystem::path>& outputs) {
+  if (!outputs_distinct(files, outputs)) return false;
+  for (const auto& output : outputs) {
+    const std::string problem = output_problem(output, files);
+    if (problem.empty()) continue;
+    report(output, problem);
+    return false;
   }
-  std::size_t total_;
-  std::atomic<std::size_t> done_{0};
-  bool shown_;
-};
+  return true;
+}
 
 }  // namespace
 
 int run_convert(const std::vector<std::filesystem::path>& files,
-                const std::filesystem::path& output, const std::filesystem::path& out_dir,
-                int jobs, const DecodingOptions& options) {
+                const std::filesystem::path& output, const std::filesystem::path& out_dir, int jobs,
+                const DecodingOptions& options) {
   if (files.size() > 1 && out_dir.empty()) {
-    std::cerr << "orvane-cli: convert: several inputs need --out-dir\n";
+    std::cerr << "orvane-cli: convert: several inputs need --out-dir; see 'orvane-cli --help'\n";
     return kExitUsage;
   }
   std::vector<std::filesystem::path> outputs;
   if (!out_dir.empty()) {
+    outputs = output_names(files, out_dir);
+  } else {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(output, ec) && output_kind(output) == OutputKind::kUnknown) {
+      report(output, "convert writes TIFF files: the output name must end in .tif or .tiff");
+      return kExitUsage;
+    }
+    outputs.push_back(output);
+  }
+  if (!outputs_allowed(files, outputs)) return kExitUsage;
+  if (!out_dir.empty()) {
     std::error_code ec;
     std::filesystem::create_directories(out_dir, ec);
     if (ec || !std::filesystem::is_directory(out_dir)) {
-      report(out_dir, "cannot create the output folder");
+      report(out_dir, "cannot create the output folder" + (ec ? ": " + ec.message() : ""));
       return kExitUsage;
     }
-    outputs = output_names(files, out_dir);
-  } else {
-    outputs.push_back(output);
   }
 
   std::vector<int> codes(files.size(), kExitOk);
-  Progress progress(files.size());
+  Console console(files.size());
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
     for (std::size_t i; (i = next++) < files.size();) {
-      codes[i] = convert_one(files[i], outputs[i], options);
-      progress.step();
+      codes[i] = convert_one(files[i], outputs[i], options, console);
+      console.step();
     }
   };
-  const std::size_t threads = std::clamp<std::size_t>(std::size_t(std::max(jobs, 1)), 1, files.size());
+  const std::size_t threads =
+      std::clamp<std::size_t>(std::size_t(std::max(jobs, 1)), 1, files.size());
   std::vector<std::thread> pool;
   for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(worker);
   worker();
   for (auto& t : pool) t.join();
-  progress.finish();
+  console.finish();
   return *std::max_element(codes.begin(), codes.end());
 }
 

@@ -9,17 +9,12 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/output_checks.h"
 #include "core/atomic_output.h"
 
 namespace orvane::cli {
 
 namespace {
-
-std::string lower_extension(const std::filesystem::path& p) {
-  std::string e = p.extension().string();
-  std::transform(e.begin(), e.end(), e.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-  return e;
-}
 
 // One page row as image bytes: width pixels, padding bits cleared; `black_is_one`
 // for PBM, where 1 is black (the page has 1 for white).
@@ -84,13 +79,16 @@ bool is_image_name(const std::filesystem::path& output) {
 std::string write_page_image(const PageBitmap& page, const std::filesystem::path& output) {
   if (!page.has_pixels() || !page.is_valid()) return "no page to write";
   AtomicOutput out(output);
-  if (!out.ok()) return std::strerror(errno);
+  errno = 0;
+  if (!out.ok()) return "the image could not be written: " + out.error().message();
   std::FILE* f = std::fopen(out.temp_path().c_str(), "wb");
-  if (!f) return std::strerror(errno);
+  if (!f) return "the image could not be written: " + std::string(std::strerror(errno));
   const bool ok = lower_extension(output) == ".png" ? write_png(page, f) : write_pbm(page, f);
   const bool closed = std::fclose(f) == 0;
-  if (!ok || !closed) return "write failed";
-  return out.commit() ? std::string() : std::string(std::strerror(errno));
+  if (!ok || !closed)
+    return "the image could not be written" +
+           (errno ? ": " + std::string(std::strerror(errno)) : std::string());
+  return out.commit() ? std::string() : "the image could not be written: " + out.error().message();
 }
 
 }  // namespace orvane::cli

@@ -41,13 +41,15 @@ struct PageFacts {
   PageBitmap fields;  // no pixels
   std::string text;
   limits::Limit limit;  // what kept an invalid page from loading
+  std::uint32_t limit_detail;
 };
 
 std::vector<PageFacts> collect_pages(FaxFile& fax, std::int32_t format) {
   std::vector<PageFacts> pages;
   for (std::uint32_t i = 0; i < fax.page_count(); ++i) {
     if (i > 0) fax.load_page(format, i);
-    PageFacts facts{int(i) + 1, fax.page_valid(), {}, fax.page_text(), fax.page_limit()};
+    PageFacts facts{int(i) + 1,      fax.page_valid(), {},
+                    fax.page_text(), fax.page_limit(), fax.page_limit_detail()};
     facts.fields = fax.page();
     facts.fields.release_pixels();
     pages.push_back(std::move(facts));
@@ -57,9 +59,9 @@ std::vector<PageFacts> collect_pages(FaxFile& fax, std::int32_t format) {
 
 void print_json(std::int32_t format, const std::vector<PageFacts>& pages) {
   std::ostringstream o;
-  o << "{\"format\": " << format << ", \"format_name\": "
-    << json_string(std::string(format_name(format))) << ", \"pages\": " << pages.size()
-    << ", \"page_list\": [";
+  o << "{\"format\": " << format
+    << ", \"format_name\": " << json_string(std::string(format_name(format)))
+    << ", \"pages\": " << pages.size() << ", \"page_list\": [";
   for (std::size_t i = 0; i < pages.size(); ++i) {
     const PageFacts& p = pages[i];
     const PageBitmap& b = p.fields;
@@ -85,21 +87,31 @@ const char* unit_name(int unit) {
   }
 }
 
+void print_resolution(const PageBitmap& b) {
+  if (b.xres == 0 && b.yres == 0) {
+    std::cout << "resolution not stated";
+    return;
+  }
+  std::cout << b.xres << " x " << b.yres << " " << unit_name(b.unit);
+}
+
 void print_table(const std::filesystem::path& file, std::int32_t format,
                  const std::vector<PageFacts>& pages) {
-  std::cout << file.string() << ": " << format_name(format) << " (format " << format << "), "
-            << pages.size() << (pages.size() == 1 ? " page" : " pages") << "\n";
+  std::cout << file.string() << ": " << format_name(format);
+  if (format < 0) {
+    std::cout << "\n";
+    return;
+  }
+  std::cout << ", " << pages.size() << (pages.size() == 1 ? " page" : " pages") << "\n";
   for (const PageFacts& p : pages) {
     const PageBitmap& b = p.fields;
-    std::cout << "  page " << p.number << ": ";
     if (!p.valid) {
-      const std::string why = limits::describe(p.limit);
-      std::cout << (why.empty() ? "does not decode" : "is " + why) << "\n";
+      std::cout << "  " << page_failure(p.limit, p.limit_detail, p.number) << "\n";
       continue;
     }
-    std::cout << b.width << " x " << b.height << ", " << coding_name(b.coding) << ", "
-              << bit_order_name(b.bit_order) << ", " << b.xres << " x " << b.yres << " "
-              << unit_name(b.unit);
+    std::cout << "  page " << p.number << ": " << b.width << " x " << b.height << ", "
+              << coding_name(b.coding) << ", " << bit_order_name(b.bit_order) << ", ";
+    print_resolution(b);
     if (!p.text.empty()) std::cout << ", \"" << p.text << "\"";
     std::cout << "\n";
   }
@@ -108,7 +120,7 @@ void print_table(const std::filesystem::path& file, std::int32_t format,
 }  // namespace
 
 int run_info(const std::filesystem::path& file, bool json, const DecodingOptions& options) {
-  if (!readable(file)) return kExitUsage;
+  if (const int rc = checked_input(file)) return rc;
   CommandFax cf(options.parameters());
   if (!cf.open(file)) return kExitUsage;
   const std::int32_t format = cf.format;
@@ -119,21 +131,20 @@ int run_info(const std::filesystem::path& file, bool json, const DecodingOptions
   } else {
     print_table(file, format, pages);
   }
+  if (const std::string note = cut_table_note(cf.fax, format); !note.empty()) report(file, note);
   for (const PageFacts& p : pages)
     if (p.valid) return kExitOk;
-  if (format == kFormatNotFax) {
-    report(file, "not a fax file");
-  } else if (format == kFormatUnsupported) {
-    report(file, "a fax format this program does not read");
-  } else {
-    std::string reason = "no page could be read (not a fax, or damaged)";
-    for (const PageFacts& p : pages) {
-      if (p.limit == limits::Limit::kNone) continue;
-      reason = "no page could be read: " + page_failure(p.limit, p.number);
-      break;
-    }
-    report(file, reason);
+  if (format < 0) {
+    report(file, not_read_reason(file, format));
+    return kExitNoPage;
   }
+  std::string reason = no_page_reason(cf.fax, "no page could be read (not a fax, or damaged)");
+  for (const PageFacts& p : pages) {
+    if (p.limit == limits::Limit::kNone) continue;
+    reason = "no page could be read: " + page_failure(p.limit, p.limit_detail, p.number);
+    break;
+  }
+  report(file, reason);
   return kExitNoPage;
 }
 

@@ -1,12 +1,38 @@
 // orvane-cli: the headless face of Orvane. Parses the command line and hands
 // each command to its runner.
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstring>
+#include <iostream>
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "cli/open_fax.h"
+
+namespace {
+
+constexpr const char* kCommands[] = {"info", "render", "convert"};
+
+// A usage error as one line: "orvane-cli: what; see 'orvane-cli --help'".
+int usage_error(std::string what) {
+  std::replace(what.begin(), what.end(), '\n', ' ');
+  while (!what.empty() && what.back() == ' ') what.pop_back();
+  std::cerr << "orvane-cli: " << what << "; see 'orvane-cli --help'\n";
+  return orvane::cli::kExitUsage;
+}
+
+// The first word must be a command or an option; anything else is named.
+bool known_first_word(int argc, char** argv) {
+  if (argc < 2 || argv[1][0] == '-') return true;
+  return std::any_of(std::begin(kCommands), std::end(kCommands),
+                     [&](const char* c) { return std::strcmp(c, argv[1]) == 0; });
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace orvane::cli;
+  handle_interrupts();
   CLI::App app{
       "Orvane fax viewer and converter, command-line tool.\n"
       "Reads TIFF fax, bare G3/G4 streams, DCX, WinFax, Apro, Bitware, Quick Link II and\n"
@@ -32,7 +58,9 @@ int main(int argc, char** argv) {
 
   CLI::App* render = app.add_subcommand("render", "Write one page as a PBM or PNG image");
   render->add_option("FILE", render_file, "Fax file")->required();
-  render->add_option("--page", page, "Page number, from 1")->check(CLI::PositiveNumber)->capture_default_str();
+  render->add_option("--page", page, "Page number, from 1")
+      ->check(CLI::Range(1, 65535).description(""))
+      ->capture_default_str();
   render->add_option("-o,--output", render_out, "Image to write (.pbm or .png)")->required();
   render_opts.add_to(*render);
 
@@ -41,18 +69,32 @@ int main(int argc, char** argv) {
   auto* out_opt = convert->add_option("-o,--output", convert_out, "TIFF file to write (one input)");
   auto* dir_opt = convert->add_option("--out-dir", convert_dir, "Folder for the TIFF files");
   out_opt->excludes(dir_opt);
-  convert->add_option("--jobs", jobs, "Files converted at once")->check(CLI::Range(1, 64))->capture_default_str();
+  convert->add_option("--jobs", jobs, "Files converted at once")
+      ->check(CLI::Range(1, 64))
+      ->capture_default_str();
   convert_opts.add_to(*convert);
   convert->callback([&] {
     if (convert_out.empty() && convert_dir.empty())
       throw CLI::RequiredError("convert needs -o OUT.tif or --out-dir DIR");
   });
 
+  if (argc == 2 && std::strcmp(argv[1], "help") == 0) {
+    std::cout << app.help();
+    return kExitOk;
+  }
+  if (argc < 2) return usage_error("a command is needed: info, render or convert");
+  if (!known_first_word(argc, argv))
+    return usage_error(std::string("'") + argv[1] + "' is not a command (info, render, convert)");
   try {
     app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    const int rc = app.exit(e);
-    return rc == 0 ? 0 : kExitUsage;
+    return usage_error(e.what());
   }
 
   if (info->parsed()) return run_info(info_file, json, info_opts);

@@ -1,32 +1,57 @@
 #include "cli/open_fax.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <iostream>
 
+#include "core/binary_file.h"
 #include "core/classify.h"
 #include "core/fax_format.h"
+#include "core/file_signature.h"
 
 namespace orvane::cli {
 
-void report(const std::filesystem::path& file, const std::string& message) {
-  std::cerr << "orvane-cli: " << file.string() << ": " << message << "\n";
+namespace {
+
+const char* special_kind(mode_t mode) {
+  if (S_ISFIFO(mode)) return "is a FIFO (named pipe), not a file";
+  if (S_ISSOCK(mode)) return "is a socket, not a file";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device, not a file";
+  return "is not a regular file";
 }
 
-bool readable(const std::filesystem::path& path) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    report(path, "is a folder, not a file");
-    return false;
-  }
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    report(path, std::strerror(errno));
-    return false;
-  }
-  std::fclose(f);
-  return true;
+}  // namespace
+
+std::string report_line(const std::filesystem::path& file, const std::string& message) {
+  return "orvane-cli: " + file.string() + ": " + message + "\n";
+}
+
+void report(const std::filesystem::path& file, const std::string& message) {
+  std::cerr << report_line(file, message);
+}
+
+InputProblem check_input(const std::filesystem::path& path) {
+  // stat, not open: opening a FIFO would wait for a writer.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return {kExitUsage, std::strerror(errno)};
+  if (S_ISDIR(st.st_mode)) return {kExitUsage, "is a folder, not a file"};
+  if (!S_ISREG(st.st_mode)) return {kExitUsage, special_kind(st.st_mode)};
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return {kExitUsage, std::strerror(errno)};
+  ::close(fd);
+  if (st.st_size == 0) return {kExitNoPage, "is empty"};
+  return {};
+}
+
+int checked_input(const std::filesystem::path& path) {
+  const InputProblem problem = check_input(path);
+  if (problem.code != kExitOk) report(path, problem.message);
+  return problem.code;
 }
 
 bool CommandFax::open(const std::filesystem::path& path) {
@@ -41,18 +66,36 @@ bool CommandFax::open(const std::filesystem::path& path) {
   return true;
 }
 
-std::string page_failure(limits::Limit limit, int page) {
+std::string not_read_reason(const std::filesystem::path& path, std::int32_t format) {
+  if (format == kFormatUnsupported) return "a fax format this program does not read";
+  std::array<std::uint8_t, kSignatureBytes> head{};
+  BinaryFile file;
+  std::size_t got = 0;
+  if (file.open(path)) got = file.read_at(0, head);
+  const std::string_view kind = foreign_kind(std::span<const std::uint8_t>(head.data(), got));
+  return kind.empty() ? "not a fax file" : "is " + std::string(kind) + ", not a fax file";
+}
+
+std::string page_failure(limits::Limit limit, std::uint32_t detail, int page) {
   const std::string which = "page " + std::to_string(page);
-  const std::string text = limits::describe(limit);
-  return text.empty() ? which + " does not decode" : which + " is " + text;
+  const std::string text = limits::describe(limit, detail);
+  if (text.empty()) return which + " does not decode";
+  return limits::is_size_limit(limit) ? which + " is " + text : which + " does not decode: " + text;
 }
 
 std::string no_page_reason(const FaxFile& fax, const std::string& otherwise) {
   switch (fax.page_limit()) {
     case limits::Limit::kNone: return otherwise;
     case limits::Limit::kWholeFile: return "is " + limits::describe(fax.page_limit());
-    default: return "no page could be read: " + page_failure(fax.page_limit(), 1);
+    default:
+      return "no page could be read: " + page_failure(fax.page_limit(), fax.page_limit_detail(), 1);
   }
+}
+
+std::string cut_table_note(FaxFile& fax, std::int32_t format) {
+  if (format < 0 || !fax.pages_cut(format)) return {};
+  const std::string most = std::to_string(limits::kMaxPages);
+  return "lists more than " + most + " pages; only the first " + most + " are read";
 }
 
 }  // namespace orvane::cli

@@ -10,14 +10,25 @@
 namespace orvane::cli {
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitNoPage = 1;   // read, but no valid page / conversion failed
-inline constexpr int kExitUsage = 2;    // usage error, missing or unreadable file
+inline constexpr int kExitNoPage = 1;  // read, but no valid page / conversion failed
+inline constexpr int kExitUsage = 2;   // usage error, missing or unreadable file
 
 // Prints "orvane-cli: FILE: message" on stderr.
 void report(const std::filesystem::path& file, const std::string& message);
+// The same line as a string (for callers that print it themselves).
+std::string report_line(const std::filesystem::path& file, const std::string& message);
 
-// Checks that `path` exists and can be read; reports and returns false if not.
-bool readable(const std::filesystem::path& path);
+// What is wrong with `path` as an input, with its exit code: it does not
+// exist or cannot be read, is a folder, a FIFO, socket or device (never
+// opened, so nothing waits on it), or is empty. `code` is kExitOk and
+// `message` empty for a regular, readable, non-empty file.
+struct InputProblem {
+  int code = kExitOk;
+  std::string message;
+};
+InputProblem check_input(const std::filesystem::path& path);
+// check_input, reported; returns its code.
+int checked_input(const std::filesystem::path& path);
 
 // A fax file record for one command: its own private scratch folder and the
 // user's decoding parameters.
@@ -36,11 +47,20 @@ struct CommandFax {
   bool open(const std::filesystem::path& path);
 };
 
-// "page N does not decode", or "page N is larger than the largest page this
-// program opens (...)" when a size limit refused it.
-std::string page_failure(limits::Limit limit, int page);
+// Why a file classified -1 or -2 is not read: "is a PDF document, not a fax
+// file", "not a fax file", "a fax format this program does not read".
+std::string not_read_reason(const std::filesystem::path& path, std::int32_t format);
+
+// "page N does not decode", "page N is larger than the largest page this
+// program opens (...)" or "page N does not decode: Compression 5 (LZW) is
+// not a fax coding", by what kept it from loading.
+std::string page_failure(limits::Limit limit, std::uint32_t detail, int page);
 // `otherwise`, or what names the limit the file's first page (or the whole
 // file) hit.
 std::string no_page_reason(const FaxFile& fax, const std::string& otherwise);
+
+// "lists more than 1024 pages; only the first 1024 are read" when the file
+// lists more pages than are read; else empty.
+std::string cut_table_note(FaxFile& fax, std::int32_t format);
 
 }  // namespace orvane::cli

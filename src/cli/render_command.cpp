@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/image_output.h"
 #include "cli/open_fax.h"
+#include "cli/output_checks.h"
 
 namespace orvane::cli {
 
@@ -10,14 +11,18 @@ int run_render(const std::filesystem::path& file, int page, const std::filesyste
     report(output, "the output must end in .pbm or .png");
     return kExitUsage;
   }
-  if (!readable(file)) return kExitUsage;
+  if (const int rc = checked_input(file)) return rc;
+  if (const std::string problem = output_problem(output, {file}); !problem.empty()) {
+    report(output, problem);
+    return kExitUsage;
+  }
   CommandFax cf(options.parameters());
   if (!cf.open(file)) return kExitUsage;
   FaxFile& fax = cf.fax;
   const std::int32_t format = cf.format;
   if (!cf.opened || fax.page_count() == 0) {
-    report(file, format < 0 ? "not a fax file this program reads"
-                            : no_page_reason(fax, "no page could be read"));
+    report(file, format < 0 ? not_read_reason(file, format)
+                            : no_page_reason(fax, "no page could be read (not a fax, or damaged)"));
     return kExitNoPage;
   }
   if (page < 1 || page > fax.page_count()) {
@@ -27,7 +32,7 @@ int run_render(const std::filesystem::path& file, int page, const std::filesyste
   }
   if (page > 1) fax.load_page(format, std::uint32_t(page - 1));
   if (!fax.page_valid()) {
-    report(file, page_failure(fax.page_limit(), page));
+    report(file, page_failure(fax.page_limit(), fax.page_limit_detail(), page));
     return kExitNoPage;
   }
   const std::string error = write_page_image(fax.page(), output);

@@ -1,5 +1,6 @@
 #include "core/at_work.h"
 
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -20,8 +21,18 @@ bool convert_at_work_file(const std::filesystem::path& source,
   std::string from = source.string();
   std::string to = temp_tiff.string();
   char* argv[] = {program.data(), flag.data(), from.data(), to.data(), nullptr};
+  // The converter starts with no signal blocked, whatever this program
+  // blocks in its own threads (orvane-cli takes SIGINT in one thread).
+  posix_spawnattr_t attr;
+  if (posix_spawnattr_init(&attr) != 0) return false;
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
   pid_t pid = 0;
-  if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0) return false;
+  const int spawned = posix_spawnp(&pid, program.c_str(), nullptr, &attr, argv, environ);
+  posix_spawnattr_destroy(&attr);
+  if (spawned != 0) return false;
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return false;

@@ -1,11 +1,16 @@
 #include "core/atomic_output.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <fstream>
 #include <string>
+
+#include "core/cleanup_list.h"
 
 namespace orvane {
 
@@ -26,27 +31,84 @@ mode_t current_umask() {
   return 022;
 }
 
+// ".NAME.part-" in the target's folder: the hidden name a file has while it
+// is written (or, for an unnamed file, for the moment between link and
+// rename).
+std::string part_prefix(const std::filesystem::path& dir, const std::filesystem::path& target) {
+  // Appended piece by piece: GCC 12 at -O3 mistakes "." + string + "..." for
+  // an overlapping copy (-Wrestrict, GCC bug 105329).
+  std::string name = ".";
+  name += target.filename().string();
+  name += ".part-";
+  return (dir / name).string();
+}
+
 }  // namespace
 
 AtomicOutput::AtomicOutput(const std::filesystem::path& target) : target_(target) {
   std::filesystem::path dir = target.parent_path();
   if (dir.empty()) dir = ".";
-  // Appended piece by piece: GCC 12 at -O3 mistakes "." + string + "..." for
-  // an overlapping copy (-Wrestrict, GCC bug 105329).
-  std::string name = ".";
-  name += target.filename().string();
-  name += ".part-XXXXXX";
-  std::string templ = (dir / name).string();
+  if (!create_unnamed(dir)) create_named(dir);
+}
+
+bool AtomicOutput::create_unnamed(const std::filesystem::path& dir) {
+  fd_ = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd_ < 0) {
+    error_ = std::error_code(errno, std::generic_category());
+    return false;
+  }
+  temp_ = "/proc/self/fd/" + std::to_string(fd_);
+  return true;
+}
+
+bool AtomicOutput::create_named(const std::filesystem::path& dir) {
+  std::string templ = part_prefix(dir, target_) + "XXXXXX";
   const int fd = mkstemp(templ.data());
-  if (fd < 0) return;
+  if (fd < 0) {
+    // The first attempt's reason is as good: both create in the same folder.
+    if (!error_) error_ = std::error_code(errno, std::generic_category());
+    return false;
+  }
   ::close(fd);
+  error_.clear();
   temp_ = templ;
+  named_ = true;
+  // Removed by whoever stops the process, if it is stopped before commit.
+  cleanup::add(temp_);
+  return true;
 }
 
 AtomicOutput::~AtomicOutput() {
-  if (committed_ || temp_.empty()) return;
+  if (fd_ >= 0) ::close(fd_);  // an unnamed file not linked simply vanishes
+  if (committed_ || !named_) return;
   std::error_code ec;
   std::filesystem::remove(temp_, ec);
+  cleanup::forget(temp_);
+}
+
+void AtomicOutput::fail() {
+  error_ = std::error_code(errno, std::generic_category());
+}
+
+// An unnamed file cannot be renamed over an existing target: it is linked
+// under a fresh hidden name first, then renamed, which replaces the target
+// in one step.
+bool AtomicOutput::link_unnamed() {
+  static std::atomic<unsigned> serial{0};
+  std::filesystem::path dir = target_.parent_path();
+  if (dir.empty()) dir = ".";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name =
+        part_prefix(dir, target_) + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+    if (::linkat(AT_FDCWD, temp_.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      temp_ = name;
+      named_ = true;
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  fail();
+  return false;
 }
 
 bool AtomicOutput::commit() {
@@ -55,11 +117,26 @@ bool AtomicOutput::commit() {
   struct stat st {};
   const mode_t mode =
       ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~current_umask());
-  if (::chmod(temp_.c_str(), mode) != 0) return false;
-  std::error_code ec;
-  std::filesystem::rename(temp_, target_, ec);
-  if (ec) return false;
+  if (::chmod(temp_.c_str(), mode) != 0) {
+    fail();
+    return false;
+  }
+  // Not while an interrupted program removes its files: it would leave
+  // behind the name given here.
+  const bool named = cleanup::unless_stopping([&] {
+    if (!named_ && !link_unnamed()) return false;
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+      fail();
+      return false;
+    }
+    return true;
+  });
+  if (!named) {
+    if (!error_) error_ = std::make_error_code(std::errc::interrupted);
+    return false;
+  }
   committed_ = true;
+  cleanup::forget(temp_);
   return true;
 }
 

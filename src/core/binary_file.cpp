@@ -1,11 +1,28 @@
 #include "core/binary_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace orvane {
 
 bool BinaryFile::open(const std::filesystem::path& path) {
   close();
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
+  // O_NONBLOCK: opening a FIFO would otherwise wait for a writer forever.
+  // Only regular files are read; a FIFO, socket or device is refused.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (!f) {
+    ::close(fd);
+    return false;
+  }
   file_.reset(f);
   if (fseeko(f, 0, SEEK_END) != 0) {
     close();

@@ -14,7 +14,8 @@ class BinaryFile {
  public:
   BinaryFile() = default;
 
-  // Opens `path` read-only; false (and closed) when it cannot be opened.
+  // Opens `path` read-only; false (and closed) when it cannot be opened or
+  // is not a regular file (never waits on a FIFO).
   bool open(const std::filesystem::path& path);
   void close();
   bool is_open() const { return file_ != nullptr; }

@@ -10,6 +10,7 @@
 
 #include "core/binary_file.h"
 #include "core/fax_format.h"
+#include "core/file_signature.h"
 
 namespace orvane {
 
@@ -59,7 +60,7 @@ bool ends_with(std::string_view name, std::string_view ending) {
 
 }  // namespace
 
-std::int32_t classify(const std::filesystem::path& path) {
+std::int32_t classify_by_name(const std::filesystem::path& path) {
   std::string name = path.string();
   std::transform(name.begin(), name.end(), name.begin(),
                  [](unsigned char c) { return char(std::tolower(c)); });
@@ -70,6 +71,25 @@ std::int32_t classify(const std::filesystem::path& path) {
     }
   }
   return kFormatRawFax;
+}
+
+std::int32_t classify(const std::filesystem::path& path) {
+  const std::int32_t by_name = classify_by_name(path);
+  // Only a name that leads to bare data or to a signed format is second-
+  // guessed: -1, -2 and the unsigned formats (WinFax) keep their verdict.
+  if (by_name == kFormatNotFax || by_name == kFormatUnsupported) return by_name;
+  if (by_name != kFormatRawFax && !is_signed_format(by_name)) return by_name;
+  std::array<std::uint8_t, kSignatureBytes> head{};
+  BinaryFile file;
+  if (!file.open(path)) return by_name;
+  const std::span<const std::uint8_t> got(head.data(), file.read_at(0, head));
+  if (by_name != kFormatRawFax && has_signature_of(by_name, got)) return by_name;
+  // A TIFF mailed without its name ending, efax's NAME.001, a DCX named
+  // .tif: the signature names the reader that can open the file.
+  const std::int32_t by_signature = format_by_signature(got);
+  if (by_signature >= 0) return by_signature;
+  if (!foreign_kind(got).empty()) return kFormatNotFax;
+  return by_name;
 }
 
 }  // namespace orvane

@@ -1,5 +1,7 @@
 #include "core/fax_file.h"
 
+#include <cerrno>
+
 #include "core/at_work.h"
 #include "core/atomic_output.h"
 #include "core/fax_format.h"
@@ -43,7 +45,9 @@ FormatReader& FaxFile::reader_for(std::int32_t format) {
   return *it->second;
 }
 
-TiffReader& FaxFile::tiff_reader() { return static_cast<TiffReader&>(reader_for(kFormatTiff)); }
+TiffReader& FaxFile::tiff_reader() {
+  return static_cast<TiffReader&>(reader_for(kFormatTiff));
+}
 
 RawFaxReader& FaxFile::raw_reader() {
   return static_cast<RawFaxReader&>(reader_for(kFormatRawFax));
@@ -79,8 +83,7 @@ int FaxFile::open_raw(const std::filesystem::path& path) {
   raw.open(path);
   if (!raw.is_open()) return -1;
   raw.set_scratch_paths(paths_.row_file, paths_.page_index);
-  raw.set_parameters(params_.threshold, params_.flag_number, params_.min_width,
-                     params_.raw_file);
+  raw.set_parameters(params_.threshold, params_.flag_number, params_.min_width, params_.raw_file);
   raw_analysed_ = raw.analyse(params_.bit_order, params_.nonstandard_widths) >= 0;
   if (!raw_analysed_) {
     page_count_ = 0;
@@ -111,6 +114,7 @@ int FaxFile::load(std::int32_t format, std::uint32_t index) {
   // A page without pixels (out of memory, refused size) is no page either.
   page_valid_ = page_.is_valid() && page_.has_pixels();
   page_limit_ = page_valid_ ? limits::Limit::kNone : limits::noted();
+  page_limit_detail_ = page_valid_ ? 0 : limits::noted_detail();
   return 0;
 }
 
@@ -121,15 +125,21 @@ std::uint16_t FaxFile::recount_raw_pages() {
   return page_count_;
 }
 
-int FaxFile::convert(const std::filesystem::path& output, std::int32_t format) {
-  if (format == kFormatTiff) return kConvertNoFile;  // TIFF already
+int FaxFile::convert(const std::filesystem::path& output, std::int32_t format, TiffSource tiff) {
+  write_error_.clear();
+  if (format == kFormatTiff && tiff == TiffSource::kRefuse) return kConvertNoFile;
   if (format != kFormatAtWork && !reader_for(format).is_open()) return kConvertNoFile;
 
-  // Written beside the target and renamed over it only when complete, so a
-  // failed conversion leaves no partial file and an existing target intact.
+  // Written beside the target and put under its name only when complete,
+  // so a failed conversion leaves no partial file and an existing target
+  // intact.
   AtomicOutput out(output);
-  if (!out.ok()) return kConvertWriteFailed;
+  if (!out.ok()) {
+    write_error_ = out.error();
+    return kConvertWriteFailed;
+  }
   int rc;
+  errno = 0;  // what a failed write leaves here says why it failed
   if (format == kFormatAtWork) {
     rc = copy_tiff_file(paths_.temp_tiff, out.temp_path());
   } else if (is_raw_format(format)) {
@@ -137,11 +147,17 @@ int FaxFile::convert(const std::filesystem::path& output, std::int32_t format) {
   } else {
     rc = reader_for(format).convert(out.temp_path(), page_count_);
   }
+  if (rc == kConvertWriteFailed && errno != 0)
+    write_error_ = std::error_code(errno, std::generic_category());
   if (rc != kConvertOk) return rc;
   // A TIFF without a single page (every page unreadable) is no conversion.
   std::error_code ec;
   if (std::filesystem::file_size(out.temp_path(), ec) <= 8 || ec) return kConvertNoPages;
-  return out.commit() ? kConvertOk : kConvertWriteFailed;
+  if (!out.commit()) {
+    write_error_ = out.error();
+    return kConvertWriteFailed;
+  }
+  return kConvertOk;
 }
 
 void FaxFile::close_all() {

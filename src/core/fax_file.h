@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <system_error>
 
 #include "core/limits.h"
 #include "core/page_bitmap.h"
@@ -20,18 +21,18 @@ class RawFaxReader;
 struct DecodingParameters {
   std::uint16_t threshold = 50;
   std::uint8_t flag_number = 3;
-  std::uint8_t bit_order = 0;          // 0 find it, 1 MSB first, 2 LSB first
-  std::uint16_t vres_override = 0;     // raw data: vertical resolution to use, 0 none
+  std::uint8_t bit_order = 0;       // 0 find it, 1 MSB first, 2 LSB first
+  std::uint16_t vres_override = 0;  // raw data: vertical resolution to use, 0 none
   bool nonstandard_widths = true;
   std::int16_t min_width = 1728;
-  bool raw_file = false;               // a bare T.6 stream from its first byte
+  bool raw_file = false;  // a bare T.6 stream from its first byte
 };
 
 // The three scratch files of raw data and At Work conversion.
 struct WorkingPaths {
-  std::filesystem::path row_file;      // "orvtmp.tmp"
-  std::filesystem::path page_index;    // "segtemp.tmp"
-  std::filesystem::path temp_tiff;     // "tmptif"
+  std::filesystem::path row_file;    // "orvtmp.tmp"
+  std::filesystem::path page_index;  // "segtemp.tmp"
+  std::filesystem::path temp_tiff;   // "tmptif"
 };
 
 class FaxFile {
@@ -53,8 +54,15 @@ class FaxFile {
   int open(const std::filesystem::path& path, std::int32_t format);
   // Loads page `index` (from 0). Always 0; see page_valid().
   int load_page(std::int32_t format, std::uint32_t index);
+  // What convert() does with a TIFF file: the viewer refuses it (there is
+  // nothing to convert); orvane-cli copies its pages into a new file.
+  enum class TiffSource { kRefuse, kCopy };
   // Writes the open file as a multi-page TIFF at `output`.
-  int convert(const std::filesystem::path& output, std::int32_t format);
+  int convert(const std::filesystem::path& output, std::int32_t format,
+              TiffSource tiff = TiffSource::kRefuse);
+  // Why the last conversion could not write its output (the system's
+  // reason), when it failed with kConvertWriteFailed.
+  std::error_code write_error() const { return write_error_; }
   // Raw data only: pages again after the vertical resolution changed.
   std::uint16_t recount_raw_pages();
   void close_all();
@@ -67,6 +75,11 @@ class FaxFile {
   // Which size limit kept the last opened or loaded page from loading
   // (kNone when the page loaded, or failed for another reason).
   limits::Limit page_limit() const { return page_limit_; }
+  // The value that came with it (the Compression or bits per sample found).
+  std::uint32_t page_limit_detail() const { return page_limit_detail_; }
+
+  // True when the file lists more pages than are read (the first 1024).
+  bool pages_cut(std::int32_t format) { return reader_for(format).page_table_cut(); }
 
   // The reader that serves `format`, created on first use.
   FormatReader& reader_for(std::int32_t format);
@@ -90,6 +103,8 @@ class FaxFile {
   std::uint16_t page_count_ = 0;
   std::string page_text_;
   limits::Limit page_limit_ = limits::Limit::kNone;
+  std::uint32_t page_limit_detail_ = 0;
+  std::error_code write_error_;
 };
 
 }  // namespace orvane

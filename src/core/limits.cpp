@@ -5,6 +5,21 @@ namespace orvane::limits {
 namespace {
 
 thread_local Limit last_refusal = Limit::kNone;
+thread_local std::uint32_t last_detail = 0;
+
+// Names of the TIFF Compression values met in files that are not faxes.
+std::string compression_name(std::uint32_t value) {
+  switch (value) {
+    case 0: return "not stated";
+    case 5: return "LZW";
+    case 6:
+    case 7: return "JPEG";
+    case 8:
+    case 32946: return "Deflate";
+    case 34712: return "JPEG 2000";
+    default: return "unknown";
+  }
+}
 
 std::string mebibytes(std::int64_t bytes) {
   return std::to_string(bytes / (1024 * 1024)) + " MiB";
@@ -12,17 +27,26 @@ std::string mebibytes(std::int64_t bytes) {
 
 }  // namespace
 
-void note(Limit which) {
+void note(Limit which, std::uint32_t detail) {
   last_refusal = which;
+  last_detail = detail;
 }
 Limit noted() {
   return last_refusal;
 }
+std::uint32_t noted_detail() {
+  return last_detail;
+}
 void clear_note() {
   last_refusal = Limit::kNone;
+  last_detail = 0;
 }
 
-std::string describe(Limit which) {
+bool is_size_limit(Limit which) {
+  return which == Limit::kPage || which == Limit::kCodedPage || which == Limit::kWholeFile;
+}
+
+std::string describe(Limit which, std::uint32_t detail) {
   const std::string side = std::to_string(kMaxPageSide);
   switch (which) {
     case Limit::kNone: return {};
@@ -35,6 +59,11 @@ std::string describe(Limit which) {
     case Limit::kWholeFile:
       return "larger than the largest file this program holds in memory (" +
              mebibytes(kMaxFileBytes) + ")";
+    case Limit::kNotFaxCoding:
+      return "Compression " + std::to_string(detail) + " (" + compression_name(detail) +
+             ") is not a fax coding";
+    case Limit::kNotBilevel:
+      return std::to_string(detail) + " bits per sample: not a black-and-white page";
   }
   return {};
 }

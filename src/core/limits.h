@@ -34,23 +34,33 @@ inline constexpr std::int64_t kMaxRowFileBytes = 1024LL * 1024 * 1024;
 // Page tables of every reader hold at most this many positions.
 inline constexpr std::size_t kMaxPages = 1024;
 
-// Which limit refused a piece of work.
+// Which limit refused a piece of work, or which property put a page
+// outside what a fax page can be.
 enum class Limit : std::uint8_t {
   kNone = 0,
-  kPage,       // kMaxPageSide, kMaxRowBytes or kMaxPageBytes
-  kCodedPage,  // kMaxCodedPageBytes
-  kWholeFile,  // kMaxFileBytes
+  kPage,          // kMaxPageSide, kMaxRowBytes or kMaxPageBytes
+  kCodedPage,     // kMaxCodedPageBytes
+  kWholeFile,     // kMaxFileBytes
+  kNotFaxCoding,  // a TIFF Compression no fax decoder handles (detail: its value)
+  kNotBilevel,    // more than one bit per sample (detail: the bits)
 };
 
-// The checks note the limit they refused with; the record clears the note
-// before a page is opened or loaded and reads it afterwards. Kept per thread
-// (conversions run side by side).
-void note(Limit which);
+// The checks note the limit they refused with (and, for the page
+// properties, the value found); the record clears the note before a page is
+// opened or loaded and reads it afterwards. Kept per thread (conversions run
+// side by side).
+void note(Limit which, std::uint32_t detail = 0);
 Limit noted();
+std::uint32_t noted_detail();
 void clear_note();
 
+// True for the three size limits (the page is "larger than ..."); false
+// for the page properties.
+bool is_size_limit(Limit which);
+
 // "larger than the largest page this program opens (65535 x 65535 pixels,
-// 256 MiB)" and the like; empty for kNone.
-std::string describe(Limit which);
+// 256 MiB)", "Compression 5 (LZW) is not a fax coding" and the like; empty
+// for kNone.
+std::string describe(Limit which, std::uint32_t detail = 0);
 
 }  // namespace orvane::limits

@@ -2,8 +2,9 @@
 // The private scratch folder of one running program: the row file and page
 // index file of raw fax data and the temporary TIFF of At Work files. Each
 // process gets its own folder (mode 0700) under the system's temporary
-// folder, so that copies running at once never share files; it is removed
-// when the object goes.
+// folder, named "orvane-PID-XXXXXX", so that copies running at once never
+// share files; it is removed when the object goes, and a folder whose
+// process no longer exists (a killed run) is removed by the next run.
 #include <filesystem>
 
 #include "core/fax_file.h"
@@ -25,5 +26,9 @@ class ScratchDir {
  private:
   std::filesystem::path root_;
 };
+
+// Removes from `base` the scratch folders of this user whose processes no
+// longer exist.
+void remove_abandoned_scratch_dirs(const std::filesystem::path& base);
 
 }  // namespace orvane

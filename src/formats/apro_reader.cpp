@@ -44,13 +44,13 @@ std::uint16_t AproReader::build_page_table() {
   add_page(std::uint32_t(position));
   const std::int16_t stated = std::int16_t(le16(header_.data() + 32));
   std::array<std::uint8_t, kPageHeaderSize> page_header{};
-  for (int i = 1; i < stated && page_count_ < limits::kMaxPages; ++i) {
+  for (int i = 1; i < stated; ++i) {
     if (file_.read_at(position, page_header) < page_header.size()) break;
     position += std::int64_t(le32(page_header.data())) + std::int64_t(kPageHeaderSize);
     // A page that would start outside the file cannot be read; listing it
     // would only give a page that never loads.
     if (position >= file_size()) break;
-    add_page(std::uint32_t(position));
+    if (add_page(std::uint32_t(position)) != 0) break;
   }
   return page_count_;
 }

@@ -39,6 +39,7 @@ bool BitwareReader::read_page(std::uint32_t index, PageSource& out) {
   const std::int64_t length = le32(entry + 4);
   const std::int64_t offset = le32(entry + 8);
   if (offset == 0 || offset >= file_size() || length == 0) return false;
+  out.width = le16(entry);
   out.rows = le16(entry + 2);
   out.yres = bitware_vertical_resolution(header_[14]);
   return read_coded(offset, length);

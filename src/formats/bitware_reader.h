@@ -2,8 +2,8 @@
 // Bitware fax files (.bfx): a 2048-byte header with a signature, the page
 // count, a vertical resolution code and a directory of up to 127 pages
 // (width, rows, data length, data offset). Nothing records how the pages are
-// coded, so each page's coding, bit order and width are found by trial
-// decoding before it is decoded.
+// coded, so each page's coding and bit order are found by trial decoding
+// before it is decoded at the width its directory entry states.
 #include <array>
 #include <cstdint>
 

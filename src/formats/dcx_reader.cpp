@@ -87,13 +87,13 @@ std::uint16_t DcxReader::build_page_table() {
   // The list may be unterminated; it can hold no more entries than the
   // file has words, and never more than the page table holds.
   std::array<std::uint8_t, 4> word{};
-  for (std::int64_t at = 4; page_count_ < limits::kMaxPages; at += 4) {
+  for (std::int64_t at = 4;; at += 4) {
     if (file_.read_at(at, word) < word.size()) break;
     const std::uint32_t offset = le32(word.data());
     // An offset outside the file cannot start a page; taking it for the end
     // of the list keeps the bytes of a page from being read as offsets.
     if (offset == 0 || std::int64_t(offset) >= size) break;
-    add_page(offset);
+    if (add_page(offset) != 0) break;
   }
   if (page_count_ == 0) close();
   return page_count_;

@@ -15,7 +15,10 @@ void FaxReader::release() {
 }
 
 int FaxReader::add_page(std::uint32_t position) {
-  if (page_count_ >= limits::kMaxPages) return -1;
+  if (page_count_ >= limits::kMaxPages) {
+    table_cut_ = true;
+    return -1;
+  }
   pages_[page_count_++] = position;
   return 0;
 }

@@ -39,7 +39,13 @@ class FaxReader {
   // True when `position` is in the page table already: a chain of headers
   // or directories that comes back to it would never end by itself.
   bool is_listed(std::uint32_t position) const;
-  void clear_pages() { page_count_ = 0; }
+  void clear_pages() {
+    page_count_ = 0;
+    table_cut_ = false;
+  }
+  // True when the file lists more pages than the table holds: only the
+  // first 1024 are read.
+  bool page_table_cut() const { return table_cut_; }
 
   std::int64_t file_size() const { return file_.size(); }
 
@@ -64,6 +70,7 @@ class FaxReader {
   BinaryFile file_;
   std::array<std::uint32_t, limits::kMaxPages> pages_{};
   std::uint16_t page_count_ = 0;
+  bool table_cut_ = false;
   std::vector<std::uint8_t> coded_;
   std::string message_;
 };

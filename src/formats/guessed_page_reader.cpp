@@ -38,33 +38,7 @@ bool page_size_allowed(std::int32_t width, std::int64_t rows) {
 
 }  // namespace
 
-std::vector<std::uint8_t> bits_from(std::span<const std::uint8_t> coded, std::size_t byte, int bit,
-                                    std::uint8_t bit_order) {
-  std::vector<std::uint8_t> out;
-  if (byte >= coded.size() || bit < 0 || bit > 7) return out;
-  try {
-    out.resize(coded.size() - byte);
-  } catch (const std::bad_alloc&) {
-    return {};
-  }
-  const bool lsb_first = bit_order == kBitOrderLsbFirst;
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    const unsigned here = coded[byte + i];
-    const unsigned next = byte + i + 1 < coded.size() ? coded[byte + i + 1] : 0;
-    if (bit == 0) {
-      out[i] = std::uint8_t(here);
-    } else if (lsb_first) {
-      out[i] = std::uint8_t((here >> bit) | (next << (8 - bit)));
-    } else {
-      out[i] = std::uint8_t((here << bit) | (next >> (8 - bit)));
-    }
-  }
-  return out;
-}
-
-// ------------------------------------------------------------ guessed pages
-
-bool GuessedPageReader::load(std::uint32_t index, PageBitmap& page, DataStart& start) {
+bool GuessedPageReader::load(std::uint32_t index, PageBitmap& page) {
   page.clear();
   PageSource source;
   if (!is_open() || !read_page(index, source) || coded_.empty()) return false;
@@ -79,27 +53,25 @@ bool GuessedPageReader::load(std::uint32_t index, PageBitmap& page, DataStart& s
   codec::FaxCodec codec;
   codec.configure(data, kBitOrderMsbFirst, kCodingT4_1D, 0);
   if (codec::guess_coding(codec, guess) == 0) {
-    if (!page_size_allowed(guess.width, rows)) return false;
+    const std::int32_t width = source.width > 0 ? source.width : guess.width;
+    if (!page_size_allowed(width, rows)) return false;
     codec.bit_order = guess.bit_order;
     codec.coding_mode = guess.coding;
     codec.rewind(data);
-    codec.set_size(guess.width, std::int32_t(rows));
+    codec.set_size(width, std::int32_t(rows));
     codec::decode_by_coding_mode(codec, page);
-    start = {};
   } else {
     codec::FaxCodec t6;
     codec::configure_for_t6(t6, data, kBitOrderMsbFirst, 0, 0, 3);
-    if (codec::guess_t6(t6, guess) != 0 || !page_size_allowed(guess.width, rows)) return false;
-    // The analysis accepted the data from the start it found behind the
-    // 0xFF run, not from byte 0: the run's 1 bits would decode as V0 codes,
-    // a white row each. Decoding starts where the accepted data starts.
+    if (codec::guess_t6(t6, guess) != 0) return false;
+    const std::int32_t width = source.width > 0 ? source.width : guess.width;
+    if (!page_size_allowed(width, rows)) return false;
+    // Decoded from the page's first byte, not from where the analysis found
+    // a start: white rows on top are single V0 codes, 1 bits that make the
+    // 0xFF bytes the start search skips.
     t6.bit_order = guess.bit_order;
-    t6.flag_number = guess.flag_number;
     t6.rewind(data);
-    t6.search_position = guess.start_offset;
-    if (codec::find_t6_start(t6, codec::T6Search::kNext) < 0) return false;
-    start = {std::size_t(t6.position), t6.bits_used};
-    t6.set_size(guess.width, std::int32_t(rows));
+    t6.set_size(width, std::int32_t(rows));
     codec::decode_t6_page(t6, page);
   }
   if (!page.has_pixels() || !page.is_valid()) return false;
@@ -110,25 +82,16 @@ bool GuessedPageReader::load(std::uint32_t index, PageBitmap& page, DataStart& s
 }
 
 void GuessedPageReader::load_page(std::uint32_t index, PageBitmap& page) {
-  DataStart start;
-  if (!load(index, page, start)) page.clear();
+  if (!load(index, page)) page.clear();
 }
 
 bool GuessedPageReader::coded_page(std::uint32_t index, PassThroughPage& out) {
   PageBitmap page;
-  DataStart start;
   // Without a coding found there is nothing to tag the data with; the page
   // is left out rather than written with a guess of ours or another page's
   // fields.
-  if (!load(index, page, start)) return false;
-  std::span<const std::uint8_t> data(coded_);
-  if (start.bit != 0) {
-    moved_ = bits_from(data, start.byte, start.bit, page.bit_order);
-    data = moved_;  // empty when it could not be allocated: the page is left out
-  } else {
-    data = data.subspan(std::min(start.byte, data.size()));
-  }
-  out = {.coded = data,
+  if (!load(index, page)) return false;
+  out = {.coded = coded_,
          .coding = page.coding,
          .bit_order = page.bit_order,
          .width = std::uint32_t(page.width),
@@ -144,7 +107,5 @@ int GuessedPageReader::convert(const std::filesystem::path& output, std::uint16_
     return coded_page(i, out);
   });
 }
-
-// ------------------------------------------------------------ Bitware
 
 }  // namespace orvane

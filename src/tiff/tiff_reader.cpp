@@ -60,8 +60,12 @@ const TagRule* find_rule(std::uint16_t tag) {
 
 }  // namespace
 
-std::uint16_t TiffReader::u16(const std::uint8_t* p) const { return big_endian_ ? be16(p) : le16(p); }
-std::uint32_t TiffReader::u32(const std::uint8_t* p) const { return big_endian_ ? be32(p) : le32(p); }
+std::uint16_t TiffReader::u16(const std::uint8_t* p) const {
+  return big_endian_ ? be16(p) : le16(p);
+}
+std::uint32_t TiffReader::u32(const std::uint8_t* p) const {
+  return big_endian_ ? be32(p) : le32(p);
+}
 
 bool TiffReader::read_u32_at(std::int64_t position, std::uint32_t& out) {
   std::uint8_t b[4];
@@ -105,16 +109,16 @@ std::uint16_t TiffReader::build_page_table() {
   clear_pages();
   std::uint32_t position = first_directory_;
   if (position != 0) add_page(position);
-  // The table holds at most 1024 pages, so walking further can add nothing;
-  // a position listed before would make the chain endless.
-  while (position != 0 && page_count() < limits::kMaxPages) {
+  // A position listed before would make the chain endless; the walk ends
+  // at the first directory the full table cannot take (noting the cut).
+  while (position != 0) {
     std::uint16_t n = 0;
     if (!read_u16_at(position, n)) break;
     std::uint32_t next = 0;
     if (!read_u32_at(std::int64_t(position) + 2 + 12 * std::int64_t(n), next)) break;
     if (next == 0) break;
     if (is_listed(next)) break;
-    add_page(next);
+    if (add_page(next) != 0) break;
     position = next;
   }
   return page_count();
@@ -224,8 +228,8 @@ bool TiffReader::strip_table_entry(std::uint32_t value, std::uint16_t type, std:
 bool TiffReader::strip_position(std::uint32_t index, const TiffPage& page, std::uint32_t& position,
                                 std::uint32_t& byte_count) {
   if (index >= page.strip_count) return false;
-  if (!strip_table_entry(page.strip_offsets_value, page.strip_offsets_type, page.strip_count,
-                         index, position) ||
+  if (!strip_table_entry(page.strip_offsets_value, page.strip_offsets_type, page.strip_count, index,
+                         position) ||
       !strip_table_entry(page.strip_byte_counts_value, page.strip_byte_counts_type,
                          page.strip_count, index, byte_count)) {
     // A table that cannot be read ends the page like a zero byte count.
@@ -233,6 +237,10 @@ bool TiffReader::strip_position(std::uint32_t index, const TiffPage& page, std::
     byte_count = 0;
     return false;
   }
+  // efax writing to a pipe cannot go back to fill in the count and leaves
+  // it 0; libtiff reads such a page's only strip to the end of the file.
+  if (page.strip_count == 1 && byte_count == 0 && position < file_size())
+    byte_count = std::uint32_t(std::min<std::int64_t>(file_size() - position, UINT32_MAX));
   return true;
 }
 
@@ -282,9 +290,32 @@ int TiffReader::read_page_data(const TiffPage& page) {
   return 0;
 }
 
+namespace {
+
+// Compression values the strip decoder handles (TIFF 6.0 sections 3, 10, 11
+// and the 32771 word-aligned Modified Huffman variant).
+bool is_fax_compression(std::uint16_t compression) {
+  switch (compression) {
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 32771:
+    case 32773: return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
 void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
-  const std::int64_t row_bytes =
-      (std::int64_t(desc.image_width) * desc.bits_per_sample + 7) / 8;
+  // A page no strip decoder reads: say why, so the user learns that the
+  // file is a TIFF of another kind rather than a damaged fax.
+  if (desc.bits_per_sample != 1)
+    limits::note(limits::Limit::kNotBilevel, desc.bits_per_sample);
+  else if (!is_fax_compression(desc.compression))
+    limits::note(limits::Limit::kNotFaxCoding, desc.compression);
+  const std::int64_t row_bytes = (std::int64_t(desc.image_width) * desc.bits_per_sample + 7) / 8;
   const std::int64_t bytes = checked_page_size(desc.image_width, desc.image_length, row_bytes);
   if (bytes <= 0 || !page.allocate_pixels(bytes)) {
     // Too large to hold, or nothing to hold: the page did not load.
@@ -327,6 +358,9 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
   }
   page.height = std::int32_t(height);
   page.row_bytes = std::int32_t(row_bytes);
+  // No strip decoded: the directory's width goes with its row bytes, not the
+  // 0 of a strip bitmap nothing was decoded into.
+  if (height == 0) page.width = std::int32_t(desc.image_width);
   free_coded();
 }
 
@@ -345,8 +379,8 @@ void TiffReader::load_page(std::uint32_t index, PageBitmap& page) {
   }
   page.unit = std::uint8_t(desc.resolution_unit & 0xFF);
   page.xres = desc.x_resolution[1] ? std::uint16_t(desc.x_resolution[0] / desc.x_resolution[1]) : 0;
-  page.yres = desc.y_resolution[1] ? std::uint16_t(desc.y_resolution[0] / desc.y_resolution[1])
-                                   : page.xres;
+  page.yres =
+      desc.y_resolution[1] ? std::uint16_t(desc.y_resolution[0] / desc.y_resolution[1]) : page.xres;
 }
 
 bool TiffReader::coded_page(std::uint32_t index, PassThroughPage& out) {

@@ -36,7 +36,8 @@ class TiffReader : public FormatReader {
   void parse_directory(TiffPage& page);
 
   // Position and byte count of strip `index`. False for an index at or past
-  // the strip count, or when the strip tables cannot be read there.
+  // the strip count, or when the strip tables cannot be read there. A
+  // page's only strip with byte count 0 runs to the end of the file.
   bool strip_position(std::uint32_t index, const TiffPage& page, std::uint32_t& position,
                       std::uint32_t& byte_count);
   // All strips back to back into the coded buffer. 0, or -1 when there is

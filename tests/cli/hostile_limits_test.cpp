@@ -16,7 +16,7 @@ TEST(CliLimits, InfoAndRenderSayWhichLimitAPageHit) {
   // A one-page DCX file whose PCX page claims 87 planes of 22359 bytes a row.
   const std::string dcx = test::fixture("malformed/dcx-rows-wider-than-any-page.dcx").string();
   const std::string info = test::run_output(kCli + " info '" + dcx + "' 2>&1");
-  EXPECT_NE(info.find("page 2: is larger than the largest page this program opens (65535 x "
+  EXPECT_NE(info.find("page 2 is larger than the largest page this program opens (65535 x "
                       "65535 pixels, 256 MiB)"),
             std::string::npos)
       << info;

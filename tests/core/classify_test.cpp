@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "core/fax_format.h"
 #include "support/test_support.h"
 
@@ -13,29 +15,51 @@ TEST(Classify, NameEndingsChooseTheReaderInAnyLetterCase) {
     const char* name;
     std::int32_t format;
   } cases[] = {
-      {"PAGE.TIF", kFormatTiff},       {"page.Tiff", kFormatTiff},
-      {"page.tif", kFormatTiff},       {"page.tiff", kFormatTiff},
-      {"a.fmf", kFormatFaxWizard},     {"a.FXD", kFormatWinFax},
-      {"a.fxm", kFormatWinFax},        {"a.fxr", kFormatWinFax},
-      {"a.fxs", kFormatWinFax},        {"a.awd", kFormatAtWork},
-      {"a.apf", kFormatApro},          {"a.bfx", kFormatBitware},
-      {"a.bmp", kFormatUnsupported},   {"a.dcx", kFormatDcx},
-      {"scan.cals", kFormatUnsupported}, {"scan.cal", kFormatUnsupported},
-      {"a.ras", kFormatUnsupported},   {"a.cg4", kFormatUnsupported},
-      {"a.img", kFormatUnsupported},   {"a.gp4", kFormatUnsupported},
-      {"a.mil", kFormatUnsupported},   {"a.oda", kFormatUnsupported},
-      {"a.ig4", kFormatUnsupported},   {"a.qfx", kFormatQuickLink},
-      {"a.g3n", kFormatZetafax},       {"a.qrn", kFormatQrnFax},
-      {"A.QRN", kFormatQrnFax},        {"notes.txt", kFormatNotFax},
-      {"archive.zip", kFormatNotFax},  {"a.rar", kFormatNotFax},
-      {"a.sys", kFormatNotFax},        {"a.dll", kFormatNotFax},
-      {"a.bat", kFormatNotFax},        {"a.lnk", kFormatNotFax},
-      {"thumbs.db", kFormatNotFax},    {"fax.g3", kFormatRawFax},
-      {"fax.mmr", kFormatRawFax},      {"fax.xyz", kFormatRawFax},
-      {"fax", kFormatRawFax},          {"/some/dir.tif/fax.g4", kFormatRawFax},
+      {"PAGE.TIF", kFormatTiff},
+      {"page.Tiff", kFormatTiff},
+      {"page.tif", kFormatTiff},
+      {"page.tiff", kFormatTiff},
+      {"a.fmf", kFormatFaxWizard},
+      {"a.FXD", kFormatWinFax},
+      {"a.fxm", kFormatWinFax},
+      {"a.fxr", kFormatWinFax},
+      {"a.fxs", kFormatWinFax},
+      {"a.awd", kFormatAtWork},
+      {"a.apf", kFormatApro},
+      {"a.bfx", kFormatBitware},
+      {"a.bmp", kFormatUnsupported},
+      {"a.dcx", kFormatDcx},
+      {"scan.cals", kFormatUnsupported},
+      {"scan.cal", kFormatUnsupported},
+      {"a.ras", kFormatUnsupported},
+      {"a.cg4", kFormatUnsupported},
+      {"a.img", kFormatUnsupported},
+      {"a.gp4", kFormatUnsupported},
+      {"a.mil", kFormatUnsupported},
+      {"a.oda", kFormatUnsupported},
+      {"a.ig4", kFormatUnsupported},
+      {"a.qfx", kFormatQuickLink},
+      {"a.g3n", kFormatZetafax},
+      {"a.qrn", kFormatQrnFax},
+      {"A.QRN", kFormatQrnFax},
+      {"notes.txt", kFormatNotFax},
+      {"archive.zip", kFormatNotFax},
+      {"a.rar", kFormatNotFax},
+      {"a.sys", kFormatNotFax},
+      {"a.dll", kFormatNotFax},
+      {"a.bat", kFormatNotFax},
+      {"a.lnk", kFormatNotFax},
+      {"thumbs.db", kFormatNotFax},
+      {"fax.g3", kFormatRawFax},
+      {"fax.mmr", kFormatRawFax},
+      {"fax.xyz", kFormatRawFax},
+      {"fax", kFormatRawFax},
+      {"/some/dir.tif/fax.g4", kFormatRawFax},
       // Only the end of the name counts: names without a dot too.
-      {"received", kFormatUnsupported}, {"RECEIVED", kFormatUnsupported},
-      {"holds", kFormatUnsupported},    {"mytif", kFormatTiff},
+      {"received", kFormatUnsupported},
+      {"RECEIVED", kFormatUnsupported},
+      {"holds", kFormatUnsupported},
+      {"mytif", kFormatTiff},
   };
   for (const Case& c : cases) EXPECT_EQ(classify(c.name), c.format) << c.name;
 }
@@ -53,6 +77,39 @@ TEST(Classify, G3fFilesAreProbedByTheirFirstBytes) {
   test::write_file(dir / "empty.g3f", {});
   EXPECT_EQ(classify(dir / "empty.g3f"), kFormatRawFax);
   EXPECT_EQ(classify(dir / "missing.g3f"), kFormatRawFax);
+}
+
+TEST(Classify, ASignatureOverrulesANameThatPointsElsewhere) {
+  test::TempDir dir;
+  const std::vector<std::uint8_t> tiff = {'I', 'I', 0x2A, 0x00, 8, 0, 0, 0};
+  const std::vector<std::uint8_t> dcx = {0xB1, 0x68, 0xDE, 0x3A, 0, 0, 0, 0};
+  auto text = [](const char* s) { return std::vector<std::uint8_t>(s, s + std::strlen(s)); };
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    std::int32_t format;
+  } cases[] = {
+      {"fax_attachment", tiff, kFormatTiff},          // no name ending: bare data by name
+      {"fax.001", {'M', 'M', 0, 0x2A}, kFormatTiff},  // efax's received pages
+      {"scan.g3", dcx, kFormatDcx},
+      {"page.tif", dcx, kFormatDcx},  // a signed format the file is not
+      {"page.tif", text("APF10"), kFormatApro},
+      {"page.dcx", text("BIT  FAX"), kFormatBitware},
+      {"x.bfx", std::vector<std::uint8_t>{'Q', 'L', 'I', 'I', 'F', 'A', 'X', 0}, kFormatQuickLink},
+      {"x.g3", text("QRN-FAX"), kFormatQrnFax},
+      {"a.fmf", tiff, kFormatFaxWizard},  // TIFF inside: the name keeps its say
+      {"a.g3n", tiff, kFormatZetafax},
+      {"a.fxs", tiff, kFormatWinFax},  // no signature of its own: the name decides
+      {"notes.txt", tiff, kFormatNotFax},
+      {"letter.fax", text("%PDF-1.4"), kFormatNotFax},
+      {"scan.tif", std::vector<std::uint8_t>{0xFF, 0xD8, 0xFF, 0xE0}, kFormatNotFax},
+      {"scan.tif", std::vector<std::uint8_t>{0x12, 0x34}, kFormatTiff},  // damaged: the name stands
+      {"fax.g3", std::vector<std::uint8_t>{0x00, 0x10, 0x01}, kFormatRawFax},
+  };
+  for (const Case& c : cases) {
+    test::write_file(dir / c.name, c.bytes);
+    EXPECT_EQ(classify(dir / c.name), c.format) << c.name;
+  }
 }
 
 }  // namespace

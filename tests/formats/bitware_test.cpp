@@ -72,12 +72,11 @@ TEST(BitwareFiles, EveryCodingAndBitOrderIsFoundAndDecoded) {
   EXPECT_EQ(dirs[0].at(283), (std::vector<std::uint32_t>{100, 1}));
 }
 
-TEST(BitwareFiles, StatedRowsBoundThePageAndTheDataItsWidth) {
+TEST(BitwareFiles, StatedRowsBoundThePageAndTheDirectoryStatesItsWidth) {
   test::TempDir tools;
   const MadePage mh = test::made_page(tools, kCodingT4_1D, false, 2048, 80, 7);
-  // The directory's width is not what the data holds: the data decides. The
-  // stated rows cut the page (and the converted page) short.
-  OpenBitware f(test::bitware_file({{.coded = mh.coded, .width = 1728, .rows = 70}}));
+  // The stated rows cut the page (and the converted page) short.
+  OpenBitware f(test::bitware_file({{.coded = mh.coded, .width = 2048, .rows = 70}}));
   ASSERT_EQ(f.pages, 1);
   const PageBitmap page = f.load(0);
   EXPECT_EQ(page.width, 2048);
@@ -92,9 +91,15 @@ TEST(BitwareFiles, ThresholdAndFlagNumberComeFromTheRecord) {
   test::TempDir tools;
   // 30 rows never make 50 in a row, but do make 10.
   const MadePage mr = test::made_page(tools, kCodingT4_2D, true, 1728, 30, 8);
-  // Bare T.6 data without a 0xFF run: only flag number 0 finds its start.
-  const MadePage t6 = test::made_page(tools, kCodingT6, false, 1728, 80, 9);
-  const Bytes bare(t6.coded.begin() + 4, t6.coded.end());
+  // T.6 data of a page without white rows on top has no 0xFF run: only
+  // flag number 0 finds its start.
+  const Pbm plain = test::test_image(1728, 80, 9);
+  const MadePage t6{.name = "t6-no-run",
+                    .image = plain,
+                    .coded = test::tiffcp_ccitt(tools, plain, "g4", false),
+                    .coding = kCodingT6,
+                    .bit_order = kBitOrderMsbFirst};
+  const Bytes& bare = t6.coded;
   OpenBitware f(test::bitware_file({{.coded = mr.coded, .rows = 30}, {.coded = bare, .rows = 80}}));
   ASSERT_EQ(f.pages, 2);
   EXPECT_FALSE(f.load(0).has_pixels());
@@ -104,37 +109,30 @@ TEST(BitwareFiles, ThresholdAndFlagNumberComeFromTheRecord) {
   test::expect_found(t6, f.load(1));
 }
 
-TEST(BitwareFiles, T6DataStartingInsideAByteConvertsFromThatBit) {
+TEST(BitwareFiles, T6PagesKeepTheirWhiteTopRowsAndTheStatedWidth) {
+  // White rows on top are 1 bits that look like the 0xFF run in front of
+  // T.6 data; the page is decoded from its first byte all the same. The
+  // 3456-wide page is accepted by the analysis at 3648 first (tried
+  // earlier); the directory's width decides.
+  struct Case {
+    int width, white_rows;
+    bool lsb;
+  } cases[] = {{1728, 44, false}, {1728, 19, true}, {3456, 60, false}};
   test::TempDir tools;
-  for (bool lsb : {false, true}) {
-    // Three white rows on top code as three V0 bits, which run into the
-    // 0xFF bytes in front: the data the start search accepts begins three
-    // bits into a byte. The page shown and the page converted both start
-    // there.
-    Pbm image = test::test_image(1728, 80, 10);
-    std::fill(image.bits.begin(), image.bits.begin() + 3 * image.row_bytes(), 0);
-    const Bytes t6 = test::with_flag_run(test::tiffcp_ccitt(tools, image, "g4", lsb));
-    Pbm shown = image;
-    shown.bits.erase(shown.bits.begin(), shown.bits.begin() + 3 * image.row_bytes());
-    shown.height = 77;
-
-    OpenBitware f(test::bitware_file({{.coded = t6, .rows = 80}}));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.width);
+    const Pbm image = test::with_white_top(test::test_image(c.width, 120, 10), c.white_rows);
+    const Bytes t6 = test::tiffcp_ccitt(tools, image, "g4", c.lsb);
+    OpenBitware f(
+        test::bitware_file({{.coded = t6, .width = std::uint16_t(c.width), .rows = 120}}));
     const PageBitmap page = f.load(0);
     EXPECT_EQ(page.coding, kCodingT6);
-    EXPECT_TRUE(test::same_pixels(shown, test::to_pbm(page), "shifted"));
+    EXPECT_TRUE(test::same_pixels(image, test::to_pbm(page), "white-top"));
     ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), kConvertOk);
     const auto decoded = test::tifftopnm_pages(f.dir, f.dir / "out.tif");
     ASSERT_EQ(decoded.size(), 1u);
-    EXPECT_TRUE(test::same_pixels(shown, decoded[0], "shifted-tiff"));
+    EXPECT_TRUE(test::same_pixels(image, decoded[0], "white-top-tiff"));
   }
-}
-
-TEST(BitwareBits, BitsFromMovesBothBitOrdersToAByteBoundary) {
-  const Bytes data = {0x12, 0xF0, 0x3C, 0xA5};
-  EXPECT_EQ(bits_from(data, 1, 0, 1), (Bytes{0xF0, 0x3C, 0xA5}));
-  EXPECT_EQ(bits_from(data, 1, 4, 1), (Bytes{0x03, 0xCA, 0x50}));
-  EXPECT_EQ(bits_from(data, 1, 4, 2), (Bytes{0xCF, 0x53, 0x0A}));
-  EXPECT_TRUE(bits_from(data, 4, 0, 1).empty());
 }
 
 // ------------------------------------------------------------ header
@@ -183,10 +181,10 @@ TEST(BitwareHeaders, SignatureCountAndResolution) {
 
 TEST(BitwareHostile, UnreadablePagesLeaveNoPageAndAreLeftOutOfConversions) {
   test::TempDir tools;
-  const MadePage t6 = test::made_page(tools, kCodingT6, true, 1728, 60, 12);
+  const MadePage t6 = test::made_page(tools, kCodingT6, true, 1728, 80, 12);
   const MadePage mh = test::made_page(tools, kCodingT4_1D, false, 1728, 60, 13);
   std::vector<BitwarePage> pages = {
-      {.coded = t6.coded, .rows = 60},  // good
+      {.coded = t6.coded, .rows = 80},  // good
       {.coded = Bytes(100, 0x55), .rows = 60}, {.coded = mh.coded, .rows = 60},
       {.coded = mh.coded, .rows = 60},         {.coded = mh.coded, .rows = 0},
       {.coded = mh.coded, .rows = 60}};
@@ -252,11 +250,11 @@ TEST(BitwareHostile, RandomDamage) {
 TEST(BitwareRecord, OpensLoadsAndConvertsThroughTheFaxFile) {
   test::TempDir tools;
   const MadePage mr = test::made_page(tools, kCodingT4_2D, false, 1728, 60, 14);
-  const MadePage t6 = test::made_page(tools, kCodingT6, true, 2048, 60, 15);
+  const MadePage t6 = test::made_page(tools, kCodingT6, true, 2048, 80, 15);
   const auto path = tools / "fax.BFX";
-  test::write_file(
-      path,
-      test::bitware_file({{.coded = mr.coded, .rows = 60}, {.coded = t6.coded, .rows = 60}}, 1));
+  test::write_file(path, test::bitware_file({{.coded = mr.coded, .rows = 60},
+                                             {.coded = t6.coded, .width = 2048, .rows = 80}},
+                                            1));
   ASSERT_EQ(classify(path), kFormatBitware);
   FaxFile fax;
   ASSERT_EQ(fax.open(path, classify(path)), 0);
@@ -272,7 +270,7 @@ TEST(BitwareRecord, OpensLoadsAndConvertsThroughTheFaxFile) {
   test::expect_converted(tools, out, {mr, t6});
 
   // The record's threshold reaches the reader before each load.
-  fax.parameters().threshold = 61;
+  fax.parameters().threshold = 70;
   fax.load_page(kFormatBitware, 1);
   EXPECT_FALSE(fax.page_valid());
 

@@ -21,12 +21,21 @@ struct MadePage {
   std::uint8_t bit_order = 0;
 };
 
-// Modified Huffman from pbmtog3, MR and T.6 from tiffcp (T.6 behind a run
-// of 0xFF bytes).
+// The first rows of `image` made white. A T.6 page codes each such row as
+// one V0 code, a 1 bit: 16 of them make the 0xFF bytes the T.6 start search
+// needs before it accepts data.
+inline Pbm with_white_top(Pbm image, int rows) {
+  std::fill(image.bits.begin(), image.bits.begin() + std::ptrdiff_t(rows) * image.row_bytes(), 0);
+  return image;
+}
+
+// Modified Huffman from pbmtog3, MR and T.6 from tiffcp (a T.6 page begins
+// with 16 white rows, as fax pages do, and is stored from its first bit).
 inline MadePage made_page(const TempDir& tools, std::uint8_t coding, bool lsb_first, int width,
                           int rows, unsigned seed) {
   MadePage p;
   p.image = test_image(width, rows, seed);
+  if (coding == kCodingT6) p.image = with_white_top(p.image, 16);
   p.coding = coding;
   p.bit_order = lsb_first ? kBitOrderLsbFirst : kBitOrderMsbFirst;
   p.name = std::string(coding == kCodingT4_1D   ? "mh"
@@ -35,7 +44,7 @@ inline MadePage made_page(const TempDir& tools, std::uint8_t coding, bool lsb_fi
            (lsb_first ? "-lsb-" : "-msb-") + std::to_string(width);
   if (coding == kCodingT4_1D) p.coded = pbmtog3(tools, p.image, lsb_first);
   if (coding == kCodingT4_2D) p.coded = tiffcp_ccitt(tools, p.image, "g3:2d", lsb_first);
-  if (coding == kCodingT6) p.coded = with_flag_run(tiffcp_ccitt(tools, p.image, "g4", lsb_first));
+  if (coding == kCodingT6) p.coded = tiffcp_ccitt(tools, p.image, "g4", lsb_first);
   return p;
 }
 

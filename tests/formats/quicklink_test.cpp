@@ -64,11 +64,11 @@ TEST(QuickLinkFiles, LastPageRowsAtOffset10OthersAtOffset12) {
 
 TEST(QuickLinkFiles, PagesRunToTheNextOffsetOrToTheEndOfTheFile) {
   test::TempDir tools;
-  const MadePage t6 = test::made_page(tools, kCodingT6, false, 2048, 60, 22);
+  const MadePage t6 = test::made_page(tools, kCodingT6, false, 2048, 80, 22);
   const MadePage mr = test::made_page(tools, kCodingT4_2D, true, 1728, 60, 23);
 
   // 375 pages stated, only the last slot used: it runs to the end of the file.
-  Bytes last = test::quicklink_file({}, {.last_rows = 60, .stated_count = 375});
+  Bytes last = test::quicklink_file({}, {.last_rows = 80, .stated_count = 375});
   test::put32(last, 32 + 4 * 374, std::uint32_t(last.size()));
   test::append(last, t6.coded);
   OpenQuickLink l(last);
@@ -79,7 +79,7 @@ TEST(QuickLinkFiles, PagesRunToTheNextOffsetOrToTheEndOfTheFile) {
   // A page whose next slot is 0 runs to the end of the file too; one in
   // front of a used slot stops there.
   OpenQuickLink gap(
-      test::quicklink_file({mr.coded, t6.coded, {}, {}}, {.last_rows = 60, .other_rows = 60}));
+      test::quicklink_file({mr.coded, t6.coded, {}, {}}, {.last_rows = 60, .other_rows = 80}));
   ASSERT_EQ(gap.pages, 4);
   test::expect_found(mr, gap.load(0));
   test::expect_found(t6, gap.load(1));
@@ -193,11 +193,11 @@ TEST(QuickLinkHostile, RandomDamage) {
 
 TEST(QuickLinkRecord, OpensLoadsAndConvertsThroughTheFaxFile) {
   test::TempDir tools;
-  const MadePage t6 = test::made_page(tools, kCodingT6, false, 1728, 60, 26);
+  const MadePage t6 = test::made_page(tools, kCodingT6, false, 1728, 80, 26);
   const MadePage mh = test::made_page(tools, kCodingT4_1D, true, 2100, 60, 27);
   const auto path = tools / "fax.qfx";
   test::write_file(path,
-                   test::quicklink_file({t6.coded, mh.coded}, {.last_rows = 60, .other_rows = 60}));
+                   test::quicklink_file({t6.coded, mh.coded}, {.last_rows = 60, .other_rows = 80}));
   ASSERT_EQ(classify(path), kFormatQuickLink);
   FaxFile fax;
   ASSERT_EQ(fax.open(path, classify(path)), 0);

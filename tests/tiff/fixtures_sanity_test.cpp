@@ -41,7 +41,7 @@ std::vector<fs::path> expected_pages(const fs::path& coded) {
 TEST(FixtureSet, EveryCodedFileHasExpectedPagesAndNothingIsLeftOver) {
   std::set<fs::path> claimed;
   std::size_t coded = 0;
-  for (const char* folder : {"tiff", "raw"}) {
+  for (const char* folder : {"tiff", "raw", "faxtools"}) {
     for (const fs::path& file : files_in(folder)) {
       ++coded;
       const std::vector<fs::path> pages = expected_pages(file);

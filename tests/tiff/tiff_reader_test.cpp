@@ -62,6 +62,7 @@ TEST(TiffDirectories, ChainIsCappedAt1024AndStopsAtARepeatedPosition) {
   for (int i = 0; i < 1100; ++i) many.add_directory({many.long_entry(256, 8)});
   Opened t(many.bytes());
   EXPECT_EQ(t.reader.build_page_table(), 1024);
+  EXPECT_TRUE(t.reader.page_table_cut());
 
   TiffBuilder loop;
   const std::uint32_t first = loop.add_directory({loop.long_entry(256, 8)});
@@ -70,6 +71,7 @@ TEST(TiffDirectories, ChainIsCappedAt1024AndStopsAtARepeatedPosition) {
   loop.set_last_next(first);  // back to the first directory
   Opened l(loop.bytes());
   EXPECT_EQ(l.reader.build_page_table(), 3);
+  EXPECT_FALSE(l.reader.page_table_cut());
 
   TiffBuilder past_end;
   past_end.add_directory({past_end.long_entry(256, 8)});

@@ -1,0 +1,42 @@
+#include "cli/interrupt.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "core/cleanup_list.h"
+
+namespace orvane::cli {
+
+namespace {
+
+sigset_t interrupt_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
+  return set;
+}
+
+}  // namespace
+
+void handle_interrupts() {
+  // Blocked here, the signals stay blocked in every thread started later;
+  // only the waiting thread receives them, outside signal-handler context,
+  // so it may take locks and remove folders.
+  const sigset_t set = interrupt_signals();
+  if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return;
+  std::thread([set] {
+    int signal = 0;
+    if (sigwait(&set, &signal) != 0) return;
+    cleanup::remove_all_listed();
+    static const char kLine[] = "\norvane-cli: interrupted; nothing left behind\n";
+    (void)!::write(2, kLine, sizeof kLine - 1);
+    _exit(128 + signal);
+  }).detach();
+}
+
+}  // namespace orvane::cli

@@ -1,0 +1,255 @@
+// orvane-cli never loses a user's file, never hangs on an input, leaves
+// nothing behind when interrupted, and says plainly what went wrong.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <map>
+
+#include "cli/run_cli.h"
+#include "formats/container_writers.h"
+#include "support/test_support.h"
+#include "tiff/tiff_builder.h"
+
+extern char** environ;
+
+namespace orvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::fixture;
+using test::TempDir;
+
+using test::kCli;
+using Result = test::CliResult;
+
+Result cli_in(const fs::path& dir, const std::string& args) {
+  return test::run_cli(args, dir);
+}
+
+// Every file below `dir` with its bytes.
+std::map<fs::path, std::vector<std::uint8_t>> snapshot(const fs::path& dir) {
+  std::map<fs::path, std::vector<std::uint8_t>> files;
+  for (const auto& e : fs::recursive_directory_iterator(dir))
+    files[e.path()] = e.is_regular_file() && !e.is_symlink() ? test::read_file(e.path())
+                                                             : std::vector<std::uint8_t>{};
+  return files;
+}
+
+TEST(CliSafety, RefusalsComeBeforeAnythingIsWritten) {
+  TempDir dir;
+  fs::copy_file(fixture("tiff/text-1728-g4.tif"), dir / "a.tif");
+  fs::create_hard_link(dir / "a.tif", dir / "hard.tif");
+  fs::create_symlink(dir / "a.tif", dir / "soft.tif");
+  fs::create_directories(dir / "x");
+  fs::create_directories(dir / "y");
+  fs::copy_file(fixture("raw/text-1728-pbmtog3.g3"), dir / "x/fax.g3");
+  fs::copy_file(fixture("raw/text-1728-pbmtog3.g3"), dir / "y/fax.g3");
+  fs::create_directories(dir / "folder");
+  ASSERT_EQ(test::run("mkfifo '" + (dir / "pipe").string() + "'"), 0);
+  test::write_file(dir / "letter.fax", {'%', 'P', 'D', 'F', '-', '1', '.', '4', '\n'});
+  test::write_file(dir / "empty.tif", {});
+  const auto before = snapshot(dir.path());
+
+  struct Case {
+    std::string args;
+    int code;
+    std::string message;
+  } cases[] = {
+      {"convert a.tif -o a.tif", 2, "a.tif: is the input file a.tif"},
+      {"convert a.tif -o hard.tif", 2, "hard.tif: is the input file a.tif"},
+      {"convert a.tif -o soft.tif", 2, "soft.tif: is the input file a.tif"},
+      {"convert x/fax.g3 y/fax.g3 --out-dir out", 2,
+       "x/fax.g3 and y/fax.g3 would both be written to out/fax.g3.tif"},
+      {"convert a.tif -o page.pbm", 2, "the output name must end in .tif or .tiff"},
+      {"convert a.tif -o folder", 2, "folder: is a folder"},
+      {"render a.tif -o hard.tif", 2, "the output must end in .pbm or .png"},
+      {"info pipe", 2, "pipe: is a FIFO (named pipe), not a file"},
+      {"convert pipe -o p.tif", 2, "pipe: is a FIFO (named pipe), not a file"},
+      {"info /dev/zero", 2, "/dev/zero: is a device, not a file"},
+      {"info letter.fax", 1, "letter.fax: is a PDF document, not a fax file"},
+      {"convert empty.tif -o e.tif", 1, "empty.tif: is empty"},
+  };
+  for (const Case& c : cases) {
+    const Result r = cli_in(dir.path(), c.args);
+    EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.out;
+    EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << "\n" << r.out;
+  }
+  EXPECT_EQ(snapshot(dir.path()), before) << "a refused run wrote something";
+}
+
+TEST(CliSafety, UsageErrorsAreOneLineNamingTheProblem) {
+  TempDir dir;
+  struct Case {
+    std::string args, names;
+  } cases[] = {
+      {"foo", "'foo' is not a command"},
+      {"", "a command is needed: info, render or convert"},
+      {"render x.g3 --page 0 -o x.pbm", "--page: Value 0 not in range 1 to 65535"},
+      {"render x.g3 --page abc -o x.pbm", "--page"},
+      {"convert x.g3", "convert needs -o OUT.tif or --out-dir DIR"},
+  };
+  for (const Case& c : cases) {
+    const Result r = cli_in(dir.path(), c.args);
+    EXPECT_EQ(r.code, 2) << c.args;
+    EXPECT_EQ(r.out.find("orvane-cli: "), 0u) << r.out;
+    EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << "one line: " << r.out;
+    EXPECT_NE(r.out.find(c.names), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("; see 'orvane-cli --help'\n"), std::string::npos) << r.out;
+  }
+  const Result help = cli_in(dir.path(), "help");
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("Convert fax files to multi-page TIFF"), std::string::npos);
+}
+
+TEST(CliSafety, AMixedBatchConvertsInOneRun) {
+  TempDir dir;
+  struct Input {
+    std::string from, name;
+    std::vector<std::string> pages;  // expected images
+  } inputs[] = {
+      {"tiff/multipage-1728-g4.tif",
+       "multi.tif",
+       {"multipage-1728-g4-p1", "multipage-1728-g4-p2", "multipage-1728-g4-p3"}},
+      {"faxtools/gs-tiffg4.tif", "fax_attachment", {"gs-tiffg4-p1", "gs-tiffg4-p2"}},
+      {"faxtools/efax-pipe.001", "efax.001", {"efax-pipe"}},
+      {"raw/text-1728-pbmtog3.g3", "scan.g3", {"text-1728-pbmtog3"}},
+  };
+  std::string args = "convert";
+  for (const Input& in : inputs) {
+    fs::copy_file(fixture(in.from), dir / in.name);
+    args += " '" + in.name + "'";
+  }
+  const Result r = cli_in(dir.path(), args + " --out-dir out --jobs 2");
+  ASSERT_EQ(r.code, 0) << r.out;
+  for (const Input& in : inputs) {
+    SCOPED_TRACE(in.name);
+    // libtiff reads every page back to the pixels the input holds.
+    const auto pages =
+        test::tifftopnm_pages(dir, dir / "out" / (fs::path(in.name).stem().string() + ".tif"));
+    ASSERT_EQ(pages.size(), in.pages.size());
+    for (std::size_t i = 0; i < pages.size(); ++i)
+      EXPECT_TRUE(test::same_pixels(test::read_pbm(fixture("expected/" + in.pages[i] + ".pbm.gz")),
+                                    pages[i], in.pages[i]));
+  }
+}
+
+// True once the conversion works in its scratch folder under `tmp`.
+bool scratch_in_use(const fs::path& tmp) {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(tmp, ec))
+    if (fs::exists(e.path() / "orvtmp.tmp", ec)) return true;
+  return false;
+}
+
+// Exit code as the shell reports it (128 + signal for a killed process).
+int exit_code(int status) {
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+TEST(CliSafety, AnInterruptedConversionLeavesNothingBehind) {
+  // A bare stream large enough to be stopped midway: the same pages again
+  // and again (about 10 MB). The output itself has no name until it is
+  // complete (see AtomicOutput's test), so only the scratch folder and a
+  // hidden temporary name can be left.
+  TempDir dir;
+  const auto page = test::read_file(fixture("raw/text-1728-pbmtog3.g3"));
+  std::vector<std::uint8_t> big;
+  for (int i = 0; i < 3000; ++i) big.insert(big.end(), page.begin(), page.end());
+  test::write_file(dir / "big.g3", big);
+  const std::vector<std::uint8_t> keep = {'k', 'e', 'e', 'p'};
+  test::write_file(dir / "out.tif", keep);
+  fs::create_directories(dir / "tmp");
+  setenv("TMPDIR", (dir / "tmp").c_str(), 1);
+
+  struct Case {
+    int signal;
+    int code;
+  } cases[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGKILL, 137}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.signal);
+    std::string input = (dir / "big.g3").string(), output = (dir / "out.tif").string();
+    std::string convert = "convert", o = "-o", cli = kCli;
+    char* argv[] = {cli.data(), convert.data(), input.data(), o.data(), output.data(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, cli.c_str(), nullptr, nullptr, argv, environ), 0);
+    // Stopped while it decodes into its scratch folder.
+    int status = 0;
+    bool running = true;
+    while (!scratch_in_use(dir / "tmp")) {
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        running = false;
+        break;
+      }
+      usleep(1000);
+    }
+    ASSERT_TRUE(running) << "the conversion ended before it could be stopped";
+    kill(pid, c.signal);
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(exit_code(status), c.code);
+    EXPECT_EQ(test::read_file(dir / "out.tif"), keep);
+    for (const auto& e : fs::directory_iterator(dir.path()))
+      EXPECT_EQ(e.path().filename().string().find(".part-"), std::string::npos) << e.path();
+    if (c.signal == SIGKILL) {
+      // The killed run's scratch folder goes at the next start.
+      EXPECT_FALSE(fs::is_empty(dir / "tmp"));
+      EXPECT_EQ(test::run(kCli + " info '" + fixture("raw/text-1728-pbmtog3.g3").string() +
+                          "' >/dev/null"),
+                0);
+    }
+    EXPECT_TRUE(fs::is_empty(dir / "tmp")) << "scratch folder left behind";
+  }
+  unsetenv("TMPDIR");
+}
+
+TEST(CliMessages, PagesAndFilesSayWhyTheyAreNotRead) {
+  TempDir dir;
+  const std::string pbm = fixture("expected/text-1728-g3-1d.pbm.gz").string();
+  ASSERT_EQ(test::run("zcat '" + pbm + "' | pnmtotiff -lzw > '" + (dir / "lzw.tif").string() +
+                      "' 2>/dev/null"),
+            0);
+  ASSERT_EQ(
+      test::run("pgmramp -lr 64 8 | pnmtotiff > '" + (dir / "gray.tif").string() + "' 2>/dev/null"),
+      0);
+  test::TiffBuilder many;
+  for (int i = 0; i < 1100; ++i) many.add_directory({many.long_entry(256, 8)});
+  test::write_file(dir / "many.tif", many.bytes());
+  // Larger than the largest bare stream held in memory, without the disk space.
+  ASSERT_EQ(test::run("truncate -s 1100M '" + (dir / "huge.g3").string() + "'"), 0);
+
+  struct Case {
+    std::string args, says;
+  } cases[] = {
+      {"info lzw.tif", "page 1 does not decode: Compression 5 (LZW) is not a fax coding"},
+      {"info gray.tif", "page 1 does not decode: 8 bits per sample: not a black-and-white page"},
+      {"info lzw.tif --json", "\"width\": 1728, \"height\": 0, \"row_bytes\": 216"},
+      {"info '" + fixture("tiff/text-1728-g3-1d-no-res.tif").string() + "'",
+       "Highest bit first, resolution not stated"},
+      {"info '" + fixture("tiff/text-1728-g4.tif").string() + "'", ": TIFF, 1 page\n"},
+      {"info many.tif", "many.tif: lists more than 1024 pages; only the first 1024 are read"},
+      {"info huge.g3", "larger than the largest file this program holds in memory (1024 MiB)"},
+      {"convert huge.g3 -o h.tif", "larger than the largest file this program holds in memory"},
+      {"convert '" + fixture("raw/text-1728-pbmtog3.g3").string() + "' -o no/such/x.tif",
+       "no/such/x.tif: conversion failed: the output could not be written: No such file or "
+       "directory"},
+  };
+  for (const Case& c : cases) {
+    const Result r = cli_in(dir.path(), c.args);
+    EXPECT_NE(r.out.find(c.says), std::string::npos) << c.args << "\n" << r.out.substr(0, 2000);
+    EXPECT_EQ(r.out.find("(format "), std::string::npos) << c.args;
+  }
+  // A folder that cannot be written gives the system's reason.
+  if (geteuid() != 0) {
+    fs::create_directories(dir / "ro");
+    fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+    const Result r = cli_in(
+        dir.path(), "convert '" + fixture("raw/text-1728-pbmtog3.g3").string() + "' -o ro/x.tif");
+    EXPECT_NE(r.out.find("the output could not be written: Permission denied"), std::string::npos)
+        << r.out;
+  }
+}
+
+}  // namespace
+}  // namespace orvane
