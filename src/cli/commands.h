@@ -11,8 +11,16 @@ namespace orvane::cli {
 int run_info(const std::filesystem::path& file, bool json, const DecodingOptions& options);
 int run_render(const std::filesystem::path& file, int page, const std::filesystem::path& output,
                const DecodingOptions& options);
+// What convert writes: TIFF (the conversion, or with `g4` every page
+// re-encoded as G4) or PDF; kUnknown leaves it to the output name.
+enum class OutputKind { kUnknown, kTiff, kPdf };
+struct ConvertTarget {
+  OutputKind to = OutputKind::kUnknown;
+  bool g4 = false;
+};
+
 int run_convert(const std::vector<std::filesystem::path>& files,
-                const std::filesystem::path& output, const std::filesystem::path& out_dir,
-                int jobs, const DecodingOptions& options);
+                const std::filesystem::path& output, const std::filesystem::path& out_dir, int jobs,
+                const DecodingOptions& options, ConvertTarget target);
 
 }  // namespace orvane::cli

@@ -11,6 +11,8 @@
 #include "cli/open_fax.h"
 #include "cli/output_checks.h"
 #include "core/fax_format.h"
+#include "core/g4_tiff_export.h"
+#include "core/pdf_export.h"
 #include "formats/format_reader.h"
 
 namespace orvane::cli {
@@ -18,12 +20,50 @@ namespace orvane::cli {
 namespace {
 
 // What an output name asks for, by its extension.
-enum class OutputKind { kUnknown, kTiff };
-
 OutputKind output_kind(const std::filesystem::path& output) {
   const std::string e = lower_extension(output);
   if (e == ".tif" || e == ".tiff") return OutputKind::kTiff;
+  if (e == ".pdf") return OutputKind::kPdf;
   return OutputKind::kUnknown;
+}
+
+// The output kind of a run: --to, else the -o name's ending, else TIFF.
+// Reports and returns kUnknown when they disagree or the name has neither.
+OutputKind run_output_kind(const ConvertTarget& target, const std::filesystem::path& output) {
+  const OutputKind named = output.empty() ? OutputKind::kUnknown : output_kind(output);
+  if (!output.empty()) {
+    std::error_code ec;
+    if (named == OutputKind::kUnknown && !std::filesystem::is_directory(output, ec)) {
+      report(output,
+             "convert writes TIFF or PDF files: the output name must end in .tif, .tiff or .pdf");
+      return OutputKind::kUnknown;
+    }
+    if (named != OutputKind::kUnknown && target.to != OutputKind::kUnknown && named != target.to) {
+      report(output, std::string("the output name does not end in .") +
+                         (target.to == OutputKind::kPdf ? "pdf" : "tif") + " as --to asks");
+      return OutputKind::kUnknown;
+    }
+  }
+  if (target.to != OutputKind::kUnknown) return target.to;
+  return named != OutputKind::kUnknown ? named : OutputKind::kTiff;
+}
+
+// Writes the open file as the run asks: a PDF, a TIFF of G4 pages, or the
+// TIFF conversion (a TIFF input is copied page by page into a new,
+// normalised TIFF).
+int write_output(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
+                 const ConvertTarget& target, std::error_code& why) {
+  if (target.to == OutputKind::kPdf || target.g4) {
+    ExportSummary summary;
+    const int rc = target.to == OutputKind::kPdf
+                       ? export_pdf(fax, format, output, {}, &summary)
+                       : export_g4_tiff(fax, format, output, {}, &summary);
+    why = summary.write_error;
+    return rc;
+  }
+  const int rc = fax.convert(output, format, FaxFile::TiffSource::kCopy);
+  why = fax.write_error();
+  return rc;
 }
 
 // stderr shared by the workers and the progress bar: an error line first
@@ -80,7 +120,7 @@ std::string conversion_error(int rc, const std::error_code& why) {
 
 // Converts one file; returns its exit code. Errors are reported here.
 int convert_one(const std::filesystem::path& input, const std::filesystem::path& output,
-                const DecodingOptions& options, Console& console) {
+                const DecodingOptions& options, const ConvertTarget& target, Console& console) {
   if (const InputProblem problem = check_input(input); problem.code != kExitOk) {
     console.error(input, problem.message);
     return problem.code;
@@ -106,25 +146,27 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
   }
   if (const std::string note = cut_table_note(fax, cf.format); !note.empty())
     console.error(input, note);
-  // A TIFF input is copied page by page into a new, normalised TIFF.
-  const int rc = fax.convert(output, cf.format, FaxFile::TiffSource::kCopy);
+  std::error_code why;
+  const int rc = write_output(fax, cf.format, output, target, why);
   if (rc != kConvertOk) {
-    console.error(output, conversion_error(rc, fax.write_error()));
+    console.error(output, conversion_error(rc, why));
     return kExitNoPage;
   }
   return kExitOk;
 }
 
-// Output names in --out-dir: the input's name with ".tif"; when two inputs
-// would share a name, their own extension is kept in front of it.
+// Output names in --out-dir: the input's name with `ending` (".tif" or
+// ".pdf"); when two inputs would share a name, their own extension is kept
+// in front of it.
 std::vector<std::filesystem::path> output_names(const std::vector<std::filesystem::path>& files,
-                                                const std::filesystem::path& out_dir) {
+                                                const std::filesystem::path& out_dir,
+                                                const std::string& ending) {
   std::map<std::string, int> uses;
   for (const auto& f : files) ++uses[f.stem().string()];
   std::vector<std::filesystem::path> out;
   for (const auto& f : files) {
     const std::string stem = f.stem().string();
-    out.push_back(out_dir / (uses[stem] > 1 ? f.filename().string() + ".tif" : stem + ".tif"));
+    out.push_back(out_dir / ((uses[stem] > 1 ? f.filename().string() : stem) + ending));
   }
   return out;
 }
@@ -166,20 +208,22 @@ bool outputs_allowed(const std::vector<std::filesystem::path>& files,
 
 int run_convert(const std::vector<std::filesystem::path>& files,
                 const std::filesystem::path& output, const std::filesystem::path& out_dir, int jobs,
-                const DecodingOptions& options) {
+                const DecodingOptions& options, ConvertTarget target) {
   if (files.size() > 1 && out_dir.empty()) {
     std::cerr << "orvane-cli: convert: several inputs need --out-dir; see 'orvane-cli --help'\n";
     return kExitUsage;
   }
+  target.to = run_output_kind(target, output);
+  if (target.to == OutputKind::kUnknown) return kExitUsage;
+  if (target.g4 && target.to == OutputKind::kPdf) {
+    std::cerr
+        << "orvane-cli: convert: --g4 is for TIFF output (PDF pages are CCITT-coded already)\n";
+    return kExitUsage;
+  }
   std::vector<std::filesystem::path> outputs;
   if (!out_dir.empty()) {
-    outputs = output_names(files, out_dir);
+    outputs = output_names(files, out_dir, target.to == OutputKind::kPdf ? ".pdf" : ".tif");
   } else {
-    std::error_code ec;
-    if (!std::filesystem::is_directory(output, ec) && output_kind(output) == OutputKind::kUnknown) {
-      report(output, "convert writes TIFF files: the output name must end in .tif or .tiff");
-      return kExitUsage;
-    }
     outputs.push_back(output);
   }
   if (!outputs_allowed(files, outputs)) return kExitUsage;
@@ -197,7 +241,7 @@ int run_convert(const std::vector<std::filesystem::path>& files,
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
     for (std::size_t i; (i = next++) < files.size();) {
-      codes[i] = convert_one(files[i], outputs[i], options, console);
+      codes[i] = convert_one(files[i], outputs[i], options, target, console);
       console.step();
     }
   };

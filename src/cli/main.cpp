@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
   CLI::App app{
       "Orvane fax viewer and converter, command-line tool.\n"
       "Reads TIFF fax, bare G3/G4 streams, DCX, WinFax, Apro, Bitware, Quick Link II and\n"
-      "QRN-FAX files; shows their pages' facts, renders pages and converts files to TIFF.",
+      "QRN-FAX files; shows their pages' facts, renders pages and converts files to TIFF or PDF.",
       "orvane-cli"};
   app.set_version_flag("--version", "orvane-cli " ORVANE_VERSION);
   app.require_subcommand(1);
@@ -64,10 +64,22 @@ int main(int argc, char** argv) {
   render->add_option("-o,--output", render_out, "Image to write (.pbm or .png)")->required();
   render_opts.add_to(*render);
 
-  CLI::App* convert = app.add_subcommand("convert", "Convert fax files to multi-page TIFF");
+  CLI::App* convert =
+      app.add_subcommand("convert", "Convert fax files to multi-page TIFF or to PDF");
   convert->add_option("FILE", convert_files, "Fax files")->required();
-  auto* out_opt = convert->add_option("-o,--output", convert_out, "TIFF file to write (one input)");
-  auto* dir_opt = convert->add_option("--out-dir", convert_dir, "Folder for the TIFF files");
+  auto* out_opt = convert->add_option("-o,--output", convert_out,
+                                      "TIFF or PDF file to write (one input; .tif, .tiff or .pdf)");
+  auto* dir_opt = convert->add_option("--out-dir", convert_dir, "Folder for the files written");
+  std::string convert_to;
+  ConvertTarget target;
+  convert
+      ->add_option("--to", convert_to,
+                   "tif: multi-page TIFF (the default); pdf: one PDF page per fax page, "
+                   "keeping each page's CCITT data where a PDF reader takes it as it is")
+      ->check(CLI::IsMember({"tif", "pdf"}));
+  convert->add_flag("--g4", target.g4,
+                    "Write every TIFF page as G4 (decoded and encoded again): compact, and "
+                    "valid for every reader");
   out_opt->excludes(dir_opt);
   convert->add_option("--jobs", jobs, "Files converted at once")
       ->check(CLI::Range(1, 64))
@@ -99,5 +111,6 @@ int main(int argc, char** argv) {
 
   if (info->parsed()) return run_info(info_file, json, info_opts);
   if (render->parsed()) return run_render(render_file, page, render_out, render_opts);
-  return run_convert(convert_files, convert_out, convert_dir, jobs, convert_opts);
+  if (!convert_to.empty()) target.to = convert_to == "pdf" ? OutputKind::kPdf : OutputKind::kTiff;
+  return run_convert(convert_files, convert_out, convert_dir, jobs, convert_opts, target);
 }

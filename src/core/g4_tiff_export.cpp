@@ -11,10 +11,21 @@ int export_g4_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::pat
                    const ExportProgress& progress, ExportSummary* summary) {
   if (!fax.reader_for(format).is_open()) return kConvertNoFile;
   ExportSummary done;
+  const auto finish = [&](int rc) {
+    if (summary) *summary = done;
+    return rc;
+  };
   AtomicOutput out(output);
-  if (!out.ok()) return kConvertWriteFailed;
+  if (!out.ok()) {
+    done.write_error = out.error();
+    return finish(kConvertWriteFailed);
+  }
+  errno = 0;
   TiffOutput tiff(out.temp_path());
-  if (!tiff.ok()) return kConvertWriteFailed;
+  if (!tiff.ok()) {
+    done.write_error = last_write_error();
+    return finish(kConvertWriteFailed);
+  }
   const auto count = std::uint16_t(fax.page_count());
   int rc = for_each_loaded_page(fax, format, progress, done, [&](std::uint32_t i) {
     const PageBitmap& page = fax.page();
@@ -39,10 +50,17 @@ int export_g4_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::pat
   // like those the output refused (which it counts itself).
   if (done.pages_skipped > tiff.pages_skipped()) tiff.note_skipped();
   const bool closed = tiff.close();
+  if (rc == kConvertWriteFailed || !closed) {
+    done.write_error = last_write_error();
+    return finish(kConvertWriteFailed);
+  }
   if (rc == 0 && done.pages_written == 0) rc = kConvertNoPages;
-  if (rc == 0 && !(closed && out.commit())) rc = kConvertWriteFailed;
-  if (summary) *summary = done;
-  return rc;
+  if (rc != 0) return finish(rc);
+  if (!out.commit()) {
+    done.write_error = out.error();
+    return finish(kConvertWriteFailed);
+  }
+  return finish(kConvertOk);
 }
 
 }  // namespace orvane

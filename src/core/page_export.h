@@ -2,8 +2,10 @@
 // What the exports of decoded pages share (PDF, and TIFF with every page
 // re-encoded as G4): the progress callback with its stop request, and the
 // walk over an open file's pages.
+#include <cerrno>
 #include <cstdint>
 #include <functional>
+#include <system_error>
 
 #include "core/fax_file.h"
 
@@ -22,7 +24,13 @@ struct ExportSummary {
   std::uint32_t pages_written = 0;
   std::uint32_t pages_kept_coded = 0;  // coded data written unchanged (PDF)
   std::uint32_t pages_skipped = 0;     // no page loaded, or it could not be coded
+  std::error_code write_error;         // why the output could not be written, when known
 };
+
+// The system's reason for the last failed write, or none.
+inline std::error_code last_write_error() {
+  return errno != 0 ? std::error_code(errno, std::generic_category()) : std::error_code();
+}
 
 // Loads every page of the open file into its page bitmap in turn and calls
 // `write(index)` for each that loaded. kConvertOk, kConvertStopped, or the

@@ -56,9 +56,21 @@ int export_pdf(FaxFile& fax, std::int32_t format, const std::filesystem::path& o
   FormatReader& reader = fax.reader_for(format);
   if (!reader.is_open()) return kConvertNoFile;
   ExportSummary done;
+  const auto finish = [&](int rc) {
+    if (summary) *summary = done;
+    return rc;
+  };
   AtomicOutput out(output);
+  if (!out.ok()) {
+    done.write_error = out.error();
+    return finish(kConvertWriteFailed);
+  }
+  errno = 0;
   PdfWriter pdf;
-  if (!out.ok() || !pdf.create(out.temp_path())) return kConvertWriteFailed;
+  if (!pdf.create(out.temp_path())) {
+    done.write_error = last_write_error();
+    return finish(kConvertWriteFailed);
+  }
   std::vector<std::uint8_t> data;
   int rc = for_each_loaded_page(fax, format, progress, done, [&](std::uint32_t i) {
     const PageBitmap& page = fax.page();
@@ -74,14 +86,24 @@ int export_pdf(FaxFile& fax, std::int32_t format, const std::filesystem::path& o
     pdf_page.data = data;
     pdf_page.width_points = size.width;
     pdf_page.height_points = size.height;
-    if (!pdf.add_page(pdf_page)) return kConvertWriteFailed;
+    if (!pdf.add_page(pdf_page)) {
+      done.write_error = last_write_error();
+      return kConvertWriteFailed;
+    }
     ++done.pages_written;
     return 0;
   });
   if (rc == 0 && done.pages_written == 0) rc = kConvertNoPages;
-  if (rc == 0 && !(pdf.close(kProducer) && out.commit())) rc = kConvertWriteFailed;
-  if (summary) *summary = done;
-  return rc;
+  if (rc != 0) return finish(rc);
+  if (!pdf.close(kProducer)) {
+    done.write_error = last_write_error();
+    return finish(kConvertWriteFailed);
+  }
+  if (!out.commit()) {
+    done.write_error = out.error();
+    return finish(kConvertWriteFailed);
+  }
+  return finish(kConvertOk);
 }
 
 int export_pdf_file(const std::filesystem::path& input, const DecodingParameters& params,

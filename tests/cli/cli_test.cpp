@@ -114,6 +114,33 @@ TEST(CliConvert, SeveralFilesGoToAFolder) {
       0);
 }
 
+// --to pdf (or an -o name ending in .pdf) and --g4 over a batch: one file
+// per input, each read back by the other tools as the pages it holds.
+TEST(CliConvert, WritesPdfAndG4TiffForEachInput) {
+  TempDir dir;
+  fs::copy_file(fixture("tiff/multipage-1728-g4.tif"), dir / "a.tif");
+  fs::copy_file(fixture("raw/twopage-1728-g4.g4"), dir / "b.g4");
+  ASSERT_EQ(cli("convert " + q(dir / "a.tif") + " " + q(dir / "b.g4") + " --to pdf --out-dir " +
+                q(dir / "pdf") + " --jobs 2")
+                .code,
+            0);
+  ASSERT_EQ(cli("convert " + q(dir / "b.g4") + " -o " + q(dir / "one.pdf")).code, 0);
+  for (const auto& [pdf, pages] :
+       {std::pair{dir / "pdf/a.pdf", 3}, {dir / "pdf/b.pdf", 1}, {dir / "one.pdf", 1}}) {
+    EXPECT_EQ(test::run_output("qpdf --show-npages " + q(pdf) + " 2>&1"),
+              std::to_string(pages) + "\n");
+  }
+  ASSERT_EQ(cli("convert " + q(dir / "a.tif") + " " + q(dir / "b.g4") + " --g4 --out-dir " +
+                q(dir / "g4"))
+                .code,
+            0);
+  for (const char* name : {"a.tif", "b.tif"}) {
+    const std::string info = test::run_output("tiffinfo " + q(dir / "g4" / name) + " 2>&1");
+    EXPECT_NE(info.find("CCITT Group 4"), std::string::npos) << info;
+    EXPECT_EQ(info.find("Compression Scheme: CCITT Group 3"), std::string::npos) << info;
+  }
+}
+
 TEST(CliConvert, FailuresAreReportedPerFileAndTouchNothing) {
   TempDir dir;
   test::write_file(dir / "keep.tif", {'k'});
