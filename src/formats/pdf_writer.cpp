@@ -160,7 +160,12 @@ bool PdfWriter::add_page(const PdfFaxPage& page) {
 bool PdfWriter::close(std::string_view producer, std::string creation_date) {
   if (!file_) return false;
   std::string kids;
-  for (const std::uint32_t p : page_objects_) kids += (kids.empty() ? "" : " ") + ref(p);
+  // Appended piece by piece: GCC 12 at -O3 mistakes "x" + string for an
+  // overlapping copy (-Wrestrict, GCC bug 105329).
+  for (const std::uint32_t p : page_objects_) {
+    if (!kids.empty()) kids += ' ';
+    kids += ref(p);
+  }
   begin_object(pages_);
   write("<< /Type /Pages /Kids [" + kids + "] /Count " + num(page_objects_.size()) +
         " >>\nendobj\n");
