@@ -7,9 +7,13 @@
 
 #include "app/dialogs/about_dlg.h"
 #include "app/file_filters.h"
+#include "app/folders/folder_commands.h"
+#include "app/help/help_contents.h"
 #include "app/loading_window.h"
 #include "app/main_frame.h"
 #include "app/orvane_doc.h"
+#include "app/printing/print_commands.h"
+#include "app/printing/print_handlers.h"
 
 // Resources of a static library are registered by name from the global
 // namespace.
@@ -31,6 +35,16 @@ COrvaneApp::COrvaneApp(std::unique_ptr<CAppSettings> settings)
   frame_->setHandler(kCmdFileSave, [this] { fileSave(); });
   frame_->setHandler(kCmdFileSaveAs, [this] { fileSaveAs(); });
   frame_->setHandler(kCmdAppAbout, [this] { about(); });
+  frame_->setHandler(kCmdHelpContents, [] { open_help_contents(); });
+  // Owned by the window.
+  new CFolderCommands(*frame_, *doc_);
+  auto* printing = new CPrintCommands(
+      *settings_,
+      [this](const QString& label, const std::function<void()>& work) {
+        return ui_.runLong(label, work);
+      },
+      frame_.get());
+  install_print_handlers(*frame_, *doc_, *printing);
   connect(frame_.get(), &CMainFrame::recentFileChosen, this, [this](const QString& path) {
     if (!openDocumentFile(path)) settings_->removeRecentFile(path);
   });

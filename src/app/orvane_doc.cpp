@@ -78,7 +78,8 @@ bool COrvaneDoc::open(const QString& path, QString* error) {
   }
   file.close();
   resetForFile(path);
-  if (folder_position_ < 0) folder_position_ = 0;
+  folders_.note_file_opened();
+  full_path_title_ = false;
   fax_.set_parameters(DecodingParameters{});
   untitled_ = false;
   ever_opened_ = true;
@@ -156,8 +157,16 @@ void COrvaneDoc::newDocument() {
   emit titleChanged();
 }
 
+bool COrvaneDoc::openFromList(const QString& path, QString* error) {
+  if (!open(path, error)) return false;
+  full_path_title_ = true;
+  emit titleChanged();
+  return true;
+}
+
 QString COrvaneDoc::title() const {
-  return untitled_ ? tr("Untitled") : QFileInfo(path_).fileName();
+  if (untitled_) return tr("Untitled");
+  return full_path_title_ ? path_ : QFileInfo(path_).fileName();
 }
 
 bool COrvaneDoc::canGoBack() const {

@@ -7,6 +7,7 @@
 #include <array>
 
 #include "app/doc_ui.h"
+#include "app/folders/folder_list.h"
 #include "core/fax_file.h"
 
 namespace orvane::app {
@@ -79,7 +80,13 @@ class COrvaneDoc : public QObject {
   bool everOpened() const { return ever_opened_; }
   // File New made the document untitled (the page on view stays).
   bool untitled() const { return untitled_; }
-  int folderPosition() const { return folder_position_; }
+  int folderPosition() const { return int(folders_.position()); }
+  // The folder list that Previous/Next Image and the slide show step through.
+  FolderList& folders() { return folders_; }
+  const FolderList& folders() const { return folders_; }
+  // Open from the folder list: like open(), but the caption shows the full
+  // path (and the caller leaves the recent-file list alone).
+  bool openFromList(const QString& path, QString* error = nullptr);
 
   // Every command's enabling facts in one place.
   bool canGoBack() const;
@@ -102,7 +109,8 @@ class COrvaneDoc : public QObject {
   FaxFile fax_;
   CDocUi& ui_;
   int current_page_ = 0;
-  int folder_position_ = -1;
+  FolderList folders_;
+  bool full_path_title_ = false;  // opened from the folder list
   int format_ = 0;
   int status_ = 0;  // result of the last open or page load
   float scaling_ = 1.0f;
