@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QToolBar>
@@ -34,6 +35,8 @@ CFolderBar::CFolderBar(QWidget* parent) : QDockWidget(QStringLiteral("Folders & 
   build_actions();
   build_popup_menu();
   attach_model();
+  connect(tree_->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+          [this] { revealing_.clear(); });
   connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     if (tree_->indexAt(at).isValid()) popup_->popup(tree_->viewport()->mapToGlobal(at));
   });
@@ -104,6 +107,10 @@ void CFolderBar::attach_model() {
   for (int column = 1; column < model_->columnCount(); ++column) tree_->hideColumn(column);
   connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &CFolderBar::on_selection_changed);
+  connect(model_, &QAbstractItemModel::layoutChanged, this, [this] {
+    if (!revealing_.isEmpty())
+      tree_->scrollTo(model_->index(revealing_), QAbstractItemView::PositionAtCenter);
+  });
   delete old_model;
 }
 
@@ -111,6 +118,9 @@ void CFolderBar::reveal(const QString& path) {
   const QModelIndex index = model_->index(path);
   for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) tree_->expand(up);
   tree_->scrollTo(index);
+  // The model reads folders in the background and sorts them when read, which
+  // moves the entry; it is scrolled to again until the user takes over.
+  revealing_ = path;
 }
 
 void CFolderBar::choose(const QString& path) {
@@ -136,8 +146,15 @@ QString CFolderBar::present_folder() const {
 // current without selecting it when it gets the focus, and that must not
 // list a folder nobody chose.
 void CFolderBar::on_selection_changed() {
+  revealing_.clear();
   update_actions();
   const QString path = chosen_path();
+  // The model sorts a folder again once its file details are in, and the
+  // selection model may then report the moved entry as selected anew: that
+  // is no new choice and must not list the folder again (the position would
+  // restart) or reopen the file.
+  if (path == last_chosen_) return;
+  last_chosen_ = path;
   if (path.isEmpty()) return;
   if (QFileInfo(path).isDir()) {
     if (!replaying_history_) history_.visit(path);
@@ -179,6 +196,7 @@ void CFolderBar::refresh() {
   // The model watches the folders it has shown, but not every file system
   // reports changes; a fresh model reads everything again.
   const QString chosen = chosen_path();
+  last_chosen_.clear();
   attach_model();
   if (!chosen.isEmpty()) choose(chosen);
   update_actions();

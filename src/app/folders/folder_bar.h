@@ -81,6 +81,8 @@ class CFolderBar : public QDockWidget {
   QAction* rename_ = nullptr;
   FolderHistory history_;
   bool replaying_history_ = false;
+  QString last_chosen_;  // the entry the signals last told about
+  QString revealing_;    // kept in sight while the tree sorts, until the user acts
 };
 
 }  // namespace orvane::app
