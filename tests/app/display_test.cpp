@@ -105,6 +105,29 @@ TEST(DisplayImage, ReductionAveragesRowsInsteadOfDroppingThem) {
   EXPECT_NEAR(qGray(reversed.pixel(200, 50)), 255 - qGray(small.pixel(200, 50)), 1);
 }
 
+TEST(DisplayImage, EnlargementRepeatsPixelsAndHalvingAveragesPairs) {
+  PageBitmap page = page_of(13, 5, 200, 200, 2);
+  for (int r = 0; r < 5; ++r) {
+    for (int x = 0; x < 13; ++x) {
+      if ((x + r) % 2) page.row(r)[x / 8] |= std::uint8_t(0x80 >> (x % 8));
+    }
+  }
+  const QImage image = page_image(page);
+  const QImage large = scaled_page(image, QSize(52, 20), 1.0, false);
+  int wrong = 0;
+  for (int y = 0; y < 20; ++y) {
+    for (int x = 0; x < 52; ++x) {
+      wrong += qGray(large.pixel(x, y)) != ((x / 4 + y / 4) % 2 ? 255 : 0);
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  // Every 2 x 2 block of a checkerboard is half white.
+  const QImage half = scaled_page(image.copy(0, 0, 12, 4), QSize(6, 2), 1.0, false);
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 6; ++x) EXPECT_EQ(qGray(half.pixel(x, y)), 128);
+  }
+}
+
 class ViewTest : public ::testing::Test {
  protected:
   ScratchDir scratch;
