@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/area_average.h"
+
 namespace orvane::app {
 
 QImage page_image(const PageBitmap& page) {
@@ -28,11 +30,7 @@ QImage scaled_page(const QImage& page, QSize size, qreal ratio, bool reversed) {
   if (page.isNull() || size.isEmpty()) return {};
   const QSize device(std::max(1, qRound(size.width() * ratio)),
                      std::max(1, qRound(size.height() * ratio)));
-  // Grey first: smooth scaling then averages instead of picking pixels.
-  QImage grey = page.convertToFormat(QImage::Format_Grayscale8);
-  QImage scaled = device == grey.size()
-                      ? std::move(grey)
-                      : grey.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  QImage scaled = area_average(page, device);
   if (reversed) scaled.invertPixels();
   scaled.setDevicePixelRatio(ratio);
   return scaled;

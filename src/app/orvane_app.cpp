@@ -23,12 +23,15 @@ static void register_resources() {
 
 namespace orvane::app {
 
-COrvaneApp::COrvaneApp(std::unique_ptr<CAppSettings> settings)
-    : settings_(settings ? std::move(settings) : std::make_unique<CAppSettings>()) {
+COrvaneApp::COrvaneApp(std::unique_ptr<CAppSettings> settings, std::unique_ptr<CDocUi> ui)
+    : settings_(settings ? std::move(settings) : std::make_unique<CAppSettings>()),
+      ui_(std::move(ui)) {
   register_resources();
-  doc_ = std::make_unique<COrvaneDoc>(scratch_.paths(), ui_);
+  auto* dialogs = ui_ ? nullptr : new CDialogDocUi;
+  if (dialogs) ui_.reset(dialogs);
+  doc_ = std::make_unique<COrvaneDoc>(scratch_.paths(), *ui_);
   frame_ = std::make_unique<CMainFrame>(*doc_, *settings_);
-  ui_.setParent(frame_.get());
+  if (dialogs) dialogs->setParent(frame_.get());
   frame_->setWindowIcon(QIcon(QStringLiteral(":/icons/orvane.png")));
   frame_->setHandler(kCmdFileOpen, [this] { fileOpen(); });
   frame_->setHandler(kCmdFileNew, [this] { fileNew(); });

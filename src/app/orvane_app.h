@@ -18,8 +18,9 @@ class COrvaneDoc;
 class COrvaneApp : public QObject {
   Q_OBJECT
  public:
-  // `settings` may be null: the per-user store is used.
-  explicit COrvaneApp(std::unique_ptr<CAppSettings> settings = nullptr);
+  // Null `settings`: the per-user store; null `ui`: the real dialogs.
+  explicit COrvaneApp(std::unique_ptr<CAppSettings> settings = nullptr,
+                      std::unique_ptr<CDocUi> ui = nullptr);
   ~COrvaneApp() override;
 
   // Start-up with the command line's arguments (the program name left
@@ -46,7 +47,7 @@ class COrvaneApp : public QObject {
 
   ScratchDir scratch_;
   std::unique_ptr<CAppSettings> settings_;
-  CDialogDocUi ui_;
+  std::unique_ptr<CDocUi> ui_;
   std::unique_ptr<COrvaneDoc> doc_;
   std::unique_ptr<CMainFrame> frame_;
 };

@@ -20,6 +20,7 @@ CFaxPropertyPage::CFaxPropertyPage(QWidget* parent) : QWidget(parent) {
 void CFaxPropertyPage::addField(const QString& label, const QString& value) {
   auto* edit = new QLineEdit(value);
   edit->setReadOnly(true);
+  edit->setMinimumWidth(240);
   edit->setObjectName(label);
   static_cast<QFormLayout*>(layout())->addRow(label, edit);
 }
