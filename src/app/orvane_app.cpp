@@ -44,7 +44,7 @@ COrvaneApp::COrvaneApp(std::unique_ptr<CAppSettings> settings, std::unique_ptr<C
   auto* printing = new CPrintCommands(
       *settings_,
       [this](const QString& label, const std::function<void()>& work) {
-        return ui_.runLong(label, work);
+        return ui_->runLong(label, work);
       },
       frame_.get());
   install_print_handlers(*frame_, *doc_, *printing);

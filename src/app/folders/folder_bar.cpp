@@ -175,16 +175,16 @@ void CFolderBar::update_actions() {
 }
 
 void CFolderBar::go_back() {
-  if (auto folder = history_.back()) {
-    replaying_history_ = true;
-    choose(*folder);
-    replaying_history_ = false;
-  }
-  update_actions();
+  replay(history_.back());
 }
 
 void CFolderBar::go_forward() {
-  if (auto folder = history_.forward()) {
+  replay(history_.forward());
+}
+
+// Back and Forward choose a folder of the history without adding to it.
+void CFolderBar::replay(const std::optional<QString>& folder) {
+  if (folder) {
     replaying_history_ = true;
     choose(*folder);
     replaying_history_ = false;

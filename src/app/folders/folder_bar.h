@@ -3,6 +3,7 @@
 // toolbar and a pop-up menu. Choosing a folder asks for it to be listed for
 // Previous/Next Image and the slide show; choosing a file asks to open it.
 #include <QDockWidget>
+#include <optional>
 
 #include "app/folders/folder_history.h"
 
@@ -61,6 +62,7 @@ class CFolderBar : public QDockWidget {
 
   void go_back();
   void go_forward();
+  void replay(const std::optional<QString>& folder);
   void refresh();
   void go_up();
   void open_chosen();
