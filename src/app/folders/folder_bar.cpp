@@ -126,8 +126,8 @@ void CFolderBar::reveal(const QString& path) {
 void CFolderBar::choose(const QString& path) {
   const QModelIndex index = model_->index(path);
   if (!index.isValid()) return;
-  reveal(path);
   tree_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+  reveal(path);
 }
 
 QString CFolderBar::chosen_path() const {
