@@ -218,9 +218,27 @@ int flip_vertically(PageBitmap& page) {
   return 0;
 }
 
+// Moves a row `shift` bits towards its start; bits that enter at the end
+// are 0. In place: each byte reads only bytes at or after itself.
+void shift_row_left(std::uint8_t* row, std::size_t bytes, std::size_t shift) {
+  const std::size_t whole = shift / 8;
+  const unsigned bits = unsigned(shift % 8);
+  for (std::size_t j = 0; j < bytes; ++j) {
+    const std::size_t from = j + whole;
+    const unsigned hi = from < bytes ? row[from] : 0u;
+    const unsigned lo = from + 1 < bytes ? row[from + 1] : 0u;
+    row[j] = bits ? std::uint8_t((hi << bits) | (lo >> (8 - bits))) : std::uint8_t(hi);
+  }
+}
+
 int mirror(PageBitmap& page) {
   if (page_bytes(page) == 0) return -1;
   const std::size_t rb = std::size_t(page.row_bytes);
+  // Reversing whole bytes puts the padding bits after the last pixel at the
+  // start of the row; the row is then moved back over them.
+  const std::size_t row_bits = rb * 8;
+  const std::size_t width = std::size_t(std::max(page.width, 0));
+  const std::size_t padding = width < row_bits ? row_bits - width : 0;
   for (std::int32_t r = 0; r < page.height; ++r) {
     std::uint8_t* row = page.row(r);
     for (std::size_t j = 0; j < rb / 2; ++j) {
@@ -229,6 +247,7 @@ int mirror(PageBitmap& page) {
       row[rb - 1 - j] = reverse_bits(left);
     }
     if (rb % 2) row[rb / 2] = reverse_bits(row[rb / 2]);
+    if (padding) shift_row_left(row, rb, padding);
   }
   return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "bit_builder.h"
@@ -204,6 +205,16 @@ TEST(Transforms, MirrorFlipInvert) {
   PageBitmap even = bitmap(16, 1, {0x01, 0x03});
   EXPECT_EQ(mirror(even), 0);
   EXPECT_EQ(even.pixels, (std::vector<std::uint8_t>{0xC0, 0x80}));
+
+  // A width that is no multiple of 8: the pixels stay within the width, the
+  // padding does not move in at the left edge.
+  std::vector<std::uint8_t> bits(126, 0x00);  // 1001 pixels, black
+  bits[125] = 0xFF;                           // pixel 1000 white, padding set
+  PageBitmap odd = bitmap(1001, 1, bits);
+  EXPECT_EQ(mirror(odd), 0);
+  EXPECT_EQ(odd.pixels[0], 0x80);  // pixel 0 is the old pixel 1000, 1 to 7 black
+  EXPECT_EQ(std::count(odd.pixels.begin() + 1, odd.pixels.begin() + 125, 0), 124);
+  EXPECT_EQ(odd.pixels[125] & 0x80, 0);  // pixel 1000 is the old pixel 0
 
   PageBitmap empty;
   EXPECT_EQ(flip_vertically(empty), -1);

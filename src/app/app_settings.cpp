@@ -1,0 +1,70 @@
+#include "app/app_settings.h"
+
+#include <QFileInfo>
+
+namespace orvane::app {
+
+namespace {
+
+const char kOrganisation[] = "Local AppWizard-Generated Applications";
+const char kApplication[] = "Orvane";
+const char kRecentSection[] = "Recent File List";
+const char kSettingsSection[] = "Settings";
+
+QString recent_key(int n) {
+  return QStringLiteral("%1/File%2").arg(kRecentSection).arg(n);
+}
+
+}  // namespace
+
+CAppSettings::CAppSettings()
+    : store_(std::make_unique<QSettings>(QString::fromLatin1(kOrganisation),
+                                         QString::fromLatin1(kApplication))) {}
+
+CAppSettings::CAppSettings(const QString& ini_file)
+    : store_(std::make_unique<QSettings>(ini_file, QSettings::IniFormat)) {}
+
+QStringList CAppSettings::recentFiles() const {
+  QStringList files;
+  for (int n = 1; n <= kRecentFiles; ++n) {
+    const QString path = store_->value(recent_key(n)).toString();
+    if (!path.isEmpty()) files << path;
+  }
+  return files;
+}
+
+void CAppSettings::addRecentFile(const QString& path) {
+  const QString full = QFileInfo(path).absoluteFilePath();
+  QStringList files = recentFiles();
+  files.removeAll(full);
+  files.prepend(full);
+  writeRecentFiles(files);
+}
+
+void CAppSettings::removeRecentFile(const QString& path) {
+  QStringList files = recentFiles();
+  files.removeAll(path);
+  writeRecentFiles(files);
+}
+
+void CAppSettings::writeRecentFiles(const QStringList& files) {
+  for (int n = 1; n <= kRecentFiles; ++n) {
+    if (n <= files.size()) {
+      store_->setValue(recent_key(n), files[n - 1]);
+    } else {
+      store_->remove(recent_key(n));
+    }
+  }
+  store_->sync();
+}
+
+int CAppSettings::previewPages() const {
+  return store_->value(QStringLiteral("%1/PreviewPages").arg(kSettingsSection), 0).toInt();
+}
+
+void CAppSettings::setPreviewPages(int pages) {
+  store_->setValue(QStringLiteral("%1/PreviewPages").arg(kSettingsSection), pages);
+  store_->sync();
+}
+
+}  // namespace orvane::app

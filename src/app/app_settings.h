@@ -1,0 +1,35 @@
+#pragma once
+// The little the viewer keeps between runs: the recent-file list and the
+// number of pages print preview showed last.
+#include <QSettings>
+#include <QStringList>
+#include <memory>
+
+namespace orvane::app {
+
+class CAppSettings {
+ public:
+  static constexpr int kRecentFiles = 4;
+
+  // The per-user store of the viewer.
+  CAppSettings();
+  // A store in an INI file (tests).
+  explicit CAppSettings(const QString& ini_file);
+
+  // Newest first; files that were removed since are kept, as they were.
+  QStringList recentFiles() const;
+  // Puts `path` at the top, dropping an older entry for the same file and
+  // whatever falls beyond the fourth.
+  void addRecentFile(const QString& path);
+  void removeRecentFile(const QString& path);
+
+  int previewPages() const;
+  void setPreviewPages(int pages);
+
+ private:
+  void writeRecentFiles(const QStringList& files);
+
+  std::unique_ptr<QSettings> store_;
+};
+
+}  // namespace orvane::app

@@ -1,0 +1,31 @@
+#include "app/command_rules.h"
+
+namespace orvane::app {
+
+bool command_enabled(CommandId id, const CommandState& s) {
+  const bool has_pages = s.page_count > 0;
+  const bool has_pixels = s.page_width != 0 && s.page_height != 0;
+  switch (id) {
+    case kCmdPageFirst:
+    case kCmdPagePrevious: return has_pages && s.current_page > 0;
+    case kCmdPageNext:
+    case kCmdPageLast: return has_pages && s.current_page < s.page_count - 1;
+    case kCmdPageNumber: return s.page_count > 1;
+    case kCmdZoomIn: return s.scaling < 4.0f && has_pixels;
+    case kCmdZoomOut: return s.scaling > 0.25f && has_pixels;
+    case kCmdFlip:
+    case kCmdMirror:
+    case kCmdResolutions:
+    case kCmdPageProperties:
+    case kCmdReversed: return has_pages;
+    case kCmdBitOrder:
+    case kCmdAdvanced: return s.has_path;
+    case kCmdPreviousImage: return s.folder_position > 0;
+    case kCmdNextImage: return s.folder_position < s.folder_list_size - 1;
+    case kCmdSlideShow: return s.folder_position >= 0;
+    case kCmdViewFolderToolbar: return false;
+    default: return true;
+  }
+}
+
+}  // namespace orvane::app

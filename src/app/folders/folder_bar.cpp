@@ -1,0 +1,254 @@
+#include "app/folders/folder_bar.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QToolBar>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "app/folders/file_info_dialog.h"
+
+namespace orvane::app {
+
+CFolderBar::CFolderBar(QWidget* parent) : QDockWidget(QStringLiteral("Folders & Files"), parent) {
+  setObjectName(QStringLiteral("FolderBar"));
+  setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+
+  tree_ = new QTreeView;
+  tree_->setHeaderHidden(true);
+  tree_->setSelectionMode(QAbstractItemView::SingleSelection);
+  tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);  // Rename starts editing
+  tree_->setDragDropMode(QAbstractItemView::NoDragDrop);
+  tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+  tree_->setSortingEnabled(true);
+  tree_->sortByColumn(0, Qt::AscendingOrder);
+
+  build_actions();
+  build_popup_menu();
+  attach_model();
+  connect(tree_->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+          [this] { revealing_.clear(); });
+  connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    if (tree_->indexAt(at).isValid()) popup_->popup(tree_->viewport()->mapToGlobal(at));
+  });
+
+  auto* toolbar = new QToolBar;
+  toolbar->setIconSize(QSize(16, 16));
+  toolbar->addActions({back_, forward_, refresh_, up_, properties_, delete_});
+
+  auto* content = new QWidget;
+  auto* layout = new QVBoxLayout(content);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(toolbar);
+  layout->addWidget(tree_);
+  setWidget(content);
+
+  reveal(QDir::homePath());
+  update_actions();
+}
+
+void CFolderBar::dock_left(QMainWindow& frame) {
+  setFloating(false);
+  frame.addDockWidget(Qt::LeftDockWidgetArea, this);
+  frame.resizeDocks({this}, {kDefaultWidth}, Qt::Horizontal);
+}
+
+QAction* CFolderBar::make_action(const char* theme_icon, int fallback_icon, const QString& text,
+                                 void (CFolderBar::*slot)()) {
+  const QIcon fallback = style()->standardIcon(QStyle::StandardPixmap(fallback_icon));
+  auto* action =
+      new QAction(QIcon::fromTheme(QString::fromLatin1(theme_icon), fallback), text, this);
+  action->setToolTip(QString(text).remove(QLatin1Char('&')));
+  connect(action, &QAction::triggered, this, slot);
+  return action;
+}
+
+void CFolderBar::build_actions() {
+  back_ = make_action("go-previous", QStyle::SP_ArrowBack, QStringLiteral("Back"),
+                      &CFolderBar::go_back);
+  forward_ = make_action("go-next", QStyle::SP_ArrowForward, QStringLiteral("Forward"),
+                         &CFolderBar::go_forward);
+  refresh_ = make_action("view-refresh", QStyle::SP_BrowserReload, QStringLiteral("Refresh"),
+                         &CFolderBar::refresh);
+  up_ =
+      make_action("go-up", QStyle::SP_FileDialogToParent, QStringLiteral("Up"), &CFolderBar::go_up);
+  properties_ = make_action("document-properties", QStyle::SP_FileDialogInfoView,
+                            QStringLiteral("&Properties"), &CFolderBar::show_properties);
+  delete_ = make_action("edit-delete", QStyle::SP_TrashIcon, QStringLiteral("&Delete"),
+                        &CFolderBar::delete_chosen);
+  open_ = make_action("document-open", QStyle::SP_DialogOpenButton, QStringLiteral("&Open"),
+                      &CFolderBar::open_chosen);
+  rename_ = make_action("edit-rename", QStyle::SP_FileIcon, QStringLiteral("Re&name"),
+                        &CFolderBar::rename_chosen);
+}
+
+void CFolderBar::build_popup_menu() {
+  popup_ = new QMenu(this);
+  popup_->addActions({open_, rename_, delete_, properties_});
+}
+
+void CFolderBar::attach_model() {
+  auto* old_model = model_;
+  model_ = new QFileSystemModel(this);
+  model_->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot | QDir::Drives);
+  model_->setReadOnly(false);  // for Rename; drag and drop stays off in the tree
+  model_->setRootPath(QDir::rootPath());
+  tree_->setModel(model_);
+  for (int column = 1; column < model_->columnCount(); ++column) tree_->hideColumn(column);
+  connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &CFolderBar::on_selection_changed);
+  connect(model_, &QAbstractItemModel::layoutChanged, this, [this] {
+    if (!revealing_.isEmpty())
+      tree_->scrollTo(model_->index(revealing_), QAbstractItemView::PositionAtCenter);
+  });
+  delete old_model;
+}
+
+void CFolderBar::reveal(const QString& path) {
+  const QModelIndex index = model_->index(path);
+  for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) tree_->expand(up);
+  tree_->scrollTo(index);
+  // The model reads folders in the background and sorts them when read, which
+  // moves the entry; it is scrolled to again until the user takes over.
+  revealing_ = path;
+}
+
+void CFolderBar::choose(const QString& path) {
+  const QModelIndex index = model_->index(path);
+  if (!index.isValid()) return;
+  tree_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+  reveal(path);
+}
+
+QString CFolderBar::chosen_path() const {
+  const QModelIndexList chosen = tree_->selectionModel()->selectedIndexes();
+  return chosen.isEmpty() ? QString() : model_->filePath(chosen.first());
+}
+
+QString CFolderBar::present_folder() const {
+  const QString path = chosen_path();
+  if (path.isEmpty()) return {};
+  const QFileInfo info(path);
+  return info.isDir() ? info.absoluteFilePath() : info.absolutePath();
+}
+
+// Selection, not the current index, is followed: the tree makes an entry
+// current without selecting it when it gets the focus, and that must not
+// list a folder nobody chose.
+void CFolderBar::on_selection_changed() {
+  revealing_.clear();
+  update_actions();
+  const QString path = chosen_path();
+  // The model sorts a folder again once its file details are in, and the
+  // selection model may then report the moved entry as selected anew: that
+  // is no new choice and must not list the folder again (the position would
+  // restart) or reopen the file.
+  if (path == last_chosen_) return;
+  last_chosen_ = path;
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).isDir()) {
+    if (!replaying_history_) history_.visit(path);
+    update_actions();
+    emit folder_selected(path);
+  } else {
+    emit file_selected(path);
+  }
+}
+
+void CFolderBar::update_actions() {
+  const bool chosen = !chosen_path().isEmpty();
+  back_->setEnabled(history_.can_go_back());
+  forward_->setEnabled(history_.can_go_forward());
+  const QString folder = present_folder();
+  up_->setEnabled(!folder.isEmpty() && !QDir(folder).isRoot());
+  for (QAction* action : {properties_, delete_, open_, rename_}) action->setEnabled(chosen);
+}
+
+void CFolderBar::go_back() {
+  replay(history_.back());
+}
+
+void CFolderBar::go_forward() {
+  replay(history_.forward());
+}
+
+// Back and Forward choose a folder of the history without adding to it.
+void CFolderBar::replay(const std::optional<QString>& folder) {
+  if (folder) {
+    replaying_history_ = true;
+    choose(*folder);
+    replaying_history_ = false;
+  }
+  update_actions();
+}
+
+void CFolderBar::refresh() {
+  // The model watches the folders it has shown, but not every file system
+  // reports changes; a fresh model reads everything again.
+  const QString chosen = chosen_path();
+  last_chosen_.clear();
+  attach_model();
+  if (!chosen.isEmpty()) choose(chosen);
+  update_actions();
+}
+
+void CFolderBar::go_up() {
+  const QString folder = present_folder();
+  if (folder.isEmpty()) return;
+  QDir parent(folder);
+  if (parent.cdUp()) choose(parent.absolutePath());
+}
+
+void CFolderBar::open_chosen() {
+  const QString path = chosen_path();
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).isDir()) {
+    tree_->expand(model_->index(path));
+    emit folder_selected(path);
+  } else {
+    emit file_selected(path);
+  }
+}
+
+void CFolderBar::rename_chosen() {
+  const QModelIndexList chosen = tree_->selectionModel()->selectedIndexes();
+  if (!chosen.isEmpty()) tree_->edit(chosen.first());
+}
+
+void CFolderBar::delete_chosen() {
+  const QString path = chosen_path();
+  if (!path.isEmpty()) delete_with_confirmation(path);
+}
+
+bool CFolderBar::delete_with_confirmation(const QString& path) {
+  const QFileInfo info(path);
+  const QString question = QStringLiteral("Move \"%1\" to the trash?").arg(info.fileName());
+  if (QMessageBox::question(this, QStringLiteral("Delete"), question) != QMessageBox::Yes)
+    return false;
+  // Qt gives up on the home trash when its parent folder is missing and then
+  // moves the file into the working folder; make sure the trash can be made.
+  QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+  if (QFile::moveToTrash(path)) return true;
+  QMessageBox::warning(this, QStringLiteral("Delete"),
+                       QStringLiteral("\"%1\" could not be moved to the trash.").arg(path));
+  return false;
+}
+
+void CFolderBar::show_properties() {
+  const QString path = chosen_path();
+  if (path.isEmpty()) return;
+  CFileInfoDialog dialog(QFileInfo(path), this);
+  dialog.exec();
+}
+
+}  // namespace orvane::app

@@ -1,0 +1,90 @@
+#pragma once
+// The dockable "Folders & Files" bar: a tree of the file system with a small
+// toolbar and a pop-up menu. Choosing a folder asks for it to be listed for
+// Previous/Next Image and the slide show; choosing a file asks to open it.
+#include <QDockWidget>
+#include <optional>
+
+#include "app/folders/folder_history.h"
+
+class QAction;
+class QFileSystemModel;
+class QMainWindow;
+class QMenu;
+class QTreeView;
+
+namespace orvane::app {
+
+class CFolderBar : public QDockWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kDefaultWidth = 180;
+
+  explicit CFolderBar(QWidget* parent = nullptr);
+
+  // Docks the bar on the left of `frame` at its default width, wherever it
+  // was before.
+  void dock_left(QMainWindow& frame);
+
+  // Shows `folder` in the tree and chooses it, as a click would.
+  void choose(const QString& path);
+  // The path of the chosen entry; empty when nothing is chosen.
+  QString chosen_path() const;
+
+  QTreeView* tree() const { return tree_; }
+  QAction* back_action() const { return back_; }
+  QAction* forward_action() const { return forward_; }
+  QAction* refresh_action() const { return refresh_; }
+  QAction* up_action() const { return up_; }
+  QAction* properties_action() const { return properties_; }
+  QAction* delete_action() const { return delete_; }
+  QMenu* popup_menu() const { return popup_; }
+
+  // Asks before moving `path` to the trash; false when the user said no or
+  // the move failed (then after saying why).
+  bool delete_with_confirmation(const QString& path);
+
+ signals:
+  void folder_selected(const QString& folder);
+  void file_selected(const QString& file);
+
+ private:
+  QAction* make_action(const char* theme_icon, int fallback_icon, const QString& text,
+                       void (CFolderBar::*slot)());
+  void build_actions();
+  void build_popup_menu();
+  void attach_model();
+  void reveal(const QString& path);
+  void on_selection_changed();
+  void update_actions();
+  QString present_folder() const;
+
+  void go_back();
+  void go_forward();
+  void replay(const std::optional<QString>& folder);
+  void refresh();
+  void go_up();
+  void open_chosen();
+  void rename_chosen();
+  void delete_chosen();
+  void show_properties();
+
+  QFileSystemModel* model_ = nullptr;
+  QTreeView* tree_ = nullptr;
+  QMenu* popup_ = nullptr;
+  QAction* back_ = nullptr;
+  QAction* forward_ = nullptr;
+  QAction* refresh_ = nullptr;
+  QAction* up_ = nullptr;
+  QAction* properties_ = nullptr;
+  QAction* delete_ = nullptr;
+  QAction* open_ = nullptr;
+  QAction* rename_ = nullptr;
+  FolderHistory history_;
+  bool replaying_history_ = false;
+  QString last_chosen_;  // the entry the signals last told about
+  QString revealing_;    // kept in sight while the tree sorts, until the user acts
+};
+
+}  // namespace orvane::app

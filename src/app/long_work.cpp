@@ -1,0 +1,23 @@
+#include "app/long_work.h"
+
+#include <QThread>
+#include <memory>
+
+#include "app/long_work_dialog.h"
+
+namespace orvane::app {
+
+bool run_long_work(QWidget* parent, const QString& label, const std::function<void()>& work) {
+  CLongWorkDialog dialog(label, parent);
+  std::unique_ptr<QThread> thread(QThread::create(work));
+  // Queued to this thread: seen by the dialog's loop even when the work
+  // ends before the loop starts.
+  QObject::connect(thread.get(), &QThread::finished, &dialog,
+                   [&dialog] { dialog.done(QDialog::Accepted); });
+  thread->start();
+  dialog.exec();
+  thread->wait();
+  return !dialog.cancelRequested();
+}
+
+}  // namespace orvane::app

@@ -1,0 +1,258 @@
+#include "app/main_frame.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "app/app_settings.h"
+#include "app/command_table.h"
+#include "app/dialogs/options_dlg.h"
+#include "app/orvane_doc.h"
+#include "app/orvane_view.h"
+
+namespace orvane::app {
+
+namespace {
+
+constexpr int kResolutionListWidth = 180;
+
+QList<QKeySequence> shortcuts_of(const char* keys) {
+  QList<QKeySequence> list;
+  for (const QString& key :
+       QString::fromLatin1(keys).split(QStringLiteral("; "), Qt::SkipEmptyParts)) {
+    list << QKeySequence(key, QKeySequence::PortableText);
+  }
+  return list;
+}
+
+QIcon icon_of(const CommandSpec& spec) {
+  const QIcon fallback = *spec.fallback ? QIcon(QString::fromLatin1(spec.fallback)) : QIcon();
+  if (!*spec.icon) return fallback;
+  return QIcon::fromTheme(QString::fromLatin1(spec.icon), fallback);
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(COrvaneDoc& doc, CAppSettings& settings, QWidget* parent)
+    : QMainWindow(parent), doc_(doc), settings_(settings), view_(new COrvaneView(doc)) {
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->geometry();
+    setGeometry(50, 50, std::max(200, area.width() - 100), std::max(200, area.height() - 100));
+  }
+  setCentralWidget(view_);
+  createActions();
+  createMenus();
+  createToolBar();
+  createStatusBar();
+  connectDocument();
+  updateTitle();
+  showStatus();
+  updateCommandStates();
+}
+
+void CMainFrame::createActions() {
+  for (const CommandSpec& spec : command_table()) {
+    const QString text = QString::fromUtf8(spec.text);
+    // The menu text carries its shortcut after a tab; Qt shows the
+    // action's shortcut there itself.
+    auto* a = new QAction(icon_of(spec), text.section(u'\t', 0, 0), this);
+    a->setStatusTip(QString::fromUtf8(spec.prompt));
+    a->setToolTip(QString::fromUtf8(spec.tooltip));
+    a->setShortcuts(shortcuts_of(spec.keys));
+    a->setCheckable(spec.checkable);
+    a->setData(int(spec.id));
+    addAction(a);  // shortcuts work with no menu item too
+    const CommandId id = spec.id;
+    connect(a, &QAction::triggered, this, [this, id] { runCommand(id); });
+    actions_[id] = a;
+  }
+
+  setHandler(kCmdPageFirst, [this] { doc_.firstPage(); });
+  setHandler(kCmdPagePrevious, [this] { doc_.previousPage(); });
+  setHandler(kCmdPageNext, [this] { doc_.nextPage(); });
+  setHandler(kCmdPageLast, [this] { doc_.lastPage(); });
+  setHandler(kCmdPageNumber, [this] { doc_.goToPage(); });
+  setHandler(kCmdPageProperties, [this] { doc_.pageProperties(); });
+  setHandler(kCmdZoomIn, [this] { doc_.zoomIn(); });
+  setHandler(kCmdZoomOut, [this] { doc_.zoomOut(); });
+  setHandler(kCmdFlip, [this] { doc_.flip(); });
+  setHandler(kCmdMirror, [this] { doc_.mirror(); });
+  setHandler(kCmdResolutions, [this] { doc_.resolutions(); });
+  setHandler(kCmdBitOrder, [this] { doc_.bitOrder(); });
+  setHandler(kCmdAdvanced, [this] { doc_.advanced(); });
+  setHandler(kCmdReversed, [this] { view_->toggleReversed(); });
+  setHandler(kCmdOptions, [this] { options(); });
+  setHandler(kCmdAppExit, [this] { close(); });
+  setHandler(kCmdViewToolbar, [this] { toolbar_->setVisible(!toolbar_->isVisible()); });
+  setHandler(kCmdViewStatusBar, [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
+}
+
+void CMainFrame::createMenus() {
+  for (const MenuSpec& menu_spec : menu_layout()) {
+    QMenu* menu = menuBar()->addMenu(QString::fromUtf8(menu_spec.title));
+    for (CommandId id : menu_spec.items) {
+      if (id == kCmdNone) {
+        menu->addSeparator();
+      } else {
+        menu->addAction(action(id));
+      }
+    }
+    if (menu_spec.items.data() == menu_layout().front().items.data()) file_menu_ = menu;
+    connect(menu, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
+  }
+  connect(file_menu_, &QMenu::aboutToShow, this, &CMainFrame::fillRecentFiles);
+  fillRecentFiles();
+}
+
+// The recent files stand where the placeholder stands: "&1 name" and so on,
+// or the greyed placeholder while the list is empty.
+void CMainFrame::fillRecentFiles() {
+  for (QAction* a : recent_actions_) {
+    file_menu_->removeAction(a);
+    a->deleteLater();
+  }
+  recent_actions_.clear();
+  QAction* placeholder = action(kCmdFileMru);
+  const QStringList files = settings_.recentFiles();
+  placeholder->setVisible(files.isEmpty());
+  for (int i = 0; i < files.size(); ++i) {
+    auto* a = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(files[i]).fileName()),
+                          file_menu_);
+    a->setStatusTip(placeholder->statusTip());
+    a->setToolTip(files[i]);
+    const QString path = files[i];
+    connect(a, &QAction::triggered, this, [this, path] { emit recentFileChosen(path); });
+    file_menu_->insertAction(placeholder, a);
+    recent_actions_ << a;
+  }
+}
+
+void CMainFrame::createToolBar() {
+  toolbar_ = addToolBar(QStringLiteral("Standard"));
+  toolbar_->setObjectName(QStringLiteral("MainToolBar"));
+  toolbar_->setIconSize(QSize(16, 16));
+  toolbar_->setAllowedAreas(Qt::AllToolBarAreas);
+  for (CommandId id : toolbar_layout()) {
+    if (id == kCmdNone) {
+      toolbar_->addSeparator();
+    } else if (id == kCmdResolutionList) {
+      resolution_list_ = new QComboBox;
+      resolution_list_->setObjectName(QStringLiteral("VResolution"));
+      resolution_list_->setFixedWidth(kResolutionListWidth);
+      for (const char* item : vertical_resolution_items()) {
+        resolution_list_->addItem(QString::fromLatin1(item));
+      }
+      resolution_list_->setCurrentIndex(-1);
+      connect(resolution_list_, &QComboBox::activated, this, [this](int index) {
+        doc_.setVerticalResolutionIndex(index);
+        updateCommandStates();
+      });
+      toolbar_->addWidget(resolution_list_);
+    } else {
+      toolbar_->addAction(action(id));
+    }
+  }
+  addToolBar(Qt::TopToolBarArea, toolbar_);
+}
+
+void CMainFrame::createStatusBar() {
+  QStatusBar* bar = statusBar();
+  message_ = new QLabel(QStringLiteral("Ready"));
+  bar->addWidget(message_, 1);
+  const QFontMetrics metrics(bar->font());
+  std::size_t i = 0;
+  for (const PaneSpec& pane : fax_panes()) {
+    auto* label = new QLabel(QString::fromLatin1(pane.indicator));
+    label->setMinimumWidth(metrics.horizontalAdvance(QString::fromLatin1(pane.indicator)) +
+                           pane.extra_width);
+    label->setFrameShape(QFrame::Panel);
+    label->setFrameShadow(QFrame::Sunken);
+    bar->addPermanentWidget(label);
+    fax_panes_[i++] = label;
+  }
+  // The lock-key indicators keep their place; the lock states themselves
+  // are not something a portable program can read, so they stay greyed.
+  for (const char* key : {"CAP", "NUM", "SCRL"}) {
+    auto* label = new QLabel(QString::fromLatin1(key));
+    label->setEnabled(false);
+    bar->addPermanentWidget(label);
+  }
+}
+
+void CMainFrame::connectDocument() {
+  connect(&doc_, &COrvaneDoc::statusChanged, this, [this] {
+    showStatus();
+    updateCommandStates();
+  });
+  connect(&doc_, &COrvaneDoc::titleChanged, this, &CMainFrame::updateTitle);
+  connect(view_, &COrvaneView::fileDropped, this, &CMainFrame::fileDropped);
+}
+
+void CMainFrame::showStatus() {
+  const StatusTexts status = doc_.statusTexts();
+  for (std::size_t i = 0; i < fax_panes_.size(); ++i) fax_panes_[i]->setText(status.panes[i]);
+  const QSignalBlocker quiet(resolution_list_);
+  resolution_list_->setCurrentIndex(status.vres_index);
+}
+
+void CMainFrame::updateTitle() {
+  setWindowTitle(QStringLiteral("%1 - Orvane").arg(doc_.title()));
+}
+
+void CMainFrame::setHandler(CommandId id, std::function<void()> handler) {
+  handlers_[id] = std::move(handler);
+  if (!actions_.empty()) updateCommandStates();
+}
+
+void CMainFrame::runCommand(CommandId id) {
+  QAction* a = action(id);
+  const auto it = handlers_.find(id);
+  if (!a || !a->isEnabled() || it == handlers_.end()) return;
+  it->second();
+  updateCommandStates();
+}
+
+CommandState CMainFrame::commandState() const {
+  CommandState s;
+  s.page_count = doc_.pageCount();
+  s.current_page = doc_.currentPage();
+  s.scaling = doc_.scaling();
+  s.page_width = doc_.page().width;
+  s.page_height = doc_.page().height;
+  s.has_path = !doc_.path().isEmpty();
+  s.folder_position = doc_.folderPosition();
+  s.folder_list_size = folder_list_size_;
+  return s;
+}
+
+void CMainFrame::updateCommandStates() {
+  const CommandState state = commandState();
+  for (const auto& [id, a] : actions_) {
+    a->setEnabled(handlers_.count(id) != 0 && command_enabled(id, state));
+  }
+  action(kCmdViewToolbar)->setChecked(toolbar_ && toolbar_->isVisibleTo(this));
+  action(kCmdViewStatusBar)->setChecked(statusBar()->isVisibleTo(this));
+  action(kCmdReversed)->setChecked(view_->reversed());
+  // The placeholder of an empty recent-file list is shown greyed.
+  action(kCmdFileMru)->setEnabled(false);
+}
+
+QAction* CMainFrame::action(CommandId id) const {
+  const auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::options() {
+  COptionsDlg dialog(slide_show_ms_, this);
+  if (dialog.exec() == QDialog::Accepted) slide_show_ms_ = dialog.intervalMs();
+}
+
+}  // namespace orvane::app

@@ -1,0 +1,374 @@
+#include "app/orvane_doc.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <filesystem>
+
+#include "codec/page_driver.h"
+#include "core/atomic_output.h"
+#include "core/classify.h"
+#include "core/coding_mode.h"
+#include "core/fax_format.h"
+
+namespace orvane::app {
+
+namespace {
+
+// A file's extension as the document keeps it: from the last "." on, empty
+// when there is none or when it is implausibly long.
+QString extension_of(const QString& path) {
+  const qsizetype dot = path.lastIndexOf(u'.');
+  if (dot < 0 || path.size() - dot >= 50) return {};
+  return path.mid(dot);
+}
+
+std::filesystem::path native(const QString& path) {
+  return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+// The coding names of the status bar and the properties sheet; code 9 is
+// reserved and shows nothing.
+QString coding_text(unsigned coding) {
+  if (coding == 9) return {};
+  return QString::fromUtf8(coding_name(coding));
+}
+
+int horizontal_index(unsigned xres) {
+  return xres < 300 ? 0 : xres < 400 ? 1 : 2;
+}
+int vertical_index(unsigned yres) {
+  return yres < 200 ? 0 : yres < 300 ? 1 : yres < 400 ? 2 : 3;
+}
+
+QString size_unit(std::uint8_t unit) {
+  switch (unit) {
+    case 1: return QStringLiteral("pixel");
+    case 2: return QStringLiteral("inch");
+    case 3: return QStringLiteral("centimeter");
+    default: return QStringLiteral("unknown");
+  }
+}
+
+QString resolution_unit(std::uint8_t unit) {
+  switch (unit) {
+    case 1: return QStringLiteral("dots per pixel");
+    case 2: return QStringLiteral("dots per inch");
+    case 3: return QStringLiteral("dots per centimeter");
+    default: return QStringLiteral("unknown");
+  }
+}
+
+}  // namespace
+
+COrvaneDoc::COrvaneDoc(const WorkingPaths& paths, CDocUi& ui, QObject* parent)
+    : QObject(parent), ui_(ui) {
+  fax_.set_working_paths(paths);
+}
+
+bool COrvaneDoc::open(const QString& path, QString* error) {
+  QFile file(path);
+  if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+    if (error) {
+      *error = QFileInfo(path).isDir()
+                   ? tr("\"%1\" is a folder, not a file.").arg(path)
+                   : tr("Cannot open \"%1\": %2.").arg(path, file.errorString());
+    }
+    return false;
+  }
+  file.close();
+  resetForFile(path);
+  folders_.note_file_opened();
+  full_path_title_ = false;
+  fax_.set_parameters(DecodingParameters{});
+  untitled_ = false;
+  ever_opened_ = true;
+  emit titleChanged();
+  reopen();
+  updateAllViews();
+  return true;
+}
+
+void COrvaneDoc::resetForFile(const QString& path) {
+  scaling_ = 1.0f;
+  current_page_ = 0;
+  path_ = path;
+  extension_ = extension_of(path);
+}
+
+void COrvaneDoc::reopen() {
+  ui_.beginWait();
+  resetForFile(path_);
+  format_ = classify(native(path_));
+  if (format_ == kFormatUnsupported) {
+    ui_.endWait();
+    ui_.showTipsOfOpenFax();
+    markPageEmpty();
+    return;
+  }
+  if (format_ == kFormatNotFax) {
+    markPageEmpty();
+  } else {
+    openRecord();
+    current_page_ = 0;
+  }
+  ui_.endWait();
+}
+
+void COrvaneDoc::openRecord() {
+  const std::filesystem::path file = native(path_);
+  auto work = [this, file] {
+    try {
+      status_ = fax_.open(file, format_);
+    } catch (...) {
+      // Whatever the reader left in the page bitmap is shown.
+      status_ = -1;
+    }
+  };
+  // Bare data is analysed and extracted whole, and At Work files go through
+  // an outside converter: both can take seconds.
+  if (!is_raw_format(format_) && format_ != kFormatAtWork) {
+    work();
+    return;
+  }
+  const QString label = tr("Reading %1...").arg(QFileInfo(path_).fileName());
+  if (!ui_.runLong(label, work)) {
+    fax_.close_all();
+    fax_.set_parameters(DecodingParameters(fax_.parameters()));
+    markPageEmpty();
+  }
+}
+
+void COrvaneDoc::markPageEmpty() {
+  fax_.page().clear();
+}
+
+void COrvaneDoc::loadPage(int index) {
+  try {
+    status_ = fax_.load_page(format_, std::uint32_t(std::max(index, 0)));
+  } catch (...) {
+    status_ = -1;
+  }
+  updateAllViews();
+}
+
+void COrvaneDoc::newDocument() {
+  untitled_ = true;
+  emit titleChanged();
+}
+
+bool COrvaneDoc::openFromList(const QString& path, QString* error) {
+  if (!open(path, error)) return false;
+  full_path_title_ = true;
+  emit titleChanged();
+  return true;
+}
+
+QString COrvaneDoc::title() const {
+  if (untitled_) return tr("Untitled");
+  return full_path_title_ ? path_ : QFileInfo(path_).fileName();
+}
+
+bool COrvaneDoc::canGoBack() const {
+  return pageCount() > 0 && current_page_ > 0;
+}
+bool COrvaneDoc::canGoForward() const {
+  return pageCount() > 0 && current_page_ < pageCount() - 1;
+}
+bool COrvaneDoc::canZoomIn() const {
+  return scaling_ < kMaxScaling && page().width != 0 && page().height != 0;
+}
+bool COrvaneDoc::canZoomOut() const {
+  return scaling_ > kMinScaling && page().width != 0 && page().height != 0;
+}
+
+void COrvaneDoc::goTo(int index) {
+  current_page_ = index;
+  loadPage(current_page_);
+}
+
+void COrvaneDoc::firstPage() {
+  if (canGoBack()) goTo(0);
+}
+void COrvaneDoc::previousPage() {
+  if (canGoBack()) goTo(current_page_ - 1);
+}
+void COrvaneDoc::nextPage() {
+  if (canGoForward()) goTo(std::min(current_page_ + 1, pageCount() - 1));
+}
+void COrvaneDoc::lastPage() {
+  if (canGoForward()) goTo(pageCount() - 1);
+}
+
+void COrvaneDoc::goToPage() {
+  if (pageCount() <= 1) return;
+  int number = current_page_ + 1;
+  const QString hint = QStringLiteral("(must be in [1 - %1])").arg(pageCount());
+  if (!ui_.askPageNumber(number, pageCount(), hint)) return;
+  goTo(std::clamp(number - 1, 0, pageCount() - 1));
+}
+
+void COrvaneDoc::zoomIn() {
+  if (!canZoomIn()) return;
+  scaling_ = std::min(scaling_ + kScalingStep, kMaxScaling);
+  updateAllViews();
+}
+
+void COrvaneDoc::zoomOut() {
+  if (!canZoomOut()) return;
+  scaling_ -= kScalingStep;
+  if (scaling_ <= kMinScaling) scaling_ = kMinScaling;
+  updateAllViews();
+}
+
+void COrvaneDoc::flip() {
+  if (pageCount() == 0) return;
+  codec::flip_vertically(fax_.page());
+  updateAllViews();
+}
+
+void COrvaneDoc::mirror() {
+  if (pageCount() == 0) return;
+  codec::mirror(fax_.page());
+  updateAllViews();
+}
+
+void COrvaneDoc::resolutions() {
+  if (pageCount() == 0) return;
+  PageBitmap& page = fax_.page();
+  const int h = horizontal_index(page.xres);
+  const int v = vertical_index(page.yres);
+  int new_h = h;
+  int new_v = v;
+  if (!ui_.askResolutions(new_h, new_v)) return;
+  if (page.width <= 0 || (new_h == h && new_v == v)) return;
+  page.xres = std::uint16_t(new_h * 100 + 200);
+  page.yres = std::uint16_t(new_v * 100 + 100);
+  resolutionChanged(new_v != v);
+}
+
+void COrvaneDoc::setVerticalResolutionIndex(int index) {
+  if (index < 0 || index > 3) return;
+  fax_.page().yres = std::uint16_t(index * 100 + 100);
+  resolutionChanged(true);
+}
+
+void COrvaneDoc::resolutionChanged(bool vertical_changed) {
+  if (format_ != kFormatRawFax || !vertical_changed) {
+    updateAllViews();
+    return;
+  }
+  // Bare data is cut into pages by standard page lengths, which depend on
+  // the vertical resolution.
+  fax_.recount_raw_pages();
+  if (current_page_ > pageCount() - 1) current_page_ = 0;
+  loadPage(current_page_);
+}
+
+void COrvaneDoc::bitOrder() {
+  if (path_.isEmpty()) return;
+  int order = fax_.parameters().bit_order;
+  if (!ui_.askBitOrder(order)) return;
+  fax_.parameters().bit_order = std::uint8_t(order);
+  reopen();
+  updateAllViews();
+}
+
+void COrvaneDoc::advanced() {
+  if (path_.isEmpty()) return;
+  DecodingParameters& params = fax_.parameters();
+  AdvancedValues values;
+  values.threshold = params.threshold;
+  values.flag_number = params.flag_number;
+  values.raw_file = params.raw_file;
+  values.nonstandard_widths = params.nonstandard_widths;
+  values.min_width = params.min_width;
+  if (!ui_.askAdvanced(values)) return;
+  // Kept at the widths of the parameters, as typed: no range check.
+  params.threshold = std::uint16_t(values.threshold);
+  params.flag_number = std::uint8_t(values.flag_number);
+  params.raw_file = values.raw_file;
+  params.nonstandard_widths = values.nonstandard_widths;
+  params.min_width = std::int16_t(values.min_width);
+  reopen();
+  updateAllViews();
+}
+
+void COrvaneDoc::pageProperties() {
+  if (pageCount() == 0) return;
+  const PageBitmap& page = fax_.page();
+  FaxProperties p;
+  p.line_width = page.width;
+  p.scan_lines = page.height;
+  p.encode_mode = coding_text(page.coding);
+  p.bit_order = QString::fromUtf8(bit_order_name(page.bit_order == 1 ? 1 : 2));
+  p.x_resolution = page.xres;
+  p.y_resolution = page.yres;
+  p.page_width = page.xres ? double(page.width) / page.xres : 0.0;
+  p.page_height = page.yres ? double(page.height) / page.yres : 0.0;
+  p.size_unit = size_unit(page.unit);
+  p.resolution_unit = resolution_unit(page.unit);
+  ui_.showProperties(p);
+}
+
+COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
+  if (!target.contains(u'.')) {
+    ui_.message(tr("Unknown file format,cannot convert!"), tr("Converting Fail"));
+    return SaveResult::kNothingWritten;
+  }
+  const QString extension = target.mid(target.lastIndexOf(u'.'));
+  if (extension.compare(extension_, Qt::CaseInsensitive) == 0) {
+    ui_.message(tr("The file is already that format, no converting needed!"),
+                tr("No need to convert"));
+    return SaveResult::kNothingWritten;
+  }
+  if (extension.compare(QStringLiteral(".tif"), Qt::CaseInsensitive) != 0) {
+    return SaveResult::kNothingWritten;
+  }
+  // The record writes atomically itself; this second temporary file lets a
+  // cancelled conversion, which still runs to its end, leave nothing behind.
+  AtomicOutput output(native(target));
+  if (!output.ok()) return SaveResult::kFailed;
+  int result = -1;
+  const bool finished =
+      ui_.runLong(tr("Converting to %1...").arg(QFileInfo(target).fileName()), [&] {
+        try {
+          result = fax_.convert(output.temp_path(), format_);
+        } catch (...) {
+          result = -1;
+        }
+      });
+  if (finished && result == 0 && output.commit()) {
+    open(target);
+    return SaveResult::kConverted;
+  }
+  // Conversion may have used the page bitmap: show the page on view again.
+  if (pageCount() > 0) loadPage(current_page_);
+  return finished ? SaveResult::kFailed : SaveResult::kCancelled;
+}
+
+void COrvaneDoc::updateAllViews() {
+  emit viewsNeedUpdate();
+}
+
+void COrvaneDoc::refreshStatus() {
+  emit statusChanged();
+}
+
+StatusTexts COrvaneDoc::statusTexts() const {
+  const PageBitmap& page = fax_.page();
+  StatusTexts s;
+  if (page.width < 1) {
+    s.panes = {QStringLiteral("That's NOT a FAX file!"), QStringLiteral("Page"),
+               QStringLiteral("Size"), QStringLiteral("Scaling")};
+    return s;
+  }
+  s.panes[0] = coding_text(page.coding);
+  s.panes[1] = QStringLiteral("Page: %1  (Total = %2)").arg(current_page_ + 1).arg(pageCount());
+  s.panes[2] = QStringLiteral("Size: %1 x %2").arg(page.width).arg(page.height);
+  s.panes[3] = QString::asprintf("Scaling: %1.2f", double(scaling_));
+  s.vres_index = page.yres > 399 ? 3 : page.yres > 299 ? 2 : page.yres > 199 ? 1 : 0;
+  return s;
+}
+
+}  // namespace orvane::app

@@ -1,0 +1,123 @@
+#pragma once
+// The one document: the open fax, the page on view and its zoom factor, and
+// every command that changes what is shown. It asks its view to update after
+// each change; the view then asks it for the status texts.
+#include <QObject>
+#include <QString>
+#include <array>
+
+#include "app/doc_ui.h"
+#include "app/folders/folder_list.h"
+#include "core/fax_file.h"
+
+namespace orvane::app {
+
+// The four fax panes of the status bar and the resolution list's selection.
+struct StatusTexts {
+  std::array<QString, 4> panes;
+  int vres_index = -1;  // -1: nothing selected
+};
+
+class COrvaneDoc : public QObject {
+  Q_OBJECT
+ public:
+  static constexpr float kMinScaling = 0.25f;
+  static constexpr float kMaxScaling = 4.0f;
+  static constexpr float kScalingStep = 0.25f;
+
+  COrvaneDoc(const WorkingPaths& paths, CDocUi& ui, QObject* parent = nullptr);
+
+  // Opens `path` as the document. False (and `error` set) only when the file
+  // cannot be read; the fax on view then stays.
+  bool open(const QString& path, QString* error = nullptr);
+  // Detection again with the parameters as they stand.
+  void reopen();
+  void loadPage(int index);
+  // File New: an untitled document; the page on view stays.
+  void newDocument();
+
+  void firstPage();
+  void previousPage();
+  void nextPage();
+  void lastPage();
+  void goToPage();
+  void zoomIn();
+  void zoomOut();
+  void flip();
+  void mirror();
+  void resolutions();
+  void bitOrder();
+  void advanced();
+  void pageProperties();
+  // The toolbar's resolution list picked item `index`.
+  void setVerticalResolutionIndex(int index);
+
+  enum class SaveResult {
+    kNothingWritten,  // a message or an extension that is not converted
+    kConverted,       // the TIFF was written and is now the document
+    kFailed,          // nothing written, the document unchanged
+    kCancelled,
+  };
+  // The save step of Save and Save As for `target`.
+  SaveResult save(const QString& target);
+
+  // Asks the views to update (they then call refreshStatus()).
+  void updateAllViews();
+  // Works out the status texts and tells the window.
+  void refreshStatus();
+  StatusTexts statusTexts() const;
+
+  FaxFile& record() { return fax_; }
+  const FaxFile& record() const { return fax_; }
+  const PageBitmap& page() const { return fax_.page(); }
+  int pageCount() const { return fax_.page_count(); }
+  int currentPage() const { return current_page_; }
+  float scaling() const { return scaling_; }
+  int format() const { return format_; }
+  const QString& path() const { return path_; }
+  // The file name shown in the caption, or the untitled name.
+  QString title() const;
+  bool everOpened() const { return ever_opened_; }
+  // File New made the document untitled (the page on view stays).
+  bool untitled() const { return untitled_; }
+  int folderPosition() const { return int(folders_.position()); }
+  // The folder list that Previous/Next Image and the slide show step through.
+  FolderList& folders() { return folders_; }
+  const FolderList& folders() const { return folders_; }
+  // Open from the folder list: like open(), but the caption shows the full
+  // path (and the caller leaves the recent-file list alone).
+  bool openFromList(const QString& path, QString* error = nullptr);
+
+  // Every command's enabling facts in one place.
+  bool canGoBack() const;
+  bool canGoForward() const;
+  bool canZoomIn() const;
+  bool canZoomOut() const;
+
+ signals:
+  void viewsNeedUpdate();
+  void statusChanged();
+  void titleChanged();
+
+ private:
+  void resetForFile(const QString& path);
+  void markPageEmpty();
+  void openRecord();
+  void resolutionChanged(bool vertical_changed);
+  void goTo(int index);
+
+  FaxFile fax_;
+  CDocUi& ui_;
+  int current_page_ = 0;
+  FolderList folders_;
+  bool full_path_title_ = false;  // opened from the folder list
+  int format_ = 0;
+  int status_ = 0;  // result of the last open or page load
+  float scaling_ = 1.0f;
+  QString path_;
+  QString extension_;
+  bool untitled_ = true;
+  bool ever_opened_ = false;
+};
+
+}  // namespace orvane::app

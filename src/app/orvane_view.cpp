@@ -1,0 +1,128 @@
+#include "app/orvane_view.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <algorithm>
+
+#include "app/display_image.h"
+#include "app/orvane_doc.h"
+
+namespace orvane::app {
+
+COrvaneView::COrvaneView(COrvaneDoc& doc, QWidget* parent)
+    : QAbstractScrollArea(parent), doc_(doc) {
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+  viewport()->setAutoFillBackground(false);
+  setFrameShape(QFrame::NoFrame);
+  setFocusPolicy(Qt::StrongFocus);
+  connect(&doc_, &COrvaneDoc::viewsNeedUpdate, this, &COrvaneView::updateFromDocument);
+}
+
+void COrvaneView::updateFromDocument() {
+  display_ = display_size(doc_.record().page(), doc_.scaling());
+  page_image_ = page_image(doc_.page());
+  // One inch of paper is 100 device-independent pixels at 1.00, whatever
+  // the screen's density: the display size is taken over as it is.
+  drawn_ = QSize(display_.width, display_.height);
+  rebuildPixmap();
+  updateScrollRange();
+  viewport()->update();
+  doc_.refreshStatus();
+}
+
+void COrvaneView::toggleReversed() {
+  reversed_ = !reversed_;
+  rebuildPixmap();
+  viewport()->update();
+}
+
+// Built once per update, never per paint: painting is one copy.
+void COrvaneView::rebuildPixmap() {
+  const QImage scaled = scaled_page(page_image_, drawn_, devicePixelRatioF(), reversed_);
+  pixmap_ = scaled.isNull() ? QPixmap() : QPixmap::fromImage(scaled);
+}
+
+void COrvaneView::updateScrollRange() {
+  const QSize area = viewport()->size();
+  QScrollBar* h = horizontalScrollBar();
+  QScrollBar* v = verticalScrollBar();
+  // A page step of a tenth of the page, a line step of a tenth of that.
+  h->setPageStep(std::max(1, drawn_.width() / 10));
+  h->setSingleStep(std::max(1, drawn_.width() / 100));
+  v->setPageStep(std::max(1, drawn_.height() / 10));
+  v->setSingleStep(std::max(1, drawn_.height() / 100));
+  // Setting the range keeps the position, clamped to the new range.
+  h->setRange(0, std::max(0, drawn_.width() - area.width()));
+  v->setRange(0, std::max(0, drawn_.height() - area.height()));
+}
+
+void COrvaneView::paintEvent(QPaintEvent* event) {
+  QPainter painter(viewport());
+  painter.fillRect(event->rect(), QColor::fromRgb(kBackground));
+  if (pixmap_.isNull() || display_.source_width < 1 || display_.source_height < 1) return;
+  const QPoint origin(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+  const QRect target(origin, drawn_);
+  const QRect area = event->rect() & target;
+  if (area.isEmpty()) return;
+  const qreal ratio = pixmap_.devicePixelRatio();
+  const QRectF source((area.topLeft() - origin) * ratio, area.size() * ratio);
+  painter.drawPixmap(QRectF(area), pixmap_, source);
+}
+
+void COrvaneView::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  updateScrollRange();
+}
+
+// Moves what is on screen and repaints only the strips uncovered.
+void COrvaneView::scrollContentsBy(int dx, int dy) {
+  viewport()->scroll(dx, dy);
+}
+
+void COrvaneView::wheelEvent(QWheelEvent* event) {
+  if (!(event->modifiers() & Qt::ControlModifier)) {
+    QAbstractScrollArea::wheelEvent(event);
+    return;
+  }
+  const int delta = event->angleDelta().y();
+  if (delta > 0) doc_.zoomIn();
+  if (delta < 0) doc_.zoomOut();
+  event->accept();
+}
+
+// Page Down at the bottom of a page turns to the next, Page Up at the top to
+// the previous one.
+void COrvaneView::keyPressEvent(QKeyEvent* event) {
+  QScrollBar* v = verticalScrollBar();
+  if (event->key() == Qt::Key_PageDown && v->value() >= v->maximum() && doc_.canGoForward()) {
+    doc_.nextPage();
+    v->setValue(0);
+    return;
+  }
+  if (event->key() == Qt::Key_PageUp && v->value() <= v->minimum() && doc_.canGoBack()) {
+    doc_.previousPage();
+    v->setValue(v->maximum());
+    return;
+  }
+  QAbstractScrollArea::keyPressEvent(event);
+}
+
+void COrvaneView::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (!urls.isEmpty() && urls.first().isLocalFile()) event->acceptProposedAction();
+}
+
+void COrvaneView::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.first().isLocalFile()) return;
+  event->acceptProposedAction();
+  emit fileDropped(urls.first().toLocalFile());
+}
+
+}  // namespace orvane::app

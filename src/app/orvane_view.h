@@ -1,0 +1,60 @@
+#pragma once
+// The scrolling view: the page of the document drawn at its true aspect
+// times the zoom factor, from the top-left corner, on a light grey ground.
+#include <QAbstractScrollArea>
+#include <QImage>
+#include <QPixmap>
+
+#include "app/display_size.h"
+
+namespace orvane::app {
+
+class COrvaneDoc;
+
+class COrvaneView : public QAbstractScrollArea {
+  Q_OBJECT
+ public:
+  static constexpr QRgb kBackground = 0xFFE8E8E8;
+
+  explicit COrvaneView(COrvaneDoc& doc, QWidget* parent = nullptr);
+
+  // Recomputes the sizes, rebuilds the drawn page, resets the scroll range,
+  // repaints and has the document refresh the status bar.
+  void updateFromDocument();
+  // Reversed display: black and white swapped, for every page and file
+  // until switched off again.
+  void toggleReversed();
+  bool reversed() const { return reversed_; }
+
+  const DisplaySize& displaySize() const { return display_; }
+  // The page's size on screen in device-independent pixels.
+  QSize drawnSize() const { return drawn_; }
+  // What is drawn at the top-left corner (null without a page).
+  const QPixmap& pagePixmap() const { return pixmap_; }
+
+ signals:
+  // A file was dropped on the window.
+  void fileDropped(const QString& path);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void rebuildPixmap();
+  void updateScrollRange();
+
+  COrvaneDoc& doc_;
+  DisplaySize display_;
+  QSize drawn_{100, 100};
+  QImage page_image_;  // the page at its own pixel size
+  QPixmap pixmap_;     // the page as drawn: scaled, maybe reversed
+  bool reversed_ = false;
+};
+
+}  // namespace orvane::app

@@ -1,0 +1,67 @@
+#include "app/printing/fax_print_job.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QPrinter>
+#include <algorithm>
+
+#include "app/display_image.h"
+#include "app/display_size.h"
+#include "core/classify.h"
+
+namespace orvane::app {
+
+WorkingPaths FaxPrintJob::scratch_for_printing(const WorkingPaths& display) {
+  const auto beside = [](const std::filesystem::path& path) {
+    return path.parent_path() / ("print-" + path.filename().string());
+  };
+  return {beside(display.row_file), beside(display.page_index), beside(display.temp_tiff)};
+}
+
+int FaxPrintJob::prepare(const PrintSource& source) {
+  path_ = source.path;
+  scaling_ = source.scaling;
+  reversed_ = source.reversed;
+  record_.set_working_paths(scratch_for_printing(source.scratch));
+  record_.set_parameters(source.parameters);
+  const std::filesystem::path path(QFile::encodeName(source.path).toStdString());
+  format_ = classify(path);
+  // A format we do not read, or no fax at all, has no page to print.
+  if (format_ >= 0) record_.open(path, format_);
+  page_count_ = format_ >= 0 ? record_.page_count() : 0;
+  return page_count_;
+}
+
+bool FaxPrintJob::print(QPrinter& printer, int first, int last) {
+  first = std::max(first, 1);
+  last = std::min(last, page_count_);
+  if (first > last) return false;
+  QPainter painter;
+  if (!painter.begin(&printer)) return false;
+  const bool backwards = printer.pageOrder() == QPrinter::LastPageFirst;
+  for (int i = 0; i <= last - first; ++i) {
+    if (i > 0 && !printer.newPage()) return false;
+    print_page(painter, backwards ? last - i : first + i);
+  }
+  return painter.end();
+}
+
+void FaxPrintJob::print_page(QPainter& painter, int number) {
+  record_.load_page(format_, std::uint32_t(number - 1));
+  PageBitmap& page = record_.page();
+  QImage image = page_image(page);
+  const DisplaySize size = display_size(page, scaling_);
+  // A page that did not load prints as an empty sheet.
+  if (image.isNull()) return;
+  // Reversed display: the colour table swapped, the bits untouched.
+  if (reversed_) image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+  // The display size is in hundredths of an inch; the painter starts at the
+  // top-left corner of the printable area, in device pixels.
+  const QPaintDevice& device = *painter.device();
+  const QRectF target(0, 0, size.width * device.logicalDpiX() / 100.0,
+                      size.height * device.logicalDpiY() / 100.0);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(target, image);
+}
+
+}  // namespace orvane::app

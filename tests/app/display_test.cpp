@@ -1,0 +1,194 @@
+// How a page is sized, turned into an image and drawn.
+#include <gtest/gtest.h>
+
+#include <QScrollBar>
+
+#include "app/display_image.h"
+#include "app/display_size.h"
+#include "app/orvane_doc.h"
+#include "app/orvane_view.h"
+#include "core/scratch_dir.h"
+#include "scripted_ui.h"
+#include "support/test_support.h"
+
+namespace orvane::app {
+namespace {
+
+PageBitmap page_of(int width, int height, std::uint16_t xres, std::uint16_t yres,
+                   std::uint8_t unit) {
+  PageBitmap p;
+  p.width = width;
+  p.height = height;
+  p.row_bytes = row_bytes_for(width);
+  p.xres = xres;
+  p.yres = yres;
+  p.unit = unit;
+  p.allocate_pixels(std::int64_t(p.row_bytes) * height);
+  return p;
+}
+
+TEST(DisplaySize, FollowsResolutionUnitAndScaling) {
+  struct Case {
+    const char* what;
+    int width, height;
+    std::uint16_t xres, yres;
+    std::uint8_t unit;
+    float scaling;
+    int shown_width, shown_height;
+    std::uint16_t xres_after, yres_after;
+  };
+  const Case cases[] = {
+      {"standard fax", 1728, 1100, 200, 100, 2, 1.0f, 864, 1100, 200, 100},
+      {"standard fax at 2.00", 1728, 1100, 200, 100, 2, 2.0f, 1728, 2200, 200, 100},
+      {"fine fax at 0.25", 1728, 2200, 200, 200, 2, 0.25f, 216, 275, 200, 200},
+      {"centimetres become inches", 1728, 1100, 80, 40, 3, 1.0f, 851, 1089, 203, 101},
+      {"pixels are 200 x 100 dpi", 1728, 1100, 7, 7, 1, 1.0f, 864, 1100, 200, 100},
+      {"unknown unit: one pixel each", 1728, 1100, 200, 100, 0, 1.0f, 1728, 1100, 200, 100},
+      {"no resolution: one pixel each", 1728, 1100, 0, 0, 2, 1.0f, 1728, 1100, 0, 0},
+      {"no page: 100 x 100", 0, 0, 200, 100, 2, 1.0f, 100, 100, 200, 100},
+      {"sizes truncate", 1713, 1000, 204, 196, 2, 1.25f, 1048, 637, 204, 196},
+      {"largest centimetre resolution stays in range", 100, 100, 65000, 65000, 3, 1.0f, 100, 100,
+       65535, 65535},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    PageBitmap page = page_of(c.width, c.height, c.xres, c.yres, c.unit);
+    const DisplaySize size = display_size(page, c.scaling);
+    EXPECT_EQ(size.source_width, c.width);
+    EXPECT_EQ(size.source_height, c.height);
+    EXPECT_EQ(size.width, c.shown_width);
+    EXPECT_EQ(size.height, c.shown_height);
+    EXPECT_EQ(page.xres, c.xres_after);
+    EXPECT_EQ(page.yres, c.yres_after);
+    EXPECT_EQ(page.unit, 2);
+  }
+}
+
+TEST(DisplayImage, AnyRowStrideGivesTheSamePixels) {
+  for (int width : {1713, 1728, 1001, 9}) {
+    SCOPED_TRACE(width);
+    PageBitmap page = page_of(width, 7, 200, 100, 2);
+    // A slanted stroke: any shear moves it.
+    for (int r = 0; r < page.height; ++r) {
+      for (int x = 0; x < width; ++x) {
+        if ((x + 3 * r) % 11 < 4) page.row(r)[x / 8] |= std::uint8_t(0x80 >> (x % 8));
+      }
+    }
+    const QImage image = page_image(page);
+    ASSERT_EQ(image.size(), QSize(width, 7));
+    int wrong = 0;
+    for (int r = 0; r < page.height; ++r) {
+      for (int x = 0; x < width; ++x) {
+        const bool white = page.row(r)[x / 8] & (0x80 >> (x % 8));
+        wrong += (qGray(image.pixel(x, r)) == 255) != white;
+      }
+    }
+    EXPECT_EQ(wrong, 0);
+  }
+  EXPECT_TRUE(page_image(PageBitmap{}).isNull());
+}
+
+TEST(DisplayImage, ReductionAveragesRowsInsteadOfDroppingThem) {
+  // One black row in four: at a quarter of the size every row must come
+  // out a light grey; dropping rows gives black or white rows instead.
+  PageBitmap page = page_of(1728, 400, 200, 200, 2);
+  std::fill(page.pixels.begin(), page.pixels.end(), 0xFF);
+  for (int r = 1; r < page.height; r += 4) std::fill_n(page.row(r), page.row_bytes, 0);
+  const QImage small = scaled_page(page_image(page), QSize(432, 100), 1.0, false);
+  ASSERT_EQ(small.size(), QSize(432, 100));
+  for (int y = 2; y < 98; ++y) {
+    const int grey = qGray(small.pixel(200, y));
+    EXPECT_GT(grey, 150) << "row " << y;
+    EXPECT_LT(grey, 230) << "row " << y;
+  }
+  const QImage reversed = scaled_page(page_image(page), QSize(432, 100), 1.0, true);
+  EXPECT_NEAR(qGray(reversed.pixel(200, 50)), 255 - qGray(small.pixel(200, 50)), 1);
+}
+
+TEST(DisplayImage, EnlargementRepeatsPixelsAndHalvingAveragesPairs) {
+  PageBitmap page = page_of(13, 5, 200, 200, 2);
+  for (int r = 0; r < 5; ++r) {
+    for (int x = 0; x < 13; ++x) {
+      if ((x + r) % 2) page.row(r)[x / 8] |= std::uint8_t(0x80 >> (x % 8));
+    }
+  }
+  const QImage image = page_image(page);
+  const QImage large = scaled_page(image, QSize(52, 20), 1.0, false);
+  int wrong = 0;
+  for (int y = 0; y < 20; ++y) {
+    for (int x = 0; x < 52; ++x) {
+      wrong += qGray(large.pixel(x, y)) != ((x / 4 + y / 4) % 2 ? 255 : 0);
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  // Every 2 x 2 block of a checkerboard is half white.
+  const QImage half = scaled_page(image.copy(0, 0, 12, 4), QSize(6, 2), 1.0, false);
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 6; ++x) EXPECT_EQ(qGray(half.pixel(x, y)), 128);
+  }
+}
+
+class ViewTest : public ::testing::Test {
+ protected:
+  ScratchDir scratch;
+  test::ScriptedUi ui;
+  COrvaneDoc doc{scratch.paths(), ui};
+  COrvaneView view{doc};
+
+  void SetUp() override {
+    view.resize(900, 700);
+    view.show();
+    ASSERT_TRUE(doc.open(
+        QString::fromStdString(orvane::test::fixture("tiff/multipage-1728-g4.tif").string())));
+  }
+  QRgb at(int x, int y) { return view.viewport()->grab().toImage().pixel(x, y); }
+};
+
+TEST_F(ViewTest, DrawsAtTheTopLeftOnGreyWithTheScrollRangeOfThePage) {
+  doc.zoomOut();
+  doc.zoomOut();
+  doc.zoomOut();  // 0.25
+  const QSize drawn = view.drawnSize();
+  EXPECT_EQ(drawn, QSize(doc.page().width * 100 / doc.page().xres / 4,
+                         doc.page().height * 100 / doc.page().yres / 4));
+  EXPECT_EQ(at(drawn.width() + 5, 5), COrvaneView::kBackground);
+  EXPECT_EQ(at(5, drawn.height() + 5), COrvaneView::kBackground);
+  EXPECT_NE(at(drawn.width() / 2, drawn.height() / 2), COrvaneView::kBackground);
+  EXPECT_EQ(view.verticalScrollBar()->maximum(), 0);
+
+  doc.zoomIn();
+  doc.zoomIn();
+  doc.zoomIn();
+  doc.zoomIn();
+  doc.zoomIn();  // 1.50: larger than the window
+  EXPECT_GT(view.drawnSize().width(), view.viewport()->width());
+  EXPECT_EQ(view.horizontalScrollBar()->maximum(),
+            view.drawnSize().width() - view.viewport()->width());
+  EXPECT_EQ(view.verticalScrollBar()->maximum(),
+            std::max(0, view.drawnSize().height() - view.viewport()->height()));
+}
+
+TEST_F(ViewTest, ReversedDisplayStaysOnAcrossPagesAndFiles) {
+  const QRgb corner = at(2, 2);  // the white margin of the page
+  EXPECT_EQ(qGray(corner), 255);
+  view.toggleReversed();
+  EXPECT_EQ(qGray(at(2, 2)), 0);
+  doc.nextPage();
+  EXPECT_TRUE(view.reversed());
+  EXPECT_EQ(qGray(at(2, 2)), 0);
+  doc.open(doc.path());
+  EXPECT_EQ(qGray(at(2, 2)), 0);
+  view.toggleReversed();
+  EXPECT_EQ(qGray(at(2, 2)), 255);
+}
+
+TEST_F(ViewTest, NoPageShowsOnlyTheBackground) {
+  orvane::test::TempDir dir;
+  orvane::test::write_file(dir / "notes.txt", {'h', 'i'});
+  doc.open(QString::fromStdString((dir / "notes.txt").string()));
+  EXPECT_TRUE(view.pagePixmap().isNull());
+  EXPECT_EQ(at(10, 10), COrvaneView::kBackground);
+}
+
+}  // namespace
+}  // namespace orvane::app

@@ -1,0 +1,287 @@
+// The document's commands as Part of the window sees them: opening files of
+// several kinds, pages, zoom, flip and mirror, resolutions, re-detection,
+// properties and the save step.
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "app/orvane_doc.h"
+#include "app/orvane_view.h"
+#include "core/fax_format.h"
+#include "core/scratch_dir.h"
+#include "formats/container_writers.h"
+#include "scripted_ui.h"
+
+namespace orvane::app {
+namespace {
+
+namespace ot = orvane::test;
+
+QString q(const std::filesystem::path& p) {
+  return QString::fromStdString(p.string());
+}
+
+QString sample(const char* name) {
+  return QString::fromStdString(ORVANE_SOURCE_DIR) + "/samples/" + name;
+}
+
+class DocumentTest : public ::testing::Test {
+ protected:
+  ot::TempDir dir;
+  ScratchDir scratch;
+  test::ScriptedUi ui;
+  COrvaneDoc doc{scratch.paths(), ui};
+  COrvaneView view{doc};  // normalises each page to inches, as on screen
+
+  QStringList panes() {
+    const StatusTexts s = doc.statusTexts();
+    return {s.panes[0], s.panes[1], s.panes[2], s.panes[3]};
+  }
+  std::vector<std::uint8_t> pixels() const { return doc.page().pixels; }
+
+  // A three-page DCX fax made by netpbm, pages of different sizes.
+  QString dcx() {
+    std::vector<ot::Bytes> pages;
+    for (int i = 0; i < 3; ++i) {
+      ot::write_pbm(dir / "p.pbm", ot::test_image(1728, 300 + 100 * i, unsigned(i + 1)));
+      EXPECT_EQ(ot::run("ppmtopcx '" + (dir / "p.pbm").string() + "' > '" +
+                        (dir / "p.pcx").string() + "' 2>/dev/null"),
+                0);
+      pages.push_back(ot::read_file(dir / "p.pcx"));
+    }
+    ot::write_file(dir / "fax.dcx", ot::dcx_file(pages));
+    return q(dir / "fax.dcx");
+  }
+};
+
+TEST_F(DocumentTest, PagesOfAMultiPageFax) {
+  ASSERT_TRUE(doc.open(q(ot::fixture("tiff/multipage-1728-g4.tif"))));
+  EXPECT_EQ(panes(),
+            (QStringList{"CCITT Group 4 2D (T.6 2D)", "Page: 1  (Total = 3)",
+                         "Size: 1728 x " + QString::number(doc.page().height), "Scaling: 1.00"}));
+  EXPECT_FALSE(doc.canGoBack());
+  EXPECT_TRUE(doc.canGoForward());
+  doc.nextPage();
+  doc.nextPage();
+  EXPECT_EQ(panes()[1], "Page: 3  (Total = 3)");
+  EXPECT_FALSE(doc.canGoForward());
+  doc.nextPage();  // stays on the last page
+  EXPECT_EQ(doc.currentPage(), 2);
+  doc.firstPage();
+  EXPECT_EQ(doc.currentPage(), 0);
+  doc.lastPage();
+  doc.previousPage();
+  EXPECT_EQ(doc.currentPage(), 1);
+
+  ui.page_number = 3;
+  doc.goToPage();
+  EXPECT_EQ(ui.page_hint, "(must be in [1 - 3])");
+  EXPECT_EQ(doc.currentPage(), 2);
+  ui.page_number.reset();  // Cancel
+  doc.goToPage();
+  EXPECT_EQ(doc.currentPage(), 2);
+}
+
+TEST_F(DocumentTest, ZoomStepsStopAtBothLimits) {
+  ASSERT_TRUE(doc.open(q(ot::fixture("tiff/multipage-1728-g4.tif"))));
+  doc.zoomIn();
+  EXPECT_EQ(panes()[3], "Scaling: 1.25");
+  for (int i = 0; i < 20; ++i) doc.zoomIn();
+  EXPECT_EQ(doc.scaling(), 4.0f);
+  EXPECT_FALSE(doc.canZoomIn());
+  EXPECT_EQ(panes()[3], "Scaling: 4.00");
+  for (int i = 0; i < 20; ++i) doc.zoomOut();
+  EXPECT_EQ(doc.scaling(), 0.25f);
+  EXPECT_FALSE(doc.canZoomOut());
+  EXPECT_TRUE(doc.canZoomIn());
+  doc.nextPage();  // turning a page keeps the zoom
+  EXPECT_EQ(panes()[3], "Scaling: 0.25");
+  doc.open(doc.path());  // opening resets it
+  EXPECT_EQ(panes()[3], "Scaling: 1.00");
+}
+
+TEST_F(DocumentTest, FlipAndMirrorChangeOnlyTheLoadedPage) {
+  ASSERT_TRUE(doc.open(q(ot::fixture("tiff/multipage-1728-g4.tif"))));
+  const auto original = pixels();
+  doc.flip();
+  const auto flipped = pixels();
+  EXPECT_NE(flipped, original);
+  doc.flip();
+  EXPECT_EQ(pixels(), original);
+  doc.mirror();
+  EXPECT_NE(pixels(), original);
+  doc.flip();
+  doc.nextPage();
+  doc.previousPage();
+  EXPECT_EQ(pixels(), original);
+}
+
+TEST_F(DocumentTest, FilesThatAreNoFax) {
+  ASSERT_TRUE(doc.open(q(ot::fixture("tiff/multipage-1728-g4.tif"))));
+  ot::write_file(dir / "notes.txt", {'n', 'o', 't', 'e', 's'});
+  ASSERT_TRUE(doc.open(q(dir / "notes.txt")));
+  EXPECT_EQ(panes(), (QStringList{"That's NOT a FAX file!", "Page", "Size", "Scaling"}));
+  EXPECT_EQ(doc.statusTexts().vres_index, -1);
+  EXPECT_EQ(doc.pageCount(), 0);
+  EXPECT_EQ(ui.tips_shown, 0);
+
+  ot::write_file(dir / "picture.bmp", {'B', 'M', 0, 0});
+  ASSERT_TRUE(doc.open(q(dir / "picture.bmp")));
+  EXPECT_EQ(ui.tips_shown, 1);
+  EXPECT_EQ(panes()[0], "That's NOT a FAX file!");
+
+  // A fax name over bytes that give no page.
+  ot::write_file(dir / "broken.dcx", {1, 2, 3, 4, 5, 6, 7, 8});
+  ASSERT_TRUE(doc.open(q(dir / "broken.dcx")));
+  EXPECT_EQ(panes()[0], "That's NOT a FAX file!");
+
+  // Unreadable: the open fails and the fax on view stays.
+  ASSERT_TRUE(doc.open(q(ot::fixture("tiff/multipage-1728-g4.tif"))));
+  QString error;
+  EXPECT_FALSE(doc.open(q(dir / "missing.tif"), &error));
+  EXPECT_TRUE(error.contains("missing.tif"));
+  EXPECT_EQ(doc.pageCount(), 3);
+  EXPECT_FALSE(doc.open(q(dir.path()), &error));
+}
+
+TEST_F(DocumentTest, RawDataIsReadAsLongWorkAndCancelDropsIt) {
+  ASSERT_TRUE(doc.open(sample("sample.g3")));
+  EXPECT_EQ(ui.long_work_runs, 1);
+  EXPECT_EQ(doc.format(), kFormatRawFax);
+  EXPECT_EQ(doc.pageCount(), 1);
+  ui.cancel_long_work = true;
+  ASSERT_TRUE(doc.open(sample("sample.g3")));
+  EXPECT_EQ(doc.pageCount(), 0);
+  EXPECT_EQ(panes()[0], "That's NOT a FAX file!");
+  ASSERT_TRUE(doc.open(sample("sample.tif")));  // no long work for TIFF
+  EXPECT_EQ(ui.long_work_runs, 2);
+}
+
+TEST_F(DocumentTest, VerticalResolutionOfRawDataRecountsItsPages) {
+  ASSERT_TRUE(doc.open(sample("sample.g3")));
+  ASSERT_EQ(doc.pageCount(), 1);
+  ASSERT_EQ(doc.page().yres, 200);
+  // Standard resolution: the 2200 rows make two pages.
+  ui.resolutions = std::pair{0, 0};
+  doc.resolutions();
+  EXPECT_EQ(ui.resolutions_shown, (std::pair{0, 1}));
+  EXPECT_EQ(doc.pageCount(), 2);
+  EXPECT_EQ(doc.statusTexts().vres_index, 0);
+  doc.lastPage();
+  EXPECT_EQ(doc.currentPage(), 1);
+  // Back to fine from the toolbar's list: one page again, and the page on
+  // view no longer exists, so the first is shown.
+  doc.setVerticalResolutionIndex(1);
+  EXPECT_EQ(doc.pageCount(), 1);
+  EXPECT_EQ(doc.currentPage(), 0);
+  EXPECT_EQ(panes()[1], "Page: 1  (Total = 1)");
+}
+
+TEST_F(DocumentTest, HorizontalResolutionOnlyRedraws) {
+  ASSERT_TRUE(doc.open(q(ot::fixture("tiff/multipage-1728-g4.tif"))));
+  doc.flip();
+  const auto flipped = pixels();
+  const int width_before = view.drawnSize().width();
+  doc.resolutions();  // Cancel: only learns the page's own indexes
+  ui.resolutions = std::pair{2, ui.resolutions_shown.second};
+  doc.resolutions();
+  EXPECT_EQ(doc.page().xres, 400);
+  EXPECT_EQ(pixels(), flipped);  // nothing reloaded
+  EXPECT_EQ(view.drawnSize().width(), 1728 * 100 / 400);
+  EXPECT_NE(view.drawnSize().width(), width_before);
+}
+
+TEST_F(DocumentTest, BitOrderAndAdvancedReopenWithTheirValuesKept) {
+  ASSERT_TRUE(doc.open(sample("sample.g3")));
+  doc.zoomIn();
+  ui.bit_order = 2;
+  doc.bitOrder();
+  EXPECT_EQ(doc.record().parameters().bit_order, 2);
+  EXPECT_EQ(doc.scaling(), 1.0f);
+  EXPECT_EQ(ui.long_work_runs, 2);
+  EXPECT_EQ(panes()[0], "That's NOT a FAX file!");  // the data is MSB first
+  ui.bit_order = 0;
+  doc.bitOrder();
+  EXPECT_EQ(doc.pageCount(), 1);
+
+  ui.advanced = AdvancedValues{70000, 300, true, false, 40000};
+  doc.advanced();
+  EXPECT_EQ(ui.advanced_shown.threshold, 50);
+  EXPECT_EQ(ui.advanced_shown.min_width, 1728);
+  const DecodingParameters& p = doc.record().parameters();
+  EXPECT_EQ(p.threshold, 70000 - 65536);  // stored at the parameter's width
+  EXPECT_EQ(p.flag_number, 300 - 256);
+  EXPECT_TRUE(p.raw_file);
+  EXPECT_FALSE(p.nonstandard_widths);
+  EXPECT_EQ(p.min_width, 40000 - 65536);
+  EXPECT_EQ(ui.long_work_runs, 4);
+
+  ui.advanced.reset();  // Cancel keeps everything
+  doc.advanced();
+  EXPECT_EQ(doc.record().parameters().threshold, 70000 - 65536);
+  ASSERT_TRUE(doc.open(sample("sample.g3")));  // a new open resets them
+  EXPECT_EQ(doc.record().parameters().threshold, 50);
+}
+
+TEST_F(DocumentTest, PropertiesShowTheNormalisedPage) {
+  ASSERT_TRUE(doc.open(sample("sample.tif")));
+  ui.resolutions = std::pair{0, 1};  // 200 x 200 dpi
+  doc.resolutions();
+  doc.pageProperties();
+  ASSERT_TRUE(ui.properties);
+  const FaxProperties& p = *ui.properties;
+  EXPECT_EQ(p.line_width, 1728);
+  EXPECT_EQ(p.scan_lines, 2200);
+  EXPECT_EQ(p.encode_mode, "CCITT Group 3 2D (T.4 2D)");
+  EXPECT_EQ(p.bit_order, "Highest bit first");
+  EXPECT_EQ(p.x_resolution, 200);
+  EXPECT_DOUBLE_EQ(p.page_width, 8.64);
+  EXPECT_DOUBLE_EQ(p.page_height, 11.0);
+  EXPECT_EQ(p.size_unit, "inch");
+  EXPECT_EQ(p.resolution_unit, "dots per inch");
+}
+
+TEST_F(DocumentTest, SaveStep) {
+  const QString fax = dcx();
+  ASSERT_TRUE(doc.open(fax));
+  ASSERT_EQ(doc.pageCount(), 3);
+
+  EXPECT_EQ(doc.save(q(dir / "nodot")), COrvaneDoc::SaveResult::kNothingWritten);
+  EXPECT_EQ(doc.save(q(dir / "copy.DCX")), COrvaneDoc::SaveResult::kNothingWritten);
+  EXPECT_EQ(doc.save(q(dir / "copy.png")), COrvaneDoc::SaveResult::kNothingWritten);
+  EXPECT_EQ(ui.messages,
+            (QStringList{"Converting Fail: Unknown file format,cannot convert!",
+                         "No need to convert: The file is already that format, no converting "
+                         "needed!"}));
+  EXPECT_FALSE(QFile::exists(q(dir / "copy.png")));
+  EXPECT_EQ(doc.path(), fax);
+
+  // Cancelled: the conversion ends but nothing is kept.
+  ui.cancel_long_work = true;
+  EXPECT_EQ(doc.save(q(dir / "cancelled.tif")), COrvaneDoc::SaveResult::kCancelled);
+  EXPECT_FALSE(QFile::exists(q(dir / "cancelled.tif")));
+  EXPECT_EQ(doc.path(), fax);
+  ui.cancel_long_work = false;
+
+  EXPECT_EQ(doc.save(q(dir / "fax.tif")), COrvaneDoc::SaveResult::kConverted);
+  EXPECT_EQ(doc.path(), q(dir / "fax.tif"));
+  EXPECT_EQ(doc.format(), kFormatTiff);
+  EXPECT_EQ(doc.pageCount(), 3);
+
+  ui.messages.clear();
+  EXPECT_EQ(doc.save(q(dir / "again.TIF")), COrvaneDoc::SaveResult::kNothingWritten);
+  EXPECT_EQ(ui.messages.size(), 1);
+  EXPECT_TRUE(ui.messages[0].startsWith("No need to convert"));
+}
+
+TEST_F(DocumentTest, FailedConversionKeepsAnExistingTarget) {
+  ot::write_file(dir / "notes.txt", {'x'});
+  ot::write_file(dir / "keep.tif", {'o', 'l', 'd'});
+  ASSERT_TRUE(doc.open(q(dir / "notes.txt")));
+  EXPECT_EQ(doc.save(q(dir / "keep.tif")), COrvaneDoc::SaveResult::kFailed);
+  EXPECT_EQ(ot::read_file(dir / "keep.tif"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(doc.path(), q(dir / "notes.txt"));
+}
+
+}  // namespace
+}  // namespace orvane::app

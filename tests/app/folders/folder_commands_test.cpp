@@ -1,0 +1,110 @@
+// The folder commands in the running window: the folder bar's choices, the
+// image commands' enabling, the slide show's order and the bar's docking.
+#include "app/folders/folder_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDockWidget>
+#include <QFile>
+#include <filesystem>
+
+#include "app/folders/folder_bar.h"
+#include "app/folders/slide_show.h"
+#include "app/main_frame.h"
+#include "app/orvane_app.h"
+#include "app/orvane_doc.h"
+#include "support/test_support.h"
+
+namespace orvane::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+QString q(const fs::path& path) {
+  return QString::fromStdString(path.string());
+}
+
+class FolderCommandsTest : public ::testing::Test {
+ protected:
+  FolderCommandsTest()
+      : app_(std::make_unique<CAppSettings>(q(dir_ / "settings.ini"))),
+        commands_(*app_.frame().findChild<CFolderCommands*>()) {
+    fs::create_directory(dir_ / "faxes");
+    for (const char* name : {"b.tif", "c.tif", "a.tif"})
+      fs::copy_file(test::fixture("tiff/multipage-1728-g4.tif"), dir_ / "faxes" / name);
+    fs::create_directory(dir_ / "faxes" / "sub");
+  }
+
+  bool enabled(CommandId id) { return app_.frame().action(id)->isEnabled(); }
+
+  test::TempDir dir_;
+  COrvaneApp app_;
+  CFolderCommands& commands_;
+};
+
+TEST_F(FolderCommandsTest, SlideShowAfterFileOpenStepsThroughTheOpenFilesFolder) {
+  ASSERT_TRUE(app_.start({}, false));
+  EXPECT_FALSE(enabled(kCmdSlideShow));
+  ASSERT_TRUE(app_.openDocumentFile(q(dir_ / "faxes" / "a.tif")));
+  EXPECT_TRUE(enabled(kCmdSlideShow));
+  EXPECT_FALSE(enabled(kCmdNextImage));  // nothing listed yet
+
+  app_.frame().runCommand(kCmdSlideShow);
+  EXPECT_TRUE(commands_.slide_show().running());
+  EXPECT_TRUE(app_.frame().action(kCmdSlideShow)->isChecked());
+  QStringList opened;
+  for (int step = 0; step < 4; ++step) {
+    commands_.slide_step();
+    opened.append(app_.doc().path());
+  }
+  const QStringList order = app_.doc().folders().entries();
+  ASSERT_EQ(order.size(), 3);  // the subfolder is not in it
+  EXPECT_EQ(opened, (QStringList{order[1], order[2], order[0], order[1]}));
+  EXPECT_EQ(app_.frame().windowTitle(), order[1] + " - Orvane");  // the full path
+  EXPECT_EQ(app_.settings().recentFiles(), QStringList{q(dir_ / "faxes" / "a.tif")});
+
+  app_.frame().runCommand(kCmdSlideShow);
+  EXPECT_FALSE(commands_.slide_show().running());
+  EXPECT_FALSE(app_.frame().action(kCmdSlideShow)->isChecked());
+}
+
+TEST_F(FolderCommandsTest, FolderBarChoicesListAndOpen) {
+  ASSERT_TRUE(app_.start({}, false));
+  commands_.folder_bar().choose(q(dir_ / "faxes"));
+  const QStringList order = app_.doc().folders().entries();
+  ASSERT_EQ(order.size(), 3);
+  EXPECT_EQ(app_.doc().folders().folder(), q(dir_ / "faxes"));
+
+  commands_.folder_bar().choose(order[0]);  // a file: opened
+  EXPECT_EQ(app_.doc().path(), order[0]);
+  EXPECT_FALSE(enabled(kCmdPreviousImage));
+  EXPECT_TRUE(enabled(kCmdNextImage));
+  app_.frame().runCommand(kCmdNextImage);
+  app_.frame().runCommand(kCmdNextImage);
+  EXPECT_EQ(app_.doc().path(), order[2]);
+  EXPECT_FALSE(enabled(kCmdNextImage));
+  EXPECT_TRUE(enabled(kCmdPreviousImage));
+  app_.frame().runCommand(kCmdPreviousImage);
+  EXPECT_EQ(app_.doc().path(), order[1]);
+}
+
+TEST_F(FolderCommandsTest, FolderBarCommandHidesAndShowsItDockedLeft) {
+  ASSERT_TRUE(app_.start({}, false));
+  CMainFrame& frame = app_.frame();
+  CFolderBar& bar = commands_.folder_bar();
+  EXPECT_EQ(frame.dockWidgetArea(&bar), Qt::LeftDockWidgetArea);
+  EXPECT_TRUE(frame.action(kCmdViewFolderBar)->isChecked());
+
+  frame.addDockWidget(Qt::RightDockWidgetArea, &bar);
+  frame.runCommand(kCmdViewFolderBar);
+  EXPECT_FALSE(bar.isVisibleTo(&frame));
+  EXPECT_FALSE(frame.action(kCmdViewFolderBar)->isChecked());
+  frame.runCommand(kCmdViewFolderBar);
+  EXPECT_TRUE(bar.isVisibleTo(&frame));
+  EXPECT_TRUE(frame.action(kCmdViewFolderBar)->isChecked());
+  EXPECT_EQ(frame.dockWidgetArea(&bar), Qt::LeftDockWidgetArea);
+}
+
+}  // namespace
+}  // namespace orvane::app
