@@ -8,13 +8,13 @@ BitCursor::BitCursor(FaxCodec& codec) : codec_(codec) {
     return;
   }
   data_ = codec.data;
-  pos_ = std::int64_t(codec.position) * 8 + codec.bits_used;
+  pos_ = start_ = std::int64_t(codec.position) * 8 + codec.bits_used;
   window_end_ = codec.length >= 8 ? (std::int64_t(codec.length) - 8) * 8 + 7 : -1;
   reversed_ = codec.bit_order != 1;
 }
 
 void BitCursor::store() {
-  if (in_codec_ || !moved_) return;
+  if (in_codec_ || pos_ == start_) return;
   // After a read the codec's current byte is the one holding the last bit
   // read; after an unread (and before any read) the one holding the next.
   std::int64_t byte = pos_ >> 3;
@@ -26,7 +26,7 @@ void BitCursor::store() {
   codec_.position = std::int32_t(byte);
   codec_.bits_used = std::uint8_t(used);
   codec_.load_byte(false);
-  moved_ = false;
+  start_ = pos_;
 }
 
 int BitCursor::walk_code(const tables::ByteTable& tree, int root_bits, bool modes) {
@@ -62,7 +62,6 @@ int BitCursor::walk_in_window(const tables::ByteTable& tree, int root_bits, bool
     const int b = take(step);
     e = tree.entries[std::size_t(step == 2 ? e - 2 + b : e + b)];
   }
-  moved_ = true;
   after_read_ = true;
   if (tables::is_late_eol(e)) {
     --pos_;

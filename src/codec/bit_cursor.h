@@ -51,10 +51,12 @@ class BitCursor {
     std::uint64_t w;
     std::memcpy(&w, data_ + (pos_ >> 3), sizeof w);
     w = __builtin_bswap64(w);
-    if (reversed_) w = reverse_bits_in_bytes(w);
+    // Out of line, so that the usual bit order does not pay for the other.
+    if (reversed_) [[unlikely]]
+      w = reverse_bits_in_bytes(w);
     return w << (pos_ & 7);
   }
-  static std::uint64_t reverse_bits_in_bytes(std::uint64_t w) {
+  [[gnu::noinline]] static std::uint64_t reverse_bits_in_bytes(std::uint64_t w) {
     w = (w >> 1 & 0x5555555555555555u) | (w & 0x5555555555555555u) << 1;
     w = (w >> 2 & 0x3333333333333333u) | (w & 0x3333333333333333u) << 2;
     return (w >> 4 & 0x0F0F0F0F0F0F0F0Fu) | (w & 0x0F0F0F0F0F0F0F0Fu) << 4;
@@ -69,7 +71,6 @@ class BitCursor {
       if (taken != 0) {
         pos_ += taken;
         after_read_ = lookup::value_of(e) != lookup::kLateEolCode;
-        moved_ = true;
         return lookup::value_of(e);
       }
     }
@@ -87,7 +88,7 @@ class BitCursor {
   std::int64_t window_end_ = -1;  // last position with eight bytes ahead
   bool reversed_ = false;
   bool after_read_ = false;  // the last move was a read (not an unread)
-  bool moved_ = false;       // the window holds a position the codec lacks
+  std::int64_t start_ = 0;   // the position the codec holds
   bool in_codec_ = false;    // the codec reads on its own (last bytes, or no data)
 };
 

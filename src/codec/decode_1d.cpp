@@ -35,7 +35,7 @@ bool setup_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding) {
   page.coding = coding;
   page.invert = codec.invert;
   const std::int64_t bytes = checked_page_size(codec.width, codec.height, page.row_bytes);
-  if (bytes <= 0 || !page.allocate_pixels(bytes)) {
+  if (bytes <= 0 || !page.allocate_pixels(bytes, page_background(codec.invert))) {
     // No pixels: no rows either, so that nobody reads rows that are not there.
     page.release_pixels();
     page.height = 0;
@@ -46,23 +46,36 @@ bool setup_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding) {
 
 MhStop decode_mh_codes(BitCursor& in, RunPainter& paint, RunList* line, MhRow& row,
                        std::int64_t stop_at, int invert) {
+  // The row's state stays in registers while the codes run.
+  MhRow r = row;
+  MhStop stop;
   for (;;) {
-    const int v = in.run_code(row.colour);
-    if (v < 0) return MhStop::kEndOfData;
-    if (v >= lookup::kLateEolCode)
-      return v == lookup::kInvalidCode ? MhStop::kBadCode : MhStop::kEol;
+    const int v = in.run_code(r.colour);
+    if (v < 0) {
+      stop = MhStop::kEndOfData;
+      break;
+    }
+    if (v >= lookup::kLateEolCode) {
+      stop = v == lookup::kInvalidCode ? MhStop::kBadCode : MhStop::kEol;
+      break;
+    }
     if (is_makeup(v)) {
-      row.pending += v;
+      r.pending += v;
       continue;
     }
-    const std::int64_t run = row.pending + v;
-    row.pixels += run;
-    paint.run(run, (row.colour ^ invert) == 0);
+    const std::int64_t run = r.pending + v;
+    r.pixels += run;
+    paint.run(run, (r.colour ^ invert) == 0);
     record_run(line, run);
-    row.colour ^= 1;
-    row.pending = 0;
-    if (row.pixels >= stop_at) return MhStop::kWidth;
+    r.colour ^= 1;
+    r.pending = 0;
+    if (r.pixels >= stop_at) {
+      stop = MhStop::kWidth;
+      break;
+    }
   }
+  row = r;
+  return stop;
 }
 
 int decode_code(FaxCodec& codec, int colour) {
@@ -76,12 +89,17 @@ int decode_code(FaxCodec& codec, int colour) {
 }
 
 int decode_row_to_eol(FaxCodec& codec, RowWriter& writer, RunList* line) {
-  BitCursor in(codec);
   RunPainter paint(writer);
+  const int r = decode_row_to_eol(codec, paint, line);
+  paint.store(writer);
+  return r;
+}
+
+int decode_row_to_eol(FaxCodec& codec, RunPainter& paint, RunList* line) {
+  BitCursor in(codec);
   MhRow row;
   const MhStop stop = decode_mh_codes(in, paint, line, row, kNoStop, codec.invert);
   in.store();
-  paint.store(writer);
   switch (stop) {
     case MhStop::kEndOfData: return row.pixels == codec.width ? END_AFTER_ROW : END_OF_DATA;
     case MhStop::kBadCode: return BAD_CODE;
@@ -91,12 +109,12 @@ int decode_row_to_eol(FaxCodec& codec, RowWriter& writer, RunList* line) {
 
 namespace {
 
-// One row of an EOL page into `writer`, the cursor stored after it.
-MhStop decode_page_row(FaxCodec& codec, RowWriter& writer, MhRow& row, std::int64_t stop_at) {
+// One row of a page, the cursor stored after it.
+MhStop decode_page_row(FaxCodec& codec, RunPainter paint, MhRow& row, std::int64_t stop_at) {
   BitCursor in(codec);
-  RunPainter paint(writer);
   const MhStop stop = decode_mh_codes(in, paint, nullptr, row, stop_at, codec.invert);
   in.store();
+  paint.end_row();
   return stop;
 }
 
@@ -104,7 +122,7 @@ int decode_eol_rows(FaxCodec& codec, PageBitmap& page, bool prefixed, bool word)
   const std::int32_t height = codec.height;
   if (!setup_page(codec, page, kCodingT4_1D)) return -1;
   const std::int32_t width = codec.width;
-  PageRows target(page, height);
+  PageRows target(page, height, codec.invert);
   std::int64_t rows = 0;
   int bad = 0;
   MhRow row;
@@ -142,7 +160,7 @@ int decode_aligned_page(FaxCodec& codec, PageBitmap& page, bool word) {
   const std::int32_t height = codec.height;
   if (!setup_page(codec, page, word ? kCodingMhWord : kCodingMhByte)) return -1;
   const std::int32_t width = codec.width;
-  PageRows target(page, height);
+  PageRows target(page, height, codec.invert);
   std::int64_t rows = 0;
   int error = 0;
   for (;;) {

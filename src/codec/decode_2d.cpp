@@ -8,6 +8,7 @@
 #include "codec/code_tables.h"
 #include "codec/decode_1d.h"
 #include "codec/decode_common.h"
+#include "codec/mh_codes.h"
 #include "codec/page_rows.h"
 #include "codec/run_painter.h"
 #include "core/coding_mode.h"
@@ -171,19 +172,24 @@ int decode_2d_codes(BitCursor& in, RunPainter& paint, RunList& coding, Reference
 
 }  // namespace
 
-int decode_2d_row(FaxCodec& codec, RowWriter& writer, LinePair& lines, bool t6) {
+int decode_2d_row(FaxCodec& codec, RunPainter& paint, LinePair& lines, bool t6) {
   RunList& reference = lines.reference();
   RunList& coding = lines.coding();
   ReferenceWalk ref{reference.items, reference.items != nullptr ? reference.size : 0,
                     reference.count};
   RunList line = coding;  // kept in registers while the row runs
   BitCursor in(codec);
-  RunPainter paint(writer);
   const int r = decode_2d_codes(in, paint, line, ref, codec.width, codec.invert, t6);
   in.store();
-  paint.store(writer);
   coding.count = line.count;
   reference.count = ref.cursor;
+  return r;
+}
+
+int decode_2d_row(FaxCodec& codec, RowWriter& writer, LinePair& lines, bool t6) {
+  RunPainter paint(writer);
+  const int r = decode_2d_row(codec, paint, lines, t6);
+  paint.store(writer);
   return r;
 }
 
@@ -219,15 +225,16 @@ int decode_mr_page(FaxCodec& codec, PageBitmap& page) {
     return -1;
   }
   lines.reset_reference(width);
-  PageRows target(page, height);
+  PageRows target(page, height, codec.invert);
   std::int64_t rows = 0;
   int rejected = 0;
   int tag = 1;
   for (;;) {
-    RowWriter& writer = target.start(rows);
+    RunPainter paint = target.start(rows);
     lines.clear_coding();
-    const int r = tag == 1 ? decode_row_to_eol(codec, writer, &lines.coding())
-                           : decode_2d_row(codec, writer, lines, false);
+    const int r = tag == 1 ? decode_row_to_eol(codec, paint, &lines.coding())
+                           : decode_2d_row(codec, paint, lines, false);
+    paint.end_row();
     if (r == width) {
       ++rows;
       lines.accept_coding();
@@ -263,13 +270,14 @@ int decode_t6_rows(FaxCodec& codec, PageBitmap& page) {
     return -1;
   }
   lines.reset_reference(width);  // T.6 2.2.1: an imaginary white line above the first row
-  PageRows target(page, height);
+  PageRows target(page, height, codec.invert);
   std::int64_t rows = 0;
   int result = 0;
   for (;;) {
-    RowWriter& writer = target.start(rows);
+    RunPainter paint = target.start(rows);
     lines.clear_coding();
-    const int r = decode_2d_row(codec, writer, lines, true);
+    const int r = decode_2d_row(codec, paint, lines, true);
+    paint.end_row();
     if (r >= 0) {
       ++rows;
       lines.accept_coding();

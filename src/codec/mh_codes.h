@@ -31,4 +31,7 @@ struct MhRow {
 MhStop decode_mh_codes(BitCursor& in, RunPainter& paint, RunList* line, MhRow& row,
                        std::int64_t stop_at, int invert);
 
+// decode_row_to_eol (decode_1d.h) through a painter.
+int decode_row_to_eol(FaxCodec& codec, RunPainter& paint, RunList* line);
+
 }  // namespace orvane::codec

@@ -15,12 +15,12 @@ void PageBitmap::clear() {
   *this = PageBitmap{};
 }
 
-bool PageBitmap::allocate_pixels(std::int64_t bytes) {
+bool PageBitmap::allocate_pixels(std::int64_t bytes, std::uint8_t fill) {
   release_pixels();
   if (bytes > limits::kMaxPageBytes) limits::note(limits::Limit::kPage);
   if (bytes <= 0 || bytes > limits::kMaxPageBytes) return false;
   try {
-    pixels.assign(std::size_t(bytes), 0);
+    pixels.assign(std::size_t(bytes), fill);
   } catch (const std::bad_alloc&) {
     release_pixels();
     return false;
