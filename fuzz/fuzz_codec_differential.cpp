@@ -4,6 +4,7 @@
 // of the input choose what is decoded, the rest is the coded data:
 //   0   decoder (below), 1 bit 0 bit order 2, bit 1 invert, bit 2 raw flag,
 //       bits 4-5 flag number, 2-3 width, 4-5 height (little-endian).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -112,13 +113,39 @@ void compare_codes(const FaxCodec& start) {
   }
 }
 
+// The resynchronisation searches from wherever the cursor is left: an
+// EOL search, or a T.6 start search of the mode the data picks.
+void compare_searches(const FaxCodec& start, std::span<const std::uint8_t> choices) {
+  FaxCodec a = start, b = start;
+  for (std::size_t i = 0; i < 64; ++i) {
+    const std::uint8_t c = choices.empty() ? 0 : choices[i % choices.size()];
+    int r1, r2;
+    if (c % 4 == 0) {
+      r1 = a.find_eol();
+      r2 = reference::find_eol(b);
+    } else {
+      const auto mode = c % 4 == 1   ? T6Search::kFirst
+                        : c % 4 == 2 ? T6Search::kNext
+                                     : T6Search::kHere;
+      r1 = find_t6_start(a, mode);
+      r2 = reference::find_t6_start(b, mode);
+    }
+    FUZZ_CHECK(r1 == r2);
+    check_same_cursor(a, b);
+    // Move on a little, as a decoder would, before the next search.
+    const int n = 1 + (c >> 2) % 8;
+    FUZZ_CHECK(a.read_bits(n) == b.read_bits(n));
+    if (r1 < 0 && a.current_byte < 0) return;
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   constexpr std::size_t kHeader = 6;
   if (size < kHeader) return 0;
   const std::span<const std::uint8_t> coded(data + kHeader, size - kHeader);
-  const int which = data[0] % 12;
+  const int which = data[0] % 13;
   FaxCodec codec;
   codec.configure(coded, (data[1] & 1) ? 2 : 1, 0, (data[1] >> 1) & 1);
   codec.raw_flag = (data[1] >> 2) & 1;
@@ -159,7 +186,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 8: compare_rows(codec, true, true); break;
     case 9: compare_rows(codec, false, false); break;
     case 10: compare_rows(codec, false, true); break;
-    default: compare_codes(codec); break;
+    case 11: compare_codes(codec); break;
+    default: compare_searches(codec, coded.first(std::min<std::size_t>(coded.size(), 16))); break;
   }
   return 0;
 }

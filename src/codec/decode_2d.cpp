@@ -301,6 +301,30 @@ int decode_t6_rows(FaxCodec& codec, PageBitmap& page) {
   return result;
 }
 
+namespace {
+
+// Moves the cursor to the first byte at or after it that is 0xFF (`ff`
+// false) or that is not (`ff` true), as load_byte steps would, and returns
+// that byte or the load status. 0xFF is the same in either bit order.
+int skip_bytes(FaxCodec& codec, bool ff) {
+  if (codec.current_byte < 0) return codec.current_byte;
+  const std::uint8_t* const d = codec.data;
+  std::int32_t i = codec.position;
+  if (ff) {
+    constexpr std::uint64_t kOnes = ~std::uint64_t{0};
+    std::uint64_t word;
+    while (i <= codec.length - 8 && (std::memcpy(&word, d + i, sizeof word), word == kOnes)) i += 8;
+    while (i < codec.length && d[i] == 0xFF) ++i;
+  } else {
+    const void* hit = std::memchr(d + i, 0xFF, std::size_t(codec.length - i));
+    i = hit ? std::int32_t(static_cast<const std::uint8_t*>(hit) - d) : codec.length;
+  }
+  codec.position = i;
+  return codec.load_byte(false);
+}
+
+}  // namespace
+
 int find_t6_start(FaxCodec& codec, T6Search mode) {
   if (codec.raw_flag) {
     codec.load_byte(false);
@@ -320,21 +344,18 @@ int find_t6_start(FaxCodec& codec, T6Search mode) {
   for (;;) {
     // A run of 0xFF bytes (at least `flags` counting the one found) marks
     // where the coded data begins.
-    int count = 0;
+    std::int64_t count = 0;
     if (flags > 0) {
-      while (byte != 0xFF) {
-        if (byte < 0) return byte;
-        byte = codec.load_byte(true);
-      }
+      byte = skip_bytes(codec, false);
+      if (byte < 0) return byte;
       count = 1;
     }
     if (byte < 0) return byte;
     codec.start_offset = codec.position;
-    while (byte == 0xFF) {
-      ++count;
-      byte = codec.load_byte(true);
-      if (byte < 0) return byte;
-    }
+    const std::int32_t run_start = codec.position;
+    byte = skip_bytes(codec, true);
+    count += codec.position - run_start;
+    if (byte < 0) return byte;
     if (count < flags) continue;
     // The first coded bit follows the leading 1 bits of this byte; a start is
     // accepted when its first three bits are 001 (horizontal) or 000 (pass

@@ -9,6 +9,90 @@
 
 namespace orvane::codec::reference {
 
+namespace {
+
+int leading_zeros(int byte) {
+  int n = 0;
+  for (int m = 0x80; m != 0 && !(byte & m); m >>= 1) ++n;
+  return n;
+}
+int trailing_zeros(int byte) {
+  if (byte == 0) return 8;
+  int n = 0;
+  for (int m = 0x01; !(byte & m); m <<= 1) ++n;
+  return n;
+}
+
+}  // namespace
+
+int find_eol(FaxCodec& codec) {
+  if (codec.current_byte < 0) return codec.current_byte;
+  constexpr int kEnough = 1 << 20;
+  int z = trailing_zeros(codec.current_byte);
+  for (;;) {
+    int byte = codec.load_byte(true);
+    if (byte < 0) return byte;
+    while (byte == 0) {
+      z = std::min(z + 8, kEnough);
+      byte = codec.load_byte(true);
+      if (byte < 0) return byte;
+    }
+    const int lead = leading_zeros(byte);
+    z += lead;
+    codec.bits_used = std::uint8_t(lead + 1);
+    if (z >= 11) return 0;
+    z = trailing_zeros(byte);
+  }
+}
+
+int find_t6_start(FaxCodec& codec, T6Search mode) {
+  if (codec.raw_flag) {
+    codec.load_byte(false);
+    return 0;
+  }
+  switch (mode) {
+    case T6Search::kFirst: codec.search_position = 0; break;
+    case T6Search::kHere:
+      codec.search_position = std::max(codec.search_position, codec.position);
+      break;
+    case T6Search::kNext: break;
+  }
+  const int flags = codec.flag_number;
+  codec.position = codec.search_position;
+  codec.bits_used = 0;
+  int byte = codec.load_byte(false);
+  for (;;) {
+    int count = 0;
+    if (flags > 0) {
+      while (byte != 0xFF) {
+        if (byte < 0) return byte;
+        byte = codec.load_byte(true);
+      }
+      count = 1;
+    }
+    if (byte < 0) return byte;
+    codec.start_offset = codec.position;
+    while (byte == 0xFF) {
+      ++count;
+      byte = codec.load_byte(true);
+      if (byte < 0) return byte;
+    }
+    if (count < flags) continue;
+    int ones = 0;
+    for (int m = 0x80; m != 0 && (byte & m); m >>= 1) ++ones;
+    codec.bits_used = std::uint8_t(ones);
+    const int v = codec.read_bits(3);
+    if (v < 0) return v;
+    if (v == 0 || v == 1) {
+      codec.search_position = codec.position + 1;
+      codec.unread_bits(3);
+      return 0;
+    }
+    byte = codec.load_byte(true);
+    if (byte < 0) return byte;
+  }
+}
+
 // Walks `table` from the first root_bits bits to a leaf. Returns the leaf
 // entry, or a negative load status when the data runs out on the way.
 inline int walk_table(FaxCodec& codec, const tables::ByteTable& table, int root_bits) {
@@ -131,7 +215,7 @@ int decode_eol_rows(FaxCodec& codec, PageBitmap& page, bool prefixed, bool word)
     if (code == BAD_CODE) {
       // T.4 4.1.2: resynchronise on the next EOL; the row under way is lost.
       ++bad;
-      if (codec.find_eol() < 0) break;
+      if (reference::find_eol(codec) < 0) break;
       point_writer(page, writer, rows, height);
       s.restart();
       continue;
@@ -160,7 +244,7 @@ int decode_eol_rows(FaxCodec& codec, PageBitmap& page, bool prefixed, bool word)
       continue;
     }
     if (s.p > width) {
-      if (codec.find_eol() < 0) break;
+      if (reference::find_eol(codec) < 0) break;
       point_writer(page, writer, rows, height);
       s.restart();
     }
@@ -359,7 +443,7 @@ bool allocate_lines(LinePair& lines, std::int32_t width) {
 // the only kind decodable without a reference). False at the end of data.
 bool find_1d_row(FaxCodec& codec) {
   for (;;) {
-    if (codec.find_eol() < 0) return false;
+    if (reference::find_eol(codec) < 0) return false;
     const int tag = codec.read_bits(1);
     if (tag < 0) return false;
     if (tag == 1) return true;
@@ -436,7 +520,7 @@ int decode_t6_rows(FaxCodec& codec, PageBitmap& page) {
     } else if (r == EOL_SEEN) {
       lines.reset_reference(width);  // EOFB, or an EOL in the data
     } else if (r == BAD_CODE) {
-      if (find_t6_start(codec, T6Search::kHere) < 0) {
+      if (reference::find_t6_start(codec, T6Search::kHere) < 0) {
         result = BAD_CODE;
         break;
       }

@@ -1,6 +1,7 @@
 #pragma once
 // The previous CCITT decoder: tree walks of one or two bits per step through
-// FaxCodec::read_bits and one write_run call per run. Slow but simple; the
+// FaxCodec::read_bits, one write_run call per run, and the EOL and T.6
+// start searches loading one byte at a time. Slow but simple; the
 // row engines must give the same rows, results and cursor on any input.
 #include <cstdint>
 
@@ -11,6 +12,8 @@
 
 namespace orvane::codec::reference {
 
+int find_eol(FaxCodec& codec);
+int find_t6_start(FaxCodec& codec, T6Search mode);
 int decode_code(FaxCodec& codec, int colour);
 int decode_row_to_eol(FaxCodec& codec, RowWriter& writer, RunList* line);
 int decode_2d_row(FaxCodec& codec, RowWriter& writer, LinePair& lines, bool t6);
