@@ -58,8 +58,12 @@ const TagRule* find_rule(std::uint16_t tag) {
 
 }  // namespace
 
-std::uint16_t TiffReader::u16(const std::uint8_t* p) const { return big_endian_ ? be16(p) : le16(p); }
-std::uint32_t TiffReader::u32(const std::uint8_t* p) const { return big_endian_ ? be32(p) : le32(p); }
+std::uint16_t TiffReader::u16(const std::uint8_t* p) const {
+  return big_endian_ ? be16(p) : le16(p);
+}
+std::uint32_t TiffReader::u32(const std::uint8_t* p) const {
+  return big_endian_ ? be32(p) : le32(p);
+}
 
 bool TiffReader::read_u32_at(std::int64_t position, std::uint32_t& out) {
   std::uint8_t b[4];
@@ -222,8 +226,8 @@ bool TiffReader::strip_table_entry(std::uint32_t value, std::uint16_t type, std:
 bool TiffReader::strip_position(std::uint32_t index, const TiffPage& page, std::uint32_t& position,
                                 std::uint32_t& byte_count) {
   if (index >= page.strip_count) return false;
-  if (!strip_table_entry(page.strip_offsets_value, page.strip_offsets_type, page.strip_count,
-                         index, position) ||
+  if (!strip_table_entry(page.strip_offsets_value, page.strip_offsets_type, page.strip_count, index,
+                         position) ||
       !strip_table_entry(page.strip_byte_counts_value, page.strip_byte_counts_type,
                          page.strip_count, index, byte_count)) {
     // A table that cannot be read ends the page like a zero byte count.
@@ -281,12 +285,15 @@ int TiffReader::read_page_data(const TiffPage& page) {
 }
 
 void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
-  const std::int64_t row_bytes =
-      (std::int64_t(desc.image_width) * desc.bits_per_sample + 7) / 8;
+  const std::int64_t row_bytes = (std::int64_t(desc.image_width) * desc.bits_per_sample + 7) / 8;
   const std::int64_t bytes = checked_page_size(desc.image_width, desc.image_length, row_bytes);
-  if (bytes <= 0 || !page.allocate_pixels(bytes)) {
+  page.release_pixels();
+  // The page's pixels: the first strip's own when they can hold the whole
+  // page (a single-strip page is then decoded straight into it), otherwise
+  // a buffer of their own that the strips are copied into.
+  auto make_room = [&] { return page.has_pixels() || page.allocate_pixels(bytes); };
+  if (bytes <= 0) {
     // Too large to hold, or nothing to hold: the page did not load.
-    page.release_pixels();
     page.height = 0;
     return;
   }
@@ -314,6 +321,14 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
     }
     if (!strip.has_pixels() || strip.height <= 0) continue;
     const std::int64_t rows = std::min<std::int64_t>(strip.height, desc.image_length - height);
+    if (height == 0 && !page.has_pixels() && strip.row_bytes == row_bytes &&
+        std::int64_t(strip.pixels.size()) >= bytes) {
+      page.pixels = std::move(strip.pixels);
+      page.pixels.resize(std::size_t(bytes));
+      height = rows;
+      continue;
+    }
+    if (!make_room()) break;
     const std::size_t copy_row = std::size_t(std::min<std::int64_t>(row_bytes, strip.row_bytes));
     for (std::int64_t r = 0; r < rows; ++r) {
       const std::size_t from = std::size_t(r) * std::size_t(strip.row_bytes);
@@ -322,6 +337,10 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
                   strip.pixels.data() + from, copy_row);
     }
     height += rows;
+  }
+  if (!make_room()) {
+    page.release_pixels();
+    height = 0;
   }
   page.height = std::int32_t(height);
   page.row_bytes = std::int32_t(row_bytes);
@@ -343,8 +362,8 @@ void TiffReader::load_page(std::uint32_t index, PageBitmap& page) {
   }
   page.unit = std::uint8_t(desc.resolution_unit & 0xFF);
   page.xres = desc.x_resolution[1] ? std::uint16_t(desc.x_resolution[0] / desc.x_resolution[1]) : 0;
-  page.yres = desc.y_resolution[1] ? std::uint16_t(desc.y_resolution[0] / desc.y_resolution[1])
-                                   : page.xres;
+  page.yres =
+      desc.y_resolution[1] ? std::uint16_t(desc.y_resolution[0] / desc.y_resolution[1]) : page.xres;
 }
 
 }  // namespace orvane
