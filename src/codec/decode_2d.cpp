@@ -201,8 +201,8 @@ bool allocate_lines(LinePair& lines, std::int32_t width) {
   return lines.allocate(std::uint32_t(width) + 2);
 }
 
-// Finds the next EOL followed by a 1 tag bit (a one-dimensionally coded row,
-// the only kind decodable without a reference). False at the end of data.
+}  // namespace
+
 bool find_1d_row(FaxCodec& codec) {
   for (;;) {
     if (codec.find_eol() < 0) return false;
@@ -211,8 +211,6 @@ bool find_1d_row(FaxCodec& codec) {
     if (tag == 1) return true;
   }
 }
-
-}  // namespace
 
 int decode_mr_page(FaxCodec& codec, PageBitmap& page) {
   const std::int32_t height = codec.height;

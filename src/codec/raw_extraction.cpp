@@ -224,16 +224,6 @@ std::int64_t eol_start(const FaxCodec& codec, int bits) {
   return bit_offset(codec) - bits;
 }
 
-// Moves past the next EOL whose tag bit is 1. False at the end of data.
-bool find_1d_row(FaxCodec& codec) {
-  for (;;) {
-    if (codec.find_eol() < 0) return false;
-    const int tag = codec.read_bits(1);
-    if (tag < 0) return false;
-    if (tag == 1) return true;
-  }
-}
-
 bool width_usable(std::int32_t width) {
   return width >= 1 && width <= limits::kMaxPageSide;
 }

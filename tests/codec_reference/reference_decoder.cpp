@@ -457,7 +457,7 @@ int decode_mr_page(FaxCodec& codec, PageBitmap& page) {
   if (!setup_page(codec, page, kCodingT4_2D)) return -1;
   const std::int32_t width = codec.width;
   LinePair lines;
-  if (!allocate_lines(lines, width) || !find_1d_row(codec)) {
+  if (!allocate_lines(lines, width) || !reference::find_1d_row(codec)) {
     page.release_pixels();
     page.height = 0;
     return -1;
@@ -487,7 +487,7 @@ int decode_mr_page(FaxCodec& codec, PageBitmap& page) {
       // Wrong length, invalid code or an EOL inside a run: the row is lost,
       // and so is every row up to the next one-dimensionally coded one.
       ++rejected;
-      tag = find_1d_row(codec) ? 1 : 0;
+      tag = reference::find_1d_row(codec) ? 1 : 0;
     }
     // With the tag bit unreadable the next row decode meets the end of data.
     if (tag < 0) tag = 1;
