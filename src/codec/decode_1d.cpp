@@ -3,12 +3,20 @@
 #include <algorithm>
 #include <cstring>
 
-#include "codec/code_tables.h"
+#include "codec/bit_cursor.h"
 #include "codec/decode_common.h"
+#include "codec/mh_codes.h"
+#include "codec/page_rows.h"
+#include "codec/run_painter.h"
 #include "core/coding_mode.h"
 #include "core/limits.h"
 
 namespace orvane::codec {
+
+namespace {
+// No stop at a pixel count: the row runs to its EOL.
+constexpr std::int64_t kNoStop = INT64_MAX;
+}  // namespace
 
 bool setup_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding) {
   page.type = 0;
@@ -27,7 +35,7 @@ bool setup_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding) {
   page.coding = coding;
   page.invert = codec.invert;
   const std::int64_t bytes = checked_page_size(codec.width, codec.height, page.row_bytes);
-  if (bytes <= 0 || !page.allocate_pixels(bytes)) {
+  if (bytes <= 0 || !page.allocate_pixels(bytes, page_background(codec.invert))) {
     // No pixels: no rows either, so that nobody reads rows that are not there.
     page.release_pixels();
     page.height = 0;
@@ -36,111 +44,112 @@ bool setup_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding) {
   return true;
 }
 
+MhStop decode_mh_codes(BitCursor& in, RunPainter& paint, RunList* line, MhRow& row,
+                       std::int64_t stop_at, int invert) {
+  // The row's state stays in registers while the codes run.
+  MhRow r = row;
+  MhStop stop;
+  for (;;) {
+    const int v = in.run_code(r.colour);
+    if (v < 0) {
+      stop = MhStop::kEndOfData;
+      break;
+    }
+    if (v >= lookup::kLateEolCode) {
+      stop = v == lookup::kInvalidCode ? MhStop::kBadCode : MhStop::kEol;
+      break;
+    }
+    if (is_makeup(v)) {
+      r.pending += v;
+      continue;
+    }
+    const std::int64_t run = r.pending + v;
+    r.pixels += run;
+    paint.run(run, (r.colour ^ invert) == 0);
+    record_run(line, run);
+    r.colour ^= 1;
+    r.pending = 0;
+    if (r.pixels >= stop_at) {
+      stop = MhStop::kWidth;
+      break;
+    }
+  }
+  row = r;
+  return stop;
+}
+
 int decode_code(FaxCodec& codec, int colour) {
-  const int e = colour == 0 ? walk_table(codec, tables::kWhite, tables::kWhiteRootBits)
-                            : walk_table(codec, tables::kBlack, tables::kBlackRootBits);
-  return leaf_result(codec, e);
+  BitCursor in(codec);
+  const int v = in.run_code(colour);
+  in.store();
+  if (v < 0) return END_OF_DATA;
+  if (v == lookup::kInvalidCode) return BAD_CODE;
+  if (v >= lookup::kLateEolCode) return EOL_SEEN;
+  return v;
 }
 
 int decode_row_to_eol(FaxCodec& codec, RowWriter& writer, RunList* line) {
-  int colour = 0;
-  std::int64_t pending = 0;
-  std::int64_t total = 0;
-  for (;;) {
-    const int code = decode_code(codec, colour);
-    if (code == END_OF_DATA) return total == codec.width ? END_AFTER_ROW : END_OF_DATA;
-    if (code == BAD_CODE) return BAD_CODE;
-    if (code == EOL_SEEN) return clamp_count(total);
-    if (is_makeup(code)) {
-      pending += code;
-      continue;
-    }
-    const std::int64_t run = pending + code;
-    total += run;
-    put_run(writer, line, run, colour ^ codec.invert);
-    colour ^= 1;
-    pending = 0;
+  RunPainter paint(writer);
+  const int r = decode_row_to_eol(codec, paint, line);
+  paint.store(writer);
+  return r;
+}
+
+int decode_row_to_eol(FaxCodec& codec, RunPainter& paint, RunList* line) {
+  BitCursor in(codec);
+  MhRow row;
+  const MhStop stop = decode_mh_codes(in, paint, line, row, kNoStop, codec.invert);
+  in.store();
+  switch (stop) {
+    case MhStop::kEndOfData: return row.pixels == codec.width ? END_AFTER_ROW : END_OF_DATA;
+    case MhStop::kBadCode: return BAD_CODE;
+    default: return clamp_count(row.pixels);
   }
 }
 
 namespace {
 
-// Where the rows of a page go: row number `rows` while it is below the
-// allocated height, nowhere (rows decoded and dropped) after that.
-void point_writer(PageBitmap& page, RowWriter& writer, std::int64_t rows, std::int32_t height) {
-  if (rows < height) {
-    std::uint8_t* r = page.row(std::int32_t(rows));
-    std::memset(r, 0, std::size_t(page.row_bytes));
-    writer.start(r, std::uint32_t(page.row_bytes));
-  } else {
-    writer.start(nullptr, 0);
-  }
+// One row of a page, the cursor stored after it.
+MhStop decode_page_row(FaxCodec& codec, RunPainter paint, MhRow& row, std::int64_t stop_at) {
+  BitCursor in(codec);
+  const MhStop stop = decode_mh_codes(in, paint, nullptr, row, stop_at, codec.invert);
+  in.store();
+  paint.end_row();
+  return stop;
 }
-
-// The state shared by the EOL page decoders: one row under way.
-struct RowState {
-  std::int64_t p = 0;        // pixels of the row so far
-  std::int64_t pending = 0;  // make-up pixels not yet written
-  int colour = 0;
-  void restart() {
-    p = 0;
-    pending = 0;
-    colour = 0;
-  }
-};
 
 int decode_eol_rows(FaxCodec& codec, PageBitmap& page, bool prefixed, bool word) {
   const std::int32_t height = codec.height;
   if (!setup_page(codec, page, kCodingT4_1D)) return -1;
   const std::int32_t width = codec.width;
-  RowWriter writer;
+  PageRows target(page, height, codec.invert);
   std::int64_t rows = 0;
   int bad = 0;
-  RowState s;
-  point_writer(page, writer, rows, height);
+  MhRow row;
   if (prefixed && word) codec.skip_word();
+  // Prefixed rows end at the width; EOL rows only at their EOL, so they are
+  // given up only once they are longer than the width.
+  const std::int64_t stop_at = prefixed ? width : std::int64_t(width) + 1;
   for (;;) {
-    const int code = decode_code(codec, s.colour);
-    if (code == END_OF_DATA) break;
-    if (code == BAD_CODE) {
+    row = MhRow{};
+    const MhStop stop = decode_page_row(codec, target.start(rows), row, stop_at);
+    if (stop == MhStop::kEndOfData) break;
+    if (stop == MhStop::kBadCode) {
       // T.4 4.1.2: resynchronise on the next EOL; the row under way is lost.
       ++bad;
       if (codec.find_eol() < 0) break;
-      point_writer(page, writer, rows, height);
-      s.restart();
-      continue;
-    }
-    if (code == EOL_SEEN) {
+    } else if (stop == MhStop::kEol) {
       // Only a row of exactly the width counts, so RTC and fill lines add none.
-      if (s.p == width) ++rows;
-      s.restart();
-      point_writer(page, writer, rows, height);
-      continue;
-    }
-    if (is_makeup(code)) {
-      s.pending += code;
-      continue;
-    }
-    const std::int64_t run = s.pending + code;
-    s.p += run;
-    put_run(writer, nullptr, run, s.colour ^ codec.invert);
-    s.colour ^= 1;
-    s.pending = 0;
-    if (prefixed && s.p == width) {
+      if (row.pixels == width) ++rows;
+    } else if (row.pixels == width) {
       ++rows;
       if (word) codec.skip_word();
-      s.restart();
-      point_writer(page, writer, rows, height);
-      continue;
-    }
-    if (s.p > width) {
-      if (codec.find_eol() < 0) break;
-      point_writer(page, writer, rows, height);
-      s.restart();
+    } else if (codec.find_eol() < 0) {
+      break;
     }
   }
   // The data may end after a full row without its EOL.
-  if (s.p == width && rows < height) ++rows;
+  if (row.pixels == width && rows < height) ++rows;
   page.height = std::int32_t(std::min<std::int64_t>(rows, height));
   return bad;
 }
@@ -151,39 +160,23 @@ int decode_aligned_page(FaxCodec& codec, PageBitmap& page, bool word) {
   const std::int32_t height = codec.height;
   if (!setup_page(codec, page, word ? kCodingMhWord : kCodingMhByte)) return -1;
   const std::int32_t width = codec.width;
-  RowWriter writer;
+  PageRows target(page, height, codec.invert);
   std::int64_t rows = 0;
   int error = 0;
-  RowState s;
-  point_writer(page, writer, rows, height);
   for (;;) {
-    const int code = decode_code(codec, s.colour);
-    if (code == END_OF_DATA) break;
-    if (code == BAD_CODE || code == EOL_SEEN) {
+    MhRow row;
+    const MhStop stop = decode_page_row(codec, target.start(rows), row, width);
+    if (stop == MhStop::kEndOfData) break;
+    if (stop != MhStop::kWidth || row.pixels > width) {
       // These rows carry no EOL to resynchronise on (TIFF Compression 2 and
-      // 32771), so an EOL is as foreign here as an invalid code word.
-      if (rows < height) std::memset(page.row(std::int32_t(rows)), 0, std::size_t(page.row_bytes));
-      error = 1;
-      break;
-    }
-    if (is_makeup(code)) {
-      s.pending += code;
-      continue;
-    }
-    const std::int64_t run = s.pending + code;
-    s.p += run;
-    put_run(writer, nullptr, run, s.colour ^ codec.invert);
-    s.colour ^= 1;
-    s.pending = 0;
-    if (s.p < width) continue;
-    if (s.p > width) {
-      if (rows < height) std::memset(page.row(std::int32_t(rows)), 0, std::size_t(page.row_bytes));
+      // 32771), so an EOL is as foreign here as an invalid code word; a
+      // row longer than the width ends the page too.
+      target.clear(rows);
+      if (stop != MhStop::kWidth) error = 1;
       break;
     }
     ++rows;
     codec.align(word);
-    s.restart();
-    point_writer(page, writer, rows, height);
   }
   page.height = std::int32_t(std::min<std::int64_t>(rows, height));
   return error;

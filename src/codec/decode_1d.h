@@ -11,8 +11,9 @@
 namespace orvane::codec {
 
 // Fills the page fields from the codec and allocates height x row bytes of
-// pixels (the common page setup of every CCITT page decoder). False, with no
-// pixels, when the size is refused or cannot be allocated.
+// pixels (the common page setup of every CCITT page decoder), every pixel
+// white (page_background), so that decoders paint only the other colour.
+// False, with no pixels, when the size is refused or cannot be allocated.
 bool setup_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding);
 
 // One code word of colour 0 (white) or 1 (black): a run length (0..63

@@ -4,9 +4,13 @@
 #include <cstring>
 #include <new>
 
+#include "codec/bit_cursor.h"
 #include "codec/code_tables.h"
 #include "codec/decode_1d.h"
 #include "codec/decode_common.h"
+#include "codec/mh_codes.h"
+#include "codec/page_rows.h"
+#include "codec/run_painter.h"
 #include "core/coding_mode.h"
 
 namespace orvane::codec {
@@ -48,129 +52,148 @@ void LinePair::accept_coding() {
 
 namespace {
 
-// T.4 4.2.1.3.1: b1 is the first changing element on the reference line
-// right of a0 whose colour is opposite to a0's. The reference is held as run
-// lengths; `ref.count` is the index of the run that starts at b, so its
-// parity is the colour of the pixel at b (runs alternate from white).
-std::int64_t next_b1(RunList& ref, std::int64_t a0, std::int64_t b, int colour,
-                     std::int64_t width) {
-  while (b < width && b <= a0 && ref.count < ref.size) b += ref.items[ref.count++];
-  if (int(ref.count % 2) == colour && ref.count < ref.size) b += ref.items[ref.count++];
-  return b;
-}
+// The reference line as the row engine walks it: run lengths from white,
+// a cursor on them, and b, the changing element the cursor stands at.
+struct ReferenceWalk {
+  const std::int32_t* items;
+  std::uint32_t size;
+  std::uint32_t cursor;
 
-// After a VL code a1 may lie left of changing elements already passed:
-// step back until b is at or left of a1, so next_b1 can search again.
-std::int64_t back_up(RunList& ref, std::int64_t a1, std::int64_t b) {
-  if (a1 < 0) {
-    ref.count = 0;
-    return 0;
+  // T.4 4.2.1.3.1: b1 is the first changing element on the reference line
+  // right of a0 whose colour is opposite to a0's. The cursor is the index
+  // of the run that starts at b, so its parity is the colour at b.
+  std::int64_t next_b1(std::int64_t a0, std::int64_t b, int colour, std::int64_t width) {
+    while (b < width && b <= a0 && cursor < size) b += items[cursor++];
+    if (int(cursor % 2) == colour && cursor < size) b += items[cursor++];
+    return b;
   }
-  while (b > a1) {
-    if (ref.count > 0) {
-      --ref.count;
-      b -= ref.items[ref.count];
-    } else {
-      b = 0;
+
+  // After a VL code a1 may lie left of changing elements already passed:
+  // step back until b is at or left of a1, so next_b1 can search again.
+  std::int64_t back_up(std::int64_t a1, std::int64_t b) {
+    if (a1 < 0) {
+      cursor = 0;
+      return 0;
     }
+    while (b > a1) {
+      if (cursor > 0) {
+        --cursor;
+        b -= items[cursor];
+      } else {
+        b = 0;
+      }
+    }
+    return b;
   }
-  return b;
+};
+
+// Decoder result of a run code word that is no run.
+int code_result(int v) {
+  if (v < 0) return END_OF_DATA;
+  return v == lookup::kInvalidCode ? BAD_CODE : EOL_SEEN;
 }
 
 // A run of one colour for horizontal mode: make-up codes then a
-// terminating code (T.4 4.2.1.3.2). A negative decode result passes up.
-std::int64_t horizontal_run(FaxCodec& codec, int colour) {
+// terminating code (T.4 4.2.1.3.2). A decoder result passes up.
+std::int64_t horizontal_run(BitCursor& in, int colour) {
   std::int64_t length = 0;
   for (;;) {
-    const int code = decode_code(codec, colour);
-    if (code < 0) return code;
-    length += code;
-    if (!is_makeup(code)) return length;
+    const int v = in.run_code(colour);
+    if (v < 0 || v >= lookup::kLateEolCode) return code_result(v);
+    length += v;
+    if (!is_makeup(v)) return length;
   }
 }
 
-}  // namespace
-
-int decode_2d_row(FaxCodec& codec, RowWriter& writer, LinePair& lines, bool t6) {
-  RunList& ref = lines.reference();
-  RunList& coding = lines.coding();
-  const std::int64_t width = codec.width;
+// The two-dimensional row engine: mode codes against the reference line
+// until the row ends (T.4: at an EOL; T.6: once a0 reaches the width).
+int decode_2d_codes(BitCursor& in, RunPainter& paint, RunList& coding, ReferenceWalk& ref,
+                    std::int64_t width, int invert, bool t6) {
   std::int64_t b1 = ref.size > 0 ? ref.items[0] : width;
-  ref.count = ref.size > 0 ? 1 : 0;
+  ref.cursor = ref.size > 0 ? 1 : 0;
   std::int64_t a0 = 0;       // position on the coding line
   std::int64_t pending = 0;  // pixels of a0's colour passed over (pass mode), not yet written
   std::int64_t total = 0;    // pixels written
   int colour = 0;
+  auto put = [&](std::int64_t run) {
+    paint.run(run, (colour ^ invert) == 0);
+    record_run(&coding, run);
+    total += run;
+    colour ^= 1;
+    pending = 0;
+  };
 
   for (;;) {
-    const int e = walk_table(codec, tables::kModes, tables::kModeRootBits);
-    if (e < 0) return total == width ? END_AFTER_ROW : END_OF_DATA;
-    const auto leaf = std::uint8_t(e);
-    if (tables::is_eol(leaf)) {
-      if (tables::is_late_eol(leaf)) codec.unread_bits(1);
-      return t6 ? EOL_SEEN : clamp_count(total);
-    }
-    if (leaf == tables::kInvalid) return BAD_CODE;
-    const int mode = leaf >> 2;
+    const int mode = in.mode_code();
+    if (mode < 0) return total == width ? END_AFTER_ROW : END_OF_DATA;
     if (mode <= tables::kVL3) {
       std::int64_t a1;
       if (mode <= tables::kVR3) {
         a1 = b1 + mode;
       } else {
         a1 = b1 - (mode - tables::kVL1 + 1);
-        b1 = back_up(ref, a1, b1);
+        b1 = ref.back_up(a1, b1);
       }
       const std::int64_t run = pending + (a1 - a0);
       // Corrupt data can put a1 left of a0; no later code can mend the row.
       if (run < 0) return BAD_CODE;
-      put_run(writer, &coding, run, colour ^ codec.invert);
-      total += run;
+      put(run);
       a0 = a1;
-      colour ^= 1;
-      pending = 0;
-      b1 = next_b1(ref, a0, b1, colour, width);
+      b1 = ref.next_b1(a0, b1, colour, width);
       if (t6 && a0 >= width) return clamp_count(total);
     } else if (mode == tables::kHorizontal) {
       for (int i = 0; i < 2; ++i) {
-        const std::int64_t length = horizontal_run(codec, colour);
+        const std::int64_t length = horizontal_run(in, colour);
         if (length < 0) return int(length);
         const std::int64_t run = pending + length;
         if (run < 0) return BAD_CODE;
-        put_run(writer, &coding, run, colour ^ codec.invert);
-        total += run;
+        put(run);
         a0 += length;
-        colour ^= 1;
-        pending = 0;
       }
-      b1 = next_b1(ref, a0, b1, colour, width);
+      b1 = ref.next_b1(a0, b1, colour, width);
       if (t6 && a0 >= width) return clamp_count(total);
     } else if (mode == tables::kPass) {
       std::int64_t b2;
-      if (ref.count < ref.size) {
-        b2 = b1 + ref.items[ref.count++];
+      if (ref.cursor < ref.size) {
+        b2 = b1 + ref.items[ref.cursor++];
       } else {
         b1 = b2 = width;
       }
       pending += b2 - a0;
       a0 = b2;
-      b1 = next_b1(ref, b2, b2, colour, width);
+      b1 = ref.next_b1(b2, b2, colour, width);
+    } else if (mode == lookup::kEolCode || mode == lookup::kLateEolCode) {
+      return t6 ? EOL_SEEN : clamp_count(total);
     } else {
-      return BAD_CODE;  // extension codes: uncompressed mode is not decoded
+      return BAD_CODE;  // invalid, or extension codes: uncompressed mode is not decoded
     }
   }
 }
 
-namespace {
+}  // namespace
 
-void point_writer(PageBitmap& page, RowWriter& writer, std::int64_t rows, std::int32_t height) {
-  if (rows < height) {
-    std::uint8_t* r = page.row(std::int32_t(rows));
-    std::memset(r, 0, std::size_t(page.row_bytes));
-    writer.start(r, std::uint32_t(page.row_bytes));
-  } else {
-    writer.start(nullptr, 0);
-  }
+int decode_2d_row(FaxCodec& codec, RunPainter& paint, LinePair& lines, bool t6) {
+  RunList& reference = lines.reference();
+  RunList& coding = lines.coding();
+  ReferenceWalk ref{reference.items, reference.items != nullptr ? reference.size : 0,
+                    reference.count};
+  RunList line = coding;  // kept in registers while the row runs
+  BitCursor in(codec);
+  const int r = decode_2d_codes(in, paint, line, ref, codec.width, codec.invert, t6);
+  in.store();
+  coding.count = line.count;
+  reference.count = ref.cursor;
+  return r;
 }
+
+int decode_2d_row(FaxCodec& codec, RowWriter& writer, LinePair& lines, bool t6) {
+  RunPainter paint(writer);
+  const int r = decode_2d_row(codec, paint, lines, t6);
+  paint.store(writer);
+  return r;
+}
+
+namespace {
 
 // Room for every run of a row: a row of w pixels has at most w + 1 runs
 // (it may start with a white run of 0).
@@ -178,8 +201,8 @@ bool allocate_lines(LinePair& lines, std::int32_t width) {
   return lines.allocate(std::uint32_t(width) + 2);
 }
 
-// Finds the next EOL followed by a 1 tag bit (a one-dimensionally coded row,
-// the only kind decodable without a reference). False at the end of data.
+}  // namespace
+
 bool find_1d_row(FaxCodec& codec) {
   for (;;) {
     if (codec.find_eol() < 0) return false;
@@ -188,8 +211,6 @@ bool find_1d_row(FaxCodec& codec) {
     if (tag == 1) return true;
   }
 }
-
-}  // namespace
 
 int decode_mr_page(FaxCodec& codec, PageBitmap& page) {
   const std::int32_t height = codec.height;
@@ -202,15 +223,16 @@ int decode_mr_page(FaxCodec& codec, PageBitmap& page) {
     return -1;
   }
   lines.reset_reference(width);
-  RowWriter writer;
+  PageRows target(page, height, codec.invert);
   std::int64_t rows = 0;
   int rejected = 0;
   int tag = 1;
   for (;;) {
-    point_writer(page, writer, rows, height);
+    RunPainter paint = target.start(rows);
     lines.clear_coding();
-    const int r = tag == 1 ? decode_row_to_eol(codec, writer, &lines.coding())
-                           : decode_2d_row(codec, writer, lines, false);
+    const int r = tag == 1 ? decode_row_to_eol(codec, paint, &lines.coding())
+                           : decode_2d_row(codec, paint, lines, false);
+    paint.end_row();
     if (r == width) {
       ++rows;
       lines.accept_coding();
@@ -246,13 +268,14 @@ int decode_t6_rows(FaxCodec& codec, PageBitmap& page) {
     return -1;
   }
   lines.reset_reference(width);  // T.6 2.2.1: an imaginary white line above the first row
-  RowWriter writer;
+  PageRows target(page, height, codec.invert);
   std::int64_t rows = 0;
   int result = 0;
   for (;;) {
-    point_writer(page, writer, rows, height);
+    RunPainter paint = target.start(rows);
     lines.clear_coding();
-    const int r = decode_2d_row(codec, writer, lines, true);
+    const int r = decode_2d_row(codec, paint, lines, true);
+    paint.end_row();
     if (r >= 0) {
       ++rows;
       lines.accept_coding();
@@ -276,6 +299,30 @@ int decode_t6_rows(FaxCodec& codec, PageBitmap& page) {
   return result;
 }
 
+namespace {
+
+// Moves the cursor to the first byte at or after it that is 0xFF (`ff`
+// false) or that is not (`ff` true), as load_byte steps would, and returns
+// that byte or the load status. 0xFF is the same in either bit order.
+int skip_bytes(FaxCodec& codec, bool ff) {
+  if (codec.current_byte < 0) return codec.current_byte;
+  const std::uint8_t* const d = codec.data;
+  std::int32_t i = codec.position;
+  if (ff) {
+    constexpr std::uint64_t kOnes = ~std::uint64_t{0};
+    std::uint64_t word;
+    while (i <= codec.length - 8 && (std::memcpy(&word, d + i, sizeof word), word == kOnes)) i += 8;
+    while (i < codec.length && d[i] == 0xFF) ++i;
+  } else {
+    const void* hit = std::memchr(d + i, 0xFF, std::size_t(codec.length - i));
+    i = hit ? std::int32_t(static_cast<const std::uint8_t*>(hit) - d) : codec.length;
+  }
+  codec.position = i;
+  return codec.load_byte(false);
+}
+
+}  // namespace
+
 int find_t6_start(FaxCodec& codec, T6Search mode) {
   if (codec.raw_flag) {
     codec.load_byte(false);
@@ -295,21 +342,18 @@ int find_t6_start(FaxCodec& codec, T6Search mode) {
   for (;;) {
     // A run of 0xFF bytes (at least `flags` counting the one found) marks
     // where the coded data begins.
-    int count = 0;
+    std::int64_t count = 0;
     if (flags > 0) {
-      while (byte != 0xFF) {
-        if (byte < 0) return byte;
-        byte = codec.load_byte(true);
-      }
+      byte = skip_bytes(codec, false);
+      if (byte < 0) return byte;
       count = 1;
     }
     if (byte < 0) return byte;
     codec.start_offset = codec.position;
-    while (byte == 0xFF) {
-      ++count;
-      byte = codec.load_byte(true);
-      if (byte < 0) return byte;
-    }
+    const std::int32_t run_start = codec.position;
+    byte = skip_bytes(codec, true);
+    count += codec.position - run_start;
+    if (byte < 0) return byte;
     if (count < flags) continue;
     // The first coded bit follows the leading 1 bits of this byte; a start is
     // accepted when its first three bits are 001 (horizontal) or 000 (pass

@@ -37,6 +37,14 @@ enum class T6Search { kFirst, kNext, kHere };
 // BAD_CODE (also for a code that puts a1 left of a0), EOL_SEEN,
 // END_AFTER_ROW, END_OF_DATA.
 int decode_2d_row(FaxCodec& codec, RowWriter& writer, LinePair& lines, bool t6);
+// The same through a painter (page decoders, whose rows start as white).
+class RunPainter;
+int decode_2d_row(FaxCodec& codec, RunPainter& paint, LinePair& lines, bool t6);
+
+// Moves just past the next EOL followed by a 1 tag bit (T.4 4.2.4: a row
+// coded one-dimensionally, the only kind decodable without a reference).
+// False at the end of data.
+bool find_1d_row(FaxCodec& codec);
 
 // CodingMode 6 page. -1 out of memory or no EOL + 1 tag found; else rows rejected.
 int decode_mr_page(FaxCodec& codec, PageBitmap& page);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <limits>
 
 namespace orvane::codec {
@@ -24,11 +25,6 @@ constexpr std::array<std::uint8_t, 256> kReverse = make_reverse_table();
 // kLowMask[n]: the n low bits set.
 constexpr std::array<int, 9> kLowMask = {0x00, 0x01, 0x03, 0x07, 0x0F, 0x1F, 0x3F, 0x7F, 0xFF};
 
-constexpr int leading_zeros(int byte) {
-  int n = 0;
-  for (int m = 0x80; m != 0 && !(byte & m); m >>= 1) ++n;
-  return n;
-}
 constexpr int trailing_zeros(int byte) {
   if (byte == 0) return 8;
   int n = 0;
@@ -133,23 +129,58 @@ void FaxCodec::skip_word() {
 
 int FaxCodec::find_eol() {
   if (current_byte < 0) return current_byte;
-  // z counts zero bits in a row; capped, it only has to reach 11.
+  // z counts zero bits in a row; capped, it only has to reach 11. The bytes
+  // are read straight from the buffer (zero bytes a word at a time), so
+  // that data without an EOL is passed over quickly.
   constexpr int kEnough = 1 << 20;
   int z = trailing_zeros(current_byte);
+  const std::uint8_t* const d = data;
+  std::int32_t i = position;
   for (;;) {
-    int byte = load_byte(true);
-    if (byte < 0) return byte;
-    while (byte == 0) {
-      z = std::min(z + 8, kEnough);
-      byte = load_byte(true);
-      if (byte < 0) return byte;
+    ++i;
+    while (i <= length - 8) {
+      std::uint64_t word;
+      std::memcpy(&word, d + i, sizeof word);
+      if (word != 0) break;
+      z = std::min(z + 64, kEnough);
+      i += 8;
     }
-    const int lead = leading_zeros(byte);
+    while (i < length && d[i] == 0) {
+      z = std::min(z + 8, kEnough);
+      ++i;
+    }
+    // Bytes whose first and last bits are both 1 (in either bit order) can
+    // neither end an EOL that is not already complete nor start one.
+    if (z < 11 && i <= length - 8) {
+      constexpr std::uint64_t kEnds = 0x8181818181818181u;
+      std::uint64_t word;
+      std::memcpy(&word, d + i, sizeof word);
+      if ((word & kEnds) == kEnds) {
+        do {
+          i += 8;
+          if (i > length - 8) break;
+          std::memcpy(&word, d + i, sizeof word);
+        } while ((word & kEnds) == kEnds);
+        z = 0;
+        bits_used = 1;
+        --i;  // the last of them is the byte just read
+        continue;
+      }
+    }
+    if (i >= length) break;
+    const std::uint8_t byte = bit_order == 1 ? d[i] : kReverse[d[i]];
+    const int lead = __builtin_clz(byte) - 24;  // byte is not 0
     z += lead;
     bits_used = std::uint8_t(lead + 1);
-    if (z >= 11) return 0;
-    z = trailing_zeros(byte);
+    if (z >= 11) {
+      position = i;
+      current_byte = byte;
+      return 0;
+    }
+    z = __builtin_ctz(byte);
   }
+  position = length;
+  return load_byte(false);
 }
 
 }  // namespace orvane::codec

@@ -8,7 +8,9 @@
 
 #include "codec/decode_1d.h"
 #include "codec/decode_2d.h"
+#include "codec/mh_codes.h"
 #include "codec/row_writer.h"
+#include "codec/run_painter.h"
 #include "codec/stream_analysis.h"
 #include "core/byte_order.h"
 #include "core/coding_mode.h"
@@ -222,16 +224,6 @@ std::int64_t eol_start(const FaxCodec& codec, int bits) {
   return bit_offset(codec) - bits;
 }
 
-// Moves past the next EOL whose tag bit is 1. False at the end of data.
-bool find_1d_row(FaxCodec& codec) {
-  for (;;) {
-    if (codec.find_eol() < 0) return false;
-    const int tag = codec.read_bits(1);
-    if (tag < 0) return false;
-    if (tag == 1) return true;
-  }
-}
-
 bool width_usable(std::int32_t width) {
   return width >= 1 && width <= limits::kMaxPageSide;
 }
@@ -248,24 +240,24 @@ int extract_mh_rows(FaxCodec& codec, const std::filesystem::path& row_file,
     return -1;
   }
   int bad = 0;
-  std::int64_t pixels = 0, pending = 0;
-  int colour = 0;
   bool room = true;
-  RowWriter* writer = &row.begin();
-  auto new_row = [&] {
-    pixels = pending = 0;
-    colour = 0;
-    writer = &row.begin();
-  };
-
+  MhRow line;
   if (codec.find_eol() >= 0) {
     out.start_here(eol_start(codec, 12));
     while (room) {
-      const int code = decode_code(codec, colour);
-      if (code == END_OF_DATA) break;
-      if (code == EOL_SEEN) {
+      // Each pass decodes one row, from white, up to what ends it.
+      line = MhRow{};
+      MhStop stop;
+      {
+        BitCursor in(codec);
+        RunPainter paint(row.begin());
+        stop = decode_mh_codes(in, paint, nullptr, line, std::int64_t(width) + 1, codec.invert);
+        in.store();
+      }
+      if (stop == MhStop::kEndOfData) break;
+      if (stop == MhStop::kEol) {
         const std::int64_t eol = eol_start(codec, 12);
-        if (pixels == width) {
+        if (line.pixels == width) {
           room = out.good_row(row.data());
         } else {
           // Short rows and the empty rows of RTC end the segment.
@@ -273,37 +265,20 @@ int extract_mh_rows(FaxCodec& codec, const std::filesystem::path& row_file,
         }
         out.end_here(eol);
         out.start_here(eol);
-        new_row();
         continue;
       }
-      if (code == BAD_CODE) {
-        if (pixels == width) room = out.good_row(row.data());
+      if (stop == MhStop::kBadCode) {
+        if (line.pixels == width) room = out.good_row(row.data());
         out.close_segment();
         ++bad;
-        if (!room || codec.find_eol() < 0) break;
-        out.start_here(eol_start(codec, 12));
-        new_row();
-        continue;
+      } else {
+        out.close_segment();  // longer than the width
       }
-      if (is_makeup(code)) {
-        pending += code;
-        continue;
-      }
-      const std::int64_t run = pending + code;
-      write_run(*writer, std::uint32_t(std::min<std::int64_t>(run, INT32_MAX)),
-                (colour ^ codec.invert) != 0);
-      pixels += run;
-      colour ^= 1;
-      pending = 0;
-      if (pixels > width) {
-        out.close_segment();
-        if (codec.find_eol() < 0) break;
-        out.start_here(eol_start(codec, 12));
-        new_row();
-      }
+      if (!room || codec.find_eol() < 0) break;
+      out.start_here(eol_start(codec, 12));
     }
     // Data that ends right after a full row still gives that row.
-    if (room && pixels == width && out.good_row(row.data())) out.end_here(bit_offset(codec));
+    if (room && line.pixels == width && out.good_row(row.data())) out.end_here(bit_offset(codec));
   }
   return out.finish() ? bad : -1;
 }

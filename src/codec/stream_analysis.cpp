@@ -64,17 +64,6 @@ std::int32_t effective_min_width(std::int32_t min_width) {
   return std::max<std::int32_t>(min_width, 0);
 }
 
-// Moves past the next EOL whose tag bit is 1 (T.4 4.2.4: the next row is
-// coded one-dimensionally and needs no reference). False at the end of data.
-bool find_1d_row(FaxCodec& codec) {
-  for (;;) {
-    if (codec.find_eol() < 0) return false;
-    const int tag = codec.read_bits(1);
-    if (tag < 0) return false;
-    if (tag == 1) return true;
-  }
-}
-
 // One MR row: tag 1 rows are Modified Huffman up to the EOL, tag 0 rows are
 // coded against the reference line (T.4 4.2).
 int decode_mr_row(FaxCodec& codec, MeasuringWriter& scratch, LinePair& lines, int tag) {

@@ -15,12 +15,19 @@ void PageBitmap::clear() {
   *this = PageBitmap{};
 }
 
-bool PageBitmap::allocate_pixels(std::int64_t bytes) {
-  release_pixels();
+bool PageBitmap::allocate_pixels(std::int64_t bytes, std::uint8_t fill) {
   if (bytes > limits::kMaxPageBytes) limits::note(limits::Limit::kPage);
-  if (bytes <= 0 || bytes > limits::kMaxPageBytes) return false;
+  if (bytes <= 0 || bytes > limits::kMaxPageBytes) {
+    release_pixels();
+    return false;
+  }
+  // A bitmap decoded into again (the same page, or one of about its size)
+  // keeps its buffer: refilling memory already mapped is much cheaper than
+  // new memory. A buffer far larger than needed is given back.
+  const std::size_t need = std::size_t(bytes);
+  if (pixels.capacity() < need || pixels.capacity() / 2 > need) release_pixels();
   try {
-    pixels.assign(std::size_t(bytes), 0);
+    pixels.assign(std::size_t(bytes), fill);
   } catch (const std::bad_alloc&) {
     release_pixels();
     return false;

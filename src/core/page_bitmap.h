@@ -37,7 +37,7 @@ struct PageBitmap {
 
   // Replaces the pixels by `bytes` zero bytes. Refuses (returns false, no
   // pixels) a size above the page limit or one the allocator cannot give.
-  bool allocate_pixels(std::int64_t bytes);
+  bool allocate_pixels(std::int64_t bytes, std::uint8_t fill = 0);
 
   // Row r (no bounds check beyond the debug assert; callers keep r < height).
   std::uint8_t* row(std::int32_t r) { return pixels.data() + std::size_t(r) * std::size_t(row_bytes); }

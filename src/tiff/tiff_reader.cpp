@@ -317,9 +317,13 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
     limits::note(limits::Limit::kNotFaxCoding, desc.compression);
   const std::int64_t row_bytes = (std::int64_t(desc.image_width) * desc.bits_per_sample + 7) / 8;
   const std::int64_t bytes = checked_page_size(desc.image_width, desc.image_length, row_bytes);
-  if (bytes <= 0 || !page.allocate_pixels(bytes)) {
+  page.release_pixels();
+  // The page's pixels: the first strip's own when they can hold the whole
+  // page (a single-strip page is then decoded straight into it), otherwise
+  // a buffer of their own that the strips are copied into.
+  auto make_room = [&] { return page.has_pixels() || page.allocate_pixels(bytes); };
+  if (bytes <= 0) {
     // Too large to hold, or nothing to hold: the page did not load.
-    page.release_pixels();
     page.height = 0;
     return;
   }
@@ -347,6 +351,14 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
     }
     if (!strip.has_pixels() || strip.height <= 0) continue;
     const std::int64_t rows = std::min<std::int64_t>(strip.height, desc.image_length - height);
+    if (height == 0 && !page.has_pixels() && strip.row_bytes == row_bytes &&
+        std::int64_t(strip.pixels.size()) >= bytes) {
+      page.pixels = std::move(strip.pixels);
+      page.pixels.resize(std::size_t(bytes));
+      height = rows;
+      continue;
+    }
+    if (!make_room()) break;
     const std::size_t copy_row = std::size_t(std::min<std::int64_t>(row_bytes, strip.row_bytes));
     for (std::int64_t r = 0; r < rows; ++r) {
       const std::size_t from = std::size_t(r) * std::size_t(strip.row_bytes);
@@ -355,6 +367,10 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
                   strip.pixels.data() + from, copy_row);
     }
     height += rows;
+  }
+  if (!make_room()) {
+    page.release_pixels();
+    height = 0;
   }
   page.height = std::int32_t(height);
   page.row_bytes = std::int32_t(row_bytes);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "bit_builder.h"
+#include "codec/code_lookup.h"
 #include "codec/decode_1d.h"
 #include "codec/fax_codec.h"
 
@@ -125,6 +126,42 @@ TEST(CodeTables, PatternsThatAreNoCodeAreInvalid) {
     EXPECT_EQ(walk(t::kModes, 1, bits).first, t::kInvalid) << bits;
   }
   EXPECT_EQ(walk(t::kModes, 1, "0000001111").first, t::terminating_leaf(t::kExtension));
+}
+
+// Every code word, followed by each pattern of filler bits, looked up in a
+// direct table: its value and length, or "walk it" when it is longer than
+// the table's index.
+template <int Bits, std::size_t N>
+void expect_direct(const lookup::DirectTable<Bits>& table, const t::CodeWord (&codes)[N]) {
+  for (const auto& w : codes) {
+    const int length = int(std::string(w.bits).size());
+    const int code = std::stoi(w.bits, nullptr, 2);
+    for (const int filler : {0, (1 << Bits) - 1, 0x5555 & ((1 << Bits) - 1)}) {
+      const int index = length >= Bits
+                            ? code >> (length - Bits)
+                            : (code << (Bits - length)) | (filler & ((1 << (Bits - length)) - 1));
+      const std::uint16_t e = table.entries[std::size_t(index)];
+      if (length > Bits) {
+        EXPECT_EQ(lookup::length_of(e), 0) << w.bits;
+        continue;
+      }
+      EXPECT_EQ(lookup::length_of(e), length) << w.bits;
+      EXPECT_EQ(lookup::value_of(e), w.value) << w.bits;
+    }
+  }
+}
+
+TEST(CodeTables, DirectTablesGiveEveryCodeWordItsValueAndLength) {
+  expect_direct(lookup::kWhiteDirect, t::kWhiteCodes);
+  expect_direct(lookup::kWhiteDirect, t::kExtendedMakeupCodes);
+  expect_direct(lookup::kBlackDirect, t::kBlackCodes);
+  expect_direct(lookup::kBlackDirect, t::kExtendedMakeupCodes);
+  expect_direct(lookup::kModeDirect, t::kModeCodes);
+  // Patterns that begin no code word are invalid at the length the tree
+  // walk gives up, and a lone EOL is left to the walk (its fill is unbounded).
+  EXPECT_EQ(lookup::value_of(lookup::kWhiteDirect.entries[0b000000000010]), lookup::kInvalidCode);
+  EXPECT_EQ(lookup::length_of(lookup::kWhiteDirect.entries[0]), 0);
+  EXPECT_EQ(lookup::length_of(lookup::kModeDirect.entries[0]), 0);
 }
 
 TEST(DecodeCode, ReportsRunsEolAndFailures) {

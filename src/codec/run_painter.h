@@ -1,0 +1,92 @@
+#pragma once
+// Paints decoded runs into one bitmap row (pixel x is bit 7 - x % 8 of byte
+// x / 8) with inline byte and word fills. It does what write_run does run by
+// run on a cleared row: runs are laid end to end from pixel 0, set or left
+// clear by colour, and cut at the row's last byte. A painter without a row
+// only counts (trial decoding).
+//
+// A row may instead start all set (the background): then only the clear
+// runs are painted, and end_row() clears what no run covered, which leaves
+// the row as a cleared row painted run by run would be. Pages start with
+// the background of their white, so white runs cost nothing.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "codec/row_writer.h"
+
+namespace orvane::codec {
+
+class RunPainter {
+ public:
+  RunPainter(std::uint8_t* row, std::uint32_t row_bytes, bool background = false)
+      : row_(row),
+        limit_(row == nullptr ? 0 : std::int64_t(row_bytes) * 8),
+        background_(background) {}
+  // Starts where `w` stands.
+  explicit RunPainter(const RowWriter& w) : RunPainter(w.row, w.row_length) {
+    x_ = w.byte_index < w.row_length ? std::int64_t(w.byte_index) * 8 + w.bit_index : limit_;
+  }
+
+  // n >= 0 pixels, set when `set` (the colour that is written as 1 bits).
+  void run(std::int64_t n, bool set) {
+    const std::int64_t end = std::min(x_ + n, kStopped);
+    if (set != background_ && x_ < limit_) {
+      if (set) {
+        fill<true>(x_, std::min(end, limit_));
+      } else {
+        fill<false>(x_, std::min(end, limit_));
+      }
+    }
+    x_ = end;
+  }
+  // Clears the pixels no run reached (only a row that started set has any).
+  void end_row() {
+    if (background_ && x_ < limit_) fill<false>(x_, limit_);
+  }
+  // Leaves `w` where write_run calls would have left it.
+  void store(RowWriter& w) const {
+    if (w.row == nullptr) return;
+    if (x_ >= std::int64_t(w.row_length) * 8) {
+      w.byte_index = w.row_length;
+      w.bit_index = 0;
+    } else {
+      w.byte_index = std::uint32_t(x_ >> 3);
+      w.bit_index = std::uint8_t(x_ & 7);
+    }
+  }
+
+ private:
+  static constexpr std::int64_t kStopped = std::int64_t(1) << 62;
+
+  // Sets (or clears) pixels [from, to).
+  template <bool Set>
+  void fill(std::int64_t from, std::int64_t to) {
+    if (from >= to) return;
+    std::uint8_t* p = row_ + (from >> 3);
+    std::uint8_t* const last = row_ + (to >> 3);
+    const unsigned head = unsigned(from & 7), tail = unsigned(to & 7);
+    auto paint = [](std::uint8_t& b, unsigned mask) {
+      b = Set ? std::uint8_t(b | mask) : std::uint8_t(b & ~mask);
+    };
+    if (p == last) {
+      paint(*p, (0xFFu >> head) & ~(0xFFu >> tail));
+      return;
+    }
+    paint(*p++, 0xFFu >> head);
+    constexpr std::uint64_t kWord = Set ? ~std::uint64_t{0} : 0;
+    while (last - p >= 8) {
+      std::memcpy(p, &kWord, 8);
+      p += 8;
+    }
+    while (p < last) *p++ = std::uint8_t(kWord);
+    if (tail != 0) paint(*p, ~(0xFFu >> tail) & 0xFFu);
+  }
+
+  std::uint8_t* row_;
+  std::int64_t limit_;  // pixels the row's bytes hold; 0 without a row
+  bool background_;     // the row starts with every pixel set
+  std::int64_t x_ = 0;
+};
+
+}  // namespace orvane::codec
