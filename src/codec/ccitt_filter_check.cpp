@@ -14,6 +14,17 @@ namespace orvane::codec {
 
 namespace {
 
+// Writes one run and records it on `line` (the check reads rows run by run,
+// as a filter does; it is not on the decoding path).
+void put_run(RowWriter& writer, RunList* line, std::int64_t run, int skip) {
+  if (run < 0) {
+    writer.byte_index = writer.row_length;
+  } else {
+    write_run(writer, std::uint32_t(std::min<std::int64_t>(run, 0xFFFFFFFF)), skip != 0);
+  }
+  record_run(line, run);
+}
+
 // Zero bits (fill, T.4 4.1.2), then an EOL: at least eleven zeros and a 1.
 // Anything else between rows is data a filter might read differently.
 bool read_eol(FaxCodec& codec) {
