@@ -1,12 +1,14 @@
 #include "app/orvane_doc.h"
 
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <algorithm>
 #include <filesystem>
 
 #include "codec/page_driver.h"
-#include "core/atomic_output.h"
 #include "core/classify.h"
 #include "core/coding_mode.h"
 #include "core/fax_format.h"
@@ -25,6 +27,20 @@ QString extension_of(const QString& path) {
 
 std::filesystem::path native(const QString& path) {
   return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+// Puts the finished file under the target's name (replacing it) with the
+// permissions a newly created file has: the staging file was private.
+bool take_over(QTemporaryFile& staging, const QString& target) {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  std::error_code ec;
+  const std::filesystem::path from = native(staging.fileName());
+  std::filesystem::permissions(from, std::filesystem::perms(0666 & ~mask), ec);
+  std::filesystem::rename(from, native(target), ec);
+  if (ec) return false;
+  staging.setAutoRemove(false);
+  return true;
 }
 
 // The coding names of the status bar and the properties sheet; code 9 is
@@ -325,20 +341,24 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
   if (extension.compare(QStringLiteral(".tif"), Qt::CaseInsensitive) != 0) {
     return SaveResult::kNothingWritten;
   }
-  // The record writes atomically itself; this second temporary file lets a
-  // cancelled conversion, which still runs to its end, leave nothing behind.
-  AtomicOutput output(native(target));
-  if (!output.ok()) return SaveResult::kFailed;
+  // The record writes atomically itself, so it writes to a hidden name of
+  // ours beside the target, which is renamed over the target only when the
+  // conversion finished and was not cancelled (a cancelled conversion still
+  // runs to its end): an existing target is never touched otherwise.
+  const QFileInfo info(target);
+  QTemporaryFile staging(
+      QStringLiteral("%1/.%2.part-XXXXXX").arg(info.absolutePath(), info.fileName()));
+  if (!staging.open()) return SaveResult::kFailed;
+  staging.close();
   int result = -1;
-  const bool finished =
-      ui_.runLong(tr("Converting to %1...").arg(QFileInfo(target).fileName()), [&] {
-        try {
-          result = fax_.convert(output.temp_path(), format_);
-        } catch (...) {
-          result = -1;
-        }
-      });
-  if (finished && result == 0 && output.commit()) {
+  const bool finished = ui_.runLong(tr("Converting to %1...").arg(info.fileName()), [&] {
+    try {
+      result = fax_.convert(native(staging.fileName()), format_);
+    } catch (...) {
+      result = -1;
+    }
+  });
+  if (finished && result == 0 && take_over(staging, target)) {
     open(target);
     return SaveResult::kConverted;
   }
