@@ -7,7 +7,7 @@ namespace orvane::app {
 
 namespace {
 
-constexpr CommandSpec kCommands[] = {
+constexpr CommandEntry kCommands[] = {
     // File
     {kCmdFileOpen, "&Open...\tCtrl+O", "Open an existing fax document", "Open", "Ctrl+O",
      "document-open", ":/icons/open.png", false},
@@ -123,13 +123,13 @@ constexpr const char* kVerticalResolutions[] = {"Standard (3.85lines/mm)", "Fine
 
 }  // namespace
 
-std::span<const CommandSpec> command_table() {
+std::span<const CommandEntry> command_table() {
   return kCommands;
 }
 
-const CommandSpec* find_command(CommandId id) {
+const CommandEntry* find_command(CommandId id) {
   const auto it = std::find_if(std::begin(kCommands), std::end(kCommands),
-                               [id](const CommandSpec& c) { return c.id == id; });
+                               [id](const CommandEntry& c) { return c.id == id; });
   return it == std::end(kCommands) ? nullptr : &*it;
 }
 

@@ -7,7 +7,7 @@
 
 namespace orvane::app {
 
-struct CommandSpec {
+struct CommandEntry {
   CommandId id;
   const char* text;      // menu text with mnemonic and "\t" shortcut; "" when on no menu
   const char* prompt;    // shown in the first status pane
@@ -23,9 +23,9 @@ struct MenuSpec {
   std::span<const CommandId> items;  // kCmdNone: a separator
 };
 
-std::span<const CommandSpec> command_table();
+std::span<const CommandEntry> command_table();
 // The row of `id`; nullptr for an id with no row.
-const CommandSpec* find_command(CommandId id);
+const CommandEntry* find_command(CommandId id);
 // The menus, left to right, with their items top to bottom.
 std::span<const MenuSpec> menu_layout();
 // The main toolbar, left to right (kCmdNone: a gap).

@@ -33,10 +33,10 @@ QList<QKeySequence> shortcuts_of(const char* keys) {
   return list;
 }
 
-QIcon icon_of(const CommandSpec& spec) {
-  const QIcon fallback = *spec.fallback ? QIcon(QString::fromLatin1(spec.fallback)) : QIcon();
-  if (!*spec.icon) return fallback;
-  return QIcon::fromTheme(QString::fromLatin1(spec.icon), fallback);
+QIcon icon_of(const CommandEntry& entry) {
+  const QIcon fallback = *entry.fallback ? QIcon(QString::fromLatin1(entry.fallback)) : QIcon();
+  if (!*entry.icon) return fallback;
+  return QIcon::fromTheme(QString::fromLatin1(entry.icon), fallback);
 }
 
 }  // namespace
@@ -59,18 +59,18 @@ CMainFrame::CMainFrame(COrvaneDoc& doc, CAppSettings& settings, QWidget* parent)
 }
 
 void CMainFrame::createActions() {
-  for (const CommandSpec& spec : command_table()) {
-    const QString text = QString::fromUtf8(spec.text);
+  for (const CommandEntry& entry : command_table()) {
+    const QString text = QString::fromUtf8(entry.text);
     // The menu text carries its shortcut after a tab; Qt shows the
     // action's shortcut there itself.
-    auto* a = new QAction(icon_of(spec), text.section(u'\t', 0, 0), this);
-    a->setStatusTip(QString::fromUtf8(spec.prompt));
-    a->setToolTip(QString::fromUtf8(spec.tooltip));
-    a->setShortcuts(shortcuts_of(spec.keys));
-    a->setCheckable(spec.checkable);
-    a->setData(int(spec.id));
+    auto* a = new QAction(icon_of(entry), text.section(u'\t', 0, 0), this);
+    a->setStatusTip(QString::fromUtf8(entry.prompt));
+    a->setToolTip(QString::fromUtf8(entry.tooltip));
+    a->setShortcuts(shortcuts_of(entry.keys));
+    a->setCheckable(entry.checkable);
+    a->setData(int(entry.id));
     addAction(a);  // shortcuts work with no menu item too
-    const CommandId id = spec.id;
+    const CommandId id = entry.id;
     connect(a, &QAction::triggered, this, [this, id] { runCommand(id); });
     actions_[id] = a;
   }

@@ -243,7 +243,7 @@ TEST(LoadingWindow, GoesWithinASecondOfStartUp) {
 
 TEST(CommandTable, EveryIdOnceAndEveryLaidOutCommandInTheTable) {
   std::set<int> ids;
-  for (const CommandSpec& c : command_table()) EXPECT_TRUE(ids.insert(c.id).second) << c.id;
+  for (const CommandEntry& c : command_table()) EXPECT_TRUE(ids.insert(c.id).second) << c.id;
   for (const MenuSpec& m : menu_layout()) {
     for (CommandId id : m.items) EXPECT_TRUE(id == kCmdNone || find_command(id)) << id;
   }
