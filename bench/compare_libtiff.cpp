@@ -20,7 +20,8 @@
 #include <vector>
 
 #include "codec/page_driver.h"
-#include "core/page_bitmap.h"
+#include "tiff/tiff_strip.h"
+#include "base/page_bitmap.h"
 #include "tiff/tiff_page.h"
 
 namespace {
@@ -81,7 +82,7 @@ double decode_ours(CodedPage& p, std::vector<orvane::PageBitmap>& out) {
   out.resize(p.desc.strip_count);
   for (int i = 0; i < p.repeats; ++i) {
     for (std::uint32_t s = 0; s < p.desc.strip_count; ++s) {
-      orvane::codec::decode_tiff_strip(out[s], p.strips[s], p.desc, s);
+      orvane::decode_tiff_strip(out[s], p.strips[s], p.desc, s);
     }
   }
   return std::chrono::duration<double>(Clock::now() - start).count() / p.repeats;

@@ -9,7 +9,7 @@
 
 #include "codec/fax_codec.h"
 #include "codec/stream_analysis.h"
-#include "core/binary_file.h"
+#include "base/binary_file.h"
 #include "formats/packbits_encoder.h"
 #include "tiff/tiff_reader.h"
 

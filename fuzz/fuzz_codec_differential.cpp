@@ -14,7 +14,7 @@
 #include "codec/decode_1d.h"
 #include "codec/decode_2d.h"
 #include "codec/fax_codec.h"
-#include "core/page_bitmap.h"
+#include "base/page_bitmap.h"
 #include "fuzz_support.h"
 #include "reference_decoder.h"
 

@@ -8,8 +8,8 @@
 
 #include "core/classify.h"
 #include "core/fax_file.h"
-#include "core/limits.h"
-#include "formats/format_reader.h"
+#include "base/limits.h"
+#include "base/format_reader.h"
 #include "fuzz_support.h"
 
 #ifndef ORVANE_FUZZ_FORMAT

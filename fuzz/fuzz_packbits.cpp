@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codec/page_driver.h"
+#include "tiff/tiff_strip.h"
 #include "formats/packbits_encoder.h"
 #include "fuzz_support.h"
 
@@ -28,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (rows > 0) {
     PageBitmap page;
     const int rc =
-        codec::decode_packbits_strip(std::span(coded.data(), std::size_t(n)), 1, 1, 1,
+        decode_packbits_strip(std::span(coded.data(), std::size_t(n)), 1, 1, 1,
                                      std::int32_t(row_bytes * 8), std::int32_t(rows), page);
     FUZZ_CHECK(rc >= 0);
     FUZZ_CHECK(page.pixels.size() == rows * row_bytes);
@@ -38,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The same bytes as a hostile strip, with both fill orders.
   for (std::uint16_t fill : {std::uint16_t(1), std::uint16_t(2)}) {
     PageBitmap page;
-    codec::decode_packbits_strip(bitmap, 0, 1, fill, std::int32_t(row_bytes * 8 - data[0] % 8),
+    decode_packbits_strip(bitmap, 0, 1, fill, std::int32_t(row_bytes * 8 - data[0] % 8),
                                  std::int32_t(rows + 1), page);
   }
   return 0;

@@ -8,7 +8,7 @@
 #include <span>
 
 #include "codec/raw_extraction.h"
-#include "core/coding_mode.h"
+#include "base/coding_mode.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

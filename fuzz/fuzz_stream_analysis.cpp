@@ -8,8 +8,8 @@
 
 #include "codec/page_driver.h"
 #include "codec/stream_analysis.h"
-#include "core/coding_mode.h"
-#include "core/limits.h"
+#include "base/coding_mode.h"
+#include "base/limits.h"
 #include "fuzz_support.h"
 
 namespace {

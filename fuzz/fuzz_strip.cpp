@@ -11,7 +11,8 @@
 #include <span>
 
 #include "codec/page_driver.h"
-#include "core/limits.h"
+#include "tiff/tiff_strip.h"
+#include "base/limits.h"
 #include "fuzz_support.h"
 
 #ifndef ORVANE_FUZZ_COMPRESSION
@@ -36,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::span<const std::uint8_t> strip(data + kHeader, size - kHeader);
 
   PageBitmap page;
-  const int rc = codec::decode_tiff_strip(page, strip, desc, strip_index);
+  const int rc = decode_tiff_strip(page, strip, desc, strip_index);
   if (page.has_pixels()) {
     FUZZ_CHECK(page.width >= 0 && page.height >= 0);
     FUZZ_CHECK(page.width <= limits::kMaxPageSide && page.height <= limits::kMaxPageSide);

@@ -13,7 +13,7 @@
 #include "codec/ccitt_filter_check.h"
 #include "codec/page_driver.h"
 #include "codec/t6_encoder.h"
-#include "core/coding_mode.h"
+#include "base/coding_mode.h"
 #include "fuzz_support.h"
 
 namespace {

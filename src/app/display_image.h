@@ -3,7 +3,7 @@
 #include <QImage>
 #include <QSize>
 
-#include "core/page_bitmap.h"
+#include "base/page_bitmap.h"
 
 namespace orvane::app {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The size a page is shown at: its size on paper, in hundredths of an inch,
 // times the zoom factor, so that a 200 x 100 dpi fax keeps its true aspect.
-#include "core/page_bitmap.h"
+#include "base/page_bitmap.h"
 
 namespace orvane::app {
 

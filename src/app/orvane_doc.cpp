@@ -10,7 +10,7 @@
 
 #include "codec/page_driver.h"
 #include "core/classify.h"
-#include "core/coding_mode.h"
+#include "base/coding_mode.h"
 #include "core/fax_format.h"
 
 namespace orvane::app {

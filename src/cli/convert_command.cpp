@@ -13,7 +13,7 @@
 #include "core/fax_format.h"
 #include "core/g4_tiff_export.h"
 #include "core/pdf_export.h"
-#include "formats/format_reader.h"
+#include "base/format_reader.h"
 
 namespace orvane::cli {
 

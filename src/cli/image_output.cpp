@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/output_checks.h"
-#include "core/atomic_output.h"
+#include "base/atomic_output.h"
 
 namespace orvane::cli {
 

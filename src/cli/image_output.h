@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/page_bitmap.h"
+#include "base/page_bitmap.h"
 
 namespace orvane::cli {
 

@@ -4,7 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/open_fax.h"
-#include "core/coding_mode.h"
+#include "base/coding_mode.h"
 #include "core/fax_format.h"
 
 namespace orvane::cli {

@@ -6,7 +6,7 @@
 
 #include <thread>
 
-#include "core/cleanup_list.h"
+#include "base/cleanup_list.h"
 
 namespace orvane::cli {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "core/binary_file.h"
+#include "base/binary_file.h"
 #include "core/classify.h"
 #include "core/fax_format.h"
 #include "core/file_signature.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <span>
 
-#include "core/page_bitmap.h"
+#include "base/page_bitmap.h"
 
 namespace orvane::codec {
 

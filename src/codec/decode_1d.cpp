@@ -8,8 +8,8 @@
 #include "codec/mh_codes.h"
 #include "codec/page_rows.h"
 #include "codec/run_painter.h"
-#include "core/coding_mode.h"
-#include "core/limits.h"
+#include "base/coding_mode.h"
+#include "base/limits.h"
 
 namespace orvane::codec {
 

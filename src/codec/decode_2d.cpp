@@ -11,7 +11,7 @@
 #include "codec/mh_codes.h"
 #include "codec/page_rows.h"
 #include "codec/run_painter.h"
-#include "core/coding_mode.h"
+#include "base/coding_mode.h"
 
 namespace orvane::codec {
 

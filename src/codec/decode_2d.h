@@ -6,7 +6,7 @@
 
 #include "codec/fax_codec.h"
 #include "codec/row_writer.h"
-#include "core/page_bitmap.h"
+#include "base/page_bitmap.h"
 
 namespace orvane::codec {
 

@@ -1,12 +1,11 @@
 #pragma once
-// The codec's front door: dispatch by coding mode, T.6 pages, TIFF strips,
-// uncompressed and PackBits strips, and the whole-bitmap transforms.
+// The codec's front door: dispatch by coding mode, T.6 pages and the
+// whole-bitmap transforms.
 #include <cstdint>
 #include <span>
 
 #include "codec/fax_codec.h"
-#include "core/page_bitmap.h"
-#include "tiff/tiff_page.h"
+#include "base/page_bitmap.h"
 
 namespace orvane::codec {
 
@@ -19,19 +18,6 @@ int decode_t6_page(FaxCodec& codec, PageBitmap& page);
 // Configure with coding mode 0, then T.6 options and flag number.
 void configure_for_t6(FaxCodec& codec, std::span<const std::uint8_t> bytes, std::uint8_t order,
                       std::uint8_t t6_options, std::uint8_t invert, std::uint8_t flag_number);
-
-// One TIFF strip into a fresh bitmap. The strip data is only read (FillOrder
-// 2 PackBits data is reversed as it is read, not in place). An unsupported
-// BitsPerSample (-2) or Compression (-3) leaves the bitmap as it was.
-int decode_tiff_strip(PageBitmap& page, std::span<const std::uint8_t> strip, const TiffPage& desc,
-                      std::uint32_t strip_index);
-
-int decode_uncompressed_strip(std::span<const std::uint8_t> data, std::uint16_t photometric,
-                              std::uint16_t bits_per_sample, std::uint16_t fill_order,
-                              std::int32_t width, std::int32_t rows, PageBitmap& page);
-int decode_packbits_strip(std::span<const std::uint8_t> data, std::uint16_t photometric,
-                          std::uint16_t bits_per_sample, std::uint16_t fill_order,
-                          std::int32_t width, std::int32_t rows, PageBitmap& page);
 
 // 0, or -1 when the bitmap has no pixels or no rows; flip: -2 when its new
 // buffer cannot be allocated.

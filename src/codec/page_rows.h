@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "codec/run_painter.h"
-#include "core/page_bitmap.h"
+#include "base/page_bitmap.h"
 
 namespace orvane::codec {
 

@@ -12,10 +12,10 @@
 #include "codec/row_writer.h"
 #include "codec/run_painter.h"
 #include "codec/stream_analysis.h"
-#include "core/byte_order.h"
-#include "core/coding_mode.h"
-#include "core/limits.h"
-#include "core/page_bitmap.h"
+#include "base/byte_order.h"
+#include "base/coding_mode.h"
+#include "base/limits.h"
+#include "base/page_bitmap.h"
 
 namespace orvane::codec {
 

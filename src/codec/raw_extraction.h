@@ -11,7 +11,7 @@
 #include <span>
 
 #include "codec/fax_codec.h"
-#include "core/limits.h"
+#include "base/limits.h"
 
 namespace orvane::codec {
 

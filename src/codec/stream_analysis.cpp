@@ -5,8 +5,8 @@
 #include "codec/decode_1d.h"
 #include "codec/decode_2d.h"
 #include "codec/row_writer.h"
-#include "core/coding_mode.h"
-#include "core/limits.h"
+#include "base/coding_mode.h"
+#include "base/limits.h"
 
 namespace orvane::codec {
 namespace {

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "codec/code_tables.h"
-#include "core/limits.h"
+#include "base/limits.h"
 
 namespace orvane::codec {
 

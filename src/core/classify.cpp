@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/binary_file.h"
+#include "base/binary_file.h"
 #include "core/fax_format.h"
 #include "core/file_signature.h"
 

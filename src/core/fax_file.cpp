@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "core/at_work.h"
-#include "core/atomic_output.h"
+#include "base/atomic_output.h"
 #include "core/fax_format.h"
 #include "core/reader_table.h"
 #include "core/tiff_to_tiff.h"

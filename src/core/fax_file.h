@@ -8,9 +8,9 @@
 #include <string>
 #include <system_error>
 
-#include "core/limits.h"
-#include "core/page_bitmap.h"
-#include "formats/format_reader.h"
+#include "base/limits.h"
+#include "base/page_bitmap.h"
+#include "base/format_reader.h"
 
 namespace orvane {
 

@@ -1,8 +1,8 @@
 #include "core/g4_tiff_export.h"
 
 #include "codec/t6_encoder.h"
-#include "core/atomic_output.h"
-#include "core/coding_mode.h"
+#include "base/atomic_output.h"
+#include "base/coding_mode.h"
 #include "formats/conversion.h"
 
 namespace orvane {

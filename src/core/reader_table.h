@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "formats/format_reader.h"
+#include "base/format_reader.h"
 
 namespace orvane {
 

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/cleanup_list.h"
+#include "base/cleanup_list.h"
 
 namespace orvane {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "formats/conversion.h"
-#include "formats/format_reader.h"
+#include "base/format_reader.h"
 #include "tiff/tiff_reader.h"
 #include "tiff/tiff_writer.h"
 

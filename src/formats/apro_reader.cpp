@@ -5,8 +5,8 @@
 
 #include "codec/decode_1d.h"
 #include "codec/fax_codec.h"
-#include "core/byte_order.h"
-#include "core/coding_mode.h"
+#include "base/byte_order.h"
+#include "base/coding_mode.h"
 #include "formats/conversion.h"
 
 namespace orvane {

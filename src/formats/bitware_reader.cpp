@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/byte_order.h"
-#include "core/limits.h"
+#include "base/byte_order.h"
+#include "base/limits.h"
 
 namespace orvane {
 

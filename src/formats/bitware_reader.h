@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "core/page_bitmap.h"
+#include "base/page_bitmap.h"
 #include "formats/guessed_page_reader.h"
 
 namespace orvane {

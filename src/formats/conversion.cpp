@@ -3,8 +3,8 @@
 #include <new>
 #include <vector>
 
-#include "core/coding_mode.h"
-#include "formats/format_reader.h"
+#include "base/coding_mode.h"
+#include "base/format_reader.h"
 #include "formats/packbits_encoder.h"
 
 namespace orvane {

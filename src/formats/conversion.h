@@ -19,8 +19,9 @@
 #include <filesystem>
 #include <span>
 
-#include "core/page_bitmap.h"
-#include "formats/format_reader.h"
+#include "base/page_bitmap.h"
+#include "base/format_reader.h"
+#include "base/pass_through_page.h"
 #include "tiff/tiff_writer.h"
 
 namespace orvane {
@@ -29,18 +30,6 @@ enum class PageResult {
   kWritten,
   kSkipped,  // nothing written for this page; the file is still sound
   kFailed,   // the writer failed; the file is not usable
-};
-
-// One page of coded data as it goes into the file unchanged.
-struct PassThroughPage {
-  std::span<const std::uint8_t> coded;  // the page's coded data, one strip
-  std::uint8_t coding = 0;              // CodingMode (0 and 2 are not writable)
-  std::uint8_t bit_order = 1;           // 2 = least significant bit first, else most
-  std::uint32_t width = 0;              // pixels per row
-  std::uint32_t length = 0;             // rows
-  std::uint32_t xres = 0;               // dots per unit across
-  std::uint32_t yres = 0;               // dots per unit down
-  std::uint16_t unit = 2;               // TIFF ResolutionUnit, 2 = inch
 };
 
 // Decode-and-pack: inverts the page's pixels (a set bit becomes black, as

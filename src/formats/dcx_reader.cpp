@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <span>
 
-#include "core/byte_order.h"
-#include "core/coding_mode.h"
-#include "core/limits.h"
+#include "base/byte_order.h"
+#include "base/coding_mode.h"
+#include "base/limits.h"
 #include "formats/conversion.h"
 
 namespace orvane {

@@ -8,9 +8,9 @@
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
 #include "codec/stream_analysis.h"
-#include "core/byte_order.h"
-#include "core/coding_mode.h"
-#include "core/limits.h"
+#include "base/byte_order.h"
+#include "base/coding_mode.h"
+#include "base/limits.h"
 #include "formats/conversion.h"
 
 namespace orvane {

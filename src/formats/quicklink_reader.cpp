@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/byte_order.h"
+#include "base/byte_order.h"
 
 namespace orvane {
 

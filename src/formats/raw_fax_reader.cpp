@@ -10,10 +10,10 @@
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
 #include "codec/raw_extraction.h"
-#include "core/binary_file.h"
-#include "core/byte_order.h"
-#include "core/coding_mode.h"
-#include "core/limits.h"
+#include "base/binary_file.h"
+#include "base/byte_order.h"
+#include "base/coding_mode.h"
+#include "base/limits.h"
 #include "tiff/tiff_writer.h"
 
 namespace orvane {

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "core/page_bitmap.h"
-#include "formats/format_reader.h"
+#include "base/page_bitmap.h"
+#include "base/format_reader.h"
 
 namespace orvane {
 

@@ -4,8 +4,8 @@
 
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
-#include "core/byte_order.h"
-#include "core/coding_mode.h"
+#include "base/byte_order.h"
+#include "base/coding_mode.h"
 #include "formats/conversion.h"
 
 namespace orvane {

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "core/page_bitmap.h"
-#include "formats/format_reader.h"
+#include "base/page_bitmap.h"
+#include "base/format_reader.h"
 
 namespace orvane {
 

@@ -6,10 +6,11 @@
 #include <new>
 
 #include "codec/page_driver.h"
-#include "core/byte_order.h"
-#include "core/coding_mode.h"
-#include "core/limits.h"
-#include "formats/conversion.h"
+#include "tiff/tiff_strip.h"
+#include "base/byte_order.h"
+#include "base/coding_mode.h"
+#include "base/limits.h"
+#include "base/pass_through_page.h"
 
 namespace orvane {
 
@@ -339,7 +340,7 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
     strip_bytes += std::int64_t(coded_.size());
     if (strip_bytes > file_size()) break;
     PageBitmap strip;
-    codec::decode_tiff_strip(strip, coded_, desc, i);
+    decode_tiff_strip(strip, coded_, desc, i);
     if (i == 0) {
       // Every field of the first strip but its pixels describes the page.
       std::vector<std::uint8_t> page_pixels = std::move(page.pixels);

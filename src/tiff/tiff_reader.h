@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/page_bitmap.h"
-#include "formats/format_reader.h"
+#include "base/page_bitmap.h"
+#include "base/format_reader.h"
 #include "tiff/tiff_page.h"
 
 namespace orvane {

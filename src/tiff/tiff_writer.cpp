@@ -9,7 +9,7 @@
 #include <iterator>
 #include <new>
 
-#include "core/byte_order.h"
+#include "base/byte_order.h"
 
 namespace orvane {
 

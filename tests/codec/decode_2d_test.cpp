@@ -8,7 +8,7 @@
 #include "bit_builder.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
-#include "core/coding_mode.h"
+#include "base/coding_mode.h"
 
 namespace orvane::codec {
 namespace {

@@ -10,7 +10,8 @@
 #include "codec/decode_1d.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
-#include "core/coding_mode.h"
+#include "tiff/tiff_strip.h"
+#include "base/coding_mode.h"
 #include "oracle_support.h"
 #include "support/test_support.h"
 

@@ -1,6 +1,7 @@
 // The codec's entry points: TIFF strips, uncompressed and PackBits strips,
 // dispatch by coding mode, and the whole-bitmap transforms.
 #include "codec/page_driver.h"
+#include "tiff/tiff_strip.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,7 @@
 #include <vector>
 
 #include "bit_builder.h"
-#include "core/coding_mode.h"
+#include "base/coding_mode.h"
 
 namespace orvane::codec {
 namespace {

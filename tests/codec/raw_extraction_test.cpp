@@ -10,7 +10,7 @@
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
 #include "codec/raw_test_files.h"
-#include "core/coding_mode.h"
+#include "base/coding_mode.h"
 
 namespace orvane::codec {
 namespace {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "codec/raw_extraction.h"
-#include "core/byte_order.h"
-#include "core/page_bitmap.h"
+#include "base/byte_order.h"
+#include "base/page_bitmap.h"
 #include "support/test_support.h"
 
 namespace orvane::test {

@@ -9,7 +9,7 @@
 #include "codec/decode_1d.h"
 #include "codec/decode_2d.h"
 #include "codec/page_driver.h"
-#include "core/coding_mode.h"
+#include "base/coding_mode.h"
 
 namespace orvane::codec {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "codec/fax_codec.h"
 #include "codec/raw_test_files.h"
-#include "core/coding_mode.h"
+#include "base/coding_mode.h"
 
 namespace orvane::codec {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "codec/code_tables.h"
 #include "codec/decode_1d.h"
-#include "core/coding_mode.h"
+#include "base/coding_mode.h"
 
 namespace orvane::codec::reference {
 

@@ -8,7 +8,7 @@
 #include "codec/decode_2d.h"
 #include "codec/fax_codec.h"
 #include "codec/row_writer.h"
-#include "core/page_bitmap.h"
+#include "base/page_bitmap.h"
 
 namespace orvane::codec::reference {
 

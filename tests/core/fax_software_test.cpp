@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/classify.h"
-#include "core/coding_mode.h"
+#include "base/coding_mode.h"
 #include "core/fax_file.h"
 #include "core/fax_format.h"
 #include "core/scratch_dir.h"

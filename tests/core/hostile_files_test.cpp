@@ -14,10 +14,10 @@
 #include "codec/bit_builder.h"
 #include "core/fax_file.h"
 #include "core/fax_format.h"
-#include "core/limits.h"
+#include "base/limits.h"
 #include "core/scratch_dir.h"
 #include "formats/container_writers.h"
-#include "formats/fax_reader.h"
+#include "base/fax_reader.h"
 #include "support/test_support.h"
 #include "tiff/tiff_builder.h"
 

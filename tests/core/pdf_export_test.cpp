@@ -17,7 +17,7 @@
 #include "core/g4_tiff_export.h"
 #include "core/scratch_dir.h"
 #include "formats/container_writers.h"
-#include "formats/format_reader.h"
+#include "base/format_reader.h"
 #include "formats/pdf_writer.h"
 #include "support/test_support.h"
 

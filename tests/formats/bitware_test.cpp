@@ -3,7 +3,7 @@
 #include <random>
 
 #include "core/classify.h"
-#include "core/coding_mode.h"
+#include "base/coding_mode.h"
 #include "core/fax_file.h"
 #include "core/fax_format.h"
 #include "formats/bitware_reader.h"

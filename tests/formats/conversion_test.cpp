@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/format_reader.h"
+#include "base/format_reader.h"
 #include "support/test_support.h"
 
 namespace orvane {

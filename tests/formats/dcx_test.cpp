@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/byte_order.h"
-#include "core/coding_mode.h"
+#include "base/byte_order.h"
+#include "base/coding_mode.h"
 #include "formats/container_writers.h"
 #include "formats/dcx_reader.h"
 #include "support/test_support.h"

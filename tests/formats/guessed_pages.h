@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/coding_mode.h"
+#include "base/coding_mode.h"
 #include "formats/container_writers.h"
 #include "support/test_support.h"
 

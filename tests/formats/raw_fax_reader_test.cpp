@@ -14,8 +14,8 @@
 #include "codec/page_driver.h"
 #include "codec/raw_extraction.h"
 #include "codec/raw_test_files.h"
-#include "core/byte_order.h"
-#include "core/coding_mode.h"
+#include "base/byte_order.h"
+#include "base/coding_mode.h"
 
 namespace orvane {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/coding_mode.h"
+#include "base/coding_mode.h"
 #include "formats/container_writers.h"
 #include "formats/winfax_reader.h"
 #include "support/test_support.h"

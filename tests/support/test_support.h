@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/page_bitmap.h"
+#include "base/page_bitmap.h"
 
 namespace orvane::test {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/byte_order.h"
+#include "base/byte_order.h"
 #include "formats/packbits_encoder.h"
 #include "support/test_support.h"
 

@@ -1,4 +1,4 @@
-#include "core/coding_mode.h"
+#include "base/coding_mode.h"
 
 namespace orvane {
 

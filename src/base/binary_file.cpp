@@ -1,4 +1,4 @@
-#include "core/binary_file.h"
+#include "base/binary_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

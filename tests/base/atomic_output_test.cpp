@@ -1,4 +1,4 @@
-#include "core/atomic_output.h"
+#include "base/atomic_output.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -6,12 +6,12 @@
 #include <filesystem>
 #include <string>
 
-#include "core/page_bitmap.h"
-#include "formats/fax_reader.h"
+#include "base/page_bitmap.h"
+#include "base/fax_reader.h"
+#include "base/pass_through_page.h"
 
 namespace orvane {
 
-struct PassThroughPage;
 
 // Results of a conversion.
 inline constexpr int kConvertOk = 0;

@@ -1,4 +1,4 @@
-#include "core/limits.h"
+#include "base/limits.h"
 
 namespace orvane::limits {
 

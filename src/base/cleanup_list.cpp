@@ -1,4 +1,4 @@
-#include "core/cleanup_list.h"
+#include "base/cleanup_list.h"
 
 #include <algorithm>
 #include <mutex>

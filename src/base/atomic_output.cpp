@@ -1,4 +1,4 @@
-#include "core/atomic_output.h"
+#include "base/atomic_output.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "core/cleanup_list.h"
+#include "base/cleanup_list.h"
 
 namespace orvane {
 

@@ -1,9 +1,9 @@
-#include "core/page_bitmap.h"
+#include "base/page_bitmap.h"
 
 #include <new>
 
-#include "core/byte_order.h"
-#include "core/limits.h"
+#include "base/byte_order.h"
+#include "base/limits.h"
 
 namespace orvane {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/coding_mode.h"
-#include "core/page_bitmap.h"
+#include "base/coding_mode.h"
+#include "base/page_bitmap.h"
 
 namespace orvane {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/binary_file.h"
-#include "core/limits.h"
+#include "base/binary_file.h"
+#include "base/limits.h"
 
 namespace orvane {
 

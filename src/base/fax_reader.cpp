@@ -1,4 +1,4 @@
-#include "formats/fax_reader.h"
+#include "base/fax_reader.h"
 
 #include <algorithm>
 #include <new>
