@@ -11,7 +11,7 @@
 #include "codec/page_driver.h"
 #include "core/classify.h"
 #include "base/coding_mode.h"
-#include "core/fax_format.h"
+#include "core/format_registry.h"
 
 namespace orvane::app {
 

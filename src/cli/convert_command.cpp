@@ -10,7 +10,7 @@
 #include "cli/commands.h"
 #include "cli/open_fax.h"
 #include "cli/output_checks.h"
-#include "core/fax_format.h"
+#include "core/format_registry.h"
 #include "core/g4_tiff_export.h"
 #include "core/pdf_export.h"
 #include "base/format_reader.h"

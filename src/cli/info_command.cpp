@@ -5,7 +5,7 @@
 #include "cli/commands.h"
 #include "cli/open_fax.h"
 #include "base/coding_mode.h"
-#include "core/fax_format.h"
+#include "core/format_registry.h"
 
 namespace orvane::cli {
 

@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/open_fax.h"
+#include "core/format_registry.h"
 
 namespace {
 
@@ -35,8 +36,9 @@ int main(int argc, char** argv) {
   handle_interrupts();
   CLI::App app{
       "Orvane fax viewer and converter, command-line tool.\n"
-      "Reads TIFF fax, bare G3/G4 streams, DCX, WinFax, Apro, Bitware, Quick Link II and\n"
-      "QRN-FAX files; shows their pages' facts, renders pages and converts files to TIFF or PDF.",
+      "Shows the facts of a fax file's pages, renders pages and converts files to\n"
+      "TIFF or PDF. Formats read: " +
+          orvane::readable_format_list() + ".",
       "orvane-cli"};
   app.set_version_flag("--version", "orvane-cli " ORVANE_VERSION);
   app.require_subcommand(1);

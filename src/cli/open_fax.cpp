@@ -11,8 +11,7 @@
 
 #include "base/binary_file.h"
 #include "core/classify.h"
-#include "core/fax_format.h"
-#include "core/file_signature.h"
+#include "core/format_registry.h"
 
 namespace orvane::cli {
 

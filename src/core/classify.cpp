@@ -4,55 +4,38 @@
 #include <array>
 #include <cctype>
 #include <cstring>
-#include <initializer_list>
 #include <string>
-#include <string_view>
 
 #include "base/binary_file.h"
-#include "core/fax_format.h"
-#include "core/file_signature.h"
+#include "core/format_registry.h"
 
 namespace orvane {
 
 namespace {
 
-// ".g3f" is used both for TIFF files and for bare fax data; the first bytes
-// tell them apart.
-std::int32_t probe_g3f(const std::filesystem::path& path) {
-  BinaryFile file;
-  if (!file.open(path)) return kFormatRawFax;
-  std::array<std::uint8_t, 18> head{};  // bytes past the end count as 0
-  file.read_at(0, head);
-  if (head[2] == 0x2A && head[3] == 0) return kFormatZetafax;
-  if (std::memcmp(head.data() + 1, "PC Research, Inc", 16) == 0) return kFormatUnsupported;
-  return kFormatRawFax;
+struct Foreign {
+  std::string_view bytes;
+  std::string_view kind;
+};
+
+constexpr Foreign kForeign[] = {
+    {"%PDF-", "a PDF document"},       {"\x89PNG\r\n\x1A\n", "a PNG image"},
+    {"\xFF\xD8\xFF", "a JPEG image"},  {"GIF87a", "a GIF image"},
+    {"GIF89a", "a GIF image"},         {{"PK\x03\x04", 4}, "a ZIP archive"},
+    {"%!PS", "a PostScript document"},
+};
+
+bool starts_with(std::span<const std::uint8_t> head, std::string_view magic) {
+  return head.size() >= magic.size() && std::memcmp(head.data(), magic.data(), magic.size()) == 0;
 }
 
-struct NameRule {
-  std::initializer_list<std::string_view> endings;  // lower case
-  std::int32_t result;
-};
-
-// Tried in order; the first whose ending matches decides. The rules look at
-// the end of the whole name, so a name without a dot that ends in such
-// letters is classified the same way.
-const NameRule kRules[] = {
-    {{"tif", "tiff"}, kFormatTiff},
-    {{"fmf"}, kFormatFaxWizard},
-    {{"fxd", "fxm", "fxr", "fxs"}, kFormatWinFax},
-    {{"awd"}, kFormatAtWork},
-    {{"apf"}, kFormatApro},
-    {{"bfx"}, kFormatBitware},
-    {{"bmp"}, kFormatUnsupported},
-    {{"dcx"}, kFormatDcx},
-    {{"cal", "cals", "ras", "cg4", "img", "gp4", "mil", "oda", "ig4"}, kFormatUnsupported},
-    {{"qfx"}, kFormatQuickLink},
-    {{"g3f"}, kFormatRawFax},  // decided by probe_g3f
-    {{"g3n"}, kFormatZetafax},
-    {{"ds", ".ds", "ed"}, kFormatUnsupported},
-    {{"qrn"}, kFormatQrnFax},
-    {{"sys", "dll", "bat", "lnk", "txt", ".db", "zip", "rar"}, kFormatNotFax},
-};
+// "BM" alone is too common a pair of bytes in fax data: a bitmap file also
+// has one of the known info-header sizes at offset 14.
+bool is_bmp(std::span<const std::uint8_t> head) {
+  if (!starts_with(head, "BM") || head.size() < 16) return false;
+  const unsigned size = head[14] | unsigned(head[15]) << 8;
+  return size == 12 || size == 40 || size == 56 || size == 108 || size == 124;
+}
 
 bool ends_with(std::string_view name, std::string_view ending) {
   return name.size() >= ending.size() && name.substr(name.size() - ending.size()) == ending;
@@ -60,14 +43,36 @@ bool ends_with(std::string_view name, std::string_view ending) {
 
 }  // namespace
 
+std::int32_t format_by_signature(std::span<const std::uint8_t> head) {
+  for (const FormatRow& row : format_rows())
+    if (row.signature && row.signature(head)) return row.number;
+  return -1;
+}
+
+bool is_signed_format(std::int32_t format) {
+  const FormatRow* row = find_format(format);
+  return row && row->signature;
+}
+
+bool has_signature_of(std::int32_t format, std::span<const std::uint8_t> head) {
+  const FormatRow* row = find_format(format);
+  return row && row->signature && row->signature(head);
+}
+
+std::string_view foreign_kind(std::span<const std::uint8_t> head) {
+  for (const Foreign& f : kForeign)
+    if (starts_with(head, f.bytes)) return f.kind;
+  return is_bmp(head) ? "a BMP image" : std::string_view();
+}
+
 std::int32_t classify_by_name(const std::filesystem::path& path) {
   std::string name = path.string();
   std::transform(name.begin(), name.end(), name.begin(),
                  [](unsigned char c) { return char(std::tolower(c)); });
-  for (const NameRule& rule : kRules) {
-    for (std::string_view ending : rule.endings) {
+  for (const FormatRow& row : format_rows()) {
+    for (std::string_view ending : row.endings) {
       if (!ends_with(name, ending)) continue;
-      return ending == "g3f" ? probe_g3f(path) : rule.result;
+      return row.name_probe ? row.name_probe(path) : row.number;
     }
   }
   return kFormatRawFax;
@@ -78,12 +83,12 @@ std::int32_t classify(const std::filesystem::path& path) {
   // Only a name that leads to bare data or to a signed format is second-
   // guessed: -1, -2 and the unsigned formats (WinFax) keep their verdict.
   if (by_name == kFormatNotFax || by_name == kFormatUnsupported) return by_name;
-  if (by_name != kFormatRawFax && !is_signed_format(by_name)) return by_name;
+  if (!is_raw_format(by_name) && !is_signed_format(by_name)) return by_name;
   std::array<std::uint8_t, kSignatureBytes> head{};
   BinaryFile file;
   if (!file.open(path)) return by_name;
   const std::span<const std::uint8_t> got(head.data(), file.read_at(0, head));
-  if (by_name != kFormatRawFax && has_signature_of(by_name, got)) return by_name;
+  if (!is_raw_format(by_name) && has_signature_of(by_name, got)) return by_name;
   // A TIFF mailed without its name ending, efax's NAME.001, a DCX named
   // .tif: the signature names the reader that can open the file.
   const std::int32_t by_signature = format_by_signature(got);

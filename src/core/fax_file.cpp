@@ -4,8 +4,7 @@
 
 #include "core/at_work.h"
 #include "base/atomic_output.h"
-#include "core/fax_format.h"
-#include "core/reader_table.h"
+#include "core/format_registry.h"
 #include "core/tiff_to_tiff.h"
 #include "formats/raw_fax_reader.h"
 #include "tiff/tiff_reader.h"

@@ -9,7 +9,7 @@
 #include "base/atomic_output.h"
 #include "core/classify.h"
 #include "base/coding_mode.h"
-#include "core/fax_format.h"
+#include "core/format_registry.h"
 #include "core/scratch_dir.h"
 #include "formats/conversion.h"
 #include "formats/pdf_writer.h"

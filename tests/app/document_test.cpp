@@ -7,7 +7,7 @@
 
 #include "app/orvane_doc.h"
 #include "app/orvane_view.h"
-#include "core/fax_format.h"
+#include "core/format_registry.h"
 #include "core/scratch_dir.h"
 #include "formats/container_writers.h"
 #include "scripted_ui.h"

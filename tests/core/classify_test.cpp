@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "core/fax_format.h"
+#include "core/format_registry.h"
 #include "support/test_support.h"
 
 namespace orvane {
@@ -110,6 +110,28 @@ TEST(Classify, ASignatureOverrulesANameThatPointsElsewhere) {
     test::write_file(dir / c.name, c.bytes);
     EXPECT_EQ(classify(dir / c.name), c.format) << c.name;
   }
+}
+
+// The name rules are tried row by row; that is only sound while no ending
+// is the end of another row's ending.
+TEST(FormatRegistry, NoEndingHidesAnotherRowsEndingAndEveryReaderRowIsNamed) {
+  const auto rows = format_rows();
+  for (const FormatRow& a : rows) {
+    EXPECT_FALSE(a.name.empty());
+    EXPECT_EQ(find_format(a.number), &a) << "number " << a.number << " has two rows";
+    for (const FormatRow& b : rows) {
+      if (&a == &b) continue;
+      for (std::string_view x : a.endings)
+        for (std::string_view y : b.endings)
+          EXPECT_FALSE(y.size() >= x.size() && y.substr(y.size() - x.size()) == x)
+              << x << " hides " << y;
+    }
+    EXPECT_EQ(a.make_reader != nullptr, a.family != FormatFamily::kNone) << a.name;
+  }
+  EXPECT_EQ(reader_slot(kFormatZetafax), kFormatTiff);
+  EXPECT_EQ(reader_slot(25), kFormatRawFax);
+  EXPECT_EQ(make_reader(2), nullptr);
+  EXPECT_TRUE(is_raw_format(-1) && is_raw_format(19) && !is_raw_format(2));
 }
 
 }  // namespace

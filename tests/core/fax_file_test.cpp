@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "core/classify.h"
-#include "core/fax_format.h"
+#include "core/format_registry.h"
 #include "core/scratch_dir.h"
 #include "support/test_support.h"
 #include "tiff/tiff_builder.h"

@@ -5,7 +5,7 @@
 #include "core/classify.h"
 #include "base/coding_mode.h"
 #include "core/fax_file.h"
-#include "core/fax_format.h"
+#include "core/format_registry.h"
 #include "core/scratch_dir.h"
 #include "support/test_support.h"
 

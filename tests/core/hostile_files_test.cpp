@@ -13,7 +13,7 @@
 
 #include "codec/bit_builder.h"
 #include "core/fax_file.h"
-#include "core/fax_format.h"
+#include "core/format_registry.h"
 #include "base/limits.h"
 #include "core/scratch_dir.h"
 #include "formats/container_writers.h"

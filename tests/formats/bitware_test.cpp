@@ -5,7 +5,7 @@
 #include "core/classify.h"
 #include "base/coding_mode.h"
 #include "core/fax_file.h"
-#include "core/fax_format.h"
+#include "core/format_registry.h"
 #include "formats/bitware_reader.h"
 #include "formats/container_writers.h"
 #include "formats/guessed_pages.h"

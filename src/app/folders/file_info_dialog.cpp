@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "core/classify.h"
-#include "core/fax_format.h"
+#include "core/format_registry.h"
 
 namespace orvane::app {
 namespace {
