@@ -27,7 +27,7 @@ struct SilentUi : CDocUi {
   void showProperties(const FaxProperties&) override {}
   void showTipsOfOpenFax() override {}
   void message(const QString&, const QString&) override {}
-  bool runLong(const QString&, const std::function<void()>& work) override {
+  bool runLong(const QString&, const std::function<void()>& work, WorkControl*) override {
     work();
     return true;
   }

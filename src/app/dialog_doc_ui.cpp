@@ -56,8 +56,9 @@ void CDialogDocUi::message(const QString& text, const QString& caption) {
   QMessageBox::information(parent_, caption, text, QMessageBox::Ok);
 }
 
-bool CDialogDocUi::runLong(const QString& label, const std::function<void()>& work) {
-  return run_long_work(parent_, label, work);
+bool CDialogDocUi::runLong(const QString& label, const std::function<void()>& work,
+                           WorkControl* control) {
+  return run_long_work(parent_, label, work, control);
 }
 
 void CDialogDocUi::beginWait() {

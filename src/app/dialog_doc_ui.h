@@ -19,7 +19,8 @@ class CDialogDocUi : public CDocUi {
   void showProperties(const FaxProperties& properties) override;
   void showTipsOfOpenFax() override;
   void message(const QString& text, const QString& caption) override;
-  bool runLong(const QString& label, const std::function<void()>& work) override;
+  bool runLong(const QString& label, const std::function<void()>& work,
+               WorkControl* control = nullptr) override;
   void beginWait() override;
   void endWait() override;
 

@@ -5,6 +5,8 @@
 #include <QString>
 #include <functional>
 
+#include "base/work_control.h"
+
 namespace orvane::app {
 
 struct AdvancedValues {
@@ -44,7 +46,8 @@ class CDocUi {
   // window labelled `label`; the window keeps painting meanwhile. False when
   // the user cancelled: `work` has then still run to its end (the core has
   // no way to stop it early) and its result is to be dropped.
-  virtual bool runLong(const QString& label, const std::function<void()>& work) = 0;
+  virtual bool runLong(const QString& label, const std::function<void()>& work,
+                       WorkControl* control = nullptr) = 0;
   // The wait cursor around short work on this thread.
   virtual void beginWait() {}
   virtual void endWait() {}

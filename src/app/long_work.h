@@ -5,15 +5,18 @@
 #include <QString>
 #include <functional>
 
+#include "base/work_control.h"
+
 class QWidget;
 
 namespace orvane::app {
 
 // Runs `work` on a worker thread and waits for it in a modal progress
 // window. The fax record that `work` uses belongs to that thread until it
-// ends. Cancel cannot stop the core midway: the window says so and waits
-// for the step to end; the function then returns false and the caller drops
-// the result.
-bool run_long_work(QWidget* parent, const QString& label, const std::function<void()>& work);
+// ends. Cancel asks `control` (when given) to stop, and the window waits for
+// the work to end at its next step; the function then returns false and the
+// caller drops the result.
+bool run_long_work(QWidget* parent, const QString& label, const std::function<void()>& work,
+                   WorkControl* control = nullptr);
 
 }  // namespace orvane::app

@@ -1,7 +1,9 @@
 #pragma once
-// The progress window of long work: busy, modal, with a Cancel that is
-// noted rather than obeyed at once (the work cannot be interrupted).
+// The progress window of long work: busy, modal, with a Cancel that asks
+// the work to stop and waits for it to end at its next step.
 #include <QProgressDialog>
+
+#include "base/work_control.h"
 
 namespace orvane::app {
 
@@ -12,6 +14,8 @@ class CLongWorkDialog : public QProgressDialog {
 
   bool cancelRequested() const { return cancel_requested_; }
   void requestCancel();
+  // Told of a Cancel (may be null: the work then runs to its end).
+  void setStopTarget(WorkControl* control) { stop_target_ = control; }
 
  protected:
   void reject() override;
@@ -19,6 +23,7 @@ class CLongWorkDialog : public QProgressDialog {
 
  private:
   bool cancel_requested_ = false;
+  WorkControl* stop_target_ = nullptr;
 };
 
 }  // namespace orvane::app

@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/coding_mode.h"
 #include "codec/page_driver.h"
 #include "core/classify.h"
-#include "base/coding_mode.h"
 #include "core/format_registry.h"
 
 namespace orvane::app {
@@ -133,9 +133,10 @@ void COrvaneDoc::reopen() {
 
 void COrvaneDoc::openRecord() {
   const std::filesystem::path file = native(path_);
-  auto work = [this, file] {
+  WorkControl control;
+  auto work = [this, file, &control] {
     try {
-      status_ = fax_.open(file, format_);
+      status_ = fax_.open(file, format_, &control);
     } catch (...) {
       // Whatever the reader left in the page bitmap is shown.
       status_ = -1;
@@ -148,8 +149,7 @@ void COrvaneDoc::openRecord() {
     return;
   }
   const QString label = tr("Reading %1...").arg(QFileInfo(path_).fileName());
-  if (!ui_.runLong(label, work)) {
-    fax_.close_all();
+  if (!ui_.runLong(label, work, &control)) {
     fax_.set_parameters(DecodingParameters(fax_.parameters()));
     markPageEmpty();
   }
@@ -343,21 +343,25 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
   }
   // The record writes atomically itself, so it writes to a hidden name of
   // ours beside the target, which is renamed over the target only when the
-  // conversion finished and was not cancelled (a cancelled conversion still
-  // runs to its end): an existing target is never touched otherwise.
+  // conversion finished and was not cancelled (a cancelled conversion ends
+  // at its next page): an existing target is never touched otherwise.
   const QFileInfo info(target);
   QTemporaryFile staging(
       QStringLiteral("%1/.%2.part-XXXXXX").arg(info.absolutePath(), info.fileName()));
   if (!staging.open()) return SaveResult::kFailed;
   staging.close();
   int result = -1;
-  const bool finished = ui_.runLong(tr("Converting to %1...").arg(info.fileName()), [&] {
+  WorkControl control;
+  const auto convert = [&] {
     try {
-      result = fax_.convert(native(staging.fileName()), format_);
+      result =
+          fax_.convert(native(staging.fileName()), format_, FaxFile::TiffSource::kRefuse, &control);
     } catch (...) {
       result = -1;
     }
-  });
+  };
+  const bool finished =
+      ui_.runLong(tr("Converting to %1...").arg(info.fileName()), convert, &control);
   if (finished && result == 0 && take_over(staging, target)) {
     open(target);
     return SaveResult::kConverted;

@@ -6,20 +6,34 @@
 #include <filesystem>
 #include <string>
 
-#include "base/page_bitmap.h"
 #include "base/fax_reader.h"
+#include "base/page_bitmap.h"
 #include "base/pass_through_page.h"
+#include "base/work_control.h"
 
 namespace orvane {
 
-
 // Results of a conversion.
 inline constexpr int kConvertOk = 0;
-inline constexpr int kConvertNoFile = -1;     // reader closed, or source is TIFF already
-inline constexpr int kConvertNoSource = -2;   // TIFF source unreadable
-inline constexpr int kConvertBadPage = -3;    // a directory could not be read midway
+inline constexpr int kConvertNoFile = -1;       // reader closed, or source is TIFF already
+inline constexpr int kConvertNoSource = -2;     // TIFF source unreadable
+inline constexpr int kConvertBadPage = -3;      // a directory could not be read midway
 inline constexpr int kConvertWriteFailed = -5;  // the output could not be written
 inline constexpr int kConvertNoPages = -6;      // not a single page could be written
+inline constexpr int kConvertStopped = -7;      // the caller asked for a stop; nothing written
+
+// What a file states about a page without decoding it (TIFF directories,
+// container page headers): for page lists and status bars. The page itself
+// may still fail to decode.
+struct PageFacts {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;  // 0: not stated (the rows are counted while decoding)
+  std::uint16_t xres = 0;
+  std::uint16_t yres = 0;
+  std::uint8_t unit = 0;       // TIFF ResolutionUnit
+  std::uint8_t coding = 0;     // CodingMode, 0 when unknown
+  std::uint8_t bit_order = 0;  // 1 MSB first, 2 LSB first, 0 unknown
+};
 
 class FormatReader : public FaxReader {
  public:
@@ -56,8 +70,30 @@ class FormatReader : public FaxReader {
     (void)out;
     return false;
   }
-  // Writes every page into one multi-page TIFF at `output`.
+  // What the file states about page `index`; false when it states nothing
+  // usable without decoding (the default) or the page cannot be read.
+  virtual bool page_facts(std::uint32_t index, PageFacts& out) {
+    (void)index;
+    (void)out;
+    return false;
+  }
+  // Writes every page into one multi-page TIFF at `output`. A conversion
+  // looks at control() between pages and reports its progress there.
   virtual int convert(const std::filesystem::path& output, std::uint16_t page_count) = 0;
+
+  // The caller's progress and stop request for the long work that follows
+  // (null: none). Not owned; set it for the work and clear it afterwards.
+  void set_control(const WorkControl* control) { control_ = control; }
+  const WorkControl* control() const { return control_; }
+  bool stop_requested() const { return control_ && control_->stop_requested(); }
+
+ protected:
+  void report(std::int64_t done, std::int64_t total) const {
+    if (control_) control_->report(done, total);
+  }
+
+ private:
+  const WorkControl* control_ = nullptr;
 };
 
 }  // namespace orvane

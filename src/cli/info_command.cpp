@@ -2,9 +2,9 @@
 #include <iostream>
 #include <sstream>
 
+#include "base/coding_mode.h"
 #include "cli/commands.h"
 #include "cli/open_fax.h"
-#include "base/coding_mode.h"
 #include "core/format_registry.h"
 
 namespace orvane::cli {
@@ -44,15 +44,15 @@ struct PageFacts {
   std::uint32_t limit_detail;
 };
 
-std::vector<PageFacts> collect_pages(FaxFile& fax, std::int32_t format) {
+// One page in memory at a time: each page's pixels go as soon as its facts
+// are taken.
+std::vector<PageFacts> collect_pages(FaxFile& fax) {
   std::vector<PageFacts> pages;
   for (std::uint32_t i = 0; i < fax.page_count(); ++i) {
-    if (i > 0) fax.load_page(format, i);
-    PageFacts facts{int(i) + 1,      fax.page_valid(), {},
-                    fax.page_text(), fax.page_limit(), fax.page_limit_detail()};
-    facts.fields = fax.page();
-    facts.fields.release_pixels();
-    pages.push_back(std::move(facts));
+    LoadedPage loaded = fax.read_page(i);
+    loaded.page.release_pixels();
+    pages.push_back({int(i) + 1, loaded.valid(), std::move(loaded.page), std::move(loaded.text),
+                     loaded.limit, loaded.limit_detail});
   }
   return pages;
 }
@@ -125,7 +125,7 @@ int run_info(const std::filesystem::path& file, bool json, const DecodingOptions
   if (!cf.open(file)) return kExitUsage;
   const std::int32_t format = cf.format;
   std::vector<PageFacts> pages;
-  if (cf.opened) pages = collect_pages(cf.fax, format);
+  if (cf.opened) pages = collect_pages(cf.fax);
   if (json) {
     print_json(format, pages);
   } else {

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <span>
 
+#include "base/work_control.h"
+
 namespace orvane::codec {
 
 // Byte-load status values, kept in current_byte and passed up by every read.
@@ -12,27 +14,30 @@ inline constexpr int kBeforeStart = -2;
 inline constexpr int kPastEnd = -3;
 
 // Decoder results shared by the 1D, 2D and analysis code.
-inline constexpr int END_OF_DATA = -11;   // the data ended inside a row
-inline constexpr int BAD_CODE = -12;      // no code word of the table in use
-inline constexpr int EOL_SEEN = -13;      // an EOL where a run was expected
-inline constexpr int END_AFTER_ROW = -14; // data ended after exactly width pixels
+inline constexpr int END_OF_DATA = -11;    // the data ended inside a row
+inline constexpr int BAD_CODE = -12;       // no code word of the table in use
+inline constexpr int EOL_SEEN = -13;       // an EOL where a run was expected
+inline constexpr int END_AFTER_ROW = -14;  // data ended after exactly width pixels
 
 struct FaxCodec {
   const std::uint8_t* data = nullptr;  // coded bytes, not owned
   std::int32_t length = 0;
-  std::int32_t position = 0;           // index of the current byte
-  std::int32_t start_offset = 0;       // where T.6 data begins (Find T.6 start)
-  std::int16_t current_byte = kNoData; // byte at position after bit-order correction, or a status
-  std::uint8_t bit_order = 1;          // 1 as stored; anything else: bytes bit-reversed on load
-  std::uint8_t bits_used = 0;          // bits of current_byte consumed, 0..7
-  std::uint8_t raw_flag = 0;           // T.6 taken from the cursor, no start search
-  std::uint8_t coding_mode = 0;        // CodingMode the page decoder dispatches on
-  std::uint8_t invert = 0;             // see write_run: a run is set when colour ^ invert == 0
-  std::int32_t width = 0;              // line width in pixels
-  std::int32_t height = 0;             // rows the page bitmap is allocated for
+  std::int32_t position = 0;            // index of the current byte
+  std::int32_t start_offset = 0;        // where T.6 data begins (Find T.6 start)
+  std::int16_t current_byte = kNoData;  // byte at position after bit-order correction, or a status
+  std::uint8_t bit_order = 1;           // 1 as stored; anything else: bytes bit-reversed on load
+  std::uint8_t bits_used = 0;           // bits of current_byte consumed, 0..7
+  std::uint8_t raw_flag = 0;            // T.6 taken from the cursor, no start search
+  std::uint8_t coding_mode = 0;         // CodingMode the page decoder dispatches on
+  std::uint8_t invert = 0;              // see write_run: a run is set when colour ^ invert == 0
+  std::int32_t width = 0;               // line width in pixels
+  std::int32_t height = 0;              // rows the page bitmap is allocated for
   std::uint8_t t6_options = 0;
-  std::uint8_t flag_number = 3;        // 0xFF run length in front of T.6 data
-  std::int32_t search_position = 0;    // where the next T.6 start search begins
+  std::uint8_t flag_number = 3;          // 0xFF run length in front of T.6 data
+  std::int32_t search_position = 0;      // where the next T.6 start search begins
+  const WorkControl* control = nullptr;  // long work (analysis, extraction): stop and progress
+
+  bool stop_requested() const { return control && control->stop_requested(); }
 
   // Points the cursor at byte 0 of `bytes`; start offset 0.
   void open(std::span<const std::uint8_t> bytes, std::uint8_t order);
@@ -45,9 +50,7 @@ struct FaxCodec {
     width = w;
     height = h;
   }
-  std::span<const std::uint8_t> bytes() const {
-    return {data, data ? std::size_t(length) : 0};
-  }
+  std::span<const std::uint8_t> bytes() const { return {data, data ? std::size_t(length) : 0}; }
 
   // Loads the byte at position (after adding 1 with `advance`); returns it or a status.
   int load_byte(bool advance);

@@ -6,16 +6,16 @@
 #include <new>
 #include <vector>
 
+#include "base/byte_order.h"
+#include "base/coding_mode.h"
+#include "base/limits.h"
+#include "base/page_bitmap.h"
 #include "codec/decode_1d.h"
 #include "codec/decode_2d.h"
 #include "codec/mh_codes.h"
 #include "codec/row_writer.h"
 #include "codec/run_painter.h"
 #include "codec/stream_analysis.h"
-#include "base/byte_order.h"
-#include "base/coding_mode.h"
-#include "base/limits.h"
-#include "base/page_bitmap.h"
 
 namespace orvane::codec {
 
@@ -228,6 +228,28 @@ bool width_usable(std::int32_t width) {
   return width >= 1 && width <= limits::kMaxPageSide;
 }
 
+// Asked between rows: false once the caller wants a stop; every few
+// thousand rows it also says how far into the data the extraction is.
+class Pace {
+ public:
+  explicit Pace(const FaxCodec& codec) : codec_(codec) {}
+  bool keep_going() {
+    if (!codec_.control) return true;
+    if (codec_.control->stop_requested()) return !(stopped_ = true);
+    if (++rows_ >= 4096) {
+      rows_ = 0;
+      codec_.control->report(codec_.position, codec_.length);
+    }
+    return true;
+  }
+  bool stopped() const { return stopped_; }
+
+ private:
+  const FaxCodec& codec_;
+  std::uint32_t rows_ = 0;
+  bool stopped_ = false;
+};
+
 }  // namespace
 
 int extract_mh_rows(FaxCodec& codec, const std::filesystem::path& row_file,
@@ -242,9 +264,10 @@ int extract_mh_rows(FaxCodec& codec, const std::filesystem::path& row_file,
   int bad = 0;
   bool room = true;
   MhRow line;
+  Pace pace(codec);
   if (codec.find_eol() >= 0) {
     out.start_here(eol_start(codec, 12));
-    while (room) {
+    while (room && pace.keep_going()) {
       // Each pass decodes one row, from white, up to what ends it.
       line = MhRow{};
       MhStop stop;
@@ -278,7 +301,12 @@ int extract_mh_rows(FaxCodec& codec, const std::filesystem::path& row_file,
       out.start_here(eol_start(codec, 12));
     }
     // Data that ends right after a full row still gives that row.
-    if (room && line.pixels == width && out.good_row(row.data())) out.end_here(bit_offset(codec));
+    if (room && !pace.stopped() && line.pixels == width && out.good_row(row.data()))
+      out.end_here(bit_offset(codec));
+  }
+  if (pace.stopped()) {
+    out.finish();
+    return kExtractionStopped;
   }
   return out.finish() ? bad : -1;
 }
@@ -300,7 +328,8 @@ int extract_mr_rows(FaxCodec& codec, const std::filesystem::path& row_file,
   out.start_here(eol_start(codec, 13));
   int bad = 0;
   int tag = 1;
-  for (;;) {
+  Pace pace(codec);
+  while (pace.keep_going()) {
     RowWriter& writer = row.begin();
     lines.clear_coding();
     const int r = tag == 1 ? decode_row_to_eol(codec, writer, &lines.coding())
@@ -335,6 +364,10 @@ int extract_mr_rows(FaxCodec& codec, const std::filesystem::path& row_file,
     tag = 1;
     out.start_here(eol_start(codec, 13));
   }
+  if (pace.stopped()) {
+    out.finish();
+    return kExtractionStopped;
+  }
   return out.finish() ? bad : -1;
 }
 
@@ -349,7 +382,8 @@ int extract_t6_rows(FaxCodec& codec, const std::filesystem::path& row_file,
     return -1;
   }
   lines.reset_reference(width);
-  for (;;) {
+  Pace pace(codec);
+  while (pace.keep_going()) {
     out.start_here(bit_offset(codec));
     RowWriter& writer = row.begin();
     lines.clear_coding();
@@ -376,6 +410,10 @@ int extract_t6_rows(FaxCodec& codec, const std::filesystem::path& row_file,
     break;
   }
   const bool any_rows = out.total_rows() > 0;
+  if (pace.stopped()) {
+    out.finish();
+    return kExtractionStopped;
+  }
   if (!out.finish()) return -1;
   // Rows written are kept even when the data ends in something no start
   // search accepts.
@@ -385,6 +423,7 @@ int extract_t6_rows(FaxCodec& codec, const std::filesystem::path& row_file,
 int extract(FaxCodec& codec, const std::filesystem::path& row_file,
             const std::filesystem::path& index_file, const ExtractionOptions& o) {
   if (!truncate_file(row_file) || !truncate_file(index_file)) return -1;
+  if (codec.stop_requested()) return kExtractionStopped;
   if (analyse_mh_standard(codec, o.bit_order, o.threshold) == kAnalysisAccepted ||
       (o.nonstandard_widths &&
        analyse_mh_any_width(codec, o.bit_order, o.threshold, o.min_width) == kAnalysisAccepted)) {
@@ -395,7 +434,7 @@ int extract(FaxCodec& codec, const std::filesystem::path& row_file,
        analyse_mr_any_width(codec, o.bit_order, o.threshold, o.min_width) == kAnalysisAccepted)) {
     return extract_mr_rows(codec, row_file, index_file);
   }
-  return -1;
+  return codec.stop_requested() ? kExtractionStopped : -1;
 }
 
 int extract_t6(FaxCodec& codec, const std::filesystem::path& row_file,
@@ -408,7 +447,7 @@ int extract_t6(FaxCodec& codec, const std::filesystem::path& row_file,
     found = analyse_t6_at_width(codec, o.bit_order, kStandardWidths[i], o.threshold,
                                 o.flag_number) == kAnalysisAccepted;
   }
-  if (!found) return -1;
+  if (!found) return codec.stop_requested() ? kExtractionStopped : -1;
   codec.position = codec.raw_flag ? 0 : codec.start_offset;
   codec.bits_used = 0;
   codec.load_byte(false);

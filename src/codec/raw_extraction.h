@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <span>
 
-#include "codec/fax_codec.h"
 #include "base/limits.h"
+#include "codec/fax_codec.h"
 
 namespace orvane::codec {
 
@@ -51,6 +51,10 @@ SegmentEntry load_entry(std::span<const std::uint8_t, kIndexEntrySize> bytes);
 // 11.55 lines/mm (T.4 2.2) and their B4/A3 counterparts. Classes outside
 // 1..3 keep 100.
 std::uint16_t choose_vertical_resolution(std::uint8_t width_class, std::uint32_t longest_rows);
+
+// The extractors' result when the codec's control asked for a stop: what was
+// written so far is incomplete and the caller throws it away.
+inline constexpr int kExtractionStopped = -20;
 
 // What the caller lets the analyses use.
 struct ExtractionOptions {

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "base/coding_mode.h"
+#include "base/limits.h"
 #include "codec/decode_1d.h"
 #include "codec/decode_2d.h"
 #include "codec/row_writer.h"
-#include "base/coding_mode.h"
-#include "base/limits.h"
 
 namespace orvane::codec {
 namespace {
@@ -94,6 +94,7 @@ int analyse_mh_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t t
   int count = 0;
   if (codec.find_eol() < 0) return kAnalysisNotAccepted;
   while (count < needed) {
+    if (codec.stop_requested()) return kAnalysisStopped;
     const int r = decode_row_to_eol(codec, scratch.begin_row(), nullptr);
     if (r == END_OF_DATA) return kAnalysisNotAccepted;
     if (r >= 0 && is_standard_width(r)) {
@@ -126,6 +127,7 @@ int analyse_mh_any_width(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t 
   codec.width = candidate;
   if (codec.find_eol() < 0) return kAnalysisNotAccepted;
   while (count < needed) {
+    if (codec.stop_requested()) return kAnalysisStopped;
     const int r = decode_row_to_eol(codec, scratch.begin_row(), nullptr);
     if (r == END_OF_DATA) return kAnalysisNotAccepted;
     // A row wider than any page can be is as good as a bad code.
@@ -163,6 +165,7 @@ int analyse_mr_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t t
   if (!find_1d_row(codec)) return kAnalysisNotAccepted;
   int tag = 1;
   while (count < needed) {
+    if (codec.stop_requested()) return kAnalysisStopped;
     const int r = decode_mr_row(codec, scratch, lines, tag);
     if (r == END_OF_DATA) return kAnalysisNotAccepted;
     if (r >= 0 && r <= kWidestStandard && is_standard_width(r)) {
@@ -201,6 +204,7 @@ int analyse_mr_any_width(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t 
   if (!find_1d_row(codec)) return kAnalysisNotAccepted;
   int tag = 1;
   while (count < needed) {
+    if (codec.stop_requested()) return kAnalysisStopped;
     const int r = decode_mr_row(codec, scratch, lines, tag);
     if (r == END_OF_DATA) return kAnalysisNotAccepted;
     if (r == BAD_CODE || r > kWidestStandard) {
@@ -258,6 +262,7 @@ int analyse_t6_at_width(FaxCodec& codec, std::uint8_t bit_order, std::int32_t wi
   if (find_t6_start(codec, T6Search::kFirst) < 0) return kAnalysisNotAccepted;
   std::int64_t candidate_position = codec.position;
   while (count < needed) {
+    if (codec.stop_requested()) return kAnalysisStopped;
     lines.clear_coding();
     const int r = decode_2d_row(codec, scratch.begin_row(), lines, true);
     if (r == END_OF_DATA) return kAnalysisNotAccepted;

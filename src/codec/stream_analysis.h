@@ -14,6 +14,7 @@ namespace orvane::codec {
 inline constexpr int kAnalysisAccepted = 0;  // the codec's width holds the width found
 inline constexpr int kAnalysisNoMemory = -1;
 inline constexpr int kAnalysisNotAccepted = -2;  // the data ended first
+inline constexpr int kAnalysisStopped = -3;      // the codec's control asked for a stop
 
 // The line lengths of ITU-T T.4 (A4, B4, A3 at 200, 300 and 400 dpi), in the
 // order every analysis tries them; 3648 is tried before 3456.
@@ -35,7 +36,8 @@ struct StreamGuess {
 // Every analysis sets the codec's bit order, works from the codec's current
 // data and ends with the codec rewound to its start. A threshold of 0 counts
 // as 1 (a guess is never accepted without a row of that width). Results:
-// kAnalysisAccepted, kAnalysisNoMemory or kAnalysisNotAccepted.
+// kAnalysisAccepted, kAnalysisNoMemory, kAnalysisNotAccepted or, when the
+// codec's control asks for a stop, kAnalysisStopped.
 
 // Modified Huffman rows ended by EOL (T.4 1D), widths from kStandardWidths.
 int analyse_mh_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold);

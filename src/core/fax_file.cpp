@@ -2,8 +2,8 @@
 
 #include <cerrno>
 
-#include "core/at_work.h"
 #include "base/atomic_output.h"
+#include "core/at_work.h"
 #include "core/format_registry.h"
 #include "core/tiff_to_tiff.h"
 #include "formats/raw_fax_reader.h"
@@ -52,10 +52,12 @@ RawFaxReader& FaxFile::raw_reader() {
   return static_cast<RawFaxReader&>(reader_for(kFormatRawFax));
 }
 
-int FaxFile::open(const std::filesystem::path& path, std::int32_t format) {
+int FaxFile::open(const std::filesystem::path& path, std::int32_t format,
+                  const WorkControl* control) {
   page_.clear();
+  format_ = format;
   limits::clear_note();
-  if (is_raw_format(format)) return open_raw(path);
+  if (is_raw_format(format)) return open_raw(path, control);
   if (format == kFormatAtWork) return open_at_work(path);
   return open_with_reader(path, format);
 }
@@ -77,13 +79,23 @@ int FaxFile::open_at_work(const std::filesystem::path& path) {
   return open_with_reader(paths_.temp_tiff, kFormatAtWork);
 }
 
-int FaxFile::open_raw(const std::filesystem::path& path) {
+int FaxFile::open_raw(const std::filesystem::path& path, const WorkControl* control) {
   RawFaxReader& raw = raw_reader();
   raw.open(path);
-  if (!raw.is_open()) return -1;
+  if (!raw.is_open()) return kOpenFailed;
   raw.set_scratch_paths(paths_.row_file, paths_.page_index);
   raw.set_parameters(params_.threshold, params_.flag_number, params_.min_width, params_.raw_file);
-  raw_analysed_ = raw.analyse(params_.bit_order, params_.nonstandard_widths) >= 0;
+  raw.set_control(control);
+  const int analysed = raw.analyse(params_.bit_order, params_.nonstandard_widths);
+  raw.set_control(nullptr);
+  raw_analysed_ = analysed >= 0;
+  if (control && control->stop_requested()) {
+    raw.close();
+    raw_analysed_ = false;
+    page_count_ = 0;
+    page_valid_ = false;
+    return kOpenStopped;
+  }
   if (!raw_analysed_) {
     page_count_ = 0;
     page_valid_ = false;
@@ -102,19 +114,66 @@ int FaxFile::load_page(std::int32_t format, std::uint32_t index) {
   return load(format, index);
 }
 
-int FaxFile::load(std::int32_t format, std::uint32_t index) {
+LoadedPage FaxFile::load_value(std::int32_t format, std::uint32_t index, PageBitmap start) {
+  LoadedPage loaded;
+  loaded.page = std::move(start);
   FormatReader& reader = reader_for(format);
   reader.set_analysis(params_.threshold, params_.flag_number);
   // Raw data whose analysis failed has nothing to load.
   if (!is_raw_format(format) || raw_analysed_) {
-    reader.load_page(index, page_);
-    page_text_ = reader.page_text(index);
+    reader.load_page(index, loaded.page);
+    loaded.text = reader.page_text(index);
   }
   // A page without pixels (out of memory, refused size) is no page either.
-  page_valid_ = page_.is_valid() && page_.has_pixels();
-  page_limit_ = page_valid_ ? limits::Limit::kNone : limits::noted();
-  page_limit_detail_ = page_valid_ ? 0 : limits::noted_detail();
+  if (loaded.page.is_valid() && loaded.page.has_pixels()) {
+    loaded.status = LoadedPage::Status::kLoaded;
+  } else {
+    loaded.limit = limits::noted();
+    loaded.limit_detail = limits::noted_detail();
+    loaded.status = loaded.limit == limits::Limit::kNone ? LoadedPage::Status::kNotLoaded
+                                                         : LoadedPage::Status::kRefused;
+  }
+  return loaded;
+}
+
+int FaxFile::load(std::int32_t format, std::uint32_t index) {
+  const bool reads = !is_raw_format(format) || raw_analysed_;
+  LoadedPage loaded = load_value(format, index, std::move(page_));
+  page_ = std::move(loaded.page);
+  if (reads) page_text_ = std::move(loaded.text);
+  page_valid_ = loaded.valid();
+  page_limit_ = loaded.limit;
+  page_limit_detail_ = loaded.limit_detail;
   return 0;
+}
+
+LoadedPage FaxFile::read_page(std::uint32_t index) {
+  // The record's page lends its fields (bare data keeps the resolution the
+  // record noted), never its pixels.
+  PageBitmap start;
+  start.width = page_.width;
+  start.height = page_.height;
+  start.row_bytes = page_.row_bytes;
+  start.planes = page_.planes;
+  start.bits_per_pixel = page_.bits_per_pixel;
+  start.coded_length = page_.coded_length;
+  start.xres = page_.xres;
+  start.yres = page_.yres;
+  start.unit = page_.unit;
+  start.bit_order = page_.bit_order;
+  start.coding = page_.coding;
+  start.width_class = page_.width_class;
+  start.invert = page_.invert;
+  limits::clear_note();
+  if (format_ == kFormatNotFax || format_ == kFormatUnsupported || index >= page_count_) return {};
+  return load_value(format_, index, std::move(start));
+}
+
+bool FaxFile::page_facts(std::uint32_t index, PageFacts& out) {
+  if (format_ == kFormatNotFax || format_ == kFormatUnsupported || index >= page_count_)
+    return false;
+  if (is_raw_format(format_) && !raw_analysed_) return false;
+  return reader_for(format_).page_facts(index, out);
 }
 
 std::uint16_t FaxFile::recount_raw_pages() {
@@ -124,11 +183,20 @@ std::uint16_t FaxFile::recount_raw_pages() {
   return page_count_;
 }
 
-int FaxFile::convert(const std::filesystem::path& output, std::int32_t format, TiffSource tiff) {
+int FaxFile::convert(const std::filesystem::path& output, std::int32_t format, TiffSource tiff,
+                     const WorkControl* control) {
   write_error_.clear();
   if (format == kFormatTiff && tiff == TiffSource::kRefuse) return kConvertNoFile;
   if (format != kFormatAtWork && !reader_for(format).is_open()) return kConvertNoFile;
+  FormatReader& reader = reader_for(format);
+  reader.set_control(control);
+  const int rc = convert_with(reader, output, format);
+  reader.set_control(nullptr);
+  return rc;
+}
 
+int FaxFile::convert_with(FormatReader& reader, const std::filesystem::path& output,
+                          std::int32_t format) {
   // Written beside the target and put under its name only when complete,
   // so a failed conversion leaves no partial file and an existing target
   // intact.
@@ -140,12 +208,14 @@ int FaxFile::convert(const std::filesystem::path& output, std::int32_t format, T
   int rc;
   errno = 0;  // what a failed write leaves here says why it failed
   if (format == kFormatAtWork) {
-    rc = copy_tiff_file(paths_.temp_tiff, out.temp_path());
+    rc = copy_tiff_file(paths_.temp_tiff, out.temp_path(), reader.control());
   } else if (is_raw_format(format)) {
     rc = raw_reader().convert_raw(out.temp_path(), page_);
   } else {
-    rc = reader_for(format).convert(out.temp_path(), page_count_);
+    rc = reader.convert(out.temp_path(), page_count_);
   }
+  // What a stopped conversion wrote goes with the temporary file.
+  if (reader.stop_requested()) return kConvertStopped;
   if (rc == kConvertWriteFailed && errno != 0)
     write_error_ = std::error_code(errno, std::generic_category());
   if (rc != kConvertOk) return rc;
@@ -157,10 +227,6 @@ int FaxFile::convert(const std::filesystem::path& output, std::int32_t format, T
     return kConvertWriteFailed;
   }
   return kConvertOk;
-}
-
-void FaxFile::close_all() {
-  for (auto& [slot, reader] : readers_) reader->close();
 }
 
 }  // namespace orvane

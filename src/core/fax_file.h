@@ -1,6 +1,15 @@
 #pragma once
 // One open fax file: the reader of its format, the page count, the user's
 // decoding parameters and the page bitmap of the page last loaded.
+//
+// Threading: a FaxFile is used by one thread at a time; it may be handed to
+// another thread between calls (the viewer opens bare data on a worker while
+// its window waits). Any number of records may work at once on as many
+// threads, on the same file too, as long as each record has its own
+// working paths (the scratch files of bare data and At Work). A LoadedPage
+// is a plain value: it may be kept, copied and handed between threads and
+// outlives the record. The only call meant for another thread while a
+// record works is the WorkControl's request_stop().
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -8,9 +17,10 @@
 #include <string>
 #include <system_error>
 
+#include "base/format_reader.h"
 #include "base/limits.h"
 #include "base/page_bitmap.h"
-#include "base/format_reader.h"
+#include "base/work_control.h"
 
 namespace orvane {
 
@@ -26,6 +36,27 @@ struct DecodingParameters {
   bool nonstandard_widths = true;
   std::int16_t min_width = 1728;
   bool raw_file = false;  // a bare T.6 stream from its first byte
+};
+
+// Results of FaxFile::open.
+inline constexpr int kOpenOk = 0;        // see page_valid() for the first page
+inline constexpr int kOpenFailed = -1;   // the file cannot be opened
+inline constexpr int kOpenStopped = -2;  // the caller's stop request ended the work
+
+// One page as loaded, by value.
+struct LoadedPage {
+  enum class Status : std::uint8_t {
+    kLoaded,
+    kNotLoaded,  // no such page, or its data does not decode
+    kRefused,    // a limit refused it (see limit)
+  };
+  Status status = Status::kNotLoaded;
+  PageBitmap page;  // pixels only when loaded
+  limits::Limit limit = limits::Limit::kNone;
+  std::uint32_t limit_detail = 0;  // the Compression or bits per sample found
+  std::string text;                // text stored with the page (WinFax)
+
+  bool valid() const { return status == Status::kLoaded; }
 };
 
 // The three scratch files of raw data and At Work conversion.
@@ -49,23 +80,41 @@ class FaxFile {
   const DecodingParameters& parameters() const { return params_; }
   DecodingParameters& parameters() { return params_; }
 
-  // Empties the page bitmap, opens `path` as `format` and loads page 0.
-  // -1 when the file cannot be opened, else 0; see page_valid().
-  int open(const std::filesystem::path& path, std::int32_t format);
-  // Loads page `index` (from 0). Always 0; see page_valid().
+  // Empties the page bitmap, opens `path` as `format` (remembered for the
+  // calls below that take no format) and loads page 0. kOpenFailed when the
+  // file cannot be opened, kOpenStopped when `control` asked for a stop
+  // (bare data: nothing of the analysis is kept, the record is empty and
+  // usable), else kOpenOk; see page_valid(). `control` follows the
+  // analysis and extraction of bare data.
+  int open(const std::filesystem::path& path, std::int32_t format,
+           const WorkControl* control = nullptr);
+  // The format of the last open (kFormatNotFax before the first).
+  std::int32_t format() const { return format_; }
+
+  // Loads page `index` (from 0) as a value, leaving the record's page
+  // bitmap alone: two pages can be held at once.
+  LoadedPage read_page(std::uint32_t index);
+  // What the file states about page `index` without decoding it (TIFF
+  // directories, container headers, the extracted rows of bare data);
+  // false when it states nothing.
+  bool page_facts(std::uint32_t index, PageFacts& out);
+
+  // Loads page `index` (from 0) into the record's page bitmap. Always 0;
+  // see page_valid().
   int load_page(std::int32_t format, std::uint32_t index);
   // What convert() does with a TIFF file: the viewer refuses it (there is
   // nothing to convert); orvane-cli copies its pages into a new file.
   enum class TiffSource { kRefuse, kCopy };
-  // Writes the open file as a multi-page TIFF at `output`.
+  // Writes the open file as a multi-page TIFF at `output`. With a stop
+  // request from `control` the conversion ends between pages with
+  // kConvertStopped and nothing at `output`.
   int convert(const std::filesystem::path& output, std::int32_t format,
-              TiffSource tiff = TiffSource::kRefuse);
+              TiffSource tiff = TiffSource::kRefuse, const WorkControl* control = nullptr);
   // Why the last conversion could not write its output (the system's
   // reason), when it failed with kConvertWriteFailed.
   std::error_code write_error() const { return write_error_; }
   // Raw data only: pages again after the vertical resolution changed.
   std::uint16_t recount_raw_pages();
-  void close_all();
 
   const PageBitmap& page() const { return page_; }
   PageBitmap& page() { return page_; }
@@ -87,13 +136,18 @@ class FaxFile {
  private:
   int open_with_reader(const std::filesystem::path& path, std::int32_t format);
   int open_at_work(const std::filesystem::path& path);
-  int open_raw(const std::filesystem::path& path);
+  int open_raw(const std::filesystem::path& path, const WorkControl* control);
   int load(std::int32_t format, std::uint32_t index);
+  int convert_with(FormatReader& reader, const std::filesystem::path& output, std::int32_t format);
+  // Loads page `index` of `format` starting from `start` (whose fields some
+  // readers keep where the file says nothing).
+  LoadedPage load_value(std::int32_t format, std::uint32_t index, PageBitmap start);
   RawFaxReader& raw_reader();
   TiffReader& tiff_reader();
 
   WorkingPaths paths_;
   DecodingParameters params_;
+  std::int32_t format_ = -2;
   std::map<int, std::unique_ptr<FormatReader>> readers_;
   PageBitmap page_;
   bool page_valid_ = false;

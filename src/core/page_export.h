@@ -11,10 +11,6 @@
 
 namespace orvane {
 
-// An export that was asked to stop: nothing was written (beyond the
-// results of formats/format_reader.h).
-inline constexpr int kConvertStopped = -7;
-
 // Called before each page with the pages done so far and the page count,
 // and once more at the end; returning false asks the export to stop.
 using ExportProgress = std::function<bool(std::uint32_t done, std::uint32_t total)>;

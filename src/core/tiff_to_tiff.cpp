@@ -4,8 +4,8 @@
 #include <span>
 #include <vector>
 
-#include "formats/conversion.h"
 #include "base/format_reader.h"
+#include "formats/conversion.h"
 #include "tiff/tiff_reader.h"
 #include "tiff/tiff_writer.h"
 
@@ -13,7 +13,9 @@ namespace orvane {
 
 namespace {
 
-std::uint32_t ratio(const std::uint32_t r[2]) { return r[1] ? r[0] / r[1] : 0; }
+std::uint32_t ratio(const std::uint32_t r[2]) {
+  return r[1] ? r[0] / r[1] : 0;
+}
 
 // Each strip of a page is written as a strip of its own: strips of a T.6
 // page are coded separately and would not decode as one. A page without a
@@ -54,7 +56,7 @@ bool copy_page(TiffReader& reader, TiffWriter& writer, const TiffPage& desc, std
 int copy_tiff_pages(TiffReader& reader, const std::filesystem::path& output) {
   const std::uint16_t count = reader.build_page_table();
   // Pages left out make the output renumber the pages it wrote.
-  TiffOutput out(output);
+  TiffOutput out(output, reader.control());
   if (!out.ok()) return kConvertWriteFailed;
   for (std::uint16_t i = 0; i < count; ++i) {
     if (reader.read_directory(reader.page_position(i)) <= 0) {
@@ -63,12 +65,16 @@ int copy_tiff_pages(TiffReader& reader, const std::filesystem::path& output) {
     TiffPage desc;
     reader.parse_directory(desc);
     if (!copy_page(reader, out.writer(), desc, i, count)) out.note_skipped();
+    out.page_done(i, count);
+    if (!out.ok()) break;
   }
   return out.close() ? kConvertOk : kConvertWriteFailed;
 }
 
-int copy_tiff_file(const std::filesystem::path& source, const std::filesystem::path& output) {
+int copy_tiff_file(const std::filesystem::path& source, const std::filesystem::path& output,
+                   const WorkControl* control) {
   TiffReader reader;
+  reader.set_control(control);
   reader.open(source);
   if (!reader.is_open()) return kConvertNoFile;
   if (reader.read_header() != 0) return kConvertNoSource;

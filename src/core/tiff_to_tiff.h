@@ -3,6 +3,8 @@
 // decoding them (FaxWizard, Zetafax and At Work files are TIFF inside).
 #include <filesystem>
 
+#include "base/work_control.h"
+
 namespace orvane {
 
 class TiffReader;
@@ -14,6 +16,7 @@ int copy_tiff_pages(TiffReader& reader, const std::filesystem::path& output);
 
 // From a file of its own: 0, -1 cannot be opened, -2 not TIFF or no pages,
 // -3 / -5 as above.
-int copy_tiff_file(const std::filesystem::path& source, const std::filesystem::path& output);
+int copy_tiff_file(const std::filesystem::path& source, const std::filesystem::path& output,
+                   const WorkControl* control = nullptr);
 
 }  // namespace orvane

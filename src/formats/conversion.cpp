@@ -77,7 +77,8 @@ PageResult write_pass_through_page(TiffWriter& writer, const PassThroughPage& pa
                     count, page.xres, page.yres, page.unit);
 }
 
-TiffOutput::TiffOutput(const std::filesystem::path& path) {
+TiffOutput::TiffOutput(const std::filesystem::path& path, const WorkControl* control)
+    : control_(control) {
   created_ = writer_.create(path);
   if (!created_) return;
   writer_.write_header();
@@ -112,12 +113,13 @@ bool TiffOutput::close() {
 
 int convert_by_decoding(FormatReader& reader, const std::filesystem::path& output,
                         std::uint16_t page_count) {
-  TiffOutput out(output);
+  TiffOutput out(output, reader.control());
   PageBitmap page;
   for (std::uint16_t i = 0; i < page_count && out.ok(); ++i) {
     page.release_pixels();
     reader.load_page(i, page);
     out.packed_page(page, i, page_count);
+    out.page_done(i, page_count);
   }
   return out.close() ? kConvertOk : kConvertWriteFailed;
 }

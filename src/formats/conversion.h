@@ -19,8 +19,8 @@
 #include <filesystem>
 #include <span>
 
-#include "base/page_bitmap.h"
 #include "base/format_reader.h"
+#include "base/page_bitmap.h"
 #include "base/pass_through_page.h"
 #include "tiff/tiff_writer.h"
 
@@ -53,14 +53,18 @@ PageResult write_pass_through_page(TiffWriter& writer, const PassThroughPage& pa
 // header and the fixed entries, counts pages written and left out.
 class TiffOutput {
  public:
-  explicit TiffOutput(const std::filesystem::path& path);
+  // `control` (may be null) is asked between pages: a stop request makes
+  // ok() false, and every page written or left out reports progress.
+  explicit TiffOutput(const std::filesystem::path& path, const WorkControl* control = nullptr);
   ~TiffOutput();
   TiffOutput(const TiffOutput&) = delete;
   TiffOutput& operator=(const TiffOutput&) = delete;
 
-  // False when the file could not be created or a write has failed; a
-  // converter stops as soon as this is false.
-  bool ok() const { return created_ && !writer_.failed(); }
+  // False when the file could not be created, a write has failed or a stop
+  // was asked for; a converter stops as soon as this is false.
+  bool ok() const {
+    return created_ && !writer_.failed() && !(control_ && control_->stop_requested());
+  }
 
   PageResult packed_page(PageBitmap& page, std::uint16_t index, std::uint16_t count);
   PageResult pass_through_page(const PassThroughPage& page, std::uint16_t index,
@@ -70,6 +74,10 @@ class TiffOutput {
   // page left out so that close() renumbers.
   TiffWriter& writer() { return writer_; }
   void note_skipped() { ++skipped_; }
+  // Page `index` of `count` is done (written or left out).
+  void page_done(std::uint16_t index, std::uint16_t count) const {
+    if (control_) control_->report(std::int64_t(index) + 1, count);
+  }
 
   std::size_t pages_written() const { return writer_.pages_written(); }
   std::size_t pages_skipped() const { return skipped_; }
@@ -83,6 +91,7 @@ class TiffOutput {
   PageResult count(PageResult result);
 
   TiffWriter writer_;
+  const WorkControl* control_ = nullptr;
   bool created_ = false;
   bool closed_ = false;
   bool closed_ok_ = false;
@@ -95,16 +104,17 @@ class TiffOutput {
 // out. kConvertOk, or kConvertWriteFailed when the file could not be created
 // or written.
 template <typename ReadPage>
-int convert_by_pass_through(const std::filesystem::path& output, std::uint16_t page_count,
-                            ReadPage&& read) {
-  TiffOutput out(output);
+int convert_by_pass_through(const FormatReader& reader, const std::filesystem::path& output,
+                            std::uint16_t page_count, ReadPage&& read) {
+  TiffOutput out(output, reader.control());
   for (std::uint16_t i = 0; i < page_count && out.ok(); ++i) {
     PassThroughPage page;
-    if (!read(i, page)) {
+    if (read(i, page)) {
+      out.pass_through_page(page, i, page_count);
+    } else {
       out.note_skipped();
-      continue;
     }
-    out.pass_through_page(page, i, page_count);
+    out.page_done(i, page_count);
   }
   return out.close() ? kConvertOk : kConvertWriteFailed;
 }

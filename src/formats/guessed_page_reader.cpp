@@ -4,13 +4,13 @@
 #include <cstring>
 #include <new>
 
+#include "base/byte_order.h"
+#include "base/coding_mode.h"
+#include "base/limits.h"
 #include "codec/decode_2d.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
 #include "codec/stream_analysis.h"
-#include "base/byte_order.h"
-#include "base/coding_mode.h"
-#include "base/limits.h"
 #include "formats/conversion.h"
 
 namespace orvane {
@@ -103,9 +103,9 @@ bool GuessedPageReader::coded_page(std::uint32_t index, PassThroughPage& out) {
 
 int GuessedPageReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
   if (!is_open()) return kConvertNoFile;
-  return convert_by_pass_through(output, page_count, [this](std::uint16_t i, PassThroughPage& out) {
-    return coded_page(i, out);
-  });
+  return convert_by_pass_through(
+      *this, output, page_count,
+      [this](std::uint16_t i, PassThroughPage& out) { return coded_page(i, out); });
 }
 
 }  // namespace orvane

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "codec/fax_codec.h"
-#include "codec/page_driver.h"
 #include "base/byte_order.h"
 #include "base/coding_mode.h"
 #include "base/limits.h"
+#include "codec/fax_codec.h"
+#include "codec/page_driver.h"
 #include "formats/conversion.h"
 
 namespace orvane {
@@ -60,6 +60,19 @@ int QrnFaxReader::read_page(std::uint32_t index, Page& out) {
   return read_coded(position + std::int64_t(kHeaderSize), length) ? kReaderOk : kReaderUnreadable;
 }
 
+bool QrnFaxReader::page_facts(std::uint32_t index, PageFacts& out) {
+  if (!is_open() || index >= page_count_ || check_header(pages_[index]) != kReaderOk) return false;
+  const std::uint8_t* h = header_.data();
+  out = {.width = le32(h + 16) ? le32(h + 16) : std::uint32_t(kDefaultWidth),
+         .height = le32(h + 20) ? le32(h + 20) : std::uint32_t(kDefaultRows),
+         .xres = h[28],
+         .yres = h[29],
+         .unit = 0,
+         .coding = h[27],
+         .bit_order = h[26] == kBitOrderMsbFirst ? kBitOrderMsbFirst : kBitOrderLsbFirst};
+  return true;
+}
+
 void QrnFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
   if (!is_open()) return;
   Page p;
@@ -109,9 +122,9 @@ bool QrnFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
 
 int QrnFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
   if (!is_open()) return kConvertNoFile;
-  return convert_by_pass_through(output, page_count, [this](std::uint16_t i, PassThroughPage& out) {
-    return coded_page(i, out);
-  });
+  return convert_by_pass_through(
+      *this, output, page_count,
+      [this](std::uint16_t i, PassThroughPage& out) { return coded_page(i, out); });
 }
 
 }  // namespace orvane

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "base/page_bitmap.h"
 #include "base/format_reader.h"
+#include "base/page_bitmap.h"
 
 namespace orvane {
 
@@ -24,6 +24,8 @@ class QrnFaxReader : public FormatReader {
   void load_page(std::uint32_t index, PageBitmap& page) override;
   // The data with the header's coding and bit order.
   bool coded_page(std::uint32_t index, PassThroughPage& out) override;
+  // From the page header alone.
+  bool page_facts(std::uint32_t index, PageFacts& out) override;
   // Pass-through with the header's coding and bit order.
   int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 

@@ -7,13 +7,13 @@
 #include <new>
 #include <vector>
 
-#include "codec/fax_codec.h"
-#include "codec/page_driver.h"
-#include "codec/raw_extraction.h"
 #include "base/binary_file.h"
 #include "base/byte_order.h"
 #include "base/coding_mode.h"
 #include "base/limits.h"
+#include "codec/fax_codec.h"
+#include "codec/page_driver.h"
+#include "codec/raw_extraction.h"
 #include "tiff/tiff_writer.h"
 
 namespace orvane {
@@ -97,9 +97,11 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
   const std::span<const std::uint8_t> data(coded());
   codec::FaxCodec analysis;
   analysis.configure(data, kBitOrderMsbFirst, kCodingT4_1D, 0);
+  analysis.control = control();
   codec::FaxCodec t6;
   codec::configure_for_t6(t6, data, kBitOrderMsbFirst, 0, 0, flag_number_);
   t6.raw_flag = raw_file_ ? 1 : 0;
+  t6.control = control();
 
   codec::ExtractionOptions options;
   options.threshold = threshold_;
@@ -125,6 +127,13 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
   }
   // Pages are served from the row file; conversion reads the stream again.
   free_coded();
+  if (stop_requested()) {
+    // Half a row file is no row file: nothing of the stopped work stays.
+    std::error_code ec;
+    std::filesystem::remove(row_file_, ec);
+    std::filesystem::remove(page_index_, ec);
+    return codec::kExtractionStopped;
+  }
   return result;
 }
 
@@ -287,7 +296,8 @@ int RawFaxReader::convert_raw(const std::filesystem::path& output, const PageBit
   // written; the page numbers count the pages written.
   const std::uint16_t written = std::uint16_t(page_entries.size());
   std::uint32_t next_entry = 0;
-  for (std::uint16_t p = 0; p < written; ++p) {
+  for (std::uint16_t p = 0; p < written && !stop_requested(); ++p) {
+    report(p, written);
     data.clear();
     std::uint64_t rows = 0;
     for (std::uint32_t k = 0; k < page_entries[p]; ++k, ++next_entry) {
@@ -316,6 +326,21 @@ int RawFaxReader::convert_raw(const std::filesystem::path& output, const PageBit
   }
   free_coded();
   return writer.close() ? kConvertOk : kConvertWriteFailed;
+}
+
+bool RawFaxReader::page_facts(std::uint32_t index, PageFacts& out) {
+  PageBitmap page;
+  if (rows_per_page_ == 0 || read_descriptor(page) != 0) return false;
+  const std::uint64_t first = std::uint64_t(index) * rows_per_page_;
+  if (page.width < 1 || first >= total_rows_) return false;
+  out = {.width = std::uint32_t(page.width),
+         .height = std::uint32_t(std::min<std::uint64_t>(rows_per_page_, total_rows_ - first)),
+         .xres = std::max<std::uint16_t>(page.xres, 200),
+         .yres = vres_of_a4_length(rows_per_page_) ? vres_of_a4_length(rows_per_page_) : page.yres,
+         .unit = page.unit,
+         .coding = page.coding,
+         .bit_order = page.bit_order};
+  return true;
 }
 
 int RawFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "base/page_bitmap.h"
 #include "base/format_reader.h"
+#include "base/page_bitmap.h"
 
 namespace orvane {
 
@@ -71,6 +71,9 @@ class RawFaxReader : public FormatReader {
   std::uint16_t build_page_table() override { return count_pages(); }
   void load_page(std::uint32_t index, PageBitmap& page) override { load_raw_page(index, page); }
   int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
+  // From the row file's descriptor and the page length: what loading the
+  // page gives, without reading its rows.
+  bool page_facts(std::uint32_t index, PageFacts& out) override;
 
  private:
   std::filesystem::path row_file_, page_index_;

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "codec/fax_codec.h"
-#include "codec/page_driver.h"
 #include "base/byte_order.h"
 #include "base/coding_mode.h"
+#include "codec/fax_codec.h"
+#include "codec/page_driver.h"
 #include "formats/conversion.h"
 
 namespace orvane {
@@ -117,9 +117,9 @@ bool WinFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
 
 int WinFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
   if (!is_open()) return kConvertNoFile;
-  return convert_by_pass_through(output, page_count, [this](std::uint16_t i, PassThroughPage& out) {
-    return coded_page(i, out);
-  });
+  return convert_by_pass_through(
+      *this, output, page_count,
+      [this](std::uint16_t i, PassThroughPage& out) { return coded_page(i, out); });
 }
 
 }  // namespace orvane

@@ -5,16 +5,28 @@
 #include <cstring>
 #include <new>
 
-#include "codec/page_driver.h"
-#include "tiff/tiff_strip.h"
 #include "base/byte_order.h"
 #include "base/coding_mode.h"
 #include "base/limits.h"
 #include "base/pass_through_page.h"
+#include "codec/page_driver.h"
+#include "tiff/tiff_strip.h"
 
 namespace orvane {
 
 namespace {
+
+// The coding a CCITT Compression stands for (T4Options bit 0: 2D rows);
+// kCodingUnknown for every other Compression.
+std::uint8_t coding_of_compression(std::uint16_t compression, std::uint32_t t4_options) {
+  switch (compression) {
+    case 2: return kCodingMhByte;
+    case 3: return (t4_options & 1) ? kCodingT4_2D : kCodingT4_1D;
+    case 4: return kCodingT6;
+    case 32771: return kCodingMhWord;
+    default: return kCodingUnknown;
+  }
+}
 
 constexpr std::uint16_t kTypeShort = 3;
 constexpr std::uint16_t kTypeLong = 4;
@@ -400,18 +412,29 @@ void TiffReader::load_page(std::uint32_t index, PageBitmap& page) {
       desc.y_resolution[1] ? std::uint16_t(desc.y_resolution[0] / desc.y_resolution[1]) : page.xres;
 }
 
+bool TiffReader::page_facts(std::uint32_t index, PageFacts& out) {
+  if (!is_open() || read_directory(page_position(index)) <= 0) return false;
+  TiffPage desc;
+  parse_directory(desc);
+  const auto ratio = [](const std::uint32_t r[2]) {
+    return std::uint16_t(r[1] ? std::min<std::uint32_t>(r[0] / r[1], 0xFFFF) : 0);
+  };
+  out = {.width = desc.image_width,
+         .height = desc.image_length,
+         .xres = ratio(desc.x_resolution),
+         .yres = desc.y_resolution[1] ? ratio(desc.y_resolution) : ratio(desc.x_resolution),
+         .unit = std::uint8_t(desc.resolution_unit & 0xFF),
+         .coding = coding_of_compression(desc.compression, desc.t4_options),
+         .bit_order = desc.fill_order == 2 ? kBitOrderLsbFirst : kBitOrderMsbFirst};
+  return true;
+}
+
 bool TiffReader::coded_page(std::uint32_t index, PassThroughPage& out) {
   if (!is_open() || read_directory(page_position(index)) <= 0) return false;
   TiffPage desc;
   parse_directory(desc);
-  std::uint8_t coding = kCodingUnknown;
-  switch (desc.compression) {
-    case 2: coding = kCodingMhByte; break;
-    case 3: coding = (desc.t4_options & 1) ? kCodingT4_2D : kCodingT4_1D; break;
-    case 4: coding = kCodingT6; break;
-    case 32771: coding = kCodingMhWord; break;
-    default: return false;
-  }
+  const std::uint8_t coding = coding_of_compression(desc.compression, desc.t4_options);
+  if (coding == kCodingUnknown) return false;
   if (desc.bits_per_sample != 1 || read_page_data(desc) != 0) return false;
   const auto ratio = [](const std::uint32_t r[2]) { return r[1] ? r[0] / r[1] : 0; };
   out = {.coded = coded_,

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/page_bitmap.h"
 #include "base/format_reader.h"
+#include "base/page_bitmap.h"
 #include "tiff/tiff_page.h"
 
 namespace orvane {
@@ -47,6 +47,8 @@ class TiffReader : public FormatReader {
   const std::vector<std::uint32_t>& strip_byte_counts() const { return strip_sizes_; }
 
   void load_page(std::uint32_t index, PageBitmap& page) override;
+  // The directory's size, resolution and coding; the strips are not read.
+  bool page_facts(std::uint32_t index, PageFacts& out) override;
   // A CCITT-coded page's strips back to back, with the coding its
   // Compression and T4Options name; false for every other Compression and
   // for a page that cannot be read.

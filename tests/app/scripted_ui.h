@@ -54,7 +54,7 @@ struct ScriptedUi : CDocUi {
   void message(const QString& text, const QString& caption) override {
     messages << caption + QStringLiteral(": ") + text;
   }
-  bool runLong(const QString&, const std::function<void()>& work) override {
+  bool runLong(const QString&, const std::function<void()>& work, WorkControl*) override {
     ++long_work_runs;
     work();
     return !cancel_long_work;
