@@ -60,6 +60,11 @@ bool CDialogDocUi::runLong(const QString& label, const std::function<void()>& wo
   return run_long_work(parent_, label, work);
 }
 
+bool CDialogDocUi::runLongStoppable(const QString& label, const std::function<void()>& work,
+                                    std::atomic<bool>& stop) {
+  return run_long_work(parent_, label, work, &stop);
+}
+
 void CDialogDocUi::beginWait() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
 }

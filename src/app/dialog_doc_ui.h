@@ -20,6 +20,8 @@ class CDialogDocUi : public CDocUi {
   void showTipsOfOpenFax() override;
   void message(const QString& text, const QString& caption) override;
   bool runLong(const QString& label, const std::function<void()>& work) override;
+  bool runLongStoppable(const QString& label, const std::function<void()>& work,
+                        std::atomic<bool>& stop) override;
   void beginWait() override;
   void endWait() override;
 

@@ -3,6 +3,7 @@
 // and the progress window of long work. The window gives the real dialogs;
 // tests give scripted answers.
 #include <QString>
+#include <atomic>
 #include <functional>
 
 namespace orvane::app {
@@ -45,6 +46,13 @@ class CDocUi {
   // the user cancelled: `work` has then still run to its end (the core has
   // no way to stop it early) and its result is to be dropped.
   virtual bool runLong(const QString& label, const std::function<void()>& work) = 0;
+  // The same for work that looks at `stop` between its steps: Cancel sets
+  // it, and the work then ends early.
+  virtual bool runLongStoppable(const QString& label, const std::function<void()>& work,
+                                std::atomic<bool>& stop) {
+    (void)stop;
+    return runLong(label, work);
+  }
   // The wait cursor around short work on this thread.
   virtual void beginWait() {}
   virtual void endWait() {}

@@ -7,8 +7,10 @@
 
 namespace orvane::app {
 
-bool run_long_work(QWidget* parent, const QString& label, const std::function<void()>& work) {
+bool run_long_work(QWidget* parent, const QString& label, const std::function<void()>& work,
+                   std::atomic<bool>* stop) {
   CLongWorkDialog dialog(label, parent);
+  dialog.setStopFlag(stop);
   std::unique_ptr<QThread> thread(QThread::create(work));
   // Queued to this thread: seen by the dialog's loop even when the work
   // ends before the loop starts.

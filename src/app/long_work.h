@@ -3,6 +3,7 @@
 // modal progress window, so that the main window keeps painting while the
 // user can give no other command.
 #include <QString>
+#include <atomic>
 #include <functional>
 
 class QWidget;
@@ -14,6 +15,9 @@ namespace orvane::app {
 // ends. Cancel cannot stop the core midway: the window says so and waits
 // for the step to end; the function then returns false and the caller drops
 // the result.
-bool run_long_work(QWidget* parent, const QString& label, const std::function<void()>& work);
+// With `stop` given, Cancel also sets it, for work that looks at it between
+// steps and ends early.
+bool run_long_work(QWidget* parent, const QString& label, const std::function<void()>& work,
+                   std::atomic<bool>* stop = nullptr);
 
 }  // namespace orvane::app

@@ -22,6 +22,7 @@ CLongWorkDialog::CLongWorkDialog(const QString& label, QWidget* parent)
 void CLongWorkDialog::requestCancel() {
   if (cancel_requested_) return;
   cancel_requested_ = true;
+  if (stop_) stop_->store(true);
   setLabelText(tr("Cancelling: finishing the step in progress..."));
   for (QPushButton* button : findChildren<QPushButton*>()) button->setEnabled(false);
 }

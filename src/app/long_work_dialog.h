@@ -2,6 +2,7 @@
 // The progress window of long work: busy, modal, with a Cancel that is
 // noted rather than obeyed at once (the work cannot be interrupted).
 #include <QProgressDialog>
+#include <atomic>
 
 namespace orvane::app {
 
@@ -12,6 +13,8 @@ class CLongWorkDialog : public QProgressDialog {
 
   bool cancelRequested() const { return cancel_requested_; }
   void requestCancel();
+  // Set when Cancel is requested, for work that can stop between steps.
+  void setStopFlag(std::atomic<bool>* stop) { stop_ = stop; }
 
  protected:
   void reject() override;
@@ -19,6 +22,7 @@ class CLongWorkDialog : public QProgressDialog {
 
  private:
   bool cancel_requested_ = false;
+  std::atomic<bool>* stop_ = nullptr;
 };
 
 }  // namespace orvane::app

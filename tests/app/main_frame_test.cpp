@@ -65,8 +65,9 @@ TEST_F(FrameTest, MenusAndToolbarInTheirOrder) {
   for (QAction* a : frame.menuBar()->actions()) titles << a->text();
   EXPECT_EQ(titles, (QStringList{"&File", "&Image", "&Page", "&Settings", "&View", "&Help"}));
   const auto menu = [&](int i) { return texts(frame.menuBar()->actions()[i]->menu()->actions()); };
-  EXPECT_EQ(menu(0), (QStringList{"&Open...", "Save &As...", "|", "&Print...", "Print Pre&view",
-                                  "P&rint Setup...", "|", "Recent File", "|", "E&xit"}));
+  EXPECT_EQ(menu(0),
+            (QStringList{"&Open...", "Save &As...", "&Export as PDF...", "|", "&Print...",
+                         "Print Pre&view", "P&rint Setup...", "|", "Recent File", "|", "E&xit"}));
   EXPECT_EQ(menu(1), (QStringList{"Zoom &In", "Zoom &Out", "F&lip", "&Mirror", "|",
                                   "&Previous Image", "&Next Image", "&Slide Show"}));
   EXPECT_EQ(menu(2), (QStringList{"&Properties", "|", "Pre&vious Page", "&Next Page", "F&irst Page",
@@ -142,9 +143,10 @@ TEST_F(FrameTest, StatusBarWithoutAFax) {
 
 TEST_F(FrameTest, EnablingRules) {
   const CommandId page_commands[] = {
-      kCmdPageFirst,      kCmdPagePrevious, kCmdPageNext, kCmdPageLast, kCmdPageNumber,
-      kCmdPageProperties, kCmdZoomIn,       kCmdZoomOut,  kCmdFlip,     kCmdMirror,
-      kCmdResolutions,    kCmdReversed,     kCmdBitOrder, kCmdAdvanced, kCmdSlideShow};
+      kCmdPageFirst,  kCmdPagePrevious,   kCmdPageNext,    kCmdPageLast,
+      kCmdPageNumber, kCmdPageProperties, kCmdZoomIn,      kCmdZoomOut,
+      kCmdFlip,       kCmdMirror,         kCmdResolutions, kCmdReversed,
+      kCmdBitOrder,   kCmdAdvanced,       kCmdSlideShow,   kCmdFileExportPdf};
   for (CommandId id : page_commands) EXPECT_FALSE(enabled(id)) << id;
   EXPECT_TRUE(enabled(kCmdFileOpen));
   EXPECT_TRUE(enabled(kCmdOptions));
@@ -166,8 +168,9 @@ TEST_F(FrameTest, EnablingRules) {
     EXPECT_EQ(enabled(kCmdPageNext), s.next);
     EXPECT_EQ(enabled(kCmdPageLast), s.last);
   }
-  for (CommandId id : {kCmdPageNumber, kCmdPageProperties, kCmdFlip, kCmdMirror, kCmdResolutions,
-                       kCmdReversed, kCmdBitOrder, kCmdAdvanced, kCmdZoomIn, kCmdZoomOut}) {
+  for (CommandId id :
+       {kCmdPageNumber, kCmdPageProperties, kCmdFlip, kCmdMirror, kCmdResolutions, kCmdReversed,
+        kCmdBitOrder, kCmdAdvanced, kCmdZoomIn, kCmdZoomOut, kCmdFileExportPdf}) {
     EXPECT_TRUE(enabled(id)) << id;
   }
   for (int i = 0; i < 3; ++i) frame.runCommand(kCmdZoomOut);

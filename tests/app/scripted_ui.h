@@ -59,6 +59,13 @@ struct ScriptedUi : CDocUi {
     work();
     return !cancel_long_work;
   }
+  // Cancel is pressed before the work starts, so stoppable work stops at
+  // its first step.
+  bool runLongStoppable(const QString& label, const std::function<void()>& work,
+                        std::atomic<bool>& stop) override {
+    if (cancel_long_work) stop = true;
+    return runLong(label, work);
+  }
 };
 
 }  // namespace orvane::app::test

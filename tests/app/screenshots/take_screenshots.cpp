@@ -3,6 +3,8 @@
 // Usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW_FILE NOT_A_FAX_FILE
 #include <QApplication>
 #include <QDir>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -67,6 +69,17 @@ int main(int argc, char** argv) {
   frame.runCommand(kCmdPageNext);
   shot("04-second-page");
   shot_modal("05-properties", [&] { frame.runCommand(kCmdPageProperties); });
+  // The File menu with Export as PDF under the pointer, its prompt in the
+  // status bar, and the dialog it opens.
+  QAction* file_title = frame.menuBar()->actions().first();
+  QMenu* file_menu = file_title->menu();
+  file_menu->popup(
+      frame.menuBar()->mapToGlobal(frame.menuBar()->actionGeometry(file_title).bottomLeft()));
+  QTest::qWait(200);
+  file_menu->setActiveAction(frame.action(kCmdFileExportPdf));
+  shot("05a-file-menu");
+  file_menu->close();
+  shot_modal("05b-export-as-pdf", [&] { frame.runCommand(kCmdFileExportPdf); });
   shot_modal(
       "06-raw-progress", [&] { app.openDocumentFile(long_raw); }, false);
   shot("07-raw-page");
