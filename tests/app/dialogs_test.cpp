@@ -4,10 +4,12 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTest>
 #include <QThread>
+#include <atomic>
 
 #include "app/dialog_doc_ui.h"
 #include "app/dialogs/fax_property_pages.h"
@@ -178,6 +180,19 @@ TEST(DialogDocUi, LongWorkRunsAwayFromTheWindowThreadBehindAProgressWindow) {
     ended = true;
   }));
   EXPECT_TRUE(ended);
+
+  // Work that watches the stop flag ends as soon as Cancel is pressed.
+  std::atomic<bool> stop{false};
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_FALSE(ui.runLongStoppable(
+      "Exporting",
+      [&] {
+        while (!stop && clock.elapsed() < 20000) QThread::msleep(5);
+      },
+      stop));
+  EXPECT_TRUE(stop);
+  EXPECT_LT(clock.elapsed(), 10000);
 }
 
 }  // namespace
