@@ -379,8 +379,8 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
   const QString caption = tr("Export as PDF");
   const QFileInfo info(target);
   if (same_file(target, source) || (!path_.isEmpty() && same_file(target, path_))) {
-    ui_.message(tr("\"%1\" is the fax file itself and is not written over; choose another name "
-                   "for the PDF.")
+    ui_.message(tr("\"%1\" is the fax being exported or the one on view and is not written "
+                   "over; choose another name for the PDF.")
                     .arg(info.fileName()),
                 caption);
     return ExportResult::kRefused;
@@ -394,7 +394,10 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
     return ExportResult::kFailed;
   }
   staging.close();
-  const DecodingParameters params = source == path_ ? fax_.parameters() : DecodingParameters{};
+  // The document's own file (also when the folder bar names it otherwise)
+  // is read as it is shown, with the parameters the user set.
+  const DecodingParameters params =
+      !path_.isEmpty() && same_file(source, path_) ? fax_.parameters() : DecodingParameters{};
   const std::filesystem::path from = native(source), to = native(staging.fileName());
   std::atomic<bool> stop{false};
   int result = kConvertWriteFailed;
