@@ -46,16 +46,19 @@ class PageCoder {
     return take_coded(reader, index) && check_.check(data_, coded_.coding, page, filter);
   }
 
-  // A TIFF page whose only stream decodes cleanly as a filter reads it: the
-  // TIFF reader builds its page from that same stream with the same row
-  // rules, so the rows checked are the page and it need not be decoded
-  // again. Fills `page` with the fields the reader would give it (no pixels).
+  // A single-strip TIFF page whose stream decodes cleanly as a filter reads
+  // it: the TIFF reader builds its page from that same stream with the
+  // same row rules, so the rows checked are the page and it need not be
+  // decoded again. (Strips are decoded apart, each to its own row count, so
+  // a page of several is checked against its loaded rows instead.) Fills
+  // `page` with the fields the reader would give it, without pixels.
   bool keep_tiff_unloaded(TiffReader& tiff, std::uint32_t index, PageBitmap& page,
                           codec::CcittFilterParameters& filter) {
     if (tiff.read_directory(tiff.page_position(index)) <= 0) return false;
     TiffPage desc;
     tiff.parse_directory(desc);
-    if (desc.photometric > 1 || desc.image_width > 0x7FFFFFFF || desc.image_length > 0x7FFFFFFF)
+    if (desc.strip_count != 1 || desc.photometric > 1 || desc.image_width > 0x7FFFFFFF ||
+        desc.image_length > 0x7FFFFFFF)
       return false;
     if (!take_coded(tiff, index)) return false;
     const auto width = std::int32_t(desc.image_width), rows = std::int32_t(desc.image_length);
