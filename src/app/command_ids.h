@@ -46,6 +46,7 @@ enum CommandId : int {
   kCmdOptions = 32825,
   kCmdReversed = 32826,
   kCmdViewFolderBar = 32799,
+  kCmdFileExportPdf = 32830,
 };
 
 }  // namespace orvane::app

@@ -18,6 +18,7 @@ bool command_enabled(CommandId id, const CommandState& s) {
     case kCmdResolutions:
     case kCmdPageProperties:
     case kCmdReversed: return has_pages;
+    case kCmdFileExportPdf: return s.has_path && has_pages && has_pixels;
     case kCmdBitOrder:
     case kCmdAdvanced: return s.has_path;
     case kCmdPreviousImage: return s.folder_position > 0;

@@ -13,6 +13,8 @@ constexpr CommandEntry kCommands[] = {
      "document-open", ":/icons/open.png", false},
     {kCmdFileSaveAs, "Save &As...", "Convert the none TIFF fax file to a TIFF file", "Convert to",
      "", "document-save-as", ":/icons/save-as.png", false},
+    {kCmdFileExportPdf, "&Export as PDF...", "Export the fax file to a PDF file", "Export as PDF",
+     "", "document-export", "", false},
     {kCmdFilePrint, "&Print...\tCtrl+P", "Print the active document", "Print", "Ctrl+P",
      "document-print", ":/icons/print.png", false},
     {kCmdFilePrintPreview, "Print Pre&view", "Display full pages", "Print Preview", "",
@@ -88,9 +90,10 @@ constexpr CommandEntry kCommands[] = {
     {kCmdPrevPane, "", "Switch back to the previous window pane", "", "Shift+F6", "", "", false},
 };
 
-constexpr CommandId kFileMenu[] = {
-    kCmdFileOpen,       kCmdFileSaveAs, kCmdNone,    kCmdFilePrint, kCmdFilePrintPreview,
-    kCmdFilePrintSetup, kCmdNone,       kCmdFileMru, kCmdNone,      kCmdAppExit};
+constexpr CommandId kFileMenu[] = {kCmdFileOpen,       kCmdFileSaveAs, kCmdFileExportPdf,
+                                   kCmdNone,           kCmdFilePrint,  kCmdFilePrintPreview,
+                                   kCmdFilePrintSetup, kCmdNone,       kCmdFileMru,
+                                   kCmdNone,           kCmdAppExit};
 constexpr CommandId kImageMenu[] = {kCmdZoomIn, kCmdZoomOut,       kCmdFlip,      kCmdMirror,
                                     kCmdNone,   kCmdPreviousImage, kCmdNextImage, kCmdSlideShow};
 constexpr CommandId kPageMenu[] = {kCmdPageProperties, kCmdNone,      kCmdPagePrevious,

@@ -12,6 +12,7 @@
 #include "app/loading_window.h"
 #include "app/main_frame.h"
 #include "app/orvane_doc.h"
+#include "app/pdf_export_dialog.h"
 #include "app/printing/print_commands.h"
 #include "app/printing/print_handlers.h"
 
@@ -37,6 +38,8 @@ COrvaneApp::COrvaneApp(std::unique_ptr<CAppSettings> settings, std::unique_ptr<C
   frame_->setHandler(kCmdFileNew, [this] { fileNew(); });
   frame_->setHandler(kCmdFileSave, [this] { fileSave(); });
   frame_->setHandler(kCmdFileSaveAs, [this] { fileSaveAs(); });
+  frame_->setHandler(kCmdFileExportPdf,
+                     [this] { export_pdf_with_dialog(frame_.get(), *doc_, doc_->path()); });
   frame_->setHandler(kCmdAppAbout, [this] { about(); });
   frame_->setHandler(kCmdHelpContents, [] { open_help_contents(); });
   // Owned by the window.

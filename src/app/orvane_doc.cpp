@@ -12,6 +12,7 @@
 #include "codec/page_driver.h"
 #include "core/classify.h"
 #include "core/format_registry.h"
+#include "core/pdf_export.h"
 
 namespace orvane::app {
 
@@ -41,6 +42,13 @@ bool take_over(QTemporaryFile& staging, const QString& target) {
   if (ec) return false;
   staging.setAutoRemove(false);
   return true;
+}
+
+// The same file under both names (also through a link); false when either
+// does not exist.
+bool same_file(const QString& a, const QString& b) {
+  std::error_code ec;
+  return std::filesystem::equivalent(native(a), native(b), ec) && !ec;
 }
 
 // The coding names of the status bar and the properties sheet; code 9 is
@@ -369,6 +377,74 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
   // Conversion may have used the page bitmap: show the page on view again.
   if (pageCount() > 0) loadPage(current_page_);
   return finished ? SaveResult::kFailed : SaveResult::kCancelled;
+}
+
+COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QString& target) {
+  const QString caption = tr("Export as PDF");
+  const QFileInfo info(target);
+  if (same_file(target, source) || (!path_.isEmpty() && same_file(target, path_))) {
+    ui_.message(tr("\"%1\" is the fax being exported or the one on view and is not written "
+                   "over; choose another name for the PDF.")
+                    .arg(info.fileName()),
+                caption);
+    return ExportResult::kRefused;
+  }
+  // As in save(): the finished PDF is renamed over the target only when
+  // the export ran to its end and was not cancelled.
+  QTemporaryFile staging(
+      QStringLiteral("%1/.%2.part-XXXXXX").arg(info.absolutePath(), info.fileName()));
+  if (!staging.open()) {
+    ui_.message(tr("Cannot write \"%1\": %2.").arg(target, staging.errorString()), caption);
+    return ExportResult::kFailed;
+  }
+  staging.close();
+  // The document's own file (also when the folder bar names it otherwise)
+  // is read as it is shown, with the parameters the user set.
+  const DecodingParameters params =
+      !path_.isEmpty() && same_file(source, path_) ? fax_.parameters() : DecodingParameters{};
+  const std::filesystem::path from = native(source), to = native(staging.fileName());
+  WorkControl control;
+  int result = kConvertWriteFailed;
+  ExportSummary summary;
+  const bool finished = ui_.runLong(
+      tr("Exporting to %1...").arg(info.fileName()),
+      [&] {
+        try {
+          result = export_pdf_file(
+              from, params, to,
+              [&control](std::uint32_t, std::uint32_t) { return !control.stop_requested(); },
+              &summary);
+        } catch (...) {
+          result = kConvertWriteFailed;
+        }
+      },
+      &control);
+  if (!finished || result == kConvertStopped) return ExportResult::kCancelled;
+  QString why;
+  if (result == kConvertNoFile) {
+    why = tr("\"%1\" is not a fax file that can be read.").arg(QFileInfo(source).fileName());
+  } else if (result == kConvertNoPages) {
+    why = tr("No page of \"%1\" could be read.").arg(QFileInfo(source).fileName());
+  } else if (result != kConvertOk) {
+    why =
+        tr("Cannot write \"%1\": %2.")
+            .arg(target, summary.write_error ? QString::fromStdString(summary.write_error.message())
+                                             : tr("the export failed"));
+  } else if (!take_over(staging, target)) {
+    why = tr("Cannot write \"%1\".").arg(target);
+  }
+  if (!why.isEmpty()) {
+    ui_.message(why, caption);
+    return ExportResult::kFailed;
+  }
+  if (summary.pages_skipped > 0) {
+    ui_.message(
+        summary.pages_skipped == 1
+            ? tr("One page could not be read and was left out.")
+            : tr("%1 pages could not be read and were left out.").arg(summary.pages_skipped),
+        caption);
+  }
+  return ExportResult::kExported;
 }
 
 void COrvaneDoc::updateAllViews() {

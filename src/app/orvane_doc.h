@@ -61,6 +61,18 @@ class COrvaneDoc : public QObject {
   // The save step of Save and Save As for `target`.
   SaveResult save(const QString& target);
 
+  enum class ExportResult {
+    kExported,  // the PDF is at the target
+    kRefused,   // the target is the file exported or the open document
+    kFailed,    // nothing written, an existing target unchanged (the user was told why)
+    kCancelled,
+  };
+  // Writes the fax file `source` as a PDF at `target`, away from the user
+  // interface behind the progress window. The file on view is read afresh
+  // in a record of its own (with the document's decoding parameters when it
+  // is the document), so the page on view is not disturbed.
+  ExportResult exportPdf(const QString& source, const QString& target);
+
   // Asks the views to update (they then call refreshStatus()).
   void updateAllViews();
   // Works out the status texts and tells the window.

@@ -5,10 +5,10 @@
 #include <new>
 #include <vector>
 
+#include "base/coding_mode.h"
 #include "codec/decode_1d.h"
 #include "codec/decode_2d.h"
 #include "codec/decode_common.h"
-#include "base/coding_mode.h"
 
 namespace orvane::codec {
 
@@ -108,42 +108,70 @@ bool same_row(const std::uint8_t* a, const std::uint8_t* b, std::int32_t width) 
 
 bool check_ccitt_filter_stream(std::span<const std::uint8_t> data, std::uint8_t coding,
                                const PageBitmap& page, CcittFilterParameters& out) {
+  CcittFilterCheck check;
+  return check.check(data, coding, page, out);
+}
+
+bool CcittFilterCheck::check(std::span<const std::uint8_t> data, std::uint8_t coding,
+                             const PageBitmap& page, CcittFilterParameters& out) {
+  if (!page.is_valid() || !page.has_pixels() || page.row_bytes != row_bytes_for(page.width) ||
+      page.pixels.size() < std::size_t(page.height) * std::size_t(page.row_bytes) ||
+      page.invert > 1)
+    return false;
+  return run(data, coding, page.width, page.height, page.invert, &page, out);
+}
+
+bool CcittFilterCheck::check_clean(std::span<const std::uint8_t> data, std::uint8_t coding,
+                                   std::int32_t width, std::int32_t rows, std::uint8_t invert,
+                                   CcittFilterParameters& out) {
+  if (width < 1 || rows < 1 || invert > 1 ||
+      checked_page_size(width, rows, row_bytes_for(width)) <= 0)
+    return false;
+  return run(data, coding, width, rows, invert, nullptr, out);
+}
+
+bool CcittFilterCheck::run(std::span<const std::uint8_t> data, std::uint8_t coding,
+                           std::int32_t width, std::int32_t rows, std::uint8_t invert,
+                           const PageBitmap* page, CcittFilterParameters& out) {
   if (coding != kCodingMhByte && coding != kCodingT4_1D && coding != kCodingT4_2D &&
       coding != kCodingT6)
     return false;
-  if (!page.is_valid() || !page.has_pixels() || page.row_bytes != row_bytes_for(page.width) ||
-      page.pixels.size() < std::size_t(page.height) * std::size_t(page.row_bytes) || data.empty() ||
-      data.size() > 0x7FFFFFFF)
-    return false;
+  if (data.empty() || data.size() > 0x7FFFFFFF) return false;
 
   CcittFilterParameters params;
   params.k = coding == kCodingT6 ? -1 : 0;
   params.encoded_byte_align = coding == kCodingMhByte;
   params.end_of_line = coding == kCodingT4_1D || coding == kCodingT4_2D;
-  params.black_is_1 = page.invert == 1;
+  params.black_is_1 = invert == 1;
   params.end_of_block = false;
-  params.columns = page.width;
-  params.rows = page.height;
+  params.columns = width;
+  params.rows = rows;
 
   FaxCodec codec;
-  codec.configure(data, kBitOrderMsbFirst, coding, page.invert);
-  codec.set_size(page.width, page.height);
-  LinePair lines;
-  std::vector<std::uint8_t> row;
+  codec.configure(data, kBitOrderMsbFirst, coding, invert);
+  codec.set_size(width, rows);
+  const std::size_t row_bytes = std::size_t(row_bytes_for(width));
+  const std::uint32_t runs = std::uint32_t(width) + 2;
   try {
-    row.resize(std::size_t(page.row_bytes));
+    if (row_.size() < row_bytes) row_.resize(row_bytes);
   } catch (const std::bad_alloc&) {
     return false;
   }
-  if (!lines.allocate(std::uint32_t(page.width) + 2)) return false;
-  lines.reset_reference(page.width);  // T.6: the imaginary white line
+  if (line_runs_ < runs) {
+    if (!lines_.allocate(runs)) {
+      line_runs_ = 0;
+      return false;
+    }
+    line_runs_ = runs;
+  }
+  lines_.reset_reference(width);  // T.6: the imaginary white line
   RowWriter writer;
   std::int32_t group = 0;
-  for (std::int32_t y = 0; y < page.height; ++y) {
-    std::fill(row.begin(), row.end(), std::uint8_t(0));
-    writer.start(row.data(), std::uint32_t(row.size()));
-    if (!decode_row(codec, writer, lines, coding, group, params)) return false;
-    if (!same_row(row.data(), page.row(y), page.width)) return false;
+  for (std::int32_t y = 0; y < rows; ++y) {
+    std::fill_n(row_.begin(), row_bytes, std::uint8_t(0));
+    writer.start(row_.data(), std::uint32_t(row_bytes));
+    if (!decode_row(codec, writer, lines_, coding, group, params)) return false;
+    if (page && !same_row(row_.data(), page->row(y), width)) return false;
   }
   out = params;
   return true;

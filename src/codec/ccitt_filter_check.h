@@ -7,8 +7,10 @@
 // recovery and to exactly the page's pixels passes.
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "base/page_bitmap.h"
+#include "codec/decode_2d.h"
 
 namespace orvane::codec {
 
@@ -31,5 +33,30 @@ struct CcittFilterParameters {
 // data needs it, EndOfBlock false) and returns true.
 bool check_ccitt_filter_stream(std::span<const std::uint8_t> data, std::uint8_t coding,
                                const PageBitmap& page, CcittFilterParameters& out);
+
+// The same check with its row and run buffers kept from page to page, so
+// that pages of one width cost no allocation after the first.
+class CcittFilterCheck {
+ public:
+  // As check_ccitt_filter_stream.
+  bool check(std::span<const std::uint8_t> data, std::uint8_t coding, const PageBitmap& page,
+             CcittFilterParameters& out);
+  // Without a page to compare with: the first `rows` rows must decode
+  // cleanly to `width` pixels each (a size above the page limits fails).
+  // For data whose reader builds its page by decoding this same data with
+  // the same row rules, where a clean decode is the page; `invert` is the
+  // page's invert flag (0 or 1).
+  bool check_clean(std::span<const std::uint8_t> data, std::uint8_t coding, std::int32_t width,
+                   std::int32_t rows, std::uint8_t invert, CcittFilterParameters& out);
+
+ private:
+  bool run(std::span<const std::uint8_t> data, std::uint8_t coding, std::int32_t width,
+           std::int32_t rows, std::uint8_t invert, const PageBitmap* page,
+           CcittFilterParameters& out);
+
+  std::vector<std::uint8_t> row_;
+  LinePair lines_;
+  std::uint32_t line_runs_ = 0;  // runs lines_ has room for
+};
 
 }  // namespace orvane::codec

@@ -1,8 +1,7 @@
 #include "core/g4_tiff_export.h"
 
-#include "codec/t6_encoder.h"
-#include "base/atomic_output.h"
 #include "base/coding_mode.h"
+#include "codec/t6_encoder.h"
 #include "formats/conversion.h"
 
 namespace orvane {
@@ -10,22 +9,11 @@ namespace orvane {
 int export_g4_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
                    const ExportProgress& progress, ExportSummary* summary) {
   if (!fax.reader_for(format).is_open()) return kConvertNoFile;
-  ExportSummary done;
-  const auto finish = [&](int rc) {
-    if (summary) *summary = done;
-    return rc;
-  };
-  AtomicOutput out(output);
-  if (!out.ok()) {
-    done.write_error = out.error();
-    return finish(kConvertWriteFailed);
-  }
-  errno = 0;
+  ExportOutput out(output, summary);
+  ExportSummary& done = out.done;
+  if (!out.ok()) return out.failed();
   TiffOutput tiff(out.temp_path());
-  if (!tiff.ok()) {
-    done.write_error = last_write_error();
-    return finish(kConvertWriteFailed);
-  }
+  if (!tiff.ok()) return out.failed();
   const auto count = std::uint16_t(fax.page_count());
   int rc = for_each_loaded_page(fax, format, progress, done, [&](std::uint32_t i) {
     const PageBitmap& page = fax.page();
@@ -50,17 +38,10 @@ int export_g4_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::pat
   // like those the output refused (which it counts itself).
   if (done.pages_skipped > tiff.pages_skipped()) tiff.note_skipped();
   const bool closed = tiff.close();
-  if (rc == kConvertWriteFailed || !closed) {
-    done.write_error = last_write_error();
-    return finish(kConvertWriteFailed);
-  }
+  if (rc == kConvertWriteFailed || !closed) return out.failed();
   if (rc == 0 && done.pages_written == 0) rc = kConvertNoPages;
-  if (rc != 0) return finish(rc);
-  if (!out.commit()) {
-    done.write_error = out.error();
-    return finish(kConvertWriteFailed);
-  }
-  return finish(kConvertOk);
+  if (rc != 0) return rc;
+  return out.commit();
 }
 
 }  // namespace orvane

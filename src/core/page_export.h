@@ -4,9 +4,12 @@
 // walk over an open file's pages.
 #include <cerrno>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <system_error>
+#include <utility>
 
+#include "base/atomic_output.h"
 #include "core/fax_file.h"
 
 namespace orvane {
@@ -28,15 +31,52 @@ inline std::error_code last_write_error() {
   return errno != 0 ? std::error_code(errno, std::generic_category()) : std::error_code();
 }
 
-// Loads every page of the open file into its page bitmap in turn and calls
-// `write(index)` for each that loaded. kConvertOk, kConvertStopped, or the
-// first negative result of `write`.
-template <typename WritePage>
-int for_each_loaded_page(FaxFile& fax, std::int32_t format, const ExportProgress& progress,
-                         ExportSummary& summary, WritePage&& write) {
+// An export's output file, which appears at its name only on commit(), and
+// its tally, which reaches the caller's summary (may be null) however the
+// export ends.
+class ExportOutput {
+ public:
+  ExportOutput(const std::filesystem::path& output, ExportSummary* summary)
+      : out_(output), summary_(summary) {
+    errno = 0;
+  }
+  ~ExportOutput() {
+    if (summary_) *summary_ = done;
+  }
+  ExportOutput(const ExportOutput&) = delete;
+  ExportOutput& operator=(const ExportOutput&) = delete;
+
+  bool ok() const { return out_.ok(); }
+  // Where to write until commit().
+  const std::filesystem::path& temp_path() const { return out_.temp_path(); }
+  // Notes why the output could not be created or written; kConvertWriteFailed.
+  int failed() {
+    done.write_error = out_.error() ? out_.error() : last_write_error();
+    return kConvertWriteFailed;
+  }
+  // Puts the finished file under its name: kConvertOk or kConvertWriteFailed.
+  int commit() { return out_.commit() ? kConvertOk : failed(); }
+
+  ExportSummary done;
+
+ private:
+  AtomicOutput out_;
+  ExportSummary* summary_;
+};
+
+// Calls `without_loading(index)` for every page of the open file in turn:
+// above 0 when it wrote the page itself, 0 when the page is to be loaded
+// into the page bitmap and, when it loaded, given to `write(index)`.
+// kConvertOk, kConvertStopped, or the first negative result of either.
+template <typename TryPage, typename WritePage>
+int for_each_page(FaxFile& fax, std::int32_t format, const ExportProgress& progress,
+                  ExportSummary& summary, TryPage&& without_loading, WritePage&& write) {
   const std::uint32_t count = fax.page_count();
   for (std::uint32_t i = 0; i < count; ++i) {
     if (progress && !progress(i, count)) return kConvertStopped;
+    const int done = without_loading(i);
+    if (done < 0) return done;
+    if (done > 0) continue;
     fax.load_page(format, i);
     if (!fax.page_valid()) {
       ++summary.pages_skipped;
@@ -47,6 +87,15 @@ int for_each_loaded_page(FaxFile& fax, std::int32_t format, const ExportProgress
   }
   if (progress && !progress(count, count)) return kConvertStopped;
   return 0;
+}
+
+// The same with every page loaded.
+template <typename WritePage>
+int for_each_loaded_page(FaxFile& fax, std::int32_t format, const ExportProgress& progress,
+                         ExportSummary& summary, WritePage&& write) {
+  return for_each_page(
+      fax, format, progress, summary, [](std::uint32_t) { return 0; },
+      std::forward<WritePage>(write));
 }
 
 }  // namespace orvane

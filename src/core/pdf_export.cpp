@@ -1,18 +1,20 @@
 #include "core/pdf_export.h"
 
 #include <new>
+#include <optional>
 #include <vector>
 
+#include "base/coding_mode.h"
 #include "codec/ccitt_filter_check.h"
 #include "codec/fax_codec.h"
 #include "codec/t6_encoder.h"
-#include "base/atomic_output.h"
 #include "core/classify.h"
 #include "base/coding_mode.h"
 #include "core/format_registry.h"
 #include "core/scratch_dir.h"
 #include "formats/conversion.h"
 #include "formats/pdf_writer.h"
+#include "tiff/tiff_reader.h"
 
 namespace orvane {
 
@@ -20,34 +22,94 @@ namespace {
 
 constexpr const char* kProducer = "Orvane " ORVANE_VERSION;
 
-// The page's own coded data in `data` (most significant bit first, as PDF
-// reads it) when a CCITTFaxDecode filter decodes it to exactly `page`.
-bool keep_coded_data(FormatReader& reader, std::uint32_t index, const PageBitmap& page,
-                     std::vector<std::uint8_t>& data, codec::CcittFilterParameters& filter) {
-  PassThroughPage coded;
-  if (!reader.coded_page(index, coded) || coded.coded.empty()) return false;
-  try {
-    data.assign(coded.coded.begin(), coded.coded.end());
-  } catch (const std::bad_alloc&) {
-    return false;
+// The buffers one export reuses from page to page.
+class PageCoder {
+ public:
+  // The page's own coded data, read as PDF reads it (most significant bit
+  // first), in data(); false when the reader has none or it is not CCITT.
+  bool take_coded(FormatReader& reader, std::uint32_t index) {
+    if (!reader.coded_page(index, coded_) || coded_.coded.empty()) return false;
+    try {
+      data_.assign(coded_.coded.begin(), coded_.coded.end());
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    if (coded_.bit_order == kBitOrderLsbFirst) {
+      for (std::uint8_t& b : data_) b = codec::reverse_bits(b);
+    }
+    return true;
   }
-  if (coded.bit_order == kBitOrderLsbFirst) {
-    for (std::uint8_t& b : data) b = codec::reverse_bits(b);
-  }
-  return codec::check_ccitt_filter_stream(data, coded.coding, page, filter);
-}
 
-// The page as shown, encoded as G4 into `data`; false when it cannot be.
-bool encode_page(const PageBitmap& page, std::vector<std::uint8_t>& data,
-                 codec::CcittFilterParameters& filter) {
-  data = codec::encode_t6(page.pixels, page.width, page.height, page.row_bytes);
-  if (data.empty()) return false;
-  filter = {};
-  filter.k = -1;
-  filter.columns = page.width;
-  filter.rows = page.height;
-  return true;
-}
+  // The page's coded data when a CCITTFaxDecode filter decodes it to exactly
+  // `page`.
+  bool keep_coded(FormatReader& reader, std::uint32_t index, const PageBitmap& page,
+                  codec::CcittFilterParameters& filter) {
+    return take_coded(reader, index) && check_.check(data_, coded_.coding, page, filter);
+  }
+
+  // A single-strip TIFF page whose stream decodes cleanly as a filter reads
+  // it: the TIFF reader builds its page from that same stream with the
+  // same row rules, so the rows checked are the page and it need not be
+  // decoded again. (Strips are decoded apart, each to its own row count, so
+  // a page of several is checked against its loaded rows instead.) Fills
+  // `page` with the fields the reader would give it, without pixels.
+  bool keep_tiff_unloaded(TiffReader& tiff, std::uint32_t index, PageBitmap& page,
+                          codec::CcittFilterParameters& filter) {
+    if (tiff.read_directory(tiff.page_position(index)) <= 0) return false;
+    TiffPage desc;
+    tiff.parse_directory(desc);
+    if (desc.strip_count != 1 || desc.photometric > 1 || desc.image_width > 0x7FFFFFFF ||
+        desc.image_length > 0x7FFFFFFF)
+      return false;
+    if (!take_coded(tiff, index)) return false;
+    const auto width = std::int32_t(desc.image_width), rows = std::int32_t(desc.image_length);
+    if (!check_.check_clean(data_, coded_.coding, width, rows, std::uint8_t(desc.photometric),
+                            filter))
+      return false;
+    // The resolution as the reader's page load takes it.
+    page.width = width;
+    page.height = rows;
+    page.unit = std::uint8_t(desc.resolution_unit & 0xFF);
+    page.xres =
+        desc.x_resolution[1] ? std::uint16_t(desc.x_resolution[0] / desc.x_resolution[1]) : 0;
+    page.yres = desc.y_resolution[1] ? std::uint16_t(desc.y_resolution[0] / desc.y_resolution[1])
+                                     : page.xres;
+    return true;
+  }
+
+  // The page as shown, encoded as G4 into data(); false when it cannot be.
+  bool encode(const PageBitmap& page, codec::CcittFilterParameters& filter) {
+    if (page.row_bytes != row_bytes_for(page.width) ||
+        page.pixels.size() < std::size_t(page.height) * std::size_t(page.row_bytes))
+      return false;
+    if (!encoder_ || encoder_width_ != page.width) {
+      encoder_.emplace(page.width);
+      encoder_width_ = page.width;
+    }
+    if (!encoder_->ok()) return false;
+    data_.clear();
+    try {
+      for (std::int32_t y = 0; y < page.height; ++y) encoder_->encode_row(page.row(y), data_);
+      encoder_->finish(data_);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    filter = {};
+    filter.k = -1;
+    filter.columns = page.width;
+    filter.rows = page.height;
+    return true;
+  }
+
+  std::span<const std::uint8_t> data() const { return data_; }
+
+ private:
+  PassThroughPage coded_;
+  std::vector<std::uint8_t> data_;
+  codec::CcittFilterCheck check_;
+  std::optional<codec::T6Encoder> encoder_;
+  std::int32_t encoder_width_ = 0;
+};
 
 }  // namespace
 
@@ -55,55 +117,50 @@ int export_pdf(FaxFile& fax, std::int32_t format, const std::filesystem::path& o
                const ExportProgress& progress, ExportSummary* summary) {
   FormatReader& reader = fax.reader_for(format);
   if (!reader.is_open()) return kConvertNoFile;
-  ExportSummary done;
-  const auto finish = [&](int rc) {
-    if (summary) *summary = done;
-    return rc;
-  };
-  AtomicOutput out(output);
-  if (!out.ok()) {
-    done.write_error = out.error();
-    return finish(kConvertWriteFailed);
-  }
-  errno = 0;
+  ExportOutput out(output, summary);
+  ExportSummary& done = out.done;
+  if (!out.ok()) return out.failed();
   PdfWriter pdf;
-  if (!pdf.create(out.temp_path())) {
-    done.write_error = last_write_error();
-    return finish(kConvertWriteFailed);
-  }
-  std::vector<std::uint8_t> data;
-  int rc = for_each_loaded_page(fax, format, progress, done, [&](std::uint32_t i) {
-    const PageBitmap& page = fax.page();
-    PdfFaxPage pdf_page;
-    if (keep_coded_data(reader, i, page, data, pdf_page.filter)) {
-      ++done.pages_kept_coded;
-    } else if (!encode_page(page, data, pdf_page.filter)) {
-      ++done.pages_skipped;
-      return 0;
-    }
+  if (!pdf.create(out.temp_path())) return out.failed();
+  PageCoder coder;
+  const auto add = [&](const PageBitmap& page, const codec::CcittFilterParameters& filter) {
     const PageSizePoints size =
         page_size_points(page.width, page.height, page.xres, page.yres, page.unit);
-    pdf_page.data = data;
+    PdfFaxPage pdf_page;
+    pdf_page.data = coder.data();
+    pdf_page.filter = filter;
     pdf_page.width_points = size.width;
     pdf_page.height_points = size.height;
-    if (!pdf.add_page(pdf_page)) {
-      done.write_error = last_write_error();
-      return kConvertWriteFailed;
-    }
+    if (!pdf.add_page(pdf_page)) return out.failed();
     ++done.pages_written;
     return 0;
-  });
+  };
+  auto* tiff = dynamic_cast<TiffReader*>(&reader);
+  PageBitmap unloaded;
+  int rc = for_each_page(
+      fax, format, progress, done,
+      [&](std::uint32_t i) {
+        codec::CcittFilterParameters filter;
+        if (!tiff || !coder.keep_tiff_unloaded(*tiff, i, unloaded, filter)) return 0;
+        ++done.pages_kept_coded;
+        const int r = add(unloaded, filter);
+        return r < 0 ? r : 1;
+      },
+      [&](std::uint32_t i) {
+        const PageBitmap& page = fax.page();
+        codec::CcittFilterParameters filter;
+        if (coder.keep_coded(reader, i, page, filter)) {
+          ++done.pages_kept_coded;
+        } else if (!coder.encode(page, filter)) {
+          ++done.pages_skipped;
+          return 0;
+        }
+        return add(page, filter);
+      });
   if (rc == 0 && done.pages_written == 0) rc = kConvertNoPages;
-  if (rc != 0) return finish(rc);
-  if (!pdf.close(kProducer)) {
-    done.write_error = last_write_error();
-    return finish(kConvertWriteFailed);
-  }
-  if (!out.commit()) {
-    done.write_error = out.error();
-    return finish(kConvertWriteFailed);
-  }
-  return finish(kConvertOk);
+  if (rc != 0) return rc;
+  if (!pdf.close(kProducer)) return out.failed();
+  return out.commit();
 }
 
 int export_pdf_file(const std::filesystem::path& input, const DecodingParameters& params,

@@ -4,10 +4,12 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTest>
 #include <QThread>
+#include <atomic>
 
 #include "app/dialog_doc_ui.h"
 #include "app/dialogs/fax_property_pages.h"
@@ -178,6 +180,19 @@ TEST(DialogDocUi, LongWorkRunsAwayFromTheWindowThreadBehindAProgressWindow) {
     ended = true;
   }));
   EXPECT_TRUE(ended);
+
+  // Work that watches the stop flag ends as soon as Cancel is pressed.
+  WorkControl control;
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_FALSE(ui.runLong(
+      "Exporting",
+      [&] {
+        while (!control.stop_requested() && clock.elapsed() < 20000) QThread::msleep(5);
+      },
+      &control));
+  EXPECT_TRUE(control.stop_requested());
+  EXPECT_LT(clock.elapsed(), 10000);
 }
 
 }  // namespace

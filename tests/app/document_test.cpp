@@ -283,5 +283,41 @@ TEST_F(DocumentTest, FailedConversionKeepsAnExistingTarget) {
   EXPECT_EQ(doc.path(), q(dir / "notes.txt"));
 }
 
+// Export as PDF: the fax is never written over, Cancel and failures leave
+// an existing target as it was, and the page on view stays.
+TEST_F(DocumentTest, ExportPdf) {
+  using R = COrvaneDoc::ExportResult;
+  const QString fax = dcx();
+  ASSERT_TRUE(doc.open(fax));
+  doc.nextPage();
+  const std::vector<std::uint8_t> on_view = pixels();
+  const std::vector<std::uint8_t> old{'o', 'l', 'd'};
+  ot::write_file(dir / "out.pdf", old);
+  ot::write_file(dir / "notes.txt", {'x'});
+
+  EXPECT_EQ(doc.exportPdf(fax, fax), R::kRefused);
+  ui.cancel_long_work = true;
+  EXPECT_EQ(doc.exportPdf(fax, q(dir / "out.pdf")), R::kCancelled);
+  ui.cancel_long_work = false;
+  EXPECT_EQ(ot::read_file(dir / "out.pdf"), old);
+  EXPECT_EQ(doc.exportPdf(q(dir / "notes.txt"), q(dir / "out.pdf")), R::kFailed);
+  EXPECT_EQ(ot::read_file(dir / "out.pdf"), old);
+  EXPECT_EQ(ui.messages.size(), 2);  // the refusal and the failure, not the cancel
+
+  EXPECT_EQ(doc.exportPdf(fax, q(dir / "out.pdf")), R::kExported);
+  const std::vector<std::uint8_t> pdf = ot::read_file(dir / "out.pdf");
+  ASSERT_GT(pdf.size(), 8u);
+  EXPECT_EQ(std::string(pdf.begin(), pdf.begin() + 8), "%PDF-1.4");
+  const std::string text(pdf.begin(), pdf.end());
+  EXPECT_NE(text.find("/Count 3"), std::string::npos);
+  // No staging file stays beside the target.
+  for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+    EXPECT_EQ(e.path().filename().string().rfind(".out.pdf", 0), std::string::npos);
+  EXPECT_EQ(doc.path(), fax);
+  EXPECT_EQ(doc.currentPage(), 1);
+  EXPECT_EQ(pixels(), on_view);
+  EXPECT_EQ(ui.messages.size(), 2);
+}
+
 }  // namespace
 }  // namespace orvane::app

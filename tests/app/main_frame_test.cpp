@@ -6,10 +6,13 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
@@ -65,8 +68,9 @@ TEST_F(FrameTest, MenusAndToolbarInTheirOrder) {
   for (QAction* a : frame.menuBar()->actions()) titles << a->text();
   EXPECT_EQ(titles, (QStringList{"&File", "&Image", "&Page", "&Settings", "&View", "&Help"}));
   const auto menu = [&](int i) { return texts(frame.menuBar()->actions()[i]->menu()->actions()); };
-  EXPECT_EQ(menu(0), (QStringList{"&Open...", "Save &As...", "|", "&Print...", "Print Pre&view",
-                                  "P&rint Setup...", "|", "Recent File", "|", "E&xit"}));
+  EXPECT_EQ(menu(0),
+            (QStringList{"&Open...", "Save &As...", "&Export as PDF...", "|", "&Print...",
+                         "Print Pre&view", "P&rint Setup...", "|", "Recent File", "|", "E&xit"}));
   EXPECT_EQ(menu(1), (QStringList{"Zoom &In", "Zoom &Out", "F&lip", "&Mirror", "|",
                                   "&Previous Image", "&Next Image", "&Slide Show"}));
   EXPECT_EQ(menu(2), (QStringList{"&Properties", "|", "Pre&vious Page", "&Next Page", "F&irst Page",
@@ -142,9 +146,10 @@ TEST_F(FrameTest, StatusBarWithoutAFax) {
 
 TEST_F(FrameTest, EnablingRules) {
   const CommandId page_commands[] = {
-      kCmdPageFirst,      kCmdPagePrevious, kCmdPageNext, kCmdPageLast, kCmdPageNumber,
-      kCmdPageProperties, kCmdZoomIn,       kCmdZoomOut,  kCmdFlip,     kCmdMirror,
-      kCmdResolutions,    kCmdReversed,     kCmdBitOrder, kCmdAdvanced, kCmdSlideShow};
+      kCmdPageFirst,  kCmdPagePrevious,   kCmdPageNext,    kCmdPageLast,
+      kCmdPageNumber, kCmdPageProperties, kCmdZoomIn,      kCmdZoomOut,
+      kCmdFlip,       kCmdMirror,         kCmdResolutions, kCmdReversed,
+      kCmdBitOrder,   kCmdAdvanced,       kCmdSlideShow,   kCmdFileExportPdf};
   for (CommandId id : page_commands) EXPECT_FALSE(enabled(id)) << id;
   EXPECT_TRUE(enabled(kCmdFileOpen));
   EXPECT_TRUE(enabled(kCmdOptions));
@@ -166,8 +171,9 @@ TEST_F(FrameTest, EnablingRules) {
     EXPECT_EQ(enabled(kCmdPageNext), s.next);
     EXPECT_EQ(enabled(kCmdPageLast), s.last);
   }
-  for (CommandId id : {kCmdPageNumber, kCmdPageProperties, kCmdFlip, kCmdMirror, kCmdResolutions,
-                       kCmdReversed, kCmdBitOrder, kCmdAdvanced, kCmdZoomIn, kCmdZoomOut}) {
+  for (CommandId id :
+       {kCmdPageNumber, kCmdPageProperties, kCmdFlip, kCmdMirror, kCmdResolutions, kCmdReversed,
+        kCmdBitOrder, kCmdAdvanced, kCmdZoomIn, kCmdZoomOut, kCmdFileExportPdf}) {
     EXPECT_TRUE(enabled(id)) << id;
   }
   for (int i = 0; i < 3; ++i) frame.runCommand(kCmdZoomOut);
@@ -190,6 +196,48 @@ TEST_F(FrameTest, EnablingRules) {
       app.openDocumentFile(QString::fromStdString(ORVANE_SOURCE_DIR) + "/samples/sample.g3"));
   EXPECT_FALSE(enabled(kCmdPageNumber));
   EXPECT_EQ(frame.resolutionList()->currentIndex(), 1);
+}
+
+// File > Export as PDF through the real dialog: it offers the fax's name
+// with .pdf in its folder, Save writes the PDF there, and the next export
+// asks before replacing it (No leaves the file alone).
+TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
+  std::filesystem::copy_file(ot::fixture("tiff/multipage-1728-g4.tif"), dir / "fax.tif");
+  ASSERT_TRUE(app.openDocumentFile(q(dir / "fax.tif")));
+  QStringList offered, filters, questions;
+  bool chosen = false;
+  test::ModalCloser driver(
+      [&](QWidget* w) {
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+          questions << box->text();
+          box->button(QMessageBox::No)->click();
+        } else if (auto* d = qobject_cast<QFileDialog*>(w)) {
+          if (chosen) {
+            d->reject();  // back in the dialog after No
+            return;
+          }
+          chosen = true;
+          offered = d->selectedFiles();
+          filters = d->nameFilters();
+          // Save, outside this timer call so the dialog's question is seen.
+          QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
+        }
+      },
+      false);
+  frame.runCommand(kCmdFileExportPdf);
+  EXPECT_EQ(offered, QStringList{q(dir / "fax.pdf")});
+  EXPECT_EQ(filters, QStringList{"PDF Files (*.pdf)"});
+  EXPECT_TRUE(ui->messages.isEmpty()) << ui->messages.join("; ").toStdString();
+  const std::vector<std::uint8_t> pdf = ot::read_file(dir / "fax.pdf");
+  ASSERT_GT(pdf.size(), 5u);
+  EXPECT_EQ(std::string(pdf.begin(), pdf.begin() + 5), "%PDF-");
+  EXPECT_TRUE(questions.isEmpty());
+
+  chosen = false;
+  frame.runCommand(kCmdFileExportPdf);
+  EXPECT_EQ(questions.size(), 1);
+  EXPECT_EQ(ot::read_file(dir / "fax.pdf"), pdf);
+  EXPECT_TRUE(ui->messages.isEmpty());
 }
 
 TEST_F(FrameTest, ResolutionListAndTitleFollowTheDocument) {

@@ -54,8 +54,12 @@ struct ScriptedUi : CDocUi {
   void message(const QString& text, const QString& caption) override {
     messages << caption + QStringLiteral(": ") + text;
   }
-  bool runLong(const QString&, const std::function<void()>& work, WorkControl*) override {
+  // Cancel is pressed before the work starts: work that follows a
+  // control stops at its first step, other work runs to its end.
+  bool runLong(const QString&, const std::function<void()>& work,
+               WorkControl* control) override {
     ++long_work_runs;
+    if (cancel_long_work && control) control->request_stop();
     work();
     return !cancel_long_work;
   }

@@ -7,6 +7,8 @@
 #include <random>
 #include <string>
 
+#include "base/coding_mode.h"
+#include "codec/ccitt_filter_check.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
 #include "oracle_support.h"
@@ -121,6 +123,38 @@ TEST(T6Encoder, RefusesSizesItCannotCode) {
   EXPECT_TRUE(encode_t6(row, 200, 1, 16).empty());  // rows shorter than the width
   EXPECT_TRUE(encode_t6(row, 100, 2, 13).empty());  // fewer bytes than the rows
   EXPECT_FALSE(T6Encoder(70000).ok());
+}
+
+// The PDF filter check, one checker reused over pages whose widths grow and
+// shrink: the encoder's data passes, against the page and without one; a
+// pixel off fails only the comparison; cut data and one row too many fail.
+TEST(CcittFilterCheck, PassesEncodedPagesWithBuffersReused) {
+  CcittFilterCheck check;
+  unsigned seed = 10;
+  for (int width : {1728, 13, 2432, 1, 200, 1728}) {
+    for (int height : {1, 57}) {
+      SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+      PageBitmap page = page_from(random_image(width, height, ++seed));
+      const std::vector<std::uint8_t> data =
+          encode_t6(page.pixels, page.width, page.height, page.row_bytes);
+      CcittFilterParameters against, alone;
+      ASSERT_TRUE(check.check(data, orvane::kCodingT6, page, against));
+      ASSERT_TRUE(check.check_clean(data, orvane::kCodingT6, width, height, 0, alone));
+      EXPECT_EQ(against.k, -1);
+      EXPECT_EQ(alone.columns, width);
+      EXPECT_EQ(alone.rows, height);
+      EXPECT_FALSE(alone.end_of_block);
+
+      CcittFilterParameters unused;
+      EXPECT_FALSE(check.check_clean(data, orvane::kCodingT6, width, height + 1, 0, unused));
+      if (height > 1) {  // (half of a one-row page's data may be mostly EOFB)
+        const std::vector<std::uint8_t> cut(data.begin(), data.begin() + data.size() / 2);
+        EXPECT_FALSE(check.check_clean(cut, orvane::kCodingT6, width, height, 0, unused));
+      }
+      page.row(height - 1)[0] ^= 0x80;
+      EXPECT_FALSE(check.check(data, orvane::kCodingT6, page, unused));
+    }
+  }
 }
 
 }  // namespace

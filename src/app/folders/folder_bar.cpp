@@ -88,13 +88,16 @@ void CFolderBar::build_actions() {
                         &CFolderBar::delete_chosen);
   open_ = make_action("document-open", QStyle::SP_DialogOpenButton, QStringLiteral("&Open"),
                       &CFolderBar::open_chosen);
+  export_pdf_ = make_action("document-export", QStyle::SP_FileIcon,
+                            QStringLiteral("&Export as PDF..."), &CFolderBar::export_chosen);
+  export_pdf_->setStatusTip(QStringLiteral("Export the fax file to a PDF file"));
   rename_ = make_action("edit-rename", QStyle::SP_FileIcon, QStringLiteral("Re&name"),
                         &CFolderBar::rename_chosen);
 }
 
 void CFolderBar::build_popup_menu() {
   popup_ = new QMenu(this);
-  popup_->addActions({open_, rename_, delete_, properties_});
+  popup_->addActions({open_, export_pdf_, rename_, delete_, properties_});
 }
 
 void CFolderBar::attach_model() {
@@ -172,6 +175,7 @@ void CFolderBar::update_actions() {
   const QString folder = present_folder();
   up_->setEnabled(!folder.isEmpty() && !QDir(folder).isRoot());
   for (QAction* action : {properties_, delete_, open_, rename_}) action->setEnabled(chosen);
+  export_pdf_->setEnabled(chosen && QFileInfo(chosen_path()).isFile());
 }
 
 void CFolderBar::go_back() {
@@ -223,6 +227,11 @@ void CFolderBar::open_chosen() {
 void CFolderBar::rename_chosen() {
   const QModelIndexList chosen = tree_->selectionModel()->selectedIndexes();
   if (!chosen.isEmpty()) tree_->edit(chosen.first());
+}
+
+void CFolderBar::export_chosen() {
+  const QString path = chosen_path();
+  if (QFileInfo(path).isFile()) emit export_pdf_requested(path);
 }
 
 void CFolderBar::delete_chosen() {

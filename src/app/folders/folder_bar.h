@@ -39,6 +39,7 @@ class CFolderBar : public QDockWidget {
   QAction* up_action() const { return up_; }
   QAction* properties_action() const { return properties_; }
   QAction* delete_action() const { return delete_; }
+  QAction* export_pdf_action() const { return export_pdf_; }
   QMenu* popup_menu() const { return popup_; }
 
   // Asks before moving `path` to the trash; false when the user said no or
@@ -48,6 +49,7 @@ class CFolderBar : public QDockWidget {
  signals:
   void folder_selected(const QString& folder);
   void file_selected(const QString& file);
+  void export_pdf_requested(const QString& file);
 
  private:
   QAction* make_action(const char* theme_icon, int fallback_icon, const QString& text,
@@ -67,6 +69,7 @@ class CFolderBar : public QDockWidget {
   void go_up();
   void open_chosen();
   void rename_chosen();
+  void export_chosen();
   void delete_chosen();
   void show_properties();
 
@@ -81,6 +84,7 @@ class CFolderBar : public QDockWidget {
   QAction* delete_ = nullptr;
   QAction* open_ = nullptr;
   QAction* rename_ = nullptr;
+  QAction* export_pdf_ = nullptr;
   FolderHistory history_;
   bool replaying_history_ = false;
   QString last_chosen_;  // the entry the signals last told about

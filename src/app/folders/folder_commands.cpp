@@ -7,6 +7,7 @@
 #include "app/folders/slide_show.h"
 #include "app/main_frame.h"
 #include "app/orvane_doc.h"
+#include "app/pdf_export_dialog.h"
 
 namespace orvane::app {
 
@@ -21,6 +22,8 @@ CFolderCommands::CFolderCommands(CMainFrame& frame, COrvaneDoc& doc)
   connect(bar_, &CFolderBar::file_selected, this, &CFolderCommands::open_from_list);
   connect(bar_, &QDockWidget::visibilityChanged, this,
           [this] { frame_.action(kCmdViewFolderBar)->setChecked(bar_->isVisibleTo(&frame_)); });
+  connect(bar_, &CFolderBar::export_pdf_requested, this,
+          [this](const QString& path) { export_pdf_with_dialog(&frame_, doc_, path); });
   connect(show_, &SlideShow::step, this, &CFolderCommands::slide_step);
   connect(show_, &SlideShow::running_changed, this,
           [this](bool running) { frame_.action(kCmdSlideShow)->setChecked(running); });

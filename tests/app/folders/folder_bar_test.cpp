@@ -1,5 +1,5 @@
 // The "Folders & Files" bar: what choosing an entry asks for, its history,
-// and Delete's question and trash.
+// Export as PDF, and Delete's question and trash.
 #include "app/folders/folder_bar.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QTreeView>
 #include <filesystem>
@@ -54,14 +55,21 @@ TEST_F(FolderBarTest, DocksOnlyLeftOrRightUnderItsTitle) {
   bar_.setParent(nullptr);  // the fixture owns the bar, not the frame
   QStringList popup;
   for (QAction* action : bar_.popup_menu()->actions()) popup.append(action->text());
-  EXPECT_EQ(popup, (QStringList{"&Open", "Re&name", "&Delete", "&Properties"}));
+  EXPECT_EQ(popup,
+            (QStringList{"&Open", "&Export as PDF...", "Re&name", "&Delete", "&Properties"}));
 }
 
 TEST_F(FolderBarTest, ChoosingAFolderListsItAndAFileOpensIt) {
+  QSignalSpy exports(&bar_, &CFolderBar::export_pdf_requested);
   bar_.choose(q(dir_ / "outer"));
+  EXPECT_FALSE(bar_.export_pdf_action()->isEnabled());  // a folder is no fax to export
   bar_.choose(q(dir_ / "outer" / "fax.tif"));
   EXPECT_EQ(folders_, QStringList{q(dir_ / "outer")});
   EXPECT_EQ(files_, QStringList{q(dir_ / "outer" / "fax.tif")});
+  ASSERT_TRUE(bar_.export_pdf_action()->isEnabled());
+  bar_.export_pdf_action()->trigger();
+  ASSERT_EQ(exports.size(), 1);
+  EXPECT_EQ(exports[0][0].toString(), q(dir_ / "outer" / "fax.tif"));
 }
 
 TEST_F(FolderBarTest, BackForwardAndUpRevisitFolders) {

@@ -3,13 +3,17 @@
 // Usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW_FILE NOT_A_FAX_FILE
 #include <QApplication>
 #include <QDir>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <cstdio>
 #include <functional>
 
 #include "app/command_ids.h"
+#include "app/folders/folder_bar.h"
 #include "app/main_frame.h"
 #include "app/orvane_app.h"
 #include "app/orvane_doc.h"
@@ -67,6 +71,31 @@ int main(int argc, char** argv) {
   frame.runCommand(kCmdPageNext);
   shot("04-second-page");
   shot_modal("05-properties", [&] { frame.runCommand(kCmdPageProperties); });
+  // The File menu with Export as PDF under the pointer, its prompt in the
+  // status bar, and the dialog it opens.
+  QAction* file_title = frame.menuBar()->actions().first();
+  QMenu* file_menu = file_title->menu();
+  file_menu->popup(
+      frame.menuBar()->mapToGlobal(frame.menuBar()->actionGeometry(file_title).bottomLeft()));
+  QTest::qWait(200);
+  file_menu->setActiveAction(frame.action(kCmdFileExportPdf));
+  shot("05a-file-menu");
+  file_menu->close();
+  shot_modal("05b-export-as-pdf", [&] { frame.runCommand(kCmdFileExportPdf); });
+  // The folder bar's pop-up menu on the fax, with Export as PDF.
+  if (auto* bar = frame.findChild<CFolderBar*>()) {
+    const QString fax = samples.absoluteFilePath("sample.tif");
+    bar->choose(fax);
+    QTest::qWait(600);  // the tree reads the folders
+    bar->choose(fax);
+    QTreeView* tree = bar->tree();
+    const QRect at = tree->visualRect(tree->currentIndex());
+    bar->popup_menu()->popup(tree->viewport()->mapToGlobal(at.center()));
+    QTest::qWait(200);
+    bar->popup_menu()->setActiveAction(bar->export_pdf_action());
+    shot("05c-folder-bar-menu");
+    bar->popup_menu()->close();
+  }
   shot_modal(
       "06-raw-progress", [&] { app.openDocumentFile(long_raw); }, false);
   shot("07-raw-page");
