@@ -119,6 +119,11 @@ void COrvaneApp::fileOpen() {
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setNameFilters(open_name_filters());
   dialog.selectNameFilter(open_name_filters().first());
+  // Before the first fax, the bundled samples are the likeliest thing to try.
+  if (!doc_->everOpened()) {
+    const QString samples = samples_folder();
+    if (!samples.isEmpty()) dialog.setDirectory(samples);
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   openDocumentFile(dialog.selectedFiles().first());
 }

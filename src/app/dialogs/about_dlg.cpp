@@ -12,7 +12,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("About Orvane"));
   auto* icon = new QLabel;
   icon->setPixmap(QPixmap(QStringLiteral(":/icons/orvane.png")));
-  auto* text = new QLabel(QStringLiteral("Orvane Version 2.20 build 907"));
+  auto* text = new QLabel(QStringLiteral("Orvane Version " ORVANE_ABOUT_VERSION));
   text->setStyleSheet(QStringLiteral("color: rgb(0, 0, 255); background: transparent;"));
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(icon);

@@ -1,0 +1,31 @@
+# The Debian package: `cpack --config build/CPackConfig.cmake` (or
+# `cmake --build build --target package`) in a configured build tree.
+set(CPACK_GENERATOR "DEB")
+set(CPACK_PACKAGE_NAME "orvane")
+set(CPACK_PACKAGE_VENDOR "Orvane developers")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "fax viewer and converter")
+set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_SECTION "graphics")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Orvane developers <orvane-dev@example.org>")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Orvane opens fax files of many kinds, shows their pages at their true
+aspect, prints them, and converts them to multi-page TIFF fax files or PDF.
+It reads TIFF fax (CCITT G3 1D/2D, G4, Modified Huffman, PackBits), bare
+G3/G4 streams, DCX, WinFax, Apro, Bitware, Quick Link II and QRN-FAX files.
+
+The package holds the Qt desktop viewer (orvane) and the command-line tool
+(orvane-cli) for rendering, inspecting and batch conversion.")
+# dpkg-shlibdeps turns the libraries the programs link (Qt 6, libpng, the C++
+# runtime) into the Debian packages that hold them. The icon theme and the
+# MIME database are what the desktop entry and the fax types hook into.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme, shared-mime-info, desktop-file-utils")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+include(CPack)
