@@ -27,6 +27,9 @@ class BitCursor {
   // Writes the position back into the codec. The codec is then current
   // again; reading on through the window is still allowed.
   void store();
+  // Takes the codec's position again, after the codec moved on its own
+  // (a search). Call store() before moving the codec.
+  void load();
   FaxCodec& codec() { return codec_; }
 
   // The next code word of a colour (0 white, 1 black) or of the mode table:
@@ -42,8 +45,19 @@ class BitCursor {
   int mode_code() {
     return next_code(lookup::kModeDirect, tables::kModes, tables::kModeRootBits, true);
   }
+  // One bit (a T.4 tag bit), or the codec's negative status at the end.
+  int read_bit() {
+    if (in_window()) [[likely]] {
+      const int v = int(peek() >> 63);
+      ++pos_;
+      after_read_ = true;
+      return v;
+    }
+    return read_bit_in_codec();
+  }
 
  private:
+  friend class BitWindow;
   // True while eight whole bytes lie at and after the current byte.
   bool in_window() const { return pos_ <= window_end_; }
   // 64 bits from the current position, first bit most significant.
@@ -81,6 +95,7 @@ class BitCursor {
   int walk_code(const tables::ByteTable& tree, int root_bits, bool modes);
   int walk_in_window(const tables::ByteTable& tree, int root_bits, bool modes);
   int walk_in_codec(const tables::ByteTable& tree, int root_bits, bool modes);
+  int read_bit_in_codec();
 
   FaxCodec& codec_;
   const std::uint8_t* data_ = nullptr;
@@ -90,6 +105,75 @@ class BitCursor {
   bool after_read_ = false;  // the last move was a read (not an unread)
   std::int64_t start_ = 0;   // the position the codec holds
   bool in_codec_ = false;    // the codec reads on its own (last bytes, or no data)
+};
+
+// A BitCursor's position copied into locals while a row engine runs, so
+// that it stays in registers across the engine's loop (a cursor reached
+// through a reference is read and written in memory at every code word).
+// The long code words and the end of the data go to the cursor; the
+// cursor is brought up to date when the window is left.
+class BitWindow {
+ public:
+  explicit BitWindow(BitCursor& c)
+      : c_(c),
+        data_(c.data_),
+        pos_(c.pos_),
+        end_(c.window_end_),
+        reversed_(c.reversed_),
+        after_read_(c.after_read_) {}
+  ~BitWindow() { sync(); }
+  BitWindow(const BitWindow&) = delete;
+  BitWindow& operator=(const BitWindow&) = delete;
+
+  int white_code() {
+    return next_code(lookup::kWhiteDirect, tables::kWhite, tables::kWhiteRootBits, false);
+  }
+  int black_code() {
+    return next_code(lookup::kBlackDirect, tables::kBlack, tables::kBlackRootBits, false);
+  }
+  int run_code(int colour) { return colour == 0 ? white_code() : black_code(); }
+  int mode_code() {
+    return next_code(lookup::kModeDirect, tables::kModes, tables::kModeRootBits, true);
+  }
+
+ private:
+  void sync() {
+    c_.pos_ = pos_;
+    c_.after_read_ = after_read_;
+  }
+  template <int Bits>
+  int next_code(const lookup::DirectTable<Bits>& direct, const tables::ByteTable& tree,
+                int root_bits, bool modes) {
+    if (pos_ <= end_) [[likely]] {
+      std::uint64_t w;
+      std::memcpy(&w, data_ + (pos_ >> 3), sizeof w);
+      w = __builtin_bswap64(w);
+      if (reversed_) [[unlikely]]
+        w = BitCursor::reverse_bits_in_bytes(w);
+      w <<= (pos_ & 7);
+      const std::uint16_t e = direct.entries[std::size_t(w >> (64 - Bits))];
+      const int taken = lookup::length_of(e);
+      if (taken != 0) [[likely]] {
+        pos_ += taken;
+        const int v = lookup::value_of(e);
+        after_read_ = v != lookup::kLateEolCode;
+        return v;
+      }
+    }
+    sync();
+    const int v = c_.walk_code(tree, root_bits, modes);
+    pos_ = c_.pos_;
+    end_ = c_.window_end_;
+    after_read_ = c_.after_read_;
+    return v;
+  }
+
+  BitCursor& c_;
+  const std::uint8_t* data_;
+  std::int64_t pos_;
+  std::int64_t end_;
+  bool reversed_;
+  bool after_read_;
 };
 
 }  // namespace orvane::codec

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/coding_mode.h"
+#include "base/limits.h"
 #include "codec/bit_cursor.h"
 #include "codec/decode_common.h"
 #include "codec/mh_codes.h"
 #include "codec/page_rows.h"
 #include "codec/run_painter.h"
-#include "base/coding_mode.h"
-#include "base/limits.h"
 
 namespace orvane::codec {
 
@@ -44,9 +44,11 @@ bool setup_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding) {
   return true;
 }
 
-MhStop decode_mh_codes(BitCursor& in, RunPainter& paint, RunList* line, MhRow& row,
+MhStop decode_mh_codes(BitCursor& cursor, RunPainter& painter, RunList* line, MhRow& row,
                        std::int64_t stop_at, int invert) {
   // The row's state stays in registers while the codes run.
+  BitWindow in(cursor);
+  RunPainter paint = painter;
   MhRow r = row;
   MhStop stop;
   for (;;) {
@@ -75,6 +77,7 @@ MhStop decode_mh_codes(BitCursor& in, RunPainter& paint, RunList* line, MhRow& r
     }
   }
   row = r;
+  painter = paint;
   return stop;
 }
 
@@ -95,16 +98,22 @@ int decode_row_to_eol(FaxCodec& codec, RowWriter& writer, RunList* line) {
   return r;
 }
 
-int decode_row_to_eol(FaxCodec& codec, RunPainter& paint, RunList* line) {
-  BitCursor in(codec);
+int decode_row_to_eol(BitCursor& in, RunPainter& paint, RunList* line, std::int64_t width,
+                      int invert) {
   MhRow row;
-  const MhStop stop = decode_mh_codes(in, paint, line, row, kNoStop, codec.invert);
-  in.store();
+  const MhStop stop = decode_mh_codes(in, paint, line, row, kNoStop, invert);
   switch (stop) {
-    case MhStop::kEndOfData: return row.pixels == codec.width ? END_AFTER_ROW : END_OF_DATA;
+    case MhStop::kEndOfData: return row.pixels == width ? END_AFTER_ROW : END_OF_DATA;
     case MhStop::kBadCode: return BAD_CODE;
     default: return clamp_count(row.pixels);
   }
+}
+
+int decode_row_to_eol(FaxCodec& codec, RunPainter& paint, RunList* line) {
+  BitCursor in(codec);
+  const int r = decode_row_to_eol(in, paint, line, codec.width, codec.invert);
+  in.store();
+  return r;
 }
 
 namespace {

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "base/coding_mode.h"
+#include "base/limits.h"
 #include "codec/decode_1d.h"
 #include "codec/decode_2d.h"
 #include "codec/row_writer.h"
-#include "base/coding_mode.h"
-#include "base/limits.h"
 
 namespace orvane::codec {
 namespace {
@@ -77,9 +77,7 @@ int decode_mr_row(FaxCodec& codec, MeasuringWriter& scratch, LinePair& lines, in
 // stopped (used when a T.6 row ends at an EOL).
 std::int64_t coding_total(LinePair& lines) {
   const RunList& line = lines.coding();
-  std::int64_t total = 0;
-  for (std::uint32_t i = 0; i < line.count && i < line.capacity; ++i) total += line.items[i];
-  return total;
+  return line.at != nullptr ? line.at[line.count] : 0;
 }
 
 }  // namespace
