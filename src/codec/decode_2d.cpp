@@ -1,6 +1,7 @@
 #include "codec/decode_2d.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -162,76 +163,94 @@ int code_result(int v) {
 // The two-dimensional row engine: mode codes against the reference line
 // until the row ends (T.4: at an EOL; T.6: once a0 reaches the width).
 // The pixels written so far are always a0 less the pixels passed over.
-template <bool kRegular>
+// The loop is written once per colour of a0, so the colour is known where
+// a run is painted and where b1 is searched, and only the colour that
+// changes pixels is painted.
+template <bool kRegular, bool kT6>
 int decode_2d_codes(BitCursor& cursor, RunPainter& painter, RunList& coding,
-                    ReferenceWalk<kRegular>& walk, std::int64_t width, int invert, bool t6) {
+                    ReferenceWalk<kRegular>& walk, std::int64_t width, int invert) {
   // Everything the loop moves is a local, written back when the row ends.
   BitWindow in(cursor);
   RunPainter paint = painter;
   ReferenceWalk<kRegular> ref = walk;
   ref.start();
+  const std::int64_t x0 = paint.position();
+  const int painted = paint.painted_colour(invert);
   std::int64_t a0 = 0;       // position on the coding line
   std::int64_t pending = 0;  // pixels of a0's colour passed over (pass mode), not yet written
-  int colour = 0;
   std::int64_t* const ends = coding.at;
   std::uint32_t count = coding.count;
   const std::uint32_t capacity = ends != nullptr ? coding.capacity : 0;
   std::int64_t end = ends != nullptr ? ends[count] : 0;
-  auto put = [&](std::int64_t run) {
-    paint.run(run, (colour ^ invert) == 0);
+  // A run of `colour` from a0 - pending to `to`.
+  auto put = [&](int colour, std::int64_t run, std::int64_t to) {
+    if (colour == painted) paint.span(x0 + to - run, x0 + to);
     if (count < capacity) {
       end += clamp_count(run);
       ends[++count] = end;
     }
-    colour ^= 1;
     pending = 0;
   };
   auto finish = [&](int result) {
     coding.count = count;
+    paint.move_to(x0 + a0 - pending);
     painter = paint;
     walk = ref;
     return result;
   };
-
-  for (;;) {
-    const int mode = in.mode_code();
-    if (mode <= tables::kVL3) {
-      if (mode < 0) return finish(a0 - pending == width ? END_AFTER_ROW : END_OF_DATA);
-      std::int64_t a1;
-      if (mode <= tables::kVR3) {
-        a1 = ref.b + mode;
+  // Codes while a0 has colour C: kFlip when a0 changes colour, else the
+  // row's result.
+  constexpr int kFlip = INT_MIN;
+  auto codes = [&]<int C>() -> int {
+    for (;;) {
+      const int mode = in.mode_code();
+      if (mode <= tables::kVL3) {
+        if (mode < 0) return a0 - pending == width ? END_AFTER_ROW : END_OF_DATA;
+        std::int64_t a1;
+        if (mode <= tables::kVR3) {
+          a1 = ref.b + mode;
+        } else {
+          a1 = ref.b - (mode - tables::kVL1 + 1);
+          ref.back_up(a1);
+        }
+        const std::int64_t run = pending + (a1 - a0);
+        // Corrupt data can put a1 left of a0; no later code can mend the row.
+        if (run < 0) return BAD_CODE;
+        put(C, run, a1);
+        a0 = a1;
+        ref.next_b1(a0, C ^ 1);
+        if (kT6 && a0 >= width) return clamp_count(a0);
+        return kFlip;
+      }
+      if (mode == tables::kHorizontal) {
+        const std::int64_t first = horizontal_run(in, C);
+        if (first < 0) return int(first);
+        if (pending + first < 0) return BAD_CODE;
+        a0 += first;
+        put(C, pending + first, a0);
+        const std::int64_t second = horizontal_run(in, C ^ 1);
+        if (second < 0) return int(second);
+        a0 += second;
+        put(C ^ 1, second, a0);
+        ref.next_b1(a0, C);
+        if (kT6 && a0 >= width) return clamp_count(a0);
+      } else if (mode == tables::kPass) {
+        const std::int64_t b2 = ref.pass_b2();
+        pending += b2 - a0;
+        a0 = b2;
+        ref.next_b1(b2, C);
+      } else if (mode == lookup::kEolCode || mode == lookup::kLateEolCode) {
+        return kT6 ? EOL_SEEN : clamp_count(a0 - pending);
       } else {
-        a1 = ref.b - (mode - tables::kVL1 + 1);
-        ref.back_up(a1);
+        return BAD_CODE;  // invalid, or extension codes: uncompressed mode
       }
-      const std::int64_t run = pending + (a1 - a0);
-      // Corrupt data can put a1 left of a0; no later code can mend the row.
-      if (run < 0) return finish(BAD_CODE);
-      put(run);
-      a0 = a1;
-      ref.next_b1(a0, colour);
-      if (t6 && a0 >= width) return finish(clamp_count(a0));
-    } else if (mode == tables::kHorizontal) {
-      for (int i = 0; i < 2; ++i) {
-        const std::int64_t length = horizontal_run(in, colour);
-        if (length < 0) return finish(int(length));
-        const std::int64_t run = pending + length;
-        if (run < 0) return finish(BAD_CODE);
-        put(run);
-        a0 += length;
-      }
-      ref.next_b1(a0, colour);
-      if (t6 && a0 >= width) return finish(clamp_count(a0));
-    } else if (mode == tables::kPass) {
-      const std::int64_t b2 = ref.pass_b2();
-      pending += b2 - a0;
-      a0 = b2;
-      ref.next_b1(b2, colour);
-    } else if (mode == lookup::kEolCode || mode == lookup::kLateEolCode) {
-      return finish(t6 ? EOL_SEEN : clamp_count(a0 - pending));
-    } else {
-      return finish(BAD_CODE);  // invalid, or extension codes: uncompressed mode is not decoded
     }
+  };
+  for (;;) {
+    int r = codes.template operator()<0>();
+    if (r != kFlip) return finish(r);
+    r = codes.template operator()<1>();
+    if (r != kFlip) return finish(r);
   }
 }
 
@@ -242,16 +261,19 @@ int decode_2d_row(BitCursor& in, RunPainter& paint, LinePair& lines, std::int64_
   RunList& reference = lines.reference();
   RunList& coding = lines.coding();
   const std::uint32_t size = reference.at != nullptr ? reference.size : 0;
+  int r;
   if (size > 0 && reference.at[size] == width) {
     reference.at[size + 1] = width;  // the stop mark
     ReferenceWalk<true> ref{reference.at, size, width};
-    const int r = decode_2d_codes(in, paint, coding, ref, width, invert, t6);
+    r = t6 ? decode_2d_codes<true, true>(in, paint, coding, ref, width, invert)
+           : decode_2d_codes<true, false>(in, paint, coding, ref, width, invert);
     reference.count = ref.c;
-    return r;
+  } else {
+    ReferenceWalk<false> ref{reference.at, size, width};
+    r = t6 ? decode_2d_codes<false, true>(in, paint, coding, ref, width, invert)
+           : decode_2d_codes<false, false>(in, paint, coding, ref, width, invert);
+    reference.count = ref.c;
   }
-  ReferenceWalk<false> ref{reference.at, size, width};
-  const int r = decode_2d_codes(in, paint, coding, ref, width, invert, t6);
-  reference.count = ref.c;
   return r;
 }
 

@@ -44,6 +44,25 @@ class RunPainter {
   void end_row() {
     if (background_ && x_ < limit_) fill<false>(x_, limit_);
   }
+  // For engines that keep the row's position themselves: the colour (0
+  // white, 1 black) whose runs change pixels, or -1 when none do (no row);
+  // span() paints that colour over pixels [from, to) of the row, and
+  // move_to() puts the painter where the runs have brought it.
+  int painted_colour(int invert) const {
+    return limit_ == 0 ? -1 : (invert ^ (background_ ? 1 : 0));
+  }
+  std::int64_t position() const { return x_; }
+  void span(std::int64_t from, std::int64_t to) {
+    to = std::min(to, limit_);
+    if (from >= to) return;
+    if (background_) {
+      fill<false>(from, to);
+    } else {
+      fill<true>(from, to);
+    }
+  }
+  void move_to(std::int64_t x) { x_ = std::min(x, kStopped); }
+
   // Leaves `w` where write_run calls would have left it.
   void store(RowWriter& w) const {
     if (w.row == nullptr) return;
