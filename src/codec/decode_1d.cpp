@@ -46,39 +46,50 @@ bool setup_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding) {
 
 MhStop decode_mh_codes(BitCursor& cursor, RunPainter& painter, RunList* line, MhRow& row,
                        std::int64_t stop_at, int invert) {
-  // The row's state stays in registers while the codes run.
+  // The row's state stays in registers while the codes run, and the loop
+  // is written once per colour, so that only the colour that changes
+  // pixels is painted.
   BitWindow in(cursor);
   RunPainter paint = painter;
+  const int painted = paint.painted_colour(invert);
+  std::int64_t x = paint.position();
   MhRow r = row;
-  MhStop stop;
-  for (;;) {
-    const int v = in.run_code(r.colour);
-    if (v < 0) {
-      stop = MhStop::kEndOfData;
-      break;
+  constexpr int kGoOn = -1;
+  // The code words of one run of colour C; kGoOn once it is painted.
+  auto run_of = [&]<int C>() -> int {
+    for (;;) {
+      const int v = C == 0 ? in.white_code() : in.black_code();
+      if (v < 0) return int(MhStop::kEndOfData);
+      if (v >= lookup::kLateEolCode) {
+        return int(v == lookup::kInvalidCode ? MhStop::kBadCode : MhStop::kEol);
+      }
+      if (is_makeup(v)) {
+        r.pending += v;
+        continue;
+      }
+      const std::int64_t run = r.pending + v;
+      r.pixels += run;
+      if (C == painted) paint.span(x, x + run);
+      x += run;
+      record_run(line, run);
+      r.colour = C ^ 1;
+      r.pending = 0;
+      return r.pixels >= stop_at ? int(MhStop::kWidth) : kGoOn;
     }
-    if (v >= lookup::kLateEolCode) {
-      stop = v == lookup::kInvalidCode ? MhStop::kBadCode : MhStop::kEol;
-      break;
-    }
-    if (is_makeup(v)) {
-      r.pending += v;
-      continue;
-    }
-    const std::int64_t run = r.pending + v;
-    r.pixels += run;
-    paint.run(run, (r.colour ^ invert) == 0);
-    record_run(line, run);
-    r.colour ^= 1;
-    r.pending = 0;
-    if (r.pixels >= stop_at) {
-      stop = MhStop::kWidth;
-      break;
+  };
+  int stop;
+  if (r.colour == 1 && (stop = run_of.template operator()<1>()) != kGoOn) {
+    // stopped inside the first (black) run
+  } else {
+    for (;;) {
+      if ((stop = run_of.template operator()<0>()) != kGoOn) break;
+      if ((stop = run_of.template operator()<1>()) != kGoOn) break;
     }
   }
   row = r;
+  paint.move_to(x);
   painter = paint;
-  return stop;
+  return MhStop(stop);
 }
 
 int decode_code(FaxCodec& codec, int colour) {

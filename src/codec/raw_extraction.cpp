@@ -6,16 +6,17 @@
 #include <new>
 #include <vector>
 
-#include "codec/decode_1d.h"
-#include "codec/decode_2d.h"
-#include "codec/mh_codes.h"
-#include "codec/row_writer.h"
-#include "codec/run_painter.h"
-#include "codec/stream_analysis.h"
 #include "base/byte_order.h"
 #include "base/coding_mode.h"
 #include "base/limits.h"
 #include "base/page_bitmap.h"
+#include "codec/decode_1d.h"
+#include "codec/decode_2d.h"
+#include "codec/mh_codes.h"
+#include "codec/page_rows.h"
+#include "codec/row_writer.h"
+#include "codec/run_painter.h"
+#include "codec/stream_analysis.h"
 
 namespace orvane::codec {
 
@@ -76,6 +77,8 @@ class ExtractionOutput {
     rows_.reset(std::fopen(row_file.c_str(), "wb"));
     index_.reset(std::fopen(index_file.c_str(), "wb"));
     if (!rows_ || !index_) return false;
+    // Rows go out one at a time: a large buffer keeps that to few writes.
+    std::setvbuf(rows_.get(), nullptr, _IOFBF, std::size_t(1) << 20);
     data_bits_ = std::int64_t(codec.length) * 8;
     const WidthClass wc = width_class(codec.width);
     page_.width = codec.width;
@@ -195,10 +198,13 @@ class ExtractionOutput {
   bool failed_ = false;
 };
 
-// The row every extractor decodes into, cleared before each row.
+// The row every extractor decodes into. As a page's rows, it starts each
+// row as white, so that only the other colour is painted; the painter's
+// end_row() must run before the row is used.
 class Row {
  public:
-  bool allocate(std::int32_t width) {
+  bool allocate(std::int32_t width, std::uint8_t invert) {
+    background_ = page_background(invert);
     try {
       bytes_.assign(std::size_t(row_bytes_for(width)), 0);
     } catch (const std::bad_alloc&) {
@@ -206,16 +212,15 @@ class Row {
     }
     return !bytes_.empty();
   }
-  RowWriter& begin() {
-    std::fill(bytes_.begin(), bytes_.end(), std::uint8_t{0});
-    writer_.start(bytes_.data(), std::uint32_t(bytes_.size()));
-    return writer_;
+  RunPainter begin() {
+    std::fill(bytes_.begin(), bytes_.end(), background_);
+    return RunPainter(bytes_.data(), std::uint32_t(bytes_.size()), background_ != 0);
   }
   const std::uint8_t* data() const { return bytes_.data(); }
 
  private:
   std::vector<std::uint8_t> bytes_;
-  RowWriter writer_;
+  std::uint8_t background_ = 0;
 };
 
 // Where the EOL just read began: 12 bits before the cursor (T.4 4.1.2), 13
@@ -236,7 +241,7 @@ int extract_mh_rows(FaxCodec& codec, const std::filesystem::path& row_file,
   ExtractionOutput out;
   Row row;
   if (!width_usable(width) || !out.create(row_file, index_file, codec, kCodingT4_1D) ||
-      !row.allocate(width)) {
+      !row.allocate(width, codec.invert)) {
     return -1;
   }
   int bad = 0;
@@ -250,9 +255,10 @@ int extract_mh_rows(FaxCodec& codec, const std::filesystem::path& row_file,
       MhStop stop;
       {
         BitCursor in(codec);
-        RunPainter paint(row.begin());
+        RunPainter paint = row.begin();
         stop = decode_mh_codes(in, paint, nullptr, line, std::int64_t(width) + 1, codec.invert);
         in.store();
+        paint.end_row();
       }
       if (stop == MhStop::kEndOfData) break;
       if (stop == MhStop::kEol) {
@@ -290,7 +296,7 @@ int extract_mr_rows(FaxCodec& codec, const std::filesystem::path& row_file,
   Row row;
   LinePair lines;
   if (!width_usable(width) || !out.create(row_file, index_file, codec, kCodingT4_2D) ||
-      !row.allocate(width) || !lines.allocate(std::uint32_t(width) + 1)) {
+      !row.allocate(width, codec.invert) || !lines.allocate(std::uint32_t(width) + 1)) {
     return -1;
   }
   if (!find_1d_row(codec)) {
@@ -301,10 +307,11 @@ int extract_mr_rows(FaxCodec& codec, const std::filesystem::path& row_file,
   int bad = 0;
   int tag = 1;
   for (;;) {
-    RowWriter& writer = row.begin();
+    RunPainter paint = row.begin();
     lines.clear_coding();
-    const int r = tag == 1 ? decode_row_to_eol(codec, writer, &lines.coding())
-                           : decode_2d_row(codec, writer, lines, false);
+    const int r = tag == 1 ? decode_row_to_eol(codec, paint, &lines.coding())
+                           : decode_2d_row(codec, paint, lines, false);
+    paint.end_row();
     if (r == width) {
       if (!out.good_row(row.data())) break;
       lines.accept_coding();
@@ -345,15 +352,16 @@ int extract_t6_rows(FaxCodec& codec, const std::filesystem::path& row_file,
   Row row;
   LinePair lines;
   if (!width_usable(width) || !out.create(row_file, index_file, codec, kCodingT6) ||
-      !row.allocate(width) || !lines.allocate(std::uint32_t(width) + 1)) {
+      !row.allocate(width, codec.invert) || !lines.allocate(std::uint32_t(width) + 1)) {
     return -1;
   }
   lines.reset_reference(width);
   for (;;) {
     out.start_here(bit_offset(codec));
-    RowWriter& writer = row.begin();
+    RunPainter paint = row.begin();
     lines.clear_coding();
-    const int r = decode_2d_row(codec, writer, lines, true);
+    const int r = decode_2d_row(codec, paint, lines, true);
+    paint.end_row();
     if (r >= 0) {
       if (!out.good_row(row.data())) break;
       lines.accept_coding();
