@@ -31,6 +31,8 @@ class BitCursor {
   // (a search). Call store() before moving the codec.
   void load();
   FaxCodec& codec() { return codec_; }
+  // True when the data's bytes are read bit-reversed (bit order 2).
+  bool reversed() const { return reversed_; }
 
   // The next code word of a colour (0 white, 1 black) or of the mode table:
   // a lookup value (run length, mode, kInvalidCode, kEolCode), or -1 when
@@ -45,6 +47,14 @@ class BitCursor {
   int mode_code() {
     return next_code(lookup::kModeDirect, tables::kModes, tables::kModeRootBits, true);
   }
+  // Takes the next bit when it is a 1 well inside the data (a V0 code);
+  // false, with nothing taken, otherwise.
+  bool take_one_bit() {
+    if (!in_window() || (peek() >> 63) == 0) return false;
+    ++pos_;
+    after_read_ = true;
+    return true;
+  }
   // One bit (a T.4 tag bit), or the codec's negative status at the end.
   int read_bit() {
     if (in_window()) [[likely]] {
@@ -57,6 +67,7 @@ class BitCursor {
   }
 
  private:
+  template <bool>
   friend class BitWindow;
   // True while eight whole bytes lie at and after the current byte.
   bool in_window() const { return pos_ <= window_end_; }
@@ -65,12 +76,11 @@ class BitCursor {
     std::uint64_t w;
     std::memcpy(&w, data_ + (pos_ >> 3), sizeof w);
     w = __builtin_bswap64(w);
-    // Out of line, so that the usual bit order does not pay for the other.
     if (reversed_) [[unlikely]]
       w = reverse_bits_in_bytes(w);
     return w << (pos_ & 7);
   }
-  [[gnu::noinline]] static std::uint64_t reverse_bits_in_bytes(std::uint64_t w) {
+  static std::uint64_t reverse_bits_in_bytes(std::uint64_t w) {
     w = (w >> 1 & 0x5555555555555555u) | (w & 0x5555555555555555u) << 1;
     w = (w >> 2 & 0x3333333333333333u) | (w & 0x3333333333333333u) << 2;
     return (w >> 4 & 0x0F0F0F0F0F0F0F0Fu) | (w & 0x0F0F0F0F0F0F0F0Fu) << 4;
@@ -111,16 +121,13 @@ class BitCursor {
 // that it stays in registers across the engine's loop (a cursor reached
 // through a reference is read and written in memory at every code word).
 // The long code words and the end of the data go to the cursor; the
-// cursor is brought up to date when the window is left.
+// cursor is brought up to date when the window is left. The bit order is
+// part of the type, so the usual order pays nothing for the other.
+template <bool kReversed>
 class BitWindow {
  public:
   explicit BitWindow(BitCursor& c)
-      : c_(c),
-        data_(c.data_),
-        pos_(c.pos_),
-        end_(c.window_end_),
-        reversed_(c.reversed_),
-        after_read_(c.after_read_) {}
+      : c_(c), data_(c.data_), pos_(c.pos_), end_(c.window_end_), after_read_(c.after_read_) {}
   ~BitWindow() { sync(); }
   BitWindow(const BitWindow&) = delete;
   BitWindow& operator=(const BitWindow&) = delete;
@@ -148,8 +155,7 @@ class BitWindow {
       std::uint64_t w;
       std::memcpy(&w, data_ + (pos_ >> 3), sizeof w);
       w = __builtin_bswap64(w);
-      if (reversed_) [[unlikely]]
-        w = BitCursor::reverse_bits_in_bytes(w);
+      if constexpr (kReversed) w = BitCursor::reverse_bits_in_bytes(w);
       w <<= (pos_ & 7);
       const std::uint16_t e = direct.entries[std::size_t(w >> (64 - Bits))];
       const int taken = lookup::length_of(e);
@@ -172,7 +178,6 @@ class BitWindow {
   const std::uint8_t* data_;
   std::int64_t pos_;
   std::int64_t end_;
-  bool reversed_;
   bool after_read_;
 };
 

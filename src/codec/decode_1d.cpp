@@ -44,12 +44,15 @@ bool setup_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding) {
   return true;
 }
 
-MhStop decode_mh_codes(BitCursor& cursor, RunPainter& painter, RunList* line, MhRow& row,
-                       std::int64_t stop_at, int invert) {
+namespace {
+
+template <bool kReversed>
+MhStop mh_codes(BitCursor& cursor, RunPainter& painter, RunList* line, MhRow& row,
+                std::int64_t stop_at, int invert) {
   // The row's state stays in registers while the codes run, and the loop
   // is written once per colour, so that only the colour that changes
   // pixels is painted.
-  BitWindow in(cursor);
+  BitWindow<kReversed> in(cursor);
   RunPainter paint = painter;
   const int painted = paint.painted_colour(invert);
   std::int64_t x = paint.position();
@@ -90,6 +93,14 @@ MhStop decode_mh_codes(BitCursor& cursor, RunPainter& painter, RunList* line, Mh
   paint.move_to(x);
   painter = paint;
   return MhStop(stop);
+}
+
+}  // namespace
+
+MhStop decode_mh_codes(BitCursor& in, RunPainter& paint, RunList* line, MhRow& row,
+                       std::int64_t stop_at, int invert) {
+  return in.reversed() ? mh_codes<true>(in, paint, line, row, stop_at, invert)
+                       : mh_codes<false>(in, paint, line, row, stop_at, invert);
 }
 
 int decode_code(FaxCodec& codec, int colour) {

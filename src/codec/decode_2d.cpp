@@ -150,7 +150,8 @@ int code_result(int v) {
 
 // A run of one colour for horizontal mode: make-up codes then a
 // terminating code (T.4 4.2.1.3.2). A decoder result passes up.
-[[gnu::always_inline]] inline std::int64_t horizontal_run(BitWindow& in, int colour) {
+template <class Window>
+[[gnu::always_inline]] inline std::int64_t horizontal_run(Window& in, int colour) {
   std::int64_t length = 0;
   for (;;) {
     const int v = in.run_code(colour);
@@ -166,11 +167,11 @@ int code_result(int v) {
 // The loop is written once per colour of a0, so the colour is known where
 // a run is painted and where b1 is searched, and only the colour that
 // changes pixels is painted.
-template <bool kRegular, bool kT6>
+template <bool kRegular, bool kT6, bool kReversed>
 int decode_2d_codes(BitCursor& cursor, RunPainter& painter, RunList& coding,
                     ReferenceWalk<kRegular>& walk, std::int64_t width, int invert) {
   // Everything the loop moves is a local, written back when the row ends.
-  BitWindow in(cursor);
+  BitWindow<kReversed> in(cursor);
   RunPainter paint = painter;
   ReferenceWalk<kRegular> ref = walk;
   ref.start();
@@ -178,21 +179,21 @@ int decode_2d_codes(BitCursor& cursor, RunPainter& painter, RunList& coding,
   const int painted = paint.painted_colour(invert);
   std::int64_t a0 = 0;       // position on the coding line
   std::int64_t pending = 0;  // pixels of a0's colour passed over (pass mode), not yet written
+  // The coding line: `out` at the last end written, up to `out_last`.
   std::int64_t* const ends = coding.at;
-  std::uint32_t count = coding.count;
-  const std::uint32_t capacity = ends != nullptr ? coding.capacity : 0;
-  std::int64_t end = ends != nullptr ? ends[count] : 0;
+  std::int64_t* out = ends != nullptr ? ends + coding.count : nullptr;
+  std::int64_t* const out_last = ends != nullptr ? ends + coding.capacity : nullptr;
   // A run of `colour` from a0 - pending to `to`.
   auto put = [&](int colour, std::int64_t run, std::int64_t to) {
     if (colour == painted) paint.span(x0 + to - run, x0 + to);
-    if (count < capacity) {
-      end += clamp_count(run);
-      ends[++count] = end;
+    if (out < out_last) {
+      out[1] = out[0] + clamp_count(run);
+      ++out;
     }
     pending = 0;
   };
   auto finish = [&](int result) {
-    coding.count = count;
+    if (ends != nullptr) coding.count = std::uint32_t(out - ends);
     paint.move_to(x0 + a0 - pending);
     painter = paint;
     walk = ref;
@@ -256,24 +257,36 @@ int decode_2d_codes(BitCursor& cursor, RunPainter& painter, RunList& coding,
 
 }  // namespace
 
+namespace {
+
+template <bool kRegular>
+int run_2d_codes(BitCursor& in, RunPainter& paint, RunList& coding, ReferenceWalk<kRegular>& ref,
+                 std::int64_t width, int invert, bool t6) {
+  if (in.reversed()) {
+    return t6 ? decode_2d_codes<kRegular, true, true>(in, paint, coding, ref, width, invert)
+              : decode_2d_codes<kRegular, false, true>(in, paint, coding, ref, width, invert);
+  }
+  return t6 ? decode_2d_codes<kRegular, true, false>(in, paint, coding, ref, width, invert)
+            : decode_2d_codes<kRegular, false, false>(in, paint, coding, ref, width, invert);
+}
+
+}  // namespace
+
 int decode_2d_row(BitCursor& in, RunPainter& paint, LinePair& lines, std::int64_t width, int invert,
                   bool t6) {
   RunList& reference = lines.reference();
   RunList& coding = lines.coding();
   const std::uint32_t size = reference.at != nullptr ? reference.size : 0;
-  int r;
   if (size > 0 && reference.at[size] == width) {
     reference.at[size + 1] = width;  // the stop mark
     ReferenceWalk<true> ref{reference.at, size, width};
-    r = t6 ? decode_2d_codes<true, true>(in, paint, coding, ref, width, invert)
-           : decode_2d_codes<true, false>(in, paint, coding, ref, width, invert);
+    const int r = run_2d_codes(in, paint, coding, ref, width, invert, t6);
     reference.count = ref.c;
-  } else {
-    ReferenceWalk<false> ref{reference.at, size, width};
-    r = t6 ? decode_2d_codes<false, true>(in, paint, coding, ref, width, invert)
-           : decode_2d_codes<false, false>(in, paint, coding, ref, width, invert);
-    reference.count = ref.c;
+    return r;
   }
+  ReferenceWalk<false> ref{reference.at, size, width};
+  const int r = run_2d_codes(in, paint, coding, ref, width, invert, t6);
+  reference.count = ref.c;
   return r;
 }
 
@@ -378,6 +391,16 @@ int decode_t6_rows(FaxCodec& codec, PageBitmap& page) {
   BitCursor in(codec);
   for (;;) {
     RunPainter paint = target.start(rows);
+    const RunList& above = lines.reference();
+    if (above.size == 1 && above.at[1] == width && in.take_one_bit()) {
+      // A white row under a white row (most rows of most pages) is a V0
+      // code alone: one white run of the width, the same reference line
+      // for the next row, and nothing to paint.
+      paint.move_to(width);
+      paint.end_row();
+      ++rows;
+      continue;
+    }
     lines.clear_coding();
     const int r = decode_2d_row(in, paint, lines, width, codec.invert, true);
     paint.end_row();

@@ -6,10 +6,6 @@
 #include <new>
 #include <vector>
 
-#include "base/byte_order.h"
-#include "base/coding_mode.h"
-#include "base/limits.h"
-#include "base/page_bitmap.h"
 #include "codec/decode_1d.h"
 #include "codec/decode_2d.h"
 #include "codec/mh_codes.h"
@@ -17,6 +13,10 @@
 #include "codec/row_writer.h"
 #include "codec/run_painter.h"
 #include "codec/stream_analysis.h"
+#include "base/byte_order.h"
+#include "base/coding_mode.h"
+#include "base/limits.h"
+#include "base/page_bitmap.h"
 
 namespace orvane::codec {
 

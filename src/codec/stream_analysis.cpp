@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "base/coding_mode.h"
-#include "base/limits.h"
 #include "codec/decode_1d.h"
 #include "codec/decode_2d.h"
 #include "codec/row_writer.h"
+#include "base/coding_mode.h"
+#include "base/limits.h"
 
 namespace orvane::codec {
 namespace {
