@@ -140,63 +140,86 @@ int decode_row_to_eol(FaxCodec& codec, RunPainter& paint, RunList* line) {
 
 namespace {
 
-// One row of a page, the cursor stored after it.
-MhStop decode_page_row(FaxCodec& codec, RunPainter paint, MhRow& row, std::int64_t stop_at) {
-  BitCursor in(codec);
-  const MhStop stop = decode_mh_codes(in, paint, nullptr, row, stop_at, codec.invert);
-  in.store();
+// One row of a page from the page's bit window.
+MhStop decode_page_row(BitCursor& in, RunPainter paint, MhRow& row, std::int64_t stop_at,
+                       int invert) {
+  const MhStop stop = decode_mh_codes(in, paint, nullptr, row, stop_at, invert);
   paint.end_row();
   return stop;
 }
 
-int decode_eol_rows(FaxCodec& codec, PageBitmap& page, bool prefixed, bool word) {
+// The page's rows from `target`, or -1 without pixels.
+int on_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding,
+            int (*loop)(FaxCodec&, PageRows&, std::int64_t&, bool, bool), bool a, bool b) {
   const std::int32_t height = codec.height;
-  if (!setup_page(codec, page, kCodingT4_1D)) return -1;
-  const std::int32_t width = codec.width;
-  PageRows target(page, height, codec.invert);
+  if (!setup_page(codec, page, coding)) return -1;
+  PageRows target(RowTarget{page.pixels.data(), page.row_bytes, height}, codec.invert);
   std::int64_t rows = 0;
+  const int r = loop(codec, target, rows, a, b);
+  page.height = std::int32_t(std::min<std::int64_t>(rows, height));
+  // Rows past the page stay white, for a strip decoded into them next.
+  target.release_after(page.height);
+  return r;
+}
+
+}  // namespace
+
+int eol_rows(FaxCodec& codec, PageRows& target, bool prefixed, bool word, std::int64_t& rows) {
+  const std::int32_t height = codec.height;
+  const std::int32_t width = codec.width;
+  rows = 0;
   int bad = 0;
   MhRow row;
   if (prefixed && word) codec.skip_word();
   // Prefixed rows end at the width; EOL rows only at their EOL, so they are
   // given up only once they are longer than the width.
   const std::int64_t stop_at = prefixed ? width : std::int64_t(width) + 1;
+  // One bit window for the page; the codec is brought up to date only for
+  // what it does itself (searches, skipped words).
+  BitCursor in(codec);
+  auto on_codec = [&](auto step) {
+    in.store();
+    const auto r = step();
+    in.load();
+    return r;
+  };
   for (;;) {
     row = MhRow{};
-    const MhStop stop = decode_page_row(codec, target.start(rows), row, stop_at);
+    const MhStop stop = decode_page_row(in, target.start(rows), row, stop_at, codec.invert);
     if (stop == MhStop::kEndOfData) break;
     if (stop == MhStop::kBadCode) {
       // T.4 4.1.2: resynchronise on the next EOL; the row under way is lost.
       ++bad;
-      if (codec.find_eol() < 0) break;
+      if (on_codec([&] { return codec.find_eol(); }) < 0) break;
     } else if (stop == MhStop::kEol) {
       // Only a row of exactly the width counts, so RTC and fill lines add none.
       if (row.pixels == width) ++rows;
     } else if (row.pixels == width) {
       ++rows;
-      if (word) codec.skip_word();
-    } else if (codec.find_eol() < 0) {
+      if (word)
+        on_codec([&] {
+          codec.skip_word();
+          return 0;
+        });
+    } else if (on_codec([&] { return codec.find_eol(); }) < 0) {
       break;
     }
   }
+  in.store();
   // The data may end after a full row without its EOL.
   if (row.pixels == width && rows < height) ++rows;
-  page.height = std::int32_t(std::min<std::int64_t>(rows, height));
   return bad;
 }
 
-}  // namespace
-
-int decode_aligned_page(FaxCodec& codec, PageBitmap& page, bool word) {
-  const std::int32_t height = codec.height;
-  if (!setup_page(codec, page, word ? kCodingMhWord : kCodingMhByte)) return -1;
+int aligned_rows(FaxCodec& codec, PageRows& target, bool word, std::int64_t& rows) {
   const std::int32_t width = codec.width;
-  PageRows target(page, height, codec.invert);
-  std::int64_t rows = 0;
+  rows = 0;
   int error = 0;
   for (;;) {
     MhRow row;
-    const MhStop stop = decode_page_row(codec, target.start(rows), row, width);
+    BitCursor in(codec);
+    const MhStop stop = decode_page_row(in, target.start(rows), row, width, codec.invert);
+    in.store();
     if (stop == MhStop::kEndOfData) break;
     if (stop != MhStop::kWidth || row.pixels > width) {
       // These rows carry no EOL to resynchronise on (TIFF Compression 2 and
@@ -209,16 +232,34 @@ int decode_aligned_page(FaxCodec& codec, PageBitmap& page, bool word) {
     ++rows;
     codec.align(word);
   }
-  page.height = std::int32_t(std::min<std::int64_t>(rows, height));
   return error;
 }
 
+int decode_aligned_page(FaxCodec& codec, PageBitmap& page, bool word) {
+  return on_page(
+      codec, page, word ? kCodingMhWord : kCodingMhByte,
+      [](FaxCodec& c, PageRows& t, std::int64_t& rows, bool w, bool) {
+        return aligned_rows(c, t, w, rows);
+      },
+      word, false);
+}
+
 int decode_eol_page(FaxCodec& codec, PageBitmap& page) {
-  return decode_eol_rows(codec, page, false, false);
+  return on_page(
+      codec, page, kCodingT4_1D,
+      [](FaxCodec& c, PageRows& t, std::int64_t& rows, bool, bool) {
+        return eol_rows(c, t, false, false, rows);
+      },
+      false, false);
 }
 
 int decode_prefixed_row_page(FaxCodec& codec, PageBitmap& page, bool word) {
-  return decode_eol_rows(codec, page, true, word);
+  return on_page(
+      codec, page, kCodingT4_1D,
+      [](FaxCodec& c, PageRows& t, std::int64_t& rows, bool w, bool) {
+        return eol_rows(c, t, true, w, rows);
+      },
+      word, false);
 }
 
 }  // namespace orvane::codec

@@ -323,19 +323,12 @@ bool find_1d_row(FaxCodec& codec) {
   }
 }
 
-int decode_mr_page(FaxCodec& codec, PageBitmap& page) {
-  const std::int32_t height = codec.height;
-  if (!setup_page(codec, page, kCodingT4_2D)) return -1;
+int mr_rows(FaxCodec& codec, PageRows& target, std::int64_t& rows) {
   const std::int32_t width = codec.width;
+  rows = 0;
   LinePair lines;
-  if (!allocate_lines(lines, width) || !find_1d_row(codec)) {
-    page.release_pixels();
-    page.height = 0;
-    return -1;
-  }
+  if (!allocate_lines(lines, width) || !find_1d_row(codec)) return -1;
   lines.reset_reference(width);
-  PageRows target(page, height, codec.invert);
-  std::int64_t rows = 0;
   int rejected = 0;
   int tag = 1;
   // One bit window for the whole page; the codec is brought up to date
@@ -370,23 +363,15 @@ int decode_mr_page(FaxCodec& codec, PageBitmap& page) {
     if (tag < 0) tag = 1;
   }
   in.store();
-  page.height = std::int32_t(std::min<std::int64_t>(rows, height));
   return rejected;
 }
 
-int decode_t6_rows(FaxCodec& codec, PageBitmap& page) {
-  const std::int32_t height = codec.height;
-  if (!setup_page(codec, page, kCodingT6)) return -1;
+int t6_rows(FaxCodec& codec, PageRows& target, std::int64_t& rows) {
   const std::int32_t width = codec.width;
+  rows = 0;
   LinePair lines;
-  if (!allocate_lines(lines, width)) {
-    page.release_pixels();
-    page.height = 0;
-    return -1;
-  }
+  if (!allocate_lines(lines, width)) return -1;
   lines.reset_reference(width);  // T.6 2.2.1: an imaginary white line above the first row
-  PageRows target(page, height, codec.invert);
-  std::int64_t rows = 0;
   int result = 0;
   BitCursor in(codec);
   for (;;) {
@@ -426,8 +411,39 @@ int decode_t6_rows(FaxCodec& codec, PageBitmap& page) {
     }
   }
   in.store();
-  page.height = std::int32_t(std::min<std::int64_t>(rows, height));
   return result;
+}
+
+namespace {
+
+// A 2D page decoder: the page set up, its rows decoded, -1 (and no pixels)
+// when decoding cannot start.
+int on_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding,
+            int (*loop)(FaxCodec&, PageRows&, std::int64_t&)) {
+  const std::int32_t height = codec.height;
+  if (!setup_page(codec, page, coding)) return -1;
+  PageRows target(RowTarget{page.pixels.data(), page.row_bytes, height}, codec.invert);
+  std::int64_t rows = 0;
+  const int r = loop(codec, target, rows);
+  if (r == -1) {
+    page.release_pixels();
+    page.height = 0;
+    return -1;
+  }
+  page.height = std::int32_t(std::min<std::int64_t>(rows, height));
+  // Rows past the page stay white, for a strip decoded into them next.
+  target.release_after(page.height);
+  return r;
+}
+
+}  // namespace
+
+int decode_mr_page(FaxCodec& codec, PageBitmap& page) {
+  return on_page(codec, page, kCodingT4_2D, mr_rows);
+}
+
+int decode_t6_rows(FaxCodec& codec, PageBitmap& page) {
+  return on_page(codec, page, kCodingT6, t6_rows);
 }
 
 namespace {

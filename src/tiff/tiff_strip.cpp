@@ -8,6 +8,7 @@
 #include "base/limits.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
+#include "codec/page_rows.h"
 #include "codec/row_writer.h"
 
 namespace orvane {
@@ -101,6 +102,55 @@ int decode_tiff_strip(PageBitmap& page, std::span<const std::uint8_t> strip, con
     }
     default: return -3;
   }
+}
+
+namespace {
+
+bool is_ccitt(const TiffPage& desc) {
+  if (desc.bits_per_sample != 1) return false;
+  switch (desc.compression) {
+    case 2:
+    case 3:
+    case 4:
+    case 32771: return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+int strip_background(const TiffPage& desc) {
+  return is_ccitt(desc) ? codec::page_background(desc.photometric == 1 ? 1 : 0) : -1;
+}
+
+int decode_tiff_strip_into(PageBitmap& page, std::int32_t first_row,
+                           std::span<const std::uint8_t> strip, const TiffPage& desc) {
+  const std::int32_t width = to_int32(desc.image_width);
+  const std::int64_t row_bytes = row_bytes_for(width);
+  if (!is_ccitt(desc) || first_row < 0 || page.row_bytes != row_bytes || row_bytes <= 0) return -1;
+  // The rows the page has left, and no more than the strip has bits (see
+  // decode_tiff_strip).
+  const std::int64_t page_rows =
+      std::min<std::int64_t>(desc.image_length, std::int64_t(page.pixels.size()) / row_bytes);
+  const std::int64_t left = page_rows - first_row;
+  const std::int64_t rows = std::min<std::int64_t>(left, std::int64_t(strip.size()) * 8);
+  if (rows <= 0) return -1;
+  const std::uint8_t order = desc.fill_order == 1 ? 1 : 2;
+  const std::uint8_t invert_flag = desc.photometric == 1 ? 1 : 0;
+  codec::FaxCodec codec;
+  if (desc.compression == 4) {
+    codec::configure_for_t6(codec, strip, order, std::uint8_t(desc.t6_options), invert_flag, 3);
+  } else {
+    std::uint8_t coding = kCodingMhByte;
+    if (desc.compression == 32771) coding = kCodingMhWord;
+    if (desc.compression == 3) coding = (desc.t4_options & 1) ? kCodingT4_2D : kCodingT4_1D;
+    codec.configure(strip, order, coding, invert_flag);
+  }
+  codec.set_size(width, std::int32_t(rows));
+  const codec::RowTarget target{page.row(first_row), row_bytes, std::int32_t(rows)};
+  std::int32_t decoded = 0;
+  codec::decode_into(codec, target, desc.compression == 4, decoded);
+  return decoded;
 }
 
 int decode_uncompressed_strip(std::span<const std::uint8_t> data, std::uint16_t photometric,
