@@ -47,11 +47,12 @@ class BitCursor {
   int mode_code() {
     return next_code(lookup::kModeDirect, tables::kModes, tables::kModeRootBits, true);
   }
-  // Takes the next bit when it is a 1 well inside the data (a V0 code);
-  // false, with nothing taken, otherwise.
-  bool take_one_bit() {
-    if (!in_window() || (peek() >> 63) == 0) return false;
-    ++pos_;
+  // Takes the next n bits (1..32) when they are `bits` and lie well inside
+  // the data (code words whose meaning is known, such as a V0 code); false,
+  // with nothing taken, otherwise.
+  bool take_bits(int n, std::uint32_t bits) {
+    if (!in_window() || (peek() >> (64 - n)) != bits) return false;
+    pos_ += n;
     after_read_ = true;
     return true;
   }
@@ -140,7 +141,15 @@ class BitWindow {
   }
   int run_code(int colour) { return colour == 0 ? white_code() : black_code(); }
   int mode_code() {
-    return next_code(lookup::kModeDirect, tables::kModes, tables::kModeRootBits, true);
+    if (pos_ <= end_) [[likely]] {
+      const std::uint64_t w = window();
+      std::uint16_t e = lookup::kModeDirect.entries[std::size_t(w >> 56)];
+      if (lookup::length_of(e) == 0) [[unlikely]]
+        e = lookup::kModeLong.entries[std::size_t(w >> (64 - 13))];
+      if (lookup::length_of(e) != 0) [[likely]]
+        return take(e);
+    }
+    return walk(tables::kModes, tables::kModeRootBits, true);
   }
 
  private:
@@ -148,30 +157,37 @@ class BitWindow {
     c_.pos_ = pos_;
     c_.after_read_ = after_read_;
   }
-  template <int Bits>
-  int next_code(const lookup::DirectTable<Bits>& direct, const tables::ByteTable& tree,
-                int root_bits, bool modes) {
-    if (pos_ <= end_) [[likely]] {
-      std::uint64_t w;
-      std::memcpy(&w, data_ + (pos_ >> 3), sizeof w);
-      w = __builtin_bswap64(w);
-      if constexpr (kReversed) w = BitCursor::reverse_bits_in_bytes(w);
-      w <<= (pos_ & 7);
-      const std::uint16_t e = direct.entries[std::size_t(w >> (64 - Bits))];
-      const int taken = lookup::length_of(e);
-      if (taken != 0) [[likely]] {
-        pos_ += taken;
-        const int v = lookup::value_of(e);
-        after_read_ = v != lookup::kLateEolCode;
-        return v;
-      }
-    }
+  // 64 bits from the position, first bit most significant.
+  std::uint64_t window() const {
+    std::uint64_t w;
+    std::memcpy(&w, data_ + (pos_ >> 3), sizeof w);
+    w = __builtin_bswap64(w);
+    if constexpr (kReversed) w = BitCursor::reverse_bits_in_bytes(w);
+    return w << (pos_ & 7);
+  }
+  int take(std::uint16_t e) {
+    pos_ += lookup::length_of(e);
+    const int v = lookup::value_of(e);
+    after_read_ = v != lookup::kLateEolCode;
+    return v;
+  }
+  int walk(const tables::ByteTable& tree, int root_bits, bool modes) {
     sync();
     const int v = c_.walk_code(tree, root_bits, modes);
     pos_ = c_.pos_;
     end_ = c_.window_end_;
     after_read_ = c_.after_read_;
     return v;
+  }
+  template <int Bits>
+  int next_code(const lookup::DirectTable<Bits>& direct, const tables::ByteTable& tree,
+                int root_bits, bool modes) {
+    if (pos_ <= end_) [[likely]] {
+      const std::uint16_t e = direct.entries[std::size_t(window() >> (64 - Bits))];
+      if (lookup::length_of(e) != 0) [[likely]]
+        return take(e);
+    }
+    return walk(tree, root_bits, modes);
   }
 
   BitCursor& c_;

@@ -336,6 +336,17 @@ int mr_rows(FaxCodec& codec, PageRows& target, std::int64_t& rows) {
   BitCursor in(codec);
   for (;;) {
     RunPainter paint = target.start(rows);
+    const RunList& above = lines.reference();
+    if (tag == 0 && above.size == 1 && above.at[1] == width &&
+        in.take_bits(13, 0b1'00000000000'1)) {
+      // A white row under a white row: a V0 code and the EOL, as t6_rows.
+      paint.move_to(width);
+      paint.end_row();
+      ++rows;
+      tag = in.read_bit();
+      if (tag < 0) tag = 1;
+      continue;
+    }
     lines.clear_coding();
     const int r = tag == 1 ? decode_row_to_eol(in, paint, &lines.coding(), width, codec.invert)
                            : decode_2d_row(in, paint, lines, width, codec.invert, false);
@@ -377,7 +388,7 @@ int t6_rows(FaxCodec& codec, PageRows& target, std::int64_t& rows) {
   for (;;) {
     RunPainter paint = target.start(rows);
     const RunList& above = lines.reference();
-    if (above.size == 1 && above.at[1] == width && in.take_one_bit()) {
+    if (above.size == 1 && above.at[1] == width && in.take_bits(1, 0b1)) {
       // A white row under a white row (most rows of most pages) is a V0
       // code alone: one white run of the width, the same reference line
       // for the next row, and nothing to paint.
