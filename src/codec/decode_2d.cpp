@@ -163,7 +163,6 @@ template <class Window>
 
 // The two-dimensional row engine: mode codes against the reference line
 // until the row ends (T.4: at an EOL; T.6: once a0 reaches the width).
-// The pixels written so far are always a0 less the pixels passed over.
 // The loop is written once per colour of a0, so the colour is known where
 // a run is painted and where b1 is searched, and only the colour that
 // changes pixels is painted.
@@ -177,24 +176,25 @@ int decode_2d_codes(BitCursor& cursor, RunPainter& painter, RunList& coding,
   ref.start();
   const std::int64_t x0 = paint.position();
   const int painted = paint.painted_colour(invert);
-  std::int64_t a0 = 0;       // position on the coding line
-  std::int64_t pending = 0;  // pixels of a0's colour passed over (pass mode), not yet written
+  std::int64_t a0 = 0;  // position on the coding line
+  std::int64_t x = 0;   // pixels written: a0 less those passed over in pass mode
   // The coding line: `out` at the last end written, up to `out_last`.
   std::int64_t* const ends = coding.at;
   std::int64_t* out = ends != nullptr ? ends + coding.count : nullptr;
   std::int64_t* const out_last = ends != nullptr ? ends + coding.capacity : nullptr;
-  // A run of `colour` from a0 - pending to `to`.
-  auto put = [&](int colour, std::int64_t run, std::int64_t to) {
-    if (colour == painted) paint.span(x0 + to - run, x0 + to);
+  // A run of `colour` from x to `to`.
+  auto put = [&](int colour, std::int64_t to) {
+    const std::int64_t run = to - x;
+    if (colour == painted) paint.span(x0 + x, x0 + to);
     if (out < out_last) {
       out[1] = out[0] + clamp_count(run);
       ++out;
     }
-    pending = 0;
+    x = to;
   };
   auto finish = [&](int result) {
     if (ends != nullptr) coding.count = std::uint32_t(out - ends);
-    paint.move_to(x0 + a0 - pending);
+    paint.move_to(x0 + x);
     painter = paint;
     walk = ref;
     return result;
@@ -206,7 +206,7 @@ int decode_2d_codes(BitCursor& cursor, RunPainter& painter, RunList& coding,
     for (;;) {
       const int mode = in.mode_code();
       if (mode <= tables::kVL3) {
-        if (mode < 0) return a0 - pending == width ? END_AFTER_ROW : END_OF_DATA;
+        if (mode < 0) return x == width ? END_AFTER_ROW : END_OF_DATA;
         std::int64_t a1;
         if (mode <= tables::kVR3) {
           a1 = ref.b + mode;
@@ -214,10 +214,9 @@ int decode_2d_codes(BitCursor& cursor, RunPainter& painter, RunList& coding,
           a1 = ref.b - (mode - tables::kVL1 + 1);
           ref.back_up(a1);
         }
-        const std::int64_t run = pending + (a1 - a0);
         // Corrupt data can put a1 left of a0; no later code can mend the row.
-        if (run < 0) return BAD_CODE;
-        put(C, run, a1);
+        if (a1 < x) return BAD_CODE;
+        put(C, a1);
         a0 = a1;
         ref.next_b1(a0, C ^ 1);
         if (kT6 && a0 >= width) return clamp_count(a0);
@@ -226,22 +225,21 @@ int decode_2d_codes(BitCursor& cursor, RunPainter& painter, RunList& coding,
       if (mode == tables::kHorizontal) {
         const std::int64_t first = horizontal_run(in, C);
         if (first < 0) return int(first);
-        if (pending + first < 0) return BAD_CODE;
+        if (a0 + first < x) return BAD_CODE;
         a0 += first;
-        put(C, pending + first, a0);
+        put(C, a0);
         const std::int64_t second = horizontal_run(in, C ^ 1);
         if (second < 0) return int(second);
         a0 += second;
-        put(C ^ 1, second, a0);
+        put(C ^ 1, a0);
         ref.next_b1(a0, C);
         if (kT6 && a0 >= width) return clamp_count(a0);
       } else if (mode == tables::kPass) {
         const std::int64_t b2 = ref.pass_b2();
-        pending += b2 - a0;
         a0 = b2;
         ref.next_b1(b2, C);
       } else if (mode == lookup::kEolCode || mode == lookup::kLateEolCode) {
-        return kT6 ? EOL_SEEN : clamp_count(a0 - pending);
+        return kT6 ? EOL_SEEN : clamp_count(x);
       } else {
         return BAD_CODE;  // invalid, or extension codes: uncompressed mode
       }
