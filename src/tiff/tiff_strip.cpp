@@ -20,8 +20,8 @@ std::int32_t to_int32(std::uint64_t v) {
 }
 
 // Page setup of the uncompressed and PackBits strip decoders, every byte
-// `fill` to start with. -2 for a
-// sample depth other than 1, -1 when the size is refused or not allocated.
+// `fill` to start with. -2 for a sample depth other than 1, -1 when the
+// size is refused or not allocated.
 int setup_strip(PageBitmap& page, std::size_t length, std::uint16_t photometric,
                 std::uint16_t bits_per_sample, std::uint16_t fill_order, std::int32_t width,
                 std::int32_t rows, std::uint8_t coding, std::uint8_t fill = 0) {
