@@ -47,11 +47,13 @@ class BitCursor {
   int mode_code() {
     return next_code(lookup::kModeDirect, tables::kModes, tables::kModeRootBits, true);
   }
-  // Takes the next n bits (1..32) when they are `bits` and lie well inside
+  // Takes the next n bits (1..57) when they are `bits` and lie well inside
   // the data (code words whose meaning is known, such as a V0 code); false,
   // with nothing taken, otherwise.
-  bool take_bits(int n, std::uint32_t bits) {
-    if (!in_window() || (peek() >> (64 - n)) != bits) return false;
+  bool take_bits(int n, std::uint64_t bits) {
+    // Every code word among them starts inside the window, as it would
+    // when read one by one.
+    if (pos_ + n > window_end_ || (peek() >> (64 - n)) != bits) return false;
     pos_ += n;
     after_read_ = true;
     return true;

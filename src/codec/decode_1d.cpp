@@ -164,6 +164,52 @@ int on_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding,
 
 }  // namespace
 
+namespace {
+
+// The code words of a white row of `width` pixels followed by an EOL (the
+// most common row of most pages), as one bit string of n bits; n is 0 when
+// they are more than a bit window takes at once.
+struct WhiteRow {
+  int n = 0;
+  std::uint64_t bits = 0;
+};
+
+WhiteRow white_row_codes(std::int64_t width) {
+  WhiteRow r;
+  auto add = [&](const char* code) {
+    if (code == nullptr) return false;
+    for (; *code != 0; ++code) {
+      r.bits = r.bits << 1 | (*code == '1' ? 1u : 0u);
+      if (++r.n > 57) return false;
+    }
+    return true;
+  };
+  auto code_of = [](int run) -> const char* {
+    for (const auto& c : tables::kWhiteCodes) {
+      if (c.value == run) return c.bits;
+    }
+    for (const auto& c : tables::kExtendedMakeupCodes) {
+      if (c.value == run) return c.bits;
+    }
+    return nullptr;
+  };
+  std::int64_t left = width;
+  bool fits = width > 0;
+  while (fits && left >= 2560) {
+    fits = add(code_of(2560));
+    left -= 2560;
+  }
+  if (fits && left >= 64) {
+    fits = add(code_of(int(left / 64 * 64)));
+    left %= 64;
+  }
+  fits = fits && add(code_of(int(left))) && add(tables::kEolBits);
+  if (!fits) r = WhiteRow{};
+  return r;
+}
+
+}  // namespace
+
 int eol_rows(FaxCodec& codec, PageRows& target, bool prefixed, bool word, std::int64_t& rows) {
   const std::int32_t height = codec.height;
   const std::int32_t width = codec.width;
@@ -183,7 +229,16 @@ int eol_rows(FaxCodec& codec, PageRows& target, bool prefixed, bool word, std::i
     in.load();
     return r;
   };
+  // A white row and its EOL, taken whole when EOLs end the rows.
+  const WhiteRow white = prefixed ? WhiteRow{} : white_row_codes(width);
   for (;;) {
+    if (white.n > 0 && in.take_bits(white.n, white.bits)) {
+      RunPainter paint = target.start(rows);
+      paint.move_to(width);
+      paint.end_row();
+      ++rows;
+      continue;
+    }
     row = MhRow{};
     const MhStop stop = decode_page_row(in, target.start(rows), row, stop_at, codec.invert);
     if (stop == MhStop::kEndOfData) break;
