@@ -55,6 +55,19 @@ class RunPainter {
   void span(std::int64_t from, std::int64_t to) {
     to = std::min(to, limit_);
     if (from >= to) return;
+    // A short span within eight bytes of the row is one masked word: no
+    // branches on where its ends fall (dithered pages are mostly such).
+    const std::int64_t head = from & 7;
+    if (to - from <= 56 && (from >> 3) + 8 <= (limit_ >> 3)) {
+      std::uint8_t* p = row_ + (from >> 3);
+      std::uint64_t w;
+      std::memcpy(&w, p, sizeof w);
+      const std::uint64_t mask = __builtin_bswap64((~std::uint64_t{0} >> head) &
+                                                   ~(~std::uint64_t{0} >> (head + to - from)));
+      w = background_ ? (w & ~mask) : (w | mask);
+      std::memcpy(p, &w, sizeof w);
+      return;
+    }
     if (background_) {
       fill<false>(from, to);
     } else {
