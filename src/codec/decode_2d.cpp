@@ -529,4 +529,12 @@ int find_t6_start(FaxCodec& codec, T6Search mode) {
   }
 }
 
+bool t6_start_exists(const FaxCodec& codec, std::uint8_t bit_order, std::uint8_t flag_number) {
+  FaxCodec probe = codec;
+  probe.bit_order = bit_order;
+  probe.flag_number = flag_number;
+  probe.rewind(probe.bytes());
+  return find_t6_start(probe, T6Search::kFirst) >= 0;
+}
+
 }  // namespace orvane::codec

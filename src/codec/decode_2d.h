@@ -64,4 +64,9 @@ int decode_t6_rows(FaxCodec& codec, PageBitmap& page);
 // coded bit, or a negative load status.
 int find_t6_start(FaxCodec& codec, T6Search mode);
 
+// Whether find_t6_start finds any start in the codec's data with this bit
+// order and flag number (always with the raw flag); the codec is left as it
+// was. Without one, no T.6 analysis of the data can accept any width.
+bool t6_start_exists(const FaxCodec& codec, std::uint8_t bit_order, std::uint8_t flag_number);
+
 }  // namespace orvane::codec

@@ -409,6 +409,8 @@ int extract(FaxCodec& codec, const std::filesystem::path& row_file,
 int extract_t6(FaxCodec& codec, const std::filesystem::path& row_file,
                const std::filesystem::path& index_file, const ExtractionOptions& o) {
   if (!truncate_file(row_file) || !truncate_file(index_file)) return -1;
+  // Data without a start fails at every width (see t6_start_exists).
+  if (!t6_start_exists(codec, o.bit_order, o.flag_number)) return -1;
   bool found = o.nonstandard_widths &&
                analyse_t6_at_width(codec, o.bit_order, o.min_width, o.threshold, o.flag_number) ==
                    kAnalysisAccepted;
