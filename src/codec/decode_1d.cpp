@@ -62,11 +62,13 @@ MhStop mh_codes(BitCursor& cursor, RunPainter& painter, RunList* line, MhRow& ro
   auto run_of = [&]<int C>() -> int {
     for (;;) {
       const int v = C == 0 ? in.white_code() : in.black_code();
-      if (v < 0) return int(MhStop::kEndOfData);
-      if (v >= lookup::kLateEolCode) {
-        return int(v == lookup::kInvalidCode ? MhStop::kBadCode : MhStop::kEol);
-      }
-      if (is_makeup(v)) {
+      // One test lets terminating codes through: make-up codes, EOLs,
+      // invalid codes and the end of data are all outside 0..63.
+      if (unsigned(v) >= 64u) {
+        if (v < 0) return int(MhStop::kEndOfData);
+        if (v >= lookup::kLateEolCode) {
+          return int(v == lookup::kInvalidCode ? MhStop::kBadCode : MhStop::kEol);
+        }
         r.pending += v;
         continue;
       }

@@ -155,9 +155,10 @@ template <class Window>
   std::int64_t length = 0;
   for (;;) {
     const int v = in.run_code(colour);
+    // A terminating code (0..63) ends the run; anything else is rarer.
+    if (unsigned(v) < 64u) return length + v;
     if (v < 0 || v >= lookup::kLateEolCode) return code_result(v);
     length += v;
-    if (!is_makeup(v)) return length;
   }
 }
 
