@@ -11,10 +11,10 @@
 #include <span>
 #include <vector>
 
+#include "base/page_bitmap.h"
 #include "codec/decode_1d.h"
 #include "codec/decode_2d.h"
 #include "codec/fax_codec.h"
-#include "base/page_bitmap.h"
 #include "fuzz_support.h"
 #include "reference_decoder.h"
 
@@ -57,7 +57,8 @@ void compare_pages(const FaxCodec& start, PageDecoder ours, PageDecoder theirs) 
 void compare_rows(const FaxCodec& start, bool t6, bool measure) {
   FaxCodec a = start, b = start;
   const std::int32_t width = start.width;
-  LinePair la, lb;
+  LinePair la;
+  reference::LinePair lb;
   if (!la.allocate(std::uint32_t(width) + 2) || !lb.allocate(std::uint32_t(width) + 2)) return;
   la.reset_reference(width);
   lb.reset_reference(width);
@@ -88,7 +89,7 @@ void compare_rows(const FaxCodec& start, bool t6, bool measure) {
     FUZZ_CHECK(ra == rb);
     FUZZ_CHECK(la.coding().count == lb.coding().count);
     for (std::uint32_t k = 0; k < la.coding().count; ++k) {
-      FUZZ_CHECK(la.coding().items[k] == lb.coding().items[k]);
+      FUZZ_CHECK(la.coding().run(k) == lb.coding().items[k]);
     }
     if (r1 == END_OF_DATA || r1 == END_AFTER_ROW || tag < 0) return;
     if (r1 >= 0) {

@@ -3,14 +3,31 @@
 namespace orvane::codec {
 
 BitCursor::BitCursor(FaxCodec& codec) : codec_(codec) {
+  load();
+}
+
+void BitCursor::load() {
+  const FaxCodec& codec = codec_;
+  after_read_ = false;
   if (codec.data == nullptr || codec.current_byte < 0) {
     in_codec_ = true;  // every read fails at once, as the codec's would
+    window_end_ = -1;
     return;
   }
+  in_codec_ = false;
   data_ = codec.data;
   pos_ = start_ = std::int64_t(codec.position) * 8 + codec.bits_used;
   window_end_ = codec.length >= 8 ? (std::int64_t(codec.length) - 8) * 8 + 7 : -1;
   reversed_ = codec.bit_order != 1;
+}
+
+int BitCursor::read_bit_in_codec() {
+  if (!in_codec_) {
+    store();
+    in_codec_ = true;
+    window_end_ = -1;
+  }
+  return codec_.read_bits(1);
 }
 
 void BitCursor::store() {

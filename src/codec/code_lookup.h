@@ -92,5 +92,9 @@ inline constexpr auto kWhiteDirect =
 inline constexpr auto kBlackDirect =
     build_direct<13>(tables::kBlack, tables::kBlackRootBits, false);
 inline constexpr auto kModeDirect = build_direct<8>(tables::kModes, tables::kModeRootBits, true);
+// The mode codes once more at 13 bits, looked up when the short index is
+// not enough: the EOL that ends every two-dimensional T.4 row, and the
+// extension codes.
+inline constexpr auto kModeLong = build_direct<13>(tables::kModes, tables::kModeRootBits, true);
 
 }  // namespace orvane::codec::lookup

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/coding_mode.h"
+#include "base/limits.h"
 #include "codec/bit_cursor.h"
 #include "codec/decode_common.h"
 #include "codec/mh_codes.h"
 #include "codec/page_rows.h"
 #include "codec/run_painter.h"
-#include "base/coding_mode.h"
-#include "base/limits.h"
 
 namespace orvane::codec {
 
@@ -44,38 +44,65 @@ bool setup_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding) {
   return true;
 }
 
-MhStop decode_mh_codes(BitCursor& in, RunPainter& paint, RunList* line, MhRow& row,
-                       std::int64_t stop_at, int invert) {
-  // The row's state stays in registers while the codes run.
+namespace {
+
+template <bool kReversed>
+MhStop mh_codes(BitCursor& cursor, RunPainter& painter, RunList* line, MhRow& row,
+                std::int64_t stop_at, int invert) {
+  // The row's state stays in registers while the codes run, and the loop
+  // is written once per colour, so that only the colour that changes
+  // pixels is painted.
+  BitWindow<kReversed> in(cursor);
+  RunPainter paint = painter;
+  const int painted = paint.painted_colour(invert);
+  std::int64_t x = paint.position();
   MhRow r = row;
-  MhStop stop;
-  for (;;) {
-    const int v = in.run_code(r.colour);
-    if (v < 0) {
-      stop = MhStop::kEndOfData;
-      break;
+  constexpr int kGoOn = -1;
+  // The code words of one run of colour C; kGoOn once it is painted.
+  auto run_of = [&]<int C>() -> int {
+    for (;;) {
+      const int v = C == 0 ? in.white_code() : in.black_code();
+      // One test lets terminating codes through: make-up codes, EOLs,
+      // invalid codes and the end of data are all outside 0..63.
+      if (unsigned(v) >= 64u) {
+        if (v < 0) return int(MhStop::kEndOfData);
+        if (v >= lookup::kLateEolCode) {
+          return int(v == lookup::kInvalidCode ? MhStop::kBadCode : MhStop::kEol);
+        }
+        r.pending += v;
+        continue;
+      }
+      const std::int64_t run = r.pending + v;
+      r.pixels += run;
+      if (C == painted) paint.span(x, x + run);
+      x += run;
+      record_run(line, run);
+      r.colour = C ^ 1;
+      r.pending = 0;
+      return r.pixels >= stop_at ? int(MhStop::kWidth) : kGoOn;
     }
-    if (v >= lookup::kLateEolCode) {
-      stop = v == lookup::kInvalidCode ? MhStop::kBadCode : MhStop::kEol;
-      break;
-    }
-    if (is_makeup(v)) {
-      r.pending += v;
-      continue;
-    }
-    const std::int64_t run = r.pending + v;
-    r.pixels += run;
-    paint.run(run, (r.colour ^ invert) == 0);
-    record_run(line, run);
-    r.colour ^= 1;
-    r.pending = 0;
-    if (r.pixels >= stop_at) {
-      stop = MhStop::kWidth;
-      break;
+  };
+  int stop;
+  if (r.colour == 1 && (stop = run_of.template operator()<1>()) != kGoOn) {
+    // stopped inside the first (black) run
+  } else {
+    for (;;) {
+      if ((stop = run_of.template operator()<0>()) != kGoOn) break;
+      if ((stop = run_of.template operator()<1>()) != kGoOn) break;
     }
   }
   row = r;
-  return stop;
+  paint.move_to(x);
+  painter = paint;
+  return MhStop(stop);
+}
+
+}  // namespace
+
+MhStop decode_mh_codes(BitCursor& in, RunPainter& paint, RunList* line, MhRow& row,
+                       std::int64_t stop_at, int invert) {
+  return in.reversed() ? mh_codes<true>(in, paint, line, row, stop_at, invert)
+                       : mh_codes<false>(in, paint, line, row, stop_at, invert);
 }
 
 int decode_code(FaxCodec& codec, int colour) {
@@ -95,77 +122,161 @@ int decode_row_to_eol(FaxCodec& codec, RowWriter& writer, RunList* line) {
   return r;
 }
 
-int decode_row_to_eol(FaxCodec& codec, RunPainter& paint, RunList* line) {
-  BitCursor in(codec);
+int decode_row_to_eol(BitCursor& in, RunPainter& paint, RunList* line, std::int64_t width,
+                      int invert) {
   MhRow row;
-  const MhStop stop = decode_mh_codes(in, paint, line, row, kNoStop, codec.invert);
-  in.store();
+  const MhStop stop = decode_mh_codes(in, paint, line, row, kNoStop, invert);
   switch (stop) {
-    case MhStop::kEndOfData: return row.pixels == codec.width ? END_AFTER_ROW : END_OF_DATA;
+    case MhStop::kEndOfData: return row.pixels == width ? END_AFTER_ROW : END_OF_DATA;
     case MhStop::kBadCode: return BAD_CODE;
     default: return clamp_count(row.pixels);
   }
 }
 
+int decode_row_to_eol(FaxCodec& codec, RunPainter& paint, RunList* line) {
+  BitCursor in(codec);
+  const int r = decode_row_to_eol(in, paint, line, codec.width, codec.invert);
+  in.store();
+  return r;
+}
+
 namespace {
 
-// One row of a page, the cursor stored after it.
-MhStop decode_page_row(FaxCodec& codec, RunPainter paint, MhRow& row, std::int64_t stop_at) {
-  BitCursor in(codec);
-  const MhStop stop = decode_mh_codes(in, paint, nullptr, row, stop_at, codec.invert);
-  in.store();
+// One row of a page from the page's bit window.
+MhStop decode_page_row(BitCursor& in, RunPainter paint, MhRow& row, std::int64_t stop_at,
+                       int invert) {
+  const MhStop stop = decode_mh_codes(in, paint, nullptr, row, stop_at, invert);
   paint.end_row();
   return stop;
 }
 
-int decode_eol_rows(FaxCodec& codec, PageBitmap& page, bool prefixed, bool word) {
+// The page's rows from `target`, or -1 without pixels.
+int on_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding,
+            int (*loop)(FaxCodec&, PageRows&, std::int64_t&, bool, bool), bool a, bool b) {
   const std::int32_t height = codec.height;
-  if (!setup_page(codec, page, kCodingT4_1D)) return -1;
-  const std::int32_t width = codec.width;
-  PageRows target(page, height, codec.invert);
+  if (!setup_page(codec, page, coding)) return -1;
+  PageRows target(RowTarget{page.pixels.data(), page.row_bytes, height}, codec.invert);
   std::int64_t rows = 0;
+  const int r = loop(codec, target, rows, a, b);
+  page.height = std::int32_t(std::min<std::int64_t>(rows, height));
+  // Rows past the page stay white, for a strip decoded into them next.
+  target.release_after(page.height);
+  return r;
+}
+
+}  // namespace
+
+namespace {
+
+// The code words of a white row of `width` pixels followed by an EOL (the
+// most common row of most pages), as one bit string of n bits; n is 0 when
+// they are more than a bit window takes at once.
+struct WhiteRow {
+  int n = 0;
+  std::uint64_t bits = 0;
+};
+
+WhiteRow white_row_codes(std::int64_t width) {
+  WhiteRow r;
+  auto add = [&](const char* code) {
+    if (code == nullptr) return false;
+    for (; *code != 0; ++code) {
+      r.bits = r.bits << 1 | (*code == '1' ? 1u : 0u);
+      if (++r.n > 57) return false;
+    }
+    return true;
+  };
+  auto code_of = [](int run) -> const char* {
+    for (const auto& c : tables::kWhiteCodes) {
+      if (c.value == run) return c.bits;
+    }
+    for (const auto& c : tables::kExtendedMakeupCodes) {
+      if (c.value == run) return c.bits;
+    }
+    return nullptr;
+  };
+  std::int64_t left = width;
+  bool fits = width > 0;
+  while (fits && left >= 2560) {
+    fits = add(code_of(2560));
+    left -= 2560;
+  }
+  if (fits && left >= 64) {
+    fits = add(code_of(int(left / 64 * 64)));
+    left %= 64;
+  }
+  fits = fits && add(code_of(int(left))) && add(tables::kEolBits);
+  if (!fits) r = WhiteRow{};
+  return r;
+}
+
+}  // namespace
+
+int eol_rows(FaxCodec& codec, PageRows& target, bool prefixed, bool word, std::int64_t& rows) {
+  const std::int32_t height = codec.height;
+  const std::int32_t width = codec.width;
+  rows = 0;
   int bad = 0;
   MhRow row;
   if (prefixed && word) codec.skip_word();
   // Prefixed rows end at the width; EOL rows only at their EOL, so they are
   // given up only once they are longer than the width.
   const std::int64_t stop_at = prefixed ? width : std::int64_t(width) + 1;
+  // One bit window for the page; the codec is brought up to date only for
+  // what it does itself (searches, skipped words).
+  BitCursor in(codec);
+  auto on_codec = [&](auto step) {
+    in.store();
+    const auto r = step();
+    in.load();
+    return r;
+  };
+  // A white row and its EOL, taken whole when EOLs end the rows.
+  const WhiteRow white = prefixed ? WhiteRow{} : white_row_codes(width);
   for (;;) {
+    if (white.n > 0 && in.take_bits(white.n, white.bits)) {
+      RunPainter paint = target.start(rows);
+      paint.move_to(width);
+      paint.end_row();
+      ++rows;
+      continue;
+    }
     row = MhRow{};
-    const MhStop stop = decode_page_row(codec, target.start(rows), row, stop_at);
+    const MhStop stop = decode_page_row(in, target.start(rows), row, stop_at, codec.invert);
     if (stop == MhStop::kEndOfData) break;
     if (stop == MhStop::kBadCode) {
       // T.4 4.1.2: resynchronise on the next EOL; the row under way is lost.
       ++bad;
-      if (codec.find_eol() < 0) break;
+      if (on_codec([&] { return codec.find_eol(); }) < 0) break;
     } else if (stop == MhStop::kEol) {
       // Only a row of exactly the width counts, so RTC and fill lines add none.
       if (row.pixels == width) ++rows;
     } else if (row.pixels == width) {
       ++rows;
-      if (word) codec.skip_word();
-    } else if (codec.find_eol() < 0) {
+      if (word)
+        on_codec([&] {
+          codec.skip_word();
+          return 0;
+        });
+    } else if (on_codec([&] { return codec.find_eol(); }) < 0) {
       break;
     }
   }
+  in.store();
   // The data may end after a full row without its EOL.
   if (row.pixels == width && rows < height) ++rows;
-  page.height = std::int32_t(std::min<std::int64_t>(rows, height));
   return bad;
 }
 
-}  // namespace
-
-int decode_aligned_page(FaxCodec& codec, PageBitmap& page, bool word) {
-  const std::int32_t height = codec.height;
-  if (!setup_page(codec, page, word ? kCodingMhWord : kCodingMhByte)) return -1;
+int aligned_rows(FaxCodec& codec, PageRows& target, bool word, std::int64_t& rows) {
   const std::int32_t width = codec.width;
-  PageRows target(page, height, codec.invert);
-  std::int64_t rows = 0;
+  rows = 0;
   int error = 0;
   for (;;) {
     MhRow row;
-    const MhStop stop = decode_page_row(codec, target.start(rows), row, width);
+    BitCursor in(codec);
+    const MhStop stop = decode_page_row(in, target.start(rows), row, width, codec.invert);
+    in.store();
     if (stop == MhStop::kEndOfData) break;
     if (stop != MhStop::kWidth || row.pixels > width) {
       // These rows carry no EOL to resynchronise on (TIFF Compression 2 and
@@ -178,16 +289,34 @@ int decode_aligned_page(FaxCodec& codec, PageBitmap& page, bool word) {
     ++rows;
     codec.align(word);
   }
-  page.height = std::int32_t(std::min<std::int64_t>(rows, height));
   return error;
 }
 
+int decode_aligned_page(FaxCodec& codec, PageBitmap& page, bool word) {
+  return on_page(
+      codec, page, word ? kCodingMhWord : kCodingMhByte,
+      [](FaxCodec& c, PageRows& t, std::int64_t& rows, bool w, bool) {
+        return aligned_rows(c, t, w, rows);
+      },
+      word, false);
+}
+
 int decode_eol_page(FaxCodec& codec, PageBitmap& page) {
-  return decode_eol_rows(codec, page, false, false);
+  return on_page(
+      codec, page, kCodingT4_1D,
+      [](FaxCodec& c, PageRows& t, std::int64_t& rows, bool, bool) {
+        return eol_rows(c, t, false, false, rows);
+      },
+      false, false);
 }
 
 int decode_prefixed_row_page(FaxCodec& codec, PageBitmap& page, bool word) {
-  return decode_eol_rows(codec, page, true, word);
+  return on_page(
+      codec, page, kCodingT4_1D,
+      [](FaxCodec& c, PageRows& t, std::int64_t& rows, bool w, bool) {
+        return eol_rows(c, t, true, w, rows);
+      },
+      word, false);
 }
 
 }  // namespace orvane::codec

@@ -4,14 +4,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/page_bitmap.h"
 #include "codec/fax_codec.h"
 #include "codec/row_writer.h"
-#include "base/page_bitmap.h"
 
 namespace orvane::codec {
 
 // The coding line and reference line of a 2D decoder, allocated once per
-// page (or per analysis) and reused row after row.
+// page (or per analysis) and reused row after row. Both hold where their
+// runs end (RunList), the form the 2D codes are read against.
 class LinePair {
  public:
   // Room for `runs` runs per line; false when it cannot be allocated.
@@ -26,7 +27,7 @@ class LinePair {
   void accept_coding();
 
  private:
-  std::vector<std::int32_t> coding_items_, reference_items_;
+  std::vector<std::int64_t> coding_ends_, reference_ends_;
   RunList coding_, reference_;
 };
 
@@ -40,6 +41,11 @@ int decode_2d_row(FaxCodec& codec, RowWriter& writer, LinePair& lines, bool t6);
 // The same through a painter (page decoders, whose rows start as white).
 class RunPainter;
 int decode_2d_row(FaxCodec& codec, RunPainter& paint, LinePair& lines, bool t6);
+// The same from a bit window the caller keeps across rows (and stores into
+// the codec before any search of its own).
+class BitCursor;
+int decode_2d_row(BitCursor& in, RunPainter& paint, LinePair& lines, std::int64_t width, int invert,
+                  bool t6);
 
 // Moves just past the next EOL followed by a 1 tag bit (T.4 4.2.4: a row
 // coded one-dimensionally, the only kind decodable without a reference).
@@ -57,5 +63,10 @@ int decode_t6_rows(FaxCodec& codec, PageBitmap& page);
 // after its leading ones begin 000 or 001). 0 with the cursor at the first
 // coded bit, or a negative load status.
 int find_t6_start(FaxCodec& codec, T6Search mode);
+
+// Whether find_t6_start finds any start in the codec's data with this bit
+// order and flag number (always with the raw flag); the codec is left as it
+// was. Without one, no T.6 analysis of the data can accept any width.
+bool t6_start_exists(const FaxCodec& codec, std::uint8_t bit_order, std::uint8_t flag_number);
 
 }  // namespace orvane::codec

@@ -15,11 +15,12 @@ inline int clamp_count(std::int64_t n) {
   return int(std::clamp<std::int64_t>(n, -kCap, kCap));
 }
 
-// Appends a run to a coding line while it has room (runs past its capacity
-// are dropped).
+// Appends a run to a line while it has room (runs past its capacity are
+// dropped). Each run counts at most the clamp, so its end stays exact.
 inline void record_run(RunList* line, std::int64_t run) {
-  if (line != nullptr && line->items != nullptr && line->count < line->capacity) {
-    line->items[line->count++] = std::int32_t(clamp_count(run));
+  if (line != nullptr && line->at != nullptr && line->count < line->capacity) {
+    line->at[line->count + 1] = line->at[line->count] + clamp_count(run);
+    ++line->count;
   }
 }
 

@@ -33,5 +33,8 @@ MhStop decode_mh_codes(BitCursor& in, RunPainter& paint, RunList* line, MhRow& r
 
 // decode_row_to_eol (decode_1d.h) through a painter.
 int decode_row_to_eol(FaxCodec& codec, RunPainter& paint, RunList* line);
+// The same from a bit window the caller keeps across rows.
+int decode_row_to_eol(BitCursor& in, RunPainter& paint, RunList* line, std::int64_t width,
+                      int invert);
 
 }  // namespace orvane::codec

@@ -8,6 +8,7 @@
 
 #include "codec/decode_1d.h"
 #include "codec/decode_2d.h"
+#include "codec/page_rows.h"
 #include "base/coding_mode.h"
 #include "base/limits.h"
 
@@ -40,6 +41,35 @@ int decode_t6_page(FaxCodec& codec, PageBitmap& page) {
   const unsigned options = codec.t6_options & 3u;
   if (options == 1 || options == 3) return -1;
   return decode_t6_rows(codec, page);
+}
+
+int decode_into(FaxCodec& codec, const RowTarget& target, bool t6, std::int32_t& rows) {
+  rows = 0;
+  if (target.rows == nullptr || target.height <= 0 || codec.width <= 0 ||
+      target.row_bytes < row_bytes_for(codec.width)) {
+    return -1;
+  }
+  codec.height = target.height;
+  PageRows into(target, codec.invert);
+  std::int64_t decoded = 0;
+  int r = -1;
+  if (t6) {
+    const unsigned options = codec.t6_options & 3u;  // as decode_t6_page
+    if (options == 1 || options == 3) return -1;
+    r = t6_rows(codec, into, decoded);
+  } else {
+    switch (codec.coding_mode) {
+      case kCodingMhByte: r = aligned_rows(codec, into, false, decoded); break;
+      case kCodingMhWord: r = aligned_rows(codec, into, true, decoded); break;
+      case kCodingT4_1D: r = eol_rows(codec, into, false, false, decoded); break;
+      case kCodingT4_2D: r = mr_rows(codec, into, decoded); break;
+      default: return -1;
+    }
+  }
+  decoded = std::min<std::int64_t>(decoded, target.height);
+  into.release_after(decoded);
+  rows = std::int32_t(decoded);
+  return r;
 }
 
 void configure_for_t6(FaxCodec& codec, std::span<const std::uint8_t> bytes, std::uint8_t order,

@@ -1,10 +1,12 @@
 #pragma once
 // The rows of a page handed out one after another to a page decoder.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#include "codec/run_painter.h"
 #include "base/page_bitmap.h"
+#include "codec/fax_codec.h"
+#include "codec/run_painter.h"
 
 namespace orvane::codec {
 
@@ -14,32 +16,59 @@ inline std::uint8_t page_background(std::uint8_t invert) {
   return invert ? 0x00 : 0xFF;
 }
 
+// Rows a page decoder writes into: `height` rows of `row_bytes` bytes from
+// `rows`, every one the background already (a page's own pixels, or the
+// rows of a page that a strip decodes straight into).
+struct RowTarget {
+  std::uint8_t* rows = nullptr;
+  std::int64_t row_bytes = 0;
+  std::int32_t height = 0;
+};
+
 // Row r while r is below the height, no row (decoded and dropped) after it.
-// The page's pixels start as the background (setup_page), so a row is reset
-// only when it is handed out a second time (a row that was dropped is
-// decoded again).
+// The rows start as the background, so a row is reset only when it is
+// handed out a second time (a row that was dropped is decoded again).
 class PageRows {
  public:
-  PageRows(PageBitmap& page, std::int32_t height, std::uint8_t invert)
-      : page_(page), height_(height), background_(page_background(invert)) {}
+  PageRows(const RowTarget& target, std::uint8_t invert)
+      : target_(target), background_(page_background(invert)) {}
 
   RunPainter start(std::int64_t r) {
-    if (r >= height_) return RunPainter(nullptr, 0);
-    std::uint8_t* row = page_.row(std::int32_t(r));
-    if (r < fresh_from_) std::memset(row, background_, std::size_t(page_.row_bytes));
+    if (r >= target_.height) return RunPainter(nullptr, 0);
+    std::uint8_t* row = row_at(r);
+    if (r < fresh_from_) std::memset(row, background_, std::size_t(target_.row_bytes));
     if (r >= fresh_from_) fresh_from_ = r + 1;
-    return RunPainter(row, std::uint32_t(page_.row_bytes), background_ != 0);
+    return RunPainter(row, std::uint32_t(target_.row_bytes), background_ != 0);
   }
   // Resets row r when it exists (a row given up before the page ends).
   void clear(std::int64_t r) {
-    if (r < height_) std::memset(page_.row(std::int32_t(r)), 0, std::size_t(page_.row_bytes));
+    if (r < target_.height) std::memset(row_at(r), 0, std::size_t(target_.row_bytes));
+  }
+  // Gives the rows handed out past the first `kept` their background back,
+  // so that the rows after a strip's are untouched for the next strip.
+  void release_after(std::int64_t kept) {
+    for (std::int64_t r = std::max<std::int64_t>(kept, 0);
+         r < std::min<std::int64_t>(fresh_from_, target_.height); ++r) {
+      std::memset(row_at(r), background_, std::size_t(target_.row_bytes));
+    }
   }
 
  private:
-  PageBitmap& page_;
-  std::int32_t height_;
+  std::uint8_t* row_at(std::int64_t r) {
+    return target_.rows + std::size_t(r) * std::size_t(target_.row_bytes);
+  }
+
+  RowTarget target_;
   std::uint8_t background_;
   std::int64_t fresh_from_ = 0;
 };
+
+// The row loops of the page decoders, on rows set up by the caller (their
+// height is codec.height's part): results as the page decoders, with -1
+// only when decoding cannot start; the rows decoded are left in `rows`.
+int aligned_rows(FaxCodec& codec, PageRows& target, bool word, std::int64_t& rows);
+int eol_rows(FaxCodec& codec, PageRows& target, bool prefixed, bool word, std::int64_t& rows);
+int mr_rows(FaxCodec& codec, PageRows& target, std::int64_t& rows);
+int t6_rows(FaxCodec& codec, PageRows& target, std::int64_t& rows);
 
 }  // namespace orvane::codec

@@ -13,6 +13,7 @@
 #include "codec/decode_1d.h"
 #include "codec/decode_2d.h"
 #include "codec/mh_codes.h"
+#include "codec/page_rows.h"
 #include "codec/row_writer.h"
 #include "codec/run_painter.h"
 #include "codec/stream_analysis.h"
@@ -76,6 +77,8 @@ class ExtractionOutput {
     rows_.reset(std::fopen(row_file.c_str(), "wb"));
     index_.reset(std::fopen(index_file.c_str(), "wb"));
     if (!rows_ || !index_) return false;
+    // Rows go out one at a time: a large buffer keeps that to few writes.
+    std::setvbuf(rows_.get(), nullptr, _IOFBF, std::size_t(1) << 20);
     data_bits_ = std::int64_t(codec.length) * 8;
     const WidthClass wc = width_class(codec.width);
     page_.width = codec.width;
@@ -195,10 +198,13 @@ class ExtractionOutput {
   bool failed_ = false;
 };
 
-// The row every extractor decodes into, cleared before each row.
+// The row every extractor decodes into. As a page's rows, it starts each
+// row as white, so that only the other colour is painted; the painter's
+// end_row() must run before the row is used.
 class Row {
  public:
-  bool allocate(std::int32_t width) {
+  bool allocate(std::int32_t width, std::uint8_t invert) {
+    background_ = page_background(invert);
     try {
       bytes_.assign(std::size_t(row_bytes_for(width)), 0);
     } catch (const std::bad_alloc&) {
@@ -206,16 +212,15 @@ class Row {
     }
     return !bytes_.empty();
   }
-  RowWriter& begin() {
-    std::fill(bytes_.begin(), bytes_.end(), std::uint8_t{0});
-    writer_.start(bytes_.data(), std::uint32_t(bytes_.size()));
-    return writer_;
+  RunPainter begin() {
+    std::fill(bytes_.begin(), bytes_.end(), background_);
+    return RunPainter(bytes_.data(), std::uint32_t(bytes_.size()), background_ != 0);
   }
   const std::uint8_t* data() const { return bytes_.data(); }
 
  private:
   std::vector<std::uint8_t> bytes_;
-  RowWriter writer_;
+  std::uint8_t background_ = 0;
 };
 
 // Where the EOL just read began: 12 bits before the cursor (T.4 4.1.2), 13
@@ -258,7 +263,7 @@ int extract_mh_rows(FaxCodec& codec, const std::filesystem::path& row_file,
   ExtractionOutput out;
   Row row;
   if (!width_usable(width) || !out.create(row_file, index_file, codec, kCodingT4_1D) ||
-      !row.allocate(width)) {
+      !row.allocate(width, codec.invert)) {
     return -1;
   }
   int bad = 0;
@@ -273,9 +278,10 @@ int extract_mh_rows(FaxCodec& codec, const std::filesystem::path& row_file,
       MhStop stop;
       {
         BitCursor in(codec);
-        RunPainter paint(row.begin());
+        RunPainter paint = row.begin();
         stop = decode_mh_codes(in, paint, nullptr, line, std::int64_t(width) + 1, codec.invert);
         in.store();
+        paint.end_row();
       }
       if (stop == MhStop::kEndOfData) break;
       if (stop == MhStop::kEol) {
@@ -318,7 +324,7 @@ int extract_mr_rows(FaxCodec& codec, const std::filesystem::path& row_file,
   Row row;
   LinePair lines;
   if (!width_usable(width) || !out.create(row_file, index_file, codec, kCodingT4_2D) ||
-      !row.allocate(width) || !lines.allocate(std::uint32_t(width) + 1)) {
+      !row.allocate(width, codec.invert) || !lines.allocate(std::uint32_t(width) + 1)) {
     return -1;
   }
   if (!find_1d_row(codec)) {
@@ -330,10 +336,11 @@ int extract_mr_rows(FaxCodec& codec, const std::filesystem::path& row_file,
   int tag = 1;
   Pace pace(codec);
   while (pace.keep_going()) {
-    RowWriter& writer = row.begin();
+    RunPainter paint = row.begin();
     lines.clear_coding();
-    const int r = tag == 1 ? decode_row_to_eol(codec, writer, &lines.coding())
-                           : decode_2d_row(codec, writer, lines, false);
+    const int r = tag == 1 ? decode_row_to_eol(codec, paint, &lines.coding())
+                           : decode_2d_row(codec, paint, lines, false);
+    paint.end_row();
     if (r == width) {
       if (!out.good_row(row.data())) break;
       lines.accept_coding();
@@ -378,16 +385,17 @@ int extract_t6_rows(FaxCodec& codec, const std::filesystem::path& row_file,
   Row row;
   LinePair lines;
   if (!width_usable(width) || !out.create(row_file, index_file, codec, kCodingT6) ||
-      !row.allocate(width) || !lines.allocate(std::uint32_t(width) + 1)) {
+      !row.allocate(width, codec.invert) || !lines.allocate(std::uint32_t(width) + 1)) {
     return -1;
   }
   lines.reset_reference(width);
   Pace pace(codec);
   while (pace.keep_going()) {
     out.start_here(bit_offset(codec));
-    RowWriter& writer = row.begin();
+    RunPainter paint = row.begin();
     lines.clear_coding();
-    const int r = decode_2d_row(codec, writer, lines, true);
+    const int r = decode_2d_row(codec, paint, lines, true);
+    paint.end_row();
     if (r >= 0) {
       if (!out.good_row(row.data())) break;
       lines.accept_coding();
@@ -440,6 +448,8 @@ int extract(FaxCodec& codec, const std::filesystem::path& row_file,
 int extract_t6(FaxCodec& codec, const std::filesystem::path& row_file,
                const std::filesystem::path& index_file, const ExtractionOptions& o) {
   if (!truncate_file(row_file) || !truncate_file(index_file)) return -1;
+  // Data without a start fails at every width (see t6_start_exists).
+  if (!t6_start_exists(codec, o.bit_order, o.flag_number)) return -1;
   bool found = o.nonstandard_widths &&
                analyse_t6_at_width(codec, o.bit_order, o.min_width, o.threshold, o.flag_number) ==
                    kAnalysisAccepted;

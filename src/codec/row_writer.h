@@ -8,8 +8,8 @@ namespace orvane::codec {
 struct RowWriter {
   std::uint32_t byte_index = 0;
   std::uint32_t row_length = 0;
-  std::uint8_t bit_index = 0;       // 0 = most significant bit
-  std::uint8_t* row = nullptr;      // owned by the page bitmap
+  std::uint8_t bit_index = 0;   // 0 = most significant bit
+  std::uint8_t* row = nullptr;  // owned by the page bitmap
 
   // Points the writer at the start of `r` (row_length bytes); does not clear.
   void start(std::uint8_t* r, std::uint32_t length) {
@@ -25,14 +25,19 @@ struct RowWriter {
 // Never writes outside the row.
 int write_run(RowWriter& writer, std::uint32_t n, bool skip);
 
-// Run lengths of one line, alternating white, black, white... from white.
-// Written through `count` (coding line), read through `cursor` and `size`
-// (reference line). `items` is owned by the caller (a page decoder buffer).
+// The runs of one line, alternating white, black, white... from white, held
+// as where each run ends: at[k + 1] is the end of run k and at[0] is 0, so
+// the changing elements a 2D row is coded against are read directly.
+// Written through `count` (coding line), read through `count` and `size`
+// (reference line). `at` has room for capacity + 2 entries (the last one
+// for the row engine's stop mark) and is owned by the caller.
 struct RunList {
-  std::uint32_t count = 0;   // also used as the read cursor
-  std::uint32_t size = 0;    // runs held (reference line)
-  std::int32_t* items = nullptr;
+  std::uint32_t count = 0;  // runs recorded; also the read cursor
+  std::uint32_t size = 0;   // runs held (reference line)
+  std::int64_t* at = nullptr;
   std::uint32_t capacity = 0;
+
+  std::int64_t run(std::uint32_t k) const { return at[k + 1] - at[k]; }
 };
 
 // Width class of a line width: horizontal resolution and paper class 1..3.

@@ -44,6 +44,38 @@ class RunPainter {
   void end_row() {
     if (background_ && x_ < limit_) fill<false>(x_, limit_);
   }
+  // For engines that keep the row's position themselves: the colour (0
+  // white, 1 black) whose runs change pixels, or -1 when none do (no row);
+  // span() paints that colour over pixels [from, to) of the row, and
+  // move_to() puts the painter where the runs have brought it.
+  int painted_colour(int invert) const {
+    return limit_ == 0 ? -1 : (invert ^ (background_ ? 1 : 0));
+  }
+  std::int64_t position() const { return x_; }
+  void span(std::int64_t from, std::int64_t to) {
+    to = std::min(to, limit_);
+    if (from >= to) return;
+    // A short span within eight bytes of the row is one masked word: no
+    // branches on where its ends fall (dithered pages are mostly such).
+    const std::int64_t head = from & 7;
+    if (to - from <= 56 && (from >> 3) + 8 <= (limit_ >> 3)) {
+      std::uint8_t* p = row_ + (from >> 3);
+      std::uint64_t w;
+      std::memcpy(&w, p, sizeof w);
+      const std::uint64_t mask = __builtin_bswap64((~std::uint64_t{0} >> head) &
+                                                   ~(~std::uint64_t{0} >> (head + to - from)));
+      w = background_ ? (w & ~mask) : (w | mask);
+      std::memcpy(p, &w, sizeof w);
+      return;
+    }
+    if (background_) {
+      fill<false>(from, to);
+    } else {
+      fill<true>(from, to);
+    }
+  }
+  void move_to(std::int64_t x) { x_ = std::min(x, kStopped); }
+
   // Leaves `w` where write_run calls would have left it.
   void store(RowWriter& w) const {
     if (w.row == nullptr) return;

@@ -77,9 +77,7 @@ int decode_mr_row(FaxCodec& codec, MeasuringWriter& scratch, LinePair& lines, in
 // stopped (used when a T.6 row ends at an EOL).
 std::int64_t coding_total(LinePair& lines) {
   const RunList& line = lines.coding();
-  std::int64_t total = 0;
-  for (std::uint32_t i = 0; i < line.count && i < line.capacity; ++i) total += line.items[i];
-  return total;
+  return line.at != nullptr ? line.at[line.count] : 0;
 }
 
 }  // namespace
@@ -318,10 +316,15 @@ int guess_coding(FaxCodec& codec, StreamGuess& guess) {
 }
 
 int guess_t6(FaxCodec& codec, StreamGuess& guess) {
+  // A bit order whose data holds no start fails at every width: its trials
+  // are passed over rather than run to the end of the data each.
+  const bool starts[2] = {t6_start_exists(codec, 1, guess.flag_number),
+                          t6_start_exists(codec, 2, guess.flag_number)};
   for (std::int32_t width : kStandardWidths) {
     for (std::uint8_t order : {std::uint8_t{1}, std::uint8_t{2}}) {
-      if (analyse_t6_at_width(codec, order, width, guess.threshold, guess.flag_number) ==
-          kAnalysisAccepted) {
+      if (starts[order - 1] &&
+          analyse_t6_at_width(codec, order, width, guess.threshold, guess.flag_number) ==
+              kAnalysisAccepted) {
         guess.start_offset = codec.start_offset;
         guess.width = width;
         guess.bit_order = order;

@@ -334,7 +334,13 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
   // The page's pixels: the first strip's own when they can hold the whole
   // page (a single-strip page is then decoded straight into it), otherwise
   // a buffer of their own that the strips are copied into.
-  auto make_room = [&] { return page.has_pixels() || page.allocate_pixels(bytes); };
+  // Rows of CCITT strips start white, so later strips decode straight into
+  // the page's rows.
+  const int background = strip_background(desc);
+  auto make_room = [&] {
+    return page.has_pixels() ||
+           page.allocate_pixels(bytes, std::uint8_t(background < 0 ? 0 : background));
+  };
   if (bytes <= 0) {
     // Too large to hold, or nothing to hold: the page did not load.
     page.height = 0;
@@ -351,6 +357,11 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
     if (!read_coded(position, count)) break;
     strip_bytes += std::int64_t(coded_.size());
     if (strip_bytes > file_size()) break;
+    if (height > 0 && background >= 0 && make_room()) {
+      const std::int32_t rows = decode_tiff_strip_into(page, std::int32_t(height), coded_, desc);
+      if (rows > 0) height += rows;
+      continue;
+    }
     PageBitmap strip;
     decode_tiff_strip(strip, coded_, desc, i);
     if (i == 0) {

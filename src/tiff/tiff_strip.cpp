@@ -8,6 +8,7 @@
 #include "base/limits.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
+#include "codec/page_rows.h"
 #include "codec/row_writer.h"
 
 namespace orvane {
@@ -18,11 +19,12 @@ std::int32_t to_int32(std::uint64_t v) {
   return std::int32_t(std::min<std::uint64_t>(v, std::numeric_limits<std::int32_t>::max()));
 }
 
-// Page setup of the uncompressed and PackBits strip decoders. -2 for a
-// sample depth other than 1, -1 when the size is refused or not allocated.
+// Page setup of the uncompressed and PackBits strip decoders, every byte
+// `fill` to start with. -2 for a sample depth other than 1, -1 when the
+// size is refused or not allocated.
 int setup_strip(PageBitmap& page, std::size_t length, std::uint16_t photometric,
                 std::uint16_t bits_per_sample, std::uint16_t fill_order, std::int32_t width,
-                std::int32_t rows, std::uint8_t coding) {
+                std::int32_t rows, std::uint8_t coding, std::uint8_t fill = 0) {
   page.type = 0;
   page.width = width;
   page.height = rows;
@@ -40,7 +42,7 @@ int setup_strip(PageBitmap& page, std::size_t length, std::uint16_t photometric,
   page.invert = std::uint8_t(photometric);
   if (bits_per_sample != 1) return -2;
   const std::int64_t bytes = checked_page_size(width, rows, page.row_bytes);
-  if (bytes <= 0 || !page.allocate_pixels(bytes)) {
+  if (bytes <= 0 || !page.allocate_pixels(bytes, fill)) {
     page.release_pixels();
     page.height = 0;
     return -1;
@@ -103,6 +105,55 @@ int decode_tiff_strip(PageBitmap& page, std::span<const std::uint8_t> strip, con
   }
 }
 
+namespace {
+
+bool is_ccitt(const TiffPage& desc) {
+  if (desc.bits_per_sample != 1) return false;
+  switch (desc.compression) {
+    case 2:
+    case 3:
+    case 4:
+    case 32771: return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+int strip_background(const TiffPage& desc) {
+  return is_ccitt(desc) ? codec::page_background(desc.photometric == 1 ? 1 : 0) : -1;
+}
+
+int decode_tiff_strip_into(PageBitmap& page, std::int32_t first_row,
+                           std::span<const std::uint8_t> strip, const TiffPage& desc) {
+  const std::int32_t width = to_int32(desc.image_width);
+  const std::int64_t row_bytes = row_bytes_for(width);
+  if (!is_ccitt(desc) || first_row < 0 || page.row_bytes != row_bytes || row_bytes <= 0) return -1;
+  // The rows the page has left, and no more than the strip has bits (see
+  // decode_tiff_strip).
+  const std::int64_t page_rows =
+      std::min<std::int64_t>(desc.image_length, std::int64_t(page.pixels.size()) / row_bytes);
+  const std::int64_t left = page_rows - first_row;
+  const std::int64_t rows = std::min<std::int64_t>(left, std::int64_t(strip.size()) * 8);
+  if (rows <= 0) return -1;
+  const std::uint8_t order = desc.fill_order == 1 ? 1 : 2;
+  const std::uint8_t invert_flag = desc.photometric == 1 ? 1 : 0;
+  codec::FaxCodec codec;
+  if (desc.compression == 4) {
+    codec::configure_for_t6(codec, strip, order, std::uint8_t(desc.t6_options), invert_flag, 3);
+  } else {
+    std::uint8_t coding = kCodingMhByte;
+    if (desc.compression == 32771) coding = kCodingMhWord;
+    if (desc.compression == 3) coding = (desc.t4_options & 1) ? kCodingT4_2D : kCodingT4_1D;
+    codec.configure(strip, order, coding, invert_flag);
+  }
+  codec.set_size(width, std::int32_t(rows));
+  const codec::RowTarget target{page.row(first_row), row_bytes, std::int32_t(rows)};
+  std::int32_t decoded = 0;
+  codec::decode_into(codec, target, desc.compression == 4, decoded);
+  return decoded;
+}
+
 int decode_uncompressed_strip(std::span<const std::uint8_t> data, std::uint16_t photometric,
                               std::uint16_t bits_per_sample, std::uint16_t fill_order,
                               std::int32_t width, std::int32_t rows, PageBitmap& page) {
@@ -124,13 +175,19 @@ int decode_uncompressed_strip(std::span<const std::uint8_t> data, std::uint16_t 
 int decode_packbits_strip(std::span<const std::uint8_t> data, std::uint16_t photometric,
                           std::uint16_t bits_per_sample, std::uint16_t fill_order,
                           std::int32_t width, std::int32_t rows, PageBitmap& page) {
+  // Photometric 0 (WhiteIsZero) data turns into our 1 = white as it is
+  // written, and the rows no data reaches are white then: one pass over
+  // the page.
+  const std::uint8_t flip = photometric == 0 ? 0xFF : 0x00;
   const int setup = setup_strip(page, data.size(), photometric, bits_per_sample, fill_order, width,
-                                rows, kCodingPackBits);
+                                rows, kCodingPackBits, flip);
   if (setup < 0) return setup;
   // FillOrder 2 bytes are reversed as they are read; the caller's data stays
   // as it is, so decoding the same strip twice gives the same page.
   const bool reverse = fill_order != 1;
-  auto in = [&](std::size_t i) { return reverse ? codec::reverse_bits(data[i]) : data[i]; };
+  auto in = [&](std::size_t i) {
+    return std::uint8_t((reverse ? codec::reverse_bits(data[i]) : data[i]) ^ flip);
+  };
   std::uint8_t* out = page.pixels.data();
   const std::size_t space = page.pixels.size();
   std::size_t o = 0;
@@ -142,7 +199,7 @@ int decode_packbits_strip(std::span<const std::uint8_t> data, std::uint16_t phot
       result = 1;
       break;
     }
-    const auto h = std::int8_t(in(i));
+    const auto h = std::int8_t(reverse ? codec::reverse_bits(data[i]) : data[i]);
     const std::size_t left = data.size() - i;
     if (h == -128) {
       i += 1;
@@ -154,16 +211,17 @@ int decode_packbits_strip(std::span<const std::uint8_t> data, std::uint16_t phot
       i += 2;
     } else {
       const std::size_t n = std::min({std::size_t(h) + 1, space - o, left - 1});
-      for (std::size_t k = 0; k < n; ++k) out[o + k] = in(i + 1 + k);
+      if (!reverse && flip == 0) {
+        std::memcpy(out + o, data.data() + i + 1, n);
+      } else {
+        for (std::size_t k = 0; k < n; ++k) out[o + k] = in(i + 1 + k);
+      }
       o += n;
       if (left < std::size_t(h) + 2) break;
       i += std::size_t(h) + 2;
     }
   }
   if (result < 0) result = o == space ? 1 : 0;
-  if (photometric == 0) {
-    for (std::size_t k = 0; k < space; ++k) out[k] = std::uint8_t(~out[k]);
-  }
   return result;
 }
 

@@ -157,6 +157,7 @@ TEST(CodeTables, DirectTablesGiveEveryCodeWordItsValueAndLength) {
   expect_direct(lookup::kBlackDirect, t::kBlackCodes);
   expect_direct(lookup::kBlackDirect, t::kExtendedMakeupCodes);
   expect_direct(lookup::kModeDirect, t::kModeCodes);
+  expect_direct(lookup::kModeLong, t::kModeCodes);
   // Patterns that begin no code word are invalid at the length the tree
   // walk gives up, and a lone EOL is left to the walk (its fill is unbounded).
   EXPECT_EQ(lookup::value_of(lookup::kWhiteDirect.entries[0b000000000010]), lookup::kInvalidCode);

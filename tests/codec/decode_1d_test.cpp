@@ -5,10 +5,10 @@
 
 #include <vector>
 
+#include "base/coding_mode.h"
 #include "bit_builder.h"
 #include "codec/fax_codec.h"
 #include "codec/row_writer.h"
-#include "base/coding_mode.h"
 
 namespace orvane::codec {
 namespace {
@@ -190,16 +190,17 @@ TEST(RowToEol, RecordsRunsAndReportsTheRealLength) {
   codec.configure(b.bytes(), 1, kCodingT4_1D, 0);
   codec.set_size(100, 1);
   std::vector<std::uint8_t> row(13, 0);
-  std::vector<std::int32_t> items(8, -1);
-  RunList line{0, 0, items.data(), 3};
+  std::vector<std::int64_t> ends(8, -1);
+  ends[0] = 0;
+  RunList line{0, 0, ends.data(), 3};
   RowWriter w;
   w.start(row.data(), 13);
   EXPECT_EQ(decode_row_to_eol(codec, w, &line), 2612);
   EXPECT_EQ(line.count, 3u) << "appends stop at the list's capacity";
-  EXPECT_EQ(items[0], 0);
-  EXPECT_EQ(items[1], 5);
-  EXPECT_EQ(items[2], 2600);
-  EXPECT_EQ(items[3], -1);
+  EXPECT_EQ(ends[1], 0);
+  EXPECT_EQ(ends[2], 5);
+  EXPECT_EQ(ends[3], 2605);
+  EXPECT_EQ(ends[4], -1);
   EXPECT_EQ(row[0], 0x07);   // 5 black, then white to the end of the row
   EXPECT_EQ(row[12], 0xFF);  // the long run is cut at the end of the row
 }

@@ -5,10 +5,10 @@
 
 #include <vector>
 
+#include "base/coding_mode.h"
 #include "bit_builder.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
-#include "base/coding_mode.h"
 
 namespace orvane::codec {
 namespace {
@@ -72,9 +72,9 @@ TEST(T6Page, HorizontalThenV0EndsAtTheWidth) {
   w.start(row.data(), 216);
   EXPECT_EQ(decode_2d_row(codec, w, lines, true), 1728);
   ASSERT_EQ(lines.coding().count, 3u);
-  EXPECT_EQ(lines.coding().items[0], 100);
-  EXPECT_EQ(lines.coding().items[1], 50);
-  EXPECT_EQ(lines.coding().items[2], 1728 - 150);
+  EXPECT_EQ(lines.coding().run(0), 100);
+  EXPECT_EQ(lines.coding().run(1), 50);
+  EXPECT_EQ(lines.coding().run(2), 1728 - 150);
   lines.accept_coding();
   EXPECT_EQ(lines.reference().size, 3u);
   EXPECT_EQ(lines.coding().count, 0u);

@@ -1,15 +1,15 @@
 // The codec's entry points: TIFF strips, uncompressed and PackBits strips,
 // dispatch by coding mode, and the whole-bitmap transforms.
 #include "codec/page_driver.h"
-#include "tiff/tiff_strip.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "bit_builder.h"
 #include "base/coding_mode.h"
+#include "bit_builder.h"
+#include "tiff/tiff_strip.h"
 
 namespace orvane::codec {
 namespace {
@@ -130,6 +130,31 @@ TEST(TiffStrip, HostileSizesAreRefused) {
       EXPECT_FALSE(page.has_pixels()) << compression << " " << w << "x" << h;
       EXPECT_FALSE(page.is_valid());
     }
+  }
+}
+
+// Later strips decode straight into the page's rows: a row a strip began
+// but did not finish must not show under the next strip's rows.
+TEST(TiffStrip, StripsIntoPageRowsLeaveTheRowsAfterThemWhite) {
+  struct Case {
+    std::uint16_t compression;
+    BitBuilder first, second;
+  };
+  Case cases[2] = {{4, {}, {}}, {3, {}, {}}};
+  cases[0].first.mode(t::kHorizontal).run(0, 4).run(1, 8).mode(t::kV0).mode(t::kHorizontal);
+  cases[0].first.run(0, 3);  // the data ends inside the second row
+  cases[0].second.mode(t::kV0).mode(t::kV0);
+  cases[1].first.eol().row({4, 8, 4}).eol().row({3});
+  cases[1].second.eol().row({16}).eol().row({16}).eol();
+  for (auto& c : cases) {
+    const TiffPage d = fax_page(16, 4, c.compression);
+    PageBitmap page = bitmap(16, 4, std::vector<std::uint8_t>(8, 0xFF));
+    ASSERT_EQ(strip_background(d), 0xFF);
+    EXPECT_EQ(decode_tiff_strip_into(page, 0, c.first.bytes(), d), 1) << c.compression;
+    EXPECT_EQ(decode_tiff_strip_into(page, 1, c.second.bytes(), d), 2) << c.compression;
+    EXPECT_EQ(page.pixels,
+              (std::vector<std::uint8_t>{0xF0, 0x0F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}))
+        << c.compression;
   }
 }
 

@@ -3,11 +3,37 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/coding_mode.h"
 #include "codec/code_tables.h"
 #include "codec/decode_1d.h"
-#include "base/coding_mode.h"
 
 namespace orvane::codec::reference {
+
+bool LinePair::allocate(std::uint32_t runs) {
+  coding_items_.assign(runs, 0);
+  reference_items_.assign(runs, 0);
+  coding_ = RunList{0, 0, coding_items_.data(), runs};
+  reference_ = RunList{0, 0, reference_items_.data(), runs};
+  return true;
+}
+
+void LinePair::reset_reference(std::int32_t width) {
+  reference_.count = 0;
+  reference_.size = 0;
+  if (reference_.items != nullptr && reference_.capacity > 0) {
+    reference_.items[0] = width;
+    reference_.size = 1;
+  }
+}
+
+void LinePair::accept_coding() {
+  std::swap(coding_.items, reference_.items);
+  std::swap(coding_.capacity, reference_.capacity);
+  reference_.size = coding_.count;
+  reference_.count = 0;
+  coding_.count = 0;
+  coding_.size = 0;
+}
 
 namespace {
 

@@ -4,13 +4,38 @@
 // start searches loading one byte at a time. Slow but simple; the
 // row engines must give the same rows, results and cursor on any input.
 #include <cstdint>
+#include <vector>
 
+#include "base/page_bitmap.h"
 #include "codec/decode_2d.h"
 #include "codec/fax_codec.h"
 #include "codec/row_writer.h"
-#include "base/page_bitmap.h"
 
 namespace orvane::codec::reference {
+
+// Run lengths of one line, alternating white, black, white... from white:
+// the form this decoder keeps its lines in. Written through `count` (coding
+// line), read through `count` and `size` (reference line).
+struct RunList {
+  std::uint32_t count = 0;
+  std::uint32_t size = 0;
+  std::int32_t* items = nullptr;
+  std::uint32_t capacity = 0;
+};
+
+class LinePair {
+ public:
+  bool allocate(std::uint32_t runs);
+  RunList& coding() { return coding_; }
+  RunList& reference() { return reference_; }
+  void reset_reference(std::int32_t width);
+  void clear_coding() { coding_.count = 0; }
+  void accept_coding();
+
+ private:
+  std::vector<std::int32_t> coding_items_, reference_items_;
+  RunList coding_, reference_;
+};
 
 int find_eol(FaxCodec& codec);
 int find_t6_start(FaxCodec& codec, T6Search mode);
