@@ -14,15 +14,11 @@
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
 #include "codec/raw_extraction.h"
+#include "formats/raw_scratch_files.h"
 #include "tiff/tiff_writer.h"
 
 namespace orvane {
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Vertical resolution a standard page length stands for (A4 at 100, 200,
 // 300 and 400 dpi); 0 for any other length.
@@ -115,15 +111,16 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
     orders = {kBitOrderLsbFirst, kBitOrderMsbFirst};
   }
 
+  RawScratchFiles scratch(row_file_, page_index_);
   int result = -1;
   for (std::uint8_t order : orders) {
     options.bit_order = order;
-    result = codec::extract(analysis, row_file_, page_index_, options);
+    result = codec::extract(analysis, scratch, options);
     if (result >= 0) break;
   }
   for (std::size_t i = 0; result < 0 && i < orders.size(); ++i) {
     options.bit_order = orders[i];
-    result = codec::extract_t6(t6, row_file_, page_index_, options);
+    result = codec::extract_t6(t6, scratch, options);
   }
   // Pages are served from the row file; conversion reads the stream again.
   free_coded();
@@ -228,7 +225,7 @@ int RawFaxReader::convert_raw(const std::filesystem::path& output, const PageBit
   // Cut the segments into pages: as many whole segments as fit in a
   // standard page length, and never a segment split (the longest one sets
   // the least page length).
-  File index(std::fopen(page_index_.c_str(), "r+b"));
+  FileHandle index(std::fopen(page_index_.c_str(), "r+b"));
   std::array<std::uint8_t, codec::kIndexHeaderSize> header{};
   if (!index || !read_index_header(index.get(), header)) {
     free_coded();
