@@ -9,6 +9,7 @@
 #include "base/coding_mode.h"
 #include "base/limits.h"
 #include "base/page_bitmap.h"
+#include "base/page_lengths.h"
 #include "codec/decode_1d.h"
 #include "codec/decode_2d.h"
 #include "codec/mh_codes.h"
@@ -33,19 +34,13 @@ SegmentEntry load_entry(std::span<const std::uint8_t, kIndexEntrySize> b) {
 }
 
 std::uint16_t choose_vertical_resolution(std::uint8_t width_class, std::uint32_t m) {
-  // Page lengths in rows at 100 and 200 dpi, and the 300 dpi length above
-  // which a page is taken as 400 dpi.
-  struct Lengths {
-    std::uint32_t at100, at200, at300;
-  };
-  static constexpr Lengths kByClass[] = {
-      {1144, 2288, 3432}, {1363, 2726, 4089}, {1617, 3234, 4851}};
+  // The least resolution whose page length holds the segment; past the
+  // 300 dpi length a page is taken as 400 dpi.
   if (width_class < 1 || width_class > 3) return 100;
-  const Lengths& l = kByClass[width_class - 1];
-  if (m <= l.at100) return 100;
-  if (m <= l.at200) return 200;
-  if (m > l.at300) return 400;
-  return 300;
+  const auto& rows = kPageRows[width_class - 1];
+  for (std::size_t i = 0; i + 1 < rows.size(); ++i)
+    if (m <= rows[i]) return kPageRowsDpi[i];
+  return kPageRowsDpi.back();
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include "base/byte_order.h"
 #include "base/coding_mode.h"
 #include "base/limits.h"
+#include "base/page_lengths.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
 #include "codec/raw_extraction.h"
@@ -20,16 +21,12 @@
 namespace orvane {
 namespace {
 
-// Vertical resolution a standard page length stands for (A4 at 100, 200,
-// 300 and 400 dpi); 0 for any other length.
+// Vertical resolution a standard A4 page length stands for; 0 for any
+// other length.
 std::uint16_t vres_of_a4_length(std::uint32_t rows) {
-  switch (rows) {
-    case 1144: return 100;
-    case 2288: return 200;
-    case 3432: return 300;
-    case 4576: return 400;
-    default: return 0;
-  }
+  for (std::size_t i = 0; i < kPageRows[0].size(); ++i)
+    if (kPageRows[0][i] == rows) return kPageRowsDpi[i];
+  return 0;
 }
 
 // The bits of a byte that lie at or after bit index `from`, counted in the
@@ -144,11 +141,9 @@ int RawFaxReader::read_descriptor(PageBitmap& page) {
 }
 
 std::uint32_t RawFaxReader::standard_page_rows(std::uint8_t width_class, std::uint16_t vres) {
-  static constexpr std::uint32_t kRows[3][4] = {
-      {1144, 2288, 3432, 4576}, {1363, 2726, 4089, 5452}, {1617, 3234, 4851, 6468}};
-  if (width_class < 1 || width_class > 3) return 1144;
+  if (width_class < 1 || width_class > 3) return kPageRows[0][0];
   const int column = vres <= 100 ? 0 : vres <= 200 ? 1 : vres <= 300 ? 2 : 3;
-  return kRows[width_class - 1][column];
+  return kPageRows[width_class - 1][column];
 }
 
 std::uint32_t RawFaxReader::page_geometry(std::uint8_t width_class, std::uint16_t vres) {
