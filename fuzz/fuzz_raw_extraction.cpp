@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <span>
 
-#include "codec/raw_extraction.h"
 #include "base/coding_mode.h"
+#include "codec/raw_extraction.h"
+#include "formats/raw_scratch_files.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -23,13 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::span<const std::uint8_t> bytes(data + 2, size - 2);
 
   const WorkingPaths paths = fuzz::scratch().paths();
+  RawScratchFiles files(paths.row_file, paths.page_index);
   FaxCodec codec;
   codec.configure(bytes, options.bit_order, kCodingUnknown, 0);
   if (t6) {
     codec.raw_flag = (data[1] & 2) ? 1 : 0;
-    extract_t6(codec, paths.row_file, paths.page_index, options);
+    extract_t6(codec, files, options);
   } else {
-    extract(codec, paths.row_file, paths.page_index, options);
+    extract(codec, files, options);
   }
   // The index file promises rows that the row file must hold.
   std::error_code ec;

@@ -8,6 +8,8 @@
 #include <memory>
 #include <span>
 
+#include "base/file_handle.h"
+
 namespace orvane {
 
 class BinaryFile {
@@ -28,10 +30,7 @@ class BinaryFile {
   std::size_t read_at(std::int64_t position, std::span<std::uint8_t> out);
 
  private:
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file_;
+  FileHandle file_;
   std::int64_t size_ = 0;
 };
 

@@ -55,9 +55,4 @@ bool FaxReader::read_coded(std::int64_t position, std::int64_t length, std::int6
   return true;
 }
 
-void FaxReader::set_message(std::string text) {
-  if (text.size() > 199) text.resize(199);
-  message_ = std::move(text);
-}
-
 }  // namespace orvane

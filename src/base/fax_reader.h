@@ -1,6 +1,6 @@
 #pragma once
 // What every format reader shares: the open file, a table of page positions,
-// the coded bytes of the page being worked on and a message text.
+// and the coded bytes of the page being worked on.
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -61,9 +61,6 @@ class FaxReader {
   std::vector<std::uint8_t>& coded() { return coded_; }
   void free_coded() { std::vector<std::uint8_t>().swap(coded_); }
 
-  const std::string& message() const { return message_; }
-  void set_message(std::string text);
-
   BinaryFile& file() { return file_; }
 
  protected:
@@ -72,7 +69,6 @@ class FaxReader {
   std::uint16_t page_count_ = 0;
   bool table_cut_ = false;
   std::vector<std::uint8_t> coded_;
-  std::string message_;
 };
 
 }  // namespace orvane

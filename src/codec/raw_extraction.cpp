@@ -1,7 +1,6 @@
 #include "codec/raw_extraction.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <new>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "base/coding_mode.h"
 #include "base/limits.h"
 #include "base/page_bitmap.h"
+#include "base/page_lengths.h"
 #include "codec/decode_1d.h"
 #include "codec/decode_2d.h"
 #include "codec/mh_codes.h"
@@ -35,50 +35,30 @@ SegmentEntry load_entry(std::span<const std::uint8_t, kIndexEntrySize> b) {
 }
 
 std::uint16_t choose_vertical_resolution(std::uint8_t width_class, std::uint32_t m) {
-  // Page lengths in rows at 100 and 200 dpi, and the 300 dpi length above
-  // which a page is taken as 400 dpi.
-  struct Lengths {
-    std::uint32_t at100, at200, at300;
-  };
-  static constexpr Lengths kByClass[] = {
-      {1144, 2288, 3432}, {1363, 2726, 4089}, {1617, 3234, 4851}};
+  // The least resolution whose page length holds the segment; past the
+  // 300 dpi length a page is taken as 400 dpi.
   if (width_class < 1 || width_class > 3) return 100;
-  const Lengths& l = kByClass[width_class - 1];
-  if (m <= l.at100) return 100;
-  if (m <= l.at200) return 200;
-  if (m > l.at300) return 400;
-  return 300;
+  const auto& rows = kPageRows[width_class - 1];
+  for (std::size_t i = 0; i + 1 < rows.size(); ++i)
+    if (m <= rows[i]) return kPageRowsDpi[i];
+  return kPageRowsDpi.back();
 }
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// Creates (truncates) a file; false when it cannot be created.
-bool truncate_file(const std::filesystem::path& path) {
-  File f(std::fopen(path.c_str(), "wb"));
-  return f != nullptr;
-}
 
 // A place in the coded data, in bits from the start of byte 0.
 std::int64_t bit_offset(const FaxCodec& codec) {
   return std::int64_t(codec.position) * 8 + codec.bits_used;
 }
 
-// The two scratch files of one extraction and the open segment.
+// The open segment of one extraction and the counts the sink is told at the
+// end.
 class ExtractionOutput {
  public:
-  // Creates both files and writes their headers (no rows yet, 100 dpi).
-  bool create(const std::filesystem::path& row_file, const std::filesystem::path& index_file,
-              const FaxCodec& codec, std::uint8_t coding) {
-    rows_.reset(std::fopen(row_file.c_str(), "wb"));
-    index_.reset(std::fopen(index_file.c_str(), "wb"));
-    if (!rows_ || !index_) return false;
-    // Rows go out one at a time: a large buffer keeps that to few writes.
-    std::setvbuf(rows_.get(), nullptr, _IOFBF, std::size_t(1) << 20);
+  explicit ExtractionOutput(ExtractionSink& sink) : sink_(sink) {}
+
+  // Describes the page to the sink (no rows yet, 100 dpi).
+  bool create(const FaxCodec& codec, std::uint8_t coding) {
     data_bits_ = std::int64_t(codec.length) * 8;
     const WidthClass wc = width_class(codec.width);
     page_.width = codec.width;
@@ -93,29 +73,23 @@ class ExtractionOutput {
     page_.coding = coding;
     page_.width_class = wc.paper;
     page_.invert = codec.invert;
-    write_row_header();
-    header_.fill(0);
-    put_le32(&header_[kIndexWidthAt], std::uint32_t(codec.width));
-    header_[kIndexBitOrderAt] = codec.bit_order;
-    header_[kIndexCodingAt] = coding;
-    header_[kIndexWidthClassAt] = wc.paper;
-    write_index_header();
+    failed_ = !sink_.begin(page_);
     return !failed_;
   }
 
-  // Appends a good row to the row file and the open segment. False once
-  // the row file is full or a write failed: extraction then ends.
+  // Hands a good row to the sink and the open segment. False once the row
+  // data is at its limit or the sink failed: extraction then ends.
   bool good_row(const std::uint8_t* row) {
     const std::int64_t row_bytes = page_.row_bytes;
-    if ((std::int64_t(total_rows_) + 1) * row_bytes > kMaxRowFileBytes ||
-        total_rows_ >= std::uint32_t(INT32_MAX)) {
+    if ((std::int64_t(summary_.total_rows) + 1) * row_bytes > kMaxRowFileBytes ||
+        summary_.total_rows >= std::uint32_t(INT32_MAX)) {
       return false;
     }
-    if (std::fwrite(row, 1, std::size_t(row_bytes), rows_.get()) != std::size_t(row_bytes)) {
+    if (!sink_.row({row, std::size_t(row_bytes)})) {
       failed_ = true;
       return false;
     }
-    ++total_rows_;
+    ++summary_.total_rows;
     ++segment_.rows;
     return true;
   }
@@ -142,58 +116,30 @@ class ExtractionOutput {
 
   void close_segment() {
     if (segment_.rows == 0) return;
-    const auto bytes = store_entry(segment_);
-    if (std::fwrite(bytes.data(), 1, bytes.size(), index_.get()) != bytes.size()) failed_ = true;
-    ++entries_;
-    longest_ = std::max(longest_, segment_.rows);
+    if (!sink_.segment(segment_)) failed_ = true;
+    ++summary_.entries;
+    summary_.longest = std::max(summary_.longest, segment_.rows);
     segment_.rows = 0;
   }
 
-  std::uint32_t total_rows() const { return total_rows_; }
+  std::uint32_t total_rows() const { return summary_.total_rows; }
 
-  // Closes the segment, chooses the vertical resolution and rewrites both
-  // headers. False when any write failed.
+  // Closes the segment, chooses the vertical resolution and tells the
+  // sink. False when the sink failed at any step.
   bool finish() {
     close_segment();
-    put_le32(&header_[kIndexEntryCountAt], entries_);
-    put_le32(&header_[kIndexTotalRowsAt], total_rows_);
-    if (entries_ > 0) {
-      put_le32(&header_[kIndexLongestAt], longest_);
-      page_.yres = choose_vertical_resolution(page_.width_class, longest_);
-      put_le16(&header_[kIndexVresAt], page_.yres);
-    }
-    write_index_header();
-    page_.height = std::int32_t(total_rows_);
-    write_row_header();
-    if (std::fclose(rows_.release()) != 0) failed_ = true;
-    if (std::fclose(index_.release()) != 0) failed_ = true;
+    if (summary_.entries > 0)
+      page_.yres = choose_vertical_resolution(page_.width_class, summary_.longest);
+    page_.height = std::int32_t(summary_.total_rows);
+    if (!sink_.finish(page_, summary_)) failed_ = true;
     return !failed_;
   }
 
  private:
-  void write_row_header() {
-    const auto bytes = store_descriptor(page_);
-    if (std::fseek(rows_.get(), 0, SEEK_SET) != 0 ||
-        std::fwrite(bytes.data(), 1, bytes.size(), rows_.get()) != bytes.size() ||
-        std::fseek(rows_.get(), 0, SEEK_END) != 0) {
-      failed_ = true;
-    }
-  }
-  void write_index_header() {
-    if (std::fseek(index_.get(), 0, SEEK_SET) != 0 ||
-        std::fwrite(header_.data(), 1, header_.size(), index_.get()) != header_.size() ||
-        std::fseek(index_.get(), 0, SEEK_END) != 0) {
-      failed_ = true;
-    }
-  }
-
-  File rows_, index_;
+  ExtractionSink& sink_;
   PageBitmap page_;
-  std::array<std::uint8_t, kIndexHeaderSize> header_{};
   SegmentEntry segment_;
-  std::uint32_t entries_ = 0;
-  std::uint32_t total_rows_ = 0;
-  std::uint32_t longest_ = 0;
+  ExtractionSummary summary_;
   std::int64_t data_bits_ = 0;
   bool failed_ = false;
 };
@@ -257,12 +203,11 @@ class Pace {
 
 }  // namespace
 
-int extract_mh_rows(FaxCodec& codec, const std::filesystem::path& row_file,
-                    const std::filesystem::path& index_file) {
+int extract_mh_rows(FaxCodec& codec, ExtractionSink& sink) {
   const std::int32_t width = codec.width;
-  ExtractionOutput out;
+  ExtractionOutput out(sink);
   Row row;
-  if (!width_usable(width) || !out.create(row_file, index_file, codec, kCodingT4_1D) ||
+  if (!width_usable(width) || !out.create(codec, kCodingT4_1D) ||
       !row.allocate(width, codec.invert)) {
     return -1;
   }
@@ -317,13 +262,12 @@ int extract_mh_rows(FaxCodec& codec, const std::filesystem::path& row_file,
   return out.finish() ? bad : -1;
 }
 
-int extract_mr_rows(FaxCodec& codec, const std::filesystem::path& row_file,
-                    const std::filesystem::path& index_file) {
+int extract_mr_rows(FaxCodec& codec, ExtractionSink& sink) {
   const std::int32_t width = codec.width;
-  ExtractionOutput out;
+  ExtractionOutput out(sink);
   Row row;
   LinePair lines;
-  if (!width_usable(width) || !out.create(row_file, index_file, codec, kCodingT4_2D) ||
+  if (!width_usable(width) || !out.create(codec, kCodingT4_2D) ||
       !row.allocate(width, codec.invert) || !lines.allocate(std::uint32_t(width) + 1)) {
     return -1;
   }
@@ -378,14 +322,13 @@ int extract_mr_rows(FaxCodec& codec, const std::filesystem::path& row_file,
   return out.finish() ? bad : -1;
 }
 
-int extract_t6_rows(FaxCodec& codec, const std::filesystem::path& row_file,
-                    const std::filesystem::path& index_file) {
+int extract_t6_rows(FaxCodec& codec, ExtractionSink& sink) {
   const std::int32_t width = codec.width;
-  ExtractionOutput out;
+  ExtractionOutput out(sink);
   Row row;
   LinePair lines;
-  if (!width_usable(width) || !out.create(row_file, index_file, codec, kCodingT6) ||
-      !row.allocate(width, codec.invert) || !lines.allocate(std::uint32_t(width) + 1)) {
+  if (!width_usable(width) || !out.create(codec, kCodingT6) || !row.allocate(width, codec.invert) ||
+      !lines.allocate(std::uint32_t(width) + 1)) {
     return -1;
   }
   lines.reset_reference(width);
@@ -428,26 +371,24 @@ int extract_t6_rows(FaxCodec& codec, const std::filesystem::path& row_file,
   return any_rows ? 0 : END_OF_DATA;
 }
 
-int extract(FaxCodec& codec, const std::filesystem::path& row_file,
-            const std::filesystem::path& index_file, const ExtractionOptions& o) {
-  if (!truncate_file(row_file) || !truncate_file(index_file)) return -1;
+int extract(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& o) {
+  if (!sink.clear()) return -1;
   if (codec.stop_requested()) return kExtractionStopped;
   if (analyse_mh_standard(codec, o.bit_order, o.threshold) == kAnalysisAccepted ||
       (o.nonstandard_widths &&
        analyse_mh_any_width(codec, o.bit_order, o.threshold, o.min_width) == kAnalysisAccepted)) {
-    return extract_mh_rows(codec, row_file, index_file);
+    return extract_mh_rows(codec, sink);
   }
   if (analyse_mr_standard(codec, o.bit_order, o.threshold) == kAnalysisAccepted ||
       (o.nonstandard_widths &&
        analyse_mr_any_width(codec, o.bit_order, o.threshold, o.min_width) == kAnalysisAccepted)) {
-    return extract_mr_rows(codec, row_file, index_file);
+    return extract_mr_rows(codec, sink);
   }
   return codec.stop_requested() ? kExtractionStopped : -1;
 }
 
-int extract_t6(FaxCodec& codec, const std::filesystem::path& row_file,
-               const std::filesystem::path& index_file, const ExtractionOptions& o) {
-  if (!truncate_file(row_file) || !truncate_file(index_file)) return -1;
+int extract_t6(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& o) {
+  if (!sink.clear()) return -1;
   // Data without a start fails at every width (see t6_start_exists).
   if (!t6_start_exists(codec, o.bit_order, o.flag_number)) return -1;
   bool found = o.nonstandard_widths &&
@@ -461,7 +402,7 @@ int extract_t6(FaxCodec& codec, const std::filesystem::path& row_file,
   codec.position = codec.raw_flag ? 0 : codec.start_offset;
   codec.bits_used = 0;
   codec.load_byte(false);
-  return extract_t6_rows(codec, row_file, index_file);
+  return extract_t6_rows(codec, sink);
 }
 
 }  // namespace orvane::codec

@@ -1,21 +1,22 @@
 #pragma once
 // Decodes a whole raw fax stream (bare T.4 or T.6 data, possibly many pages
-// one after another) into a row file and a page index file. The row file is
-// the 37-byte page descriptor followed by every good row; the page index
-// splits the rows into segments, runs of consecutive good rows that bad or
-// empty stretches of data end. Both files are little-endian.
+// one after another) into rows and segments, handed to a sink the caller
+// gives: every good row, and the segments that split them, runs of
+// consecutive good rows that bad or empty stretches of data end. The bare
+// data reader's sink keeps them in a row file (the 37-byte page descriptor,
+// then the rows) and a page index file, both little-endian.
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <span>
 
 #include "base/limits.h"
+#include "base/page_bitmap.h"
 #include "codec/fax_codec.h"
 
 namespace orvane::codec {
 
-// Page index file layout.
+// Page index file layout (the bare data reader's sink writes it).
 inline constexpr std::size_t kIndexHeaderSize = 4120;
 inline constexpr std::size_t kIndexEntrySize = 14;
 inline constexpr std::size_t kIndexEntryCountAt = 0;   // u32 entries
@@ -28,8 +29,8 @@ inline constexpr std::size_t kIndexLongestAt = 16;     // u32 rows of the longes
 inline constexpr std::size_t kIndexVresAt = 20;        // u16 vertical resolution chosen
 inline constexpr std::size_t kIndexPageTableAt = 24;   // 1024 x u32, filled by conversion
 
-// The largest row data a row file may hold; rows past it are not written and
-// extraction ends there as at the end of the data.
+// The most row data one extraction hands out; rows past it are not given
+// and extraction ends there as at the end of the data.
 inline constexpr std::int64_t kMaxRowFileBytes = limits::kMaxRowFileBytes;
 
 // One segment: where its coded data lies in the raw stream (bit indexes count
@@ -56,6 +57,31 @@ std::uint16_t choose_vertical_resolution(std::uint8_t width_class, std::uint32_t
 // written so far is incomplete and the caller throws it away.
 inline constexpr int kExtractionStopped = -20;
 
+// What one extraction found, for the sink's last step.
+struct ExtractionSummary {
+  std::uint32_t entries = 0;     // segments given
+  std::uint32_t total_rows = 0;  // rows given
+  std::uint32_t longest = 0;     // rows of the longest segment
+};
+
+// Where extraction puts its results. Every call but clear() comes from one
+// extraction in order: begin, then rows and segments, then finish. A false
+// return means the sink failed (a write); extraction then ends with -1.
+class ExtractionSink {
+ public:
+  virtual ~ExtractionSink() = default;
+  // Forgets everything given so far: a try that finds nothing leaves the
+  // sink empty.
+  virtual bool clear() = 0;
+  // The page every row belongs to, without rows yet and at 100 dpi down.
+  virtual bool begin(const PageBitmap& descriptor) = 0;
+  virtual bool row(std::span<const std::uint8_t> row) = 0;
+  virtual bool segment(const SegmentEntry& entry) = 0;
+  // The descriptor again, with the rows counted and the vertical
+  // resolution chosen (from the longest segment, when there is one).
+  virtual bool finish(const PageBitmap& descriptor, const ExtractionSummary& summary) = 0;
+};
+
 // What the caller lets the analyses use.
 struct ExtractionOptions {
   std::uint16_t threshold = 50;
@@ -67,26 +93,21 @@ struct ExtractionOptions {
 
 // Finds MH or MR coding (standard widths first, then, when allowed, widths
 // above the minimum) and runs the matching extractor. The extractor's result,
-// or -1 when no analysis accepted the data (both files then empty).
-int extract(FaxCodec& codec, const std::filesystem::path& row_file,
-            const std::filesystem::path& index_file, const ExtractionOptions& options);
+// or -1 when no analysis accepted the data (the sink then cleared).
+int extract(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& options);
 
 // The same for T.6: the minimum width first when non-standard widths are
 // allowed, then the standard widths. With the codec's raw flag the data is
 // decoded from byte 0, otherwise from the start the analysis found.
-int extract_t6(FaxCodec& codec, const std::filesystem::path& row_file,
-               const std::filesystem::path& index_file, const ExtractionOptions& options);
+int extract_t6(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& options);
 
 // The extractors decode from the codec's cursor at the codec's width and bit
-// order. -1 when a file cannot be created or written (and for MR when the
+// order. -1 when the sink fails (and for MR when the
 // data holds no EOL followed by a 1 tag bit). MH and MR otherwise return the
 // number of bad code words or rows met; T.6 returns 0, or END_OF_DATA when
 // no row was found.
-int extract_mh_rows(FaxCodec& codec, const std::filesystem::path& row_file,
-                    const std::filesystem::path& index_file);
-int extract_mr_rows(FaxCodec& codec, const std::filesystem::path& row_file,
-                    const std::filesystem::path& index_file);
-int extract_t6_rows(FaxCodec& codec, const std::filesystem::path& row_file,
-                    const std::filesystem::path& index_file);
+int extract_mh_rows(FaxCodec& codec, ExtractionSink& sink);
+int extract_mr_rows(FaxCodec& codec, ExtractionSink& sink);
+int extract_t6_rows(FaxCodec& codec, ExtractionSink& sink);
 
 }  // namespace orvane::codec

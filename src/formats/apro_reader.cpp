@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "codec/decode_1d.h"
-#include "codec/fax_codec.h"
 #include "base/byte_order.h"
 #include "base/coding_mode.h"
+#include "codec/decode_1d.h"
+#include "codec/fax_codec.h"
 #include "formats/conversion.h"
 
 namespace orvane {
@@ -66,7 +66,6 @@ int AproReader::read_page(std::uint32_t index) {
   const std::int64_t data_start = position + std::int64_t(kPageHeaderSize);
   if (length < 0 || length > file_size() - data_start || !read_coded(data_start, length)) {
     free_coded();
-    set_message("Read file '1' error!");
     return kReaderUnreadable;
   }
   flags_ = page_header[4] & (kFine | kWide | kRowWords);

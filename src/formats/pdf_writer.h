@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/file_handle.h"
 #include "codec/ccitt_filter_check.h"
 
 namespace orvane {
@@ -52,16 +53,13 @@ class PdfWriter {
   bool failed() const { return failed_; }
 
  private:
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
   std::uint32_t begin_object();
   std::uint32_t reserve_object();
   void begin_object(std::uint32_t number);
   void write(std::string_view text);
   void write(std::span<const std::uint8_t> bytes);
 
-  std::unique_ptr<std::FILE, Closer> file_;
+  FileHandle file_;
   bool failed_ = false;
   std::uint64_t offset_ = 0;
   std::vector<std::uint64_t> object_offsets_;  // by object number - 1

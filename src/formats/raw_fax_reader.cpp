@@ -11,29 +11,22 @@
 #include "base/byte_order.h"
 #include "base/coding_mode.h"
 #include "base/limits.h"
+#include "base/page_lengths.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
 #include "codec/raw_extraction.h"
+#include "formats/raw_scratch_files.h"
 #include "tiff/tiff_writer.h"
 
 namespace orvane {
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// Vertical resolution a standard page length stands for (A4 at 100, 200,
-// 300 and 400 dpi); 0 for any other length.
+// Vertical resolution a standard A4 page length stands for; 0 for any
+// other length.
 std::uint16_t vres_of_a4_length(std::uint32_t rows) {
-  switch (rows) {
-    case 1144: return 100;
-    case 2288: return 200;
-    case 3432: return 300;
-    case 4576: return 400;
-    default: return 0;
-  }
+  for (std::size_t i = 0; i < kPageRows[0].size(); ++i)
+    if (kPageRows[0][i] == rows) return kPageRowsDpi[i];
+  return 0;
 }
 
 // The bits of a byte that lie at or after bit index `from`, counted in the
@@ -115,15 +108,16 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
     orders = {kBitOrderLsbFirst, kBitOrderMsbFirst};
   }
 
+  RawScratchFiles scratch(row_file_, page_index_);
   int result = -1;
   for (std::uint8_t order : orders) {
     options.bit_order = order;
-    result = codec::extract(analysis, row_file_, page_index_, options);
+    result = codec::extract(analysis, scratch, options);
     if (result >= 0) break;
   }
   for (std::size_t i = 0; result < 0 && i < orders.size(); ++i) {
     options.bit_order = orders[i];
-    result = codec::extract_t6(t6, row_file_, page_index_, options);
+    result = codec::extract_t6(t6, scratch, options);
   }
   // Pages are served from the row file; conversion reads the stream again.
   free_coded();
@@ -147,11 +141,9 @@ int RawFaxReader::read_descriptor(PageBitmap& page) {
 }
 
 std::uint32_t RawFaxReader::standard_page_rows(std::uint8_t width_class, std::uint16_t vres) {
-  static constexpr std::uint32_t kRows[3][4] = {
-      {1144, 2288, 3432, 4576}, {1363, 2726, 4089, 5452}, {1617, 3234, 4851, 6468}};
-  if (width_class < 1 || width_class > 3) return 1144;
+  if (width_class < 1 || width_class > 3) return kPageRows[0][0];
   const int column = vres <= 100 ? 0 : vres <= 200 ? 1 : vres <= 300 ? 2 : 3;
-  return kRows[width_class - 1][column];
+  return kPageRows[width_class - 1][column];
 }
 
 std::uint32_t RawFaxReader::page_geometry(std::uint8_t width_class, std::uint16_t vres) {
@@ -228,7 +220,7 @@ int RawFaxReader::convert_raw(const std::filesystem::path& output, const PageBit
   // Cut the segments into pages: as many whole segments as fit in a
   // standard page length, and never a segment split (the longest one sets
   // the least page length).
-  File index(std::fopen(page_index_.c_str(), "r+b"));
+  FileHandle index(std::fopen(page_index_.c_str(), "r+b"));
   std::array<std::uint8_t, codec::kIndexHeaderSize> header{};
   if (!index || !read_index_header(index.get(), header)) {
     free_coded();

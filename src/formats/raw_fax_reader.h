@@ -63,7 +63,6 @@ class RawFaxReader : public FormatReader {
   int convert_raw(const std::filesystem::path& output, const PageBitmap& record_page);
 
   std::uint32_t total_rows() const { return total_rows_; }
-  std::uint32_t rows_per_page() const { return rows_per_page_; }
 
   // FormatReader: the page count (the raw pages are counted from the rows,
   // not from a table), page loading, and conversion with the reader's own

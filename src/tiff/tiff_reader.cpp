@@ -11,6 +11,7 @@
 #include "base/pass_through_page.h"
 #include "codec/page_driver.h"
 #include "tiff/tiff_strip.h"
+#include "tiff/tiff_tags.h"
 
 namespace orvane {
 
@@ -20,55 +21,12 @@ namespace {
 // kCodingUnknown for every other Compression.
 std::uint8_t coding_of_compression(std::uint16_t compression, std::uint32_t t4_options) {
   switch (compression) {
-    case 2: return kCodingMhByte;
-    case 3: return (t4_options & 1) ? kCodingT4_2D : kCodingT4_1D;
-    case 4: return kCodingT6;
-    case 32771: return kCodingMhWord;
+    case kCompressionCcittRle: return kCodingMhByte;
+    case kCompressionCcittT4: return (t4_options & 1) ? kCodingT4_2D : kCodingT4_1D;
+    case kCompressionCcittT6: return kCodingT6;
+    case kCompressionCcittRleW: return kCodingMhWord;
     default: return kCodingUnknown;
   }
-}
-
-constexpr std::uint16_t kTypeShort = 3;
-constexpr std::uint16_t kTypeLong = 4;
-
-// How a tag's value is taken (TIFF 6.0 section 2, as fax writers use it).
-enum class TagRead {
-  kLongOrShort,  // LONG: the 32-bit value; any other type: the first SHORT
-  kFirstShort,   // always the first SHORT, whatever the type
-  kLong,         // always the 32-bit value
-  kPageNumber,   // two SHORTs in the value field
-  kRational,     // the value field is the position of a RATIONAL
-  kStripTable,   // type, count and value field kept for later
-};
-
-struct TagRule {
-  std::uint16_t tag;
-  TagRead read;
-};
-
-constexpr std::array<TagRule, 16> kTagRules = {{
-    {256, TagRead::kLongOrShort},  // ImageWidth
-    {257, TagRead::kLongOrShort},  // ImageLength
-    {258, TagRead::kFirstShort},   // BitsPerSample
-    {259, TagRead::kFirstShort},   // Compression
-    {262, TagRead::kFirstShort},   // PhotometricInterpretation
-    {266, TagRead::kFirstShort},   // FillOrder
-    {273, TagRead::kStripTable},   // StripOffsets
-    {274, TagRead::kFirstShort},   // Orientation
-    {278, TagRead::kLongOrShort},  // RowsPerStrip
-    {279, TagRead::kStripTable},   // StripByteCounts
-    {282, TagRead::kRational},     // XResolution
-    {283, TagRead::kRational},     // YResolution
-    {292, TagRead::kLong},         // T4Options
-    {293, TagRead::kLong},         // T6Options
-    {296, TagRead::kFirstShort},   // ResolutionUnit
-    {297, TagRead::kPageNumber},   // PageNumber
-}};
-
-const TagRule* find_rule(std::uint16_t tag) {
-  for (const TagRule& r : kTagRules)
-    if (r.tag == tag) return &r;
-  return nullptr;
 }
 
 }  // namespace
@@ -174,36 +132,38 @@ bool TiffReader::read_rational(std::uint32_t position, std::uint32_t out[2]) {
 
 void TiffReader::parse_directory(TiffPage& page) {
   for (const TiffEntry& e : entries_) {
-    const TagRule* rule = find_rule(e.tag);
-    if (!rule) continue;
+    // As fax writers use the types (TIFF 6.0 section 2): sizes are LONG
+    // or else the first SHORT, the other single values the first SHORT
+    // (or the LONG for the option words), whatever type a writer chose.
     const std::uint32_t long_or_short = e.type == kTypeLong ? long_value(e) : first_short(e);
     switch (e.tag) {
-      case 256: page.image_width = long_or_short; break;
-      case 257: page.image_length = long_or_short; break;
-      case 278: page.rows_per_strip = long_or_short; break;
-      case 258: page.bits_per_sample = first_short(e); break;
-      case 259: page.compression = first_short(e); break;
-      case 262: page.photometric = first_short(e); break;
-      case 266: page.fill_order = first_short(e); break;
-      case 274: page.orientation = first_short(e); break;
-      case 296: page.resolution_unit = first_short(e); break;
-      case 292: page.t4_options = long_value(e); break;
-      case 293: page.t6_options = long_value(e); break;
-      case 297:
+      case kTagImageWidth: page.image_width = long_or_short; break;
+      case kTagImageLength: page.image_length = long_or_short; break;
+      case kTagRowsPerStrip: page.rows_per_strip = long_or_short; break;
+      case kTagBitsPerSample: page.bits_per_sample = first_short(e); break;
+      case kTagCompression: page.compression = first_short(e); break;
+      case kTagPhotometric: page.photometric = first_short(e); break;
+      case kTagFillOrder: page.fill_order = first_short(e); break;
+      case kTagOrientation: page.orientation = first_short(e); break;
+      case kTagResolutionUnit: page.resolution_unit = first_short(e); break;
+      case kTagT4Options: page.t4_options = long_value(e); break;
+      case kTagT6Options: page.t6_options = long_value(e); break;
+      case kTagPageNumber:
         page.page_number[0] = first_short(e);
         page.page_number[1] = second_short(e);
         break;
-      case 273:
+      case kTagStripOffsets:
         page.strip_count = e.count;
         page.strip_offsets_type = e.type;
         page.strip_offsets_value = e.count == 1 ? long_or_short : long_value(e);
         break;
-      case 279:
+      case kTagStripByteCounts:
         page.strip_byte_counts_type = e.type;
         page.strip_byte_counts_value = e.count == 1 ? long_or_short : long_value(e);
         break;
-      case 282: read_rational(long_value(e), page.x_resolution); break;
-      case 283: read_rational(long_value(e), page.y_resolution); break;
+      case kTagXResolution: read_rational(long_value(e), page.x_resolution); break;
+      case kTagYResolution: read_rational(long_value(e), page.y_resolution); break;
+      default: break;
     }
   }
 }

@@ -57,8 +57,6 @@ class TiffReader : public FormatReader {
   int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
   bool big_endian() const { return big_endian_; }
-  std::uint32_t first_directory() const { return first_directory_; }
-  std::uint32_t next_directory() const { return next_directory_; }
 
  private:
   std::uint16_t u16(const std::uint8_t* p) const;

@@ -13,6 +13,8 @@
 #include <span>
 #include <vector>
 
+#include "base/file_handle.h"
+
 namespace orvane {
 
 class TiffWriter {
@@ -65,14 +67,11 @@ class TiffWriter {
     std::uint16_t tag = 0, type = 0;
     std::uint32_t count = 0, value = 0;
   };
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
   void write_bytes(std::span<const std::uint8_t> bytes);
   void link_from_end(std::uint32_t directory_position);
   bool seek(std::uint64_t position);
   void fail();
-  std::unique_ptr<std::FILE, Closer> file_;
+  FileHandle file_;
   bool failed_ = false;
   std::uint64_t end_ = 0;
   std::uint16_t rows_per_strip_ = 0;

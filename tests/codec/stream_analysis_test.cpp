@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "codec/fax_codec.h"
-#include "codec/raw_test_files.h"
+#include "formats/raw_test_files.h"
 #include "base/coding_mode.h"
 
 namespace orvane::codec {

@@ -13,7 +13,7 @@
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
 #include "codec/raw_extraction.h"
-#include "codec/raw_test_files.h"
+#include "formats/raw_test_files.h"
 #include "base/byte_order.h"
 #include "base/coding_mode.h"
 

@@ -7,13 +7,37 @@
 #include <string>
 #include <vector>
 
+#include "base/coding_mode.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
-#include "codec/raw_test_files.h"
-#include "base/coding_mode.h"
+#include "formats/raw_scratch_files.h"
+#include "formats/raw_test_files.h"
 
 namespace orvane::codec {
 namespace {
+
+// Extraction into the bare data reader's scratch files.
+using Path = std::filesystem::path;
+int extract(FaxCodec& c, const Path& rows, const Path& index, const ExtractionOptions& o) {
+  RawScratchFiles files(rows, index);
+  return codec::extract(c, files, o);
+}
+int extract_t6(FaxCodec& c, const Path& rows, const Path& index, const ExtractionOptions& o) {
+  RawScratchFiles files(rows, index);
+  return codec::extract_t6(c, files, o);
+}
+int extract_mh_rows(FaxCodec& c, const Path& rows, const Path& index) {
+  RawScratchFiles files(rows, index);
+  return codec::extract_mh_rows(c, files);
+}
+int extract_mr_rows(FaxCodec& c, const Path& rows, const Path& index) {
+  RawScratchFiles files(rows, index);
+  return codec::extract_mr_rows(c, files);
+}
+int extract_t6_rows(FaxCodec& c, const Path& rows, const Path& index) {
+  RawScratchFiles files(rows, index);
+  return codec::extract_t6_rows(c, files);
+}
 
 using test::IndexFile;
 using test::RowFile;

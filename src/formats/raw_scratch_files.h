@@ -1,0 +1,35 @@
+#pragma once
+// The two scratch files that hold what extraction found in a bare stream:
+// the row file (the 37-byte page descriptor, then every good row) and the
+// page index file (a header, then one entry per segment), both
+// little-endian. The bare data reader serves pages and conversion from them.
+#include <array>
+#include <filesystem>
+
+#include "base/file_handle.h"
+#include "codec/raw_extraction.h"
+
+namespace orvane {
+
+class RawScratchFiles final : public codec::ExtractionSink {
+ public:
+  RawScratchFiles(std::filesystem::path row_file, std::filesystem::path index_file);
+
+  // Both files emptied (created when missing).
+  bool clear() override;
+  // Both files created with their headers.
+  bool begin(const PageBitmap& descriptor) override;
+  bool row(std::span<const std::uint8_t> row) override;
+  bool segment(const codec::SegmentEntry& entry) override;
+  // Both headers written again with the counts; both files closed.
+  bool finish(const PageBitmap& descriptor, const codec::ExtractionSummary& summary) override;
+
+ private:
+  bool write_at_start(std::FILE* f, std::span<const std::uint8_t> bytes);
+
+  std::filesystem::path row_path_, index_path_;
+  FileHandle rows_, index_;
+  std::array<std::uint8_t, codec::kIndexHeaderSize> header_{};
+};
+
+}  // namespace orvane

@@ -1,0 +1,39 @@
+#pragma once
+// The TIFF 6.0 fields and Compression values a fax file uses, by name.
+#include <cstdint>
+
+namespace orvane {
+
+enum TiffTag : std::uint16_t {
+  kTagImageWidth = 256,
+  kTagImageLength = 257,
+  kTagBitsPerSample = 258,
+  kTagCompression = 259,
+  kTagPhotometric = 262,
+  kTagFillOrder = 266,
+  kTagStripOffsets = 273,
+  kTagOrientation = 274,
+  kTagRowsPerStrip = 278,
+  kTagStripByteCounts = 279,
+  kTagXResolution = 282,
+  kTagYResolution = 283,
+  kTagT4Options = 292,
+  kTagT6Options = 293,
+  kTagResolutionUnit = 296,
+  kTagPageNumber = 297,
+};
+
+enum TiffCompression : std::uint16_t {
+  kCompressionNone = 1,
+  kCompressionCcittRle = 2,       // Modified Huffman rows, byte aligned
+  kCompressionCcittT4 = 3,        // T.4 (T4Options bit 0: 2D rows)
+  kCompressionCcittT6 = 4,        // T.6
+  kCompressionCcittRleW = 32771,  // Modified Huffman rows, word aligned
+  kCompressionPackBits = 32773,
+};
+
+// TIFF 6.0 field types the reader tells apart.
+inline constexpr std::uint16_t kTypeShort = 3;
+inline constexpr std::uint16_t kTypeLong = 4;
+
+}  // namespace orvane
