@@ -2,8 +2,8 @@
 // them (tests/fixtures/faxtools, made by make-fixtures).
 #include <gtest/gtest.h>
 
-#include "core/classify.h"
 #include "base/coding_mode.h"
+#include "core/classify.h"
 #include "core/fax_file.h"
 #include "core/format_registry.h"
 #include "core/scratch_dir.h"
@@ -35,6 +35,11 @@ TEST(FaxSoftwareFiles, EveryPageReadsAsItsMakerDecodesIt) {
       {"gs-faxg4-black-top.g4", kFormatRawFax, 1, kBitOrderMsbFirst, true},
       {"im-group4.tif", kFormatTiff, 1},
       {"im-g4-coder.g4", kFormatRawFax, 1},
+      // Re-coded by tiffcp: 2D, byte-aligned EOLs, LSB first, 16-row strips.
+      {"tiffcp-g32d-fill-lsb-strips.tif", kFormatTiff, 1},
+      {"im-min-is-black.tif", kFormatTiff, 1},
+      // Byte-aligned Modified Huffman rows 1001 pixels wide.
+      {"gs-tiffcrle-odd.tif", kFormatTiff, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
