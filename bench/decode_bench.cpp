@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/binary_file.h"
 #include "codec/fax_codec.h"
 #include "codec/stream_analysis.h"
-#include "base/binary_file.h"
 #include "formats/packbits_encoder.h"
 #include "tiff/tiff_reader.h"
 
@@ -23,7 +23,7 @@ const std::filesystem::path kSource = ORVANE_SOURCE_DIR;
 void BM_LoadTiffPage(benchmark::State& state, const std::string& name) {
   TiffReader reader;
   reader.open(kSource / "tests/fixtures/tiff" / name);
-  if (reader.read_header() != 0 || reader.build_page_table() == 0) {
+  if (reader.read_header() != ReaderResult::kOk || reader.build_page_table() == 0) {
     state.SkipWithError("fixture missing");
     return;
   }

@@ -33,7 +33,7 @@ std::vector<PageBitmap> text_pages() {
   TiffReader reader;
   reader.open(kSource / "samples/sample.tif");
   std::vector<PageBitmap> pages;
-  if (reader.read_header() != 0) return pages;
+  if (reader.read_header() != ReaderResult::kOk) return pages;
   for (std::uint16_t i = 0; i < reader.build_page_table(); ++i) {
     pages.emplace_back();
     reader.load_page(i, pages.back());
@@ -66,9 +66,15 @@ toff_t mem_seek(thandle_t h, toff_t off, int whence) {
   m->at = whence == SEEK_SET ? off : whence == SEEK_CUR ? m->at + off : m->bytes.size() + off;
   return m->at;
 }
-int mem_close(thandle_t) { return 0; }
-toff_t mem_size(thandle_t h) { return static_cast<MemoryFile*>(h)->bytes.size(); }
-int mem_map(thandle_t, tdata_t*, toff_t*) { return 0; }
+int mem_close(thandle_t) {
+  return 0;
+}
+toff_t mem_size(thandle_t h) {
+  return static_cast<MemoryFile*>(h)->bytes.size();
+}
+int mem_map(thandle_t, tdata_t*, toff_t*) {
+  return 0;
+}
 void mem_unmap(thandle_t, tdata_t, toff_t) {}
 
 TIFF* open_memory(MemoryFile& m, const char* mode) {
@@ -99,7 +105,9 @@ std::vector<std::uint8_t> black_is_one(const PageBitmap& page) {
   return rows;
 }
 
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(Clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
 
 void report(benchmark::State& state, double ours, double theirs, std::int64_t rows) {
   state.counters["ours_ms"] = 1e3 * ours / double(state.iterations());
@@ -185,8 +193,8 @@ BENCHMARK(BM_G4Decode)->Unit(benchmark::kMillisecond);
 // PDF of a 100-page G4 TIFF (the sample's pages, 50 times over) against
 // tiff2pdf's, which includes starting its process (a few milliseconds).
 void BM_PdfOf100PageG4(benchmark::State& state) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                    ("orvane-bench-" + std::to_string(::getpid()));
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("orvane-bench-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const std::string g4 = (dir / "g4.tif").string(), hundred = (dir / "hundred.tif").string();
   std::string cmd = "tiffcp -c g4 '" + (kSource / "samples/sample.tif").string() + "' '" + g4 + "'";

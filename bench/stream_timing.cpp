@@ -68,10 +68,10 @@ bool page_analysis(std::span<const std::uint8_t> data) {
   codec::StreamGuess guess;
   codec::FaxCodec codec;
   codec.configure(data, kBitOrderMsbFirst, kCodingT4_1D, 0);
-  if (codec::guess_coding(codec, guess) == 0) return true;
+  if (codec::guess_coding(codec, guess)) return true;
   codec::FaxCodec t6;
   codec::configure_for_t6(t6, data, kBitOrderMsbFirst, 0, 0, 3);
-  return codec::guess_t6(t6, guess) == 0;
+  return codec::guess_t6(t6, guess);
 }
 
 // The analyses and extraction of a raw stream, as its reader runs them

@@ -6,10 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/format_reader.h"
+#include "base/limits.h"
 #include "core/classify.h"
 #include "core/fax_file.h"
-#include "base/limits.h"
-#include "base/format_reader.h"
 #include "fuzz_support.h"
 
 #ifndef ORVANE_FUZZ_FORMAT
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FaxFile fax;
   fax.set_working_paths(dir.paths());
   fax.set_parameters(DecodingParameters{});
-  if (fax.open(input, format) != 0) return 0;
+  if (fax.open(input, format) != OpenResult::kOk) return 0;
   check_page(fax);
   const std::uint32_t pages = std::min<std::uint32_t>(fax.page_count(), kPagesVisited);
   for (std::uint32_t i = 1; i < pages; ++i) {
@@ -56,10 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // What conversion writes must be a TIFF this program reads again.
   const std::filesystem::path output = dir.root() / "output.tif";
-  if (fax.convert(output, format) == kConvertOk) {
+  if (fax.convert(output, format) == ConvertResult::kOk) {
     FaxFile again;
     again.set_working_paths(dir.paths());
-    FUZZ_CHECK(again.open(output, 16) == 0);
+    FUZZ_CHECK(again.open(output, 16) == OpenResult::kOk);
     check_page(again);
   }
   std::error_code ec;

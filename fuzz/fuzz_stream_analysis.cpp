@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <span>
 
-#include "codec/page_driver.h"
-#include "codec/stream_analysis.h"
 #include "base/coding_mode.h"
 #include "base/limits.h"
+#include "codec/page_driver.h"
+#include "codec/stream_analysis.h"
 #include "fuzz_support.h"
 
 namespace {
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   StreamGuess guess;
   guess.threshold = threshold;
   guess.flag_number = flag_number;
-  if (guess_coding(codec, guess) == 0) {
+  if (guess_coding(codec, guess)) {
     check_rewound(codec, bytes);
     FUZZ_CHECK(guess.coding == kCodingT4_1D || guess.coding == kCodingT4_2D);
     FUZZ_CHECK(guess.width >= 1 && guess.width <= limits::kMaxPageSide);
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   FaxCodec t6;
   configure_for_t6(t6, bytes, 1, 0, 0, flag_number);
-  if (guess_t6(t6, guess) == 0) {
+  if (guess_t6(t6, guess)) {
     FUZZ_CHECK(guess.coding == kCodingT6);
     FUZZ_CHECK(guess.start_offset >= 0 && std::size_t(guess.start_offset) <= bytes.size());
     t6.bit_order = guess.bit_order;

@@ -144,10 +144,10 @@ void COrvaneDoc::openRecord() {
   WorkControl control;
   auto work = [this, file, &control] {
     try {
-      status_ = fax_.open(file, format_, &control);
+      // A stop shows through runLong; a failure through the empty page.
+      (void)fax_.open(file, format_, &control);
     } catch (...) {
       // Whatever the reader left in the page bitmap is shown.
-      status_ = -1;
     }
   };
   // Bare data is analysed and extracted whole, and At Work files go through
@@ -169,9 +169,9 @@ void COrvaneDoc::markPageEmpty() {
 
 void COrvaneDoc::loadPage(int index) {
   try {
-    status_ = fax_.load_page(format_, std::uint32_t(std::max(index, 0)));
+    fax_.load_page(format_, std::uint32_t(std::max(index, 0)));
   } catch (...) {
-    status_ = -1;
+    // What the reader left is shown.
   }
   updateAllViews();
 }
@@ -358,19 +358,19 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
       QStringLiteral("%1/.%2.part-XXXXXX").arg(info.absolutePath(), info.fileName()));
   if (!staging.open()) return SaveResult::kFailed;
   staging.close();
-  int result = -1;
+  ConvertResult result = ConvertResult::kNoFile;
   WorkControl control;
   const auto convert = [&] {
     try {
       result =
           fax_.convert(native(staging.fileName()), format_, FaxFile::TiffSource::kRefuse, &control);
     } catch (...) {
-      result = -1;
+      result = ConvertResult::kNoFile;
     }
   };
   const bool finished =
       ui_.runLong(tr("Converting to %1...").arg(info.fileName()), convert, &control);
-  if (finished && result == 0 && take_over(staging, target)) {
+  if (finished && result == ConvertResult::kOk && take_over(staging, target)) {
     open(target);
     return SaveResult::kConverted;
   }
@@ -404,7 +404,7 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
       !path_.isEmpty() && same_file(source, path_) ? fax_.parameters() : DecodingParameters{};
   const std::filesystem::path from = native(source), to = native(staging.fileName());
   WorkControl control;
-  int result = kConvertWriteFailed;
+  ConvertResult result = ConvertResult::kWriteFailed;
   ExportSummary summary;
   const bool finished = ui_.runLong(
       tr("Exporting to %1...").arg(info.fileName()),
@@ -415,17 +415,17 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
               [&control](std::uint32_t, std::uint32_t) { return !control.stop_requested(); },
               &summary);
         } catch (...) {
-          result = kConvertWriteFailed;
+          result = ConvertResult::kWriteFailed;
         }
       },
       &control);
-  if (!finished || result == kConvertStopped) return ExportResult::kCancelled;
+  if (!finished || result == ConvertResult::kStopped) return ExportResult::kCancelled;
   QString why;
-  if (result == kConvertNoFile) {
+  if (result == ConvertResult::kNoFile) {
     why = tr("\"%1\" is not a fax file that can be read.").arg(QFileInfo(source).fileName());
-  } else if (result == kConvertNoPages) {
+  } else if (result == ConvertResult::kNoPages) {
     why = tr("No page of \"%1\" could be read.").arg(QFileInfo(source).fileName());
-  } else if (result != kConvertOk) {
+  } else if (result != ConvertResult::kOk) {
     why =
         tr("Cannot write \"%1\": %2.")
             .arg(target, summary.write_error ? QString::fromStdString(summary.write_error.message())

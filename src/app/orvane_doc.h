@@ -124,7 +124,6 @@ class COrvaneDoc : public QObject {
   FolderList folders_;
   bool full_path_title_ = false;  // opened from the folder list
   int format_ = 0;
-  int status_ = 0;  // result of the last open or page load
   float scaling_ = 1.0f;
   QString path_;
   QString extension_;

@@ -13,10 +13,12 @@
 namespace orvane {
 
 // Results of reader operations.
-inline constexpr int kReaderOk = 0;
-inline constexpr int kReaderNoFile = -1;      // no open file, or no such page
-inline constexpr int kReaderUnreadable = -2;  // header or data cannot be read
-inline constexpr int kReaderBadSignature = -3;
+enum class ReaderResult : std::int8_t {
+  kOk = 0,
+  kNoFile = -1,      // no open file, or no such page
+  kUnreadable = -2,  // header or data cannot be read
+  kBadSignature = -3,
+};
 
 class FaxReader {
  public:

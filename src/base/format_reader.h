@@ -14,13 +14,15 @@
 namespace orvane {
 
 // Results of a conversion.
-inline constexpr int kConvertOk = 0;
-inline constexpr int kConvertNoFile = -1;       // reader closed, or source is TIFF already
-inline constexpr int kConvertNoSource = -2;     // TIFF source unreadable
-inline constexpr int kConvertBadPage = -3;      // a directory could not be read midway
-inline constexpr int kConvertWriteFailed = -5;  // the output could not be written
-inline constexpr int kConvertNoPages = -6;      // not a single page could be written
-inline constexpr int kConvertStopped = -7;      // the caller asked for a stop; nothing written
+enum class ConvertResult : std::int8_t {
+  kOk = 0,
+  kNoFile = -1,       // reader closed, or source is TIFF already
+  kNoSource = -2,     // TIFF source unreadable
+  kBadPage = -3,      // a directory could not be read midway
+  kWriteFailed = -5,  // the output could not be written
+  kNoPages = -6,      // not a single page could be written
+  kStopped = -7,      // the caller asked for a stop; nothing written
+};
 
 // What a file states about a page without decoding it (TIFF directories,
 // container page headers): for page lists and status bars. The page itself
@@ -39,7 +41,7 @@ class FormatReader : public FaxReader {
  public:
   // Confirms the file is of this format (signature). 0, or a negative
   // reader result; on rejection the reader has closed its file.
-  virtual int recognise() { return kReaderOk; }
+  virtual ReaderResult recognise() { return ReaderResult::kOk; }
   // Lists the pages; a count of 0 closes the file for table-based readers.
   virtual std::uint16_t build_page_table() = 0;
   // Whether a page counts as valid after counting (DCX, Bitware: only with pages).
@@ -79,7 +81,7 @@ class FormatReader : public FaxReader {
   }
   // Writes every page into one multi-page TIFF at `output`. A conversion
   // looks at control() between pages and reports its progress there.
-  virtual int convert(const std::filesystem::path& output, std::uint16_t page_count) = 0;
+  virtual ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) = 0;
 
   // The caller's progress and stop request for the long work that follows
   // (null: none). Not owned; set it for the work and clear it afterwards.

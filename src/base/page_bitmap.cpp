@@ -15,6 +15,12 @@ void PageBitmap::clear() {
   *this = PageBitmap{};
 }
 
+PageBitmap PageBitmap::fields_only() const {
+  PageBitmap copy;
+  static_cast<PageFields&>(copy) = *this;
+  return copy;
+}
+
 bool PageBitmap::allocate_pixels(std::int64_t bytes, std::uint8_t fill) {
   if (bytes > limits::kMaxPageBytes) limits::note(limits::Limit::kPage);
   if (bytes <= 0 || bytes > limits::kMaxPageBytes) {

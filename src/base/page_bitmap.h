@@ -9,22 +9,26 @@
 
 namespace orvane {
 
-struct PageBitmap {
-  std::int32_t type = 0;            // always 0
-  std::int32_t width = 0;           // pixels per row
-  std::int32_t height = 0;          // rows
-  std::int32_t row_bytes = 0;       // bytes per row
+// What a page is, without its pixels.
+struct PageFields {
+  std::int32_t type = 0;       // always 0
+  std::int32_t width = 0;      // pixels per row
+  std::int32_t height = 0;     // rows
+  std::int32_t row_bytes = 0;  // bytes per row
   std::int16_t planes = 0;
   std::int16_t bits_per_pixel = 0;
-  std::uint32_t coded_length = 0;   // bytes of coded data the page came from
-  std::uint16_t xres = 0;           // dots per unit across
-  std::uint16_t yres = 0;           // dots per unit down
-  std::uint8_t unit = 0;            // TIFF ResolutionUnit: 1 none, 2 inch, 3 cm
-  std::uint8_t bit_order = 0;       // 1 MSB first, 2 LSB first
-  std::uint8_t coding = 0;          // CodingMode
-  std::uint8_t width_class = 0;     // 1, 2 or 3
-  std::uint8_t invert = 0;          // photometric the page was decoded with
-  std::vector<std::uint8_t> pixels; // empty when there is no page
+  std::uint32_t coded_length = 0;  // bytes of coded data the page came from
+  std::uint16_t xres = 0;          // dots per unit across
+  std::uint16_t yres = 0;          // dots per unit down
+  std::uint8_t unit = 0;           // TIFF ResolutionUnit: 1 none, 2 inch, 3 cm
+  std::uint8_t bit_order = 0;      // 1 MSB first, 2 LSB first
+  std::uint8_t coding = 0;         // CodingMode
+  std::uint8_t width_class = 0;    // 1, 2 or 3
+  std::uint8_t invert = 0;         // photometric the page was decoded with
+};
+
+struct PageBitmap : PageFields {
+  std::vector<std::uint8_t> pixels;  // empty when there is no page
 
   bool has_pixels() const { return !pixels.empty(); }
   // A page counts as loaded when it has at least one pixel in each direction.
@@ -34,13 +38,17 @@ struct PageBitmap {
   void release_pixels();
   // Every field to 0 and no pixels.
   void clear();
+  // A copy of the fields without the pixels.
+  PageBitmap fields_only() const;
 
   // Replaces the pixels by `bytes` zero bytes. Refuses (returns false, no
   // pixels) a size above the page limit or one the allocator cannot give.
   bool allocate_pixels(std::int64_t bytes, std::uint8_t fill = 0);
 
   // Row r (no bounds check beyond the debug assert; callers keep r < height).
-  std::uint8_t* row(std::int32_t r) { return pixels.data() + std::size_t(r) * std::size_t(row_bytes); }
+  std::uint8_t* row(std::int32_t r) {
+    return pixels.data() + std::size_t(r) * std::size_t(row_bytes);
+  }
   const std::uint8_t* row(std::int32_t r) const {
     return pixels.data() + std::size_t(r) * std::size_t(row_bytes);
   }

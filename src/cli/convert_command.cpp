@@ -7,13 +7,13 @@
 #include <mutex>
 #include <thread>
 
+#include "base/format_reader.h"
 #include "cli/commands.h"
 #include "cli/open_fax.h"
 #include "cli/output_checks.h"
 #include "core/format_registry.h"
 #include "core/g4_tiff_export.h"
 #include "core/pdf_export.h"
-#include "base/format_reader.h"
 
 namespace orvane::cli {
 
@@ -51,17 +51,17 @@ OutputKind run_output_kind(const ConvertTarget& target, const std::filesystem::p
 // Writes the open file as the run asks: a PDF, a TIFF of G4 pages, or the
 // TIFF conversion (a TIFF input is copied page by page into a new,
 // normalised TIFF).
-int write_output(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
-                 const ConvertTarget& target, std::error_code& why) {
+ConvertResult write_output(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
+                           const ConvertTarget& target, std::error_code& why) {
   if (target.to == OutputKind::kPdf || target.g4) {
     ExportSummary summary;
-    const int rc = target.to == OutputKind::kPdf
-                       ? export_pdf(fax, format, output, {}, &summary)
-                       : export_g4_tiff(fax, format, output, {}, &summary);
+    const ConvertResult rc = target.to == OutputKind::kPdf
+                                 ? export_pdf(fax, format, output, {}, &summary)
+                                 : export_g4_tiff(fax, format, output, {}, &summary);
     why = summary.write_error;
     return rc;
   }
-  const int rc = fax.convert(output, format, FaxFile::TiffSource::kCopy);
+  const ConvertResult rc = fax.convert(output, format, FaxFile::TiffSource::kCopy);
   why = fax.write_error();
   return rc;
 }
@@ -105,15 +105,16 @@ class Console {
   bool bar_;
 };
 
-std::string conversion_error(int rc, const std::error_code& why) {
+std::string conversion_error(ConvertResult rc, const std::error_code& why) {
   switch (rc) {
-    case kConvertNoFile: return "conversion failed: the file could not be read";
-    case kConvertNoSource: return "conversion failed: the embedded TIFF could not be read";
-    case kConvertBadPage: return "conversion failed: a page directory could not be read";
-    case kConvertWriteFailed:
+    case ConvertResult::kNoFile: return "conversion failed: the file could not be read";
+    case ConvertResult::kNoSource: return "conversion failed: the embedded TIFF could not be read";
+    case ConvertResult::kBadPage: return "conversion failed: a page directory could not be read";
+    case ConvertResult::kWriteFailed:
       return "conversion failed: the output could not be written" +
              (why ? ": " + why.message() : std::string());
-    case kConvertNoPages: return "conversion failed: no page of the file could be converted";
+    case ConvertResult::kNoPages:
+      return "conversion failed: no page of the file could be converted";
     default: return "conversion failed";
   }
 }
@@ -147,8 +148,8 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
   if (const std::string note = cut_table_note(fax, cf.format); !note.empty())
     console.error(input, note);
   std::error_code why;
-  const int rc = write_output(fax, cf.format, output, target, why);
-  if (rc != kConvertOk) {
+  const ConvertResult rc = write_output(fax, cf.format, output, target, why);
+  if (rc != ConvertResult::kOk) {
     console.error(output, conversion_error(rc, why));
     return kExitNoPage;
   }

@@ -61,7 +61,7 @@ bool CommandFax::open(const std::filesystem::path& path) {
   format = classify(path);
   opened = false;
   if (format == kFormatNotFax || format == kFormatUnsupported) return true;
-  opened = fax.open(path, format) == 0;
+  opened = fax.open(path, format) == OpenResult::kOk;
   return true;
 }
 

@@ -374,14 +374,14 @@ int extract_t6_rows(FaxCodec& codec, ExtractionSink& sink) {
 int extract(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& o) {
   if (!sink.clear()) return -1;
   if (codec.stop_requested()) return kExtractionStopped;
-  if (analyse_mh_standard(codec, o.bit_order, o.threshold) == kAnalysisAccepted ||
-      (o.nonstandard_widths &&
-       analyse_mh_any_width(codec, o.bit_order, o.threshold, o.min_width) == kAnalysisAccepted)) {
+  if (analyse_mh_standard(codec, o.bit_order, o.threshold) == AnalysisResult::kAccepted ||
+      (o.nonstandard_widths && analyse_mh_any_width(codec, o.bit_order, o.threshold, o.min_width) ==
+                                   AnalysisResult::kAccepted)) {
     return extract_mh_rows(codec, sink);
   }
-  if (analyse_mr_standard(codec, o.bit_order, o.threshold) == kAnalysisAccepted ||
-      (o.nonstandard_widths &&
-       analyse_mr_any_width(codec, o.bit_order, o.threshold, o.min_width) == kAnalysisAccepted)) {
+  if (analyse_mr_standard(codec, o.bit_order, o.threshold) == AnalysisResult::kAccepted ||
+      (o.nonstandard_widths && analyse_mr_any_width(codec, o.bit_order, o.threshold, o.min_width) ==
+                                   AnalysisResult::kAccepted)) {
     return extract_mr_rows(codec, sink);
   }
   return codec.stop_requested() ? kExtractionStopped : -1;
@@ -393,10 +393,10 @@ int extract_t6(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& o
   if (!t6_start_exists(codec, o.bit_order, o.flag_number)) return -1;
   bool found = o.nonstandard_widths &&
                analyse_t6_at_width(codec, o.bit_order, o.min_width, o.threshold, o.flag_number) ==
-                   kAnalysisAccepted;
+                   AnalysisResult::kAccepted;
   for (std::size_t i = 0; !found && i < kStandardWidths.size(); ++i) {
     found = analyse_t6_at_width(codec, o.bit_order, kStandardWidths[i], o.threshold,
-                                o.flag_number) == kAnalysisAccepted;
+                                o.flag_number) == AnalysisResult::kAccepted;
   }
   if (!found) return codec.stop_requested() ? kExtractionStopped : -1;
   codec.position = codec.raw_flag ? 0 : codec.start_offset;

@@ -82,7 +82,8 @@ std::int64_t coding_total(LinePair& lines) {
 
 }  // namespace
 
-int analyse_mh_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold) {
+AnalysisResult analyse_mh_standard(FaxCodec& codec, std::uint8_t bit_order,
+                                   std::uint16_t threshold) {
   RewindOnExit rewind(codec);
   MeasuringWriter scratch;
   codec.bit_order = bit_order;
@@ -90,11 +91,11 @@ int analyse_mh_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t t
   codec.width = -1;
   const int needed = effective_threshold(threshold);
   int count = 0;
-  if (codec.find_eol() < 0) return kAnalysisNotAccepted;
+  if (codec.find_eol() < 0) return AnalysisResult::kNotAccepted;
   while (count < needed) {
-    if (codec.stop_requested()) return kAnalysisStopped;
+    if (codec.stop_requested()) return AnalysisResult::kStopped;
     const int r = decode_row_to_eol(codec, scratch.begin_row(), nullptr);
-    if (r == END_OF_DATA) return kAnalysisNotAccepted;
+    if (r == END_OF_DATA) return AnalysisResult::kNotAccepted;
     if (r >= 0 && is_standard_width(r)) {
       if (r == codec.width) {
         ++count;
@@ -106,14 +107,14 @@ int analyse_mh_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t t
     }
     // A bad code, another length or the data ending after a row: the next
     // clean run of rows has to start again from the following EOL.
-    if (codec.find_eol() < 0) return kAnalysisNotAccepted;
+    if (codec.find_eol() < 0) return AnalysisResult::kNotAccepted;
     count = 0;
   }
-  return kAnalysisAccepted;
+  return AnalysisResult::kAccepted;
 }
 
-int analyse_mh_any_width(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold,
-                         std::int32_t min_width) {
+AnalysisResult analyse_mh_any_width(FaxCodec& codec, std::uint8_t bit_order,
+                                    std::uint16_t threshold, std::int32_t min_width) {
   RewindOnExit rewind(codec);
   MeasuringWriter scratch;
   codec.bit_order = bit_order;
@@ -123,14 +124,14 @@ int analyse_mh_any_width(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t 
   std::int32_t candidate = -1;
   int count = 0;
   codec.width = candidate;
-  if (codec.find_eol() < 0) return kAnalysisNotAccepted;
+  if (codec.find_eol() < 0) return AnalysisResult::kNotAccepted;
   while (count < needed) {
-    if (codec.stop_requested()) return kAnalysisStopped;
+    if (codec.stop_requested()) return AnalysisResult::kStopped;
     const int r = decode_row_to_eol(codec, scratch.begin_row(), nullptr);
-    if (r == END_OF_DATA) return kAnalysisNotAccepted;
+    if (r == END_OF_DATA) return AnalysisResult::kNotAccepted;
     // A row wider than any page can be is as good as a bad code.
     if (r == BAD_CODE || r > limits::kMaxPageSide) {
-      if (codec.find_eol() < 0) return kAnalysisNotAccepted;
+      if (codec.find_eol() < 0) return AnalysisResult::kNotAccepted;
       count = 0;
       candidate = -1;
       continue;
@@ -140,19 +141,20 @@ int analyse_mh_any_width(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t 
       ++count;
       continue;
     }
-    if (candidate > 0 && codec.find_eol() < 0) return kAnalysisNotAccepted;
+    if (candidate > 0 && codec.find_eol() < 0) return AnalysisResult::kNotAccepted;
     candidate = r;
     count = 1;
   }
   codec.width = candidate;
-  return kAnalysisAccepted;
+  return AnalysisResult::kAccepted;
 }
 
-int analyse_mr_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold) {
+AnalysisResult analyse_mr_standard(FaxCodec& codec, std::uint8_t bit_order,
+                                   std::uint16_t threshold) {
   RewindOnExit rewind(codec);
   MeasuringWriter scratch;
   LinePair lines;
-  if (!lines.allocate(kWidestStandard + 1)) return kAnalysisNoMemory;
+  if (!lines.allocate(kWidestStandard + 1)) return AnalysisResult::kNoMemory;
   codec.bit_order = bit_order;
   codec.rewind(codec.bytes());
   // The widest width while searching, so that the coding line takes every
@@ -160,12 +162,12 @@ int analyse_mr_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t t
   codec.width = kWidestStandard;
   const int needed = effective_threshold(threshold);
   int count = 0;
-  if (!find_1d_row(codec)) return kAnalysisNotAccepted;
+  if (!find_1d_row(codec)) return AnalysisResult::kNotAccepted;
   int tag = 1;
   while (count < needed) {
-    if (codec.stop_requested()) return kAnalysisStopped;
+    if (codec.stop_requested()) return AnalysisResult::kStopped;
     const int r = decode_mr_row(codec, scratch, lines, tag);
-    if (r == END_OF_DATA) return kAnalysisNotAccepted;
+    if (r == END_OF_DATA) return AnalysisResult::kNotAccepted;
     if (r >= 0 && r <= kWidestStandard && is_standard_width(r)) {
       if (r == codec.width) {
         ++count;
@@ -176,22 +178,22 @@ int analyse_mr_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t t
       lines.accept_coding();
       if (count >= needed) break;
       tag = codec.read_bits(1);
-      if (tag < 0) return kAnalysisNotAccepted;
+      if (tag < 0) return AnalysisResult::kNotAccepted;
       continue;
     }
-    if (!find_1d_row(codec)) return kAnalysisNotAccepted;
+    if (!find_1d_row(codec)) return AnalysisResult::kNotAccepted;
     tag = 1;
     count = 0;
   }
-  return kAnalysisAccepted;
+  return AnalysisResult::kAccepted;
 }
 
-int analyse_mr_any_width(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold,
-                         std::int32_t min_width) {
+AnalysisResult analyse_mr_any_width(FaxCodec& codec, std::uint8_t bit_order,
+                                    std::uint16_t threshold, std::int32_t min_width) {
   RewindOnExit rewind(codec);
   MeasuringWriter scratch;
   LinePair lines;
-  if (!lines.allocate(kWidestStandard + 1)) return kAnalysisNoMemory;
+  if (!lines.allocate(kWidestStandard + 1)) return AnalysisResult::kNoMemory;
   codec.bit_order = bit_order;
   codec.rewind(codec.bytes());
   codec.width = kWidestStandard;
@@ -199,14 +201,14 @@ int analyse_mr_any_width(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t 
   const std::int32_t minimum = effective_min_width(min_width);
   std::int32_t candidate = -1;
   int count = 0;
-  if (!find_1d_row(codec)) return kAnalysisNotAccepted;
+  if (!find_1d_row(codec)) return AnalysisResult::kNotAccepted;
   int tag = 1;
   while (count < needed) {
-    if (codec.stop_requested()) return kAnalysisStopped;
+    if (codec.stop_requested()) return AnalysisResult::kStopped;
     const int r = decode_mr_row(codec, scratch, lines, tag);
-    if (r == END_OF_DATA) return kAnalysisNotAccepted;
+    if (r == END_OF_DATA) return AnalysisResult::kNotAccepted;
     if (r == BAD_CODE || r > kWidestStandard) {
-      if (!find_1d_row(codec)) return kAnalysisNotAccepted;
+      if (!find_1d_row(codec)) return AnalysisResult::kNotAccepted;
       tag = 1;
       count = 0;
       candidate = -1;
@@ -215,7 +217,7 @@ int analyse_mr_any_width(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t 
     if (r > minimum && r != candidate && candidate > 0) {
       // A new width in mid-stream: start counting at the next row that
       // needs no reference.
-      if (!find_1d_row(codec)) return kAnalysisNotAccepted;
+      if (!find_1d_row(codec)) return AnalysisResult::kNotAccepted;
       tag = 1;
       candidate = codec.width = r;
       count = 1;
@@ -233,37 +235,37 @@ int analyse_mr_any_width(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t 
     }
     // Rows at or below the minimum are passed over; the count is kept.
     tag = codec.read_bits(1);
-    if (tag < 0) return kAnalysisNotAccepted;
+    if (tag < 0) return AnalysisResult::kNotAccepted;
   }
   codec.width = candidate;
-  return kAnalysisAccepted;
+  return AnalysisResult::kAccepted;
 }
 
-int analyse_t6_at_width(FaxCodec& codec, std::uint8_t bit_order, std::int32_t width,
-                        std::uint16_t threshold, std::uint8_t flag_number) {
+AnalysisResult analyse_t6_at_width(FaxCodec& codec, std::uint8_t bit_order, std::int32_t width,
+                                   std::uint16_t threshold, std::uint8_t flag_number) {
   RewindOnExit rewind(codec);
   codec.bit_order = bit_order;
   codec.rewind(codec.bytes());
   codec.width = width;
   codec.flag_number = flag_number;
-  if (width < 1 || width > limits::kMaxPageSide) return kAnalysisNotAccepted;
+  if (width < 1 || width > limits::kMaxPageSide) return AnalysisResult::kNotAccepted;
   MeasuringWriter scratch;
   LinePair lines;
   const std::uint32_t runs = std::uint32_t(std::max(width, kWidestStandard)) + 1;
-  if (!lines.allocate(runs)) return kAnalysisNoMemory;
+  if (!lines.allocate(runs)) return AnalysisResult::kNoMemory;
   const int needed = effective_threshold(threshold);
   const std::int64_t budget = kT6WorkPerByte * std::int64_t(codec.length) + kT6WorkSlack;
   std::int64_t work = 0;
   int count = 0;
 
   lines.reset_reference(width);
-  if (find_t6_start(codec, T6Search::kFirst) < 0) return kAnalysisNotAccepted;
+  if (find_t6_start(codec, T6Search::kFirst) < 0) return AnalysisResult::kNotAccepted;
   std::int64_t candidate_position = codec.position;
   while (count < needed) {
-    if (codec.stop_requested()) return kAnalysisStopped;
+    if (codec.stop_requested()) return AnalysisResult::kStopped;
     lines.clear_coding();
     const int r = decode_2d_row(codec, scratch.begin_row(), lines, true);
-    if (r == END_OF_DATA) return kAnalysisNotAccepted;
+    if (r == END_OF_DATA) return AnalysisResult::kNotAccepted;
     std::int64_t total = r;
     if (r == END_AFTER_ROW) total = width;
     if (r == EOL_SEEN) total = coding_total(lines);
@@ -274,19 +276,19 @@ int analyse_t6_at_width(FaxCodec& codec, std::uint8_t bit_order, std::int32_t wi
     }
     // Try the next start candidate with a white reference line.
     work += std::max<std::int64_t>(0, std::int64_t(codec.position) - candidate_position);
-    if (work > budget) return kAnalysisNotAccepted;
-    if (find_t6_start(codec, T6Search::kNext) < 0) return kAnalysisNotAccepted;
+    if (work > budget) return AnalysisResult::kNotAccepted;
+    if (find_t6_start(codec, T6Search::kNext) < 0) return AnalysisResult::kNotAccepted;
     candidate_position = codec.position;
     lines.reset_reference(width);
     count = 0;
   }
-  return kAnalysisAccepted;
+  return AnalysisResult::kAccepted;
 }
 
-int guess_coding(FaxCodec& codec, StreamGuess& guess) {
+bool guess_coding(FaxCodec& codec, StreamGuess& guess) {
   constexpr std::int32_t kMinimum = 1728;
   struct Trial {
-    int (*analyse)(FaxCodec&, std::uint8_t, std::uint16_t, std::int32_t);
+    AnalysisResult (*analyse)(FaxCodec&, std::uint8_t, std::uint16_t, std::int32_t);
     std::uint8_t coding;
   };
   // The standard-width analyses take no minimum; wrap them to one shape.
@@ -304,18 +306,18 @@ int guess_coding(FaxCodec& codec, StreamGuess& guess) {
   };
   for (const Trial& trial : trials) {
     for (std::uint8_t order : {std::uint8_t{1}, std::uint8_t{2}}) {
-      if (trial.analyse(codec, order, guess.threshold, kMinimum) == kAnalysisAccepted) {
+      if (trial.analyse(codec, order, guess.threshold, kMinimum) == AnalysisResult::kAccepted) {
         guess.width = codec.width;
         guess.bit_order = codec.bit_order;
         guess.coding = trial.coding;
-        return 0;
+        return true;
       }
     }
   }
-  return -1;
+  return false;
 }
 
-int guess_t6(FaxCodec& codec, StreamGuess& guess) {
+bool guess_t6(FaxCodec& codec, StreamGuess& guess) {
   // A bit order whose data holds no start fails at every width: its trials
   // are passed over rather than run to the end of the data each.
   const bool starts[2] = {t6_start_exists(codec, 1, guess.flag_number),
@@ -324,16 +326,16 @@ int guess_t6(FaxCodec& codec, StreamGuess& guess) {
     for (std::uint8_t order : {std::uint8_t{1}, std::uint8_t{2}}) {
       if (starts[order - 1] &&
           analyse_t6_at_width(codec, order, width, guess.threshold, guess.flag_number) ==
-              kAnalysisAccepted) {
+              AnalysisResult::kAccepted) {
         guess.start_offset = codec.start_offset;
         guess.width = width;
         guess.bit_order = order;
         guess.coding = kCodingT6;
-        return 0;
+        return true;
       }
     }
   }
-  return -1;
+  return false;
 }
 
 }  // namespace orvane::codec

@@ -11,10 +11,12 @@
 namespace orvane::codec {
 
 // Results of the analyses.
-inline constexpr int kAnalysisAccepted = 0;  // the codec's width holds the width found
-inline constexpr int kAnalysisNoMemory = -1;
-inline constexpr int kAnalysisNotAccepted = -2;  // the data ended first
-inline constexpr int kAnalysisStopped = -3;      // the codec's control asked for a stop
+enum class AnalysisResult : std::int8_t {
+  kAccepted = 0,  // the codec's width holds the width found
+  kNoMemory = -1,
+  kNotAccepted = -2,  // the data ended first
+  kStopped = -3,      // the codec's control asked for a stop
+};
 
 // The line lengths of ITU-T T.4 (A4, B4, A3 at 200, 300 and 400 dpi), in the
 // order every analysis tries them; 3648 is tried before 3456.
@@ -36,34 +38,38 @@ struct StreamGuess {
 // Every analysis sets the codec's bit order, works from the codec's current
 // data and ends with the codec rewound to its start. A threshold of 0 counts
 // as 1 (a guess is never accepted without a row of that width). Results:
-// kAnalysisAccepted, kAnalysisNoMemory, kAnalysisNotAccepted or, when the
-// codec's control asks for a stop, kAnalysisStopped.
+// AnalysisResult::kAccepted, AnalysisResult::kNoMemory, AnalysisResult::kNotAccepted or, when the
+// codec's control asks for a stop, AnalysisResult::kStopped.
 
 // Modified Huffman rows ended by EOL (T.4 1D), widths from kStandardWidths.
-int analyse_mh_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold);
+AnalysisResult analyse_mh_standard(FaxCodec& codec, std::uint8_t bit_order,
+                                   std::uint16_t threshold);
 // Modified Huffman rows of any width above `min_width`.
-int analyse_mh_any_width(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold,
-                         std::int32_t min_width);
+AnalysisResult analyse_mh_any_width(FaxCodec& codec, std::uint8_t bit_order,
+                                    std::uint16_t threshold, std::int32_t min_width);
 // T.4 two-dimensional rows (EOL + tag bit), widths from kStandardWidths.
-int analyse_mr_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold);
+AnalysisResult analyse_mr_standard(FaxCodec& codec, std::uint8_t bit_order,
+                                   std::uint16_t threshold);
 // T.4 two-dimensional rows of any width above `min_width` (up to 4864).
-int analyse_mr_any_width(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold,
-                         std::int32_t min_width);
+AnalysisResult analyse_mr_any_width(FaxCodec& codec, std::uint8_t bit_order,
+                                    std::uint16_t threshold, std::int32_t min_width);
 // T.6 rows of exactly `width`, from the start that find_t6_start accepts
 // (or from the cursor with the codec's raw flag). On success the codec's
 // start offset holds where the accepted data begins.
-int analyse_t6_at_width(FaxCodec& codec, std::uint8_t bit_order, std::int32_t width,
-                        std::uint16_t threshold, std::uint8_t flag_number);
+AnalysisResult analyse_t6_at_width(FaxCodec& codec, std::uint8_t bit_order, std::int32_t width,
+                                   std::uint16_t threshold, std::uint8_t flag_number);
 
 // The MH/MR search used when a page is loaded: MH then MR, standard widths
-// then any width above 1728, each with bit order 1 then 2. 0 and the guess's
-// width, bit order and coding (5 or 6) filled; -1 (guess unchanged) when
-// nothing is accepted. Only the guess's threshold is used as input.
-int guess_coding(FaxCodec& codec, StreamGuess& guess);
+// then any width above 1728, each with bit order 1 then 2. True with the
+// guess's width, bit order and coding (5 or 6) filled; false (guess
+// unchanged) when nothing is accepted. Only the guess's threshold is used as
+// input.
+bool guess_coding(FaxCodec& codec, StreamGuess& guess);
 
-// T.6 at each standard width, bit order 1 then 2 for each. 0 and the guess's
-// start offset, width, bit order and coding 7 filled; -1 (guess unchanged)
-// when nothing is accepted. Uses the guess's threshold and flag number.
-int guess_t6(FaxCodec& codec, StreamGuess& guess);
+// T.6 at each standard width, bit order 1 then 2 for each. True with the
+// guess's start offset, width, bit order and coding 7 filled; false (guess
+// unchanged) when nothing is accepted. Uses the guess's threshold and flag
+// number.
+bool guess_t6(FaxCodec& codec, StreamGuess& guess);
 
 }  // namespace orvane::codec

@@ -20,7 +20,9 @@ class NoReader final : public FormatReader {
  public:
   std::uint16_t build_page_table() override { return 0; }
   void load_page(std::uint32_t, PageBitmap&) override {}
-  int convert(const std::filesystem::path&, std::uint16_t) override { return kConvertNoFile; }
+  ConvertResult convert(const std::filesystem::path&, std::uint16_t) override {
+    return ConvertResult::kNoFile;
+  }
 };
 
 }  // namespace
@@ -52,8 +54,8 @@ RawFaxReader& FaxFile::raw_reader() {
   return static_cast<RawFaxReader&>(reader_for(kFormatRawFax));
 }
 
-int FaxFile::open(const std::filesystem::path& path, std::int32_t format,
-                  const WorkControl* control) {
+OpenResult FaxFile::open(const std::filesystem::path& path, std::int32_t format,
+                         const WorkControl* control) {
   page_.clear();
   format_ = format;
   limits::clear_note();
@@ -62,27 +64,31 @@ int FaxFile::open(const std::filesystem::path& path, std::int32_t format,
   return open_with_reader(path, format);
 }
 
-int FaxFile::open_with_reader(const std::filesystem::path& path, std::int32_t format) {
+OpenResult FaxFile::open_with_reader(const std::filesystem::path& path, std::int32_t format) {
   FormatReader& reader = reader_for(format);
   reader.open(path);
-  if (!reader.is_open()) return -1;
-  if (reader.recognise() == kReaderOk) {
+  if (!reader.is_open()) return OpenResult::kFailed;
+  if (reader.recognise() == ReaderResult::kOk) {
     page_count_ = reader.build_page_table();
     page_valid_ = reader.valid_after_count(page_count_);
   }
-  return load(format, 0);
+  load(format, 0);
+  return OpenResult::kOk;
 }
 
-int FaxFile::open_at_work(const std::filesystem::path& path) {
+OpenResult FaxFile::open_at_work(const std::filesystem::path& path) {
   tiff_reader().close();
-  if (!convert_at_work_file(path, paths_.temp_tiff)) return load(kFormatAtWork, 0);
+  if (!convert_at_work_file(path, paths_.temp_tiff)) {
+    load(kFormatAtWork, 0);
+    return OpenResult::kOk;
+  }
   return open_with_reader(paths_.temp_tiff, kFormatAtWork);
 }
 
-int FaxFile::open_raw(const std::filesystem::path& path, const WorkControl* control) {
+OpenResult FaxFile::open_raw(const std::filesystem::path& path, const WorkControl* control) {
   RawFaxReader& raw = raw_reader();
   raw.open(path);
-  if (!raw.is_open()) return kOpenFailed;
+  if (!raw.is_open()) return OpenResult::kFailed;
   raw.set_scratch_paths(paths_.row_file, paths_.page_index);
   raw.set_parameters(params_.threshold, params_.flag_number, params_.min_width, params_.raw_file);
   raw.set_control(control);
@@ -94,7 +100,7 @@ int FaxFile::open_raw(const std::filesystem::path& path, const WorkControl* cont
     raw_analysed_ = false;
     page_count_ = 0;
     page_valid_ = false;
-    return kOpenStopped;
+    return OpenResult::kStopped;
   }
   if (!raw_analysed_) {
     page_count_ = 0;
@@ -106,12 +112,13 @@ int FaxFile::open_raw(const std::filesystem::path& path, const WorkControl* cont
     page_count_ = raw.count_pages();
     page_valid_ = true;
   }
-  return load(kFormatRawFax, 0);
+  load(kFormatRawFax, 0);
+  return OpenResult::kOk;
 }
 
-int FaxFile::load_page(std::int32_t format, std::uint32_t index) {
+void FaxFile::load_page(std::int32_t format, std::uint32_t index) {
   limits::clear_note();
-  return load(format, index);
+  load(format, index);
 }
 
 LoadedPage FaxFile::load_value(std::int32_t format, std::uint32_t index, PageBitmap start) {
@@ -136,7 +143,7 @@ LoadedPage FaxFile::load_value(std::int32_t format, std::uint32_t index, PageBit
   return loaded;
 }
 
-int FaxFile::load(std::int32_t format, std::uint32_t index) {
+void FaxFile::load(std::int32_t format, std::uint32_t index) {
   const bool reads = !is_raw_format(format) || raw_analysed_;
   LoadedPage loaded = load_value(format, index, std::move(page_));
   page_ = std::move(loaded.page);
@@ -144,29 +151,14 @@ int FaxFile::load(std::int32_t format, std::uint32_t index) {
   page_valid_ = loaded.valid();
   page_limit_ = loaded.limit;
   page_limit_detail_ = loaded.limit_detail;
-  return 0;
 }
 
 LoadedPage FaxFile::read_page(std::uint32_t index) {
   // The record's page lends its fields (bare data keeps the resolution the
   // record noted), never its pixels.
-  PageBitmap start;
-  start.width = page_.width;
-  start.height = page_.height;
-  start.row_bytes = page_.row_bytes;
-  start.planes = page_.planes;
-  start.bits_per_pixel = page_.bits_per_pixel;
-  start.coded_length = page_.coded_length;
-  start.xres = page_.xres;
-  start.yres = page_.yres;
-  start.unit = page_.unit;
-  start.bit_order = page_.bit_order;
-  start.coding = page_.coding;
-  start.width_class = page_.width_class;
-  start.invert = page_.invert;
   limits::clear_note();
   if (format_ == kFormatNotFax || format_ == kFormatUnsupported || index >= page_count_) return {};
-  return load_value(format_, index, std::move(start));
+  return load_value(format_, index, page_.fields_only());
 }
 
 bool FaxFile::page_facts(std::uint32_t index, PageFacts& out) {
@@ -183,29 +175,29 @@ std::uint16_t FaxFile::recount_raw_pages() {
   return page_count_;
 }
 
-int FaxFile::convert(const std::filesystem::path& output, std::int32_t format, TiffSource tiff,
-                     const WorkControl* control) {
+ConvertResult FaxFile::convert(const std::filesystem::path& output, std::int32_t format,
+                               TiffSource tiff, const WorkControl* control) {
   write_error_.clear();
-  if (format == kFormatTiff && tiff == TiffSource::kRefuse) return kConvertNoFile;
-  if (format != kFormatAtWork && !reader_for(format).is_open()) return kConvertNoFile;
+  if (format == kFormatTiff && tiff == TiffSource::kRefuse) return ConvertResult::kNoFile;
+  if (format != kFormatAtWork && !reader_for(format).is_open()) return ConvertResult::kNoFile;
   FormatReader& reader = reader_for(format);
   reader.set_control(control);
-  const int rc = convert_with(reader, output, format);
+  const ConvertResult rc = convert_with(reader, output, format);
   reader.set_control(nullptr);
   return rc;
 }
 
-int FaxFile::convert_with(FormatReader& reader, const std::filesystem::path& output,
-                          std::int32_t format) {
+ConvertResult FaxFile::convert_with(FormatReader& reader, const std::filesystem::path& output,
+                                    std::int32_t format) {
   // Written beside the target and put under its name only when complete,
   // so a failed conversion leaves no partial file and an existing target
   // intact.
   AtomicOutput out(output);
   if (!out.ok()) {
     write_error_ = out.error();
-    return kConvertWriteFailed;
+    return ConvertResult::kWriteFailed;
   }
-  int rc;
+  ConvertResult rc;
   errno = 0;  // what a failed write leaves here says why it failed
   if (format == kFormatAtWork) {
     rc = copy_tiff_file(paths_.temp_tiff, out.temp_path(), reader.control());
@@ -215,18 +207,18 @@ int FaxFile::convert_with(FormatReader& reader, const std::filesystem::path& out
     rc = reader.convert(out.temp_path(), page_count_);
   }
   // What a stopped conversion wrote goes with the temporary file.
-  if (reader.stop_requested()) return kConvertStopped;
-  if (rc == kConvertWriteFailed && errno != 0)
+  if (reader.stop_requested()) return ConvertResult::kStopped;
+  if (rc == ConvertResult::kWriteFailed && errno != 0)
     write_error_ = std::error_code(errno, std::generic_category());
-  if (rc != kConvertOk) return rc;
+  if (rc != ConvertResult::kOk) return rc;
   // A TIFF without a single page (every page unreadable) is no conversion.
   std::error_code ec;
-  if (std::filesystem::file_size(out.temp_path(), ec) <= 8 || ec) return kConvertNoPages;
+  if (std::filesystem::file_size(out.temp_path(), ec) <= 8 || ec) return ConvertResult::kNoPages;
   if (!out.commit()) {
     write_error_ = out.error();
-    return kConvertWriteFailed;
+    return ConvertResult::kWriteFailed;
   }
-  return kConvertOk;
+  return ConvertResult::kOk;
 }
 
 }  // namespace orvane

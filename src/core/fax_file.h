@@ -39,9 +39,11 @@ struct DecodingParameters {
 };
 
 // Results of FaxFile::open.
-inline constexpr int kOpenOk = 0;        // see page_valid() for the first page
-inline constexpr int kOpenFailed = -1;   // the file cannot be opened
-inline constexpr int kOpenStopped = -2;  // the caller's stop request ended the work
+enum class OpenResult : std::int8_t {
+  kOk = 0,        // see page_valid() for the first page
+  kFailed = -1,   // the file cannot be opened
+  kStopped = -2,  // the caller's stop request ended the work
+};
 
 // One page as loaded, by value.
 struct LoadedPage {
@@ -81,13 +83,13 @@ class FaxFile {
   DecodingParameters& parameters() { return params_; }
 
   // Empties the page bitmap, opens `path` as `format` (remembered for the
-  // calls below that take no format) and loads page 0. kOpenFailed when the
-  // file cannot be opened, kOpenStopped when `control` asked for a stop
+  // calls below that take no format) and loads page 0. OpenResult::kFailed when the
+  // file cannot be opened, OpenResult::kStopped when `control` asked for a stop
   // (bare data: nothing of the analysis is kept, the record is empty and
-  // usable), else kOpenOk; see page_valid(). `control` follows the
+  // usable), else OpenResult::kOk; see page_valid(). `control` follows the
   // analysis and extraction of bare data.
-  int open(const std::filesystem::path& path, std::int32_t format,
-           const WorkControl* control = nullptr);
+  OpenResult open(const std::filesystem::path& path, std::int32_t format,
+                  const WorkControl* control = nullptr);
   // The format of the last open (kFormatNotFax before the first).
   std::int32_t format() const { return format_; }
 
@@ -99,19 +101,20 @@ class FaxFile {
   // false when it states nothing.
   bool page_facts(std::uint32_t index, PageFacts& out);
 
-  // Loads page `index` (from 0) into the record's page bitmap. Always 0;
-  // see page_valid().
-  int load_page(std::int32_t format, std::uint32_t index);
+  // Loads page `index` (from 0) into the record's page bitmap; see
+  // page_valid().
+  void load_page(std::int32_t format, std::uint32_t index);
   // What convert() does with a TIFF file: the viewer refuses it (there is
   // nothing to convert); orvane-cli copies its pages into a new file.
   enum class TiffSource { kRefuse, kCopy };
   // Writes the open file as a multi-page TIFF at `output`. With a stop
   // request from `control` the conversion ends between pages with
-  // kConvertStopped and nothing at `output`.
-  int convert(const std::filesystem::path& output, std::int32_t format,
-              TiffSource tiff = TiffSource::kRefuse, const WorkControl* control = nullptr);
+  // ConvertResult::kStopped and nothing at `output`.
+  ConvertResult convert(const std::filesystem::path& output, std::int32_t format,
+                        TiffSource tiff = TiffSource::kRefuse,
+                        const WorkControl* control = nullptr);
   // Why the last conversion could not write its output (the system's
-  // reason), when it failed with kConvertWriteFailed.
+  // reason), when it failed with ConvertResult::kWriteFailed.
   std::error_code write_error() const { return write_error_; }
   // Raw data only: pages again after the vertical resolution changed.
   std::uint16_t recount_raw_pages();
@@ -134,11 +137,12 @@ class FaxFile {
   FormatReader& reader_for(std::int32_t format);
 
  private:
-  int open_with_reader(const std::filesystem::path& path, std::int32_t format);
-  int open_at_work(const std::filesystem::path& path);
-  int open_raw(const std::filesystem::path& path, const WorkControl* control);
-  int load(std::int32_t format, std::uint32_t index);
-  int convert_with(FormatReader& reader, const std::filesystem::path& output, std::int32_t format);
+  OpenResult open_with_reader(const std::filesystem::path& path, std::int32_t format);
+  OpenResult open_at_work(const std::filesystem::path& path);
+  OpenResult open_raw(const std::filesystem::path& path, const WorkControl* control);
+  void load(std::int32_t format, std::uint32_t index);
+  ConvertResult convert_with(FormatReader& reader, const std::filesystem::path& output,
+                             std::int32_t format);
   // Loads page `index` of `format` starting from `start` (whose fields some
   // readers keep where the file says nothing).
   LoadedPage load_value(std::int32_t format, std::uint32_t index, PageBitmap start);

@@ -6,16 +6,16 @@
 
 namespace orvane {
 
-int export_g4_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
-                   const ExportProgress& progress, ExportSummary* summary) {
-  if (!fax.reader_for(format).is_open()) return kConvertNoFile;
+ConvertResult export_g4_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
+                             const ExportProgress& progress, ExportSummary* summary) {
+  if (!fax.reader_for(format).is_open()) return ConvertResult::kNoFile;
   ExportOutput out(output, summary);
   ExportSummary& done = out.done;
   if (!out.ok()) return out.failed();
   TiffOutput tiff(out.temp_path());
   if (!tiff.ok()) return out.failed();
   const auto count = std::uint16_t(fax.page_count());
-  int rc = for_each_loaded_page(fax, format, progress, done, [&](std::uint32_t i) {
+  ConvertResult rc = for_each_loaded_page(fax, format, progress, done, [&](std::uint32_t i) {
     const PageBitmap& page = fax.page();
     const std::vector<std::uint8_t> data =
         codec::encode_t6(page.pixels, page.width, page.height, page.row_bytes);
@@ -30,17 +30,17 @@ int export_g4_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::pat
                                                  .yres = page.yres,
                                                  .unit = page.unit},
                                                 std::uint16_t(i), count);
-    if (r == PageResult::kFailed) return kConvertWriteFailed;
+    if (r == PageResult::kFailed) return ConvertResult::kWriteFailed;
     ++(r == PageResult::kSkipped ? done.pages_skipped : done.pages_written);
-    return 0;
+    return ConvertResult::kOk;
   });
   // Pages that did not load leave the pages written to be numbered again,
   // like those the output refused (which it counts itself).
   if (done.pages_skipped > tiff.pages_skipped()) tiff.note_skipped();
   const bool closed = tiff.close();
-  if (rc == kConvertWriteFailed || !closed) return out.failed();
-  if (rc == 0 && done.pages_written == 0) rc = kConvertNoPages;
-  if (rc != 0) return rc;
+  if (rc == ConvertResult::kWriteFailed || !closed) return out.failed();
+  if (rc == ConvertResult::kOk && done.pages_written == 0) rc = ConvertResult::kNoPages;
+  if (rc != ConvertResult::kOk) return rc;
   return out.commit();
 }
 

@@ -13,7 +13,7 @@
 namespace orvane {
 
 // Results as export_pdf.
-int export_g4_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
-                   const ExportProgress& progress = {}, ExportSummary* summary = nullptr);
+ConvertResult export_g4_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
+                             const ExportProgress& progress = {}, ExportSummary* summary = nullptr);
 
 }  // namespace orvane

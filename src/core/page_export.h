@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -49,13 +50,13 @@ class ExportOutput {
   bool ok() const { return out_.ok(); }
   // Where to write until commit().
   const std::filesystem::path& temp_path() const { return out_.temp_path(); }
-  // Notes why the output could not be created or written; kConvertWriteFailed.
-  int failed() {
+  // Notes why the output could not be created or written; ConvertResult::kWriteFailed.
+  ConvertResult failed() {
     done.write_error = out_.error() ? out_.error() : last_write_error();
-    return kConvertWriteFailed;
+    return ConvertResult::kWriteFailed;
   }
-  // Puts the finished file under its name: kConvertOk or kConvertWriteFailed.
-  int commit() { return out_.commit() ? kConvertOk : failed(); }
+  // Puts the finished file under its name: ConvertResult::kOk or ConvertResult::kWriteFailed.
+  ConvertResult commit() { return out_.commit() ? ConvertResult::kOk : failed(); }
 
   ExportSummary done;
 
@@ -65,36 +66,39 @@ class ExportOutput {
 };
 
 // Calls `without_loading(index)` for every page of the open file in turn:
-// above 0 when it wrote the page itself, 0 when the page is to be loaded
-// into the page bitmap and, when it loaded, given to `write(index)`.
-// kConvertOk, kConvertStopped, or the first negative result of either.
+// a result when it dealt with the page itself, nothing when the page is to
+// be loaded into the page bitmap and, when it loaded, given to
+// `write(index)`. kOk, kStopped, or the first failure of either.
 template <typename TryPage, typename WritePage>
-int for_each_page(FaxFile& fax, std::int32_t format, const ExportProgress& progress,
-                  ExportSummary& summary, TryPage&& without_loading, WritePage&& write) {
+ConvertResult for_each_page(FaxFile& fax, std::int32_t format, const ExportProgress& progress,
+                            ExportSummary& summary, TryPage&& without_loading, WritePage&& write) {
   const std::uint32_t count = fax.page_count();
   for (std::uint32_t i = 0; i < count; ++i) {
-    if (progress && !progress(i, count)) return kConvertStopped;
-    const int done = without_loading(i);
-    if (done < 0) return done;
-    if (done > 0) continue;
+    if (progress && !progress(i, count)) return ConvertResult::kStopped;
+    const std::optional<ConvertResult> done = without_loading(i);
+    if (done) {
+      if (*done != ConvertResult::kOk) return *done;
+      continue;
+    }
     fax.load_page(format, i);
     if (!fax.page_valid()) {
       ++summary.pages_skipped;
       continue;
     }
-    const int rc = write(i);
-    if (rc < 0) return rc;
+    const ConvertResult rc = write(i);
+    if (rc != ConvertResult::kOk) return rc;
   }
-  if (progress && !progress(count, count)) return kConvertStopped;
-  return 0;
+  if (progress && !progress(count, count)) return ConvertResult::kStopped;
+  return ConvertResult::kOk;
 }
 
 // The same with every page loaded.
 template <typename WritePage>
-int for_each_loaded_page(FaxFile& fax, std::int32_t format, const ExportProgress& progress,
-                         ExportSummary& summary, WritePage&& write) {
+ConvertResult for_each_loaded_page(FaxFile& fax, std::int32_t format,
+                                   const ExportProgress& progress, ExportSummary& summary,
+                                   WritePage&& write) {
   return for_each_page(
-      fax, format, progress, summary, [](std::uint32_t) { return 0; },
+      fax, format, progress, summary, [](std::uint32_t) { return std::optional<ConvertResult>(); },
       std::forward<WritePage>(write));
 }
 

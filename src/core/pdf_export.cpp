@@ -9,7 +9,6 @@
 #include "codec/fax_codec.h"
 #include "codec/t6_encoder.h"
 #include "core/classify.h"
-#include "base/coding_mode.h"
 #include "core/format_registry.h"
 #include "core/scratch_dir.h"
 #include "formats/conversion.h"
@@ -113,10 +112,10 @@ class PageCoder {
 
 }  // namespace
 
-int export_pdf(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
-               const ExportProgress& progress, ExportSummary* summary) {
+ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
+                         const ExportProgress& progress, ExportSummary* summary) {
   FormatReader& reader = fax.reader_for(format);
-  if (!reader.is_open()) return kConvertNoFile;
+  if (!reader.is_open()) return ConvertResult::kNoFile;
   ExportOutput out(output, summary);
   ExportSummary& done = out.done;
   if (!out.ok()) return out.failed();
@@ -133,18 +132,17 @@ int export_pdf(FaxFile& fax, std::int32_t format, const std::filesystem::path& o
     pdf_page.height_points = size.height;
     if (!pdf.add_page(pdf_page)) return out.failed();
     ++done.pages_written;
-    return 0;
+    return ConvertResult::kOk;
   };
   auto* tiff = dynamic_cast<TiffReader*>(&reader);
   PageBitmap unloaded;
-  int rc = for_each_page(
+  ConvertResult rc = for_each_page(
       fax, format, progress, done,
-      [&](std::uint32_t i) {
+      [&](std::uint32_t i) -> std::optional<ConvertResult> {
         codec::CcittFilterParameters filter;
-        if (!tiff || !coder.keep_tiff_unloaded(*tiff, i, unloaded, filter)) return 0;
+        if (!tiff || !coder.keep_tiff_unloaded(*tiff, i, unloaded, filter)) return std::nullopt;
         ++done.pages_kept_coded;
-        const int r = add(unloaded, filter);
-        return r < 0 ? r : 1;
+        return add(unloaded, filter);
       },
       [&](std::uint32_t i) {
         const PageBitmap& page = fax.page();
@@ -153,27 +151,27 @@ int export_pdf(FaxFile& fax, std::int32_t format, const std::filesystem::path& o
           ++done.pages_kept_coded;
         } else if (!coder.encode(page, filter)) {
           ++done.pages_skipped;
-          return 0;
+          return ConvertResult::kOk;
         }
         return add(page, filter);
       });
-  if (rc == 0 && done.pages_written == 0) rc = kConvertNoPages;
-  if (rc != 0) return rc;
+  if (rc == ConvertResult::kOk && done.pages_written == 0) rc = ConvertResult::kNoPages;
+  if (rc != ConvertResult::kOk) return rc;
   if (!pdf.close(kProducer)) return out.failed();
   return out.commit();
 }
 
-int export_pdf_file(const std::filesystem::path& input, const DecodingParameters& params,
-                    const std::filesystem::path& output, const ExportProgress& progress,
-                    ExportSummary* summary) {
+ConvertResult export_pdf_file(const std::filesystem::path& input, const DecodingParameters& params,
+                              const std::filesystem::path& output, const ExportProgress& progress,
+                              ExportSummary* summary) {
   const std::int32_t format = classify(input);
-  if (format == kFormatNotFax || format == kFormatUnsupported) return kConvertNoFile;
+  if (format == kFormatNotFax || format == kFormatUnsupported) return ConvertResult::kNoFile;
   ScratchDir scratch;
-  if (!scratch.ok()) return kConvertWriteFailed;
+  if (!scratch.ok()) return ConvertResult::kWriteFailed;
   FaxFile fax;
   fax.set_working_paths(scratch.paths());
   fax.set_parameters(params);
-  if (fax.open(input, format) != 0) return kConvertNoFile;
+  if (fax.open(input, format) != OpenResult::kOk) return ConvertResult::kNoFile;
   return export_pdf(fax, format, output, progress, summary);
 }
 

@@ -13,17 +13,18 @@
 namespace orvane {
 
 // The open file (opened as `format`) to a PDF at `output`. Loads every page
-// into the record's page bitmap. kConvertOk; kConvertNoFile when nothing is
-// open; kConvertNoPages when no page loaded; kConvertWriteFailed;
-// kConvertStopped. `summary` (may be null) tells what became of the pages.
-int export_pdf(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
-               const ExportProgress& progress = {}, ExportSummary* summary = nullptr);
+// into the record's page bitmap. ConvertResult::kOk; ConvertResult::kNoFile when nothing is
+// open; ConvertResult::kNoPages when no page loaded; ConvertResult::kWriteFailed;
+// ConvertResult::kStopped. `summary` (may be null) tells what became of the pages.
+ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
+                         const ExportProgress& progress = {}, ExportSummary* summary = nullptr);
 
 // The same for a file of its own, opened with `params` in a record and a
 // scratch folder of its own (so a record on view is not disturbed).
-// kConvertNoFile also when the file is not a fax this program opens.
-int export_pdf_file(const std::filesystem::path& input, const DecodingParameters& params,
-                    const std::filesystem::path& output, const ExportProgress& progress = {},
-                    ExportSummary* summary = nullptr);
+// ConvertResult::kNoFile also when the file is not a fax this program opens.
+ConvertResult export_pdf_file(const std::filesystem::path& input, const DecodingParameters& params,
+                              const std::filesystem::path& output,
+                              const ExportProgress& progress = {},
+                              ExportSummary* summary = nullptr);
 
 }  // namespace orvane

@@ -53,14 +53,14 @@ bool copy_page(TiffReader& reader, TiffWriter& writer, const TiffPage& desc, std
 
 }  // namespace
 
-int copy_tiff_pages(TiffReader& reader, const std::filesystem::path& output) {
+ConvertResult copy_tiff_pages(TiffReader& reader, const std::filesystem::path& output) {
   const std::uint16_t count = reader.build_page_table();
   // Pages left out make the output renumber the pages it wrote.
   TiffOutput out(output, reader.control());
-  if (!out.ok()) return kConvertWriteFailed;
+  if (!out.ok()) return ConvertResult::kWriteFailed;
   for (std::uint16_t i = 0; i < count; ++i) {
     if (reader.read_directory(reader.page_position(i)) <= 0) {
-      return out.close() ? kConvertBadPage : kConvertWriteFailed;
+      return out.close() ? ConvertResult::kBadPage : ConvertResult::kWriteFailed;
     }
     TiffPage desc;
     reader.parse_directory(desc);
@@ -68,21 +68,21 @@ int copy_tiff_pages(TiffReader& reader, const std::filesystem::path& output) {
     out.page_done(i, count);
     if (!out.ok()) break;
   }
-  return out.close() ? kConvertOk : kConvertWriteFailed;
+  return out.close() ? ConvertResult::kOk : ConvertResult::kWriteFailed;
 }
 
-int copy_tiff_file(const std::filesystem::path& source, const std::filesystem::path& output,
-                   const WorkControl* control) {
+ConvertResult copy_tiff_file(const std::filesystem::path& source,
+                             const std::filesystem::path& output, const WorkControl* control) {
   TiffReader reader;
   reader.set_control(control);
   reader.open(source);
-  if (!reader.is_open()) return kConvertNoFile;
-  if (reader.read_header() != 0) return kConvertNoSource;
-  if (reader.build_page_table() == 0) return kConvertNoSource;
+  if (!reader.is_open()) return ConvertResult::kNoFile;
+  if (reader.read_header() != ReaderResult::kOk) return ConvertResult::kNoSource;
+  if (reader.build_page_table() == 0) return ConvertResult::kNoSource;
   return copy_tiff_pages(reader, output);
 }
 
-int TiffReader::convert(const std::filesystem::path& output, std::uint16_t) {
+ConvertResult TiffReader::convert(const std::filesystem::path& output, std::uint16_t) {
   return copy_tiff_pages(*this, output);
 }
 

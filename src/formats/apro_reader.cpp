@@ -21,18 +21,18 @@ void drop_page(PageBitmap& page) {
 
 }  // namespace
 
-int AproReader::recognise() {
-  if (!is_open()) return kReaderNoFile;
+ReaderResult AproReader::recognise() {
+  if (!is_open()) return ReaderResult::kNoFile;
   header_.fill(0);
   if (file_.read_at(0, header_) < header_.size()) {
     close();
-    return kReaderUnreadable;
+    return ReaderResult::kUnreadable;
   }
   if (std::memcmp(header_.data(), "APF10", 5) != 0) {
     close();
-    return kReaderBadSignature;
+    return ReaderResult::kBadSignature;
   }
-  return kReaderOk;
+  return ReaderResult::kOk;
 }
 
 std::uint16_t AproReader::build_page_table() {
@@ -55,8 +55,8 @@ std::uint16_t AproReader::build_page_table() {
   return page_count_;
 }
 
-int AproReader::read_page(std::uint32_t index) {
-  if (!is_open() || index >= page_count_) return kReaderNoFile;
+ReaderResult AproReader::read_page(std::uint32_t index) {
+  if (!is_open() || index >= page_count_) return ReaderResult::kNoFile;
   const std::int64_t position = pages_[index];
   std::array<std::uint8_t, kPageHeaderSize> page_header{};
   const std::int64_t length =
@@ -66,15 +66,15 @@ int AproReader::read_page(std::uint32_t index) {
   const std::int64_t data_start = position + std::int64_t(kPageHeaderSize);
   if (length < 0 || length > file_size() - data_start || !read_coded(data_start, length)) {
     free_coded();
-    return kReaderUnreadable;
+    return ReaderResult::kUnreadable;
   }
   flags_ = page_header[4] & (kFine | kWide | kRowWords);
-  return kReaderOk;
+  return ReaderResult::kOk;
 }
 
 void AproReader::load_page(std::uint32_t index, PageBitmap& page) {
   if (!is_open()) return;
-  if (read_page(index) != kReaderOk) {
+  if (read_page(index) != ReaderResult::kOk) {
     drop_page(page);
     return;
   }
@@ -91,8 +91,8 @@ void AproReader::load_page(std::uint32_t index, PageBitmap& page) {
   page.yres = (flags_ & kFine) ? 200 : 100;
 }
 
-int AproReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
-  if (!is_open()) return kConvertNoFile;
+ConvertResult AproReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
+  if (!is_open()) return ConvertResult::kNoFile;
   return convert_by_decoding(*this, output, page_count);
 }
 

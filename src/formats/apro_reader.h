@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "base/page_bitmap.h"
 #include "base/format_reader.h"
+#include "base/page_bitmap.h"
 
 namespace orvane {
 
@@ -22,18 +22,18 @@ class AproReader : public FormatReader {
   static constexpr std::uint8_t kRowWords = 0x04;  // a 16-bit word before each row
 
   // 0, -1 no file, -2 short header, -3 no "APF10" (file closed on rejection).
-  int recognise() override;
+  ReaderResult recognise() override;
   // The first page position always; then, while the header's page count
   // allows, one page after the other until a page header cannot be read or
   // the next position lies outside the file.
   std::uint16_t build_page_table() override;
   void load_page(std::uint32_t index, PageBitmap& page) override;
   // Decode, invert, PackBits: one multi-page TIFF.
-  int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
+  ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
   // Page header and data of page `index` into the coded buffer: 0, -1 no
   // such page, -2 header unreadable or data the file cannot hold (message set).
-  int read_page(std::uint32_t index);
+  ReaderResult read_page(std::uint32_t index);
   std::uint8_t flags() const { return flags_; }
 
  private:

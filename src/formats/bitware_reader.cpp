@@ -12,19 +12,19 @@ std::uint16_t bitware_vertical_resolution(std::uint8_t code) {
   return code == 0 ? 100 : code == 1 ? 200 : 400;
 }
 
-int BitwareReader::recognise() {
-  if (!is_open()) return kReaderNoFile;
+ReaderResult BitwareReader::recognise() {
+  if (!is_open()) return ReaderResult::kNoFile;
   header_.fill(0);
   count_ = 0;
   if (file_.read_at(0, header_) != header_.size()) {
     close();
-    return kReaderUnreadable;
+    return ReaderResult::kUnreadable;
   }
   if (std::memcmp(header_.data(), "BIT  FAX", 8) != 0) {
     close();
-    return kReaderBadSignature;
+    return ReaderResult::kBadSignature;
   }
-  return kReaderOk;
+  return ReaderResult::kOk;
 }
 
 std::uint16_t BitwareReader::build_page_table() {

@@ -20,7 +20,7 @@ class BitwareReader : public GuessedPageReader {
 
   // 0, -1 no file, -2 shorter than the header, -3 not "BIT  FAX" (the file
   // is closed on either rejection).
-  int recognise() override;
+  ReaderResult recognise() override;
   // The count at header offset 9, at most 127.
   std::uint16_t build_page_table() override;
   bool valid_after_count(std::uint16_t count) const override { return count > 0; }

@@ -111,8 +111,8 @@ bool TiffOutput::close() {
   return closed_ok_ = writer_.close();
 }
 
-int convert_by_decoding(FormatReader& reader, const std::filesystem::path& output,
-                        std::uint16_t page_count) {
+ConvertResult convert_by_decoding(FormatReader& reader, const std::filesystem::path& output,
+                                  std::uint16_t page_count) {
   TiffOutput out(output, reader.control());
   PageBitmap page;
   for (std::uint16_t i = 0; i < page_count && out.ok(); ++i) {
@@ -121,7 +121,7 @@ int convert_by_decoding(FormatReader& reader, const std::filesystem::path& outpu
     out.packed_page(page, i, page_count);
     out.page_done(i, page_count);
   }
-  return out.close() ? kConvertOk : kConvertWriteFailed;
+  return out.close() ? ConvertResult::kOk : ConvertResult::kWriteFailed;
 }
 
 }  // namespace orvane

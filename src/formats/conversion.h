@@ -6,11 +6,11 @@
 //
 // Usage in a converter:
 //   TiffOutput out(output_path);
-//   if (!out.ok()) return kConvertWriteFailed;        // nothing was written
+//   if (!out.ok()) return ConvertResult::kWriteFailed;        // nothing was written
 //   for (i ...) out.pass_through_page({.coded = coded(), .coding = 7, .bit_order = 2,
 //                                      .width = w, .length = rows,
 //                                      .xres = 200, .yres = y}, i, count);
-//   return out.close() ? kConvertOk : kConvertWriteFailed;
+//   return out.close() ? ConvertResult::kOk : ConvertResult::kWriteFailed;
 //
 // Pages that cannot be written (no pixels, no data, a coding TIFF cannot name)
 // are left out; TiffOutput then renumbers the PageNumber fields of the pages
@@ -101,11 +101,12 @@ class TiffOutput {
 // The whole pass-through conversion of a reader that reads its pages one at
 // a time (WinFax, QRN-FAX): `read(i, page)` brings page i's coded data into
 // the reader and describes it in `page`, or returns false to leave the page
-// out. kConvertOk, or kConvertWriteFailed when the file could not be created
+// out. ConvertResult::kOk, or ConvertResult::kWriteFailed when the file could not be created
 // or written.
 template <typename ReadPage>
-int convert_by_pass_through(const FormatReader& reader, const std::filesystem::path& output,
-                            std::uint16_t page_count, ReadPage&& read) {
+ConvertResult convert_by_pass_through(const FormatReader& reader,
+                                      const std::filesystem::path& output, std::uint16_t page_count,
+                                      ReadPage&& read) {
   TiffOutput out(output, reader.control());
   for (std::uint16_t i = 0; i < page_count && out.ok(); ++i) {
     PassThroughPage page;
@@ -116,13 +117,13 @@ int convert_by_pass_through(const FormatReader& reader, const std::filesystem::p
     }
     out.page_done(i, page_count);
   }
-  return out.close() ? kConvertOk : kConvertWriteFailed;
+  return out.close() ? ConvertResult::kOk : ConvertResult::kWriteFailed;
 }
 
 // The whole decode-and-pack conversion (DCX, Apro): loads every page with the
-// reader and writes it with write_packed_page. kConvertOk, or
-// kConvertWriteFailed when the file could not be created or written.
-int convert_by_decoding(FormatReader& reader, const std::filesystem::path& output,
-                        std::uint16_t page_count);
+// reader and writes it with write_packed_page. ConvertResult::kOk, or
+// ConvertResult::kWriteFailed when the file could not be created or written.
+ConvertResult convert_by_decoding(FormatReader& reader, const std::filesystem::path& output,
+                                  std::uint16_t page_count);
 
 }  // namespace orvane

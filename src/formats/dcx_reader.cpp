@@ -66,18 +66,18 @@ void decode_pcx_rows(std::span<const std::uint8_t> coded, std::int32_t rows,
 
 }  // namespace
 
-int DcxReader::recognise() {
-  if (!is_open()) return kReaderNoFile;
+ReaderResult DcxReader::recognise() {
+  if (!is_open()) return ReaderResult::kNoFile;
   std::array<std::uint8_t, 4> sig{};
   if (file_.read_at(0, sig) < sig.size()) {
     close();
-    return kReaderUnreadable;
+    return ReaderResult::kUnreadable;
   }
   if (le32(sig.data()) != kSignature) {
     close();
-    return kReaderBadSignature;
+    return ReaderResult::kBadSignature;
   }
-  return kReaderOk;
+  return ReaderResult::kOk;
 }
 
 std::uint16_t DcxReader::build_page_table() {
@@ -153,8 +153,8 @@ void DcxReader::load_page(std::uint32_t index, PageBitmap& page) {
                   page.pixels);
 }
 
-int DcxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
-  if (!is_open()) return kConvertNoFile;
+ConvertResult DcxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
+  if (!is_open()) return ConvertResult::kNoFile;
   return convert_by_decoding(*this, output, page_count);
 }
 

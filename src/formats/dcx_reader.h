@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "base/page_bitmap.h"
 #include "base/format_reader.h"
+#include "base/page_bitmap.h"
 
 namespace orvane {
 
@@ -18,7 +18,7 @@ class DcxReader : public FormatReader {
 
   // 0, -1 no file, -2 fewer than 4 bytes, -3 wrong signature (file closed
   // on either rejection).
-  int recognise() override;
+  ReaderResult recognise() override;
   // Reads the offset list from byte 4 up to a 0, an offset outside the file
   // or the end of the file. A count of 0 closes the file.
   std::uint16_t build_page_table() override;
@@ -28,7 +28,7 @@ class DcxReader : public FormatReader {
   // header or whose header gives an impossible size leaves no bitmap.
   void load_page(std::uint32_t index, PageBitmap& page) override;
   // Decode, invert, PackBits: one multi-page TIFF.
-  int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
+  ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
  private:
   // The byte range [start, end) of page `index`, or false when it has no

@@ -52,7 +52,7 @@ bool GuessedPageReader::load(std::uint32_t index, PageBitmap& page) {
   guess.flag_number = flag_number_;
   codec::FaxCodec codec;
   codec.configure(data, kBitOrderMsbFirst, kCodingT4_1D, 0);
-  if (codec::guess_coding(codec, guess) == 0) {
+  if (codec::guess_coding(codec, guess)) {
     const std::int32_t width = source.width > 0 ? source.width : guess.width;
     if (!page_size_allowed(width, rows)) return false;
     codec.bit_order = guess.bit_order;
@@ -63,7 +63,7 @@ bool GuessedPageReader::load(std::uint32_t index, PageBitmap& page) {
   } else {
     codec::FaxCodec t6;
     codec::configure_for_t6(t6, data, kBitOrderMsbFirst, 0, 0, 3);
-    if (codec::guess_t6(t6, guess) != 0) return false;
+    if (!codec::guess_t6(t6, guess)) return false;
     const std::int32_t width = source.width > 0 ? source.width : guess.width;
     if (!page_size_allowed(width, rows)) return false;
     // Decoded from the page's first byte, not from where the analysis found
@@ -101,8 +101,9 @@ bool GuessedPageReader::coded_page(std::uint32_t index, PassThroughPage& out) {
   return true;
 }
 
-int GuessedPageReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
-  if (!is_open()) return kConvertNoFile;
+ConvertResult GuessedPageReader::convert(const std::filesystem::path& output,
+                                         std::uint16_t page_count) {
+  if (!is_open()) return ConvertResult::kNoFile;
   return convert_by_pass_through(
       *this, output, page_count,
       [this](std::uint16_t i, PassThroughPage& out) { return coded_page(i, out); });

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "base/page_bitmap.h"
 #include "base/format_reader.h"
+#include "base/page_bitmap.h"
 
 namespace orvane {
 
@@ -31,7 +31,7 @@ class GuessedPageReader : public FormatReader {
   // tagged with the coding and bit order found, the width decoded at and
   // the rows decoded. Pages that give no page on loading are left out, and
   // the pages written are numbered 0..n-1 of n.
-  int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
+  ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
  protected:
   struct PageSource {

@@ -22,17 +22,19 @@ void drop_page(PageBitmap& page) {
 
 }  // namespace
 
-int QrnFaxReader::check_header(std::int64_t position) {
-  if (!is_open()) return kReaderNoFile;
+ReaderResult QrnFaxReader::check_header(std::int64_t position) {
+  if (!is_open()) return ReaderResult::kNoFile;
   header_.fill(0);
   file_.read_at(position, header_);
-  return std::memcmp(header_.data(), "QRN-FAX", 7) == 0 ? kReaderOk : kReaderUnreadable;
+  return std::memcmp(header_.data(), "QRN-FAX", 7) == 0 ? ReaderResult::kOk
+                                                        : ReaderResult::kUnreadable;
 }
 
 std::uint16_t QrnFaxReader::build_page_table() {
   clear_pages();
   std::int64_t position = 0;
-  while (position < file_size() && position <= 0xFFFFFFFF && check_header(position) == kReaderOk) {
+  while (position < file_size() && position <= 0xFFFFFFFF &&
+         check_header(position) == ReaderResult::kOk) {
     // A chain that points back would never end by itself.
     if (is_listed(std::uint32_t(position))) break;
     if (add_page(std::uint32_t(position)) != 0) break;
@@ -42,10 +44,10 @@ std::uint16_t QrnFaxReader::build_page_table() {
   return page_count_;
 }
 
-int QrnFaxReader::read_page(std::uint32_t index, Page& out) {
-  if (!is_open() || index >= page_count_) return kReaderNoFile;
+ReaderResult QrnFaxReader::read_page(std::uint32_t index, Page& out) {
+  if (!is_open() || index >= page_count_) return ReaderResult::kNoFile;
   const std::int64_t position = pages_[index];
-  if (check_header(position) != kReaderOk) return kReaderUnreadable;
+  if (check_header(position) != ReaderResult::kOk) return ReaderResult::kUnreadable;
   const std::uint8_t* h = header_.data();
   out.width = le32(h + 16) ? le32(h + 16) : kDefaultWidth;
   out.rows = le32(h + 20) ? le32(h + 20) : kDefaultRows;
@@ -57,11 +59,13 @@ int QrnFaxReader::read_page(std::uint32_t index, Page& out) {
   out.yres = h[29];
   std::int64_t length = le32(h + 12);
   if (length > file_size()) length = std::max<std::int64_t>(0, file_size() - position - 64);
-  return read_coded(position + std::int64_t(kHeaderSize), length) ? kReaderOk : kReaderUnreadable;
+  return read_coded(position + std::int64_t(kHeaderSize), length) ? ReaderResult::kOk
+                                                                  : ReaderResult::kUnreadable;
 }
 
 bool QrnFaxReader::page_facts(std::uint32_t index, PageFacts& out) {
-  if (!is_open() || index >= page_count_ || check_header(pages_[index]) != kReaderOk) return false;
+  if (!is_open() || index >= page_count_ || check_header(pages_[index]) != ReaderResult::kOk)
+    return false;
   const std::uint8_t* h = header_.data();
   out = {.width = le32(h + 16) ? le32(h + 16) : std::uint32_t(kDefaultWidth),
          .height = le32(h + 20) ? le32(h + 20) : std::uint32_t(kDefaultRows),
@@ -78,7 +82,7 @@ void QrnFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
   Page p;
   // A size beyond what a page may be is refused before the codec sizes its
   // bitmap from it.
-  if (read_page(index, p) != kReaderOk ||
+  if (read_page(index, p) != ReaderResult::kOk ||
       checked_page_size(p.width, p.rows, (std::int64_t(p.width) + 7) / 8) < 0) {
     drop_page(page);
     return;
@@ -107,7 +111,7 @@ void QrnFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
 
 bool QrnFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
   Page p;
-  if (read_page(index, p) != kReaderOk) return false;
+  if (read_page(index, p) != ReaderResult::kOk) return false;
   // The data goes in as the header names it, also for codings this
   // program does not decode; a coding TIFF has no Compression for is left out.
   out = {.coded = coded_,
@@ -120,8 +124,8 @@ bool QrnFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
   return true;
 }
 
-int QrnFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
-  if (!is_open()) return kConvertNoFile;
+ConvertResult QrnFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
+  if (!is_open()) return ConvertResult::kNoFile;
   return convert_by_pass_through(
       *this, output, page_count,
       [this](std::uint16_t i, PassThroughPage& out) { return coded_page(i, out); });

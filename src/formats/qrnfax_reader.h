@@ -27,10 +27,10 @@ class QrnFaxReader : public FormatReader {
   // From the page header alone.
   bool page_facts(std::uint32_t index, PageFacts& out) override;
   // Pass-through with the header's coding and bit order.
-  int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
+  ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
   // 0 when a "QRN-FAX" header starts at `position`, -1 no file, -2 otherwise.
-  int check_header(std::int64_t position);
+  ReaderResult check_header(std::int64_t position);
 
  private:
   struct Page {
@@ -42,7 +42,7 @@ class QrnFaxReader : public FormatReader {
     std::uint8_t yres = 0;
   };
   // Header and coded data of page `index`; -1 no such page, -2 unreadable.
-  int read_page(std::uint32_t index, Page& out);
+  ReaderResult read_page(std::uint32_t index, Page& out);
 
   std::array<std::uint8_t, kHeaderSize> header_{};
 };

@@ -17,17 +17,17 @@ std::uint16_t quicklink_vertical_resolution(std::uint16_t code) {
   return code == 1 ? 200 : code == 2 ? 100 : 400;
 }
 
-int QuickLinkReader::recognise() {
-  if (!is_open()) return kReaderNoFile;
+ReaderResult QuickLinkReader::recognise() {
+  if (!is_open()) return ReaderResult::kNoFile;
   header_.fill(0);
   count_ = 0;
   file_.read_at(0, header_);
   // "QLIIFAX" as a NUL-terminated string: the eighth byte must be 0.
   if (std::memcmp(header_.data(), "QLIIFAX", 8) != 0) {
     close();
-    return kReaderUnreadable;
+    return ReaderResult::kUnreadable;
   }
-  return kReaderOk;
+  return ReaderResult::kOk;
 }
 
 std::uint16_t QuickLinkReader::build_page_table() {

@@ -19,7 +19,7 @@ class QuickLinkReader : public GuessedPageReader {
   // 0, -1 no file, -2 when the header does not start with "QLIIFAX" and a
   // 0 byte (the file is then closed). A file shorter than the header is
   // judged by the bytes it has.
-  int recognise() override;
+  ReaderResult recognise() override;
   // The count at header offset 8, at most 375.
   std::uint16_t build_page_table() override;
 

@@ -161,21 +161,21 @@ std::uint16_t RawFaxReader::count_pages() {
   return std::uint16_t(std::min<std::uint64_t>(pages, 0xFFFF));
 }
 
-int RawFaxReader::load_raw_page(std::uint32_t index, PageBitmap& page) {
+RawPageResult RawFaxReader::load_raw_page(std::uint32_t index, PageBitmap& page) {
   // Every failure leaves the page without pixels and without rows, so that
   // it does not count as loaded.
   BinaryFile rows;
   if (!rows.open(row_file_)) {
     page.release_pixels();
     page.height = 0;
-    return kRawNoRowFile;
+    return RawPageResult::kNoRowFile;
   }
   const std::uint16_t noted_xres = page.xres;
   page.release_pixels();
   std::array<std::uint8_t, kDescriptorSize> bytes{};
   if (rows.read_at(0, bytes) != bytes.size()) {
     page.height = 0;
-    return kRawRowFileEmpty;
+    return RawPageResult::kRowFileEmpty;
   }
   load_descriptor(page, bytes);
 
@@ -186,7 +186,7 @@ int RawFaxReader::load_raw_page(std::uint32_t index, PageBitmap& page) {
   if (rows_per_page_ == 0 || page.width < 1 || page.width > limits::kMaxPageSide ||
       page.row_bytes != row_bytes_for(page.width) || first >= total) {
     page.height = 0;
-    return kRawRowFileEmpty;
+    return RawPageResult::kRowFileEmpty;
   }
   const std::int32_t height = std::int32_t(std::min<std::int64_t>(rows_per_page_, total - first));
   page.xres = std::max<std::uint16_t>(noted_xres, 200);
@@ -195,25 +195,26 @@ int RawFaxReader::load_raw_page(std::uint32_t index, PageBitmap& page) {
   const std::int64_t size = checked_page_bytes(height, page.row_bytes);
   if (size <= 0 || !page.allocate_pixels(size)) {
     page.height = 0;
-    return kRawNoMemory;
+    return RawPageResult::kNoMemory;
   }
   // Rows past the end of a short file stay white.
   std::fill(page.pixels.begin(), page.pixels.end(), std::uint8_t{0xFF});
   rows.read_at(std::int64_t(kDescriptorSize) + first * page.row_bytes, page.pixels);
   page.height = height;
-  return 0;
+  return RawPageResult::kOk;
 }
 
-int RawFaxReader::convert_raw(const std::filesystem::path& output, const PageBitmap& record_page) {
-  if (!is_open()) return kConvertNoFile;
+ConvertResult RawFaxReader::convert_raw(const std::filesystem::path& output,
+                                        const PageBitmap& record_page) {
+  if (!is_open()) return ConvertResult::kNoFile;
   if (record_page.coding != kCodingT4_1D && record_page.coding != kCodingT4_2D &&
       record_page.coding != kCodingT6) {
-    return kConvertNoSource;
+    return ConvertResult::kNoSource;
   }
   const std::int64_t size = file_size();
   if (size <= 0 || !read_coded(0, size, limits::kMaxFileBytes) || coded().empty()) {
     free_coded();
-    return kConvertNoFile;
+    return ConvertResult::kNoFile;
   }
   const std::vector<std::uint8_t>& raw = coded();
 
@@ -224,7 +225,7 @@ int RawFaxReader::convert_raw(const std::filesystem::path& output, const PageBit
   std::array<std::uint8_t, codec::kIndexHeaderSize> header{};
   if (!index || !read_index_header(index.get(), header)) {
     free_coded();
-    return kConvertNoSource;
+    return ConvertResult::kNoSource;
   }
   std::fseek(index.get(), 0, SEEK_END);
   const long index_size = std::ftell(index.get());
@@ -266,7 +267,7 @@ int RawFaxReader::convert_raw(const std::filesystem::path& output, const PageBit
   }
   if (page_entries.empty()) {
     free_coded();
-    return kConvertNoSource;
+    return ConvertResult::kNoSource;
   }
 
   std::vector<std::uint8_t> data;
@@ -274,12 +275,12 @@ int RawFaxReader::convert_raw(const std::filesystem::path& output, const PageBit
     data.reserve(std::size_t(size));
   } catch (const std::bad_alloc&) {
     free_coded();
-    return kConvertWriteFailed;
+    return ConvertResult::kWriteFailed;
   }
   TiffWriter writer;
   if (!writer.create(output)) {
     free_coded();
-    return kConvertWriteFailed;
+    return ConvertResult::kWriteFailed;
   }
   writer.write_header();
   writer.reset_entries();
@@ -317,7 +318,7 @@ int RawFaxReader::convert_raw(const std::filesystem::path& output, const PageBit
     writer.write_directory(at);
   }
   free_coded();
-  return writer.close() ? kConvertOk : kConvertWriteFailed;
+  return writer.close() ? ConvertResult::kOk : ConvertResult::kWriteFailed;
 }
 
 bool RawFaxReader::page_facts(std::uint32_t index, PageFacts& out) {
@@ -335,13 +336,13 @@ bool RawFaxReader::page_facts(std::uint32_t index, PageFacts& out) {
   return true;
 }
 
-int RawFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
+ConvertResult RawFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
   (void)page_count;  // the pages come from the page index
-  if (!is_open()) return kConvertNoFile;
+  if (!is_open()) return ConvertResult::kNoFile;
   // Stand-in for the record's page: the descriptor with the resolutions a
   // loaded page gets.
   PageBitmap page;
-  if (read_descriptor(page) != 0) return kConvertNoFile;
+  if (read_descriptor(page) != 0) return ConvertResult::kNoFile;
   page.xres = std::max<std::uint16_t>(page.xres, 200);
   if (const std::uint16_t v = vres_of_a4_length(rows_per_page_)) page.yres = v;
   return convert_raw(output, page);

@@ -14,9 +14,12 @@
 namespace orvane {
 
 // Load page results.
-inline constexpr int kRawRowFileEmpty = -11;  // no descriptor / no rows for the page
-inline constexpr int kRawNoMemory = -12;      // the page cannot be allocated
-inline constexpr int kRawNoRowFile = -13;     // the row file cannot be opened
+enum class RawPageResult : std::int8_t {
+  kOk = 0,
+  kRowFileEmpty = -11,  // no descriptor / no rows for the page
+  kNoMemory = -12,      // the page cannot be allocated
+  kNoRowFile = -13,     // the row file cannot be opened
+};
 
 class RawFaxReader : public FormatReader {
  public:
@@ -51,16 +54,16 @@ class RawFaxReader : public FormatReader {
   std::uint16_t count_pages();
 
   // Loads page `index`: rows [index x rows per page, ...) from the row file.
-  // 0, kRawRowFileEmpty, kRawNoMemory or kRawNoRowFile (the page then has
-  // no pixels).
-  int load_raw_page(std::uint32_t index, PageBitmap& page);
+  // 0, RawPageResult::kRowFileEmpty, RawPageResult::kNoMemory or RawPageResult::kNoRowFile (the
+  // page then has no pixels).
+  RawPageResult load_raw_page(std::uint32_t index, PageBitmap& page);
 
   // Writes the file's own coded data as a multi-page TIFF, pages cut along
   // the segments of the page index; coding, fill order, width and
   // resolutions from `record_page`. Pages past the 1024th are not written.
-  // kConvertOk, kConvertNoFile (no file open or unreadable),
-  // kConvertNoSource (no segments), or kConvertWriteFailed.
-  int convert_raw(const std::filesystem::path& output, const PageBitmap& record_page);
+  // ConvertResult::kOk, ConvertResult::kNoFile (no file open or unreadable),
+  // ConvertResult::kNoSource (no segments), or ConvertResult::kWriteFailed.
+  ConvertResult convert_raw(const std::filesystem::path& output, const PageBitmap& record_page);
 
   std::uint32_t total_rows() const { return total_rows_; }
 
@@ -69,7 +72,7 @@ class RawFaxReader : public FormatReader {
   // descriptor standing in for the record's page.
   std::uint16_t build_page_table() override { return count_pages(); }
   void load_page(std::uint32_t index, PageBitmap& page) override { load_raw_page(index, page); }
-  int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
+  ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
   // From the row file's descriptor and the page length: what loading the
   // page gives, without reading its rows.
   bool page_facts(std::uint32_t index, PageFacts& out) override;

@@ -26,17 +26,17 @@ std::uint16_t winfax_vertical_resolution(std::uint8_t code) {
   return code == 0 ? 100 : code == 1 ? 200 : 400;
 }
 
-int WinFaxReader::check_header(std::int64_t position) {
-  if (!is_open()) return kReaderNoFile;
+ReaderResult WinFaxReader::check_header(std::int64_t position) {
+  if (!is_open()) return ReaderResult::kNoFile;
   header_.fill(0);
   file_.read_at(position, header_);
-  return header_[0] == 0x0B && header_[1] == 0x23 ? kReaderOk : kReaderUnreadable;
+  return header_[0] == 0x0B && header_[1] == 0x23 ? ReaderResult::kOk : ReaderResult::kUnreadable;
 }
 
 std::uint16_t WinFaxReader::build_page_table() {
   clear_pages();
   std::int64_t position = 0;
-  while (check_header(position) == kReaderOk) {
+  while (check_header(position) == ReaderResult::kOk) {
     // A chain that points back would never end by itself.
     if (is_listed(std::uint32_t(position))) break;
     if (add_page(std::uint32_t(position)) != 0) break;
@@ -50,10 +50,10 @@ std::uint16_t WinFaxReader::build_page_table() {
   return page_count_;
 }
 
-int WinFaxReader::read_page(std::uint32_t index, Page& out) {
-  if (!is_open() || index >= page_count_) return kReaderNoFile;
+ReaderResult WinFaxReader::read_page(std::uint32_t index, Page& out) {
+  if (!is_open() || index >= page_count_) return ReaderResult::kNoFile;
   const std::int64_t position = pages_[index];
-  if (check_header(position) != kReaderOk) return kReaderUnreadable;
+  if (check_header(position) != ReaderResult::kOk) return ReaderResult::kUnreadable;
   const std::uint8_t* h = header_.data();
   out.width = le16(h + 3) ? le16(h + 3) : kDefaultWidth;
   out.rows = le16(h + 5) ? le16(h + 5) : kDefaultRows;
@@ -61,13 +61,14 @@ int WinFaxReader::read_page(std::uint32_t index, Page& out) {
   out.yres = winfax_vertical_resolution(h[115]);
   std::int64_t length = le32(h + 116);
   if (length > file_size()) length = std::max<std::int64_t>(0, file_size() - position - 128);
-  return read_coded(position + std::int64_t(kHeaderSize), length) ? kReaderOk : kReaderUnreadable;
+  return read_coded(position + std::int64_t(kHeaderSize), length) ? ReaderResult::kOk
+                                                                  : ReaderResult::kUnreadable;
 }
 
 void WinFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
   if (!is_open()) return;
   Page p;
-  if (read_page(index, p) != kReaderOk) {
+  if (read_page(index, p) != ReaderResult::kOk) {
     drop_page(page);
     return;
   }
@@ -93,7 +94,8 @@ void WinFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
 }
 
 std::string WinFaxReader::page_text(std::uint32_t index) {
-  if (!is_open() || index >= page_count_ || check_header(pages_[index]) != kReaderOk) return {};
+  if (!is_open() || index >= page_count_ || check_header(pages_[index]) != ReaderResult::kOk)
+    return {};
   const auto first = header_.begin() + 9;
   return std::string(first, std::find(first, header_.end(), std::uint8_t(0)));
 }
@@ -101,7 +103,7 @@ std::string WinFaxReader::page_text(std::uint32_t index) {
 bool WinFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
   Page p;
   // A page whose header cannot be read again is left out.
-  if (read_page(index, p) != kReaderOk) return false;
+  if (read_page(index, p) != ReaderResult::kOk) return false;
   // MMR pages are T.6 (Compression 4); Modified Huffman pages with EOLs
   // are T.4 one-dimensional (Compression 3). The stated row count is
   // written whatever the data holds.
@@ -115,8 +117,8 @@ bool WinFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
   return true;
 }
 
-int WinFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
-  if (!is_open()) return kConvertNoFile;
+ConvertResult WinFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
+  if (!is_open()) return ConvertResult::kNoFile;
   return convert_by_pass_through(
       *this, output, page_count,
       [this](std::uint16_t i, PassThroughPage& out) { return coded_page(i, out); });

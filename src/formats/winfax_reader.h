@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "base/page_bitmap.h"
 #include "base/format_reader.h"
+#include "base/page_bitmap.h"
 
 namespace orvane {
 
@@ -29,10 +29,10 @@ class WinFaxReader : public FormatReader {
   // least significant bit first.
   bool coded_page(std::uint32_t index, PassThroughPage& out) override;
   // Pass-through: the coded data goes into the TIFF unchanged.
-  int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
+  ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
   // 0 when a page header starts at `position`, -1 no file, -2 otherwise.
-  int check_header(std::int64_t position);
+  ReaderResult check_header(std::int64_t position);
 
  private:
   struct Page {
@@ -42,7 +42,7 @@ class WinFaxReader : public FormatReader {
     std::uint16_t yres = 0;
   };
   // Header and coded data of page `index`; -1 no such page, -2 unreadable.
-  int read_page(std::uint32_t index, Page& out);
+  ReaderResult read_page(std::uint32_t index, Page& out);
 
   std::array<std::uint8_t, kHeaderSize> header_{};
 };

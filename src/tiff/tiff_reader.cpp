@@ -52,12 +52,12 @@ bool TiffReader::read_u16_at(std::int64_t position, std::uint16_t& out) {
   return true;
 }
 
-int TiffReader::read_header() {
-  if (!is_open()) return -1;
+ReaderResult TiffReader::read_header() {
+  if (!is_open()) return ReaderResult::kNoFile;
   std::uint8_t h[8];
   if (file_.read_at(0, h) != 8) {
     close();
-    return -3;
+    return ReaderResult::kUnreadable;
   }
   if ((h[0] == 'I' && h[1] == 'I') || (h[0] == 'F' && h[1] == 'F')) {
     big_endian_ = false;
@@ -65,15 +65,15 @@ int TiffReader::read_header() {
     big_endian_ = true;
   } else {
     close();
-    return -4;
+    return ReaderResult::kBadSignature;
   }
   version_ = u16(h + 2);
   if (version_ != 42) {
     close();
-    return -4;
+    return ReaderResult::kBadSignature;
   }
   first_directory_ = u32(h + 4);
-  return 0;
+  return ReaderResult::kOk;
 }
 
 std::uint16_t TiffReader::build_page_table() {
@@ -269,12 +269,12 @@ namespace {
 // and the 32771 word-aligned Modified Huffman variant).
 bool is_fax_compression(std::uint16_t compression) {
   switch (compression) {
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 32771:
-    case 32773: return true;
+    case kCompressionNone:
+    case kCompressionCcittRle:
+    case kCompressionCcittT4:
+    case kCompressionCcittT6:
+    case kCompressionCcittRleW:
+    case kCompressionPackBits: return true;
     default: return false;
   }
 }

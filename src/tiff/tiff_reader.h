@@ -19,10 +19,10 @@ struct TiffEntry {
 
 class TiffReader : public FormatReader {
  public:
-  // Header check: 0; -1 no file; -3 fewer than 8 bytes; -4 not a TIFF header.
-  // On -3 and -4 the file is closed.
-  int read_header();
-  int recognise() override { return read_header(); }
+  // Header check: kNoFile, kUnreadable (fewer than 8 bytes), kBadSignature
+  // (not a TIFF header; the file is closed on both), or kOk.
+  ReaderResult read_header();
+  ReaderResult recognise() override { return read_header(); }
 
   // Lists every directory of the chain (at most 1024; a position seen
   // before ends the walk).
@@ -54,7 +54,7 @@ class TiffReader : public FormatReader {
   // for a page that cannot be read.
   bool coded_page(std::uint32_t index, PassThroughPage& out) override;
   // FaxWizard and Zetafax files: the pages copied without decoding.
-  int convert(const std::filesystem::path& output, std::uint16_t page_count) override;
+  ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
   bool big_endian() const { return big_endian_; }
 

@@ -10,6 +10,7 @@
 #include "codec/page_driver.h"
 #include "codec/page_rows.h"
 #include "codec/row_writer.h"
+#include "tiff/tiff_tags.h"
 
 namespace orvane {
 
@@ -17,6 +18,15 @@ namespace {
 
 std::int32_t to_int32(std::uint64_t v) {
   return std::int32_t(std::min<std::uint64_t>(v, std::numeric_limits<std::int32_t>::max()));
+}
+
+// The row coding of a Modified Huffman or T.4 strip.
+std::uint8_t t4_family_coding(const TiffPage& desc) {
+  switch (desc.compression) {
+    case kCompressionCcittRleW: return kCodingMhWord;
+    case kCompressionCcittT4: return (desc.t4_options & 1) ? kCodingT4_2D : kCodingT4_1D;
+    default: return kCodingMhByte;
+  }
 }
 
 // Page setup of the uncompressed and PackBits strip decoders, every byte
@@ -69,22 +79,19 @@ int decode_tiff_strip(PageBitmap& page, std::span<const std::uint8_t> strip, con
           : length;
   codec::FaxCodec codec;
   switch (desc.compression) {
-    case 2:
-    case 3:
-    case 32771: {
-      std::uint8_t coding = kCodingMhByte;
-      if (desc.compression == 32771) coding = kCodingMhWord;
-      if (desc.compression == 3) coding = (desc.t4_options & 1) ? kCodingT4_2D : kCodingT4_1D;
-      codec.configure(strip, order, coding, invert_flag);
+    case kCompressionCcittRle:
+    case kCompressionCcittT4:
+    case kCompressionCcittRleW: {
+      codec.configure(strip, order, t4_family_coding(desc), invert_flag);
       codec.set_size(width, coded_rows);
       return codec::decode_by_coding_mode(codec, page);
     }
-    case 4:
+    case kCompressionCcittT6:
       codec::configure_for_t6(codec, strip, order, std::uint8_t(desc.t6_options), invert_flag, 3);
       codec.set_size(width, coded_rows);
       return codec::decode_t6_page(codec, page);
-    case 1:
-    case 32773: {
+    case kCompressionNone:
+    case kCompressionPackBits: {
       // Every strip holds RowsPerStrip rows but the last, which holds the rest.
       const std::uint32_t per_strip = desc.rows_per_strip == 0
                                           ? desc.image_length
@@ -94,7 +101,7 @@ int decode_tiff_strip(PageBitmap& page, std::span<const std::uint8_t> strip, con
         const std::uint32_t rest = desc.image_length % per_strip;
         rows = rest == 0 ? per_strip : rest;
       }
-      if (desc.compression == 1) {
+      if (desc.compression == kCompressionNone) {
         return decode_uncompressed_strip(strip, desc.photometric, desc.bits_per_sample,
                                          desc.fill_order, width, to_int32(rows), page);
       }
@@ -110,10 +117,10 @@ namespace {
 bool is_ccitt(const TiffPage& desc) {
   if (desc.bits_per_sample != 1) return false;
   switch (desc.compression) {
-    case 2:
-    case 3:
-    case 4:
-    case 32771: return true;
+    case kCompressionCcittRle:
+    case kCompressionCcittT4:
+    case kCompressionCcittT6:
+    case kCompressionCcittRleW: return true;
     default: return false;
   }
 }
@@ -139,18 +146,15 @@ int decode_tiff_strip_into(PageBitmap& page, std::int32_t first_row,
   const std::uint8_t order = desc.fill_order == 1 ? 1 : 2;
   const std::uint8_t invert_flag = desc.photometric == 1 ? 1 : 0;
   codec::FaxCodec codec;
-  if (desc.compression == 4) {
+  if (desc.compression == kCompressionCcittT6) {
     codec::configure_for_t6(codec, strip, order, std::uint8_t(desc.t6_options), invert_flag, 3);
   } else {
-    std::uint8_t coding = kCodingMhByte;
-    if (desc.compression == 32771) coding = kCodingMhWord;
-    if (desc.compression == 3) coding = (desc.t4_options & 1) ? kCodingT4_2D : kCodingT4_1D;
-    codec.configure(strip, order, coding, invert_flag);
+    codec.configure(strip, order, t4_family_coding(desc), invert_flag);
   }
   codec.set_size(width, std::int32_t(rows));
   const codec::RowTarget target{page.row(first_row), row_bytes, std::int32_t(rows)};
   std::int32_t decoded = 0;
-  codec::decode_into(codec, target, desc.compression == 4, decoded);
+  codec::decode_into(codec, target, desc.compression == kCompressionCcittT6, decoded);
   return decoded;
 }
 

@@ -5,6 +5,7 @@
 namespace orvane {
 
 enum TiffTag : std::uint16_t {
+  kTagNewSubfileType = 254,
   kTagImageWidth = 256,
   kTagImageLength = 257,
   kTagBitsPerSample = 258,
@@ -13,14 +14,18 @@ enum TiffTag : std::uint16_t {
   kTagFillOrder = 266,
   kTagStripOffsets = 273,
   kTagOrientation = 274,
+  kTagSamplesPerPixel = 277,
   kTagRowsPerStrip = 278,
   kTagStripByteCounts = 279,
   kTagXResolution = 282,
   kTagYResolution = 283,
+  kTagPlanarConfiguration = 284,
   kTagT4Options = 292,
   kTagT6Options = 293,
   kTagResolutionUnit = 296,
   kTagPageNumber = 297,
+  kTagSoftware = 305,
+  kTagDateTime = 306,
 };
 
 enum TiffCompression : std::uint16_t {
@@ -32,8 +37,10 @@ enum TiffCompression : std::uint16_t {
   kCompressionPackBits = 32773,
 };
 
-// TIFF 6.0 field types the reader tells apart.
+// TIFF 6.0 field types.
+inline constexpr std::uint16_t kTypeAscii = 2;
 inline constexpr std::uint16_t kTypeShort = 3;
 inline constexpr std::uint16_t kTypeLong = 4;
+inline constexpr std::uint16_t kTypeRational = 5;
 
 }  // namespace orvane

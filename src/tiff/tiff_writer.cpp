@@ -10,16 +10,11 @@
 #include <new>
 
 #include "base/byte_order.h"
+#include "tiff/tiff_tags.h"
 
 namespace orvane {
 
 namespace {
-
-// TIFF 6.0 field types.
-constexpr std::uint16_t kAscii = 2;
-constexpr std::uint16_t kShort = 3;
-constexpr std::uint16_t kLong = 4;
-constexpr std::uint16_t kRational = 5;
 
 // Entry numbers (from 0) of the 20-entry directory, in tag order.
 enum EntryIndex : int {
@@ -46,9 +41,6 @@ enum EntryIndex : int {
   kEntryCount
 };
 
-constexpr std::uint16_t kTagT4Options = 292;
-constexpr std::uint16_t kTagT6Options = 293;
-
 constexpr std::size_t kSoftwareSize = 22;
 constexpr std::size_t kDateTimeSize = 20;
 // XResolution, YResolution, Software and DateTime, appended after the data.
@@ -58,8 +50,8 @@ constexpr std::uint32_t kDirectorySize = 2 + kEntryCount * 12 + 4;            //
 // 11 and 20); readers such as libtiff warn about the field on any other
 // page, so there the directory goes without it.
 bool carries_options(const std::uint16_t compression, const std::uint16_t options_tag) {
-  return (compression == 3 && options_tag == kTagT4Options) ||
-         (compression == 4 && options_tag == kTagT6Options);
+  return (compression == kCompressionCcittT4 && options_tag == kTagT4Options) ||
+         (compression == kCompressionCcittT6 && options_tag == kTagT6Options);
 }
 // Every position stored in the file is a 32-bit LONG.
 constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFull;
@@ -133,16 +125,22 @@ void TiffWriter::write_header() {
 void TiffWriter::reset_entries() {
   // Every entry gets its tag and type here so that a directory is well formed
   // even for a field a caller does not set; the fixed ones get their values.
-  static constexpr std::uint16_t kTags[kEntryCount] = {254, 256, 257, 258, 259, 262, 266,
-                                                       273, 274, 277, 278, 279, 282, 283,
-                                                       284, 292, 296, 297, 305, 306};
+  static constexpr std::uint16_t kTags[kEntryCount] = {
+      kTagNewSubfileType,  kTagImageWidth,     kTagImageLength,
+      kTagBitsPerSample,   kTagCompression,    kTagPhotometric,
+      kTagFillOrder,       kTagStripOffsets,   kTagOrientation,
+      kTagSamplesPerPixel, kTagRowsPerStrip,   kTagStripByteCounts,
+      kTagXResolution,     kTagYResolution,    kTagPlanarConfiguration,
+      kTagT4Options,       kTagResolutionUnit, kTagPageNumber,
+      kTagSoftware,        kTagDateTime};
   static constexpr std::uint16_t kTypes[kEntryCount] = {
-      kLong, kLong, kLong,     kShort,    kShort, kShort, kShort, kLong,  kShort, kShort,
-      kLong, kLong, kRational, kRational, kShort, kLong,  kShort, kShort, kAscii, kAscii};
+      kTypeLong,  kTypeLong,  kTypeLong,  kTypeShort, kTypeShort, kTypeShort,    kTypeShort,
+      kTypeLong,  kTypeShort, kTypeShort, kTypeLong,  kTypeLong,  kTypeRational, kTypeRational,
+      kTypeShort, kTypeLong,  kTypeShort, kTypeShort, kTypeAscii, kTypeAscii};
   for (int i = 0; i < kEntryCount; ++i) entries_[i] = Entry{kTags[i], kTypes[i], 1, 0};
   entries_[kNewSubfileType].value = 2;  // a page of a multi-page document
   entries_[kBitsPerSample].value = 1;
-  entries_[kCompression].value = 1;
+  entries_[kCompression].value = kCompressionNone;
   entries_[kFillOrder].value = 1;
   entries_[kOrientation].value = 1;
   entries_[kSamplesPerPixel].value = 1;
@@ -165,15 +163,16 @@ bool TiffWriter::set_coding_by_mode(std::uint8_t coding_mode, std::uint16_t phot
   // T4Options bit 0: two-dimensional coding; bit 2: fill bits before EOL
   // (TIFF 6.0 section 11). Unknown (0) and PCX run-length (2) have no
   // TIFF Compression and are refused.
-  static constexpr Coding kByMode[] = {{0, 0, 0},                   // kCodingUnknown
-                                       {1, kTagT4Options, 0},       // kCodingUncompressed
-                                       {0, 0, 0},                   // kCodingPcxRle
-                                       {2, kTagT4Options, 4},       // kCodingMhByte
-                                       {32771, kTagT4Options, 4},   // kCodingMhWord
-                                       {3, kTagT4Options, 4},       // kCodingT4_1D
-                                       {3, kTagT4Options, 5},       // kCodingT4_2D
-                                       {4, kTagT6Options, 0},       // kCodingT6
-                                       {32773, kTagT4Options, 0}};  // kCodingPackBits
+  static constexpr Coding kByMode[] = {
+      {0, 0, 0},                                  // kCodingUnknown
+      {kCompressionNone, kTagT4Options, 0},       // kCodingUncompressed
+      {0, 0, 0},                                  // kCodingPcxRle
+      {kCompressionCcittRle, kTagT4Options, 4},   // kCodingMhByte
+      {kCompressionCcittRleW, kTagT4Options, 4},  // kCodingMhWord
+      {kCompressionCcittT4, kTagT4Options, 4},    // kCodingT4_1D
+      {kCompressionCcittT4, kTagT4Options, 5},    // kCodingT4_2D
+      {kCompressionCcittT6, kTagT6Options, 0},    // kCodingT6
+      {kCompressionPackBits, kTagT4Options, 0}};  // kCodingPackBits
   if (coding_mode >= std::size(kByMode) || kByMode[coding_mode].compression == 0) return false;
   const Coding& c = kByMode[coding_mode];
   entries_[kCompression].value = c.compression;
@@ -188,13 +187,13 @@ void TiffWriter::set_coding_by_compression(std::uint16_t compression, std::uint3
   entries_[kCompression].value = compression;
   entries_[kOptions].tag = kTagT4Options;
   switch (compression) {
-    case 3: entries_[kOptions].value = t4_options; break;
-    case 4:
+    case kCompressionCcittT4: entries_[kOptions].value = t4_options; break;
+    case kCompressionCcittT6:
       entries_[kOptions].tag = kTagT6Options;
       entries_[kOptions].value = t6_options;
       break;
-    case 2:
-    case 32771: entries_[kOptions].value = 4; break;
+    case kCompressionCcittRle:
+    case kCompressionCcittRleW: entries_[kOptions].value = 4; break;
     default: entries_[kOptions].value = 0; break;  // 1, 32773 and anything copied as is
   }
 }
@@ -302,15 +301,16 @@ std::uint32_t TiffWriter::write_page_data(std::span<const std::uint8_t> data, st
   pending_directory_ = directory;
 
   if (strips != 0) {
-    entries_[kStripOffsets] = Entry{273, kLong, std::uint32_t(strips), std::uint32_t(e)};
+    entries_[kStripOffsets] =
+        Entry{kTagStripOffsets, kTypeLong, std::uint32_t(strips), std::uint32_t(e)};
     entries_[kStripByteCounts] =
-        Entry{279, kLong, std::uint32_t(strips), std::uint32_t(e + 4 * strips)};
+        Entry{kTagStripByteCounts, kTypeLong, std::uint32_t(strips), std::uint32_t(e + 4 * strips)};
   } else if (offsets.size() == 1) {
-    entries_[kStripOffsets] = Entry{273, kLong, 1, std::uint32_t(p + offsets[0])};
-    entries_[kStripByteCounts] = Entry{279, kLong, 1, counts[0]};
+    entries_[kStripOffsets] = Entry{kTagStripOffsets, kTypeLong, 1, std::uint32_t(p + offsets[0])};
+    entries_[kStripByteCounts] = Entry{kTagStripByteCounts, kTypeLong, 1, counts[0]};
   } else {
-    entries_[kStripOffsets] = Entry{273, kLong, 1, std::uint32_t(p)};
-    entries_[kStripByteCounts] = Entry{279, kLong, 1, std::uint32_t(length)};
+    entries_[kStripOffsets] = Entry{kTagStripOffsets, kTypeLong, 1, std::uint32_t(p)};
+    entries_[kStripByteCounts] = Entry{kTagStripByteCounts, kTypeLong, 1, std::uint32_t(length)};
   }
   // RowsPerStrip 0 means the whole page in one strip.
   const std::uint32_t image_length = entries_[kImageLength].value;
@@ -332,8 +332,8 @@ void TiffWriter::write_directory(std::uint32_t position) {
     return;
   }
   std::array<std::uint8_t, kDirectorySize> bytes{};
-  const bool options = carries_options(std::uint16_t(entries_[kCompression].value),
-                                       entries_[kOptions].tag);
+  const bool options =
+      carries_options(std::uint16_t(entries_[kCompression].value), entries_[kOptions].tag);
   int written = 0;
   std::uint32_t page_number_field = 0;
   for (int i = 0; i < kEntryCount; ++i) {

@@ -7,9 +7,9 @@
 #include <random>
 #include <vector>
 
+#include "base/coding_mode.h"
 #include "codec/fax_codec.h"
 #include "formats/raw_test_files.h"
-#include "base/coding_mode.h"
 
 namespace orvane::codec {
 namespace {
@@ -34,17 +34,17 @@ void expect_rewound(const FaxCodec& c) {
 TEST(StreamAnalysisMh, FindsWidthAndBitOrderOfPbmtog3Streams) {
   const auto msb = raw_fixture("text-1728-pbmtog3.g3");
   FaxCodec c = codec_over(msb);
-  EXPECT_EQ(analyse_mh_standard(c, 1, 50), kAnalysisAccepted);
+  EXPECT_EQ(analyse_mh_standard(c, 1, 50), AnalysisResult::kAccepted);
   EXPECT_EQ(c.width, 1728);
   expect_rewound(c);
-  EXPECT_EQ(analyse_mh_standard(c, 2, 50), kAnalysisNotAccepted);
+  EXPECT_EQ(analyse_mh_standard(c, 2, 50), AnalysisResult::kNotAccepted);
   expect_rewound(c);
 
   // -reversebits: fails bit order 1 (step 1), found with bit order 2 (step 2).
   const auto lsb = raw_fixture("text-1728-pbmtog3-lsb.g3");
   FaxCodec l = codec_over(lsb);
   StreamGuess guess;
-  ASSERT_EQ(guess_coding(l, guess), 0);
+  ASSERT_TRUE(guess_coding(l, guess));
   EXPECT_EQ(guess.width, 1728);
   EXPECT_EQ(guess.bit_order, 2);
   EXPECT_EQ(guess.coding, kCodingT4_1D);
@@ -52,7 +52,7 @@ TEST(StreamAnalysisMh, FindsWidthAndBitOrderOfPbmtog3Streams) {
 
   const auto b4 = raw_fixture("text-2048-pbmtog3.g3");
   FaxCodec w = codec_over(b4);
-  ASSERT_EQ(guess_coding(w, guess), 0);
+  ASSERT_TRUE(guess_coding(w, guess));
   EXPECT_EQ(guess.width, 2048);
   EXPECT_EQ(guess.bit_order, 1);
 }
@@ -63,23 +63,23 @@ TEST(StreamAnalysisMh, NonstandardWidthsAboveTheMinimumOnly) {
       dir, "pbmtext -width 2000 'Non standard width' | pnmpad -white -width 2000 -height 120",
       "-nofixedwidth");
   FaxCodec c = codec_over(w2000);
-  EXPECT_EQ(analyse_mh_standard(c, 1, 50), kAnalysisNotAccepted);
+  EXPECT_EQ(analyse_mh_standard(c, 1, 50), AnalysisResult::kNotAccepted);
   StreamGuess guess;
-  ASSERT_EQ(guess_coding(c, guess), 0);
+  ASSERT_TRUE(guess_coding(c, guess));
   EXPECT_EQ(guess.width, 2000);
   EXPECT_EQ(guess.coding, kCodingT4_1D);
   // The rows must be longer than the minimum.
-  EXPECT_EQ(analyse_mh_any_width(c, 1, 50, 2000), kAnalysisNotAccepted);
-  EXPECT_EQ(analyse_mh_any_width(c, 1, 50, 1999), kAnalysisAccepted);
+  EXPECT_EQ(analyse_mh_any_width(c, 1, 50, 2000), AnalysisResult::kNotAccepted);
+  EXPECT_EQ(analyse_mh_any_width(c, 1, 50, 1999), AnalysisResult::kAccepted);
   EXPECT_EQ(c.width, 2000);
 
   const auto w1600 = test::pbmtog3_of(dir, "pbmmake -white 1600 80", "-nofixedwidth");
   FaxCodec n = codec_over(w1600);
   StreamGuess untouched;
   untouched.width = 77;
-  EXPECT_EQ(guess_coding(n, untouched), -1);
+  EXPECT_FALSE(guess_coding(n, untouched));
   EXPECT_EQ(untouched.width, 77);  // a failed guess leaves the record alone
-  EXPECT_EQ(analyse_mh_any_width(n, 1, 50, 1000), kAnalysisAccepted);
+  EXPECT_EQ(analyse_mh_any_width(n, 1, 50, 1000), AnalysisResult::kAccepted);
   EXPECT_EQ(n.width, 1600);
 }
 
@@ -92,10 +92,10 @@ TEST(StreamAnalysisMh, CountRestartsAfterACorruptRow) {
   bits.put(kEol);
   const auto data = bits.bytes();
   FaxCodec c = codec_over(data);
-  EXPECT_EQ(analyse_mh_standard(c, 1, 3), kAnalysisAccepted);
+  EXPECT_EQ(analyse_mh_standard(c, 1, 3), AnalysisResult::kAccepted);
   EXPECT_EQ(c.width, 1728);
-  EXPECT_EQ(analyse_mh_standard(c, 1, 4), kAnalysisNotAccepted);
-  EXPECT_EQ(analyse_mh_any_width(c, 1, 4, 1000), kAnalysisNotAccepted);
+  EXPECT_EQ(analyse_mh_standard(c, 1, 4), AnalysisResult::kNotAccepted);
+  EXPECT_EQ(analyse_mh_any_width(c, 1, 4, 1000), AnalysisResult::kNotAccepted);
 }
 
 TEST(StreamAnalysisMh, ThresholdZeroStillNeedsARow) {
@@ -103,13 +103,13 @@ TEST(StreamAnalysisMh, ThresholdZeroStillNeedsARow) {
   BitWriter eols;
   for (int i = 0; i < 40; ++i) eols.put(kEol);
   FaxCodec e = codec_over(eols.bytes());
-  EXPECT_EQ(analyse_mh_standard(e, 1, 0), kAnalysisNotAccepted);
-  EXPECT_EQ(analyse_mh_any_width(e, 1, 0, 0), kAnalysisNotAccepted);
-  EXPECT_EQ(analyse_mr_any_width(e, 1, 0, 0), kAnalysisNotAccepted);
+  EXPECT_EQ(analyse_mh_standard(e, 1, 0), AnalysisResult::kNotAccepted);
+  EXPECT_EQ(analyse_mh_any_width(e, 1, 0, 0), AnalysisResult::kNotAccepted);
+  EXPECT_EQ(analyse_mr_any_width(e, 1, 0, 0), AnalysisResult::kNotAccepted);
 
   const auto data = raw_fixture("text-1728-pbmtog3.g3");
   FaxCodec c = codec_over(data);
-  ASSERT_EQ(analyse_mh_standard(c, 1, 0), kAnalysisAccepted);
+  ASSERT_EQ(analyse_mh_standard(c, 1, 0), AnalysisResult::kAccepted);
   EXPECT_EQ(c.width, 1728);
 }
 
@@ -124,12 +124,12 @@ TEST(StreamAnalysisMr, TwoDimensionalStripsAreNotTakenForMh) {
     SCOPED_TRACE(k.file);
     const auto data = raw_fixture(k.file);
     FaxCodec c = codec_over(data);
-    EXPECT_EQ(analyse_mh_standard(c, k.order, 50), kAnalysisNotAccepted);
-    EXPECT_EQ(analyse_mh_any_width(c, k.order, 50, 1728), kAnalysisNotAccepted);
-    EXPECT_EQ(analyse_mr_standard(c, k.order, 50), kAnalysisAccepted);
+    EXPECT_EQ(analyse_mh_standard(c, k.order, 50), AnalysisResult::kNotAccepted);
+    EXPECT_EQ(analyse_mh_any_width(c, k.order, 50, 1728), AnalysisResult::kNotAccepted);
+    EXPECT_EQ(analyse_mr_standard(c, k.order, 50), AnalysisResult::kAccepted);
     EXPECT_EQ(c.width, 1728);
     StreamGuess guess;
-    ASSERT_EQ(guess_coding(c, guess), 0);
+    ASSERT_TRUE(guess_coding(c, guess));
     EXPECT_EQ(guess.coding, kCodingT4_2D);
     EXPECT_EQ(guess.width, 1728);
     EXPECT_EQ(guess.bit_order, k.order);
@@ -139,7 +139,7 @@ TEST(StreamAnalysisMr, TwoDimensionalStripsAreNotTakenForMh) {
   const auto mh = raw_fixture("text-1728-strip-g3-1d.g3");
   FaxCodec m = codec_over(mh);
   StreamGuess guess;
-  ASSERT_EQ(guess_coding(m, guess), 0);
+  ASSERT_TRUE(guess_coding(m, guess));
   EXPECT_EQ(guess.coding, kCodingT4_1D);
 }
 
@@ -156,15 +156,15 @@ TEST(StreamAnalysisT6, FoundAtTheWidthItWasCodedWith) {
   FaxCodec c;
   c.configure(a3, 1, 0, 0);
   StreamGuess guess;
-  ASSERT_EQ(guess_t6(c, guess), 0);  // after 1728 and 2048 failed in both bit orders
+  ASSERT_TRUE(guess_t6(c, guess));  // after 1728 and 2048 failed in both bit orders
   EXPECT_EQ(guess.width, 2432);
   EXPECT_EQ(guess.bit_order, 1);
   EXPECT_EQ(guess.coding, kCodingT6);
   EXPECT_EQ(guess.start_offset, 0);
   expect_rewound(c);
   for (std::uint8_t order : {1, 2}) {
-    EXPECT_EQ(analyse_t6_at_width(c, order, 1728, 50, 3), kAnalysisNotAccepted);
-    EXPECT_EQ(analyse_t6_at_width(c, order, 2048, 50, 3), kAnalysisNotAccepted);
+    EXPECT_EQ(analyse_t6_at_width(c, order, 1728, 50, 3), AnalysisResult::kNotAccepted);
+    EXPECT_EQ(analyse_t6_at_width(c, order, 2048, 50, 3), AnalysisResult::kNotAccepted);
   }
 
   std::vector<std::uint8_t> lsb = {0xFF, 0xFF};
@@ -173,7 +173,7 @@ TEST(StreamAnalysisT6, FoundAtTheWidthItWasCodedWith) {
   lsb.insert(lsb.end(), lsb_strip.begin(), lsb_strip.end());
   FaxCodec r;
   r.configure(lsb, 1, 0, 0);
-  ASSERT_EQ(guess_t6(r, guess), 0);
+  ASSERT_TRUE(guess_t6(r, guess));
   EXPECT_EQ(guess.width, 1728);
   EXPECT_EQ(guess.bit_order, 2);
 }
@@ -185,7 +185,7 @@ TEST(StreamAnalysisT6, RawFlagTakesTheDataFromByteZero) {
   FaxCodec c;
   c.configure(data, 1, 0, 0);
   c.raw_flag = 1;
-  EXPECT_EQ(analyse_t6_at_width(c, 1, 1728, 50, 3), kAnalysisAccepted);
+  EXPECT_EQ(analyse_t6_at_width(c, 1, 1728, 50, 3), AnalysisResult::kAccepted);
   EXPECT_EQ(c.width, 1728);
   expect_rewound(c);
 }
@@ -196,12 +196,12 @@ TEST(StreamAnalysisT6, FlagNumberZeroNeedsNoFillBytes) {
   const auto data = raw_fixture("text-1728-strip-g4.g4");
   FaxCodec c;
   c.configure(data, 1, 0, 0);
-  EXPECT_EQ(analyse_t6_at_width(c, 1, 1728, 50, 0), kAnalysisAccepted);
+  EXPECT_EQ(analyse_t6_at_width(c, 1, 1728, 50, 0), AnalysisResult::kAccepted);
   EXPECT_EQ(c.start_offset, 0);
   EXPECT_EQ(c.width, 1728);
   expect_rewound(c);
-  EXPECT_EQ(analyse_t6_at_width(c, 1, 0, 50, 0), kAnalysisNotAccepted);
-  EXPECT_EQ(analyse_t6_at_width(c, 1, -5, 50, 0), kAnalysisNotAccepted);
+  EXPECT_EQ(analyse_t6_at_width(c, 1, 0, 50, 0), AnalysisResult::kNotAccepted);
+  EXPECT_EQ(analyse_t6_at_width(c, 1, -5, 50, 0), AnalysisResult::kNotAccepted);
 }
 
 TEST(StreamAnalysisT6, StartFoundBehindFillBytes) {
@@ -212,7 +212,7 @@ TEST(StreamAnalysisT6, StartFoundBehindFillBytes) {
   data.insert(data.end(), g4.begin(), g4.end());
   FaxCodec c;
   c.configure(data, 1, 0, 0);
-  ASSERT_EQ(analyse_t6_at_width(c, 1, 1728, 50, 3), kAnalysisAccepted);
+  ASSERT_EQ(analyse_t6_at_width(c, 1, 1728, 50, 3), AnalysisResult::kAccepted);
   EXPECT_EQ(c.start_offset, 4);
 }
 
@@ -234,14 +234,14 @@ TEST(StreamAnalysisHostile, NothingIsAcceptedFromNonFaxData) {
     SCOPED_TRACE(i);
     FaxCodec c = codec_over(inputs[i]);
     StreamGuess guess;
-    EXPECT_EQ(guess_coding(c, guess), -1);
+    EXPECT_FALSE(guess_coding(c, guess));
     expect_rewound(c);
-    EXPECT_EQ(guess_t6(c, guess), -1);
+    EXPECT_FALSE(guess_t6(c, guess));
     expect_rewound(c);
     // Flag number 0 makes nearly every byte a start candidate.
     if (inputs[i].size() > 16384) continue;
     guess.flag_number = 0;
-    EXPECT_EQ(guess_t6(c, guess), -1);
+    EXPECT_FALSE(guess_t6(c, guess));
     expect_rewound(c);
   }
   // The same with flag number 0 on a smaller piece of the random data.
@@ -249,7 +249,7 @@ TEST(StreamAnalysisHostile, NothingIsAcceptedFromNonFaxData) {
   FaxCodec c = codec_over(piece);
   StreamGuess guess;
   guess.flag_number = 0;
-  EXPECT_EQ(guess_t6(c, guess), -1);
+  EXPECT_FALSE(guess_t6(c, guess));
 }
 
 TEST(StreamAnalysisHostile, LongPassCodeRowsStayLinear) {
@@ -262,7 +262,7 @@ TEST(StreamAnalysisHostile, LongPassCodeRowsStayLinear) {
   FaxCodec c;
   c.configure(data, 1, 0, 0);
   const auto t0 = std::chrono::steady_clock::now();
-  EXPECT_EQ(analyse_t6_at_width(c, 1, 1728, 50, 0), kAnalysisNotAccepted);
+  EXPECT_EQ(analyse_t6_at_width(c, 1, 1728, 50, 0), AnalysisResult::kNotAccepted);
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(30));
   expect_rewound(c);
 }

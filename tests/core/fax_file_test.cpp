@@ -28,7 +28,7 @@ struct Record {
     fax.set_working_paths(scratch.paths());
     fax.set_parameters(params);
   }
-  int open(const fs::path& path) { return fax.open(path, classify(path)); }
+  OpenResult open(const fs::path& path) { return fax.open(path, classify(path)); }
 };
 
 test::Pbm expected(const std::string& stem) {
@@ -37,9 +37,9 @@ test::Pbm expected(const std::string& stem) {
 
 TEST(FaxFileOpen, AMissingFileChangesNothing) {
   Record r;
-  ASSERT_EQ(r.open(fixture("tiff/multipage-1728-g4.tif")), 0);
+  ASSERT_EQ(r.open(fixture("tiff/multipage-1728-g4.tif")), OpenResult::kOk);
   ASSERT_EQ(r.fax.page_count(), 3);
-  EXPECT_EQ(r.fax.open("/no/such/file.tif", kFormatTiff), -1);
+  EXPECT_EQ(r.fax.open("/no/such/file.tif", kFormatTiff), OpenResult::kFailed);
   EXPECT_EQ(r.fax.page_count(), 3);
   EXPECT_TRUE(r.fax.page_valid());
   EXPECT_FALSE(r.fax.page().has_pixels());  // the bitmap was emptied first
@@ -49,7 +49,7 @@ TEST(FaxFileOpen, AMissingFileChangesNothing) {
 
 TEST(FaxFileOpen, PagesOfAMultiPageTiffLoadInTurn) {
   Record r;
-  ASSERT_EQ(r.open(fixture("tiff/multipage-1728-g4.tif")), 0);
+  ASSERT_EQ(r.open(fixture("tiff/multipage-1728-g4.tif")), OpenResult::kOk);
   ASSERT_EQ(r.fax.page_count(), 3);
   for (std::uint32_t p : {2u, 0u, 1u}) {
     r.fax.load_page(kFormatTiff, p);
@@ -66,7 +66,7 @@ TEST(FaxFileOpen, TiffInsideOtherNamesOpensWithTheTiffReader) {
   for (const char* name : {"a.fmf", "a.g3n", "a.g3f"}) {
     test::write_file(dir / name, bytes);
     Record r;
-    EXPECT_EQ(r.open(dir / name), 0) << name;
+    EXPECT_EQ(r.open(dir / name), OpenResult::kOk) << name;
     EXPECT_EQ(r.fax.page_count(), 1) << name;
     EXPECT_TRUE(test::same_pixels(expected("text-1728-g3-2d"), test::to_pbm(r.fax.page()), name));
   }
@@ -76,7 +76,7 @@ TEST(FaxFileOpen, FormatsOutsideTheTableAreReadAsRawData) {
   for (std::int32_t format : {19, -2, 0, 2}) {
     Record r;
     const fs::path g3 = fixture("raw/text-1728-pbmtog3.g3");
-    EXPECT_EQ(r.fax.open(g3, format == 2 ? 0 : format), 0);
+    EXPECT_EQ(r.fax.open(g3, format == 2 ? 0 : format), OpenResult::kOk);
     EXPECT_TRUE(r.fax.page_valid()) << format;
     EXPECT_EQ(r.fax.page().coding, 5);
     EXPECT_EQ(r.fax.page().width, 1728);
@@ -87,7 +87,7 @@ TEST(FaxFileOpen, RawDataThatNoAnalysisAcceptsHasNoPage) {
   TempDir dir;
   test::write_file(dir / "noise.g3", std::vector<std::uint8_t>(4000, 0x5A));
   Record r;
-  EXPECT_EQ(r.open(dir / "noise.g3"), 0);
+  EXPECT_EQ(r.open(dir / "noise.g3"), OpenResult::kOk);
   EXPECT_EQ(r.fax.page_count(), 0);
   EXPECT_FALSE(r.fax.page_valid());
   r.fax.load_page(kFormatRawFax, 0);
@@ -98,7 +98,7 @@ TEST(FaxFileOpen, ARejectedSignatureLeavesNoPage) {
   TempDir dir;
   test::write_file(dir / "bad.dcx", std::vector<std::uint8_t>(300, 0x11));
   Record r;
-  EXPECT_EQ(r.open(dir / "bad.dcx"), 0);
+  EXPECT_EQ(r.open(dir / "bad.dcx"), OpenResult::kOk);
   EXPECT_EQ(r.fax.page_count(), 0);
   EXPECT_FALSE(r.fax.page_valid());
 }
@@ -128,12 +128,12 @@ TEST(FaxFileAtWork, AMissingConverterGivesAnEmptyPage) {
   const std::string saved = p ? p : "";
   setenv("PATH", dir.path().c_str(), 1);
   Record r;
-  EXPECT_EQ(r.open(dir / "f.awd"), 0);
+  EXPECT_EQ(r.open(dir / "f.awd"), OpenResult::kOk);
   setenv("PATH", saved.c_str(), 1);
   EXPECT_FALSE(r.fax.page_valid());
   EXPECT_EQ(r.fax.page_count(), 0);
   // No temporary TIFF: nothing to convert.
-  EXPECT_EQ(r.fax.convert(dir / "out.tif", kFormatAtWork), -1);
+  EXPECT_EQ(r.fax.convert(dir / "out.tif", kFormatAtWork), ConvertResult::kNoFile);
   EXPECT_FALSE(fs::exists(dir / "out.tif"));
 }
 
@@ -144,12 +144,12 @@ TEST(FaxFileAtWork, TheConvertersTiffIsOpenedAndConverted) {
   TempDir dir;
   test::write_file(dir / "f.awd", {1, 2, 3});
   Record r;
-  EXPECT_EQ(r.open(dir / "f.awd"), 0);
+  EXPECT_EQ(r.open(dir / "f.awd"), OpenResult::kOk);
   ASSERT_TRUE(r.fax.page_valid());
   EXPECT_EQ(r.fax.page_count(), 3);
   r.fax.load_page(kFormatAtWork, 1);
   EXPECT_TRUE(test::same_pixels(expected("multipage-1728-g4-p2"), test::to_pbm(r.fax.page())));
-  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatAtWork), 0);
+  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatAtWork), ConvertResult::kOk);
   const auto pages = test::run_output("tiffinfo '" + (dir / "out.tif").string() + "' 2>&1");
   EXPECT_NE(pages.find("Page Number: 2-3"), std::string::npos) << pages;
 }
@@ -158,8 +158,8 @@ TEST(FaxFileConvert, FaxWizardPagesAreCopiedWithTheirCoding) {
   TempDir dir;
   fs::copy_file(fixture("tiff/multipage-1728-g4.tif"), dir / "in.fmf");
   Record r;
-  ASSERT_EQ(r.open(dir / "in.fmf"), 0);
-  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatFaxWizard), 0);
+  ASSERT_EQ(r.open(dir / "in.fmf"), OpenResult::kOk);
+  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatFaxWizard), ConvertResult::kOk);
   const std::string info = test::run_output("tiffinfo '" + (dir / "out.tif").string() + "' 2>&1");
   for (const char* want : {"Page Number: 0-3", "Page Number: 1-3", "Page Number: 2-3",
                            "CCITT Group 4", "Veldmark Studio", "min-is-white"}) {
@@ -170,8 +170,8 @@ TEST(FaxFileConvert, FaxWizardPagesAreCopiedWithTheirCoding) {
   for (int p = 0; p < 3; ++p) {
     const fs::path pbm = dir / ("p" + std::to_string(p) + ".pbm");
     ASSERT_EQ(test::run("tiffcp '" + (dir / "out.tif").string() + "," + std::to_string(p) + "' '" +
-                        (dir / "one.tif").string() + "' && tifftopnm '" + (dir / "one.tif").string() +
-                        "' > '" + pbm.string() + "' 2>/dev/null"),
+                        (dir / "one.tif").string() + "' && tifftopnm '" +
+                        (dir / "one.tif").string() + "' > '" + pbm.string() + "' 2>/dev/null"),
               0);
     EXPECT_TRUE(test::same_pixels(expected("multipage-1728-g4-p" + std::to_string(p + 1)),
                                   test::read_pbm(pbm)));
@@ -182,23 +182,26 @@ TEST(FaxFileConvert, MultiStripPagesKeepTheirStrips) {
   TempDir dir;
   fs::copy_file(fixture("tiff/text-1728-g4-multistrip.tif"), dir / "in.g3n");
   Record r;
-  ASSERT_EQ(r.open(dir / "in.g3n"), 0);
-  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatZetafax), 0);
+  ASSERT_EQ(r.open(dir / "in.g3n"), OpenResult::kOk);
+  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatZetafax), ConvertResult::kOk);
   Record back;
-  ASSERT_EQ(back.open(dir / "out.tif"), 0);
-  EXPECT_TRUE(test::same_pixels(expected("text-1728-g4-multistrip"), test::to_pbm(back.fax.page())));
+  ASSERT_EQ(back.open(dir / "out.tif"), OpenResult::kOk);
+  EXPECT_TRUE(
+      test::same_pixels(expected("text-1728-g4-multistrip"), test::to_pbm(back.fax.page())));
 }
 
 TEST(FaxFileConvert, FailuresLeaveTheTargetAsItWas) {
   TempDir dir;
   test::write_file(dir / "out.tif", {'o', 'l', 'd'});
   Record r;
-  ASSERT_EQ(r.open(fixture("tiff/text-1728-g4.tif")), 0);
-  EXPECT_EQ(r.fax.convert(dir / "out.tif", kFormatTiff), -1);  // TIFF already
+  ASSERT_EQ(r.open(fixture("tiff/text-1728-g4.tif")), OpenResult::kOk);
+  EXPECT_EQ(r.fax.convert(dir / "out.tif", kFormatTiff), ConvertResult::kNoFile);  // TIFF already
   Record closed;
-  EXPECT_EQ(closed.fax.convert(dir / "out.tif", kFormatDcx), -1);  // nothing open
+  EXPECT_EQ(closed.fax.convert(dir / "out.tif", kFormatDcx),
+            ConvertResult::kNoFile);  // nothing open
   EXPECT_EQ(test::read_file(dir / "out.tif"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
-  EXPECT_NE(r.fax.convert(dir / "no-such-folder" / "out.tif", kFormatFaxWizard), 0);
+  EXPECT_NE(r.fax.convert(dir / "no-such-folder" / "out.tif", kFormatFaxWizard),
+            ConvertResult::kOk);
   for (const auto& e : fs::directory_iterator(dir.path()))
     EXPECT_EQ(e.path().filename(), "out.tif") << "left behind: " << e.path();
 }
@@ -220,9 +223,9 @@ TEST(FaxFileConvert, TiffPagesWithoutDataAreLeftOut) {
   b.add_directory(page(b, data));
   test::write_file(dir / "in.fmf", b.bytes());
   Record r;
-  ASSERT_EQ(r.open(dir / "in.fmf"), 0);
+  ASSERT_EQ(r.open(dir / "in.fmf"), OpenResult::kOk);
   ASSERT_EQ(r.fax.page_count(), 2);
-  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatFaxWizard), 0);
+  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatFaxWizard), ConvertResult::kOk);
   const std::string info = test::run_output("tiffinfo '" + (dir / "out.tif").string() + "' 2>&1");
   std::size_t directories = 0;
   for (std::size_t at = 0; (at = info.find("TIFF Directory", at)) != std::string::npos; ++at)
@@ -231,7 +234,7 @@ TEST(FaxFileConvert, TiffPagesWithoutDataAreLeftOut) {
   EXPECT_NE(info.find("Page Number: 0-1"), std::string::npos) << info;
   r.fax.load_page(kFormatFaxWizard, 1);
   Record back;
-  ASSERT_EQ(back.open(dir / "out.tif"), 0);
+  ASSERT_EQ(back.open(dir / "out.tif"), OpenResult::kOk);
   ASSERT_TRUE(back.fax.page_valid());
   EXPECT_EQ(back.fax.page().pixels, r.fax.page().pixels);
 
@@ -240,8 +243,8 @@ TEST(FaxFileConvert, TiffPagesWithoutDataAreLeftOut) {
   broken.add_directory(page(broken, 0x7FFFFFF0));
   test::write_file(dir / "broken.fmf", broken.bytes());
   Record rb;
-  ASSERT_EQ(rb.open(dir / "broken.fmf"), 0);
-  EXPECT_EQ(rb.fax.convert(dir / "none.tif", kFormatFaxWizard), kConvertNoPages);
+  ASSERT_EQ(rb.open(dir / "broken.fmf"), OpenResult::kOk);
+  EXPECT_EQ(rb.fax.convert(dir / "none.tif", kFormatFaxWizard), ConvertResult::kNoPages);
   EXPECT_FALSE(fs::exists(dir / "none.tif"));
 }
 
@@ -257,11 +260,11 @@ TEST(FaxFileConvert, TiffPagesKeepTheirPhotometricInterpretation) {
                      b.long_entry(279, 2)});
     test::write_file(dir / "in.g3n", b.bytes());
     Record r;
-    ASSERT_EQ(r.open(dir / "in.g3n"), 0);
+    ASSERT_EQ(r.open(dir / "in.g3n"), OpenResult::kOk);
     ASSERT_TRUE(r.fax.page_valid());
-    ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatZetafax), 0);
+    ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatZetafax), ConvertResult::kOk);
     Record back;
-    ASSERT_EQ(back.open(dir / "out.tif"), 0);
+    ASSERT_EQ(back.open(dir / "out.tif"), OpenResult::kOk);
     ASSERT_TRUE(back.fax.page_valid());
     EXPECT_EQ(back.fax.page().pixels, r.fax.page().pixels) << photometric;
     // libtiff agrees: both files give the same image.
@@ -287,10 +290,10 @@ TEST(FaxFileConvert, TiffPagesKeepTheBitOrderTheyWereReadWith) {
                    b.long_entry(279, 2)});
   test::write_file(dir / "in.g3n", b.bytes());
   Record r;
-  ASSERT_EQ(r.open(dir / "in.g3n"), 0);
+  ASSERT_EQ(r.open(dir / "in.g3n"), OpenResult::kOk);
   ASSERT_TRUE(r.fax.page_valid());
   EXPECT_EQ(r.fax.page().pixels, (std::vector<std::uint8_t>{0x80, 0x01}));
-  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatZetafax), 0);
+  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatZetafax), ConvertResult::kOk);
   const std::string info = test::run_output("tiffinfo '" + (dir / "out.tif").string() + "' 2>&1");
   EXPECT_NE(info.find("FillOrder: lsb-to-msb"), std::string::npos) << info;
   ASSERT_EQ(test::run("tifftopnm '" + (dir / "out.tif").string() + "' > '" +
@@ -304,7 +307,7 @@ TEST(FaxFileRaw, TheVerticalResolutionOverrideRepaginates) {
   DecodingParameters params;
   params.vres_override = 100;
   Record r(params);
-  ASSERT_EQ(r.open(fixture("raw/twopage-1728-g3-1d.g3")), 0);
+  ASSERT_EQ(r.open(fixture("raw/twopage-1728-g3-1d.g3")), OpenResult::kOk);
   ASSERT_TRUE(r.fax.page_valid());
   EXPECT_EQ(r.fax.page().yres, 100);
   const std::uint16_t at_100 = r.fax.page_count();
@@ -319,7 +322,7 @@ TEST(FaxFileRaw, TheVerticalResolutionOverrideRepaginates) {
 // that failed to load must not keep the others from loading.
 TEST(FaxFileRaw, AFailedPageLoadDoesNotStopLaterLoads) {
   Record r;
-  ASSERT_EQ(r.open(fixture("raw/twopage-1728-g3-1d.g3")), 0);
+  ASSERT_EQ(r.open(fixture("raw/twopage-1728-g3-1d.g3")), OpenResult::kOk);
   ASSERT_TRUE(r.fax.page_valid());
   const std::uint16_t pages = r.fax.page_count();
   r.fax.load_page(kFormatRawFax, pages);  // past the last page
@@ -335,7 +338,7 @@ TEST(FaxFileRaw, RecordsWithTheirOwnScratchFilesDoNotDisturbEachOther) {
   auto run = [](const fs::path& file, const std::string& stem, bool* ok) {
     for (int i = 0; i < 3; ++i) {
       Record r;
-      if (r.open(file) != 0 || !r.fax.page_valid()) return;
+      if (r.open(file) != OpenResult::kOk || !r.fax.page_valid()) return;
       if (!test::same_pixels(expected(stem), test::to_pbm(r.fax.page()))) return;
     }
     *ok = true;

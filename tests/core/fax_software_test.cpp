@@ -53,7 +53,7 @@ TEST(FaxSoftwareFiles, EveryPageReadsAsItsMakerDecodesIt) {
     fax.set_parameters(params);
     const std::int32_t format = classify(path);
     EXPECT_EQ(format, c.format);
-    ASSERT_EQ(fax.open(path, format), 0);
+    ASSERT_EQ(fax.open(path, format), OpenResult::kOk);
     ASSERT_EQ(fax.page_count(), c.pages);
     const std::string stem = path.stem().string();
     for (int p = 0; p < c.pages; ++p) {

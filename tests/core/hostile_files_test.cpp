@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "base/fax_reader.h"
+#include "base/limits.h"
 #include "codec/bit_builder.h"
 #include "core/fax_file.h"
 #include "core/format_registry.h"
-#include "base/limits.h"
 #include "core/scratch_dir.h"
 #include "formats/container_writers.h"
-#include "base/fax_reader.h"
 #include "support/test_support.h"
 #include "tiff/tiff_builder.h"
 
@@ -44,7 +44,7 @@ struct Outcome {
   std::uint16_t pages = 0;
   std::vector<PageBitmap> loaded;  // every page, pixels kept
   std::vector<Limit> limits;       // per page
-  int convert = 0;
+  ConvertResult convert = ConvertResult::kOk;
   double seconds = 0;
   long growth_kib = 0;  // of the process's peak resident size
 };
@@ -151,7 +151,7 @@ TEST(HostileRuns, PackBitsRunsStopAtTheEndOfThePage) {
   const PageBitmap& page = o.loaded[0];
   ASSERT_EQ(page.pixels.size(), 4u);
   EXPECT_TRUE(row_is(page, 0, 0xFF) && row_is(page, 1, 0xFF));  // WhiteIsZero 0 = white
-  EXPECT_EQ(o.convert, kConvertNoFile);                         // a TIFF already
+  EXPECT_EQ(o.convert, ConvertResult::kNoFile);                 // a TIFF already
   expect_bounded(o);
 }
 
@@ -168,7 +168,7 @@ TEST(HostileRuns, PcxRunsStopAtTheEndOfThePage) {
   EXPECT_TRUE(row_is(page, 0, 0x5A));
   EXPECT_TRUE(row_is(page, 1, 0x5A));
   EXPECT_TRUE(row_is(page, 2, 0x5A));
-  EXPECT_EQ(o.convert, kConvertOk);
+  EXPECT_EQ(o.convert, ConvertResult::kOk);
   expect_bounded(o);
 }
 
@@ -222,7 +222,7 @@ TEST(HostileSizes, AStoredRowWiderThanAnyPageIsRefused) {
   EXPECT_TRUE(o.loaded[0].has_pixels());  // the first page is sound
   EXPECT_FALSE(o.loaded[1].has_pixels());
   EXPECT_EQ(o.limits[1], Limit::kPage);
-  EXPECT_EQ(o.convert, kConvertOk);  // with the sound page
+  EXPECT_EQ(o.convert, ConvertResult::kOk);  // with the sound page
   expect_bounded(o);
 
   // The widest row that is allowed still loads.

@@ -26,7 +26,7 @@ struct Record {
     fax.set_working_paths(scratch.paths());
     fax.set_parameters({});
   }
-  int open(const fs::path& path, const WorkControl* control = nullptr) {
+  OpenResult open(const fs::path& path, const WorkControl* control = nullptr) {
     return fax.open(path, classify(path), control);
   }
 };
@@ -38,7 +38,7 @@ TEST(PageApi, PagesAreValuesAndTheFileStatesWhatLoadingGives) {
   for (const char* name : kFiles) {
     SCOPED_TRACE(name);
     Record r;
-    ASSERT_EQ(r.open(fixture(name)), kOpenOk);
+    ASSERT_EQ(r.open(fixture(name)), OpenResult::kOk);
     EXPECT_EQ(r.fax.format(), classify(fixture(name)));
     const std::uint32_t count = r.fax.page_count();
     ASSERT_GE(count, 1u);
@@ -67,7 +67,7 @@ TEST(PageApi, IndependentRecordsLoadTheSameFilesOnSeveralThreads) {
   for (const char* name : kFiles) {
     Record r;
     wanted.emplace_back();
-    if (r.open(fixture(name)) != kOpenOk) continue;
+    if (r.open(fixture(name)) != OpenResult::kOk) continue;
     for (std::uint32_t i = 0; i < r.fax.page_count(); ++i)
       wanted.back().push_back(test::to_pbm(r.fax.read_page(i).page));
   }
@@ -78,7 +78,8 @@ TEST(PageApi, IndependentRecordsLoadTheSameFilesOnSeveralThreads) {
       for (std::size_t f = 0; f < std::size(kFiles); ++f) {
         Record r;
         const std::size_t file = (f + std::size_t(t)) % std::size(kFiles);
-        if (r.open(fixture(kFiles[file])) != kOpenOk || r.fax.page_count() != wanted[file].size()) {
+        if (r.open(fixture(kFiles[file])) != OpenResult::kOk ||
+            r.fax.page_count() != wanted[file].size()) {
           ++mismatches;
           continue;
         }
@@ -102,7 +103,7 @@ TEST(WorkControl, AStopDuringTheAnalysisOfALargeStreamEndsItAtOnceLeavingNothing
 
   Record r;
   WorkControl control;
-  int result = 0;
+  OpenResult result = OpenResult::kOk;
   std::thread worker([&] { result = r.open(stream, &control); });
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const auto asked = std::chrono::steady_clock::now();
@@ -110,13 +111,13 @@ TEST(WorkControl, AStopDuringTheAnalysisOfALargeStreamEndsItAtOnceLeavingNothing
   worker.join();
   const auto took = std::chrono::steady_clock::now() - asked;
   EXPECT_LT(took, std::chrono::milliseconds(100));
-  EXPECT_EQ(result, kOpenStopped);
+  EXPECT_EQ(result, OpenResult::kStopped);
   EXPECT_EQ(r.fax.page_count(), 0);
   EXPECT_FALSE(r.fax.page_valid());
   EXPECT_FALSE(fs::exists(r.scratch.paths().row_file));
   EXPECT_FALSE(fs::exists(r.scratch.paths().page_index));
   // The record is usable again at once.
-  ASSERT_EQ(r.open(fixture("raw/twopage-1728-g4.g4")), kOpenOk);
+  ASSERT_EQ(r.open(fixture("raw/twopage-1728-g4.g4")), OpenResult::kOk);
   EXPECT_TRUE(r.fax.page_valid());
 }
 
@@ -124,17 +125,18 @@ TEST(WorkControl, AStoppedConversionWritesNothingAndTheRecordConvertsAfterwards)
   for (const char* name : kFiles) {
     SCOPED_TRACE(name);
     Record r;
-    ASSERT_EQ(r.open(fixture(name)), kOpenOk);
+    ASSERT_EQ(r.open(fixture(name)), OpenResult::kOk);
     test::TempDir dir;
     std::int64_t reports = 0;
     WorkControl control([&](std::int64_t, std::int64_t) { ++reports; });
     control.request_stop();
     const fs::path out = dir / "out.tif";
     EXPECT_EQ(r.fax.convert(out, r.fax.format(), FaxFile::TiffSource::kCopy, &control),
-              kConvertStopped);
+              ConvertResult::kStopped);
     EXPECT_TRUE(fs::is_empty(dir.path()));
     control.clear_stop();
-    EXPECT_EQ(r.fax.convert(out, r.fax.format(), FaxFile::TiffSource::kCopy, &control), kConvertOk);
+    EXPECT_EQ(r.fax.convert(out, r.fax.format(), FaxFile::TiffSource::kCopy, &control),
+              ConvertResult::kOk);
     EXPECT_GE(reports, 1);
     EXPECT_TRUE(fs::exists(out));
   }

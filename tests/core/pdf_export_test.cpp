@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "base/format_reader.h"
 #include "core/classify.h"
 #include "core/fax_file.h"
 #include "core/g4_tiff_export.h"
 #include "core/scratch_dir.h"
 #include "formats/container_writers.h"
-#include "base/format_reader.h"
 #include "formats/pdf_writer.h"
 #include "support/test_support.h"
 
@@ -44,7 +44,7 @@ Shown shown_pages(const std::filesystem::path& file) {
   fax.set_working_paths(scratch.paths());
   fax.set_parameters({});
   const std::int32_t format = classify(file);
-  EXPECT_EQ(fax.open(file, format), 0) << file;
+  EXPECT_EQ(fax.open(file, format), OpenResult::kOk) << file;
   Shown s;
   for (std::uint32_t i = 0; i < fax.page_count(); ++i) {
     fax.load_page(format, i);
@@ -177,7 +177,7 @@ TEST(PdfExport, EveryFormatGivesASoundPdfOfThePagesAsShown) {
     test::write_file(file, input.bytes);
     const auto pdf = dir / (input.name + ".pdf");
     ExportSummary summary;
-    ASSERT_EQ(export_pdf_file(file, {}, pdf, {}, &summary), kConvertOk) << input.name;
+    ASSERT_EQ(export_pdf_file(file, {}, pdf, {}, &summary), ConvertResult::kOk) << input.name;
     const Shown shown = shown_pages(file);
     EXPECT_EQ(summary.pages_written, shown.pages.size()) << input.name;
     EXPECT_EQ(summary.pages_kept_coded, input.kept) << input.name;
@@ -201,7 +201,7 @@ struct Opened {
 TEST(PdfExport, KeepsG4SmallAndShrinksDcx) {
   TempDir dir;
   const auto g4 = test::fixture("tiff/multipage-1728-g4.tif");
-  ASSERT_EQ(export_pdf_file(g4, {}, dir / "g4.pdf", {}), kConvertOk);
+  ASSERT_EQ(export_pdf_file(g4, {}, dir / "g4.pdf", {}), ConvertResult::kOk);
   EXPECT_LE(std::filesystem::file_size(dir / "g4.pdf"),
             std::filesystem::file_size(g4) + 3 * 2048);  // three pages
 
@@ -213,7 +213,7 @@ TEST(PdfExport, KeepsG4SmallAndShrinksDcx) {
     pcx.push_back(test::read_file(dir / "p.pcx"));
   }
   test::write_file(dir / "f.dcx", test::dcx_file(pcx));
-  ASSERT_EQ(export_pdf_file(dir / "f.dcx", {}, dir / "f.pdf", {}), kConvertOk);
+  ASSERT_EQ(export_pdf_file(dir / "f.dcx", {}, dir / "f.pdf", {}), ConvertResult::kOk);
   EXPECT_LT(std::filesystem::file_size(dir / "f.pdf") * 4,
             std::filesystem::file_size(dir / "f.dcx"));
 }
@@ -228,15 +228,16 @@ TEST(PdfExport, ReportsProgressAndStopsWithoutWritingWhenAsked) {
                          seen.push_back(done);
                          return true;
                        }),
-            kConvertOk);
+            ConvertResult::kOk);
   EXPECT_EQ(seen, (std::vector<std::uint32_t>{0, 1, 2, 3}));
 
   // Asked to stop after the first page: an existing target stays as it was
   // and no partial file is left beside it.
   test::write_file(dir / "old.pdf", {'o', 'l', 'd'});
   const auto stop_after_one = [](std::uint32_t done, std::uint32_t) { return done < 1; };
-  EXPECT_EQ(export_pdf(f.fax, f.format, dir / "old.pdf", stop_after_one), kConvertStopped);
-  EXPECT_EQ(export_g4_tiff(f.fax, f.format, dir / "old.pdf", stop_after_one), kConvertStopped);
+  EXPECT_EQ(export_pdf(f.fax, f.format, dir / "old.pdf", stop_after_one), ConvertResult::kStopped);
+  EXPECT_EQ(export_g4_tiff(f.fax, f.format, dir / "old.pdf", stop_after_one),
+            ConvertResult::kStopped);
   EXPECT_EQ(test::read_file(dir / "old.pdf"), (Bytes{'o', 'l', 'd'}));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
@@ -244,13 +245,13 @@ TEST(PdfExport, ReportsProgressAndStopsWithoutWritingWhenAsked) {
 TEST(PdfExport, RefusesWhatItCannotConvert) {
   TempDir dir;
   test::write_file(dir / "not-a-fax.pdf", {'%', 'P', 'D', 'F'});
-  EXPECT_LT(export_pdf_file(dir / "not-a-fax.pdf", {}, dir / "out.pdf"), 0);
-  EXPECT_EQ(export_pdf_file(dir / "missing.tif", {}, dir / "out.pdf"), kConvertNoFile);
+  EXPECT_NE(export_pdf_file(dir / "not-a-fax.pdf", {}, dir / "out.pdf"), ConvertResult::kOk);
+  EXPECT_EQ(export_pdf_file(dir / "missing.tif", {}, dir / "out.pdf"), ConvertResult::kNoFile);
   test::write_file(dir / "empty.g3", Bytes(64, 0));
-  EXPECT_LT(export_pdf_file(dir / "empty.g3", {}, dir / "out.pdf"), 0);
+  EXPECT_NE(export_pdf_file(dir / "empty.g3", {}, dir / "out.pdf"), ConvertResult::kOk);
   EXPECT_EQ(
       export_pdf_file(test::fixture("tiff/text-1728-g4.tif"), {}, dir / "no-such-folder" / "x.pdf"),
-      kConvertWriteFailed);
+      ConvertResult::kWriteFailed);
   EXPECT_FALSE(std::filesystem::exists(dir / "out.pdf"));
 }
 
@@ -286,7 +287,7 @@ TEST(G4TiffExport, EveryPageBecomesG4AsShown) {
     Opened f(src);
     const auto out = dir / "out.tif";
     ExportSummary summary;
-    ASSERT_EQ(export_g4_tiff(f.fax, f.format, out, {}, &summary), kConvertOk);
+    ASSERT_EQ(export_g4_tiff(f.fax, f.format, out, {}, &summary), ConvertResult::kOk);
     const Shown shown = shown_pages(src);
     ASSERT_EQ(summary.pages_written, shown.pages.size());
     const auto dirs = test::tiff_directories(test::read_file(out));

@@ -42,7 +42,7 @@ struct FourPages {
 TEST(AproFiles, EachFlagBitDecodesLikeNetpbm) {
   FourPages src;
   OpenApro f(test::apro_file(src.pages()));
-  ASSERT_EQ(f.recognised, kReaderOk);
+  ASSERT_EQ(f.recognised, ReaderResult::kOk);
   ASSERT_EQ(f.pages, 4);
   const auto images = src.images();
   const std::uint16_t yres[] = {100, 200, 100, 200};
@@ -61,7 +61,7 @@ TEST(AproFiles, ConvertsByDecodingAndPacking) {
   FourPages src;
   OpenApro f(test::apro_file(src.pages()));
   const auto out = f.dir / "out.tif";
-  ASSERT_EQ(f.reader.convert(out, f.pages), kConvertOk);
+  ASSERT_EQ(f.reader.convert(out, f.pages), ConvertResult::kOk);
   const auto dirs = test::tiff_directories(test::read_file(out));
   ASSERT_EQ(dirs.size(), 4u);
   const auto images = src.images();
@@ -111,10 +111,10 @@ TEST(AproPageTable, Signature) {
   Bytes f = test::apro_file({{.coded = Bytes(30, 0)}});
   f[4] = '1';
   OpenApro bad(f);
-  EXPECT_EQ(bad.recognised, kReaderBadSignature);
+  EXPECT_EQ(bad.recognised, ReaderResult::kBadSignature);
   EXPECT_FALSE(bad.reader.is_open());
   OpenApro tiny(Bytes(f.begin(), f.begin() + 40));
-  EXPECT_EQ(tiny.recognised, kReaderUnreadable);
+  EXPECT_EQ(tiny.recognised, ReaderResult::kUnreadable);
   EXPECT_FALSE(tiny.reader.is_open());
 }
 
@@ -135,8 +135,8 @@ TEST(AproHostile, LengthsTheFileCannotHoldEndTheRead) {
   a.reader.load_page(1, page);
   EXPECT_FALSE(page.has_pixels());
   EXPECT_FALSE(page.is_valid());
-  EXPECT_EQ(a.reader.read_page(1), kReaderUnreadable);
-  EXPECT_EQ(a.reader.read_page(2), kReaderNoFile);
+  EXPECT_EQ(a.reader.read_page(1), ReaderResult::kUnreadable);
+  EXPECT_EQ(a.reader.read_page(2), ReaderResult::kNoFile);
 
   // A length near 4 GiB: refused the same way, and no page follows it.
   test::put32(f, 64, 0xFFFFFFF0u);
@@ -145,9 +145,9 @@ TEST(AproHostile, LengthsTheFileCannotHoldEndTheRead) {
   EXPECT_FALSE(b.load(0).is_valid());
 
   // Converting leaves the unreadable page out.
-  ASSERT_EQ(a.reader.convert(a.dir / "out.tif", a.pages), kConvertOk);
+  ASSERT_EQ(a.reader.convert(a.dir / "out.tif", a.pages), ConvertResult::kOk);
   EXPECT_EQ(test::tiff_directories(test::read_file(a.dir / "out.tif")).size(), 1u);
-  EXPECT_EQ(a.reader.convert(a.dir / "none" / "out.tif", a.pages), kConvertWriteFailed);
+  EXPECT_EQ(a.reader.convert(a.dir / "none" / "out.tif", a.pages), ConvertResult::kWriteFailed);
 }
 
 TEST(AproHostile, GarbageAndTruncatedData) {

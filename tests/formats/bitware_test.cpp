@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "core/classify.h"
 #include "base/coding_mode.h"
+#include "core/classify.h"
 #include "core/fax_file.h"
 #include "core/format_registry.h"
 #include "formats/bitware_reader.h"
@@ -52,7 +52,7 @@ TEST(BitwareFiles, EveryCodingAndBitOrderIsFoundAndDecoded) {
     EXPECT_TRUE(test::same_pixels(m.image, test::read_pbm(tools / "mh.pbm"), "g3topbm"));
   }
   OpenBitware f(test::bitware_file(directory_of(made), 0));
-  ASSERT_EQ(f.recognised, 0);
+  ASSERT_EQ(f.recognised, ReaderResult::kOk);
   ASSERT_EQ(f.pages, made.size());
   for (std::uint32_t i = 0; i < made.size(); ++i) {
     const PageBitmap page = f.load(i);
@@ -64,7 +64,7 @@ TEST(BitwareFiles, EveryCodingAndBitOrderIsFoundAndDecoded) {
   }
 
   const auto out = f.dir / "out.tif";
-  ASSERT_EQ(f.reader.convert(out, f.pages), kConvertOk);
+  ASSERT_EQ(f.reader.convert(out, f.pages), ConvertResult::kOk);
   test::expect_converted(f.dir, out, made);
   const auto dirs = test::tiff_directories(test::read_file(out));
   ASSERT_EQ(dirs.size(), made.size());
@@ -81,7 +81,7 @@ TEST(BitwareFiles, StatedRowsBoundThePageAndTheDirectoryStatesItsWidth) {
   const PageBitmap page = f.load(0);
   EXPECT_EQ(page.width, 2048);
   EXPECT_TRUE(test::same_pixels(test::top_rows(mh.image, 70), test::to_pbm(page), "cut"));
-  ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), kConvertOk);
+  ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), ConvertResult::kOk);
   const auto decoded = test::tifftopnm_pages(f.dir, f.dir / "out.tif");
   ASSERT_EQ(decoded.size(), 1u);
   EXPECT_TRUE(test::same_pixels(test::top_rows(mh.image, 70), decoded[0], "cut-tiff"));
@@ -128,7 +128,7 @@ TEST(BitwareFiles, T6PagesKeepTheirWhiteTopRowsAndTheStatedWidth) {
     const PageBitmap page = f.load(0);
     EXPECT_EQ(page.coding, kCodingT6);
     EXPECT_TRUE(test::same_pixels(image, test::to_pbm(page), "white-top"));
-    ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), kConvertOk);
+    ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), ConvertResult::kOk);
     const auto decoded = test::tifftopnm_pages(f.dir, f.dir / "out.tif");
     ASSERT_EQ(decoded.size(), 1u);
     EXPECT_TRUE(test::same_pixels(image, decoded[0], "white-top-tiff"));
@@ -142,18 +142,18 @@ TEST(BitwareHeaders, SignatureCountAndResolution) {
   Bytes one_space = test::bitware_file({});
   std::memcpy(one_space.data(), "BIT FAX ", 8);
   OpenBitware s(one_space);
-  EXPECT_EQ(s.recognised, kReaderBadSignature);
+  EXPECT_EQ(s.recognised, ReaderResult::kBadSignature);
   EXPECT_FALSE(s.reader.is_open());
 
   // Shorter than the header.
   Bytes short_file = test::bitware_file({});
   short_file.resize(2047);
   OpenBitware t(short_file);
-  EXPECT_EQ(t.recognised, kReaderUnreadable);
+  EXPECT_EQ(t.recognised, ReaderResult::kUnreadable);
   EXPECT_FALSE(t.reader.is_open());
 
   BitwareReader closed;
-  EXPECT_EQ(closed.recognise(), kReaderNoFile);
+  EXPECT_EQ(closed.recognise(), ReaderResult::kNoFile);
 
   for (std::uint16_t stated : {200, 5000, 65535}) {
     OpenBitware c(test::bitware_file({}, 1, stated));
@@ -212,7 +212,7 @@ TEST(BitwareHostile, UnreadablePagesLeaveNoPageAndAreLeftOutOfConversions) {
   EXPECT_TRUE(test::same_pixels(mh.image, test::to_pbm(page), "cut-length"));
 
   // Conversion writes the two good pages, numbered 0 and 1 of 2.
-  ASSERT_EQ(b.reader.convert(b.dir / "out.tif", b.pages), kConvertOk);
+  ASSERT_EQ(b.reader.convert(b.dir / "out.tif", b.pages), ConvertResult::kOk);
   const auto dirs = test::tiff_directories(test::read_file(b.dir / "out.tif"));
   ASSERT_EQ(dirs.size(), 2u);
   EXPECT_EQ(dirs[0].at(259)[0], 4u);
@@ -224,7 +224,8 @@ TEST(BitwareHostile, UnreadablePagesLeaveNoPageAndAreLeftOutOfConversions) {
   EXPECT_TRUE(test::same_pixels(t6.image, decoded[0], "kept-t6"));
   EXPECT_TRUE(test::same_pixels(mh.image, decoded[1], "kept-mh"));
 
-  EXPECT_EQ(b.reader.convert(b.dir / "no" / "such" / "dir.tif", b.pages), kConvertWriteFailed);
+  EXPECT_EQ(b.reader.convert(b.dir / "no" / "such" / "dir.tif", b.pages),
+            ConvertResult::kWriteFailed);
 }
 
 TEST(BitwareHostile, RandomDataAndLargeStatedSizes) {
@@ -234,7 +235,7 @@ TEST(BitwareHostile, RandomDataAndLargeStatedSizes) {
                                     {.coded = Bytes(4096, 0x00), .rows = 65535}}));
   ASSERT_EQ(r.pages, 3);
   for (std::uint32_t i = 0; i < 3; ++i) EXPECT_FALSE(r.load(i).has_pixels()) << i;
-  ASSERT_EQ(r.reader.convert(r.dir / "out.tif", r.pages), kConvertOk);
+  ASSERT_EQ(r.reader.convert(r.dir / "out.tif", r.pages), ConvertResult::kOk);
   EXPECT_TRUE(test::tiff_directories(test::read_file(r.dir / "out.tif")).empty());
 }
 
@@ -257,7 +258,7 @@ TEST(BitwareRecord, OpensLoadsAndConvertsThroughTheFaxFile) {
                                             1));
   ASSERT_EQ(classify(path), kFormatBitware);
   FaxFile fax;
-  ASSERT_EQ(fax.open(path, classify(path)), 0);
+  ASSERT_EQ(fax.open(path, classify(path)), OpenResult::kOk);
   EXPECT_EQ(fax.page_count(), 2);
   EXPECT_TRUE(fax.page_valid());
   EXPECT_TRUE(test::same_pixels(mr.image, test::to_pbm(fax.page()), "record-0"));
@@ -266,7 +267,7 @@ TEST(BitwareRecord, OpensLoadsAndConvertsThroughTheFaxFile) {
   EXPECT_EQ(fax.page().coding, kCodingT6);
   EXPECT_EQ(fax.page().yres, 200);
   const auto out = tools / "out.tif";
-  ASSERT_EQ(fax.convert(out, kFormatBitware), kConvertOk);
+  ASSERT_EQ(fax.convert(out, kFormatBitware), ConvertResult::kOk);
   test::expect_converted(tools, out, {mr, t6});
 
   // The record's threshold reaches the reader before each load.
@@ -278,10 +279,10 @@ TEST(BitwareRecord, OpensLoadsAndConvertsThroughTheFaxFile) {
   const auto bad = tools / "bad.bfx";
   test::write_file(bad, Bytes(3000, 0x42));
   FaxFile other;
-  EXPECT_EQ(other.open(bad, classify(bad)), 0);
+  EXPECT_EQ(other.open(bad, classify(bad)), OpenResult::kOk);
   EXPECT_EQ(other.page_count(), 0);
   EXPECT_FALSE(other.page_valid());
-  EXPECT_EQ(other.convert(tools / "none.tif", kFormatBitware), kConvertNoFile);
+  EXPECT_EQ(other.convert(tools / "none.tif", kFormatBitware), ConvertResult::kNoFile);
 }
 
 }  // namespace

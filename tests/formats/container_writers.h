@@ -468,8 +468,8 @@ inline Bytes bitware_file(const std::vector<BitwarePage>& pages, std::uint8_t re
 }
 
 struct QuickLinkLayout {
-  std::uint16_t last_rows = 0;    // offset 10: rows of the last page
-  std::uint32_t other_rows = 0;   // offset 12: rows of every other page
+  std::uint16_t last_rows = 0;   // offset 10: rows of the last page
+  std::uint32_t other_rows = 0;  // offset 12: rows of every other page
   std::uint16_t resolution_code = 1;
   std::optional<std::uint16_t> stated_count{};
 };
@@ -515,7 +515,7 @@ inline void exercise_damaged(FormatReader& reader, const Bytes& valid, unsigned 
     if (next() % 4 == 0) f.resize(next() % f.size());
     write_file(dir / "damaged", f);
     reader.open(dir / "damaged");
-    if (reader.recognise() != 0) continue;
+    if (reader.recognise() != ReaderResult::kOk) continue;
     const std::uint16_t pages = reader.build_page_table();
     for (std::uint32_t i = 0; i < std::min<std::uint32_t>(pages, 4); ++i) {
       PageBitmap page;
@@ -528,7 +528,7 @@ inline void exercise_damaged(FormatReader& reader, const Bytes& valid, unsigned 
     }
     // A reader left without pages has closed its file and writes nothing.
     EXPECT_EQ(reader.convert(dir / "out.tif", std::min<std::uint16_t>(pages, 4)),
-              reader.is_open() ? kConvertOk : kConvertNoFile);
+              reader.is_open() ? ConvertResult::kOk : ConvertResult::kNoFile);
   }
   reader.release();
 }
@@ -539,13 +539,13 @@ template <class Reader>
 struct OpenedReader {
   TempDir dir;
   Reader reader;
-  int recognised = 0;
+  ReaderResult recognised = ReaderResult::kNoFile;
   std::uint16_t pages = 0;
   explicit OpenedReader(const Bytes& bytes) {
     write_file(dir / "fax", bytes);
     reader.open(dir / "fax");
     recognised = reader.recognise();
-    if (recognised == kReaderOk) pages = reader.build_page_table();
+    if (recognised == ReaderResult::kOk) pages = reader.build_page_table();
   }
   PageBitmap load(std::uint32_t i) {
     PageBitmap page;

@@ -62,8 +62,7 @@ std::string tiffinfo(const std::filesystem::path& tif) {
 }
 std::string oracle_complaints(const std::filesystem::path& tif) {
   return test::run_output("{ tiffinfo -D " + shell_quoted(tif) + " 2>&1 >/dev/null; tiffdump " +
-                          shell_quoted(tif) +
-                          " 2>&1 >/dev/null; }");
+                          shell_quoted(tif) + " 2>&1 >/dev/null; }");
 }
 
 std::size_t occurrences(const std::string& text, const std::string& what) {
@@ -292,7 +291,7 @@ class DrawingReader : public FormatReader {
     if (index < readable_.size() && readable_[index])
       page = bitmap_of(drawing(256, 30 + int(index), index));
   }
-  int convert(const std::filesystem::path& output, std::uint16_t count) override {
+  ConvertResult convert(const std::filesystem::path& output, std::uint16_t count) override {
     return convert_by_decoding(*this, output, count);
   }
   int loads = 0;
@@ -305,7 +304,7 @@ TEST(ConvertByDecoding, EveryReadablePageIsWritten) {
   TempDir dir;
   DrawingReader reader({true, false, true});
   const auto tif = dir / "conv.tif";
-  EXPECT_EQ(reader.convert(tif, 3), kConvertOk);
+  EXPECT_EQ(reader.convert(tif, 3), ConvertResult::kOk);
   EXPECT_EQ(reader.loads, 3);
   EXPECT_EQ(oracle_complaints(tif), "");
   const std::string info = tiffinfo(tif);
@@ -318,7 +317,7 @@ TEST(ConvertByDecoding, EveryReadablePageIsWritten) {
 TEST(ConvertByDecoding, AnOutputThatCannotBeCreatedIsAFailureAndNothingIsLoaded) {
   TempDir dir;
   DrawingReader reader({true, true});
-  EXPECT_EQ(reader.convert(dir / "missing" / "conv.tif", 2), kConvertWriteFailed);
+  EXPECT_EQ(reader.convert(dir / "missing" / "conv.tif", 2), ConvertResult::kWriteFailed);
   EXPECT_EQ(reader.loads, 0);
 }
 

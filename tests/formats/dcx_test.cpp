@@ -48,7 +48,7 @@ std::vector<Pbm> three_sources() {
 
 void expect_converted_like_pages(OpenDcx& dcx, const std::vector<Pbm>& expected) {
   const auto out = dcx.dir / "out.tif";
-  ASSERT_EQ(dcx.reader.convert(out, dcx.pages), kConvertOk);
+  ASSERT_EQ(dcx.reader.convert(out, dcx.pages), ConvertResult::kOk);
   const auto dirs = test::tiff_directories(test::read_file(out));
   const auto decoded = test::tifftopnm_pages(dcx.dir, out);
   ASSERT_EQ(decoded.size(), expected.size());
@@ -87,7 +87,7 @@ TEST(DcxFiles, ImageMagickPagesReadAsStoredAndConvertForLibtiff) {
   ASSERT_EQ(pcx.size(), 3u);
 
   OpenDcx dcx(file);
-  ASSERT_EQ(dcx.recognised, kReaderOk);
+  ASSERT_EQ(dcx.recognised, ReaderResult::kOk);
   ASSERT_EQ(dcx.pages, 3);
   std::vector<Pbm> expected;
   for (std::uint32_t i = 0; i < 3; ++i) {
@@ -203,11 +203,11 @@ TEST(DcxPageTable, SignatureAndOffsetList) {
   Bytes wrong = test::dcx_file({page});
   wrong[0] = 0xB2;
   OpenDcx bad(wrong);
-  EXPECT_EQ(bad.recognised, kReaderBadSignature);
+  EXPECT_EQ(bad.recognised, ReaderResult::kBadSignature);
   EXPECT_FALSE(bad.reader.is_open());
 
   OpenDcx tiny(Bytes{0xB1, 0x68, 0xDE});
-  EXPECT_EQ(tiny.recognised, kReaderUnreadable);
+  EXPECT_EQ(tiny.recognised, ReaderResult::kUnreadable);
   EXPECT_FALSE(tiny.reader.is_open());
 
   Bytes empty(8, 0);
@@ -278,7 +278,7 @@ TEST(DcxHostile, PagesWithoutUsableDataLeaveNoBitmap) {
   EXPECT_TRUE(dcx.load(3).is_valid());
 
   // Converting leaves the broken pages out and numbers the rest 0..1 of 2.
-  ASSERT_EQ(dcx.reader.convert(dcx.dir / "out.tif", dcx.pages), kConvertOk);
+  ASSERT_EQ(dcx.reader.convert(dcx.dir / "out.tif", dcx.pages), ConvertResult::kOk);
   const auto dirs = test::tiff_directories(test::read_file(dcx.dir / "out.tif"));
   ASSERT_EQ(dirs.size(), 2u);
   EXPECT_EQ(dirs[1].at(297), (std::vector<std::uint32_t>{1, 2}));
@@ -324,9 +324,10 @@ TEST(DcxHostile, TruncatedFilesAndUnwritableOutput) {
     }
   }
   OpenDcx dcx(f);
-  EXPECT_EQ(dcx.reader.convert(dcx.dir / "missing" / "out.tif", dcx.pages), kConvertWriteFailed);
+  EXPECT_EQ(dcx.reader.convert(dcx.dir / "missing" / "out.tif", dcx.pages),
+            ConvertResult::kWriteFailed);
   dcx.reader.close();
-  EXPECT_EQ(dcx.reader.convert(dcx.dir / "out.tif", dcx.pages), kConvertNoFile);
+  EXPECT_EQ(dcx.reader.convert(dcx.dir / "out.tif", dcx.pages), ConvertResult::kNoFile);
   EXPECT_FALSE(std::filesystem::exists(dcx.dir / "out.tif"));
 }
 

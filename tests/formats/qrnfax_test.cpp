@@ -72,7 +72,7 @@ TEST(QrnFaxFiles, ConvertsWithTheHeadersCodingAndBitOrder) {
   AllCodings src;
   OpenQrn f(test::qrn_file(src.pages));
   const auto out = f.dir / "out.tif";
-  ASSERT_EQ(f.reader.convert(out, f.pages), kConvertOk);
+  ASSERT_EQ(f.reader.convert(out, f.pages), ConvertResult::kOk);
   const Bytes tif = test::read_file(out);
   const auto dirs = test::tiff_directories(tif);
   ASSERT_EQ(dirs.size(), 10u);
@@ -114,7 +114,7 @@ TEST(QrnFaxHeaders, DefaultsAndChainPositions) {
   EXPECT_EQ(page.xres, 204);
   EXPECT_EQ(page.yres, 196);
   EXPECT_TRUE(test::same_pixels(image, test::to_pbm(page), "qrn-default"));
-  ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), kConvertOk);
+  ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), ConvertResult::kOk);
   const auto dirs = test::tiff_directories(test::read_file(f.dir / "out.tif"));
   EXPECT_EQ(dirs[0].at(256)[0], 1728u);
   EXPECT_EQ(dirs[0].at(257)[0], 4576u);
@@ -141,7 +141,7 @@ TEST(QrnFaxHeaders, UnknownCodingIsNotDecodedNorWritten) {
   EXPECT_FALSE(page.is_valid());
   EXPECT_FALSE(page.has_pixels());
   // TIFF has no Compression for it: the page is left out, the rest renumbered.
-  ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), kConvertOk);
+  ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), ConvertResult::kOk);
   const auto dirs = test::tiff_directories(test::read_file(f.dir / "out.tif"));
   ASSERT_EQ(dirs.size(), 2u);
   EXPECT_EQ(dirs[1].at(297), (std::vector<std::uint32_t>{1, 2}));
@@ -163,7 +163,7 @@ TEST(QrnFaxHeaders, BitOrdersOtherThanOneAreLeastSignificantFirstEverywhere) {
     EXPECT_EQ(page.bit_order, kBitOrderLsbFirst);
   }
   const auto out = f.dir / "out.tif";
-  ASSERT_EQ(f.reader.convert(out, f.pages), kConvertOk);
+  ASSERT_EQ(f.reader.convert(out, f.pages), ConvertResult::kOk);
   const auto dirs = test::tiff_directories(test::read_file(out));
   ASSERT_EQ(dirs.size(), 2u);
   const auto decoded = test::tifftopnm_pages(f.dir, out);
@@ -230,7 +230,7 @@ TEST(QrnFaxHostile, SizesAndLengthsFromTheHeader) {
   OpenQrn t(cut);
   ASSERT_EQ(t.pages, 1);
   EXPECT_LT(t.load(0).height, 24);
-  EXPECT_EQ(q.reader.convert(q.dir / "missing" / "out.tif", q.pages), kConvertWriteFailed);
+  EXPECT_EQ(q.reader.convert(q.dir / "missing" / "out.tif", q.pages), ConvertResult::kWriteFailed);
 }
 
 TEST(QrnFaxHostile, RandomDamage) {

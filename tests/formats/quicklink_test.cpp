@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "core/classify.h"
 #include "base/coding_mode.h"
+#include "core/classify.h"
 #include "core/fax_file.h"
 #include "core/format_registry.h"
 #include "formats/container_writers.h"
@@ -31,7 +31,7 @@ TEST(QuickLinkFiles, EveryCodingAndBitOrderIsFoundAndDecoded) {
   const auto made = test::every_kind_of_page(tools, 80);
   OpenQuickLink f(test::quicklink_file(data_of(made),
                                        {.last_rows = 80, .other_rows = 80, .resolution_code = 2}));
-  ASSERT_EQ(f.recognised, 0);
+  ASSERT_EQ(f.recognised, ReaderResult::kOk);
   ASSERT_EQ(f.pages, made.size());
   for (std::uint32_t i = 0; i < made.size(); ++i) {
     const PageBitmap page = f.load(i);
@@ -41,7 +41,7 @@ TEST(QuickLinkFiles, EveryCodingAndBitOrderIsFoundAndDecoded) {
     EXPECT_EQ(page.unit, 2);
   }
   const auto out = f.dir / "out.tif";
-  ASSERT_EQ(f.reader.convert(out, f.pages), kConvertOk);
+  ASSERT_EQ(f.reader.convert(out, f.pages), ConvertResult::kOk);
   test::expect_converted(f.dir, out, made);
 }
 
@@ -55,7 +55,7 @@ TEST(QuickLinkFiles, LastPageRowsAtOffset10OthersAtOffset12) {
   EXPECT_EQ(f.load(1).height, 75);
   EXPECT_EQ(f.load(2).height, 60);
   EXPECT_TRUE(test::same_pixels(test::top_rows(mh.image, 60), test::to_pbm(f.load(2)), "last"));
-  ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), kConvertOk);
+  ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), ConvertResult::kOk);
   const auto dirs = test::tiff_directories(test::read_file(f.dir / "out.tif"));
   ASSERT_EQ(dirs.size(), 3u);
   EXPECT_EQ(dirs[1].at(257)[0], 75u);
@@ -93,20 +93,20 @@ TEST(QuickLinkHeaders, SignatureCountAndResolution) {
   Bytes longer = test::quicklink_file({}, {});
   longer[7] = 'X';
   OpenQuickLink s(longer);
-  EXPECT_EQ(s.recognised, kReaderUnreadable);
+  EXPECT_EQ(s.recognised, ReaderResult::kUnreadable);
   EXPECT_FALSE(s.reader.is_open());
   OpenQuickLink other(Bytes(2000, 0x51));
-  EXPECT_EQ(other.recognised, kReaderUnreadable);
+  EXPECT_EQ(other.recognised, ReaderResult::kUnreadable);
   OpenQuickLink empty(Bytes{});
-  EXPECT_EQ(empty.recognised, kReaderUnreadable);
+  EXPECT_EQ(empty.recognised, ReaderResult::kUnreadable);
   QuickLinkReader closed;
-  EXPECT_EQ(closed.recognise(), kReaderNoFile);
+  EXPECT_EQ(closed.recognise(), ReaderResult::kNoFile);
 
   // A short file is judged by the bytes it has; what is missing reads as 0.
   Bytes short_file = test::quicklink_file({}, {.stated_count = 4});
   short_file.resize(10);
   OpenQuickLink t(short_file);
-  EXPECT_EQ(t.recognised, 0);
+  EXPECT_EQ(t.recognised, ReaderResult::kOk);
   EXPECT_EQ(t.pages, 4);
   EXPECT_FALSE(t.load(0).has_pixels());
 
@@ -158,7 +158,7 @@ TEST(QuickLinkHostile, BadRangesLeaveNoPageAndAreLeftOutOfConversions) {
   OpenQuickLink z(same);
   EXPECT_FALSE(z.load(0).has_pixels());
   test::expect_found(mh, z.load(1));
-  ASSERT_EQ(z.reader.convert(z.dir / "out.tif", z.pages), kConvertOk);
+  ASSERT_EQ(z.reader.convert(z.dir / "out.tif", z.pages), ConvertResult::kOk);
   const auto dirs = test::tiff_directories(test::read_file(z.dir / "out.tif"));
   ASSERT_EQ(dirs.size(), 1u);
   EXPECT_EQ(dirs[0].at(297), (std::vector<std::uint32_t>{0, 1}));
@@ -177,7 +177,7 @@ TEST(QuickLinkHostile, RandomDataIsGivenUpOnInBoundedTime) {
   OpenQuickLink q(test::quicklink_file({noise}, {.last_rows = 65535}));
   ASSERT_EQ(q.pages, 1);
   EXPECT_FALSE(q.load(0).has_pixels());
-  ASSERT_EQ(q.reader.convert(q.dir / "out.tif", q.pages), kConvertOk);
+  ASSERT_EQ(q.reader.convert(q.dir / "out.tif", q.pages), ConvertResult::kOk);
   EXPECT_TRUE(test::tiff_directories(test::read_file(q.dir / "out.tif")).empty());
 }
 
@@ -200,7 +200,7 @@ TEST(QuickLinkRecord, OpensLoadsAndConvertsThroughTheFaxFile) {
                    test::quicklink_file({t6.coded, mh.coded}, {.last_rows = 60, .other_rows = 80}));
   ASSERT_EQ(classify(path), kFormatQuickLink);
   FaxFile fax;
-  ASSERT_EQ(fax.open(path, classify(path)), 0);
+  ASSERT_EQ(fax.open(path, classify(path)), OpenResult::kOk);
   EXPECT_EQ(fax.page_count(), 2);
   EXPECT_TRUE(fax.page_valid());
   EXPECT_TRUE(test::same_pixels(t6.image, test::to_pbm(fax.page()), "record-0"));
@@ -209,7 +209,7 @@ TEST(QuickLinkRecord, OpensLoadsAndConvertsThroughTheFaxFile) {
   EXPECT_EQ(fax.page().width, 2100);
   EXPECT_EQ(fax.page().yres, 200);
   const auto out = tools / "out.tif";
-  ASSERT_EQ(fax.convert(out, kFormatQuickLink), kConvertOk);
+  ASSERT_EQ(fax.convert(out, kFormatQuickLink), ConvertResult::kOk);
   test::expect_converted(tools, out, {t6, mh});
 
   // A file whose only page gives no coding: nothing to show, and the
@@ -220,17 +220,17 @@ TEST(QuickLinkRecord, OpensLoadsAndConvertsThroughTheFaxFile) {
   const auto blank = tools / "noise.qfx";
   test::write_file(blank, test::quicklink_file({noise}, {.last_rows = 60}));
   FaxFile none;
-  ASSERT_EQ(none.open(blank, classify(blank)), 0);
+  ASSERT_EQ(none.open(blank, classify(blank)), OpenResult::kOk);
   EXPECT_EQ(none.page_count(), 1);
   EXPECT_FALSE(none.page_valid());
-  EXPECT_EQ(none.convert(tools / "none.tif", kFormatQuickLink), kConvertNoPages);
+  EXPECT_EQ(none.convert(tools / "none.tif", kFormatQuickLink), ConvertResult::kNoPages);
   EXPECT_FALSE(std::filesystem::exists(tools / "none.tif"));
 
   // Not a Quick Link II file.
   const auto bad = tools / "bad.qfx";
   test::write_file(bad, Bytes(100, 0x42));
   FaxFile other;
-  EXPECT_EQ(other.open(bad, classify(bad)), 0);
+  EXPECT_EQ(other.open(bad, classify(bad)), OpenResult::kOk);
   EXPECT_EQ(other.page_count(), 0);
   EXPECT_FALSE(other.page_valid());
 }

@@ -10,12 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "base/byte_order.h"
+#include "base/coding_mode.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
 #include "codec/raw_extraction.h"
 #include "formats/raw_test_files.h"
-#include "base/byte_order.h"
-#include "base/coding_mode.h"
 
 namespace orvane {
 namespace {
@@ -171,7 +171,7 @@ TEST(RawFaxReader, FindsEveryFamilyAndLoadsItsPage) {
     EXPECT_FALSE(o.page.has_pixels());
     EXPECT_EQ(o.reader.total_rows(), std::uint32_t(o.page.height));
     EXPECT_EQ(o.pages, 1);
-    EXPECT_EQ(o.reader.load_raw_page(0, o.page), 0);
+    EXPECT_EQ(o.reader.load_raw_page(0, o.page), RawPageResult::kOk);
     EXPECT_TRUE(
         test::same_pixels(test::expected_page(k.expected), test::to_pbm(o.page), k.expected));
     EXPECT_EQ(o.page.unit, 2);
@@ -198,7 +198,7 @@ TEST(RawFaxReader, T6MostSignificantBitFirstIsTheFourthTry) {
   ASSERT_GE(o.analysis, 0);
   EXPECT_EQ(o.page.coding, kCodingT6);
   EXPECT_EQ(o.page.bit_order, 1);
-  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), RawPageResult::kOk);
   EXPECT_TRUE(test::same_pixels(test::read_pbm(dir / "want.pbm"), test::to_pbm(o.page), "ramp"));
 }
 
@@ -229,16 +229,16 @@ TEST(RawFaxReader, RowsAreCutIntoStandardPageLengths) {
 
   EXPECT_EQ(o.reader.page_geometry(1, 200), 2288u);
   ASSERT_EQ(o.reader.count_pages(), 2);
-  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), RawPageResult::kOk);
   EXPECT_EQ(o.page.height, 2288);
   EXPECT_EQ(o.page.yres, 200);
   EXPECT_EQ(o.page.xres, 200);
   EXPECT_TRUE(test::same_pixels(rows_of(source, 0, 2288), test::to_pbm(o.page), "tall-p1"));
-  ASSERT_EQ(o.reader.load_raw_page(1, o.page), 0);
+  ASSERT_EQ(o.reader.load_raw_page(1, o.page), RawPageResult::kOk);
   EXPECT_EQ(o.page.height, 12);
   EXPECT_TRUE(test::same_pixels(rows_of(source, 2288, 12), test::to_pbm(o.page), "tall-p2"));
   // No third page: no rows, so the page does not count as loaded.
-  EXPECT_EQ(o.reader.load_raw_page(2, o.page), kRawRowFileEmpty);
+  EXPECT_EQ(o.reader.load_raw_page(2, o.page), RawPageResult::kRowFileEmpty);
   EXPECT_EQ(o.page.height, 0);
   EXPECT_FALSE(o.page.has_pixels());
 }
@@ -267,17 +267,17 @@ TEST(RawFaxReader, ResolutionsOfALoadedPage) {
   // resolution stays as the descriptor says.
   EXPECT_EQ(o.reader.page_geometry(2, 100), 1363u);
   o.page.yres = 150;
-  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), RawPageResult::kOk);
   EXPECT_EQ(o.page.yres, 100);
   // The horizontal resolution the page had is kept, raised to 200.
   o.page.xres = 100;
-  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), RawPageResult::kOk);
   EXPECT_EQ(o.page.xres, 200);
   o.page.xres = 300;
-  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), RawPageResult::kOk);
   EXPECT_EQ(o.page.xres, 300);
   EXPECT_EQ(o.reader.page_geometry(1, 400), 4576u);
-  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), RawPageResult::kOk);
   EXPECT_EQ(o.page.yres, 400);
 }
 
@@ -295,19 +295,19 @@ TEST(RawFaxReader, ScratchFileFailures) {
     EXPECT_EQ(r.read_descriptor(page), -1);
     r.page_geometry(1, 100);
     EXPECT_EQ(r.count_pages(), 0);
-    EXPECT_EQ(r.load_raw_page(0, page), kRawNoRowFile);
+    EXPECT_EQ(r.load_raw_page(0, page), RawPageResult::kNoRowFile);
     EXPECT_FALSE(page.has_pixels());
   }
   Opened o(dir, file);
   ASSERT_GE(o.analysis, 0);
   // The row file emptied or cut short behind the reader's back.
-  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), RawPageResult::kOk);
   test::write_file(o.rows, {});
-  EXPECT_EQ(o.reader.load_raw_page(0, o.page), kRawRowFileEmpty);
+  EXPECT_EQ(o.reader.load_raw_page(0, o.page), RawPageResult::kRowFileEmpty);
   EXPECT_FALSE(o.page.has_pixels());
   EXPECT_FALSE(o.page.is_valid());
   ASSERT_TRUE(fs::remove(o.rows));
-  EXPECT_EQ(o.reader.load_raw_page(0, o.page), kRawNoRowFile);
+  EXPECT_EQ(o.reader.load_raw_page(0, o.page), RawPageResult::kNoRowFile);
   EXPECT_FALSE(o.page.is_valid());
   // A descriptor whose fields do not agree is refused.
   std::vector<std::uint8_t> odd(37 + 216, 0xFF);
@@ -318,7 +318,7 @@ TEST(RawFaxReader, ScratchFileFailures) {
   const auto head = store_descriptor(fake);
   std::copy(head.begin(), head.end(), odd.begin());
   test::write_file(o.rows, odd);
-  EXPECT_EQ(o.reader.load_raw_page(0, o.page), kRawRowFileEmpty);
+  EXPECT_EQ(o.reader.load_raw_page(0, o.page), RawPageResult::kRowFileEmpty);
   EXPECT_FALSE(o.page.is_valid());
   // count_pages reads the descriptor itself when no total is known.
   ASSERT_TRUE(fs::remove(o.rows));
@@ -398,7 +398,7 @@ TEST(RawFaxReader, ReadersWithTheirOwnScratchFilesDoNotMeet) {
   auto work = [&](const std::string& name, const std::string& tag, bool* ok) {
     for (int round = 0; round < 3; ++round) {
       Opened o(dir, test::fixture("raw/" + name + ".g3"), {}, tag);
-      if (o.analysis < 0 || o.reader.load_raw_page(0, o.page) != 0) return;
+      if (o.analysis < 0 || o.reader.load_raw_page(0, o.page) != RawPageResult::kOk) return;
       if (!test::same_pixels(test::expected_page(name), test::to_pbm(o.page), name + tag)) return;
     }
     *ok = true;
@@ -429,9 +429,9 @@ TEST(RawFaxReaderConvert, SegmentsBecomePagesThatLibtiffDecodes) {
 
   Opened o(dir, dir / "both.g3");
   ASSERT_GE(o.analysis, 0);
-  ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), RawPageResult::kOk);
   const auto tif = dir / "out.tif";
-  ASSERT_EQ(o.reader.convert_raw(tif, o.page), kConvertOk);
+  ASSERT_EQ(o.reader.convert_raw(tif, o.page), ConvertResult::kOk);
   const auto pages = libtiff_pages(dir, tif);
   ASSERT_EQ(pages.size(), 2u);
   EXPECT_TRUE(test::same_pixels(one, pages[0], "converted-1"));
@@ -472,9 +472,9 @@ TEST(RawFaxReaderConvert, EveryCodingAndBitOrder) {
     if (k.raw_file) p.bit_order = 1;  // see RawT6WithAutomaticBitOrder below
     Opened o(dir, test::fixture(std::string("raw/") + k.file), p);
     ASSERT_GE(o.analysis, 0);
-    ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+    ASSERT_EQ(o.reader.load_raw_page(0, o.page), RawPageResult::kOk);
     const auto tif = dir / "out.tif";
-    ASSERT_EQ(o.reader.convert_raw(tif, o.page), kConvertOk);
+    ASSERT_EQ(o.reader.convert_raw(tif, o.page), ConvertResult::kOk);
     // Short pages share one converted page.
     const auto pages = libtiff_pages(dir, tif);
     ASSERT_EQ(pages.size(), 1u);
@@ -509,9 +509,9 @@ TEST(RawFaxReaderConvert, PagesJoinedByEndCodesStayTogether) {
     Opened o(dir, test::fixture(std::string("raw/") + k.file), p);
     ASSERT_GE(o.analysis, 0);
     EXPECT_EQ(o.page.coding, k.coding);
-    ASSERT_EQ(o.reader.load_raw_page(0, o.page), 0);
+    ASSERT_EQ(o.reader.load_raw_page(0, o.page), RawPageResult::kOk);
     const auto tif = dir / "out.tif";
-    ASSERT_EQ(o.reader.convert_raw(tif, o.page), kConvertOk);
+    ASSERT_EQ(o.reader.convert_raw(tif, o.page), ConvertResult::kOk);
     const auto bytes = test::read_file(tif);
     const auto dirs = directories(bytes);
     ASSERT_EQ(dirs.size(), 1u);
@@ -574,7 +574,7 @@ TEST(RawFaxReaderConvert, SegmentEdgesAreCutAtTheirBits) {
     HandMade h(8, {{2, 4, 10, 3, 5}}, 10);
     h.page.bit_order = order;
     const auto tif = h.dir / "out.tif";
-    ASSERT_EQ(h.reader.convert_raw(tif, h.page), kConvertOk);
+    ASSERT_EQ(h.reader.convert_raw(tif, h.page), ConvertResult::kOk);
     const auto strip = test::single_strip(test::read_file(tif));
     // MSB first keeps the low five bits of the first byte and the high five
     // of the last; LSB first the other way round.
@@ -593,7 +593,7 @@ TEST(RawFaxReaderConvert, LongestSegmentIsNeverSplit) {
   // length (limit 2000), so 500 + 2000 do not fit, 2000 + 500 do not either.
   HandMade h(64, {{0, 1, 500, 0, 8}, {2, 3, 2000, 0, 8}, {4, 5, 500, 0, 8}}, 2000);
   const auto tif = h.dir / "out.tif";
-  ASSERT_EQ(h.reader.convert_raw(tif, h.page), kConvertOk);
+  ASSERT_EQ(h.reader.convert_raw(tif, h.page), ConvertResult::kOk);
   const auto dirs = directories(test::read_file(tif));
   ASSERT_EQ(dirs.size(), 3u);
   EXPECT_EQ(dirs[0].value(257), 500u);
@@ -605,7 +605,7 @@ TEST(RawFaxReaderConvert, PagesPastThe1024thAreRefused) {
   std::vector<codec::SegmentEntry> entries(1030, codec::SegmentEntry{0, 0, 1144, 0, 8});
   HandMade h(4, entries, 1144);
   const auto tif = h.dir / "out.tif";
-  ASSERT_EQ(h.reader.convert_raw(tif, h.page), kConvertOk);
+  ASSERT_EQ(h.reader.convert_raw(tif, h.page), ConvertResult::kOk);
   const auto dirs = directories(test::read_file(tif));
   ASSERT_EQ(dirs.size(), 1024u);
   EXPECT_EQ(dirs.back().value(297), 1023u);  // PageNumber: the last of 1024
@@ -617,7 +617,7 @@ TEST(RawFaxReaderConvert, BrokenIndexEntriesAreSkipped) {
   // Past the data, last before first, a bad bit index: none is copied.
   HandMade h(8, {{6, 20, 5, 0, 8}, {5, 2, 5, 0, 8}, {1, 2, 5, 9, 8}, {0, 1, 7, 0, 8}}, 7);
   const auto tif = h.dir / "out.tif";
-  ASSERT_EQ(h.reader.convert_raw(tif, h.page), kConvertOk);
+  ASSERT_EQ(h.reader.convert_raw(tif, h.page), ConvertResult::kOk);
   const auto dirs = directories(test::read_file(tif));
   ASSERT_EQ(dirs.size(), 1u);
   EXPECT_EQ(dirs[0].value(257), 7u);
@@ -626,17 +626,18 @@ TEST(RawFaxReaderConvert, BrokenIndexEntriesAreSkipped) {
 
 TEST(RawFaxReaderConvert, FailuresAreReported) {
   HandMade h(8, {{0, 1, 5, 0, 8}}, 5);
-  EXPECT_EQ(h.reader.convert_raw(h.dir / "missing" / "out.tif", h.page), kConvertWriteFailed);
+  EXPECT_EQ(h.reader.convert_raw(h.dir / "missing" / "out.tif", h.page),
+            ConvertResult::kWriteFailed);
   PageBitmap unknown = h.page;
   unknown.coding = 0;
-  EXPECT_EQ(h.reader.convert_raw(h.dir / "out.tif", unknown), kConvertNoSource);
+  EXPECT_EQ(h.reader.convert_raw(h.dir / "out.tif", unknown), ConvertResult::kNoSource);
   h.reader.set_scratch_paths(h.dir / "rows", h.dir / "no-index");
-  EXPECT_EQ(h.reader.convert_raw(h.dir / "out.tif", h.page), kConvertNoSource);
+  EXPECT_EQ(h.reader.convert_raw(h.dir / "out.tif", h.page), ConvertResult::kNoSource);
   HandMade empty(8, {}, 0);
-  EXPECT_EQ(empty.reader.convert_raw(empty.dir / "out.tif", empty.page), kConvertNoSource);
+  EXPECT_EQ(empty.reader.convert_raw(empty.dir / "out.tif", empty.page), ConvertResult::kNoSource);
   RawFaxReader closed;
-  EXPECT_EQ(closed.convert_raw(h.dir / "out.tif", h.page), kConvertNoFile);
-  EXPECT_EQ(closed.convert(h.dir / "out.tif", 1), kConvertNoFile);
+  EXPECT_EQ(closed.convert_raw(h.dir / "out.tif", h.page), ConvertResult::kNoFile);
+  EXPECT_EQ(closed.convert(h.dir / "out.tif", 1), ConvertResult::kNoFile);
 }
 
 TEST(RawFaxReaderConvert, GenericConvertUsesTheDescriptor) {
@@ -644,7 +645,7 @@ TEST(RawFaxReaderConvert, GenericConvertUsesTheDescriptor) {
   Opened o(dir, test::fixture("raw/text-1728-pbmtog3.g3"));
   ASSERT_GE(o.analysis, 0);
   const auto tif = dir / "out.tif";
-  ASSERT_EQ(o.reader.convert(tif, o.pages), kConvertOk);
+  ASSERT_EQ(o.reader.convert(tif, o.pages), ConvertResult::kOk);
   const auto pages = libtiff_pages(dir, tif);
   ASSERT_EQ(pages.size(), 1u);
   EXPECT_TRUE(test::same_pixels(test::expected_page("text-1728-pbmtog3"), pages[0], "generic"));

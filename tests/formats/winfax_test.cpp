@@ -65,7 +65,7 @@ TEST(WinFaxFiles, ConvertsByPassingTheCodedDataThrough) {
   TwoPages src;
   OpenWinFax f(test::winfax_file(src.pages()));
   const auto out = f.dir / "out.tif";
-  ASSERT_EQ(f.reader.convert(out, f.pages), kConvertOk);
+  ASSERT_EQ(f.reader.convert(out, f.pages), ConvertResult::kOk);
   const Bytes tif = test::read_file(out);
   const auto dirs = test::tiff_directories(tif);
   ASSERT_EQ(dirs.size(), 2u);
@@ -110,7 +110,7 @@ TEST(WinFaxHeaders, DefaultsResolutionCodesAndStatedRows) {
     EXPECT_EQ(page.yres, expected_yres[i]);
     EXPECT_TRUE(test::same_pixels(image, test::to_pbm(page), "defaults"));
   }
-  ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), kConvertOk);
+  ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), ConvertResult::kOk);
   const auto dirs = test::tiff_directories(test::read_file(f.dir / "out.tif"));
   ASSERT_EQ(dirs.size(), 4u);
   EXPECT_EQ(dirs[0].at(257)[0], 3432u);
@@ -195,7 +195,7 @@ TEST(WinFaxHostile, LengthsPastTheFileAndTruncatedData) {
     ASSERT_EQ(t.pages, 1);
     const PageBitmap page = t.load(0);
     EXPECT_LT(page.height, 30);
-    EXPECT_EQ(t.reader.convert(t.dir / "out.tif", t.pages), kConvertOk);
+    EXPECT_EQ(t.reader.convert(t.dir / "out.tif", t.pages), ConvertResult::kOk);
   }
 
   // A huge stated size never reaches the allocator: the codec refuses it.
@@ -203,7 +203,8 @@ TEST(WinFaxHostile, LengthsPastTheFileAndTruncatedData) {
   OpenWinFax h(huge);
   EXPECT_FALSE(h.load(0).has_pixels());
 
-  EXPECT_EQ(w.reader.convert(w.dir / "no" / "such" / "dir.tif", w.pages), kConvertWriteFailed);
+  EXPECT_EQ(w.reader.convert(w.dir / "no" / "such" / "dir.tif", w.pages),
+            ConvertResult::kWriteFailed);
 }
 
 TEST(WinFaxHostile, RandomDamage) {

@@ -27,7 +27,7 @@ TEST(TiffFixtures, EveryPageMatchesLibtiff) {
     SCOPED_TRACE(entry.path().filename().string());
     TiffReader reader;
     reader.open(entry.path());
-    ASSERT_EQ(reader.read_header(), 0);
+    ASSERT_EQ(reader.read_header(), ReaderResult::kOk);
     const std::uint16_t pages = reader.build_page_table();
     ASSERT_GE(pages, 1);
     for (std::uint16_t p = 0; p < pages; ++p) {
@@ -45,7 +45,7 @@ TEST(TiffFixtures, EveryPageMatchesLibtiff) {
 TEST(TiffFixtures, PageFactsComeFromTheDirectory) {
   TiffReader reader;
   reader.open(test::fixture("tiff/text-1728-g3-2d-lsb.tif"));
-  ASSERT_EQ(reader.read_header(), 0);
+  ASSERT_EQ(reader.read_header(), ReaderResult::kOk);
   ASSERT_EQ(reader.build_page_table(), 1);
   PageBitmap page;
   reader.load_page(0, page);
@@ -59,13 +59,13 @@ TEST(TiffFixtures, PageFactsComeFromTheDirectory) {
   EXPECT_EQ(page.width_class, 1);
 
   reader.open(test::fixture("tiff/text-1728-mhw.tif"));
-  ASSERT_EQ(reader.read_header(), 0);
+  ASSERT_EQ(reader.read_header(), ReaderResult::kOk);
   reader.build_page_table();
   reader.load_page(0, page);
   EXPECT_EQ(page.coding, 4);
 
   reader.open(test::fixture("tiff/text-1728-g3-1d-xres-only.tif"));
-  ASSERT_EQ(reader.read_header(), 0);
+  ASSERT_EQ(reader.read_header(), ReaderResult::kOk);
   reader.build_page_table();
   reader.load_page(0, page);
   EXPECT_EQ(page.xres, 204);

@@ -15,7 +15,7 @@ using test::TiffBuilder;
 struct Opened {
   TempDir dir;
   TiffReader reader;
-  int header = 0;
+  ReaderResult header = ReaderResult::kNoFile;
   explicit Opened(std::vector<std::uint8_t> bytes) {
     test::write_file(dir / "t.tif", bytes);
     reader.open(dir / "t.tif");
@@ -29,9 +29,12 @@ std::vector<TiffBuilder::Entry> uncompressed_page(TiffBuilder& b, std::uint32_t 
                                                   std::uint32_t strips,
                                                   std::uint32_t rows_per_strip) {
   std::vector<TiffBuilder::Entry> e = {
-      b.long_entry(256, 8), b.long_entry(257, length), b.short_entry(259, 1),
+      b.long_entry(256, 8),
+      b.long_entry(257, length),
+      b.short_entry(259, 1),
       b.short_entry(262, 1),  // 1 = white: the rows keep their bytes
-      b.long_entry(273, offsets, strips), b.long_entry(279, counts, strips)};
+      b.long_entry(273, offsets, strips),
+      b.long_entry(279, counts, strips)};
   if (rows_per_strip) e.push_back(b.long_entry(278, rows_per_strip));
   return e;
 }
@@ -42,19 +45,19 @@ TEST(TiffHeader, AcceptsTheThreeByteOrderMarksAndRejectsTheRest) {
     b.bytes()[0] = std::uint8_t(mark[0]);
     b.bytes()[1] = std::uint8_t(mark[1]);
     Opened t(b.bytes());
-    EXPECT_EQ(t.header, 0) << mark;
+    EXPECT_EQ(t.header, ReaderResult::kOk) << mark;
     EXPECT_TRUE(t.reader.is_open());
   }
   Opened bad_mark(std::vector<std::uint8_t>{'I', 'M', 42, 0, 8, 0, 0, 0});
-  EXPECT_EQ(bad_mark.header, -4);
+  EXPECT_EQ(bad_mark.header, ReaderResult::kBadSignature);
   EXPECT_FALSE(bad_mark.reader.is_open());
   Opened bad_version(std::vector<std::uint8_t>{'I', 'I', 43, 0, 8, 0, 0, 0});
-  EXPECT_EQ(bad_version.header, -4);
+  EXPECT_EQ(bad_version.header, ReaderResult::kBadSignature);
   Opened short_file(std::vector<std::uint8_t>{'I', 'I', 42, 0, 8});
-  EXPECT_EQ(short_file.header, -3);
+  EXPECT_EQ(short_file.header, ReaderResult::kUnreadable);
   EXPECT_FALSE(short_file.reader.is_open());
   TiffReader closed;
-  EXPECT_EQ(closed.read_header(), -1);
+  EXPECT_EQ(closed.read_header(), ReaderResult::kNoFile);
 }
 
 TEST(TiffDirectories, ChainIsCappedAt1024AndStopsAtARepeatedPosition) {
@@ -102,9 +105,9 @@ TEST(TiffDirectories, ReadDirectoryReportsEachFailure) {
 TEST(TiffTags, ValuesAreTakenAsFaxWritersStoreThem) {
   for (bool big : {false, true}) {
     TiffBuilder b(big);
-    b.add_directory({b.short_entry(256, 1728), b.short_entry(257, 2200),
-                     b.short_entry(259, 3), b.long_entry(292, 5), b.two_shorts(297, 2, 5),
-                     b.short_entry(296, 3), b.rational(282, 408, 2), b.short_entry(9999, 7)});
+    b.add_directory({b.short_entry(256, 1728), b.short_entry(257, 2200), b.short_entry(259, 3),
+                     b.long_entry(292, 5), b.two_shorts(297, 2, 5), b.short_entry(296, 3),
+                     b.rational(282, 408, 2), b.short_entry(9999, 7)});
     Opened t(b.bytes());
     ASSERT_EQ(t.reader.build_page_table(), 1);
     ASSERT_EQ(t.reader.read_directory(t.reader.page_position(0)), 8);
@@ -119,7 +122,7 @@ TEST(TiffTags, ValuesAreTakenAsFaxWritersStoreThem) {
     EXPECT_EQ(page.resolution_unit, 3);
     EXPECT_EQ(page.x_resolution[0], 408u);
     EXPECT_EQ(page.x_resolution[1], 2u);
-    EXPECT_EQ(page.fill_order, 1);          // default
+    EXPECT_EQ(page.fill_order, 1);                // default
     EXPECT_EQ(page.rows_per_strip, 0xFFFFFFFFu);  // default
   }
 }
@@ -132,8 +135,8 @@ TEST(TiffStrips, ShortStripTablesAreFoundAtTheirFullPosition) {
     TiffBuilder b(big);
     const std::uint32_t data = b.append({0x11, 0x22, 0x33});
     b.append(std::vector<std::uint8_t>(70000, 0));
-    const std::uint32_t offs = b.append_shorts(
-        {std::uint16_t(data), std::uint16_t(data + 1), std::uint16_t(data + 2)});
+    const std::uint32_t offs =
+        b.append_shorts({std::uint16_t(data), std::uint16_t(data + 1), std::uint16_t(data + 2)});
     const std::uint32_t counts = b.append_shorts({1, 1, 1});
     ASSERT_GT(offs, 65535u);
     const auto so = b.long_entry(273, offs, 3, 3);  // type SHORT, array position in the field
@@ -228,8 +231,8 @@ TEST(TiffHostile, UnreadablePagesLoadNothingAndAllocateNothingHuge) {
   // A strip table of four billion entries somewhere past the end.
   b.add_directory(uncompressed_page(b, 2, 0x70000000, 0x70000010, 0xFFFFFFFFu, 1));
   // Compression 0 (no tag).
-  b.add_directory({b.long_entry(256, 8), b.long_entry(257, 1), b.long_entry(273, d),
-                   b.long_entry(279, 1)});
+  b.add_directory(
+      {b.long_entry(256, 8), b.long_entry(257, 1), b.long_entry(273, d), b.long_entry(279, 1)});
   Opened t(b.bytes());
   ASSERT_EQ(t.reader.build_page_table(), 5);
   for (std::uint32_t i = 0; i < 5; ++i) {

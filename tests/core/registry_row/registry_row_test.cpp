@@ -19,15 +19,15 @@ namespace {
 
 class Reader final : public FormatReader {
  public:
-  int recognise() override {
+  ReaderResult recognise() override {
     std::array<std::uint8_t, 12> head{};
     if (file_.read_at(0, head) != head.size() || !signature(head)) {
       close();
-      return kReaderBadSignature;
+      return ReaderResult::kBadSignature;
     }
     width_ = le16(&head[8]);
     height_ = le16(&head[10]);
-    return kReaderOk;
+    return ReaderResult::kOk;
   }
   std::uint16_t build_page_table() override { return is_open() ? 1 : 0; }
   void load_page(std::uint32_t index, PageBitmap& page) override {
@@ -40,7 +40,9 @@ class Reader final : public FormatReader {
     page.xres = page.yres = 200;
     file_.read_at(12, page.pixels);
   }
-  int convert(const std::filesystem::path&, std::uint16_t) override { return kConvertNoFile; }
+  ConvertResult convert(const std::filesystem::path&, std::uint16_t) override {
+    return ConvertResult::kNoFile;
+  }
 
  private:
   std::int32_t width_ = 0, height_ = 0;
@@ -76,7 +78,7 @@ TEST(RegistryRow, ANewRowIsClassifiedNamedOpenedAndListed) {
 
   FaxFile fax;
   fax.set_parameters(DecodingParameters{});
-  ASSERT_EQ(fax.open(named, test_format::kNumber), 0);
+  ASSERT_EQ(fax.open(named, test_format::kNumber), OpenResult::kOk);
   ASSERT_TRUE(fax.page_valid());
   EXPECT_EQ(fax.page_count(), 1);
   EXPECT_EQ(fax.page().width, 9);
