@@ -48,7 +48,7 @@ std::vector<fs::path> one_file_of_every_format(const test::TempDir& dir) {
   const Bytes wide_lsb = pbmtog3(dir, wide, true);
   const MadePage t6 = made_page(dir, kCodingT6, false, 2048, 130, 3);
   const MadePage t6_lsb = made_page(dir, kCodingT6, true, 1728, 120, 4);
-  const auto literal_rows = [&](int line_bytes, int rows) {
+  const auto literal_rows = [](int line_bytes, int rows) {
     // Literals below 0xC0 need no count byte.
     return Bytes(std::size_t(line_bytes) * std::size_t(rows), 0x5A);
   };
