@@ -1,20 +1,21 @@
-// One file as one format number, the road a file takes in the viewer:
+// One file as one format, the road a file takes in the viewer:
 // classification by name, open as the format, load the pages, convert to
-// TIFF, and open that TIFF again. Compiled once per format number
-// (ORVANE_FUZZ_FORMAT, with the format's usual file name ending in
-// ORVANE_FUZZ_EXTENSION); the list lives in fuzz/CMakeLists.txt.
+// TIFF, and open that TIFF again. The format comes from the registry at
+// start: ORVANE_FUZZ_FORMAT names its row (slug or number, see
+// fuzz_formats.h), and the input gets the row's first name ending.
+// scripts/fuzz runs this once per row that fuzz_format_list prints.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "base/format_reader.h"
 #include "base/limits.h"
 #include "core/classify.h"
 #include "core/fax_file.h"
+#include "fuzz_formats.h"
 #include "fuzz_support.h"
-
-#ifndef ORVANE_FUZZ_FORMAT
-#error "ORVANE_FUZZ_FORMAT must name the format number"
-#endif
 
 namespace {
 
@@ -32,26 +33,51 @@ void check_page(const orvane::FaxFile& fax) {
   FUZZ_CHECK(std::int64_t(page.pixels.size()) <= orvane::limits::kMaxPageBytes);
 }
 
+const orvane::FormatRow* fuzzed_row = nullptr;
+std::string input_name;
+
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  (void)argc;
+  (void)argv;
+  using namespace orvane;
+  const char* key = std::getenv("ORVANE_FUZZ_FORMAT");
+  fuzzed_row = key ? fuzz::find_fuzzed_format(key) : nullptr;
+  if (!fuzzed_row) {
+    std::fprintf(stderr, "fuzz_format: set ORVANE_FUZZ_FORMAT to one of:");
+    for (const FormatRow* row : fuzz::fuzzed_formats())
+      std::fprintf(stderr, " %s", fuzz::format_slug(row->name).c_str());
+    std::fprintf(stderr, "\n");
+    std::exit(2);
+  }
+  input_name = "input." + std::string(*fuzzed_row->endings.begin());
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace orvane;
   const ScratchDir& dir = fuzz::scratch();
-  const std::filesystem::path input = dir.root() / ("input." ORVANE_FUZZ_EXTENSION);
+  const std::filesystem::path input = dir.root() / input_name;
   fuzz::write_file(input, data, size);
+  // Classification names a verdict or a row of the registry.
   const std::int32_t classified = classify(input);
-  FUZZ_CHECK(classified >= -2 && classified <= 18);
+  FUZZ_CHECK(classified == kFormatNotFax || classified == kFormatUnsupported ||
+             find_format(classified) != nullptr);
 
-  constexpr std::int32_t format = ORVANE_FUZZ_FORMAT;
+  const std::int32_t format = fuzzed_row->number;
   FaxFile fax;
   fax.set_working_paths(dir.paths());
   fax.set_parameters(DecodingParameters{});
   if (fax.open(input, format) != OpenResult::kOk) return 0;
-  check_page(fax);
   const std::uint32_t pages = std::min<std::uint32_t>(fax.page_count(), kPagesVisited);
-  for (std::uint32_t i = 1; i < pages; ++i) {
-    fax.load_page(format, i);
+  for (std::uint32_t i = 0; i < pages; ++i) {
+    if (i > 0) fax.load_page(format, i);
     check_page(fax);
+    // What the headers state, read apart from loading, is what loading gave.
+    PageFacts facts;
+    if (fax.page_facts(i, facts) && facts.width != 0 && fax.page_valid())
+      FUZZ_CHECK(facts.width == std::uint32_t(fax.page().width));
   }
 
   // What conversion writes must be a TIFF this program reads again.
@@ -59,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (fax.convert(output, format) == ConvertResult::kOk) {
     FaxFile again;
     again.set_working_paths(dir.paths());
-    FUZZ_CHECK(again.open(output, 16) == OpenResult::kOk);
+    FUZZ_CHECK(again.open(output, kFormatTiff) == OpenResult::kOk);
     check_page(again);
   }
   std::error_code ec;

@@ -28,7 +28,7 @@ enum class ConvertResult : std::int8_t {
 // container page headers): for page lists and status bars. The page itself
 // may still fail to decode.
 struct PageFacts {
-  std::uint32_t width = 0;
+  std::uint32_t width = 0;   // 0: not stated (found by trial decoding)
   std::uint32_t height = 0;  // 0: not stated (the rows are counted while decoding)
   std::uint16_t xres = 0;
   std::uint16_t yres = 0;

@@ -55,21 +55,48 @@ std::uint16_t AproReader::build_page_table() {
   return page_count_;
 }
 
-ReaderResult AproReader::read_page(std::uint32_t index) {
+ReaderResult AproReader::read_page_header(std::uint32_t index, std::int64_t& length,
+                                          std::uint8_t& flags) {
   if (!is_open() || index >= page_count_) return ReaderResult::kNoFile;
   const std::int64_t position = pages_[index];
   std::array<std::uint8_t, kPageHeaderSize> page_header{};
-  const std::int64_t length =
-      file_.read_at(position, page_header) < page_header.size() ? -1 : le32(page_header.data());
+  if (file_.read_at(position, page_header) < page_header.size()) return ReaderResult::kUnreadable;
+  length = le32(page_header.data());
   // A length the rest of the file cannot hold is a broken page, not a
   // reason to allocate it.
-  const std::int64_t data_start = position + std::int64_t(kPageHeaderSize);
-  if (length < 0 || length > file_size() - data_start || !read_coded(data_start, length)) {
+  if (length > file_size() - position - std::int64_t(kPageHeaderSize))
+    return ReaderResult::kUnreadable;
+  flags = page_header[4] & (kFine | kWide | kRowWords);
+  return ReaderResult::kOk;
+}
+
+ReaderResult AproReader::read_page(std::uint32_t index) {
+  std::int64_t length = 0;
+  std::uint8_t flags = 0;
+  const ReaderResult rc = read_page_header(index, length, flags);
+  if (rc == ReaderResult::kNoFile) return rc;
+  if (rc != ReaderResult::kOk ||
+      !read_coded(pages_[index] + std::int64_t(kPageHeaderSize), length)) {
     free_coded();
     return ReaderResult::kUnreadable;
   }
-  flags_ = page_header[4] & (kFine | kWide | kRowWords);
+  flags_ = flags;
   return ReaderResult::kOk;
+}
+
+bool AproReader::page_facts(std::uint32_t index, PageFacts& out) {
+  std::int64_t length = 0;
+  std::uint8_t flags = 0;
+  if (read_page_header(index, length, flags) != ReaderResult::kOk) return false;
+  // No row count is stored: the rows are counted while decoding.
+  out = {.width = (flags & kWide) ? 2048u : 1728u,
+         .height = 0,
+         .xres = 200,
+         .yres = std::uint16_t((flags & kFine) ? 200 : 100),
+         .unit = 2,
+         .coding = kCodingT4_1D,
+         .bit_order = kBitOrderLsbFirst};
+  return true;
 }
 
 void AproReader::load_page(std::uint32_t index, PageBitmap& page) {

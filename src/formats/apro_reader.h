@@ -28,6 +28,9 @@ class AproReader : public FormatReader {
   // the next position lies outside the file.
   std::uint16_t build_page_table() override;
   void load_page(std::uint32_t index, PageBitmap& page) override;
+  // Width and densities from the page header's flags; the height is not
+  // stored.
+  bool page_facts(std::uint32_t index, PageFacts& out) override;
   // Decode, invert, PackBits: one multi-page TIFF.
   ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
@@ -37,6 +40,10 @@ class AproReader : public FormatReader {
   std::uint8_t flags() const { return flags_; }
 
  private:
+  // Page header of page `index`: its data length and flags. 0, -1 no such
+  // page, -2 unreadable or a length the file cannot hold.
+  ReaderResult read_page_header(std::uint32_t index, std::int64_t& length, std::uint8_t& flags);
+
   std::array<std::uint8_t, kFileHeaderSize> header_{};
   std::uint8_t flags_ = 0;
 };

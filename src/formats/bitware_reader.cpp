@@ -33,16 +33,17 @@ std::uint16_t BitwareReader::build_page_table() {
   return count_;
 }
 
-bool BitwareReader::read_page(std::uint32_t index, PageSource& out) {
+bool BitwareReader::locate_page(std::uint32_t index, PageSource& out, std::int64_t& offset,
+                                std::int64_t& length) {
   if (index >= count_) return false;
   const std::uint8_t* entry = header_.data() + 16 + 16 * std::size_t(index);
-  const std::int64_t length = le32(entry + 4);
-  const std::int64_t offset = le32(entry + 8);
+  length = le32(entry + 4);
+  offset = le32(entry + 8);
   if (offset == 0 || offset >= file_size() || length == 0) return false;
   out.width = le16(entry);
   out.rows = le16(entry + 2);
   out.yres = bitware_vertical_resolution(header_[14]);
-  return read_coded(offset, length);
+  return true;
 }
 
 }  // namespace orvane

@@ -29,7 +29,8 @@ class BitwareReader : public GuessedPageReader {
   // Directory entry `index` (below the page count): data offset 0, an
   // offset at or past the end of the file, or a length of 0 give no page;
   // a length past the end of the file is cut to what the file holds.
-  bool read_page(std::uint32_t index, PageSource& out) override;
+  bool locate_page(std::uint32_t index, PageSource& out, std::int64_t& offset,
+                   std::int64_t& length) override;
 
  private:
   std::array<std::uint8_t, kHeaderSize> header_{};

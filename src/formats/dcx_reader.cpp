@@ -109,6 +109,20 @@ bool DcxReader::page_range(std::uint32_t index, std::int64_t& start, std::int64_
   return end > start && end - start >= std::int64_t(kPcxHeaderSize);
 }
 
+bool DcxReader::pcx_geometry(const std::uint8_t* h, PcxGeometry& out) {
+  out.width = std::int32_t(le16s(h + 8)) - le16s(h + 4) + 1;
+  out.height = std::int32_t(le16s(h + 10)) - le16s(h + 6) + 1;
+  out.planes = std::int8_t(h[65]);
+  out.line_bytes = le16s(h + 66);
+  out.row_size = out.planes * out.line_bytes;
+  if (out.row_size % 2 != 0) ++out.row_size;
+  // The stored row is what conversion writes as the page's width, so it has
+  // to fit the widest page however few pixels the header's width asks for.
+  return out.width >= 1 && out.height >= 1 && out.planes >= 1 && out.line_bytes >= 1 &&
+         out.row_size <= limits::kMaxRowBytes && out.width <= limits::kMaxPageSide &&
+         std::int64_t(out.height) * out.row_size <= limits::kMaxPageBytes;
+}
+
 void DcxReader::load_page(std::uint32_t index, PageBitmap& page) {
   if (!is_open()) return;
   std::int64_t start = 0, end = 0;
@@ -120,37 +134,48 @@ void DcxReader::load_page(std::uint32_t index, PageBitmap& page) {
   }
   std::copy_n(coded_.begin(), kPcxHeaderSize, header_.begin());
   const std::uint8_t* h = header_.data();
-  const std::int32_t width = std::int32_t(le16s(h + 8)) - le16s(h + 4) + 1;
-  const std::int32_t height = std::int32_t(le16s(h + 10)) - le16s(h + 6) + 1;
-  const std::int32_t planes = std::int8_t(h[65]);
-  const std::int32_t line_bytes = le16s(h + 66);
-  std::int32_t row_size = planes * line_bytes;
-  if (row_size % 2 != 0) ++row_size;
-  // The stored row is what conversion writes as the page's width, so it has
-  // to fit the widest page however few pixels the header's width asks for.
-  const bool row_fits = row_size <= limits::kMaxRowBytes;
-  if (!row_fits) limits::note(limits::Limit::kPage);
-  const std::int64_t bytes = row_fits ? checked_page_size(width, height, row_size) : -1;
-  if (width < 1 || height < 1 || planes < 1 || line_bytes < 1 || bytes <= 0 ||
-      !page.allocate_pixels(bytes)) {
+  PcxGeometry g;
+  const bool sized = pcx_geometry(h, g);
+  if (!sized && g.width >= 1 && g.height >= 1 && g.planes >= 1 && g.line_bytes >= 1)
+    limits::note(limits::Limit::kPage);
+  if (!sized || !page.allocate_pixels(std::int64_t(g.height) * g.row_size)) {
     drop_page(page);
     return;
   }
   page.type = 0;
   // Pixels beyond the stored row do not exist; a width past it would send
   // the display outside the row.
-  page.width = std::min(width, row_size * 8);
-  page.height = height;
-  page.row_bytes = row_size;
-  page.planes = std::int16_t(planes);
+  page.width = std::min(g.width, g.row_size * 8);
+  page.height = g.height;
+  page.row_bytes = g.row_size;
+  page.planes = std::int16_t(g.planes);
   page.bits_per_pixel = std::int8_t(h[3]);
   page.coded_length = std::uint32_t(coded_.size());
   // One density for both directions: the header's vertical one.
   page.xres = page.yres = le16(h + 14);
   page.unit = 2;
   page.coding = kCodingPcxRle;
-  decode_pcx_rows(std::span(coded_).subspan(kPcxHeaderSize), height, line_bytes, row_size, width,
-                  page.pixels);
+  decode_pcx_rows(std::span(coded_).subspan(kPcxHeaderSize), g.height, g.line_bytes, g.row_size,
+                  g.width, page.pixels);
+}
+
+bool DcxReader::page_facts(std::uint32_t index, PageFacts& out) {
+  std::int64_t start = 0, end = 0;
+  std::array<std::uint8_t, kPcxHeaderSize> h{};
+  PcxGeometry g;
+  if (!is_open() || !page_range(index, start, end) || file_.read_at(start, h) < h.size() ||
+      !pcx_geometry(h.data(), g))
+    return false;
+  // PCX rows are bytes of pixels, most significant first: there is no fill
+  // order to state, so the bit order stays unknown as loading leaves it.
+  out = {.width = std::uint32_t(std::min(g.width, g.row_size * 8)),
+         .height = std::uint32_t(g.height),
+         .xres = le16(h.data() + 14),
+         .yres = le16(h.data() + 14),
+         .unit = 2,
+         .coding = kCodingPcxRle,
+         .bit_order = 0};
+  return true;
 }
 
 ConvertResult DcxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {

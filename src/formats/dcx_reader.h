@@ -27,10 +27,22 @@ class DcxReader : public FormatReader {
   // pages). A page whose bytes run backwards, are shorter than the PCX
   // header or whose header gives an impossible size leaves no bitmap.
   void load_page(std::uint32_t index, PageBitmap& page) override;
+  // Size, density and coding from the page's PCX header alone.
+  bool page_facts(std::uint32_t index, PageFacts& out) override;
   // Decode, invert, PackBits: one multi-page TIFF.
   ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
  private:
+  // What a PCX header says about the page's rows.
+  struct PcxGeometry {
+    std::int32_t width = 0;  // Xmax - Xmin + 1, as the header states it
+    std::int32_t height = 0;
+    std::int32_t planes = 0;
+    std::int32_t line_bytes = 0;  // of one plane
+    std::int32_t row_size = 0;    // all planes, made even
+  };
+  // False when the header gives a size no page may have.
+  static bool pcx_geometry(const std::uint8_t* header, PcxGeometry& out);
   // The byte range [start, end) of page `index`, or false when it has no
   // usable data.
   bool page_range(std::uint32_t index, std::int64_t& start, std::int64_t& end) const;

@@ -38,6 +38,27 @@ bool page_size_allowed(std::int32_t width, std::int64_t rows) {
 
 }  // namespace
 
+bool GuessedPageReader::read_page(std::uint32_t index, PageSource& out) {
+  std::int64_t offset = 0, length = 0;
+  return locate_page(index, out, offset, length) && read_coded(offset, length);
+}
+
+bool GuessedPageReader::page_facts(std::uint32_t index, PageFacts& out) {
+  PageSource source;
+  std::int64_t offset = 0, length = 0;
+  if (!is_open() || !locate_page(index, source, offset, length)) return false;
+  // Loading refuses such a row count before it looks at the data.
+  if (source.rows < 1 || source.rows > limits::kMaxPageSide) return false;
+  out = {.width = std::uint32_t(std::max(source.width, 0)),
+         .height = std::uint32_t(source.rows),
+         .xres = kHorizontalResolution,
+         .yres = source.yres,
+         .unit = 2,
+         .coding = kCodingUnknown,
+         .bit_order = kBitOrderAuto};
+  return true;
+}
+
 bool GuessedPageReader::load(std::uint32_t index, PageBitmap& page) {
   page.clear();
   PageSource source;

@@ -27,6 +27,11 @@ class GuessedPageReader : public FormatReader {
   // The page's coded data, tagged as convert() tags it. False for a page
   // that gives no page on loading.
   bool coded_page(std::uint32_t index, PassThroughPage& out) override;
+  // Rows and densities as the header states them; the width only where it
+  // is stated, and never the coding or bit order, which only trial
+  // decoding finds. False for a page that has no data or whose stated row
+  // count no page may have.
+  bool page_facts(std::uint32_t index, PageFacts& out) override;
   // Pass-through: each page's coded data (coded_page) goes in unchanged,
   // tagged with the coding and bit order found, the width decoded at and
   // the rows decoded. Pages that give no page on loading are left out, and
@@ -39,11 +44,15 @@ class GuessedPageReader : public FormatReader {
     std::int32_t width = 0;  // width stated for the page; 0: the width found
     std::uint16_t yres = 0;  // dots per inch down
   };
-  // Brings page `index`'s coded data into the coded buffer; false when the
-  // page does not exist or has no data.
-  virtual bool read_page(std::uint32_t index, PageSource& out) = 0;
+  // Where page `index`'s coded data lies and what the header states about
+  // it, from the header alone; false when the page does not exist or has
+  // no data.
+  virtual bool locate_page(std::uint32_t index, PageSource& out, std::int64_t& offset,
+                           std::int64_t& length) = 0;
 
  private:
+  // Brings page `index`'s coded data into the coded buffer.
+  bool read_page(std::uint32_t index, PageSource& out);
   bool load(std::uint32_t index, PageBitmap& page);
 
   std::uint16_t threshold_ = 50;

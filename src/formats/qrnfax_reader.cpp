@@ -71,7 +71,7 @@ bool QrnFaxReader::page_facts(std::uint32_t index, PageFacts& out) {
          .height = le32(h + 20) ? le32(h + 20) : std::uint32_t(kDefaultRows),
          .xres = h[28],
          .yres = h[29],
-         .unit = 0,
+         .unit = 2,
          .coding = h[27],
          .bit_order = h[26] == kBitOrderMsbFirst ? kBitOrderMsbFirst : kBitOrderLsbFirst};
   return true;

@@ -36,12 +36,13 @@ std::uint16_t QuickLinkReader::build_page_table() {
   return count_;
 }
 
-bool QuickLinkReader::read_page(std::uint32_t index, PageSource& out) {
+bool QuickLinkReader::locate_page(std::uint32_t index, PageSource& out, std::int64_t& offset,
+                                  std::int64_t& length) {
   if (index >= count_) return false;
   const auto slot = [&](std::uint32_t i) -> std::int64_t {
     return le32(header_.data() + kOffsetTable + 4 * std::size_t(i));
   };
-  const std::int64_t offset = slot(index);
+  offset = slot(index);
   if (offset == 0 || offset >= file_size()) return false;
   std::int64_t end = file_size();
   if (index + 1 < kMaxPages && slot(index + 1) != 0) end = slot(index + 1);
@@ -49,7 +50,8 @@ bool QuickLinkReader::read_page(std::uint32_t index, PageSource& out) {
   if (end <= offset) return false;
   out.rows = index + 1 == count_ ? le16(header_.data() + 10) : le32(header_.data() + 12);
   out.yres = quicklink_vertical_resolution(le16(header_.data() + 16));
-  return read_coded(offset, end - offset);
+  length = end - offset;
+  return true;
 }
 
 }  // namespace orvane

@@ -28,7 +28,8 @@ class QuickLinkReader : public GuessedPageReader {
   // slot's offset, or to the end of the file from the last slot or when the
   // next offset is 0. An offset of 0 or at or past the end of the file, a
   // next offset below the page's own and an empty range give no page.
-  bool read_page(std::uint32_t index, PageSource& out) override;
+  bool locate_page(std::uint32_t index, PageSource& out, std::int64_t& offset,
+                   std::int64_t& length) override;
 
  private:
   std::array<std::uint8_t, kHeaderSize> header_{};

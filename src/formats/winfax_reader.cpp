@@ -50,15 +50,21 @@ std::uint16_t WinFaxReader::build_page_table() {
   return page_count_;
 }
 
-ReaderResult WinFaxReader::read_page(std::uint32_t index, Page& out) {
+ReaderResult WinFaxReader::read_header(std::uint32_t index, Page& out) {
   if (!is_open() || index >= page_count_) return ReaderResult::kNoFile;
-  const std::int64_t position = pages_[index];
-  if (check_header(position) != ReaderResult::kOk) return ReaderResult::kUnreadable;
+  if (check_header(pages_[index]) != ReaderResult::kOk) return ReaderResult::kUnreadable;
   const std::uint8_t* h = header_.data();
   out.width = le16(h + 3) ? le16(h + 3) : kDefaultWidth;
   out.rows = le16(h + 5) ? le16(h + 5) : kDefaultRows;
   out.mmr = h[7] != 0;
   out.yres = winfax_vertical_resolution(h[115]);
+  return ReaderResult::kOk;
+}
+
+ReaderResult WinFaxReader::read_page(std::uint32_t index, Page& out) {
+  if (const ReaderResult rc = read_header(index, out); rc != ReaderResult::kOk) return rc;
+  const std::int64_t position = pages_[index];
+  const std::uint8_t* h = header_.data();
   std::int64_t length = le32(h + 116);
   if (length > file_size()) length = std::max<std::int64_t>(0, file_size() - position - 128);
   return read_coded(position + std::int64_t(kHeaderSize), length) ? ReaderResult::kOk
@@ -91,6 +97,21 @@ void WinFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
   page.unit = 2;
   page.xres = kHorizontalResolution;
   page.yres = p.yres;
+}
+
+bool WinFaxReader::page_facts(std::uint32_t index, PageFacts& out) {
+  Page p;
+  if (read_header(index, p) != ReaderResult::kOk) return false;
+  // The stated rows are those conversion writes; decoding stops earlier
+  // when the data ends first.
+  out = {.width = std::uint32_t(p.width),
+         .height = std::uint32_t(p.rows),
+         .xres = kHorizontalResolution,
+         .yres = p.yres,
+         .unit = 2,
+         .coding = p.mmr ? kCodingT6 : kCodingT4_1D,
+         .bit_order = kBitOrderLsbFirst};
+  return true;
 }
 
 std::string WinFaxReader::page_text(std::uint32_t index) {

@@ -28,6 +28,8 @@ class WinFaxReader : public FormatReader {
   // MMR pages are T.6, Modified Huffman pages T.4 one-dimensional, both
   // least significant bit first.
   bool coded_page(std::uint32_t index, PassThroughPage& out) override;
+  // Size, coding and densities from the page header alone.
+  bool page_facts(std::uint32_t index, PageFacts& out) override;
   // Pass-through: the coded data goes into the TIFF unchanged.
   ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
@@ -41,6 +43,8 @@ class WinFaxReader : public FormatReader {
     bool mmr = false;
     std::uint16_t yres = 0;
   };
+  // Header of page `index` (defaults applied); -1 no such page, -2 unreadable.
+  ReaderResult read_header(std::uint32_t index, Page& out);
   // Header and coded data of page `index`; -1 no such page, -2 unreadable.
   ReaderResult read_page(std::uint32_t index, Page& out);
 

@@ -496,7 +496,8 @@ inline Bytes quicklink_file(const std::vector<Bytes>& pages, const QuickLinkLayo
 // Opens `rounds` damaged copies of a valid file (bytes overwritten, the file
 // cut short) with `reader` and runs every operation on them. Whatever the
 // damage, the reader must neither crash nor hang nor read outside its
-// buffers (the sanitizers watch), and a loaded page must be consistent.
+// buffers (the sanitizers watch), and a loaded page must be consistent,
+// also with what the reader states about it without decoding.
 inline void exercise_damaged(FormatReader& reader, const Bytes& valid, unsigned seed, int rounds) {
   TempDir dir;
   std::uint32_t state = seed;
@@ -523,6 +524,11 @@ inline void exercise_damaged(FormatReader& reader, const Bytes& valid, unsigned 
       if (page.has_pixels()) {
         EXPECT_GE(page.pixels.size(), std::size_t(page.height) * std::size_t(page.row_bytes));
         EXPECT_LE(page.width, page.row_bytes * 8);
+      }
+      // The header read again on its own states the width the page got.
+      PageFacts facts;
+      if (reader.page_facts(i, facts) && facts.width != 0 && page.has_pixels()) {
+        EXPECT_EQ(facts.width, std::uint32_t(page.width));
       }
       reader.page_text(i);
     }

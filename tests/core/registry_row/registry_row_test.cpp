@@ -1,6 +1,6 @@
 // Built with a registry that has one row more than the product's: the new
-// format must be classified, named, opened and listed with nothing but its
-// reader and that row.
+// format must be classified, named, opened, listed and fuzzed with nothing
+// but its reader and that row.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,6 +9,7 @@
 #include "core/classify.h"
 #include "core/fax_file.h"
 #include "core/format_registry.h"
+#include "fuzz_formats.h"
 #include "registry_row/test_format.h"
 #include "support/test_support.h"
 
@@ -61,7 +62,7 @@ std::unique_ptr<FormatReader> make_reader() {
 
 namespace {
 
-TEST(RegistryRow, ANewRowIsClassifiedNamedOpenedAndListed) {
+TEST(RegistryRow, ANewRowIsClassifiedNamedOpenedListedAndFuzzed) {
   test::TempDir dir;
   std::vector<std::uint8_t> bytes = {'O', 'R', 'V', 'T', 'E', 'S', 'T', '1', 9, 0, 2, 0};
   bytes.insert(bytes.end(), {0x00, 0x7F, 0xFF, 0x80});  // 9 pixels, 2 rows
@@ -75,6 +76,7 @@ TEST(RegistryRow, ANewRowIsClassifiedNamedOpenedAndListed) {
   EXPECT_EQ(format_name(test_format::kNumber), "Orvane test format");
   EXPECT_FALSE(is_raw_format(test_format::kNumber));
   EXPECT_NE(readable_format_list().find("Orvane test format"), std::string::npos);
+  EXPECT_EQ(fuzz::find_fuzzed_format("orvane-test-format"), find_format(test_format::kNumber));
 
   FaxFile fax;
   fax.set_parameters(DecodingParameters{});
