@@ -1,6 +1,8 @@
 #include "codec/raw_extraction.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <new>
 #include <vector>
@@ -123,6 +125,9 @@ class ExtractionOutput {
   }
 
   std::uint32_t total_rows() const { return summary_.total_rows; }
+  void trouble() {
+    if (summary_.troubles != UINT32_MAX) ++summary_.troubles;
+  }
 
   // Closes the segment, chooses the vertical resolution and tells the
   // sink. False when the sink failed at any step.
@@ -236,6 +241,7 @@ int extract_mh_rows(FaxCodec& codec, ExtractionSink& sink) {
         } else {
           // Short rows and the empty rows of RTC end the segment.
           out.close_segment();
+          if (line.pixels != 0) out.trouble();
         }
         out.end_here(eol);
         out.start_here(eol);
@@ -248,6 +254,7 @@ int extract_mh_rows(FaxCodec& codec, ExtractionSink& sink) {
       } else {
         out.close_segment();  // longer than the width
       }
+      out.trouble();
       if (!room || codec.find_eol() < 0) break;
       out.start_here(eol_start(codec, 12));
     }
@@ -310,6 +317,7 @@ int extract_mr_rows(FaxCodec& codec, ExtractionSink& sink) {
     // A wrong length or a bad code: resume at the next 1D row, the only
     // kind that decodes without a reference.
     out.close_segment();
+    out.trouble();
     ++bad;
     if (!find_1d_row(codec)) break;
     tag = 1;
@@ -353,6 +361,7 @@ int extract_t6_rows(FaxCodec& codec, ExtractionSink& sink) {
     }
     if (r == BAD_CODE) {
       out.close_segment();
+      out.trouble();
       if (find_t6_start(codec, T6Search::kHere) < 0) break;
       lines.reset_reference(width);
       continue;
@@ -403,6 +412,105 @@ int extract_t6(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& o
   codec.bits_used = 0;
   codec.load_byte(false);
   return extract_t6_rows(codec, sink);
+}
+
+namespace {
+
+// Passes everything on to another sink, or to none (a try that is only
+// measured), and keeps the summary.
+class SummaryTap : public ExtractionSink {
+ public:
+  explicit SummaryTap(ExtractionSink* next) : next_(next) {}
+  bool clear() override {
+    summary_ = {};
+    return next_ == nullptr || next_->clear();
+  }
+  bool begin(const PageBitmap& descriptor) override {
+    return next_ == nullptr || next_->begin(descriptor);
+  }
+  bool row(std::span<const std::uint8_t> row) override {
+    return next_ == nullptr || next_->row(row);
+  }
+  bool segment(const SegmentEntry& entry) override {
+    return next_ == nullptr || next_->segment(entry);
+  }
+  bool finish(const PageBitmap& descriptor, const ExtractionSummary& summary) override {
+    summary_ = summary;
+    return next_ == nullptr || next_->finish(descriptor, summary);
+  }
+  const ExtractionSummary& summary() const { return summary_; }
+
+ private:
+  ExtractionSink* next_;
+  ExtractionSummary summary_;
+};
+
+// A stream that lost its way more than once in this many good rows is in
+// doubt, and the other tries are measured too. Data read in the wrong bit
+// order loses its way every few rows in MH and MR, but T.6 rows end by
+// themselves at the width, so T.6 read the wrong way round can look sound
+// for a hundred rows at a time.
+constexpr std::uint64_t kCleanRowsPerTrouble = 1024;
+
+bool decodes_cleanly(const ExtractionSummary& s) {
+  return s.total_rows > 0 && std::uint64_t(s.troubles) * kCleanRowsPerTrouble <= s.total_rows;
+}
+
+// True when a lost its way in a smaller share of its rows than b.
+bool cleaner(const ExtractionSummary& a, const ExtractionSummary& b) {
+  if (a.total_rows == 0) return false;
+  if (b.total_rows == 0) return true;
+  const std::uint64_t a_all = std::uint64_t(a.total_rows) + a.troubles;
+  const std::uint64_t b_all = std::uint64_t(b.total_rows) + b.troubles;
+  return std::uint64_t(a.troubles) * b_all < std::uint64_t(b.troubles) * a_all;
+}
+
+}  // namespace
+
+int extract_cleanest(FaxCodec& t4, FaxCodec& t6, ExtractionSink& sink,
+                     const ExtractionOptions& options, std::span<const std::uint8_t> orders) {
+  struct Try {
+    bool t6 = false;
+    std::uint8_t order = 1;
+  };
+  std::array<Try, 4> tries{};
+  std::size_t count = 0;
+  for (const bool is_t6 : {false, true})
+    for (std::size_t i = 0; i < orders.size() && count < tries.size(); ++i)
+      tries[count++] = {is_t6, orders[i]};
+  auto run = [&](const Try& t, ExtractionSink& into) {
+    ExtractionOptions o = options;
+    o.bit_order = t.order;
+    return t.t6 ? extract_t6(t6, into, o) : extract(t4, into, o);
+  };
+
+  int result = -1;
+  constexpr std::size_t kNone = SIZE_MAX;
+  std::size_t in_sink = kNone;  // the try the sink holds
+  std::size_t best = kNone;
+  int best_result = -1;
+  ExtractionSummary best_fit;
+  for (std::size_t i = 0; i < count; ++i) {
+    // Until a try is accepted each goes straight into the sink, as the
+    // search always did; after that the others are only measured.
+    const bool into_sink = in_sink == kNone;
+    SummaryTap tap(into_sink ? &sink : nullptr);
+    const int r = run(tries[i], tap);
+    if (r == kExtractionStopped) return r;
+    if (r < 0) {
+      if (into_sink) result = r;
+      continue;
+    }
+    if (into_sink) in_sink = i;
+    if (decodes_cleanly(tap.summary())) return into_sink ? r : run(tries[i], sink);
+    if (best == kNone || cleaner(tap.summary(), best_fit)) {
+      best = i;
+      best_result = r;
+      best_fit = tap.summary();
+    }
+  }
+  if (best == kNone) return result;
+  return best == in_sink ? best_result : run(tries[best], sink);
 }
 
 }  // namespace orvane::codec

@@ -21,6 +21,8 @@ enum TiffTag : std::uint16_t {
   kTagT6Options = 293,
   kTagResolutionUnit = 296,
   kTagPageNumber = 297,
+  kTagTileWidth = 322,
+  kTagTileOffsets = 324,
 };
 
 enum TiffCompression : std::uint16_t {
