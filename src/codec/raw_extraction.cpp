@@ -416,37 +416,37 @@ int extract_t6(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& o
 
 namespace {
 
-// Passes everything on to another sink, or to none (a try that is only
-// measured), and keeps the summary.
-class SummaryTap : public ExtractionSink {
+// Passes a try on to the sink and keeps its summary. The sink is cleared
+// only when the try's extraction begins, so a try that no analysis accepts
+// leaves the sink holding the try before it.
+class TryTap : public ExtractionSink {
  public:
-  explicit SummaryTap(ExtractionSink* next) : next_(next) {}
+  explicit TryTap(ExtractionSink& next) : next_(next) {}
   bool clear() override {
     summary_ = {};
-    return next_ == nullptr || next_->clear();
+    return true;
   }
   bool begin(const PageBitmap& descriptor) override {
-    return next_ == nullptr || next_->begin(descriptor);
+    began_ = true;
+    return next_.clear() && next_.begin(descriptor);
   }
-  bool row(std::span<const std::uint8_t> row) override {
-    return next_ == nullptr || next_->row(row);
-  }
-  bool segment(const SegmentEntry& entry) override {
-    return next_ == nullptr || next_->segment(entry);
-  }
+  bool row(std::span<const std::uint8_t> row) override { return next_.row(row); }
+  bool segment(const SegmentEntry& entry) override { return next_.segment(entry); }
   bool finish(const PageBitmap& descriptor, const ExtractionSummary& summary) override {
     summary_ = summary;
-    return next_ == nullptr || next_->finish(descriptor, summary);
+    return next_.finish(descriptor, summary);
   }
+  bool began() const { return began_; }
   const ExtractionSummary& summary() const { return summary_; }
 
  private:
-  ExtractionSink* next_;
+  ExtractionSink& next_;
   ExtractionSummary summary_;
+  bool began_ = false;
 };
 
 // A stream that lost its way more than once in this many good rows is in
-// doubt, and the other tries are measured too. Data read in the wrong bit
+// doubt, and the other tries are made too. Data read in the wrong bit
 // order loses its way every few rows in MH and MR, but T.6 rows end by
 // themselves at the width, so T.6 read the wrong way round can look sound
 // for a hundred rows at a time.
@@ -484,32 +484,34 @@ int extract_cleanest(FaxCodec& t4, FaxCodec& t6, ExtractionSink& sink,
     return t.t6 ? extract_t6(t6, into, o) : extract(t4, into, o);
   };
 
+  if (!sink.clear()) return -1;
   int result = -1;
   constexpr std::size_t kNone = SIZE_MAX;
-  std::size_t in_sink = kNone;  // the try the sink holds
+  std::size_t in_sink = kNone;  // the try whose rows the sink holds
   std::size_t best = kNone;
   int best_result = -1;
   ExtractionSummary best_fit;
   for (std::size_t i = 0; i < count; ++i) {
-    // Until a try is accepted each goes straight into the sink, as the
-    // search always did; after that the others are only measured.
-    const bool into_sink = in_sink == kNone;
-    SummaryTap tap(into_sink ? &sink : nullptr);
+    TryTap tap(sink);
     const int r = run(tries[i], tap);
     if (r == kExtractionStopped) return r;
+    if (tap.began()) in_sink = i;
     if (r < 0) {
-      if (into_sink) result = r;
+      if (best == kNone) result = r;
       continue;
     }
-    if (into_sink) in_sink = i;
-    if (decodes_cleanly(tap.summary())) return into_sink ? r : run(tries[i], sink);
+    if (decodes_cleanly(tap.summary())) return r;
     if (best == kNone || cleaner(tap.summary(), best_fit)) {
       best = i;
       best_result = r;
       best_fit = tap.summary();
     }
   }
-  if (best == kNone) return result;
+  if (best == kNone) {
+    // A try that began and failed may have left rows behind.
+    if (in_sink != kNone && !sink.clear()) return -1;
+    return result;
+  }
   return best == in_sink ? best_result : run(tries[best], sink);
 }
 
