@@ -95,13 +95,10 @@ std::string no_page_reason(const FaxFile& fax, const std::string& otherwise) {
 std::string bare_data_hint(const DecodingParameters& p) {
   std::vector<std::string> tries;
   // Without a run of 0xFF bytes in front, T.6 data is only found when it is
-  // taken from the first byte. (Both bit orders are tried unless one is
-  // given.)
+  // taken from the first byte.
   if (!p.raw_file) {
-    tries.emplace_back(p.bit_order == 0
-                           ? "with --raw-t6 --bit-order msb (Group 4 data without 0xFF "
-                             "bytes in front, as Ghostscript and ImageMagick write it)"
-                           : "with --raw-t6 (Group 4 data without 0xFF bytes in front)");
+    tries.emplace_back(
+        "with --raw-t6 (Group 4 data without 0xFF bytes in front, as Ghostscript writes it)");
   }
   if (!p.nonstandard_widths) {
     tries.emplace_back("without --no-nonstandard-widths (rows of other widths)");

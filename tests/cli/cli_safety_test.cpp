@@ -236,7 +236,7 @@ TEST(CliMessages, PagesAndFilesSayWhyTheyAreNotRead) {
       {"info tiled.tif",
        "page 1 does not decode: it is tiled; this program reads TIFF pages "
        "stored in strips only"},
-      {"info noise.g3", "as bare fax data it may read with --raw-t6 --bit-order msb"},
+      {"info noise.g3", "as bare fax data it may read with --raw-t6 (Group 4"},
       {"render zeros.g3 --raw-t6 -o z.png", "read with --min-width 100"},
       {"info lzw.tif --json", "\"width\": 1728, \"height\": 0, \"row_bytes\": 216"},
       {"info '" + fixture("tiff/text-1728-g3-1d-no-res.tif").string() + "'",

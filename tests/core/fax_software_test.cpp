@@ -35,6 +35,8 @@ TEST(FaxSoftwareFiles, EveryPageReadsAsItsMakerDecodesIt) {
       // front: read from its first byte, most significant bit first.
       {"gs-faxg4-white-top.g4", kFormatRawFax, 1, kBitOrderMsbFirst, true},
       {"gs-faxg4-black-top.g4", kFormatRawFax, 1, kBitOrderMsbFirst, true},
+      // Either order decodes rows from the first byte; the cleaner one wins.
+      {"gs-faxg4-black-top.g4", kFormatRawFax, 1, 0, true},
       {"im-group4.tif", kFormatTiff, 1},
       {"im-g4-coder.g4", kFormatRawFax, 1},
       // Re-coded by tiffcp: 2D, byte-aligned EOLs, LSB first, 16-row strips.
