@@ -85,21 +85,10 @@ int stream_extraction(std::span<const std::uint8_t> data, const std::filesystem:
   codec::configure_for_t6(t6, data, kBitOrderMsbFirst, 0, 0, 3);
   codec::ExtractionOptions options;
   RawScratchFiles files(rows, index);
-  int result = -1;
   const std::vector<std::uint8_t> orders =
       order_given ? std::vector<std::uint8_t>{kBitOrderMsbFirst}
                   : std::vector<std::uint8_t>{kBitOrderLsbFirst, kBitOrderMsbFirst};
-  for (std::uint8_t order : orders) {
-    options.bit_order = order;
-    result = codec::extract(analysis, files, options);
-    if (result >= 0) return result;
-  }
-  for (std::uint8_t order : orders) {
-    options.bit_order = order;
-    result = codec::extract_t6(t6, files, options);
-    if (result >= 0) return result;
-  }
-  return result;
+  return codec::extract_cleanest(analysis, t6, files, options, orders);
 }
 
 }  // namespace

@@ -459,8 +459,10 @@ StatusTexts COrvaneDoc::statusTexts() const {
   const PageBitmap& page = fax_.page();
   StatusTexts s;
   if (page.width < 1) {
-    s.panes = {QStringLiteral("That's NOT a FAX file!"), QStringLiteral("Page"),
-               QStringLiteral("Size"), QStringLiteral("Scaling")};
+    // Before the first file there is nothing to judge: the verdict waits
+    // for a file that gives no page.
+    s.panes = {ever_opened_ ? QStringLiteral("That's NOT a FAX file!") : QString(),
+               QStringLiteral("Page"), QStringLiteral("Size"), QStringLiteral("Scaling")};
     return s;
   }
   s.panes[0] = coding_text(page.coding);

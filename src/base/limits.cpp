@@ -64,6 +64,7 @@ std::string describe(Limit which, std::uint32_t detail) {
              ") is not a fax coding";
     case Limit::kNotBilevel:
       return std::to_string(detail) + " bits per sample: not a black-and-white page";
+    case Limit::kTiled: return "it is tiled; this program reads TIFF pages stored in strips only";
   }
   return {};
 }

@@ -43,6 +43,7 @@ enum class Limit : std::uint8_t {
   kWholeFile,     // kMaxFileBytes
   kNotFaxCoding,  // a TIFF Compression no fax decoder handles (detail: its value)
   kNotBilevel,    // more than one bit per sample (detail: the bits)
+  kTiled,         // a TIFF page stored in tiles (fax pages are stored in strips)
 };
 
 // The checks note the limit they refused with (and, for the page

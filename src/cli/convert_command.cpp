@@ -142,7 +142,7 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
     return kExitUsage;
   }
   if (fax.page_count() == 0) {
-    console.error(input, no_page_reason(fax, "no page could be read (not a fax, or damaged)"));
+    console.error(input, no_page_message(fax, cf.format));
     return kExitNoPage;
   }
   if (const std::string note = cut_table_note(fax, cf.format); !note.empty())

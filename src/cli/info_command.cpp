@@ -138,7 +138,7 @@ int run_info(const std::filesystem::path& file, bool json, const DecodingOptions
     report(file, not_read_reason(file, format));
     return kExitNoPage;
   }
-  std::string reason = no_page_reason(cf.fax, "no page could be read (not a fax, or damaged)");
+  std::string reason = no_page_message(cf.fax, format);
   for (const PageFacts& p : pages) {
     if (p.limit == limits::Limit::kNone) continue;
     reason = "no page could be read: " + page_failure(p.limit, p.limit_detail, p.number);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <vector>
 
 #include "base/binary_file.h"
 #include "core/classify.h"
@@ -89,6 +90,40 @@ std::string no_page_reason(const FaxFile& fax, const std::string& otherwise) {
     default:
       return "no page could be read: " + page_failure(fax.page_limit(), fax.page_limit_detail(), 1);
   }
+}
+
+std::string bare_data_hint(const DecodingParameters& p) {
+  std::vector<std::string> tries;
+  // Without a run of 0xFF bytes in front, T.6 data is only found when it is
+  // taken from the first byte.
+  if (!p.raw_file) {
+    tries.emplace_back(
+        "with --raw-t6 (Group 4 data without 0xFF bytes in front, as Ghostscript writes it)");
+  }
+  if (!p.nonstandard_widths) {
+    tries.emplace_back("without --no-nonstandard-widths (rows of other widths)");
+  } else if (p.min_width > 100) {
+    tries.emplace_back("with --min-width 100 (rows of " + std::to_string(p.min_width) +
+                       " pixels or fewer)");
+  }
+  if (p.threshold > 10) {
+    tries.emplace_back("with --threshold 10 (fewer than " + std::to_string(p.threshold) +
+                       " rows alike)");
+  }
+  if (tries.empty()) return {};
+  std::string hint = "as bare fax data it may read ";
+  for (std::size_t i = 0; i < tries.size(); ++i) {
+    if (i > 0) hint += i + 1 == tries.size() ? ", or " : ", ";
+    hint += tries[i];
+  }
+  return hint;
+}
+
+std::string no_page_message(const FaxFile& fax, std::int32_t format) {
+  const std::string reason = no_page_reason(fax, "no page could be read (not a fax, or damaged)");
+  if (format != kFormatRawFax || fax.page_limit() != limits::Limit::kNone) return reason;
+  const std::string hint = bare_data_hint(fax.parameters());
+  return hint.empty() ? reason : reason + "; " + hint;
 }
 
 std::string cut_table_note(FaxFile& fax, std::int32_t format) {

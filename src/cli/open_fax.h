@@ -59,6 +59,13 @@ std::string page_failure(limits::Limit limit, std::uint32_t detail, int page);
 // file) hit.
 std::string no_page_reason(const FaxFile& fax, const std::string& otherwise);
 
+// What a user can still try when bare fax data gave no page: the decoding
+// options the search did not use ("" when every one was given).
+std::string bare_data_hint(const DecodingParameters& parameters);
+// no_page_reason for a file that gave no page, with bare_data_hint when it
+// was read as bare fax data.
+std::string no_page_message(const FaxFile& fax, std::int32_t format);
+
 // "lists more than 1024 pages; only the first 1024 are read" when the file
 // lists more pages than are read; else empty.
 std::string cut_table_note(FaxFile& fax, std::int32_t format);

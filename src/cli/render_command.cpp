@@ -21,8 +21,7 @@ int run_render(const std::filesystem::path& file, int page, const std::filesyste
   FaxFile& fax = cf.fax;
   const std::int32_t format = cf.format;
   if (!cf.opened || fax.page_count() == 0) {
-    report(file, format < 0 ? not_read_reason(file, format)
-                            : no_page_reason(fax, "no page could be read (not a fax, or damaged)"));
+    report(file, format < 0 ? not_read_reason(file, format) : no_page_message(fax, format));
     return kExitNoPage;
   }
   if (page < 1 || page > fax.page_count()) {

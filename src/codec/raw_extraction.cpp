@@ -1,6 +1,8 @@
 #include "codec/raw_extraction.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <new>
 #include <vector>
@@ -123,6 +125,9 @@ class ExtractionOutput {
   }
 
   std::uint32_t total_rows() const { return summary_.total_rows; }
+  void trouble() {
+    if (summary_.troubles != UINT32_MAX) ++summary_.troubles;
+  }
 
   // Closes the segment, chooses the vertical resolution and tells the
   // sink. False when the sink failed at any step.
@@ -236,6 +241,7 @@ int extract_mh_rows(FaxCodec& codec, ExtractionSink& sink) {
         } else {
           // Short rows and the empty rows of RTC end the segment.
           out.close_segment();
+          if (line.pixels != 0) out.trouble();
         }
         out.end_here(eol);
         out.start_here(eol);
@@ -248,6 +254,7 @@ int extract_mh_rows(FaxCodec& codec, ExtractionSink& sink) {
       } else {
         out.close_segment();  // longer than the width
       }
+      out.trouble();
       if (!room || codec.find_eol() < 0) break;
       out.start_here(eol_start(codec, 12));
     }
@@ -310,6 +317,7 @@ int extract_mr_rows(FaxCodec& codec, ExtractionSink& sink) {
     // A wrong length or a bad code: resume at the next 1D row, the only
     // kind that decodes without a reference.
     out.close_segment();
+    out.trouble();
     ++bad;
     if (!find_1d_row(codec)) break;
     tag = 1;
@@ -353,6 +361,7 @@ int extract_t6_rows(FaxCodec& codec, ExtractionSink& sink) {
     }
     if (r == BAD_CODE) {
       out.close_segment();
+      out.trouble();
       if (find_t6_start(codec, T6Search::kHere) < 0) break;
       lines.reset_reference(width);
       continue;
@@ -403,6 +412,107 @@ int extract_t6(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& o
   codec.bits_used = 0;
   codec.load_byte(false);
   return extract_t6_rows(codec, sink);
+}
+
+namespace {
+
+// Passes a try on to the sink and keeps its summary. The sink is cleared
+// only when the try's extraction begins, so a try that no analysis accepts
+// leaves the sink holding the try before it.
+class TryTap : public ExtractionSink {
+ public:
+  explicit TryTap(ExtractionSink& next) : next_(next) {}
+  bool clear() override {
+    summary_ = {};
+    return true;
+  }
+  bool begin(const PageBitmap& descriptor) override {
+    began_ = true;
+    return next_.clear() && next_.begin(descriptor);
+  }
+  bool row(std::span<const std::uint8_t> row) override { return next_.row(row); }
+  bool segment(const SegmentEntry& entry) override { return next_.segment(entry); }
+  bool finish(const PageBitmap& descriptor, const ExtractionSummary& summary) override {
+    summary_ = summary;
+    return next_.finish(descriptor, summary);
+  }
+  bool began() const { return began_; }
+  const ExtractionSummary& summary() const { return summary_; }
+
+ private:
+  ExtractionSink& next_;
+  ExtractionSummary summary_;
+  bool began_ = false;
+};
+
+// A stream that lost its way more than once in this many good rows is in
+// doubt, and the other tries are made too. Data read in the wrong bit
+// order loses its way every few rows in MH and MR, but T.6 rows end by
+// themselves at the width, so T.6 read the wrong way round can look sound
+// for a hundred rows at a time.
+constexpr std::uint64_t kCleanRowsPerTrouble = 1024;
+
+bool decodes_cleanly(const ExtractionSummary& s) {
+  return s.total_rows > 0 && std::uint64_t(s.troubles) * kCleanRowsPerTrouble <= s.total_rows;
+}
+
+// True when a lost its way in a smaller share of its rows than b.
+bool cleaner(const ExtractionSummary& a, const ExtractionSummary& b) {
+  if (a.total_rows == 0) return false;
+  if (b.total_rows == 0) return true;
+  const std::uint64_t a_all = std::uint64_t(a.total_rows) + a.troubles;
+  const std::uint64_t b_all = std::uint64_t(b.total_rows) + b.troubles;
+  return std::uint64_t(a.troubles) * b_all < std::uint64_t(b.troubles) * a_all;
+}
+
+}  // namespace
+
+int extract_cleanest(FaxCodec& t4, FaxCodec& t6, ExtractionSink& sink,
+                     const ExtractionOptions& options, std::span<const std::uint8_t> orders) {
+  struct Try {
+    bool t6 = false;
+    std::uint8_t order = 1;
+  };
+  std::array<Try, 4> tries{};
+  std::size_t count = 0;
+  for (const bool is_t6 : {false, true})
+    for (std::size_t i = 0; i < orders.size() && count < tries.size(); ++i)
+      tries[count++] = {is_t6, orders[i]};
+  auto run = [&](const Try& t, ExtractionSink& into) {
+    ExtractionOptions o = options;
+    o.bit_order = t.order;
+    return t.t6 ? extract_t6(t6, into, o) : extract(t4, into, o);
+  };
+
+  if (!sink.clear()) return -1;
+  int result = -1;
+  constexpr std::size_t kNone = SIZE_MAX;
+  std::size_t in_sink = kNone;  // the try whose rows the sink holds
+  std::size_t best = kNone;
+  int best_result = -1;
+  ExtractionSummary best_fit;
+  for (std::size_t i = 0; i < count; ++i) {
+    TryTap tap(sink);
+    const int r = run(tries[i], tap);
+    if (r == kExtractionStopped) return r;
+    if (tap.began()) in_sink = i;
+    if (r < 0) {
+      if (best == kNone) result = r;
+      continue;
+    }
+    if (decodes_cleanly(tap.summary())) return r;
+    if (best == kNone || cleaner(tap.summary(), best_fit)) {
+      best = i;
+      best_result = r;
+      best_fit = tap.summary();
+    }
+  }
+  if (best == kNone) {
+    // A try that began and failed may have left rows behind.
+    if (in_sink != kNone && !sink.clear()) return -1;
+    return result;
+  }
+  return best == in_sink ? best_result : run(tries[best], sink);
 }
 
 }  // namespace orvane::codec

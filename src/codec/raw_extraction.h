@@ -62,6 +62,10 @@ struct ExtractionSummary {
   std::uint32_t entries = 0;     // segments given
   std::uint32_t total_rows = 0;  // rows given
   std::uint32_t longest = 0;     // rows of the longest segment
+  // Places where decoding lost its way: bad codes, rows of another length
+  // than the width (empty rows, as in RTC, are not counted). Data read in
+  // the wrong bit order or coding has many; a clean stream has none.
+  std::uint32_t troubles = 0;
 };
 
 // Where extraction puts its results. Every call but clear() comes from one
@@ -100,6 +104,17 @@ int extract(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& opti
 // allowed, then the standard widths. With the codec's raw flag the data is
 // decoded from byte 0, otherwise from the start the analysis found.
 int extract_t6(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& options);
+
+// The bare data reader's whole search: MH/MR (extract), then T.6
+// (extract_t6), each in every bit order of `orders` in turn. The first try
+// whose rows decode cleanly wins. A try that is accepted with many troubles
+// (wrong-order data that happens to decode for a while: a blank 2D page is
+// periodic in whole bytes, so it decodes to equal rows in either order) is
+// kept only when no later try decodes more cleanly; the sink ends up holding
+// the try kept. The kept try's result, or that of the last try when none was
+// accepted.
+int extract_cleanest(FaxCodec& t4, FaxCodec& t6, ExtractionSink& sink,
+                     const ExtractionOptions& options, std::span<const std::uint8_t> orders);
 
 // The extractors decode from the codec's cursor at the codec's width and bit
 // order. -1 when the sink fails (and for MR when the

@@ -109,16 +109,7 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
   }
 
   RawScratchFiles scratch(row_file_, page_index_);
-  int result = -1;
-  for (std::uint8_t order : orders) {
-    options.bit_order = order;
-    result = codec::extract(analysis, scratch, options);
-    if (result >= 0) break;
-  }
-  for (std::size_t i = 0; result < 0 && i < orders.size(); ++i) {
-    options.bit_order = orders[i];
-    result = codec::extract_t6(t6, scratch, options);
-  }
+  const int result = codec::extract_cleanest(analysis, t6, scratch, options, orders);
   // Pages are served from the row file; conversion reads the stream again.
   free_coded();
   if (stop_requested()) {

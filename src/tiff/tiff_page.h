@@ -25,6 +25,7 @@ struct TiffPage {
   std::uint32_t strip_offsets_value = 0;
   std::uint32_t strip_byte_counts_value = 0;
   std::uint32_t rows_per_strip = 0xFFFFFFFFu;  // 278
+  bool tiled = false;  // 322 TileWidth or 324 TileOffsets: data in tiles, not strips
 };
 
 }  // namespace orvane

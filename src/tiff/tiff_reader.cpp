@@ -163,6 +163,8 @@ void TiffReader::parse_directory(TiffPage& page) {
         break;
       case kTagXResolution: read_rational(long_value(e), page.x_resolution); break;
       case kTagYResolution: read_rational(long_value(e), page.y_resolution); break;
+      case kTagTileWidth:
+      case kTagTileOffsets: page.tiled = true; break;
       default: break;
     }
   }
@@ -284,7 +286,9 @@ bool is_fax_compression(std::uint16_t compression) {
 void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
   // A page no strip decoder reads: say why, so the user learns that the
   // file is a TIFF of another kind rather than a damaged fax.
-  if (desc.bits_per_sample != 1)
+  if (desc.tiled && desc.strip_count == 0)
+    limits::note(limits::Limit::kTiled);
+  else if (desc.bits_per_sample != 1)
     limits::note(limits::Limit::kNotBilevel, desc.bits_per_sample);
   else if (!is_fax_compression(desc.compression))
     limits::note(limits::Limit::kNotFaxCoding, desc.compression);

@@ -16,6 +16,9 @@ namespace orvane {
 
 namespace {
 
+// A byte of eight white pixels in the strip decoders' bitmaps (1 = white).
+constexpr std::uint8_t kWhite = 0xFF;
+
 std::int32_t to_int32(std::uint64_t v) {
   return std::int32_t(std::min<std::uint64_t>(v, std::numeric_limits<std::int32_t>::max()));
 }
@@ -161,8 +164,10 @@ int decode_tiff_strip_into(PageBitmap& page, std::int32_t first_row,
 int decode_uncompressed_strip(std::span<const std::uint8_t> data, std::uint16_t photometric,
                               std::uint16_t bits_per_sample, std::uint16_t fill_order,
                               std::int32_t width, std::int32_t rows, PageBitmap& page) {
+  // Rows the data does not reach (a file cut short, a strip byte count too
+  // small) are paper: white, as in a page of CCITT strips.
   const int setup = setup_strip(page, data.size(), photometric, bits_per_sample, fill_order, width,
-                                rows, kCodingUncompressed);
+                                rows, kCodingUncompressed, kWhite);
   if (setup < 0) return setup;
   const std::size_t n = std::min(data.size(), page.pixels.size());
   std::uint8_t* out = page.pixels.data();
@@ -180,11 +185,10 @@ int decode_packbits_strip(std::span<const std::uint8_t> data, std::uint16_t phot
                           std::uint16_t bits_per_sample, std::uint16_t fill_order,
                           std::int32_t width, std::int32_t rows, PageBitmap& page) {
   // Photometric 0 (WhiteIsZero) data turns into our 1 = white as it is
-  // written, and the rows no data reaches are white then: one pass over
-  // the page.
+  // written; the rows no data reaches are white whatever the photometric.
   const std::uint8_t flip = photometric == 0 ? 0xFF : 0x00;
   const int setup = setup_strip(page, data.size(), photometric, bits_per_sample, fill_order, width,
-                                rows, kCodingPackBits, flip);
+                                rows, kCodingPackBits, kWhite);
   if (setup < 0) return setup;
   // FillOrder 2 bytes are reversed as they are read; the caller's data stays
   // as it is, so decoding the same strip twice gives the same page.

@@ -26,6 +26,8 @@ enum TiffTag : std::uint16_t {
   kTagPageNumber = 297,
   kTagSoftware = 305,
   kTagDateTime = 306,
+  kTagTileWidth = 322,
+  kTagTileOffsets = 324,
 };
 
 enum TiffCompression : std::uint16_t {

@@ -216,6 +216,12 @@ TEST(CliMessages, PagesAndFilesSayWhyTheyAreNotRead) {
   ASSERT_EQ(
       test::run("pgmramp -lr 64 8 | pnmtotiff > '" + (dir / "gray.tif").string() + "' 2>/dev/null"),
       0);
+  ASSERT_EQ(test::run("zcat '" + pbm + "' | pnmtotiff -g4 > '" + (dir / "g4.tif").string() +
+                      "' 2>/dev/null && tiffcp -t -w 256 -l 64 '" + (dir / "g4.tif").string() +
+                      "' '" + (dir / "tiled.tif").string() + "'"),
+            0);
+  test::write_file(dir / "noise.g3", std::vector<std::uint8_t>(4096, 0x5A));
+  test::write_file(dir / "zeros.g3", std::vector<std::uint8_t>(4096, 0));
   test::TiffBuilder many;
   for (int i = 0; i < 1100; ++i) many.add_directory({many.long_entry(256, 8)});
   test::write_file(dir / "many.tif", many.bytes());
@@ -227,6 +233,11 @@ TEST(CliMessages, PagesAndFilesSayWhyTheyAreNotRead) {
   } cases[] = {
       {"info lzw.tif", "page 1 does not decode: Compression 5 (LZW) is not a fax coding"},
       {"info gray.tif", "page 1 does not decode: 8 bits per sample: not a black-and-white page"},
+      {"info tiled.tif",
+       "page 1 does not decode: it is tiled; this program reads TIFF pages "
+       "stored in strips only"},
+      {"info noise.g3", "as bare fax data it may read with --raw-t6 (Group 4"},
+      {"render zeros.g3 --raw-t6 -o z.png", "read with --min-width 100"},
       {"info lzw.tif --json", "\"width\": 1728, \"height\": 0, \"row_bytes\": 216"},
       {"info '" + fixture("tiff/text-1728-g3-1d-no-res.tif").string() + "'",
        "Highest bit first, resolution not stated"},

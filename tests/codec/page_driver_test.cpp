@@ -158,14 +158,15 @@ TEST(TiffStrip, StripsIntoPageRowsLeaveTheRowsAfterThemWhite) {
   }
 }
 
-TEST(UncompressedStrip, ShortDataLeavesTheRestBlack) {
+// Rows past a strip's data (a file cut short) are paper, not ink.
+TEST(UncompressedStrip, ShortDataLeavesTheRestWhite) {
   const std::vector<std::uint8_t> data = {0x0F, 0x01};
   for (const std::uint16_t photometric : {0, 1}) {
     PageBitmap page;
     EXPECT_EQ(decode_uncompressed_strip(data, photometric, 1, 1, 16, 2, page), 0);
     const std::uint8_t first = photometric == 0 ? 0xF0 : 0x0F;
-    EXPECT_EQ(page.pixels,
-              (std::vector<std::uint8_t>{first, std::uint8_t(photometric ? 0x01 : 0xFE), 0, 0}));
+    EXPECT_EQ(page.pixels, (std::vector<std::uint8_t>{
+                               first, std::uint8_t(photometric ? 0x01 : 0xFE), 0xFF, 0xFF}));
   }
   PageBitmap reversed;
   EXPECT_EQ(decode_uncompressed_strip(data, 1, 1, 2, 16, 1, reversed), 0);
@@ -187,11 +188,14 @@ TEST(PackBitsStrip, UnpacksRunsAndLiterals) {
   EXPECT_EQ(small.pixels, (std::vector<std::uint8_t>{0x11, 0x11, 0x11, 0x11}));
 }
 
-TEST(PackBitsStrip, ShortDataIsWhiteWithPhotometricZero) {
+TEST(PackBitsStrip, ShortDataIsWhiteWithEitherPhotometric) {
   const std::vector<std::uint8_t> data = {0x00, 0x0F, 0x05};  // literal cut short
-  PageBitmap page;
-  EXPECT_EQ(decode_packbits_strip(data, 0, 1, 1, 8, 3, page), 0);
-  EXPECT_EQ(page.pixels, (std::vector<std::uint8_t>{0xF0, 0xFF, 0xFF}));
+  for (const std::uint16_t photometric : {0, 1}) {
+    PageBitmap page;
+    EXPECT_EQ(decode_packbits_strip(data, photometric, 1, 1, 8, 3, page), 0);
+    const std::uint8_t first = photometric == 0 ? 0xF0 : 0x0F;
+    EXPECT_EQ(page.pixels, (std::vector<std::uint8_t>{first, 0xFF, 0xFF})) << photometric;
+  }
 }
 
 TEST(PackBitsStrip, FillOrderTwoLeavesTheCallersDataAsItWas) {

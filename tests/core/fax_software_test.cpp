@@ -26,6 +26,8 @@ TEST(FaxSoftwareFiles, EveryPageReadsAsItsMakerDecodesIt) {
       // StripByteCounts 0, and a name only its signature explains.
       {"efax-pipe.001", kFormatTiff, 1},
       {"efax-page.fax", kFormatRawFax, 1},
+      // Uncompressed, cut short: the rows the file lost are white.
+      {"efax-tiffraw-cut.tif", kFormatTiff, 1},
       {"gs-tiffg4.tif", kFormatTiff, 2},
       {"gs-tiffg32d-attachment", kFormatTiff, 2},
       {"gs-faxg3.g3", kFormatRawFax, 1},
@@ -33,10 +35,16 @@ TEST(FaxSoftwareFiles, EveryPageReadsAsItsMakerDecodesIt) {
       // front: read from its first byte, most significant bit first.
       {"gs-faxg4-white-top.g4", kFormatRawFax, 1, kBitOrderMsbFirst, true},
       {"gs-faxg4-black-top.g4", kFormatRawFax, 1, kBitOrderMsbFirst, true},
+      // Either order decodes rows from the first byte; the cleaner one wins.
+      {"gs-faxg4-black-top.g4", kFormatRawFax, 1, 0, true},
       {"im-group4.tif", kFormatTiff, 1},
       {"im-g4-coder.g4", kFormatRawFax, 1},
       // Re-coded by tiffcp: 2D, byte-aligned EOLs, LSB first, 16-row strips.
       {"tiffcp-g32d-fill-lsb-strips.tif", kFormatTiff, 1},
+      // Bare 2D under 200 white rows, which decode as equal 1D rows in the
+      // other bit order too: the order that decodes the rest cleanly wins.
+      {"tiffcp-g32d-white-top-msb.g3", kFormatRawFax, 1},
+      {"tiffcp-g32d-white-top-lsb.g3", kFormatRawFax, 1},
       {"im-min-is-black.tif", kFormatTiff, 1},
       // Byte-aligned Modified Huffman rows 1001 pixels wide.
       {"gs-tiffcrle-odd.tif", kFormatTiff, 2},
