@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <span>
 
 namespace orvane {
 
@@ -33,7 +34,8 @@ std::uint32_t FaxReader::page_position(std::uint32_t index) const {
   return i < page_count_ ? pages_[i] : 0;
 }
 
-bool FaxReader::read_coded(std::int64_t position, std::int64_t length, std::int64_t limit) {
+bool FaxReader::read_coded(std::int64_t position, std::int64_t length, std::int64_t limit,
+                           const WorkControl* control) {
   free_coded();
   if (!file_.is_open() || position < 0 || length < 0) return false;
   // Never allocate more than the file can hold from this position.
@@ -50,7 +52,26 @@ bool FaxReader::read_coded(std::int64_t position, std::int64_t length, std::int6
     free_coded();
     return false;
   }
-  const std::size_t got = file_.read_at(position, coded_);
+  if (!control) {
+    coded_.resize(file_.read_at(position, coded_));
+    return true;
+  }
+  // A bare stream may be a gigabyte on a slow disk: small enough pieces
+  // that a stop is seen within a moment and the progress moves.
+  constexpr std::size_t kPiece = std::size_t(4) << 20;
+  const std::span<std::uint8_t> all(coded_);
+  std::size_t got = 0;
+  while (got < all.size()) {
+    if (control->stop_requested()) {
+      free_coded();
+      return false;
+    }
+    const std::size_t want = std::min(kPiece, all.size() - got);
+    const std::size_t n = file_.read_at(position + std::int64_t(got), all.subspan(got, want));
+    got += n;
+    control->report(std::int64_t(got), std::int64_t(all.size()));
+    if (n < want) break;  // the file ended early (it shrank since it was measured)
+  }
   coded_.resize(got);
   return true;
 }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <thread>
 
 #include "core/classify.h"
 #include "core/format_registry.h"
@@ -170,8 +169,8 @@ TEST(FaxFileConvert, FaxWizardPagesAreCopiedWithTheirCoding) {
   for (int p = 0; p < 3; ++p) {
     const fs::path pbm = dir / ("p" + std::to_string(p) + ".pbm");
     ASSERT_EQ(test::run("tiffcp '" + (dir / "out.tif").string() + "," + std::to_string(p) + "' '" +
-                        (dir / "one.tif").string() + "' && tifftopnm '" + (dir / "one.tif").string() +
-                        "' > '" + pbm.string() + "' 2>/dev/null"),
+                        (dir / "one.tif").string() + "' && tifftopnm '" +
+                        (dir / "one.tif").string() + "' > '" + pbm.string() + "' 2>/dev/null"),
               0);
     EXPECT_TRUE(test::same_pixels(expected("multipage-1728-g4-p" + std::to_string(p + 1)),
                                   test::read_pbm(pbm)));
@@ -186,7 +185,8 @@ TEST(FaxFileConvert, MultiStripPagesKeepTheirStrips) {
   ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatZetafax), 0);
   Record back;
   ASSERT_EQ(back.open(dir / "out.tif"), 0);
-  EXPECT_TRUE(test::same_pixels(expected("text-1728-g4-multistrip"), test::to_pbm(back.fax.page())));
+  EXPECT_TRUE(
+      test::same_pixels(expected("text-1728-g4-multistrip"), test::to_pbm(back.fax.page())));
 }
 
 TEST(FaxFileConvert, FailuresLeaveTheTargetAsItWas) {
@@ -327,26 +327,6 @@ TEST(FaxFileRaw, AFailedPageLoadDoesNotStopLaterLoads) {
   r.fax.load_page(kFormatRawFax, 0);
   EXPECT_TRUE(r.fax.page_valid());
   EXPECT_EQ(r.fax.page().width, 1728);
-}
-
-TEST(FaxFileRaw, RecordsWithTheirOwnScratchFilesDoNotDisturbEachOther) {
-  // Two records decoding different streams at the same time, as two
-  // programs would.
-  auto run = [](const fs::path& file, const std::string& stem, bool* ok) {
-    for (int i = 0; i < 3; ++i) {
-      Record r;
-      if (r.open(file) != 0 || !r.fax.page_valid()) return;
-      if (!test::same_pixels(expected(stem), test::to_pbm(r.fax.page()))) return;
-    }
-    *ok = true;
-  };
-  bool a = false, b = false;
-  std::thread ta(run, fixture("raw/text-1728-pbmtog3.g3"), "text-1728-pbmtog3", &a);
-  std::thread tb(run, fixture("raw/text-2048-pbmtog3.g3"), "text-2048-pbmtog3", &b);
-  ta.join();
-  tb.join();
-  EXPECT_TRUE(a);
-  EXPECT_TRUE(b);
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
-// Pages by value, page facts without decoding, stopping long work, and
-// records working side by side on several threads.
+// Pages by value, page facts without decoding, and stopping long work
+// (records on several threads: tests/threads).
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <algorithm>
 #include <filesystem>
-#include <random>
-#include <thread>
 
 #include "core/classify.h"
 #include "core/fax_file.h"
@@ -62,60 +60,40 @@ TEST(PageApi, PagesAreValuesAndTheFileStatesWhatLoadingGives) {
   }
 }
 
-TEST(PageApi, IndependentRecordsLoadTheSameFilesOnSeveralThreads) {
-  std::vector<std::vector<test::Pbm>> wanted;
-  for (const char* name : kFiles) {
-    Record r;
-    wanted.emplace_back();
-    if (r.open(fixture(name)) != kOpenOk) continue;
-    for (std::uint32_t i = 0; i < r.fax.page_count(); ++i)
-      wanted.back().push_back(test::to_pbm(r.fax.read_page(i).page));
-  }
-  std::atomic<int> mismatches{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&, t] {
-      for (std::size_t f = 0; f < std::size(kFiles); ++f) {
-        Record r;
-        const std::size_t file = (f + std::size_t(t)) % std::size(kFiles);
-        if (r.open(fixture(kFiles[file])) != kOpenOk || r.fax.page_count() != wanted[file].size()) {
-          ++mismatches;
-          continue;
-        }
-        for (std::uint32_t i = 0; i < r.fax.page_count(); ++i)
-          if (!test::same_pixels(wanted[file][i], test::to_pbm(r.fax.read_page(i).page)))
-            ++mismatches;
-      }
-    });
-  }
-  for (std::thread& t : threads) t.join();
-  EXPECT_EQ(mismatches, 0);
-}
-
-TEST(WorkControl, AStopDuringTheAnalysisOfALargeStreamEndsItAtOnceLeavingNothing) {
+TEST(WorkControl, TheFirstReadOfABareStreamReportsProgressAndStopsWhenAsked) {
   test::TempDir dir;
-  std::vector<std::uint8_t> noise(64u << 20);
-  std::mt19937 random(11);
-  for (auto& b : noise) b = std::uint8_t(random());
-  const fs::path stream = dir / "large.g3";
-  test::write_file(stream, noise);
+  const fs::path stream = dir / "zeros.g3";
+  test::write_file(stream, {0x00});
+  const std::int64_t size = 9 << 20;
+  fs::resize_file(stream, std::uintmax_t(size));
 
   Record r;
-  WorkControl control;
-  int result = 0;
-  std::thread worker([&] { result = r.open(stream, &control); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  const auto asked = std::chrono::steady_clock::now();
-  control.request_stop();
-  worker.join();
-  const auto took = std::chrono::steady_clock::now() - asked;
-  EXPECT_LT(took, std::chrono::milliseconds(100));
-  EXPECT_EQ(result, kOpenStopped);
+  std::vector<std::pair<std::int64_t, std::int64_t>> reports;
+  WorkControl watch(
+      [&](std::int64_t done, std::int64_t total) { reports.emplace_back(done, total); });
+  r.open(stream, &watch);
+  // The read comes first, in pieces, up to the whole file.
+  ASSERT_GE(reports.size(), 2u);
+  EXPECT_EQ(reports[0].second, size);
+  EXPECT_GT(reports[0].first, 0);
+  EXPECT_LT(reports[0].first, size);
+  EXPECT_NE(std::find(reports.begin(), reports.end(), std::pair{size, size}), reports.end());
+
+  // A stop asked at the first piece ends the open there: no scratch file,
+  // not even those of the stream opened before, and the record is usable.
+  ASSERT_EQ(r.open(fixture("raw/twopage-1728-g4.g4")), kOpenOk);
+  ASSERT_TRUE(fs::exists(r.scratch.paths().row_file));
+  int calls = 0;
+  WorkControl stopper([&](std::int64_t, std::int64_t) {
+    ++calls;
+    stopper.request_stop();
+  });
+  EXPECT_EQ(r.open(stream, &stopper), kOpenStopped);
+  EXPECT_EQ(calls, 1);
   EXPECT_EQ(r.fax.page_count(), 0);
   EXPECT_FALSE(r.fax.page_valid());
   EXPECT_FALSE(fs::exists(r.scratch.paths().row_file));
   EXPECT_FALSE(fs::exists(r.scratch.paths().page_index));
-  // The record is usable again at once.
   ASSERT_EQ(r.open(fixture("raw/twopage-1728-g4.g4")), kOpenOk);
   EXPECT_TRUE(r.fax.page_valid());
 }
