@@ -111,6 +111,9 @@ TEST(RecordsOnThreads, AStopDuringTheAnalysisOfALargeStreamEndsItAtOnceLeavingNo
   WorkControl control([&](std::int64_t done, std::int64_t) { seen.store(done); });
   int result = 0;
   std::thread worker([&] { result = r.open(stream, &control); });
+  // Well into the work, however slow the build (sanitizers) or the machine.
+  for (int i = 0; i < 1000 && seen.load() == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const auto asked = std::chrono::steady_clock::now();
   control.request_stop();
