@@ -9,7 +9,6 @@
 #include "codec/fax_codec.h"
 #include "codec/t6_encoder.h"
 #include "core/classify.h"
-#include "base/coding_mode.h"
 #include "core/format_registry.h"
 #include "core/scratch_dir.h"
 #include "formats/conversion.h"
@@ -165,7 +164,7 @@ int export_pdf(FaxFile& fax, std::int32_t format, const std::filesystem::path& o
 
 int export_pdf_file(const std::filesystem::path& input, const DecodingParameters& params,
                     const std::filesystem::path& output, const ExportProgress& progress,
-                    ExportSummary* summary) {
+                    ExportSummary* summary, const WorkControl* open_control) {
   const std::int32_t format = classify(input);
   if (format == kFormatNotFax || format == kFormatUnsupported) return kConvertNoFile;
   ScratchDir scratch;
@@ -173,7 +172,9 @@ int export_pdf_file(const std::filesystem::path& input, const DecodingParameters
   FaxFile fax;
   fax.set_working_paths(scratch.paths());
   fax.set_parameters(params);
-  if (fax.open(input, format) != 0) return kConvertNoFile;
+  const int opened = fax.open(input, format, open_control);
+  if (opened == kOpenStopped) return kConvertStopped;
+  if (opened != kOpenOk) return kConvertNoFile;
   return export_pdf(fax, format, output, progress, summary);
 }
 
