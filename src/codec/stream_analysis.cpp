@@ -92,7 +92,7 @@ int analyse_mh_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t t
   int count = 0;
   if (codec.find_eol() < 0) return kAnalysisNotAccepted;
   while (count < needed) {
-    if (codec.stop_requested()) return kAnalysisStopped;
+    if (!codec.keep_going()) return kAnalysisStopped;
     const int r = decode_row_to_eol(codec, scratch.begin_row(), nullptr);
     if (r == END_OF_DATA) return kAnalysisNotAccepted;
     if (r >= 0 && is_standard_width(r)) {
@@ -125,7 +125,7 @@ int analyse_mh_any_width(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t 
   codec.width = candidate;
   if (codec.find_eol() < 0) return kAnalysisNotAccepted;
   while (count < needed) {
-    if (codec.stop_requested()) return kAnalysisStopped;
+    if (!codec.keep_going()) return kAnalysisStopped;
     const int r = decode_row_to_eol(codec, scratch.begin_row(), nullptr);
     if (r == END_OF_DATA) return kAnalysisNotAccepted;
     // A row wider than any page can be is as good as a bad code.
@@ -163,7 +163,7 @@ int analyse_mr_standard(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t t
   if (!find_1d_row(codec)) return kAnalysisNotAccepted;
   int tag = 1;
   while (count < needed) {
-    if (codec.stop_requested()) return kAnalysisStopped;
+    if (!codec.keep_going()) return kAnalysisStopped;
     const int r = decode_mr_row(codec, scratch, lines, tag);
     if (r == END_OF_DATA) return kAnalysisNotAccepted;
     if (r >= 0 && r <= kWidestStandard && is_standard_width(r)) {
@@ -202,7 +202,7 @@ int analyse_mr_any_width(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t 
   if (!find_1d_row(codec)) return kAnalysisNotAccepted;
   int tag = 1;
   while (count < needed) {
-    if (codec.stop_requested()) return kAnalysisStopped;
+    if (!codec.keep_going()) return kAnalysisStopped;
     const int r = decode_mr_row(codec, scratch, lines, tag);
     if (r == END_OF_DATA) return kAnalysisNotAccepted;
     if (r == BAD_CODE || r > kWidestStandard) {
@@ -260,7 +260,7 @@ int analyse_t6_at_width(FaxCodec& codec, std::uint8_t bit_order, std::int32_t wi
   if (find_t6_start(codec, T6Search::kFirst) < 0) return kAnalysisNotAccepted;
   std::int64_t candidate_position = codec.position;
   while (count < needed) {
-    if (codec.stop_requested()) return kAnalysisStopped;
+    if (!codec.keep_going()) return kAnalysisStopped;
     lines.clear_coding();
     const int r = decode_2d_row(codec, scratch.begin_row(), lines, true);
     if (r == END_OF_DATA) return kAnalysisNotAccepted;
