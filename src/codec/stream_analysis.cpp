@@ -322,9 +322,8 @@ int guess_t6(FaxCodec& codec, StreamGuess& guess) {
                           t6_start_exists(codec, 2, guess.flag_number)};
   for (std::int32_t width : kStandardWidths) {
     for (std::uint8_t order : {std::uint8_t{1}, std::uint8_t{2}}) {
-      if (starts[order - 1] &&
-          analyse_t6_at_width(codec, order, width, guess.threshold, guess.flag_number) ==
-              kAnalysisAccepted) {
+      if (starts[order - 1] && analyse_t6_at_width(codec, order, width, guess.threshold,
+                                                   guess.flag_number) == kAnalysisAccepted) {
         guess.start_offset = codec.start_offset;
         guess.width = width;
         guess.bit_order = order;

@@ -8,9 +8,9 @@
 #include <random>
 #include <vector>
 
+#include "base/coding_mode.h"
 #include "codec/fax_codec.h"
 #include "formats/raw_test_files.h"
-#include "base/coding_mode.h"
 
 namespace orvane::codec {
 namespace {
