@@ -43,9 +43,10 @@ class CDocUi {
   virtual void showTipsOfOpenFax() = 0;
   virtual void message(const QString& text, const QString& caption) = 0;
   // Runs `work` away from the user-interface thread behind a modal progress
-  // window labelled `label`; the window keeps painting meanwhile. False when
-  // the user cancelled: `work` has then still run to its end (the core has
-  // no way to stop it early) and its result is to be dropped.
+  // window labelled `label`; the window keeps painting meanwhile and shows
+  // what `control` reports as a percentage. False when the user cancelled:
+  // `control` was asked to stop, `work` has run to its end or to that stop,
+  // and its result is to be dropped.
   virtual bool runLong(const QString& label, const std::function<void()>& work,
                        WorkControl* control = nullptr) = 0;
   // The wait cursor around short work on this thread.

@@ -11,6 +11,8 @@ bool run_long_work(QWidget* parent, const QString& label, const std::function<vo
                    WorkControl* control) {
   CLongWorkDialog dialog(label, parent);
   dialog.setStopTarget(control);
+  // The window follows the work's progress until the work has ended.
+  if (control) control->set_progress(dialog.progressReceiver());
   std::unique_ptr<QThread> thread(QThread::create(work));
   // Queued to this thread: seen by the dialog's loop even when the work
   // ends before the loop starts.
@@ -19,6 +21,7 @@ bool run_long_work(QWidget* parent, const QString& label, const std::function<vo
   thread->start();
   dialog.exec();
   thread->wait();
+  if (control) control->set_progress({});
   return !dialog.cancelRequested();
 }
 

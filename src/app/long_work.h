@@ -15,7 +15,8 @@ namespace orvane::app {
 // window. The fax record that `work` uses belongs to that thread until it
 // ends. Cancel asks `control` (when given) to stop, and the window waits for
 // the work to end at its next step; the function then returns false and the
-// caller drops the result.
+// caller drops the result. The window shows what `control` reports as a
+// percentage (its progress callback is the window's while the work runs).
 bool run_long_work(QWidget* parent, const QString& label, const std::function<void()>& work,
                    WorkControl* control = nullptr);
 

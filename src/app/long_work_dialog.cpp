@@ -1,22 +1,52 @@
 #include "app/long_work_dialog.h"
 
 #include <QCloseEvent>
+#include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
 
 namespace orvane::app {
 
+namespace {
+// Often enough to look smooth, seldom enough to cost nothing.
+constexpr int kPollMs = 100;
+}  // namespace
+
 CLongWorkDialog::CLongWorkDialog(const QString& label, QWidget* parent)
-    : QProgressDialog(label, tr("Cancel"), 0, 0, parent) {
+    : QProgressDialog(label, tr("Cancel"), 0, 0, parent), bar_(new QProgressBar(this)) {
   setWindowTitle(QStringLiteral("Orvane"));
   setWindowModality(Qt::ApplicationModal);
   setAutoClose(false);
   setAutoReset(false);
   setMinimumDuration(0);
   setMinimumWidth(360);
+  // The bar is driven directly: QProgressDialog::setValue() runs the event
+  // loop of a modal window, which the timer below must not re-enter.
+  bar_->setRange(0, 0);
+  bar_->setValue(0);
+  setBar(bar_);
   // Cancel only marks the work to be dropped; the window stays until the
   // work has ended and the fax record is free again.
   disconnect(this, &QProgressDialog::canceled, this, &QProgressDialog::cancel);
   connect(this, &QProgressDialog::canceled, this, &CLongWorkDialog::requestCancel);
+  connect(&poll_, &QTimer::timeout, this, &CLongWorkDialog::showProgress);
+  poll_.start(kPollMs);
+}
+
+WorkControl::Progress CLongWorkDialog::progressReceiver() {
+  return [this](std::int64_t done, std::int64_t total) {
+    if (total <= 0) return;
+    const double part = std::clamp(double(done) / double(total), 0.0, 1.0);
+    permille_.store(int(part * 1000.0), std::memory_order_relaxed);
+  };
+}
+
+void CLongWorkDialog::showProgress() {
+  const int permille = permille_.load(std::memory_order_relaxed);
+  if (permille < 0 || permille == shown_) return;
+  if (shown_ < 0) bar_->setRange(0, 1000);
+  shown_ = permille;
+  bar_->setValue(permille);
 }
 
 void CLongWorkDialog::requestCancel() {

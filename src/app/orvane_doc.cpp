@@ -412,8 +412,11 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
         try {
           result = export_pdf_file(
               from, params, to,
-              [&control](std::uint32_t, std::uint32_t) { return !control.stop_requested(); },
-              &summary);
+              [&control](std::uint32_t done, std::uint32_t total) {
+                control.report(done, total);
+                return !control.stop_requested();
+              },
+              &summary, &control);
         } catch (...) {
           result = ConvertResult::kWriteFailed;
         }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <span>
 
 namespace orvane {
 
@@ -33,7 +34,8 @@ std::uint32_t FaxReader::page_position(std::uint32_t index) const {
   return i < page_count_ ? pages_[i] : 0;
 }
 
-bool FaxReader::read_coded(std::int64_t position, std::int64_t length, std::int64_t limit) {
+bool FaxReader::read_coded(std::int64_t position, std::int64_t length, std::int64_t limit,
+                           const WorkControl* control) {
   free_coded();
   if (!file_.is_open() || position < 0 || length < 0) return false;
   // Never allocate more than the file can hold from this position.
@@ -45,13 +47,38 @@ bool FaxReader::read_coded(std::int64_t position, std::int64_t length, std::int6
     return false;
   }
   try {
-    coded_.resize(std::size_t(wanted));
+    // With a control the buffer grows piece by piece below: clearing a
+    // gigabyte at once would be a long step that no stop can end.
+    if (control)
+      coded_.reserve(std::size_t(wanted));
+    else
+      coded_.resize(std::size_t(wanted));
   } catch (const std::bad_alloc&) {
     free_coded();
     return false;
   }
-  const std::size_t got = file_.read_at(position, coded_);
-  coded_.resize(got);
+  if (!control) {
+    coded_.resize(file_.read_at(position, coded_));
+    return true;
+  }
+  // A bare stream may be a gigabyte on a slow disk: small enough pieces
+  // that a stop is seen within a moment and the progress moves.
+  constexpr std::size_t kPiece = std::size_t(4) << 20;
+  const std::size_t all = std::size_t(wanted);
+  while (coded_.size() < all) {
+    if (control->stop_requested()) {
+      free_coded();
+      return false;
+    }
+    const std::size_t got = coded_.size();
+    const std::size_t want = std::min(kPiece, all - got);
+    coded_.resize(got + want);  // within the capacity reserved: no new allocation
+    const std::size_t n =
+        file_.read_at(position + std::int64_t(got), std::span(coded_).subspan(got, want));
+    coded_.resize(got + n);
+    control->report(std::int64_t(coded_.size()), std::int64_t(all));
+    if (n < want) break;  // the file ended early (it shrank since it was measured)
+  }
   return true;
 }
 

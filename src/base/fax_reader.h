@@ -9,6 +9,7 @@
 
 #include "base/binary_file.h"
 #include "base/limits.h"
+#include "base/work_control.h"
 
 namespace orvane {
 
@@ -57,8 +58,12 @@ class FaxReader {
   // Returns false (and an empty buffer) when the length is refused or the
   // buffer cannot be allocated.
   // At most `limit` bytes: a coded page, or for bare streams the whole file.
+  // With a `control`, the bytes come in pieces: each piece is reported as
+  // progress (bytes read of the bytes wanted), and a stop request ends the
+  // read between pieces with false and an empty buffer.
   bool read_coded(std::int64_t position, std::int64_t length,
-                  std::int64_t limit = limits::kMaxCodedPageBytes);
+                  std::int64_t limit = limits::kMaxCodedPageBytes,
+                  const WorkControl* control = nullptr);
   const std::vector<std::uint8_t>& coded() const { return coded_; }
   std::vector<std::uint8_t>& coded() { return coded_; }
   void free_coded() { std::vector<std::uint8_t>().swap(coded_); }

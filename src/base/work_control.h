@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 namespace orvane {
 
@@ -26,6 +27,10 @@ class WorkControl {
   bool stop_requested() const { return stop_.load(std::memory_order_relaxed); }
   // For the next piece of work with the same control.
   void clear_stop() { stop_.store(false, std::memory_order_relaxed); }
+
+  // Who follows the progress; set before the work starts and cleared
+  // after it ended, never while it runs.
+  void set_progress(Progress progress) { progress_ = std::move(progress); }
 
   void report(std::int64_t done, std::int64_t total) const {
     if (progress_) progress_(done, total);

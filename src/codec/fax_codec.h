@@ -36,8 +36,22 @@ struct FaxCodec {
   std::uint8_t flag_number = 3;          // 0xFF run length in front of T.6 data
   std::int32_t search_position = 0;      // where the next T.6 start search begins
   const WorkControl* control = nullptr;  // long work (analysis, extraction): stop and progress
+  std::uint32_t rows_unreported = 0;     // rows tried since keep_going() last reported
 
   bool stop_requested() const { return control && control->stop_requested(); }
+  // Asked between rows of long work: false once the caller wants a stop.
+  // Every few thousand rows it also says how far into the data the cursor
+  // is, so that a trial decoding that runs through a whole large stream
+  // in vain shows its progress too.
+  bool keep_going() {
+    if (!control) return true;
+    if (control->stop_requested()) return false;
+    if (++rows_unreported >= 4096) {
+      rows_unreported = 0;
+      control->report(position, length);
+    }
+    return true;
+  }
 
   // Points the cursor at byte 0 of `bytes`; start offset 0.
   void open(std::span<const std::uint8_t> bytes, std::uint8_t order);

@@ -93,7 +93,7 @@ AnalysisResult analyse_mh_standard(FaxCodec& codec, std::uint8_t bit_order,
   int count = 0;
   if (codec.find_eol() < 0) return AnalysisResult::kNotAccepted;
   while (count < needed) {
-    if (codec.stop_requested()) return AnalysisResult::kStopped;
+    if (!codec.keep_going()) return AnalysisResult::kStopped;
     const int r = decode_row_to_eol(codec, scratch.begin_row(), nullptr);
     if (r == END_OF_DATA) return AnalysisResult::kNotAccepted;
     if (r >= 0 && is_standard_width(r)) {
@@ -126,7 +126,7 @@ AnalysisResult analyse_mh_any_width(FaxCodec& codec, std::uint8_t bit_order,
   codec.width = candidate;
   if (codec.find_eol() < 0) return AnalysisResult::kNotAccepted;
   while (count < needed) {
-    if (codec.stop_requested()) return AnalysisResult::kStopped;
+    if (!codec.keep_going()) return AnalysisResult::kStopped;
     const int r = decode_row_to_eol(codec, scratch.begin_row(), nullptr);
     if (r == END_OF_DATA) return AnalysisResult::kNotAccepted;
     // A row wider than any page can be is as good as a bad code.
@@ -165,7 +165,7 @@ AnalysisResult analyse_mr_standard(FaxCodec& codec, std::uint8_t bit_order,
   if (!find_1d_row(codec)) return AnalysisResult::kNotAccepted;
   int tag = 1;
   while (count < needed) {
-    if (codec.stop_requested()) return AnalysisResult::kStopped;
+    if (!codec.keep_going()) return AnalysisResult::kStopped;
     const int r = decode_mr_row(codec, scratch, lines, tag);
     if (r == END_OF_DATA) return AnalysisResult::kNotAccepted;
     if (r >= 0 && r <= kWidestStandard && is_standard_width(r)) {
@@ -204,7 +204,7 @@ AnalysisResult analyse_mr_any_width(FaxCodec& codec, std::uint8_t bit_order,
   if (!find_1d_row(codec)) return AnalysisResult::kNotAccepted;
   int tag = 1;
   while (count < needed) {
-    if (codec.stop_requested()) return AnalysisResult::kStopped;
+    if (!codec.keep_going()) return AnalysisResult::kStopped;
     const int r = decode_mr_row(codec, scratch, lines, tag);
     if (r == END_OF_DATA) return AnalysisResult::kNotAccepted;
     if (r == BAD_CODE || r > kWidestStandard) {
@@ -262,7 +262,7 @@ AnalysisResult analyse_t6_at_width(FaxCodec& codec, std::uint8_t bit_order, std:
   if (find_t6_start(codec, T6Search::kFirst) < 0) return AnalysisResult::kNotAccepted;
   std::int64_t candidate_position = codec.position;
   while (count < needed) {
-    if (codec.stop_requested()) return AnalysisResult::kStopped;
+    if (!codec.keep_going()) return AnalysisResult::kStopped;
     lines.clear_coding();
     const int r = decode_2d_row(codec, scratch.begin_row(), lines, true);
     if (r == END_OF_DATA) return AnalysisResult::kNotAccepted;

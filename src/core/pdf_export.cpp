@@ -163,7 +163,7 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
 
 ConvertResult export_pdf_file(const std::filesystem::path& input, const DecodingParameters& params,
                               const std::filesystem::path& output, const ExportProgress& progress,
-                              ExportSummary* summary) {
+                              ExportSummary* summary, const WorkControl* open_control) {
   const std::int32_t format = classify(input);
   if (format == kFormatNotFax || format == kFormatUnsupported) return ConvertResult::kNoFile;
   ScratchDir scratch;
@@ -171,7 +171,9 @@ ConvertResult export_pdf_file(const std::filesystem::path& input, const Decoding
   FaxFile fax;
   fax.set_working_paths(scratch.paths());
   fax.set_parameters(params);
-  if (fax.open(input, format) != OpenResult::kOk) return ConvertResult::kNoFile;
+  const OpenResult opened = fax.open(input, format, open_control);
+  if (opened == OpenResult::kStopped) return ConvertResult::kStopped;
+  if (opened != OpenResult::kOk) return ConvertResult::kNoFile;
   return export_pdf(fax, format, output, progress, summary);
 }
 

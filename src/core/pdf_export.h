@@ -22,9 +22,11 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
 // The same for a file of its own, opened with `params` in a record and a
 // scratch folder of its own (so a record on view is not disturbed).
 // ConvertResult::kNoFile also when the file is not a fax this program opens.
+// `open_control` (may be null) follows the opening, which for bare data is
+// the long part: a stop there ends the export with ConvertResult::kStopped.
 ConvertResult export_pdf_file(const std::filesystem::path& input, const DecodingParameters& params,
                               const std::filesystem::path& output,
-                              const ExportProgress& progress = {},
-                              ExportSummary* summary = nullptr);
+                              const ExportProgress& progress = {}, ExportSummary* summary = nullptr,
+                              const WorkControl* open_control = nullptr);
 
 }  // namespace orvane

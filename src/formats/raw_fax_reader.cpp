@@ -83,9 +83,9 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
     return -1;
   }
   // The whole stream is held in memory while it is decoded.
-  if (!read_coded(0, size, limits::kMaxFileBytes) || coded().empty()) {
+  if (!read_coded(0, size, limits::kMaxFileBytes, control()) || coded().empty()) {
     free_coded();
-    return -1;
+    return stop_requested() ? drop_stopped_work() : -1;
   }
   const std::span<const std::uint8_t> data(coded());
   codec::FaxCodec analysis;
@@ -112,14 +112,17 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
   const int result = codec::extract_cleanest(analysis, t6, scratch, options, orders);
   // Pages are served from the row file; conversion reads the stream again.
   free_coded();
-  if (stop_requested()) {
-    // Half a row file is no row file: nothing of the stopped work stays.
-    std::error_code ec;
-    std::filesystem::remove(row_file_, ec);
-    std::filesystem::remove(page_index_, ec);
-    return codec::kExtractionStopped;
-  }
+  if (stop_requested()) return drop_stopped_work();
   return result;
+}
+
+int RawFaxReader::drop_stopped_work() {
+  // Half a row file is no row file, and the rows of an earlier stream are
+  // not this one's: nothing stays.
+  std::error_code ec;
+  std::filesystem::remove(row_file_, ec);
+  std::filesystem::remove(page_index_, ec);
+  return codec::kExtractionStopped;
 }
 
 int RawFaxReader::read_descriptor(PageBitmap& page) {
@@ -203,7 +206,8 @@ ConvertResult RawFaxReader::convert_raw(const std::filesystem::path& output,
     return ConvertResult::kNoSource;
   }
   const std::int64_t size = file_size();
-  if (size <= 0 || !read_coded(0, size, limits::kMaxFileBytes) || coded().empty()) {
+  // A stopped read is seen by the caller as a stopped conversion.
+  if (size <= 0 || !read_coded(0, size, limits::kMaxFileBytes, control()) || coded().empty()) {
     free_coded();
     return ConvertResult::kNoFile;
   }

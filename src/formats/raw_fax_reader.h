@@ -36,7 +36,8 @@ class RawFaxReader : public FormatReader {
   // then MSB first (MH/MR), then T.6 LSB then MSB first; 1 or 2 tries that
   // order only, MH/MR then T.6. 0 or more on success; negative when nothing
   // accepted the data or the file is empty or too large (the file is then
-  // closed when empty).
+  // closed when empty). The reading and the extraction follow control():
+  // a stop ends either with codec::kExtractionStopped and no scratch files.
   int analyse(std::uint8_t bit_order_choice, bool nonstandard_widths);
 
   // Loads the row file's descriptor into `page` (no pixels) and takes its
@@ -78,6 +79,9 @@ class RawFaxReader : public FormatReader {
   bool page_facts(std::uint32_t index, PageFacts& out) override;
 
  private:
+  // Removes the scratch files after a stop; the analysis's stop result.
+  int drop_stopped_work();
+
   std::filesystem::path row_file_, page_index_;
   std::uint16_t threshold_ = 50;
   std::uint8_t flag_number_ = 3;

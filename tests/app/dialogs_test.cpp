@@ -6,10 +6,13 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
+#include <vector>
 
 #include "app/dialog_doc_ui.h"
 #include "app/dialogs/fax_property_pages.h"
@@ -193,6 +196,36 @@ TEST(DialogDocUi, LongWorkRunsAwayFromTheWindowThreadBehindAProgressWindow) {
       &control));
   EXPECT_TRUE(control.stop_requested());
   EXPECT_LT(clock.elapsed(), 10000);
+}
+
+TEST(DialogDocUi, TheProgressWindowShowsWhatTheWorkReportsAsAPercentage) {
+  CDialogDocUi ui;
+  WorkControl control;
+  std::vector<std::pair<int, int>> seen;  // the bar's maximum and value
+  QString text;
+  test::ModalCloser watcher(
+      [&](QWidget* window) {
+        const auto* bar = window->findChild<QProgressBar*>();
+        if (!bar) return;
+        seen.emplace_back(bar->maximum(), bar->value());
+        if (bar->maximum() > 0) text = bar->text();
+      },
+      false);
+  EXPECT_TRUE(ui.runLong(
+      "Converting",
+      [&] {
+        QThread::msleep(300);  // nothing reported yet: busy
+        for (int i = 1; i <= 3; ++i) {
+          control.report(i, 6);
+          QThread::msleep(300);
+        }
+      },
+      &control));
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.front(), std::pair(0, 0));
+  EXPECT_NE(std::find(seen.begin(), seen.end(), std::pair(1000, 500)), seen.end());
+  for (const auto& [maximum, value] : seen) EXPECT_LE(value, 500);
+  EXPECT_EQ(text, "50%");
 }
 
 }  // namespace

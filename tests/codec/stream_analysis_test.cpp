@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <random>
@@ -250,6 +251,25 @@ TEST(StreamAnalysisHostile, NothingIsAcceptedFromNonFaxData) {
   StreamGuess guess;
   guess.flag_number = 0;
   EXPECT_FALSE(guess_t6(c, guess));
+}
+
+TEST(StreamAnalysisHostile, AVainPassReportsHowFarItIsAndEndsAtAStop) {
+  BitWriter eols;
+  for (int i = 0; i < 20000; ++i) eols.put(kEol);
+  const std::vector<std::uint8_t> data = eols.bytes();
+  std::vector<std::int64_t> positions;
+  WorkControl control([&](std::int64_t done, std::int64_t total) {
+    EXPECT_EQ(total, std::int64_t(data.size()));
+    positions.push_back(done);
+  });
+  FaxCodec c = codec_over(data);
+  c.control = &control;
+  EXPECT_EQ(analyse_mh_standard(c, kBitOrderMsbFirst, 50), AnalysisResult::kNotAccepted);
+  EXPECT_GE(positions.size(), 2u);
+  EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+  control.request_stop();
+  EXPECT_EQ(analyse_mh_standard(c, kBitOrderMsbFirst, 50), AnalysisResult::kStopped);
+  expect_rewound(c);
 }
 
 TEST(StreamAnalysisHostile, LongPassCodeRowsStayLinear) {

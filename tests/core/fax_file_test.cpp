@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <thread>
 
 #include "core/classify.h"
 #include "core/format_registry.h"
@@ -330,26 +329,6 @@ TEST(FaxFileRaw, AFailedPageLoadDoesNotStopLaterLoads) {
   r.fax.load_page(kFormatRawFax, 0);
   EXPECT_TRUE(r.fax.page_valid());
   EXPECT_EQ(r.fax.page().width, 1728);
-}
-
-TEST(FaxFileRaw, RecordsWithTheirOwnScratchFilesDoNotDisturbEachOther) {
-  // Two records decoding different streams at the same time, as two
-  // programs would.
-  auto run = [](const fs::path& file, const std::string& stem, bool* ok) {
-    for (int i = 0; i < 3; ++i) {
-      Record r;
-      if (r.open(file) != OpenResult::kOk || !r.fax.page_valid()) return;
-      if (!test::same_pixels(expected(stem), test::to_pbm(r.fax.page()))) return;
-    }
-    *ok = true;
-  };
-  bool a = false, b = false;
-  std::thread ta(run, fixture("raw/text-1728-pbmtog3.g3"), "text-1728-pbmtog3", &a);
-  std::thread tb(run, fixture("raw/text-2048-pbmtog3.g3"), "text-2048-pbmtog3", &b);
-  ta.join();
-  tb.join();
-  EXPECT_TRUE(a);
-  EXPECT_TRUE(b);
 }
 
 }  // namespace
