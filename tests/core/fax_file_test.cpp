@@ -9,6 +9,7 @@
 #include "core/classify.h"
 #include "core/format_registry.h"
 #include "core/scratch_dir.h"
+#include "support/fax_record.h"
 #include "support/test_support.h"
 #include "tiff/tiff_builder.h"
 
@@ -17,18 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::fixture;
+using test::Record;
 using test::TempDir;
-
-// A record with its own scratch folder, as a running program has.
-struct Record {
-  ScratchDir scratch;
-  FaxFile fax;
-  explicit Record(const DecodingParameters& params = {}) {
-    fax.set_working_paths(scratch.paths());
-    fax.set_parameters(params);
-  }
-  OpenResult open(const fs::path& path) { return fax.open(path, classify(path)); }
-};
 
 test::Pbm expected(const std::string& stem) {
   return test::read_pbm(fixture("expected/" + stem + ".pbm.gz"));

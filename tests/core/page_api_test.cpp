@@ -10,6 +10,7 @@
 #include "core/scratch_dir.h"
 #include "formats/container_writers.h"
 #include "formats/guessed_pages.h"
+#include "support/fax_record.h"
 #include "support/test_support.h"
 
 namespace orvane {
@@ -17,18 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::fixture;
-
-struct Record {
-  ScratchDir scratch;
-  FaxFile fax;
-  Record() {
-    fax.set_working_paths(scratch.paths());
-    fax.set_parameters({});
-  }
-  OpenResult open(const fs::path& path, const WorkControl* control = nullptr) {
-    return fax.open(path, classify(path), control);
-  }
-};
+using test::Record;
 
 const char* const kFiles[] = {"tiff/multipage-1728-g4.tif", "raw/twopage-1728-g3-2d.g3",
                               "raw/twopage-1728-g4.g4"};
@@ -154,12 +144,7 @@ TEST(WorkControl, TheFirstReadOfABareStreamReportsProgressAndStopsWhenAsked) {
   EXPECT_EQ(reports[0].second, size);
   EXPECT_GT(reports[0].first, 0);
   EXPECT_LT(reports[0].first, size);
-  EXPECT_EQ(r.fax.page_count(), 0);
-  EXPECT_FALSE(r.fax.page_valid());
-  EXPECT_FALSE(fs::exists(r.scratch.paths().row_file));
-  EXPECT_FALSE(fs::exists(r.scratch.paths().page_index));
-  ASSERT_EQ(r.open(fixture("raw/twopage-1728-g4.g4")), OpenResult::kOk);
-  EXPECT_TRUE(r.fax.page_valid());
+  test::expect_clean_after_stop(r, fixture("raw/twopage-1728-g4.g4"));
 }
 
 TEST(WorkControl, AStoppedConversionWritesNothingAndTheRecordConvertsAfterwards) {

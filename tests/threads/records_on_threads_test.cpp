@@ -13,6 +13,7 @@
 #include "core/fax_file.h"
 #include "core/scratch_dir.h"
 #include "formats/container_writers.h"
+#include "support/fax_record.h"
 #include "support/test_support.h"
 
 namespace orvane {
@@ -20,19 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::fixture;
-
-// A record with its own scratch folder, as a running program has.
-struct Record {
-  ScratchDir scratch;
-  FaxFile fax;
-  Record() {
-    fax.set_working_paths(scratch.paths());
-    fax.set_parameters({});
-  }
-  OpenResult open(const fs::path& path, const WorkControl* control = nullptr) {
-    return fax.open(path, classify(path), control);
-  }
-};
+using test::Record;
 
 TEST(RecordsOnThreads, IndependentRecordsLoadTheSameFilesAtOnce) {
   // A TIFF, bare streams (analysis, extraction and the scratch files), and
@@ -122,13 +111,7 @@ TEST(RecordsOnThreads, AStopDuringTheAnalysisOfALargeStreamEndsItAtOnceLeavingNo
   EXPECT_LT(took, std::chrono::milliseconds(100));
   EXPECT_GT(seen.load(), 0);
   EXPECT_EQ(result, OpenResult::kStopped);
-  EXPECT_EQ(r.fax.page_count(), 0);
-  EXPECT_FALSE(r.fax.page_valid());
-  EXPECT_FALSE(fs::exists(r.scratch.paths().row_file));
-  EXPECT_FALSE(fs::exists(r.scratch.paths().page_index));
-  // The record is usable again at once.
-  ASSERT_EQ(r.open(fixture("raw/twopage-1728-g4.g4")), OpenResult::kOk);
-  EXPECT_TRUE(r.fax.page_valid());
+  test::expect_clean_after_stop(r, fixture("raw/twopage-1728-g4.g4"));
 }
 
 }  // namespace
