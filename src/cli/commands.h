@@ -17,6 +17,8 @@ enum class OutputKind { kUnknown, kTiff, kPdf };
 struct ConvertTarget {
   OutputKind to = OutputKind::kUnknown;
   bool g4 = false;
+  bool ocr = false;  // PDF: an invisible text layer of each page's words
+  std::string ocr_languages = "eng";
 };
 
 int run_convert(const std::vector<std::filesystem::path>& files,

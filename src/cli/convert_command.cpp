@@ -13,6 +13,7 @@
 #include "cli/output_checks.h"
 #include "core/format_registry.h"
 #include "core/g4_tiff_export.h"
+#include "core/page_ocr.h"
 #include "core/pdf_export.h"
 
 namespace orvane::cli {
@@ -52,11 +53,15 @@ OutputKind run_output_kind(const ConvertTarget& target, const std::filesystem::p
 // TIFF conversion (a TIFF input is copied page by page into a new,
 // normalised TIFF).
 ConvertResult write_output(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
-                           const ConvertTarget& target, std::error_code& why) {
+                           const ConvertTarget& target, unsigned page_jobs, std::error_code& why) {
   if (target.to == OutputKind::kPdf || target.g4) {
     ExportSummary summary;
+    PdfExportOptions pdf;
+    pdf.jobs = page_jobs;
+    pdf.ocr = target.ocr;
+    pdf.ocr_languages = target.ocr_languages;
     const ConvertResult rc = target.to == OutputKind::kPdf
-                                 ? export_pdf(fax, format, output, {}, &summary)
+                                 ? export_pdf(fax, format, output, {}, &summary, pdf)
                                  : export_g4_tiff(fax, format, output, {}, &summary);
     why = summary.write_error;
     return rc;
@@ -121,7 +126,8 @@ std::string conversion_error(ConvertResult rc, const std::error_code& why) {
 
 // Converts one file; returns its exit code. Errors are reported here.
 int convert_one(const std::filesystem::path& input, const std::filesystem::path& output,
-                const DecodingOptions& options, const ConvertTarget& target, Console& console) {
+                const DecodingOptions& options, const ConvertTarget& target, unsigned page_jobs,
+                Console& console) {
   if (const InputProblem problem = check_input(input); problem.code != kExitOk) {
     console.error(input, problem.message);
     return problem.code;
@@ -131,7 +137,9 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
     console.error(input, "cannot create a scratch folder in the temporary folder");
     return kExitUsage;
   }
-  cf.open(input);
+  // A PDF takes its pages one by one: the first is not decoded twice.
+  cf.open(input,
+          target.to == OutputKind::kPdf ? FaxFile::FirstPage::kSkip : FaxFile::FirstPage::kLoad);
   FaxFile& fax = cf.fax;
   if (cf.format < 0) {
     console.error(input, not_read_reason(input, cf.format));
@@ -148,7 +156,7 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
   if (const std::string note = cut_table_note(fax, cf.format); !note.empty())
     console.error(input, note);
   std::error_code why;
-  const ConvertResult rc = write_output(fax, cf.format, output, target, why);
+  const ConvertResult rc = write_output(fax, cf.format, output, target, page_jobs, why);
   if (rc != ConvertResult::kOk) {
     console.error(output, conversion_error(rc, why));
     return kExitNoPage;
@@ -221,6 +229,16 @@ int run_convert(const std::vector<std::filesystem::path>& files,
         << "orvane-cli: convert: --g4 is for TIFF output (PDF pages are CCITT-coded already)\n";
     return kExitUsage;
   }
+  if (target.ocr) {
+    if (target.to != OutputKind::kPdf) {
+      std::cerr << "orvane-cli: convert: --ocr is for PDF output (--to pdf)\n";
+      return kExitUsage;
+    }
+    if (const std::string problem = ocr_language_problem(target.ocr_languages); !problem.empty()) {
+      std::cerr << "orvane-cli: convert: --ocr: " << problem << "\n";
+      return kExitUsage;
+    }
+  }
   std::vector<std::filesystem::path> outputs;
   if (!out_dir.empty()) {
     outputs = output_names(files, out_dir, target.to == OutputKind::kPdf ? ".pdf" : ".tif");
@@ -240,14 +258,18 @@ int run_convert(const std::vector<std::filesystem::path>& files,
   std::vector<int> codes(files.size(), kExitOk);
   Console console(files.size());
   std::atomic<std::size_t> next{0};
+  // --jobs counts threads: files at once, and what is left over for the
+  // pages of each file (a single file gets them all).
+  const std::size_t threads =
+      std::clamp<std::size_t>(std::size_t(std::max(jobs, 1)), 1, files.size());
+  const auto page_jobs =
+      unsigned(std::max<std::size_t>(1, std::size_t(std::max(jobs, 1)) / threads));
   auto worker = [&] {
     for (std::size_t i; (i = next++) < files.size();) {
-      codes[i] = convert_one(files[i], outputs[i], options, target, console);
+      codes[i] = convert_one(files[i], outputs[i], options, target, page_jobs, console);
       console.step();
     }
   };
-  const std::size_t threads =
-      std::clamp<std::size_t>(std::size_t(std::max(jobs, 1)), 1, files.size());
   std::vector<std::thread> pool;
   for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(worker);
   worker();

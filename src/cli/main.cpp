@@ -82,8 +82,18 @@ int main(int argc, char** argv) {
   convert->add_flag("--g4", target.g4,
                     "Write every TIFF page as G4 (decoded and encoded again): compact, and "
                     "valid for every reader");
+  auto* ocr_flag =
+      convert->add_flag("--ocr", target.ocr,
+                        "PDF: read each page's words (OCR) into an invisible text layer, so that "
+                        "the PDF can be searched; the pages look the same");
+  convert
+      ->add_option("--ocr-lang", target.ocr_languages,
+                   "OCR language(s) of the installed Tesseract data, e.g. eng or eng+deu "
+                   "(package tesseract-ocr-LANG)")
+      ->needs(ocr_flag)
+      ->capture_default_str();
   out_opt->excludes(dir_opt);
-  convert->add_option("--jobs", jobs, "Files converted at once")
+  convert->add_option("--jobs", jobs, "Threads: files converted at once, and pages of a file")
       ->check(CLI::Range(1, 64))
       ->capture_default_str();
   convert_opts.add_to(*convert);

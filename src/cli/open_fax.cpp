@@ -54,7 +54,7 @@ int checked_input(const std::filesystem::path& path) {
   return problem.code;
 }
 
-bool CommandFax::open(const std::filesystem::path& path) {
+bool CommandFax::open(const std::filesystem::path& path, FaxFile::FirstPage first) {
   if (!scratch.ok()) {
     report(path, "cannot create a scratch folder in the temporary folder");
     return false;
@@ -62,7 +62,7 @@ bool CommandFax::open(const std::filesystem::path& path) {
   format = classify(path);
   opened = false;
   if (format == kFormatNotFax || format == kFormatUnsupported) return true;
-  opened = fax.open(path, format) == OpenResult::kOk;
+  opened = fax.open(path, format, nullptr, first) == OpenResult::kOk;
   return true;
 }
 

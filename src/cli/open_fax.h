@@ -42,9 +42,11 @@ struct CommandFax {
     fax.set_working_paths(scratch.paths());
     fax.set_parameters(params);
   }
-  // Classifies and opens `path`. False (and reported) only when no scratch
-  // folder could be made; then check `format` and `opened`.
-  bool open(const std::filesystem::path& path);
+  // Classifies and opens `path` (see FaxFile::open for `first`). False (and
+  // reported) only when no scratch folder could be made; then check `format`
+  // and `opened`.
+  bool open(const std::filesystem::path& path,
+            FaxFile::FirstPage first = FaxFile::FirstPage::kLoad);
 };
 
 // Why a file classified -1 or -2 is not read: "is a PDF document, not a fax

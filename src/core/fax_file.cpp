@@ -55,9 +55,10 @@ RawFaxReader& FaxFile::raw_reader() {
 }
 
 OpenResult FaxFile::open(const std::filesystem::path& path, std::int32_t format,
-                         const WorkControl* control) {
+                         const WorkControl* control, FirstPage first) {
   page_.clear();
   format_ = format;
+  first_ = first;
   limits::clear_note();
   if (is_raw_format(format)) return open_raw(path, control);
   if (format == kFormatAtWork) return open_at_work(path);
@@ -72,14 +73,14 @@ OpenResult FaxFile::open_with_reader(const std::filesystem::path& path, std::int
     page_count_ = reader.build_page_table();
     page_valid_ = reader.valid_after_count(page_count_);
   }
-  load(format, 0);
+  load_first(format);
   return OpenResult::kOk;
 }
 
 OpenResult FaxFile::open_at_work(const std::filesystem::path& path) {
   tiff_reader().close();
   if (!convert_at_work_file(path, paths_.temp_tiff)) {
-    load(kFormatAtWork, 0);
+    load_first(kFormatAtWork);
     return OpenResult::kOk;
   }
   return open_with_reader(paths_.temp_tiff, kFormatAtWork);
@@ -112,8 +113,16 @@ OpenResult FaxFile::open_raw(const std::filesystem::path& path, const WorkContro
     page_count_ = raw.count_pages();
     page_valid_ = true;
   }
-  load(kFormatRawFax, 0);
+  load_first(kFormatRawFax);
   return OpenResult::kOk;
+}
+
+void FaxFile::load_first(std::int32_t format) {
+  if (first_ == FirstPage::kSkip && page_count_ > 0) {
+    page_valid_ = false;
+    return;
+  }
+  load(format, 0);
 }
 
 void FaxFile::load_page(std::int32_t format, std::uint32_t index) {

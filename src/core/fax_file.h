@@ -82,14 +82,20 @@ class FaxFile {
   const DecodingParameters& parameters() const { return params_; }
   DecodingParameters& parameters() { return params_; }
 
+  // Whether open() loads page 0: an export that takes its pages one by one
+  // skips it, so that no page is decoded twice.
+  enum class FirstPage { kLoad, kSkip };
+
   // Empties the page bitmap, opens `path` as `format` (remembered for the
-  // calls below that take no format) and loads page 0. OpenResult::kFailed when the
+  // calls below that take no format) and loads page 0 (with
+  // FirstPage::kSkip only when the file lists no page, for what the failed
+  // load notes; page_valid() is then false). OpenResult::kFailed when the
   // file cannot be opened, OpenResult::kStopped when `control` asked for a stop
   // (bare data: nothing of the analysis is kept, the record is empty and
   // usable), else OpenResult::kOk; see page_valid(). `control` follows the
   // analysis and extraction of bare data.
   OpenResult open(const std::filesystem::path& path, std::int32_t format,
-                  const WorkControl* control = nullptr);
+                  const WorkControl* control = nullptr, FirstPage first = FirstPage::kLoad);
   // The format of the last open (kFormatNotFax before the first).
   std::int32_t format() const { return format_; }
 
@@ -140,6 +146,8 @@ class FaxFile {
   OpenResult open_with_reader(const std::filesystem::path& path, std::int32_t format);
   OpenResult open_at_work(const std::filesystem::path& path);
   OpenResult open_raw(const std::filesystem::path& path, const WorkControl* control);
+  // Loads page 0 after an open, unless the open was asked to skip it.
+  void load_first(std::int32_t format);
   void load(std::int32_t format, std::uint32_t index);
   ConvertResult convert_with(FormatReader& reader, const std::filesystem::path& output,
                              std::int32_t format);
@@ -163,6 +171,7 @@ class FaxFile {
   limits::Limit page_limit_ = limits::Limit::kNone;
   std::uint32_t page_limit_detail_ = 0;
   std::error_code write_error_;
+  FirstPage first_ = FirstPage::kLoad;  // of the open under way
 };
 
 }  // namespace orvane
