@@ -7,11 +7,13 @@
 #include <QTemporaryFile>
 #include <algorithm>
 #include <filesystem>
+#include <thread>
 
 #include "base/coding_mode.h"
 #include "codec/page_driver.h"
 #include "core/classify.h"
 #include "core/format_registry.h"
+#include "core/page_ocr.h"
 #include "core/pdf_export.h"
 
 namespace orvane::app {
@@ -379,9 +381,20 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
   return finished ? SaveResult::kFailed : SaveResult::kCancelled;
 }
 
-COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QString& target) {
+COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QString& target,
+                                               bool ocr) {
   const QString caption = tr("Export as PDF");
   const QFileInfo info(target);
+  PdfExportOptions options;
+  options.ocr = ocr;
+  options.jobs = std::max(1u, std::thread::hardware_concurrency());
+  if (ocr) {
+    if (const std::string problem = ocr_language_problem(options.ocr_languages); !problem.empty()) {
+      ui_.message(tr("Cannot make the text searchable: %1.").arg(QString::fromStdString(problem)),
+                  caption);
+      return ExportResult::kFailed;
+    }
+  }
   if (same_file(target, source) || (!path_.isEmpty() && same_file(target, path_))) {
     ui_.message(tr("\"%1\" is the fax being exported or the one on view and is not written "
                    "over; choose another name for the PDF.")
@@ -404,6 +417,7 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
       !path_.isEmpty() && same_file(source, path_) ? fax_.parameters() : DecodingParameters{};
   const std::filesystem::path from = native(source), to = native(staging.fileName());
   WorkControl control;
+  options.control = &control;
   ConvertResult result = ConvertResult::kWriteFailed;
   ExportSummary summary;
   const bool finished = ui_.runLong(
@@ -416,7 +430,7 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
                 control.report(done, total);
                 return !control.stop_requested();
               },
-              &summary, &control);
+              &summary, &control, options);
         } catch (...) {
           result = ConvertResult::kWriteFailed;
         }

@@ -70,8 +70,11 @@ class COrvaneDoc : public QObject {
   // Writes the fax file `source` as a PDF at `target`, away from the user
   // interface behind the progress window. The file on view is read afresh
   // in a record of its own (with the document's decoding parameters when it
-  // is the document), so the page on view is not disturbed.
-  ExportResult exportPdf(const QString& source, const QString& target);
+  // is the document), so the page on view is not disturbed. With `ocr` every
+  // page's words are read into an invisible text layer (English), on every
+  // core; the progress window counts pages and Cancel ends the export
+  // between pages or within the page being read.
+  ExportResult exportPdf(const QString& source, const QString& target, bool ocr = false);
 
   // Asks the views to update (they then call refreshStatus()).
   void updateAllViews();

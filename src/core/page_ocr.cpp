@@ -144,14 +144,14 @@ Pix* page_image(const PageBitmap& page, int repeat) {
   return pix;
 }
 
-bool stop_set(void* stop, int) {
-  return static_cast<const std::atomic<bool>*>(stop)->load(std::memory_order_relaxed);
+bool stop_asked(void* stop, int) {
+  return (*static_cast<const std::function<bool()>*>(stop))();
 }
 
 }  // namespace
 
 bool PageOcr::read(const PageBitmap& page, std::vector<OcrLine>& lines,
-                   const std::atomic<bool>* stop) {
+                   const std::function<bool()>& stop) {
   lines.clear();
   if (!engine_ || !page.is_valid() || !page.has_pixels() ||
       page.pixels.size() < std::size_t(page.height) * std::size_t(page.row_bytes))
@@ -166,10 +166,10 @@ bool PageOcr::read(const PageBitmap& page, std::vector<OcrLine>& lines,
   api.SetSourceResolution(std::max(70, int(std::lround(page.width * 72.0 / size.width))));
   tesseract::ETEXT_DESC monitor;
   if (stop) {
-    monitor.cancel = &stop_set;
-    monitor.cancel_this = const_cast<std::atomic<bool>*>(stop);
+    monitor.cancel = &stop_asked;
+    monitor.cancel_this = const_cast<std::function<bool()>*>(&stop);
   }
-  const bool recognised = api.Recognize(&monitor) == 0 && !(stop && stop->load());
+  const bool recognised = api.Recognize(&monitor) == 0 && !(stop && stop());
   pixDestroy(&pix);
   if (!recognised) {
     api.Clear();
@@ -226,7 +226,7 @@ bool PageOcr::start(const std::string& languages) {
 }
 
 bool PageOcr::read(const PageBitmap& page, std::vector<OcrLine>& lines,
-                   const std::atomic<bool>* stop) {
+                   const std::function<bool()>& stop) {
   (void)page;
   (void)stop;
   lines.clear();

@@ -2,7 +2,7 @@
 // Reading the words of a fax page (libtesseract when the program is built
 // with it): each word's text and where it stands on the page, line by line,
 // for the invisible text layer of a searchable PDF.
-#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,9 +61,9 @@ class PageOcr {
   bool start(const std::string& languages);
   // Reads `page` into `lines` (page pixels, rows from the top), leaving out
   // words below kOcrMinConfidence. False when it could not be read or
-  // `stop` (may be null) was set while it was read.
+  // `stop` (may be empty) said so while it was read.
   bool read(const PageBitmap& page, std::vector<OcrLine>& lines,
-            const std::atomic<bool>* stop = nullptr);
+            const std::function<bool()>& stop = {});
 
  private:
   struct Engine;

@@ -135,7 +135,10 @@ class PageWorker {
     }
     if (!ocr_ok_) return false;
     // A page the reader cannot read keeps its image and gets no words.
-    if (!ocr_.read(page, lines_, &stopping_)) return true;
+    const auto stop = [this] {
+      return stopping_.load() || (options_.control && options_.control->stop_requested());
+    };
+    if (!ocr_.read(page, lines_, stop)) return true;
     const PageSizePoints size =
         page_size_points(page.width, page.height, page.xres, page.yres, page.unit);
     const double sx = size.width / page.width, sy = size.height / page.height;

@@ -21,6 +21,9 @@ struct PdfExportOptions {
   // Read every page's words (page_ocr.h) into an invisible text layer.
   bool ocr = false;
   std::string ocr_languages = "eng";
+  // A stop requested here also cuts short the reading of the pages under
+  // way (which takes seconds), not only the export between pages.
+  const WorkControl* control = nullptr;
 };
 
 // The open file (opened as `format`) to a PDF at `output`. Loads every page
