@@ -57,9 +57,9 @@ class PageCoder {
     if (tiff.read_directory(tiff.page_position(index)) <= 0) return false;
     TiffPage desc;
     tiff.parse_directory(desc);
-    if (desc.strip_count != 1 || desc.photometric > 1 || desc.image_width > 0x7FFFFFFF ||
-        desc.image_length > 0x7FFFFFFF)
-      return false;
+    // A page the reader refuses is left to the page loop, which leaves it
+    // out and says why.
+    if (tiff.refuse_page(desc) || desc.strip_count != 1 || desc.photometric > 1) return false;
     if (!take_coded(tiff, index)) return false;
     const auto width = std::int32_t(desc.image_width), rows = std::int32_t(desc.image_length);
     if (!check_.check_clean(data_, coded_.coding, width, rows, std::uint8_t(desc.photometric),
@@ -137,20 +137,19 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
   auto* tiff = dynamic_cast<TiffReader*>(&reader);
   PageBitmap unloaded;
   ConvertResult rc = for_each_page(
-      fax, format, progress, done,
+      fax, progress, done,
       [&](std::uint32_t i) -> std::optional<ConvertResult> {
         codec::CcittFilterParameters filter;
         if (!tiff || !coder.keep_tiff_unloaded(*tiff, i, unloaded, filter)) return std::nullopt;
         ++done.pages_kept_coded;
         return add(unloaded, filter);
       },
-      [&](std::uint32_t i) {
-        const PageBitmap& page = fax.page();
+      [&](std::uint32_t i, const PageBitmap& page) {
         codec::CcittFilterParameters filter;
         if (coder.keep_coded(reader, i, page, filter)) {
           ++done.pages_kept_coded;
         } else if (!coder.encode(page, filter)) {
-          ++done.pages_skipped;
+          done.leave_out(i);
           return ConvertResult::kOk;
         }
         return add(page, filter);

@@ -110,6 +110,8 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
 
   RawScratchFiles scratch(row_file_, page_index_);
   const int result = codec::extract_cleanest(analysis, t6, scratch, options, orders);
+  // Rows that could not be kept say nothing about the data: name the fault.
+  if (result < 0 && scratch.error() != 0) limits::note_scratch_fault(scratch.error());
   // Pages are served from the row file; conversion reads the stream again.
   free_coded();
   if (stop_requested()) return drop_stopped_work();
