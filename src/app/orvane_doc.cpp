@@ -362,10 +362,11 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
   staging.close();
   ConvertResult result = ConvertResult::kNoFile;
   WorkControl control;
+  ExportSummary summary;
   const auto convert = [&] {
     try {
-      result =
-          fax_.convert(native(staging.fileName()), format_, FaxFile::TiffSource::kRefuse, &control);
+      result = fax_.convert(native(staging.fileName()), format_, FaxFile::TiffSource::kRefuse,
+                            &control, &summary);
     } catch (...) {
       result = ConvertResult::kNoFile;
     }
@@ -374,6 +375,12 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
       ui_.runLong(tr("Converting to %1...").arg(info.fileName()), convert, &control);
   if (finished && result == ConvertResult::kOk && take_over(staging, target)) {
     open(target);
+    const auto left_out = summary.left_out.size();
+    if (left_out > 0) {
+      ui_.message(left_out == 1 ? tr("One page could not be read and was left out.")
+                                : tr("%1 pages could not be read and were left out.").arg(left_out),
+                  tr("Save As"));
+    }
     return SaveResult::kConverted;
   }
   // Conversion may have used the page bitmap: show the page on view again.

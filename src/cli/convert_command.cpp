@@ -12,9 +12,9 @@
 #include "cli/open_fax.h"
 #include "cli/output_checks.h"
 #include "core/format_registry.h"
-#include "core/g4_tiff_export.h"
 #include "core/page_ocr.h"
 #include "core/pdf_export.h"
+#include "core/tiff_export.h"
 
 namespace orvane::cli {
 
@@ -51,24 +51,19 @@ OutputKind run_output_kind(const ConvertTarget& target, const std::filesystem::p
 
 // Writes the open file as the run asks: a PDF, a TIFF of G4 pages, or the
 // TIFF conversion (a TIFF input is copied page by page into a new,
-// normalised TIFF).
+// normalised TIFF). `summary` tells which pages were left out.
 ConvertResult write_output(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
-                           const ConvertTarget& target, unsigned page_jobs, std::error_code& why) {
-  if (target.to == OutputKind::kPdf || target.g4) {
-    ExportSummary summary;
+                           const ConvertTarget& target, unsigned page_jobs,
+                           ExportSummary& summary) {
+  if (target.to == OutputKind::kPdf) {
     PdfExportOptions pdf;
     pdf.jobs = page_jobs;
     pdf.ocr = target.ocr;
     pdf.ocr_languages = target.ocr_languages;
-    const ConvertResult rc = target.to == OutputKind::kPdf
-                                 ? export_pdf(fax, format, output, {}, &summary, pdf)
-                                 : export_g4_tiff(fax, format, output, {}, &summary);
-    why = summary.write_error;
-    return rc;
+    return export_pdf(fax, format, output, {}, &summary, pdf);
   }
-  const ConvertResult rc = fax.convert(output, format, FaxFile::TiffSource::kCopy);
-  why = fax.write_error();
-  return rc;
+  if (target.g4) return export_g4_tiff(fax, format, output, {}, &summary);
+  return fax.convert(output, format, FaxFile::TiffSource::kCopy, nullptr, &summary);
 }
 
 // stderr shared by the workers and the progress bar: an error line first
@@ -155,13 +150,24 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
   }
   if (const std::string note = cut_table_note(fax, cf.format); !note.empty())
     console.error(input, note);
-  std::error_code why;
-  const ConvertResult rc = write_output(fax, cf.format, output, target, page_jobs, why);
-  if (rc != ConvertResult::kOk) {
-    console.error(output, conversion_error(rc, why));
+  // Pages are written one at a time; the one opening loaded is not needed.
+  fax.page().release_pixels();
+  ExportSummary summary;
+  const ConvertResult rc = write_output(fax, cf.format, output, target, page_jobs, summary);
+  if (rc == ConvertResult::kNoPages && !summary.left_out.empty()) {
+    // Not one page loaded: why the first did not is why nothing was written.
+    console.error(
+        input, "no page could be read: " + page_failure(summary.first_limit, summary.first_reason,
+                                                        int(summary.left_out.front()) + 1));
     return kExitNoPage;
   }
-  return kExitOk;
+  if (rc != ConvertResult::kOk) {
+    console.error(output, conversion_error(rc, summary.write_error));
+    return kExitNoPage;
+  }
+  if (summary.left_out.empty()) return kExitOk;
+  console.error(input, left_out_message(summary.left_out));
+  return kExitLeftOut;
 }
 
 // Output names in --out-dir: the input's name with `ending` (".tif" or
@@ -192,9 +198,12 @@ bool outputs_distinct(const std::vector<std::filesystem::path>& files,
     if (inputs.size() < 2) continue;
     std::string names;
     for (std::size_t k = 0; k < inputs.size(); ++k)
-      names += (k == 0 ? "" : k + 1 == inputs.size() ? " and " : ", ") + files[inputs[k]].string();
+      names += (k == 0                   ? ""
+                : k + 1 == inputs.size() ? " and "
+                                         : ", ") +
+               printable(files[inputs[k]].string());
     std::cerr << "orvane-cli: " << names << (inputs.size() == 2 ? " would both" : " would all")
-              << " be written to " << output.string() << "; nothing converted\n";
+              << " be written to " << printable(output.string()) << "; nothing converted\n";
     distinct = false;
   }
   return distinct;
@@ -211,6 +220,16 @@ bool outputs_allowed(const std::vector<std::filesystem::path>& files,
     return false;
   }
   return true;
+}
+
+// The run's exit status: the worst of the files', where a file that could
+// not be read (2) or converted (1) outweighs one written without some pages.
+int worst_exit(const std::vector<int>& codes) {
+  const auto rank = [](int code) {
+    return code == kExitLeftOut ? 1 : code == kExitOk ? 0 : code + 1;
+  };
+  return *std::max_element(codes.begin(), codes.end(),
+                           [&](int a, int b) { return rank(a) < rank(b); });
 }
 
 }  // namespace
@@ -275,7 +294,7 @@ int run_convert(const std::vector<std::filesystem::path>& files,
   worker();
   for (auto& t : pool) t.join();
   console.finish();
-  return *std::max_element(codes.begin(), codes.end());
+  return worst_exit(codes);
 }
 
 }  // namespace orvane::cli

@@ -2,6 +2,7 @@
 // each command to its runner.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <iostream>
 
@@ -18,7 +19,7 @@ constexpr const char* kCommands[] = {"info", "render", "convert"};
 int usage_error(std::string what) {
   std::replace(what.begin(), what.end(), '\n', ' ');
   while (!what.empty() && what.back() == ' ') what.pop_back();
-  std::cerr << "orvane-cli: " << what << "; see 'orvane-cli --help'\n";
+  std::cerr << "orvane-cli: " << orvane::cli::printable(what) << "; see 'orvane-cli --help'\n";
   return orvane::cli::kExitUsage;
 }
 
@@ -33,6 +34,10 @@ bool known_first_word(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   using namespace orvane::cli;
+  // Past a file-size limit (ulimit -f) a write fails with EFBIG and the
+  // command reports it and removes its scratch folder, rather than being
+  // killed on the spot.
+  std::signal(SIGXFSZ, SIG_IGN);
   handle_interrupts();
   CLI::App app{
       "Orvane fax viewer and converter, command-line tool.\n"
@@ -43,8 +48,9 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", "orvane-cli " ORVANE_VERSION);
   app.require_subcommand(1);
   app.footer(
-      "Exit status: 0 success; 1 the file was read but gave no valid page, or the conversion\n"
-      "failed; 2 usage error, or a file does not exist or cannot be read.\n");
+      "Exit status: 0 success (every page written); 1 the file was read but gave no valid page,\n"
+      "or the conversion failed; 2 usage error, or a file does not exist or cannot be read;\n"
+      "3 written, but pages were left out (they are named on stderr).\n");
 
   DecodingOptions info_opts, render_opts, convert_opts;
   std::filesystem::path info_file, render_file, render_out, convert_out, convert_dir;

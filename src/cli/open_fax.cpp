@@ -27,11 +27,37 @@ const char* special_kind(mode_t mode) {
 
 }  // namespace
 
+std::string printable(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c >= 0x20 && c != 0x7F) {
+      out += ch;
+      continue;
+    }
+    switch (c) {
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default: {
+        static constexpr char kHex[] = "0123456789abcdef";
+        out += "\\x";
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+      }
+    }
+  }
+  return out;
+}
+
 std::string report_line(const std::filesystem::path& file, const std::string& message) {
-  return "orvane-cli: " + file.string() + ": " + message + "\n";
+  return "orvane-cli: " + printable(file.string()) + ": " + printable(message) + "\n";
 }
 
 void report(const std::filesystem::path& file, const std::string& message) {
+  // What went to stdout before comes first, also when both go to one file.
+  std::cout.flush();
   std::cerr << report_line(file, message);
 }
 
@@ -76,19 +102,20 @@ std::string not_read_reason(const std::filesystem::path& path, std::int32_t form
   return kind.empty() ? "not a fax file" : "is " + std::string(kind) + ", not a fax file";
 }
 
-std::string page_failure(limits::Limit limit, std::uint32_t detail, int page) {
+std::string page_failure(limits::Limit limit, const std::string& reason, int page) {
   const std::string which = "page " + std::to_string(page);
-  const std::string text = limits::describe(limit, detail);
-  if (text.empty()) return which + " does not decode";
-  return limits::is_size_limit(limit) ? which + " is " + text : which + " does not decode: " + text;
+  if (reason.empty()) return which + " does not decode";
+  return limits::is_size_limit(limit) ? which + " is " + reason
+                                      : which + " does not decode: " + reason;
 }
 
 std::string no_page_reason(const FaxFile& fax, const std::string& otherwise) {
   switch (fax.page_limit()) {
     case limits::Limit::kNone: return otherwise;
-    case limits::Limit::kWholeFile: return "is " + limits::describe(fax.page_limit());
+    case limits::Limit::kWholeFile: return "is " + fax.page_reason();
+    case limits::Limit::kFile: return fax.page_reason();
     default:
-      return "no page could be read: " + page_failure(fax.page_limit(), fax.page_limit_detail(), 1);
+      return "no page could be read: " + page_failure(fax.page_limit(), fax.page_reason(), 1);
   }
 }
 

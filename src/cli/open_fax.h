@@ -10,10 +10,16 @@
 namespace orvane::cli {
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitNoPage = 1;  // read, but no valid page / conversion failed
-inline constexpr int kExitUsage = 2;   // usage error, missing or unreadable file
+inline constexpr int kExitNoPage = 1;   // read, but no valid page / conversion failed
+inline constexpr int kExitUsage = 2;    // usage error, missing or unreadable file
+inline constexpr int kExitLeftOut = 3;  // written, but pages were left out
 
-// Prints "orvane-cli: FILE: message" on stderr.
+// `text` with its control characters escaped ("\n", "\x1b"), so that a
+// name or a page text can neither break a line in two nor steer the
+// terminal. Other bytes (UTF-8 names) stay as they are.
+std::string printable(const std::string& text);
+
+// Prints "orvane-cli: FILE: message" on stderr, escaped as printable().
 void report(const std::filesystem::path& file, const std::string& message);
 // The same line as a string (for callers that print it themselves).
 std::string report_line(const std::filesystem::path& file, const std::string& message);
@@ -55,8 +61,8 @@ std::string not_read_reason(const std::filesystem::path& path, std::int32_t form
 
 // "page N does not decode", "page N is larger than the largest page this
 // program opens (...)" or "page N does not decode: Compression 5 (LZW) is
-// not a fax coding", by what kept it from loading.
-std::string page_failure(limits::Limit limit, std::uint32_t detail, int page);
+// not a fax coding", by what kept it from loading and the reader's reason.
+std::string page_failure(limits::Limit limit, const std::string& reason, int page);
 // `otherwise`, or what names the limit the file's first page (or the whole
 // file) hit.
 std::string no_page_reason(const FaxFile& fax, const std::string& otherwise);

@@ -1,11 +1,8 @@
 #include "core/fax_file.h"
 
-#include <cerrno>
-
-#include "base/atomic_output.h"
 #include "core/at_work.h"
 #include "core/format_registry.h"
-#include "core/tiff_to_tiff.h"
+#include "core/tiff_export.h"
 #include "formats/raw_fax_reader.h"
 #include "tiff/tiff_reader.h"
 
@@ -146,6 +143,7 @@ LoadedPage FaxFile::load_value(std::int32_t format, std::uint32_t index, PageBit
   } else {
     loaded.limit = limits::noted();
     loaded.limit_detail = limits::noted_detail();
+    loaded.reason = limits::noted_reason();
     loaded.status = loaded.limit == limits::Limit::kNone ? LoadedPage::Status::kNotLoaded
                                                          : LoadedPage::Status::kRefused;
   }
@@ -160,6 +158,7 @@ void FaxFile::load(std::int32_t format, std::uint32_t index) {
   page_valid_ = loaded.valid();
   page_limit_ = loaded.limit;
   page_limit_detail_ = loaded.limit_detail;
+  page_reason_ = std::move(loaded.reason);
 }
 
 LoadedPage FaxFile::read_page(std::uint32_t index) {
@@ -185,49 +184,24 @@ std::uint16_t FaxFile::recount_raw_pages() {
 }
 
 ConvertResult FaxFile::convert(const std::filesystem::path& output, std::int32_t format,
-                               TiffSource tiff, const WorkControl* control) {
+                               TiffSource tiff, const WorkControl* control,
+                               ExportSummary* summary) {
   write_error_.clear();
   if (format == kFormatTiff && tiff == TiffSource::kRefuse) return ConvertResult::kNoFile;
-  if (format != kFormatAtWork && !reader_for(format).is_open()) return ConvertResult::kNoFile;
-  FormatReader& reader = reader_for(format);
-  reader.set_control(control);
-  const ConvertResult rc = convert_with(reader, output, format);
-  reader.set_control(nullptr);
+  if (!reader_for(format).is_open()) return ConvertResult::kNoFile;
+  ExportProgress progress;
+  if (control) {
+    progress = [control](std::uint32_t done, std::uint32_t total) {
+      control->report(done, total);
+      return !control->stop_requested();
+    };
+  }
+  ExportSummary done;
+  const ConvertResult rc =
+      export_tiff(*this, format, output, TiffPages::kKeepCoded, progress, &done);
+  write_error_ = done.write_error;
+  if (summary) *summary = std::move(done);
   return rc;
-}
-
-ConvertResult FaxFile::convert_with(FormatReader& reader, const std::filesystem::path& output,
-                                    std::int32_t format) {
-  // Written beside the target and put under its name only when complete,
-  // so a failed conversion leaves no partial file and an existing target
-  // intact.
-  AtomicOutput out(output);
-  if (!out.ok()) {
-    write_error_ = out.error();
-    return ConvertResult::kWriteFailed;
-  }
-  ConvertResult rc;
-  errno = 0;  // what a failed write leaves here says why it failed
-  if (format == kFormatAtWork) {
-    rc = copy_tiff_file(paths_.temp_tiff, out.temp_path(), reader.control());
-  } else if (is_raw_format(format)) {
-    rc = raw_reader().convert_raw(out.temp_path(), page_);
-  } else {
-    rc = reader.convert(out.temp_path(), page_count_);
-  }
-  // What a stopped conversion wrote goes with the temporary file.
-  if (reader.stop_requested()) return ConvertResult::kStopped;
-  if (rc == ConvertResult::kWriteFailed && errno != 0)
-    write_error_ = std::error_code(errno, std::generic_category());
-  if (rc != ConvertResult::kOk) return rc;
-  // A TIFF without a single page (every page unreadable) is no conversion.
-  std::error_code ec;
-  if (std::filesystem::file_size(out.temp_path(), ec) <= 8 || ec) return ConvertResult::kNoPages;
-  if (!out.commit()) {
-    write_error_ = out.error();
-    return ConvertResult::kWriteFailed;
-  }
-  return ConvertResult::kOk;
 }
 
 }  // namespace orvane

@@ -26,6 +26,7 @@ namespace orvane {
 
 class TiffReader;
 class RawFaxReader;
+struct ExportSummary;
 
 // The decoding parameters a user can set; defaults as the viewer starts.
 struct DecodingParameters {
@@ -56,7 +57,12 @@ struct LoadedPage {
   PageBitmap page;  // pixels only when loaded
   limits::Limit limit = limits::Limit::kNone;
   std::uint32_t limit_detail = 0;  // the Compression or bits per sample found
-  std::string text;                // text stored with the page (WinFax)
+  // Why the page is not loaded, in the words of the reader that refused it
+  // ("StripOffsets missing", "Compression 5 (LZW) is not a fax coding");
+  // empty when it loaded or nothing more is known than that it does not
+  // decode.
+  std::string reason;
+  std::string text;  // text stored with the page (WinFax)
 
   bool valid() const { return status == Status::kLoaded; }
 };
@@ -113,12 +119,14 @@ class FaxFile {
   // What convert() does with a TIFF file: the viewer refuses it (there is
   // nothing to convert); orvane-cli copies its pages into a new file.
   enum class TiffSource { kRefuse, kCopy };
-  // Writes the open file as a multi-page TIFF at `output`. With a stop
-  // request from `control` the conversion ends between pages with
-  // ConvertResult::kStopped and nothing at `output`.
+  // Writes the open file as a multi-page TIFF at `output`: every page as
+  // the view shows it, its coded data kept where that decodes to exactly the
+  // page (export_tiff). With a stop request from `control` the conversion
+  // ends between pages with ConvertResult::kStopped and nothing at `output`.
+  // `summary` (may be null) names the pages left out.
   ConvertResult convert(const std::filesystem::path& output, std::int32_t format,
-                        TiffSource tiff = TiffSource::kRefuse,
-                        const WorkControl* control = nullptr);
+                        TiffSource tiff = TiffSource::kRefuse, const WorkControl* control = nullptr,
+                        ExportSummary* summary = nullptr);
   // Why the last conversion could not write its output (the system's
   // reason), when it failed with ConvertResult::kWriteFailed.
   std::error_code write_error() const { return write_error_; }
@@ -135,6 +143,10 @@ class FaxFile {
   limits::Limit page_limit() const { return page_limit_; }
   // The value that came with it (the Compression or bits per sample found).
   std::uint32_t page_limit_detail() const { return page_limit_detail_; }
+  // Why the last opened or loaded page is not there (LoadedPage::reason),
+  // or why the file gave no page at all (an At Work file without its
+  // converter); empty when it loaded.
+  const std::string& page_reason() const { return page_reason_; }
 
   // True when the file lists more pages than are read (the first 1024).
   bool pages_cut(std::int32_t format) { return reader_for(format).page_table_cut(); }
@@ -149,8 +161,6 @@ class FaxFile {
   // Loads page 0 after an open, unless the open was asked to skip it.
   void load_first(std::int32_t format);
   void load(std::int32_t format, std::uint32_t index);
-  ConvertResult convert_with(FormatReader& reader, const std::filesystem::path& output,
-                             std::int32_t format);
   // Loads page `index` of `format` starting from `start` (whose fields some
   // readers keep where the file says nothing).
   LoadedPage load_value(std::int32_t format, std::uint32_t index, PageBitmap start);
@@ -170,6 +180,7 @@ class FaxFile {
   std::string page_text_;
   limits::Limit page_limit_ = limits::Limit::kNone;
   std::uint32_t page_limit_detail_ = 0;
+  std::string page_reason_;
   std::error_code write_error_;
   FirstPage first_ = FirstPage::kLoad;  // of the open under way
 };

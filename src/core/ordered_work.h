@@ -32,9 +32,11 @@ bool run_in_order(unsigned workers, std::uint32_t count, std::size_t window,
   if (workers == 0) {
     for (std::uint32_t i = 0; i < count; ++i) {
       std::optional<Job> job = make(i);
-      if (!job) return false;
-      Result result = work(*job, 0u);
-      if (!take(i, result)) return false;
+      Result result;
+      if (!job || (result = work(*job, 0u), !take(i, result))) {
+        stopping = true;
+        return false;
+      }
     }
     return true;
   }

@@ -9,10 +9,10 @@
 #include "formats/pdf_writer.h"
 
 #if ORVANE_HAVE_OCR
-#include <leptonica/allheaders.h>
-#include <tesseract/baseapi.h>
-#include <tesseract/ocrclass.h>
-#include <tesseract/resultiterator.h>
+#include <dlfcn.h>
+#include <tesseract/capi.h>
+
+#include <mutex>
 #endif
 
 namespace orvane {
@@ -78,6 +78,83 @@ int ocr_row_repeat(const PageBitmap& page) {
 
 #if ORVANE_HAVE_OCR
 
+namespace {
+
+// libtesseract is loaded on first use, not linked: with its libraries
+// (57 in all) every run of the program would spend about 15 ms of CPU
+// linking them, more than a one-page conversion takes.
+struct Tess {
+  decltype(&TessBaseAPICreate) create;
+  decltype(&TessBaseAPIDelete) destroy;
+  decltype(&TessBaseAPIInit2) init;
+  decltype(&TessBaseAPISetVariable) set_variable;
+  decltype(&TessBaseAPISetImage) set_image;
+  decltype(&TessBaseAPISetSourceResolution) set_resolution;
+  decltype(&TessBaseAPIRecognize) recognize;
+  decltype(&TessBaseAPIGetIterator) iterator;
+  decltype(&TessBaseAPIClear) clear;
+  decltype(&TessBaseAPIEnd) end;
+  decltype(&TessResultIteratorGetPageIterator) page_iterator;
+  decltype(&TessResultIteratorNext) next;
+  decltype(&TessResultIteratorGetUTF8Text) text;
+  decltype(&TessResultIteratorConfidence) confidence;
+  decltype(&TessResultIteratorDelete) delete_iterator;
+  decltype(&TessPageIteratorIsAtBeginningOf) at_beginning;
+  decltype(&TessPageIteratorBoundingBox) box;
+  decltype(&TessPageIteratorBaseline) baseline;
+  decltype(&TessDeleteText) delete_text;
+  decltype(&TessMonitorCreate) monitor_create;
+  decltype(&TessMonitorDelete) monitor_delete;
+  decltype(&TessMonitorSetCancelFunc) monitor_cancel;
+  decltype(&TessMonitorSetCancelThis) monitor_cancel_this;
+};
+
+template <typename F>
+bool find(void* library, const char* name, F& out) {
+  out = reinterpret_cast<F>(dlsym(library, name));
+  return out != nullptr;
+}
+
+// The library's functions, or null when it is not installed.
+const Tess* tess() {
+  static Tess functions;
+  static bool loaded = false;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    // The pages are read on threads of our own, one reader each: OpenMP
+    // threads inside each reader only contend with them (unless the user
+    // set a limit).
+    setenv("OMP_THREAD_LIMIT", "1", 0);
+    void* lib = dlopen("libtesseract.so.5", RTLD_NOW | RTLD_LOCAL);
+    if (!lib) return;
+    Tess& f = functions;
+    loaded = find(lib, "TessBaseAPICreate", f.create) &&
+             find(lib, "TessBaseAPIDelete", f.destroy) && find(lib, "TessBaseAPIInit2", f.init) &&
+             find(lib, "TessBaseAPISetVariable", f.set_variable) &&
+             find(lib, "TessBaseAPISetImage", f.set_image) &&
+             find(lib, "TessBaseAPISetSourceResolution", f.set_resolution) &&
+             find(lib, "TessBaseAPIRecognize", f.recognize) &&
+             find(lib, "TessBaseAPIGetIterator", f.iterator) &&
+             find(lib, "TessBaseAPIClear", f.clear) && find(lib, "TessBaseAPIEnd", f.end) &&
+             find(lib, "TessResultIteratorGetPageIterator", f.page_iterator) &&
+             find(lib, "TessResultIteratorNext", f.next) &&
+             find(lib, "TessResultIteratorGetUTF8Text", f.text) &&
+             find(lib, "TessResultIteratorConfidence", f.confidence) &&
+             find(lib, "TessResultIteratorDelete", f.delete_iterator) &&
+             find(lib, "TessPageIteratorIsAtBeginningOf", f.at_beginning) &&
+             find(lib, "TessPageIteratorBoundingBox", f.box) &&
+             find(lib, "TessPageIteratorBaseline", f.baseline) &&
+             find(lib, "TessDeleteText", f.delete_text) &&
+             find(lib, "TessMonitorCreate", f.monitor_create) &&
+             find(lib, "TessMonitorDelete", f.monitor_delete) &&
+             find(lib, "TessMonitorSetCancelFunc", f.monitor_cancel) &&
+             find(lib, "TessMonitorSetCancelThis", f.monitor_cancel_this);
+  });
+  return loaded ? &functions : nullptr;
+}
+
+}  // namespace
+
 bool ocr_built_in() {
   return true;
 }
@@ -89,64 +166,73 @@ std::string ocr_language_problem(const std::string& languages) {
       return "the OCR language '" + language + "' is not installed (Debian package " +
              ocr_language_package(language) + ")";
   }
+  if (!tess()) return "libtesseract is not installed (Debian package libtesseract5)";
   return {};
 }
 
 struct PageOcr::Engine {
-  tesseract::TessBaseAPI api;
+  const Tess* f = nullptr;
+  TessBaseAPI* api = nullptr;
+  std::vector<std::uint8_t> image;
 };
 
 PageOcr::PageOcr() = default;
 PageOcr::~PageOcr() {
-  if (engine_) engine_->api.End();
+  if (engine_ && engine_->api) {
+    engine_->f->end(engine_->api);
+    engine_->f->destroy(engine_->api);
+  }
 }
 
 bool PageOcr::start(const std::string& languages) {
   if (!ocr_language_problem(languages).empty()) return false;
   engine_ = std::make_unique<Engine>();
-  if (engine_->api.Init(nullptr, languages.c_str(), tesseract::OEM_LSTM_ONLY) != 0) {
+  engine_->f = tess();
+  engine_->api = engine_->f->create();
+  if (!engine_->api ||
+      engine_->f->init(engine_->api, nullptr, languages.c_str(), tesseract::OEM_LSTM_ONLY) != 0) {
+    if (engine_->api) engine_->f->destroy(engine_->api);
     engine_.reset();
     return false;
   }
   // Fax pages are black on white: no second look at each line inverted.
-  engine_->api.SetVariable("tessedit_do_invert", "0");
+  engine_->f->set_variable(engine_->api, "tessedit_do_invert", "0");
   return true;
 }
 
 namespace {
 
-// The page as a Leptonica image (1 bit, 1 = black), rows repeated `repeat`
-// times; null when it cannot be allocated.
-Pix* page_image(const PageBitmap& page, int repeat) {
-  const std::int64_t height = std::int64_t(page.height) * repeat;
-  if (height > 0x7FFFFFFF) return nullptr;
-  Pix* pix = pixCreate(page.width, int(height), 1);
-  if (!pix) return nullptr;
-  l_uint32* data = pixGetData(pix);
-  const int wpl = pixGetWpl(pix);
-  const std::size_t row_bytes = std::size_t(page.row_bytes);
-  for (std::int32_t y = 0; y < page.height; ++y) {
-    const std::uint8_t* src = page.row(y);
-    l_uint32* line = data + std::size_t(y) * repeat * wpl;
-    for (int w = 0; w < wpl; ++w) {
-      l_uint32 word = 0;
-      for (int b = 0; b < 4; ++b) {
-        const std::size_t at = std::size_t(w) * 4 + std::size_t(b);
-        const std::uint8_t byte = at < row_bytes ? std::uint8_t(~src[at]) : 0;
-        word |= l_uint32(byte) << (24 - 8 * b);
-      }
-      line[w] = word;
-    }
-    // Bits past the width stay clear (white).
-    if (page.width % 32 != 0) line[wpl - 1] &= ~l_uint32(0) << (32 - page.width % 32);
-    for (int r = 1; r < repeat; ++r) std::copy_n(line, wpl, line + std::size_t(r) * wpl);
+// The page's rows, each repeated `repeat` times, one bit a pixel with a
+// set bit white (as the page has them, and as the reader takes binary
+// images). (Enlarged twice over, the pages read worse: the reader takes the
+// doubled pixels' steps for the glyphs' shapes.)
+bool page_image(const PageBitmap& page, int repeat, std::vector<std::uint8_t>& image) {
+  const std::size_t row = std::size_t(page.row_bytes);
+  try {
+    image.resize(row * std::size_t(page.height) * std::size_t(repeat));
+  } catch (const std::bad_alloc&) {
+    return false;
   }
-  return pix;
+  std::uint8_t* out = image.data();
+  for (std::int32_t y = 0; y < page.height; ++y) {
+    for (int r = 0; r < repeat; ++r, out += row) std::copy_n(page.row(y), row, out);
+  }
+  return true;
 }
 
 bool stop_asked(void* stop, int) {
   return (*static_cast<const std::function<bool()>*>(stop))();
 }
+
+// Frees what the library allocated, however the reading ends.
+struct MonitorDeleter {
+  const Tess* f;
+  void operator()(ETEXT_DESC* m) const { f->monitor_delete(m); }
+};
+struct IteratorDeleter {
+  const Tess* f;
+  void operator()(TessResultIterator* it) const { f->delete_iterator(it); }
+};
 
 }  // namespace
 
@@ -154,51 +240,54 @@ bool PageOcr::read(const PageBitmap& page, std::vector<OcrLine>& lines,
                    const std::function<bool()>& stop) {
   lines.clear();
   if (!engine_ || !page.is_valid() || !page.has_pixels() ||
+      page.row_bytes != row_bytes_for(page.width) ||
       page.pixels.size() < std::size_t(page.height) * std::size_t(page.row_bytes))
     return false;
+  const Tess& f = *engine_->f;
+  TessBaseAPI* api = engine_->api;
   const int repeat = ocr_row_repeat(page);
-  Pix* pix = page_image(page, repeat);
-  if (!pix) return false;
-  tesseract::TessBaseAPI& api = engine_->api;
-  api.SetImage(pix);
+  if (std::int64_t(page.height) * repeat > 0x7FFFFFFF || !page_image(page, repeat, engine_->image))
+    return false;
+  f.set_image(api, engine_->image.data(), page.width, page.height * repeat, 0, page.row_bytes);
   const PageSizePoints size =
       page_size_points(page.width, page.height, page.xres, page.yres, page.unit);
-  api.SetSourceResolution(std::max(70, int(std::lround(page.width * 72.0 / size.width))));
-  tesseract::ETEXT_DESC monitor;
-  if (stop) {
-    monitor.cancel = &stop_asked;
-    monitor.cancel_this = const_cast<std::function<bool()>*>(&stop);
+  f.set_resolution(api, std::max(70, int(std::lround(page.width * 72.0 / size.width))));
+  const std::unique_ptr<ETEXT_DESC, MonitorDeleter> monitor(f.monitor_create(), MonitorDeleter{&f});
+  if (monitor && stop) {
+    f.monitor_cancel(monitor.get(), &stop_asked);
+    f.monitor_cancel_this(monitor.get(), const_cast<std::function<bool()>*>(&stop));
   }
-  const bool recognised = api.Recognize(&monitor) == 0 && !(stop && stop());
-  pixDestroy(&pix);
+  const bool recognised = f.recognize(api, monitor.get()) == 0 && !(stop && stop());
   if (!recognised) {
-    api.Clear();
+    f.clear(api);
     return false;
   }
-  std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
-  if (it && !it->Empty(tesseract::RIL_WORD)) {
+  const std::unique_ptr<TessResultIterator, IteratorDeleter> it(f.iterator(api),
+                                                                IteratorDeleter{&f});
+  if (it) {
+    const TessPageIterator* pit = f.page_iterator(it.get());
     do {
-      if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE) || lines.empty()) {
-        int x1 = 0, y1 = 0, x2 = 0, y2 = 0, l = 0, t = 0, r = 0, b = 0;
+      int l = 0, t = 0, r = 0, b = 0;
+      // An empty page has no word to stand on.
+      if (!f.box(pit, tesseract::RIL_WORD, &l, &t, &r, &b)) break;
+      if (f.at_beginning(pit, tesseract::RIL_TEXTLINE) || lines.empty()) {
+        int x1 = 0, y1 = 0, x2 = 0, y2 = 0, lt = 0, tt = 0, rt = 0, bt = 0;
         OcrLine line;
-        if (it->BoundingBox(tesseract::RIL_TEXTLINE, &l, &t, &r, &b))
-          line.height = double(b - t) / repeat;
-        line.baseline = double(b) / repeat;
-        if (it->Baseline(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2))
+        if (f.box(pit, tesseract::RIL_TEXTLINE, &lt, &tt, &rt, &bt))
+          line.height = double(bt - tt) / repeat;
+        line.baseline = double(bt) / repeat;
+        if (f.baseline(pit, tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2))
           line.baseline = (y1 + y2) / 2.0 / repeat;
         lines.push_back(std::move(line));
       }
-      const std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_WORD));
-      int l = 0, t = 0, r = 0, b = 0;
-      const int confidence = int(it->Confidence(tesseract::RIL_WORD));
-      if (!text || text[0] == 0 || confidence < kOcrMinConfidence ||
-          !it->BoundingBox(tesseract::RIL_WORD, &l, &t, &r, &b) || r <= l)
-        continue;
-      lines.back().words.push_back({text.get(), double(l), double(r), confidence});
-    } while (it->Next(tesseract::RIL_WORD));
+      char* text = f.text(it.get(), tesseract::RIL_WORD);
+      const int confidence = int(f.confidence(it.get(), tesseract::RIL_WORD));
+      if (text && text[0] != 0 && confidence >= kOcrMinConfidence && r > l)
+        lines.back().words.push_back({text, double(l), double(r), confidence});
+      if (text) f.delete_text(text);
+    } while (f.next(it.get(), tesseract::RIL_WORD));
   }
-  it.reset();
-  api.Clear();
+  f.clear(api);
   std::erase_if(lines, [](const OcrLine& line) { return line.words.empty(); });
   return true;
 }

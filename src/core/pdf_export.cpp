@@ -35,6 +35,8 @@ struct PageJob {
   PageBitmap page;
   std::vector<std::uint8_t> coded;  // most significant bit first
   std::uint8_t coding = 0;
+  limits::Limit limit = limits::Limit::kNone;  // kMissing: why
+  std::string reason;
 };
 
 // What a worker made of a page.
@@ -47,6 +49,8 @@ struct PageDone {
   };
   Kind kind = Kind::kSkip;
   bool kept_coded = false;
+  limits::Limit limit = limits::Limit::kNone;  // kSkip: why, when the page did not load
+  std::string reason;
   PageFields fields;
   std::vector<std::uint8_t> data;
   codec::CcittFilterParameters filter;
@@ -62,7 +66,11 @@ class PageWorker {
   PageDone run(PageJob& job) {
     PageDone done;
     switch (job.kind) {
-      case PageJob::Kind::kMissing: return done;
+      case PageJob::Kind::kMissing: {
+        done.limit = job.limit;
+        done.reason = std::move(job.reason);
+        return done;
+      }
       case PageJob::Kind::kCoded: {
         if (!decode_clean(job, done)) {
           done.kind = PageDone::Kind::kLoad;
@@ -168,10 +176,7 @@ class PageWorker {
 class PageSource {
  public:
   PageSource(FaxFile& fax, std::int32_t format)
-      : fax_(fax),
-        format_(format),
-        reader_(fax.reader_for(format)),
-        tiff_(dynamic_cast<TiffReader*>(&reader_)) {}
+      : fax_(fax), reader_(fax.reader_for(format)), tiff_(dynamic_cast<TiffReader*>(&reader_)) {}
 
   PageJob make(std::uint32_t index) {
     PageJob job;
@@ -183,10 +188,14 @@ class PageSource {
   // keeps one stream.
   PageJob loaded(std::uint32_t index) {
     PageJob job;
-    fax_.load_page(format_, index);
-    if (!fax_.page_valid()) return job;
+    LoadedPage loaded = fax_.read_page(index);
+    if (!loaded.valid()) {
+      job.limit = loaded.limit;
+      job.reason = std::move(loaded.reason);
+      return job;
+    }
     job.kind = PageJob::Kind::kLoaded;
-    job.page = std::move(fax_.page());
+    job.page = std::move(loaded.page);
     take_coded(index, job);
     return job;
   }
@@ -219,8 +228,10 @@ class PageSource {
     if (tiff_->read_directory(tiff_->page_position(index)) <= 0) return false;
     TiffPage desc;
     tiff_->parse_directory(desc);
-    if (desc.strip_count != 1 || desc.photometric > 1 || desc.image_width < 1 ||
-        desc.image_length < 1 || desc.image_width > 0x7FFFFFFF || desc.image_length > 0x7FFFFFFF)
+    // A page the reader refuses is loaded the usual way, which leaves it
+    // out and says why.
+    if (tiff_->refuse_page(desc) || desc.strip_count != 1 || desc.photometric > 1 ||
+        desc.image_width < 1 || desc.image_length < 1)
       return false;
     if (!take_coded(index, job)) return false;
     PageBitmap& page = job.page;
@@ -239,7 +250,6 @@ class PageSource {
   }
 
   FaxFile& fax_;
-  std::int32_t format_;
   FormatReader& reader_;
   TiffReader* tiff_;
 };
@@ -269,13 +279,13 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
   PageSource source(fax, format);
   ConvertResult rc = ConvertResult::kOk;
 
-  const auto write = [&](PageDone& page) {
+  const auto write = [&](std::uint32_t i, PageDone& page) {
     if (page.kind == PageDone::Kind::kFailed) {
       rc = ConvertResult::kWriteFailed;
       return false;
     }
     if (page.kind != PageDone::Kind::kWrite) {
-      ++done.pages_skipped;
+      done.leave_out(i, page.limit, page.reason);
       return true;
     }
     const PageFields& f = page.fields;
@@ -299,7 +309,7 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
       PageJob job = source.loaded(i);
       page = states.back()->run(job);
     }
-    if (!write(page)) return false;
+    if (!write(i, page)) return false;
     if (progress && !progress(i + 1, count)) {
       rc = ConvertResult::kStopped;
       return false;
@@ -307,10 +317,15 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
     return true;
   };
   if (progress && !progress(0, count)) return ConvertResult::kStopped;
-  run_in_order<PageJob, PageDone>(
-      workers, count, std::size_t(workers) * 2, stopping,
-      [&](std::uint32_t i) { return std::optional<PageJob>(source.make(i)); },
-      [&](PageJob& job, unsigned w) { return states[w]->run(job); }, take);
+  try {
+    run_in_order<PageJob, PageDone>(
+        workers, count, std::size_t(workers) * 2, stopping,
+        [&](std::uint32_t i) { return std::optional<PageJob>(source.make(i)); },
+        [&](PageJob& job, unsigned w) { return states[w]->run(job); }, take);
+  } catch (const std::bad_alloc&) {
+    // A page that needed more memory than there was (OCR's, most likely).
+    rc = ConvertResult::kWriteFailed;
+  }
   if (rc == ConvertResult::kOk && done.pages_written == 0) rc = ConvertResult::kNoPages;
   if (rc != ConvertResult::kOk) return rc;
   if (!pdf.close(kProducer)) return out.failed();

@@ -72,10 +72,12 @@ void RawFaxReader::set_parameters(std::uint16_t threshold, std::uint8_t flag_num
   raw_file_ = raw_file;
   total_rows_ = 0;
   rows_per_page_ = 0;
+  rows_indexed_ = false;
 }
 
 int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths) {
   total_rows_ = 0;
+  rows_indexed_ = false;
   if (!is_open()) return -1;
   const std::int64_t size = file_size();
   if (size <= 0) {
@@ -110,6 +112,8 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
 
   RawScratchFiles scratch(row_file_, page_index_);
   const int result = codec::extract_cleanest(analysis, t6, scratch, options, orders);
+  // Rows that could not be kept say nothing about the data: name the fault.
+  if (result < 0 && scratch.error() != 0) limits::note_scratch_fault(scratch.error());
   // Pages are served from the row file; conversion reads the stream again.
   free_coded();
   if (stop_requested()) return drop_stopped_work();
@@ -196,6 +200,46 @@ RawPageResult RawFaxReader::load_raw_page(std::uint32_t index, PageBitmap& page)
   rows.read_at(std::int64_t(kDescriptorSize) + first * page.row_bytes, page.pixels);
   page.height = height;
   return RawPageResult::kOk;
+}
+
+bool RawFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
+  PageBitmap desc;
+  if (!is_open() || rows_per_page_ == 0 || read_descriptor(desc) != 0 ||
+      (desc.coding != kCodingT4_1D && desc.coding != kCodingT4_2D) || desc.width < 1)
+    return false;
+  const std::uint64_t first = std::uint64_t(index) * rows_per_page_;
+  if (first >= total_rows_) return false;
+  const auto count = std::uint32_t(std::min<std::uint64_t>(rows_per_page_, total_rows_ - first));
+  if (coded().empty() || !rows_indexed_) {
+    const std::int64_t size = file_size();
+    if (size <= 0 || !read_coded(0, size, limits::kMaxFileBytes, nullptr) || coded().empty())
+      return false;
+  }
+  if (!rows_indexed_) {
+    rows_indexed_ = true;
+    FileHandle index_file(std::fopen(page_index_.c_str(), "rb"));
+    std::array<std::uint8_t, codec::kIndexHeaderSize> header{};
+    if (!index_file || !read_index_header(index_file.get(), header)) return false;
+    std::vector<codec::SegmentEntry> segments;
+    const std::uint32_t entries = le32(&header[codec::kIndexEntryCountAt]);
+    codec::SegmentEntry entry;
+    for (std::uint32_t i = 0; i < entries && read_entry(index_file.get(), i, entry); ++i) {
+      try {
+        segments.push_back(entry);
+      } catch (const std::bad_alloc&) {
+        return false;
+      }
+    }
+    coded_rows_.index(coded(), desc.bit_order != kBitOrderLsbFirst, segments);
+  }
+  if (!coded_rows_.page(coded(), std::uint32_t(first), count, page_data_)) return false;
+  out = {};
+  out.coded = page_data_;
+  out.coding = desc.coding;
+  out.bit_order = kBitOrderMsbFirst;
+  out.width = std::uint32_t(desc.width);
+  out.length = count;
+  return true;
 }
 
 ConvertResult RawFaxReader::convert_raw(const std::filesystem::path& output,

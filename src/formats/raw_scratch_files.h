@@ -24,12 +24,18 @@ class RawScratchFiles final : public codec::ExtractionSink {
   // Both headers written again with the counts; both files closed.
   bool finish(const PageBitmap& descriptor, const codec::ExtractionSummary& summary) override;
 
+  // The system's reason (errno) for the first write that failed, 0 if none.
+  int error() const { return error_; }
+
  private:
   bool write_at_start(std::FILE* f, std::span<const std::uint8_t> bytes);
+  // `ok`, noting errno when it is false.
+  bool noted(bool ok);
 
   std::filesystem::path row_path_, index_path_;
   FileHandle rows_, index_;
   std::array<std::uint8_t, codec::kIndexHeaderSize> header_{};
+  int error_ = 0;
 };
 
 }  // namespace orvane

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -22,6 +23,7 @@
 #include "app/orvane_app.h"
 #include "app/orvane_doc.h"
 #include "app/orvane_view.h"
+#include "core/page_ocr.h"
 #include "modal_closer.h"
 #include "scripted_ui.h"
 #include "support/test_support.h"
@@ -206,6 +208,8 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
   ASSERT_TRUE(app.openDocumentFile(q(dir / "fax.tif")));
   QStringList offered, filters, questions;
   bool chosen = false;
+  QString ocr_box;
+  bool ocr_usable = false;
   test::ModalCloser driver(
       [&](QWidget* w) {
         if (auto* box = qobject_cast<QMessageBox*>(w)) {
@@ -219,6 +223,10 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
           chosen = true;
           offered = d->selectedFiles();
           filters = d->nameFilters();
+          if (auto* ocr = d->findChild<QCheckBox*>(QStringLiteral("ocrCheck"))) {
+            ocr_box = ocr->text();
+            ocr_usable = ocr->isEnabled() && !ocr->isChecked() && ocr->isVisibleTo(d);
+          }
           // Save, outside this timer call so the dialog's question is seen.
           QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
         }
@@ -227,6 +235,9 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
   frame.runCommand(kCmdFileExportPdf);
   EXPECT_EQ(offered, QStringList{q(dir / "fax.pdf")});
   EXPECT_EQ(filters, QStringList{"PDF Files (*.pdf)"});
+  // Off by default; usable only in a program built with OCR.
+  EXPECT_EQ(ocr_box, "Make text searchable (OCR)");
+  EXPECT_EQ(ocr_usable, ocr_built_in());
   EXPECT_TRUE(ui->messages.isEmpty()) << ui->messages.join("; ").toStdString();
   const std::vector<std::uint8_t> pdf = ot::read_file(dir / "fax.pdf");
   ASSERT_GT(pdf.size(), 5u);
