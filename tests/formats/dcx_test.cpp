@@ -177,7 +177,7 @@ TEST(DcxPcxRows, LongRunsStayInTheirPage) {
   test::PcxPage runs{.xmax = 15, .ymax = 1, .line_bytes = 2};
   runs.coded = {0xFF, 0x77, 0xFF, 0x77};
   OpenDcx r(test::dcx_file({test::pcx_image(runs)}));
-  page = r.load(0);
+  const PageBitmap page = r.load(0);
   ASSERT_EQ(page.pixels.size(), 4u);
   EXPECT_EQ(page.pixels, (Bytes{0x77, 0x77, 0x77, 0x77}));
 }
