@@ -20,6 +20,16 @@ namespace orvane::app {
 
 namespace {
 
+// The hidden name a conversion or export is written under beside its
+// target: the target's name, cut so that the hidden name (and the core's
+// own temporary name made from it) still fits the longest name a folder
+// takes, whatever name the user chose.
+QString stagingTemplate(const QFileInfo& target) {
+  QString base = target.fileName();
+  while (base.toUtf8().size() > 200) base.chop(1);
+  return QStringLiteral("%1/.%2.part-XXXXXX").arg(target.absolutePath(), base);
+}
+
 // A file's extension as the document keeps it: from the last "." on, empty
 // when there is none or when it is implausibly long.
 QString extension_of(const QString& path) {
@@ -356,8 +366,7 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
   // conversion finished and was not cancelled (a cancelled conversion ends
   // at its next page): an existing target is never touched otherwise.
   const QFileInfo info(target);
-  QTemporaryFile staging(
-      QStringLiteral("%1/.%2.part-XXXXXX").arg(info.absolutePath(), info.fileName()));
+  QTemporaryFile staging(stagingTemplate(info));
   if (!staging.open()) return SaveResult::kFailed;
   staging.close();
   ConvertResult result = ConvertResult::kNoFile;
@@ -411,8 +420,7 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
   }
   // As in save(): the finished PDF is renamed over the target only when
   // the export ran to its end and was not cancelled.
-  QTemporaryFile staging(
-      QStringLiteral("%1/.%2.part-XXXXXX").arg(info.absolutePath(), info.fileName()));
+  QTemporaryFile staging(stagingTemplate(info));
   if (!staging.open()) {
     ui_.message(tr("Cannot write \"%1\": %2.").arg(target, staging.errorString()), caption);
     return ExportResult::kFailed;

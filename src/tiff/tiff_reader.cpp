@@ -423,6 +423,13 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
     std::uint32_t position = 0, count = 0;
     if (!strip_position(i, desc, position, count) || count == 0) break;
     if (!read_coded(position, count)) break;
+    // A strip the file does not hold ends the page like a byte count of 0:
+    // its rows would be made up, not read.
+    if (coded_.empty()) {
+      if (height == 0)
+        limits::note_text(limits::Limit::kDamaged, "its strips lie past the end of the file");
+      break;
+    }
     strip_bytes += std::int64_t(coded_.size());
     if (strip_bytes > file_size()) break;
     if (height > 0 && background >= 0 && make_room()) {

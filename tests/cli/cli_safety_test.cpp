@@ -232,10 +232,11 @@ TEST(CliMessages, PagesAndFilesSayWhyTheyAreNotRead) {
     std::string args, says;
   } cases[] = {
       {"info lzw.tif", "page 1 does not decode: Compression 5 (LZW) is not a fax coding"},
-      {"info gray.tif", "page 1 does not decode: 8 bits per sample: not a black-and-white page"},
+      {"info gray.tif",
+       "page 1 does not decode: BitsPerSample 8: a colour or grey picture, not a black-and-white "
+       "fax"},
       {"info tiled.tif",
-       "page 1 does not decode: it is tiled; this program reads TIFF pages "
-       "stored in strips only"},
+       "page 1 does not decode: tiled; this program reads TIFF pages stored in strips only"},
       {"info noise.g3", "as bare fax data it may read with --raw-t6 (Group 4"},
       {"render zeros.g3 --raw-t6 -o z.png", "read with --min-width 100"},
       {"info lzw.tif --json", "\"width\": 1728, \"height\": 0, \"row_bytes\": 216"},
