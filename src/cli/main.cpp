@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr const char* kCommands[] = {"info", "render", "convert"};
+constexpr const char* kCommands[] = {"info", "render", "convert", "formats"};
 
 // A usage error as one line: "orvane-cli: what; see 'orvane-cli --help'".
 int usage_error(std::string what) {
@@ -103,6 +103,10 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 64))
       ->capture_default_str();
   convert_opts.add_to(*convert);
+  bool formats_json = false;
+  CLI::App* formats = app.add_subcommand(
+      "formats", "List the file formats: number, name, name endings, signature, MIME type");
+  formats->add_flag("--json", formats_json, "Print one JSON object");
   convert->callback([&] {
     if (convert_out.empty() && convert_dir.empty())
       throw CLI::RequiredError("convert needs -o OUT.tif or --out-dir DIR");
@@ -112,9 +116,10 @@ int main(int argc, char** argv) {
     std::cout << app.help();
     return kExitOk;
   }
-  if (argc < 2) return usage_error("a command is needed: info, render or convert");
+  if (argc < 2) return usage_error("a command is needed: info, render, convert or formats");
   if (!known_first_word(argc, argv))
-    return usage_error(std::string("'") + argv[1] + "' is not a command (info, render, convert)");
+    return usage_error(std::string("'") + argv[1] +
+                       "' is not a command (info, render, convert, formats)");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -128,6 +133,7 @@ int main(int argc, char** argv) {
   }
 
   if (info->parsed()) return run_info(info_file, json, info_opts);
+  if (formats->parsed()) return run_formats(formats_json);
   if (render->parsed()) return run_render(render_file, page, render_out, render_opts);
   if (!convert_to.empty()) target.to = convert_to == "pdf" ? OutputKind::kPdf : OutputKind::kTiff;
   return run_convert(convert_files, convert_out, convert_dir, jobs, convert_opts, target);

@@ -89,7 +89,7 @@ TEST(CliSafety, UsageErrorsAreOneLineNamingTheProblem) {
     std::string args, names;
   } cases[] = {
       {"foo", "'foo' is not a command"},
-      {"", "a command is needed: info, render or convert"},
+      {"", "a command is needed: info, render, convert or formats"},
       {"render x.g3 --page 0 -o x.pbm", "--page: Value 0 not in range 1 to 65535"},
       {"render x.g3 --page abc -o x.pbm", "--page"},
       {"convert x.g3", "convert needs -o OUT.tif or --out-dir DIR"},
