@@ -188,6 +188,14 @@ QStringList longest_texts(std::size_t pane) {
   }
 }
 
+QString usual_text(std::size_t pane) {
+  switch (pane) {
+    case 1: return QStringLiteral("Page: 10  (Total = 10)");
+    case 2: return QStringLiteral("Size: 1728 x 2200");
+    default: return QStringLiteral("Scaling: 1.00");
+  }
+}
+
 }  // namespace
 
 void CMainFrame::createStatusBar() {
@@ -201,8 +209,15 @@ void CMainFrame::createStatusBar() {
   std::size_t i = 0;
   for (const PaneSpec& pane : fax_panes()) {
     const QString indicator = QString::fromLatin1(pane.indicator);
-    auto* label = new CStatusPane(indicator, longest_texts(i),
-                                  metrics.horizontalAdvance(indicator) + pane.extra_width);
+    // A narrow window squeezes the coding pane first: the others keep room
+    // for a usual fax's text.
+    int minimum = metrics.horizontalAdvance(indicator) + pane.extra_width;
+    if (i > 0) {
+      const int usual =
+          metrics.horizontalAdvance(usual_text(i)) + 4 * metrics.horizontalAdvance(u' ');
+      minimum = std::max(minimum, usual);
+    }
+    auto* label = new CStatusPane(indicator, longest_texts(i), minimum);
     bar->addPermanentWidget(label);
     fax_panes_[i++] = label;
   }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QEvent>
 #include <QFontMetrics>
 #include <QMessageBox>
 #include <QWidget>
@@ -29,10 +30,32 @@ int title_bar_width(const QString& title) {
   return QFontMetrics(font).horizontalAdvance(title) + kTitleBarExtra;
 }
 
+namespace {
+
+// Fixes a dialog at the size its contents ask for once it is shown (its
+// layout is complete then): window managers that draw every button
+// whatever the window asks still drop Maximize for a window that cannot
+// grow.
+class FixedOnShow : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      auto* dialog = static_cast<QWidget*>(watched);
+      dialog->setFixedSize(dialog->size().expandedTo(dialog->minimumSizeHint()));
+      dialog->removeEventFilter(this);
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
 void apply_dialog_frame(QDialog* dialog) {
   dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   dialog->setMinimumWidth(std::max(dialog->minimumWidth(), title_bar_width(dialog->windowTitle())));
+  dialog->installEventFilter(new FixedOnShow(dialog));
 }
 
 void plain_warning(QWidget* parent, const QString& caption, const QString& text) {

@@ -42,6 +42,12 @@ CFolderBar::CFolderBar(QWidget* parent) : QDockWidget(QStringLiteral("Folders & 
   build_actions();
   build_popup_menu();
   attach_model();
+  connect(
+      tree_, &QTreeView::expanded, tree_, [this] { tree_->resizeColumnToContents(0); },
+      Qt::QueuedConnection);
+  connect(
+      tree_, &QTreeView::collapsed, tree_, [this] { tree_->resizeColumnToContents(0); },
+      Qt::QueuedConnection);
   connect(tree_->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
           [this] { revealing_.clear(); });
   connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -144,7 +150,12 @@ void CFolderBar::attach_model() {
   model_->setRootPath(QDir::rootPath());
   tree_->setModel(model_);
   for (int column = 1; column < model_->columnCount(); ++column) tree_->hideColumn(column);
-  tree_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  // The name column as wide as its widest name in sight, so that the tree
+  // scrolls sideways (a hidden header does not resize by itself).
+  const auto fit_names = [this] { tree_->resizeColumnToContents(0); };
+  connect(model_, &QFileSystemModel::directoryLoaded, tree_, fit_names, Qt::QueuedConnection);
+  connect(model_, &QAbstractItemModel::layoutChanged, tree_, fit_names, Qt::QueuedConnection);
+
   connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &CFolderBar::on_selection_changed);
   connect(model_, &QFileSystemModel::fileRenamed, this,
