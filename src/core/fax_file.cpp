@@ -161,6 +161,14 @@ void FaxFile::load(std::int32_t format, std::uint32_t index) {
   page_reason_ = std::move(loaded.reason);
 }
 
+void FaxFile::take_page(LoadedPage&& loaded) {
+  page_ = std::move(loaded.page);
+  page_text_ = std::move(loaded.text);
+  page_valid_ = loaded.valid();
+  page_limit_ = loaded.limit;
+  page_limit_detail_ = loaded.limit_detail;
+}
+
 LoadedPage FaxFile::read_page(std::uint32_t index) {
   // The record's page lends its fields (bare data keeps the resolution the
   // record noted), never its pixels.

@@ -116,6 +116,10 @@ class FaxFile {
   // Loads page `index` (from 0) into the record's page bitmap; see
   // page_valid().
   void load_page(std::int32_t format, std::uint32_t index);
+  // Puts a page that read_page() gave (maybe on another record of the same
+  // file, on another thread) into the page bitmap, as load_page() would
+  // have left it.
+  void take_page(LoadedPage&& loaded);
   // What convert() does with a TIFF file: the viewer refuses it (there is
   // nothing to convert); orvane-cli copies its pages into a new file.
   enum class TiffSource { kRefuse, kCopy };

@@ -8,6 +8,8 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "app/dialogs/dialog_look.h"
+
 namespace orvane::app {
 
 namespace {
@@ -29,6 +31,7 @@ CSetAdvancedDlg::CSetAdvancedDlg(const AdvancedValues& values, QWidget* parent)
       nonstandard_(new QCheckBox(QStringLiteral("Support none-standard width "))),
       min_width_(digits_edit(values.min_width, this)) {
   setWindowTitle(QStringLiteral("Set Advanced Parameters"));
+  apply_dialog_frame(this);
   raw_file_->setChecked(values.raw_file);
   nonstandard_->setChecked(values.nonstandard_widths);
 
