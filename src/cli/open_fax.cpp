@@ -94,18 +94,15 @@ std::string no_page_reason(const FaxFile& fax, const std::string& otherwise) {
 }
 
 std::string bare_data_hint(const DecodingParameters& p, std::uint8_t t6_order) {
-  const char* order = t6_order == kBitOrderLsbFirst ? "lsb" : "msb";
-  if (t6_order != 0 && (!p.raw_file || p.bit_order != t6_order)) {
-    return std::string("it reads as Group 4 data from its first byte, with --raw-t6 --bit-order ") +
-           order;
-  }
   std::vector<std::string> tries;
   // Without a run of 0xFF bytes in front, T.6 data is only found when it is
-  // taken from the first byte.
-  if (!p.raw_file) {
-    tries.emplace_back(
-        "with --raw-t6 (Group 4 data without 0xFF bytes in front; Ghostscript and ImageMagick "
-        "write it with --bit-order msb)");
+  // taken from the first byte. Nearly any data decodes as T.6 rows, so the
+  // order it decoded in without a fault is a suggestion, not a finding.
+  const char* order = t6_order == kBitOrderLsbFirst ? "lsb" : "msb";
+  if (!p.raw_file || (t6_order != 0 && p.bit_order != t6_order)) {
+    tries.emplace_back(std::string("with --raw-t6 --bit-order ") + order +
+                       " (Group 4 data without 0xFF bytes in front, as Ghostscript and "
+                       "ImageMagick write it)");
   }
   if (!p.nonstandard_widths) {
     tries.emplace_back("without --no-nonstandard-widths (rows of other widths)");
@@ -144,7 +141,7 @@ std::string doubtful_decoding_note(FaxFile& fax) {
   const DecodingParameters& p = fax.parameters();
   const std::uint8_t t6_order = p.raw_file ? 0 : fax.raw_t6_order_from_first_byte();
   if (t6_order != 0) {
-    note += "; it reads as Group 4 data from its first byte, with --raw-t6 --bit-order ";
+    note += "; it may read as Group 4 data from its first byte, with --raw-t6 --bit-order ";
     note += t6_order == kBitOrderLsbFirst ? "lsb" : "msb";
   } else if (p.raw_file) {
     note += "; try another --min-width for the width, --bit-order, or no --raw-t6";
