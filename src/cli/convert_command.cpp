@@ -150,6 +150,8 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
   }
   if (const std::string note = cut_table_note(fax, cf.format); !note.empty())
     console.error(input, note);
+  if (const std::string note = doubtful_decoding_note(fax); !note.empty())
+    console.error(input, note);
   // Pages are written one at a time; the one opening loaded is not needed.
   fax.page().release_pixels();
   ExportSummary summary;

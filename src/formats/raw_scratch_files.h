@@ -23,6 +23,9 @@ class RawScratchFiles final : public codec::ExtractionSink {
   bool segment(const codec::SegmentEntry& entry) override;
   // Both headers written again with the counts; both files closed.
   bool finish(const PageBitmap& descriptor, const codec::ExtractionSummary& summary) override;
+  // What the extraction kept in the files found (zero after clear()).
+  const codec::ExtractionSummary& summary() const { return summary_; }
+  std::uint8_t coding() const { return coding_; }
 
   // The system's reason (errno) for the first write that failed, 0 if none.
   int error() const { return error_; }
@@ -36,6 +39,8 @@ class RawScratchFiles final : public codec::ExtractionSink {
   FileHandle rows_, index_;
   std::array<std::uint8_t, codec::kIndexHeaderSize> header_{};
   int error_ = 0;
+  codec::ExtractionSummary summary_;
+  std::uint8_t coding_ = 0;
 };
 
 }  // namespace orvane
