@@ -7,23 +7,13 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/json_text.h"
 #include "cli/open_fax.h"
 #include "core/format_registry.h"
 
 namespace orvane::cli {
 
 namespace {
-
-// Registry texts are plain ASCII; quotes and backslashes are all there is
-// to escape.
-std::string json_text(std::string_view s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + '"';
-}
 
 template <class List, class Show>
 std::string joined(const List& items, std::string_view separator, Show show) {

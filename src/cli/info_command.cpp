@@ -4,36 +4,13 @@
 
 #include "base/coding_mode.h"
 #include "cli/commands.h"
+#include "cli/json_text.h"
 #include "cli/open_fax.h"
 #include "core/format_registry.h"
 
 namespace orvane::cli {
 
 namespace {
-
-std::string json_string(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20 || c >= 0x7F) {
-          // Page texts come from old files in unknown code pages: escape
-          // every byte outside ASCII so the output is always valid JSON.
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += char(c);
-        }
-    }
-  }
-  return out + "\"";
-}
 
 struct PageFacts {
   int number;
@@ -59,8 +36,7 @@ std::vector<PageFacts> collect_pages(FaxFile& fax) {
 
 void print_json(std::int32_t format, const std::vector<PageFacts>& pages) {
   std::ostringstream o;
-  o << "{\"format\": " << format
-    << ", \"format_name\": " << json_string(std::string(format_name(format)))
+  o << "{\"format\": " << format << ", \"format_name\": " << json_text(format_name(format))
     << ", \"pages\": " << pages.size() << ", \"page_list\": [";
   for (std::size_t i = 0; i < pages.size(); ++i) {
     const PageFacts& p = pages[i];
@@ -69,10 +45,13 @@ void print_json(std::int32_t format, const std::vector<PageFacts>& pages) {
       << ", \"valid\": " << (p.valid ? "true" : "false") << ", \"width\": " << b.width
       << ", \"height\": " << b.height << ", \"row_bytes\": " << b.row_bytes
       << ", \"coding\": " << int(b.coding)
-      << ", \"coding_name\": " << json_string(std::string(coding_name(b.coding)))
+      << ", \"coding_name\": " << json_text(coding_name(b.coding))
       << ", \"bit_order\": " << int(b.bit_order) << ", \"xres\": " << b.xres
       << ", \"yres\": " << b.yres << ", \"unit\": " << int(b.unit)
-      << ", \"text\": " << json_string(p.text) << "}";
+      << ", \"text\": " << json_text(p.text);
+    // What a user would be told of a page that did not load.
+    if (!p.valid) o << ", \"reason\": " << json_text(page_failure(p.limit, p.reason, p.number));
+    o << "}";
   }
   o << "]}\n";
   std::cout << o.str();
