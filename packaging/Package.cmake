@@ -26,6 +26,11 @@ The package holds the Qt desktop viewer (orvane) and the command-line tool
 # MIME database are what the desktop entry and the fax types hook into.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme, shared-mime-info, desktop-file-utils")
+# libtesseract is opened when searchable text is first asked for, so the
+# package's library dependencies do not name it.
+if(ORVANE_HAVE_OCR)
+  string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS ", libtesseract5, tesseract-ocr-eng")
+endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)
