@@ -63,12 +63,4 @@ class PageRows {
   std::int64_t fresh_from_ = 0;
 };
 
-// The row loops of the page decoders, on rows set up by the caller (their
-// height is codec.height's part): results as the page decoders, with -1
-// only when decoding cannot start; the rows decoded are left in `rows`.
-int aligned_rows(FaxCodec& codec, PageRows& target, bool word, std::int64_t& rows);
-int eol_rows(FaxCodec& codec, PageRows& target, bool prefixed, bool word, std::int64_t& rows);
-int mr_rows(FaxCodec& codec, PageRows& target, std::int64_t& rows);
-int t6_rows(FaxCodec& codec, PageRows& target, std::int64_t& rows);
-
 }  // namespace orvane::codec
