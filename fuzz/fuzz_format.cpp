@@ -33,6 +33,24 @@ void check_page(const orvane::FaxFile& fax) {
   FUZZ_CHECK(std::int64_t(page.pixels.size()) <= orvane::limits::kMaxPageBytes);
 }
 
+// The decoding parameters an input is read with, from its size, so that a
+// seed keeps its parameters and the fuzzer still meets every choice: the
+// pagination of bare data, the bit order (one order of two costs half the
+// trial decodings of finding it), T.6 taken from the first byte, whether
+// widths other than the standard ones are looked for, and how many rows
+// must decode alike.
+orvane::DecodingParameters parameters_for(std::size_t size) {
+  orvane::DecodingParameters p;
+  p.split_at_page_ends = size % 2 == 1;
+  p.bit_order = std::uint8_t(size / 2 % 3);
+  p.raw_file = size / 6 % 4 == 3;
+  p.nonstandard_widths = size / 24 % 2 == 0;
+  // Trial decoding tries up to `threshold` rows at every place data might
+  // start: the default for one input in four, few rows for the others.
+  p.threshold = size / 48 % 4 == 0 ? 50 : 8;
+  return p;
+}
+
 const orvane::FormatRow* fuzzed_row = nullptr;
 std::string input_name;
 
@@ -68,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::int32_t format = fuzzed_row->number;
   FaxFile fax;
   fax.set_working_paths(dir.paths());
-  fax.set_parameters(DecodingParameters{});
+  fax.set_parameters(parameters_for(size));
   if (fax.open(input, format) != OpenResult::kOk) return 0;
   const std::uint32_t pages = std::min<std::uint32_t>(fax.page_count(), kPagesVisited);
   for (std::uint32_t i = 0; i < pages; ++i) {

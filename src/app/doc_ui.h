@@ -15,6 +15,7 @@ struct AdvancedValues {
   bool raw_file = false;
   bool nonstandard_widths = true;
   int min_width = 1728;
+  bool split_at_page_ends = false;
 };
 
 // What the "Fax Properties" sheet shows, already worked out.

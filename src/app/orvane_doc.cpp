@@ -307,6 +307,7 @@ void COrvaneDoc::advanced() {
   values.raw_file = params.raw_file;
   values.nonstandard_widths = params.nonstandard_widths;
   values.min_width = params.min_width;
+  values.split_at_page_ends = params.split_at_page_ends;
   if (!ui_.askAdvanced(values)) return;
   // Kept at the widths of the parameters, as typed: no range check.
   params.threshold = std::uint16_t(values.threshold);
@@ -314,6 +315,7 @@ void COrvaneDoc::advanced() {
   params.raw_file = values.raw_file;
   params.nonstandard_widths = values.nonstandard_widths;
   params.min_width = std::int16_t(values.min_width);
+  params.split_at_page_ends = values.split_at_page_ends;
   reopen();
   updateAllViews();
 }

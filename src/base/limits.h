@@ -11,12 +11,14 @@ namespace orvane::limits {
 
 // Largest page side in pixels (either direction).
 inline constexpr std::int64_t kMaxPageSide = 65535;
+// Fuzz builds take the same paths with smaller pages, files and page
+// tables: a 256 MiB page or a gigabyte of decoded rows is legal, but one
+// such input takes a minute under the fuzzing sanitizers, and one input must
+// cost milliseconds for fuzzing to go deep. Every limit is still met and
+// refused the same way, only sooner.
 // Largest decoded page in bytes (rows x row bytes).
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
-// Fuzz builds take the same paths with smaller pages: a 256 MiB page is
-// legal but takes a minute under the fuzzing sanitizers, which would hide
-// real hangs among slow legal inputs.
-inline constexpr std::int64_t kMaxPageBytes = 16LL * 1024 * 1024;
+inline constexpr std::int64_t kMaxPageBytes = 512LL * 1024;
 #else
 inline constexpr std::int64_t kMaxPageBytes = 256LL * 1024 * 1024;
 #endif
@@ -30,9 +32,17 @@ inline constexpr std::int64_t kMaxCodedPageBytes = 256LL * 1024 * 1024;
 inline constexpr std::int64_t kMaxFileBytes = 1024LL * 1024 * 1024;
 // Largest row file raw extraction writes (decoded rows of a bare stream, on
 // disk); rows past it are dropped as if the data ended there.
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+inline constexpr std::int64_t kMaxRowFileBytes = 256LL * 1024;
+#else
 inline constexpr std::int64_t kMaxRowFileBytes = 1024LL * 1024 * 1024;
+#endif
 // Page tables of every reader hold at most this many positions.
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+inline constexpr std::size_t kMaxPages = 16;
+#else
 inline constexpr std::size_t kMaxPages = 1024;
+#endif
 
 // Which limit refused a piece of work, or which property put a page
 // outside what a fax page can be.

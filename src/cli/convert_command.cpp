@@ -147,6 +147,8 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
   }
   if (const std::string note = cut_table_note(fax, cf.format); !note.empty())
     console.error(input, note);
+  if (const std::string note = doubtful_decoding_note(fax); !note.empty())
+    console.error(input, note);
   std::error_code why;
   const ConvertResult rc = write_output(fax, cf.format, output, target, why);
   if (rc != ConvertResult::kOk) {

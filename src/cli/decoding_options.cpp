@@ -16,17 +16,26 @@ void DecodingOptions::add_to(CLI::App& command) {
       ->check(CLI::Range(0, 255))
       ->capture_default_str()
       ->group("Decoding");
-  command.add_option("--min-width", min_width, "Rows must be longer than this for non-standard widths")
+  command
+      .add_option("--min-width", min_width, "Rows must be longer than this for non-standard widths")
       ->check(CLI::Range(1, 32767))
       ->capture_default_str()
       ->group("Decoding");
-  command.add_flag("--no-nonstandard-widths", no_nonstandard_widths,
-                   "Accept only standard fax line widths")
+  command
+      .add_flag("--no-nonstandard-widths", no_nonstandard_widths,
+                "Accept only standard fax line widths")
       ->group("Decoding");
   command.add_flag("--raw-t6", raw_t6, "Bare fax data is a T.6 stream from its first byte")
       ->group("Decoding");
   command.add_option("--vres", vres, "Vertical resolution (dpi) for bare fax data; 0 = found")
       ->check(CLI::Range(0, 65535))
+      ->capture_default_str()
+      ->group("Decoding");
+  command
+      .add_option("--paginate", paginate,
+                  "Pages of bare fax data: fixed standard lengths, or rtc (ending at each RTC "
+                  "or EOFB)")
+      ->check(CLI::IsMember({"fixed", "rtc"}))
       ->capture_default_str()
       ->group("Decoding");
 }
@@ -40,6 +49,7 @@ DecodingParameters DecodingOptions::parameters() const {
   p.nonstandard_widths = !no_nonstandard_widths;
   p.raw_file = raw_t6;
   p.vres_override = std::uint16_t(vres);
+  p.split_at_page_ends = paginate == "rtc";
   return p;
 }
 

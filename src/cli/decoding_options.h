@@ -15,6 +15,7 @@ struct DecodingOptions {
   bool no_nonstandard_widths = false;
   bool raw_t6 = false;
   int vres = 0;
+  std::string paginate = "fixed";
 
   void add_to(CLI::App& command);
   DecodingParameters parameters() const;

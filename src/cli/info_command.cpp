@@ -132,6 +132,7 @@ int run_info(const std::filesystem::path& file, bool json, const DecodingOptions
     print_table(file, format, pages);
   }
   if (const std::string note = cut_table_note(cf.fax, format); !note.empty()) report(file, note);
+  if (const std::string note = doubtful_decoding_note(cf.fax); !note.empty()) report(file, note);
   for (const PageFacts& p : pages)
     if (p.valid) return kExitOk;
   if (format < 0) {

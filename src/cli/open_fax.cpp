@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/binary_file.h"
+#include "base/coding_mode.h"
 #include "core/classify.h"
 #include "core/format_registry.h"
 
@@ -92,13 +93,19 @@ std::string no_page_reason(const FaxFile& fax, const std::string& otherwise) {
   }
 }
 
-std::string bare_data_hint(const DecodingParameters& p) {
+std::string bare_data_hint(const DecodingParameters& p, std::uint8_t t6_order) {
+  const char* order = t6_order == kBitOrderLsbFirst ? "lsb" : "msb";
+  if (t6_order != 0 && (!p.raw_file || p.bit_order != t6_order)) {
+    return std::string("it reads as Group 4 data from its first byte, with --raw-t6 --bit-order ") +
+           order;
+  }
   std::vector<std::string> tries;
   // Without a run of 0xFF bytes in front, T.6 data is only found when it is
   // taken from the first byte.
   if (!p.raw_file) {
     tries.emplace_back(
-        "with --raw-t6 (Group 4 data without 0xFF bytes in front, as Ghostscript writes it)");
+        "with --raw-t6 (Group 4 data without 0xFF bytes in front; Ghostscript and ImageMagick "
+        "write it with --bit-order msb)");
   }
   if (!p.nonstandard_widths) {
     tries.emplace_back("without --no-nonstandard-widths (rows of other widths)");
@@ -119,11 +126,32 @@ std::string bare_data_hint(const DecodingParameters& p) {
   return hint;
 }
 
-std::string no_page_message(const FaxFile& fax, std::int32_t format) {
+std::string no_page_message(FaxFile& fax, std::int32_t format) {
   const std::string reason = no_page_reason(fax, "no page could be read (not a fax, or damaged)");
   if (format != kFormatRawFax || fax.page_limit() != limits::Limit::kNone) return reason;
-  const std::string hint = bare_data_hint(fax.parameters());
+  const std::string hint = bare_data_hint(fax.parameters(), fax.raw_t6_order_from_first_byte());
   return hint.empty() ? reason : reason + "; " + hint;
+}
+
+std::string doubtful_decoding_note(FaxFile& fax) {
+  const FaxFile::RawDecoding d = fax.raw_decoding();
+  if (!d.doubtful) return {};
+  std::string note = "warning: decoding lost its way " + std::to_string(d.troubles) +
+                     (d.troubles == 1 ? " time in " : " times in ") + std::to_string(d.rows) +
+                     " rows";
+  if (fax.page().width > 0) note += " at width " + std::to_string(fax.page().width);
+  note += ": the pages may be noise";
+  const DecodingParameters& p = fax.parameters();
+  const std::uint8_t t6_order = p.raw_file ? 0 : fax.raw_t6_order_from_first_byte();
+  if (t6_order != 0) {
+    note += "; it reads as Group 4 data from its first byte, with --raw-t6 --bit-order ";
+    note += t6_order == kBitOrderLsbFirst ? "lsb" : "msb";
+  } else if (p.raw_file) {
+    note += "; try another --min-width for the width, --bit-order, or no --raw-t6";
+  } else {
+    note += "; try other decoding options (--bit-order, --raw-t6, --min-width)";
+  }
+  return note;
 }
 
 std::string cut_table_note(FaxFile& fax, std::int32_t format) {

@@ -60,11 +60,17 @@ std::string page_failure(limits::Limit limit, std::uint32_t detail, int page);
 std::string no_page_reason(const FaxFile& fax, const std::string& otherwise);
 
 // What a user can still try when bare fax data gave no page: the decoding
-// options the search did not use ("" when every one was given).
-std::string bare_data_hint(const DecodingParameters& parameters);
+// options the search did not use ("" when every one was given). With
+// `t6_order` (1 or 2), the data was found to decode as T.6 from its first
+// byte in that bit order, and the hint names just the options for that.
+std::string bare_data_hint(const DecodingParameters& parameters, std::uint8_t t6_order = 0);
 // no_page_reason for a file that gave no page, with bare_data_hint when it
 // was read as bare fax data.
-std::string no_page_message(const FaxFile& fax, std::int32_t format);
+std::string no_page_message(FaxFile& fax, std::int32_t format);
+
+// A warning when bare data decoded so badly that its pages are likely
+// noise, naming the counts and what to try; else empty.
+std::string doubtful_decoding_note(FaxFile& fax);
 
 // "lists more than 1024 pages; only the first 1024 are read" when the file
 // lists more pages than are read; else empty.

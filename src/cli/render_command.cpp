@@ -24,6 +24,7 @@ int run_render(const std::filesystem::path& file, int page, const std::filesyste
     report(file, format < 0 ? not_read_reason(file, format) : no_page_message(fax, format));
     return kExitNoPage;
   }
+  if (const std::string note = doubtful_decoding_note(fax); !note.empty()) report(file, note);
   if (page < 1 || page > fax.page_count()) {
     report(file, "has " + std::to_string(fax.page_count()) + " page(s); there is no page " +
                      std::to_string(page));

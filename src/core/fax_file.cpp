@@ -91,6 +91,7 @@ OpenResult FaxFile::open_raw(const std::filesystem::path& path, const WorkContro
   if (!raw.is_open()) return OpenResult::kFailed;
   raw.set_scratch_paths(paths_.row_file, paths_.page_index);
   raw.set_parameters(params_.threshold, params_.flag_number, params_.min_width, params_.raw_file);
+  raw.set_split_at_page_ends(params_.split_at_page_ends);
   raw.set_control(control);
   const int analysed = raw.analyse(params_.bit_order, params_.nonstandard_widths);
   raw.set_control(nullptr);
@@ -173,6 +174,18 @@ std::uint16_t FaxFile::recount_raw_pages() {
   raw.page_geometry(page_.width_class, page_.yres);
   page_count_ = raw.count_pages();
   return page_count_;
+}
+
+FaxFile::RawDecoding FaxFile::raw_decoding() {
+  if (!is_raw_format(format_) || !raw_analysed_) return {};
+  const RawFaxReader& raw = raw_reader();
+  return {raw.extraction_summary().total_rows, raw.extraction_summary().troubles,
+          raw.decodes_badly()};
+}
+
+std::uint8_t FaxFile::raw_t6_order_from_first_byte() {
+  if (!is_raw_format(format_)) return 0;
+  return raw_reader().t6_order_from_first_byte();
 }
 
 ConvertResult FaxFile::convert(const std::filesystem::path& output, std::int32_t format,

@@ -36,6 +36,9 @@ struct DecodingParameters {
   bool nonstandard_widths = true;
   std::int16_t min_width = 1728;
   bool raw_file = false;  // a bare T.6 stream from its first byte
+  // Bare data: pages end at each RTC or EOFB in the data instead of at the
+  // standard page lengths (streams written page after page).
+  bool split_at_page_ends = false;
 };
 
 // Results of FaxFile::open.
@@ -118,6 +121,20 @@ class FaxFile {
   std::error_code write_error() const { return write_error_; }
   // Raw data only: pages again after the vertical resolution changed.
   std::uint16_t recount_raw_pages();
+  // Bare data: how the rows of the last open decoded. `doubtful` when
+  // decoding lost its way so often that the pages may be noise (a wrong
+  // width, bit order or coding that passed the analysis; see
+  // RawFaxReader::decodes_badly). All zero for other formats.
+  struct RawDecoding {
+    std::uint32_t rows = 0;
+    std::uint32_t troubles = 0;
+    bool doubtful = false;
+  };
+  RawDecoding raw_decoding();
+  // Bare data: the bit order in which the file decodes cleanly as T.6 from
+  // its first byte (Group 4 data without 0xFF bytes in front), 0 when it
+  // does not or the file is no bare data. Decodes the file's start again.
+  std::uint8_t raw_t6_order_from_first_byte();
 
   const PageBitmap& page() const { return page_; }
   PageBitmap& page() { return page_; }

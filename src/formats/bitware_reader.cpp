@@ -28,7 +28,9 @@ ReaderResult BitwareReader::recognise() {
 }
 
 std::uint16_t BitwareReader::build_page_table() {
-  count_ = std::min(le16(header_.data() + 9), kMaxPages);
+  // Never more than any reader lists (fewer in fuzz builds).
+  count_ = std::min<std::uint16_t>(
+      {le16(header_.data() + 9), kMaxPages, std::uint16_t(limits::kMaxPages)});
   put_le16(header_.data() + 9, count_);
   return count_;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/byte_order.h"
+#include "base/limits.h"
 
 namespace orvane {
 
@@ -31,7 +32,9 @@ ReaderResult QuickLinkReader::recognise() {
 }
 
 std::uint16_t QuickLinkReader::build_page_table() {
-  count_ = std::min(le16(header_.data() + 8), kMaxPages);
+  // Never more than any reader lists (fewer in fuzz builds).
+  count_ = std::min<std::uint16_t>(
+      {le16(header_.data() + 8), kMaxPages, std::uint16_t(limits::kMaxPages)});
   put_le16(header_.data() + 8, count_);
   return count_;
 }

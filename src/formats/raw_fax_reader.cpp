@@ -15,11 +15,34 @@
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
 #include "codec/raw_extraction.h"
+#include "formats/page_end_splitter.h"
 #include "formats/raw_scratch_files.h"
 #include "tiff/tiff_writer.h"
 
 namespace orvane {
 namespace {
+
+// Decoding that lost its way more than once in this many rows is in doubt.
+constexpr std::uint64_t kRowsPerTroubleAtMost = 16;
+// How much of a file is decoded to tell whether it is T.6 from its start.
+constexpr std::int64_t kT6ProbeBytes = 1024 * 1024;
+
+// Keeps only what an extraction found, not its rows.
+class RowCounter final : public codec::ExtractionSink {
+ public:
+  bool clear() override {
+    summary = {};
+    return true;
+  }
+  bool begin(const PageBitmap&) override { return true; }
+  bool row(std::span<const std::uint8_t>) override { return true; }
+  bool segment(const codec::SegmentEntry&) override { return true; }
+  bool finish(const PageBitmap&, const codec::ExtractionSummary& s) override {
+    summary = s;
+    return true;
+  }
+  codec::ExtractionSummary summary;
+};
 
 // Vertical resolution a standard A4 page length stands for; 0 for any
 // other length.
@@ -76,6 +99,9 @@ void RawFaxReader::set_parameters(std::uint16_t threshold, std::uint8_t flag_num
 
 int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths) {
   total_rows_ = 0;
+  page_starts_.clear();
+  summary_ = {};
+  coding_ = 0;
   if (!is_open()) return -1;
   const std::int64_t size = file_size();
   if (size <= 0) {
@@ -109,11 +135,70 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
   }
 
   RawScratchFiles scratch(row_file_, page_index_);
-  const int result = codec::extract_cleanest(analysis, t6, scratch, options, orders);
+  PageEndSplitter splitter(scratch, analysis, t6);
+  codec::ExtractionSink& sink =
+      split_at_page_ends_ ? static_cast<codec::ExtractionSink&>(splitter) : scratch;
+  const int result = codec::extract_cleanest(analysis, t6, sink, options, orders);
+  if (split_at_page_ends_ && result >= 0) page_starts_ = splitter.page_starts();
+  if (result >= 0) {
+    summary_ = scratch.summary();
+    coding_ = scratch.coding();
+  }
   // Pages are served from the row file; conversion reads the stream again.
   free_coded();
   if (stop_requested()) return drop_stopped_work();
   return result;
+}
+
+bool RawFaxReader::decodes_badly(const codec::ExtractionSummary& s, std::uint8_t coding) {
+  if (s.total_rows == 0) return false;
+  // T.6 data read from a file never loses its way, and has no EOL to find
+  // it again: read at a wrong width or in the wrong order, its rows still
+  // end at the width, so each place it lost its way hides a stretch of
+  // rows of noise that decoded without complaint.
+  if (coding == kCodingT6) return s.troubles > 0;
+  // A sound T.4 page loses its way seldom (a row hit by noise on the
+  // wire); a wrong width or order loses it every few rows.
+  return std::uint64_t(s.troubles) * kRowsPerTroubleAtMost > s.total_rows;
+}
+
+bool RawFaxReader::decodes_badly() const {
+  return decodes_badly(summary_, coding_);
+}
+
+std::uint8_t RawFaxReader::t6_order_from_first_byte() {
+  if (!is_open()) return 0;
+  const std::int64_t size = std::min<std::int64_t>(file_size(), kT6ProbeBytes);
+  std::uint8_t best = 0;
+  codec::ExtractionSummary best_fit;
+  if (size > 0 && read_coded(0, size, limits::kMaxFileBytes) && !coded().empty()) {
+    for (const std::uint8_t order : {kBitOrderMsbFirst, kBitOrderLsbFirst}) {
+      codec::FaxCodec t6;
+      codec::configure_for_t6(t6, coded(), order, 0, 0, flag_number_);
+      t6.raw_flag = 1;
+      codec::ExtractionOptions options;
+      options.threshold = threshold_;
+      options.flag_number = flag_number_;
+      options.bit_order = order;
+      options.min_width = min_width_;
+      RowCounter counts;
+      if (codec::extract_t6(t6, counts, options) < 0 || counts.summary.total_rows == 0 ||
+          decodes_badly(counts.summary, kCodingT6)) {
+        continue;
+      }
+      // The order that loses its way in fewer of its rows; most significant
+      // bit first (as the programs that write such data do) on a tie.
+      const auto share = [](const codec::ExtractionSummary& s) {
+        return double(s.troubles) / double(s.total_rows);
+      };
+      if (best == 0 || share(counts.summary) < share(best_fit)) {
+        best = order;
+        best_fit = counts.summary;
+      }
+    }
+  }
+  free_coded();
+  return best;
 }
 
 int RawFaxReader::drop_stopped_work() {
@@ -151,15 +236,36 @@ std::uint16_t RawFaxReader::count_pages() {
     if (read_descriptor(own) != 0) return 0;
   }
   if (rows_per_page_ == 0) return 0;
-  const std::uint64_t pages = (std::uint64_t(total_rows_) + rows_per_page_ - 1) / rows_per_page_;
+  const std::uint64_t pages =
+      split_at_page_ends_ ? page_starts_.size()
+                          : (std::uint64_t(total_rows_) + rows_per_page_ - 1) / rows_per_page_;
   return std::uint16_t(std::min<std::uint64_t>(pages, 0xFFFF));
+}
+
+bool RawFaxReader::page_extent(std::uint32_t index, std::uint32_t& first,
+                               std::uint32_t& rows) const {
+  if (rows_per_page_ == 0) return false;
+  std::uint64_t begin = 0, end = 0;
+  if (split_at_page_ends_) {
+    if (index >= page_starts_.size()) return false;
+    begin = page_starts_[index];
+    end = index + 1 < page_starts_.size() ? page_starts_[index + 1] : total_rows_;
+  } else {
+    begin = std::uint64_t(index) * rows_per_page_;
+    end = begin + rows_per_page_;
+  }
+  end = std::min<std::uint64_t>(end, total_rows_);
+  if (begin >= end) return false;
+  first = std::uint32_t(begin);
+  rows = std::uint32_t(end - begin);
+  return true;
 }
 
 RawPageResult RawFaxReader::load_raw_page(std::uint32_t index, PageBitmap& page) {
   // Every failure leaves the page without pixels and without rows, so that
   // it does not count as loaded.
-  BinaryFile rows;
-  if (!rows.open(row_file_)) {
+  BinaryFile rows_file;
+  if (!rows_file.open(row_file_)) {
     page.release_pixels();
     page.height = 0;
     return RawPageResult::kNoRowFile;
@@ -167,7 +273,7 @@ RawPageResult RawFaxReader::load_raw_page(std::uint32_t index, PageBitmap& page)
   const std::uint16_t noted_xres = page.xres;
   page.release_pixels();
   std::array<std::uint8_t, kDescriptorSize> bytes{};
-  if (rows.read_at(0, bytes) != bytes.size()) {
+  if (rows_file.read_at(0, bytes) != bytes.size()) {
     page.height = 0;
     return RawPageResult::kRowFileEmpty;
   }
@@ -175,14 +281,14 @@ RawPageResult RawFaxReader::load_raw_page(std::uint32_t index, PageBitmap& page)
 
   // The row file is ours, but it lives in a scratch folder: take nothing in
   // it on trust.
-  const std::int64_t total = std::max(page.height, 0);
-  const std::int64_t first = std::int64_t(index) * rows_per_page_;
-  if (rows_per_page_ == 0 || page.width < 1 || page.width > limits::kMaxPageSide ||
-      page.row_bytes != row_bytes_for(page.width) || first >= total) {
+  total_rows_ = std::uint32_t(std::max(page.height, 0));
+  std::uint32_t first = 0, rows = 0;
+  if (page.width < 1 || page.width > limits::kMaxPageSide ||
+      page.row_bytes != row_bytes_for(page.width) || !page_extent(index, first, rows)) {
     page.height = 0;
     return RawPageResult::kRowFileEmpty;
   }
-  const std::int32_t height = std::int32_t(std::min<std::int64_t>(rows_per_page_, total - first));
+  const std::int32_t height = std::int32_t(std::min<std::uint32_t>(rows, limits::kMaxPageSide));
   page.xres = std::max<std::uint16_t>(noted_xres, 200);
   if (const std::uint16_t v = vres_of_a4_length(rows_per_page_)) page.yres = v;
 
@@ -193,9 +299,46 @@ RawPageResult RawFaxReader::load_raw_page(std::uint32_t index, PageBitmap& page)
   }
   // Rows past the end of a short file stay white.
   std::fill(page.pixels.begin(), page.pixels.end(), std::uint8_t{0xFF});
-  rows.read_at(std::int64_t(kDescriptorSize) + first * page.row_bytes, page.pixels);
+  rows_file.read_at(std::int64_t(kDescriptorSize) + std::int64_t(first) * page.row_bytes,
+                    page.pixels);
   page.height = height;
   return RawPageResult::kOk;
+}
+
+std::vector<std::uint32_t> RawFaxReader::entries_per_page(std::FILE* index, std::uint32_t entries,
+                                                          std::uint32_t longest) const {
+  // Fixed pages: as many whole segments as fit in a standard page length,
+  // and never a segment split (the longest one sets the least page
+  // length). Pages split at page ends: the segments of each page, which
+  // the split cut so that none runs into the next page.
+  const std::uint64_t limit = std::max<std::uint64_t>(rows_per_page_, longest);
+  std::vector<std::uint32_t> page_entries;  // at most 1024 pages
+  std::uint64_t sum = 0;
+  std::uint32_t in_page = 0;
+  std::size_t page = 0;
+  auto close_page = [&] {
+    if (page_entries.size() < limits::kMaxPages) page_entries.push_back(in_page);
+    in_page = 0;
+  };
+  for (std::uint32_t i = 0; i < entries; ++i) {
+    codec::SegmentEntry entry;
+    if (!read_entry(index, i, entry)) break;
+    if (split_at_page_ends_) {
+      bool next_page = false;
+      while (page + 1 < page_starts_.size() && sum >= page_starts_[page + 1]) {
+        ++page;
+        next_page = true;
+      }
+      if (next_page && in_page > 0) close_page();
+    } else if (in_page > 0 && sum + entry.rows > limit) {
+      close_page();
+      sum = 0;
+    }
+    sum += entry.rows;
+    ++in_page;
+  }
+  if (in_page > 0) close_page();
+  return page_entries;
 }
 
 ConvertResult RawFaxReader::convert_raw(const std::filesystem::path& output,
@@ -213,9 +356,6 @@ ConvertResult RawFaxReader::convert_raw(const std::filesystem::path& output,
   }
   const std::vector<std::uint8_t>& raw = coded();
 
-  // Cut the segments into pages: as many whole segments as fit in a
-  // standard page length, and never a segment split (the longest one sets
-  // the least page length).
   FileHandle index(std::fopen(page_index_.c_str(), "r+b"));
   std::array<std::uint8_t, codec::kIndexHeaderSize> header{};
   if (!index || !read_index_header(index.get(), header)) {
@@ -230,26 +370,8 @@ ConvertResult RawFaxReader::convert_raw(const std::filesystem::path& output,
           : 0;
   const std::uint32_t entries =
       std::uint32_t(std::min<std::uint64_t>(le32(&header[codec::kIndexEntryCountAt]), room));
-  const std::uint64_t limit =
-      std::max<std::uint64_t>(rows_per_page_, le32(&header[codec::kIndexLongestAt]));
-
-  std::vector<std::uint32_t> page_entries;  // entries per page, at most 1024 pages
-  std::uint64_t pages = 0, sum = 0;
-  std::uint32_t in_page = 0;
-  auto close_page = [&] {
-    if (page_entries.size() < limits::kMaxPages) page_entries.push_back(in_page);
-    ++pages;
-    sum = 0;
-    in_page = 0;
-  };
-  for (std::uint32_t i = 0; i < entries; ++i) {
-    codec::SegmentEntry entry;
-    if (!read_entry(index.get(), i, entry)) break;
-    if (in_page > 0 && sum + entry.rows > limit) close_page();
-    sum += entry.rows;
-    ++in_page;
-  }
-  if (in_page > 0) close_page();
+  const std::vector<std::uint32_t> page_entries =
+      entries_per_page(index.get(), entries, le32(&header[codec::kIndexLongestAt]));
   for (std::size_t p = 0; p < limits::kMaxPages; ++p) {
     put_le32(&header[codec::kIndexPageTableAt + 4 * p],
              p < page_entries.size() ? page_entries[p] : 0);
@@ -318,11 +440,13 @@ ConvertResult RawFaxReader::convert_raw(const std::filesystem::path& output,
 
 bool RawFaxReader::page_facts(std::uint32_t index, PageFacts& out) {
   PageBitmap page;
-  if (rows_per_page_ == 0 || read_descriptor(page) != 0) return false;
-  const std::uint64_t first = std::uint64_t(index) * rows_per_page_;
-  if (page.width < 1 || first >= total_rows_) return false;
+  std::uint32_t first = 0, rows = 0;
+  if (rows_per_page_ == 0 || read_descriptor(page) != 0 || page.width < 1 ||
+      !page_extent(index, first, rows)) {
+    return false;
+  }
   out = {.width = std::uint32_t(page.width),
-         .height = std::uint32_t(std::min<std::uint64_t>(rows_per_page_, total_rows_ - first)),
+         .height = std::min<std::uint32_t>(rows, limits::kMaxPageSide),
          .xres = std::max<std::uint16_t>(page.xres, 200),
          .yres = vres_of_a4_length(rows_per_page_) ? vres_of_a4_length(rows_per_page_) : page.yres,
          .unit = page.unit,

@@ -6,10 +6,13 @@
 // into standard page lengths, and conversion cuts the file's own coded data
 // along the segments the extraction found.
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <vector>
 
 #include "base/format_reader.h"
 #include "base/page_bitmap.h"
+#include "codec/raw_extraction.h"
 
 namespace orvane {
 
@@ -31,6 +34,9 @@ class RawFaxReader : public FormatReader {
   // and page length of an earlier file.
   void set_parameters(std::uint16_t threshold, std::uint8_t flag_number, std::int16_t min_width,
                       bool raw_file);
+  // Pages end where the data says a page ends (RTC, EOFB) rather than at
+  // the standard page length; for the next analyse().
+  void set_split_at_page_ends(bool split) { split_at_page_ends_ = split; }
 
   // Reads the whole open file and extracts it: bit order choice 0 tries LSB
   // then MSB first (MH/MR), then T.6 LSB then MSB first; 1 or 2 tries that
@@ -49,12 +55,14 @@ class RawFaxReader : public FormatReader {
   std::uint32_t page_geometry(std::uint8_t width_class, std::uint16_t vres);
   static std::uint32_t standard_page_rows(std::uint8_t width_class, std::uint16_t vres);
 
-  // Total rows / rows per page rounded up (at most 65535); reads the
-  // descriptor first when the total is not known yet. 0 when the row file
-  // cannot be read or no page geometry was set.
+  // Total rows / rows per page rounded up (at most 65535), or the pages
+  // the page ends made; reads the descriptor first when the total is not
+  // known yet. 0 when the row file cannot be read or no page geometry was
+  // set.
   std::uint16_t count_pages();
 
-  // Loads page `index`: rows [index x rows per page, ...) from the row file.
+  // Loads page `index`: rows [index x rows per page, ...) from the row file
+  // (or the rows between two page ends).
   // 0, RawPageResult::kRowFileEmpty, RawPageResult::kNoMemory or RawPageResult::kNoRowFile (the
   // page then has no pixels).
   RawPageResult load_raw_page(std::uint32_t index, PageBitmap& page);
@@ -67,6 +75,21 @@ class RawFaxReader : public FormatReader {
   ConvertResult convert_raw(const std::filesystem::path& output, const PageBitmap& record_page);
 
   std::uint32_t total_rows() const { return total_rows_; }
+  // How the last analysis's rows decoded: the rows kept and the places
+  // where decoding lost its way (bad codes, rows of another length).
+  const codec::ExtractionSummary& extraction_summary() const { return summary_; }
+  // True when decoding lost its way so often that the rows may well be
+  // noise: data read at a wrong width, in the wrong bit order or coding,
+  // that happened to pass the analysis. T.4 may lose it now and then (a
+  // row hit on the wire); T.6, that has no way to find it again, never.
+  bool decodes_badly() const;
+  static bool decodes_badly(const codec::ExtractionSummary& summary, std::uint8_t coding);
+
+  // The bit order in which the open file decodes cleanly as T.6 from its
+  // first byte, as Group 4 data without a run of 0xFF bytes in front does
+  // (what the raw file flag is for); 0 when it does not. Reads the start of
+  // the file again; for telling a user what to try.
+  std::uint8_t t6_order_from_first_byte();
 
   // FormatReader: the page count (the raw pages are counted from the rows,
   // not from a table), page loading, and conversion with the reader's own
@@ -81,6 +104,12 @@ class RawFaxReader : public FormatReader {
  private:
   // Removes the scratch files after a stop; the analysis's stop result.
   int drop_stopped_work();
+  // The first row and the rows of page `index`; false past the last page
+  // or before the page length is known.
+  bool page_extent(std::uint32_t index, std::uint32_t& first, std::uint32_t& rows) const;
+  // How many of the page index's entries go into each converted page.
+  std::vector<std::uint32_t> entries_per_page(std::FILE* index, std::uint32_t entries,
+                                              std::uint32_t longest) const;
 
   std::filesystem::path row_file_, page_index_;
   std::uint16_t threshold_ = 50;
@@ -89,6 +118,10 @@ class RawFaxReader : public FormatReader {
   bool raw_file_ = false;
   std::uint32_t total_rows_ = 0;
   std::uint32_t rows_per_page_ = 0;
+  bool split_at_page_ends_ = false;
+  std::vector<std::uint32_t> page_starts_;  // first row of each page, when split at page ends
+  codec::ExtractionSummary summary_;
+  std::uint8_t coding_ = 0;  // the coding the last analysis kept
 };
 
 }  // namespace orvane

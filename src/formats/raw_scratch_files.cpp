@@ -1,6 +1,9 @@
 #include "formats/raw_scratch_files.h"
 
+#include <algorithm>
+
 #include "base/byte_order.h"
+#include "base/limits.h"
 
 namespace orvane {
 
@@ -8,6 +11,8 @@ RawScratchFiles::RawScratchFiles(std::filesystem::path row_file, std::filesystem
     : row_path_(std::move(row_file)), index_path_(std::move(index_file)) {}
 
 bool RawScratchFiles::clear() {
+  summary_ = {};
+  coding_ = 0;
   rows_.reset();
   index_.reset();
   return FileHandle(std::fopen(row_path_.c_str(), "wb")) &&
@@ -24,8 +29,12 @@ bool RawScratchFiles::begin(const PageBitmap& descriptor) {
   rows_.reset(std::fopen(row_path_.c_str(), "wb"));
   index_.reset(std::fopen(index_path_.c_str(), "wb"));
   if (!rows_ || !index_) return false;
-  // Rows come one at a time: a large buffer keeps that to few writes.
-  std::setvbuf(rows_.get(), nullptr, _IOFBF, std::size_t(1) << 20);
+  // Rows come one at a time: a large buffer keeps that to few writes (but
+  // none larger than the largest row file).
+  std::setvbuf(
+      rows_.get(), nullptr, _IOFBF,
+      std::size_t(std::min<std::int64_t>(
+          std::int64_t(1) << 20, limits::kMaxRowFileBytes + std::int64_t(kDescriptorSize))));
   header_.fill(0);
   put_le32(&header_[codec::kIndexWidthAt], std::uint32_t(descriptor.width));
   header_[codec::kIndexBitOrderAt] = descriptor.bit_order;
@@ -47,6 +56,8 @@ bool RawScratchFiles::segment(const codec::SegmentEntry& entry) {
 bool RawScratchFiles::finish(const PageBitmap& descriptor,
                              const codec::ExtractionSummary& summary) {
   if (!rows_ || !index_) return false;
+  summary_ = summary;
+  coding_ = descriptor.coding;
   put_le32(&header_[codec::kIndexEntryCountAt], summary.entries);
   put_le32(&header_[codec::kIndexTotalRowsAt], summary.total_rows);
   if (summary.entries > 0) {

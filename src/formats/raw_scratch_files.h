@@ -23,6 +23,9 @@ class RawScratchFiles final : public codec::ExtractionSink {
   bool segment(const codec::SegmentEntry& entry) override;
   // Both headers written again with the counts; both files closed.
   bool finish(const PageBitmap& descriptor, const codec::ExtractionSummary& summary) override;
+  // What the extraction kept in the files found (zero after clear()).
+  const codec::ExtractionSummary& summary() const { return summary_; }
+  std::uint8_t coding() const { return coding_; }
 
  private:
   bool write_at_start(std::FILE* f, std::span<const std::uint8_t> bytes);
@@ -30,6 +33,8 @@ class RawScratchFiles final : public codec::ExtractionSink {
   std::filesystem::path row_path_, index_path_;
   FileHandle rows_, index_;
   std::array<std::uint8_t, codec::kIndexHeaderSize> header_{};
+  codec::ExtractionSummary summary_;
+  std::uint8_t coding_ = 0;
 };
 
 }  // namespace orvane

@@ -99,12 +99,16 @@ TEST(SetAdvancedParameters, MinWidthFollowsTheNonStandardBox) {
   QTest::keyClicks(dialog.thresholdEdit(), "7a-5");
   EXPECT_EQ(dialog.thresholdEdit()->text(), "75");
   dialog.rawFileBox()->setChecked(true);
+  EXPECT_EQ(dialog.pageEndsBox()->text(), "Split pages at end-of-page codes");
+  EXPECT_FALSE(dialog.pageEndsBox()->isChecked());
+  dialog.pageEndsBox()->setChecked(true);
   const AdvancedValues v = dialog.values();
   EXPECT_EQ(v.threshold, 75);
   EXPECT_EQ(v.flag_number, 4);
   EXPECT_TRUE(v.raw_file);
   EXPECT_FALSE(v.nonstandard_widths);
   EXPECT_EQ(v.min_width, 1500);
+  EXPECT_TRUE(v.split_at_page_ends);
 }
 
 TEST(Options, IntervalInWholeSeconds) {

@@ -204,7 +204,7 @@ TEST_F(DocumentTest, BitOrderAndAdvancedReopenWithTheirValuesKept) {
   doc.bitOrder();
   EXPECT_EQ(doc.pageCount(), 1);
 
-  ui.advanced = AdvancedValues{70000, 300, true, false, 40000};
+  ui.advanced = AdvancedValues{70000, 300, true, false, 40000, true};
   doc.advanced();
   EXPECT_EQ(ui.advanced_shown.threshold, 50);
   EXPECT_EQ(ui.advanced_shown.min_width, 1728);
@@ -214,6 +214,8 @@ TEST_F(DocumentTest, BitOrderAndAdvancedReopenWithTheirValuesKept) {
   EXPECT_TRUE(p.raw_file);
   EXPECT_FALSE(p.nonstandard_widths);
   EXPECT_EQ(p.min_width, 40000 - 65536);
+  EXPECT_TRUE(p.split_at_page_ends);
+  EXPECT_FALSE(ui.advanced_shown.split_at_page_ends);  // off until asked for
   EXPECT_EQ(ui.long_work_runs, 4);
 
   ui.advanced.reset();  // Cancel keeps everything

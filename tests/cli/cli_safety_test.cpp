@@ -228,6 +228,7 @@ TEST(CliMessages, PagesAndFilesSayWhyTheyAreNotRead) {
   // Larger than the largest bare stream held in memory, without the disk space.
   ASSERT_EQ(test::run("truncate -s 1100M '" + (dir / "huge.g3").string() + "'"), 0);
 
+  const std::string bare_g4 = "'" + fixture("faxtools/im-group4-bare.g4").string() + "'";
   struct Case {
     std::string args, says;
   } cases[] = {
@@ -237,6 +238,17 @@ TEST(CliMessages, PagesAndFilesSayWhyTheyAreNotRead) {
        "page 1 does not decode: it is tiled; this program reads TIFF pages "
        "stored in strips only"},
       {"info noise.g3", "as bare fax data it may read with --raw-t6 (Group 4"},
+      // Bare G4 that begins without 0xFF bytes: no start found at all, or
+      // one found inside the page that reads as noise, or read at a wrong
+      // width.
+      {"info " + bare_g4 + " --flag-num 8",
+       "no page could be read (not a fax, or damaged); it reads as Group 4 data from its first "
+       "byte, with --raw-t6 --bit-order msb"},
+      {"info " + bare_g4,
+       "warning: decoding lost its way 1 time in 380 rows at width 1728: the pages may be noise; "
+       "it reads as Group 4 data from its first byte, with --raw-t6 --bit-order msb"},
+      {"render " + bare_g4 + " --raw-t6 --bit-order msb --min-width 2000 -o w.png",
+       "rows at width 2000: the pages may be noise; try another --min-width"},
       {"render zeros.g3 --raw-t6 -o z.png", "read with --min-width 100"},
       {"info lzw.tif --json", "\"width\": 1728, \"height\": 0, \"row_bytes\": 216"},
       {"info '" + fixture("tiff/text-1728-g3-1d-no-res.tif").string() + "'",

@@ -92,6 +92,14 @@ TEST(CliRender, RawOptionsReachTheAnalysis) {
   EXPECT_EQ(cli("render " + file + " --bit-order lsb -o " + q(dir / "x.pbm")).code, 0);
   const Result fine = cli("info " + file + " --json --vres 400");
   EXPECT_NE(fine.out.find("\"yres\": 400"), std::string::npos) << fine.out;
+
+  // Three pages written one after another: one fixed-length page, or three
+  // ended by their RTCs.
+  const std::string pages = q(fixture("faxtools/efax-3pages.fax"));
+  EXPECT_NE(cli("info " + pages + " --json").out.find("\"pages\": 1,"), std::string::npos);
+  const Result split = cli("info " + pages + " --json --paginate rtc");
+  EXPECT_NE(split.out.find("\"pages\": 3,"), std::string::npos) << split.out;
+  EXPECT_EQ(cli("info " + pages + " --paginate eol").code, 2);
 }
 
 TEST(CliConvert, SeveralFilesGoToAFolder) {

@@ -39,6 +39,7 @@ TEST(FaxSoftwareFiles, EveryPageReadsAsItsMakerDecodesIt) {
       {"gs-faxg4-black-top.g4", kFormatRawFax, 1, 0, true},
       {"im-group4.tif", kFormatTiff, 1},
       {"im-g4-coder.g4", kFormatRawFax, 1},
+      {"im-group4-bare.g4", kFormatRawFax, 1, kBitOrderMsbFirst, true},
       // Re-coded by tiffcp: 2D, byte-aligned EOLs, LSB first, 16-row strips.
       {"tiffcp-g32d-fill-lsb-strips.tif", kFormatTiff, 1},
       // Bare 2D under 200 white rows, which decode as equal 1D rows in the

@@ -30,6 +30,7 @@ struct Params {
   std::uint8_t flag_number = 3;
   std::int16_t min_width = 1728;
   bool nonstandard = true;
+  bool split = false;  // pages end at RTC / EOFB
 };
 
 // A raw file opened as the fax file record does it: open, parameters and
@@ -47,6 +48,7 @@ struct Opened {
     reader.open(file);
     reader.set_scratch_paths(rows, index);
     reader.set_parameters(p.threshold, p.flag_number, p.min_width, p.raw_file);
+    reader.set_split_at_page_ends(p.split);
     analysis = reader.analyse(p.bit_order, p.nonstandard);
     if (analysis < 0) return;
     EXPECT_EQ(reader.read_descriptor(page), 0);
@@ -541,6 +543,78 @@ TEST(RawFaxReaderConvert, PagesJoinedByEndCodesStayTogether) {
     }
     EXPECT_TRUE(test::same_pixels(both, test::to_pbm(decoded), "both-pages"));
   }
+}
+
+TEST(RawFaxReaderPageEnds, EveryPageAsItsMakerDecodesItShownAndConverted) {
+  struct Case {
+    const char* file;  // under tests/fixtures
+    bool raw_t6;
+    int pages;
+  };
+  const Case cases[] = {
+      // RTC after each page: MH (where it also ends a segment), MR (where
+      // it does not).
+      {"raw/twopage-1728-g3-1d.g3", false, 2},
+      {"raw/twopage-1728-g3-2d.g3", false, 2},
+      // EOFB between two T.6 pages.
+      {"raw/twopage-1728-g4.g4", true, 2},
+      {"faxtools/mgetty-pbm2g3-3pages.g3", false, 3},
+      {"faxtools/efax-3pages.fax", false, 3},
+      // No end-of-page codes at all: one page of every row.
+      {"faxtools/gs-faxg3-2pages.g3", false, 1},
+      {"faxtools/gs-faxg32d-2pages.g3", false, 1},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.file);
+    test::TempDir dir;
+    Params p;
+    p.split = true;
+    p.raw_file = k.raw_t6;
+    if (k.raw_t6) p.bit_order = 1;
+    Opened o(dir, test::fixture(k.file), p);
+    ASSERT_GE(o.analysis, 0);
+    ASSERT_EQ(o.pages, k.pages);
+    const std::string stem = fs::path(k.file).stem().string();
+    std::vector<Pbm> want;
+    for (int i = 1; i <= k.pages; ++i)
+      want.push_back(test::expected_page(k.pages == 1 ? stem : stem + "-p" + std::to_string(i)));
+
+    for (int i = 0; i < k.pages; ++i) {
+      ASSERT_EQ(o.reader.load_raw_page(std::uint32_t(i), o.page), RawPageResult::kOk);
+      EXPECT_TRUE(test::same_pixels(want[std::size_t(i)], test::to_pbm(o.page),
+                                    "page " + std::to_string(i + 1)));
+      PageFacts facts;
+      ASSERT_TRUE(o.reader.page_facts(std::uint32_t(i), facts));
+      EXPECT_EQ(facts.height, std::uint32_t(o.page.height));
+    }
+    // Converted: one TIFF page per page, cut out of the stream's own data.
+    const auto tif = dir / "out.tif";
+    ASSERT_EQ(o.reader.convert_raw(tif, o.page), ConvertResult::kOk);
+    const auto pages = libtiff_pages(dir, tif);
+    ASSERT_EQ(pages.size(), std::size_t(k.pages));
+    for (int i = 0; i < k.pages; ++i) {
+      EXPECT_TRUE(test::same_pixels(want[std::size_t(i)], pages[std::size_t(i)],
+                                    "converted " + std::to_string(i + 1)));
+    }
+  }
+}
+
+TEST(RawFaxReaderPageEnds, RowsWithoutAnEndAreCutAtTheLargestPage) {
+  // 70000 white T.6 rows (one V0 bit each) and no EOFB.
+  test::TempDir dir;
+  const auto file = dir / "white.g4";
+  test::write_file(file, std::vector<std::uint8_t>(70000 / 8, 0xFF));
+  Params p;
+  p.split = true;
+  p.raw_file = true;
+  p.bit_order = 1;
+  Opened o(dir, file, p);
+  ASSERT_GE(o.analysis, 0);
+  ASSERT_EQ(o.pages, 2);
+  ASSERT_EQ(o.reader.load_raw_page(0, o.page), RawPageResult::kOk);
+  EXPECT_EQ(o.page.height, 65535);
+  ASSERT_EQ(o.reader.load_raw_page(1, o.page), RawPageResult::kOk);
+  EXPECT_EQ(o.page.height, 70000 - 65535);
 }
 
 // A raw file of `size` bytes 0xFF and a hand-made page index.

@@ -27,16 +27,19 @@ CSetAdvancedDlg::CSetAdvancedDlg(const AdvancedValues& values, QWidget* parent)
       flag_number_(digits_edit(values.flag_number, this)),
       raw_file_(new QCheckBox(QStringLiteral("Raw Fax File"))),
       nonstandard_(new QCheckBox(QStringLiteral("Support none-standard width "))),
-      min_width_(digits_edit(values.min_width, this)) {
+      min_width_(digits_edit(values.min_width, this)),
+      page_ends_(new QCheckBox(QStringLiteral("Split pages at end-of-page codes"))) {
   setWindowTitle(QStringLiteral("Set Advanced Parameters"));
   raw_file_->setChecked(values.raw_file);
   nonstandard_->setChecked(values.nonstandard_widths);
+  page_ends_->setChecked(values.split_at_page_ends);
 
   auto* detection = new QGroupBox(QStringLiteral("Detection Control"));
   auto* detection_form = new QFormLayout(detection);
   detection_form->addRow(QStringLiteral("Threshold"), threshold_);
   detection_form->addRow(QStringLiteral("Flag Num"), flag_number_);
   detection_form->addRow(raw_file_);
+  detection_form->addRow(page_ends_);
 
   auto* widths = new QGroupBox(QStringLiteral("More widths"));
   auto* widths_form = new QFormLayout(widths);
@@ -66,6 +69,7 @@ AdvancedValues CSetAdvancedDlg::values() const {
   v.raw_file = raw_file_->isChecked();
   v.nonstandard_widths = nonstandard_->isChecked();
   v.min_width = min_width_->text().toInt();
+  v.split_at_page_ends = page_ends_->isChecked();
   return v;
 }
 

@@ -20,6 +20,7 @@ class CSetAdvancedDlg : public QDialog {
   QLineEdit* minWidthEdit() const { return min_width_; }
   QCheckBox* rawFileBox() const { return raw_file_; }
   QCheckBox* nonstandardBox() const { return nonstandard_; }
+  QCheckBox* pageEndsBox() const { return page_ends_; }
 
  private:
   // "Min Width" means something only while other widths are accepted.
@@ -30,6 +31,7 @@ class CSetAdvancedDlg : public QDialog {
   QCheckBox* raw_file_;
   QCheckBox* nonstandard_;
   QLineEdit* min_width_;
+  QCheckBox* page_ends_;
 };
 
 }  // namespace orvane::app
