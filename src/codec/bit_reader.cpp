@@ -47,12 +47,17 @@ void BitReader::skip_word() {
 }
 
 bool BitReader::find_eol() {
-  // Chunks of 56 bits: a run of zeros carried over from the chunks before,
-  // then any run of eleven zeros inside the chunk (found for all its bits
-  // at once), then the zeros at its end carried on.
+  // Chunks that end on byte boundaries: a run of zeros carried over from
+  // the chunks before, then any run of eleven zeros inside the chunk (found
+  // for all its bits at once), then the zeros at its end carried on.
+  // Between chunks, whole words of zero bytes only lengthen the run, and
+  // words whose bytes all begin and end with a 1 (in either bit order) can
+  // neither hold an EOL nor end one that is not complete before them.
   std::int64_t run = 0;
   while (pos_ < size_) {
-    const int avail = int(std::min<std::int64_t>(56, size_ - pos_));
+    if ((pos_ & 7) == 0) skip_plain_words(run);
+    if (pos_ >= size_) break;
+    const int avail = int(std::min<std::int64_t>(56 - (pos_ & 7), size_ - pos_));
     const std::uint64_t valid = ~std::uint64_t{0} << (64 - avail);
     const std::uint64_t w = peek() & valid;
     if (w == 0) {
@@ -82,6 +87,21 @@ bool BitReader::find_eol() {
     pos_ += avail;
   }
   return false;
+}
+
+void BitReader::skip_plain_words(std::int64_t& run) {
+  constexpr std::uint64_t kEnds = 0x8181818181818181u;
+  std::int64_t i = pos_ >> 3;
+  const std::int64_t n = size_ >> 3;
+  std::uint64_t word;
+  const std::int64_t from = i;
+  while (i + 8 <= n && (std::memcpy(&word, data_ + i, 8), word == 0)) i += 8;
+  run += (i - from) * 8;
+  if (i == from && run < 11) {
+    while (i + 8 <= n && (std::memcpy(&word, data_ + i, 8), (word & kEnds) == kEnds)) i += 8;
+    if (i != from) run = 0;
+  }
+  pos_ = i * 8;
 }
 
 bool BitReader::read_eol() {

@@ -126,6 +126,8 @@ class BitReader {
     return w << (pos_ & 7);
   }
   int long_eol(std::uint64_t w);
+  // find_eol's skip over whole words that cannot hold an EOL.
+  void skip_plain_words(std::int64_t& run);
 
   const std::uint8_t* data_ = nullptr;
   std::int64_t pos_ = 0;

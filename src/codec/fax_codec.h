@@ -27,6 +27,9 @@ struct FaxCodec {
   // (see stream_analysis.h); gave_up tells that one did.
   bool clean_only = false;
   bool gave_up = false;
+  // Extraction: the bit after the last row handed to the sink, for a sink
+  // that looks at the coded data around the rows.
+  mutable std::int64_t row_end_bit = 0;
   const WorkControl* control = nullptr;  // long work (analysis, extraction): stop and progress
 
   bool stop_requested() const { return control && control->stop_requested(); }

@@ -54,6 +54,7 @@ class ExtractionOutput {
 
   // Describes the page to the sink (no rows yet, 100 dpi).
   bool create(const FaxCodec& codec, std::uint8_t coding) {
+    codec_ = &codec;
     data_bits_ = std::int64_t(codec.length) * 8;
     const WidthClass wc = width_class(codec.width);
     page_.width = codec.width;
@@ -74,8 +75,9 @@ class ExtractionOutput {
 
   // Hands a good row to the sink and the open segment. False once the row
   // data is at its limit or the sink failed: extraction then ends.
-  bool good_row(const std::uint8_t* row) {
+  bool good_row(const std::uint8_t* row, std::int64_t end_bit) {
     const std::int64_t row_bytes = page_.row_bytes;
+    codec_->row_end_bit = end_bit;
     if ((std::int64_t(summary_.total_rows) + 1) * row_bytes > kMaxRowFileBytes ||
         summary_.total_rows >= std::uint32_t(INT32_MAX)) {
       return false;
@@ -135,6 +137,7 @@ class ExtractionOutput {
 
  private:
   ExtractionSink& sink_;
+  const FaxCodec* codec_ = nullptr;
   PageBitmap page_;
   SegmentEntry segment_;
   ExtractionSummary summary_;
@@ -197,7 +200,7 @@ int extract_rows(Decoder& dec, ExtractionOutput& out, Row& row, Pace& pace, Segm
       case RowStatus::kRow:
       case RowStatus::kOtherWidth:
         if (status == RowStatus::kRow || eol.after == 0) {
-          if (!out.good_row(row.data())) return bad;
+          if (!out.good_row(row.data(), dec.position())) return bad;
           out.end_here(dec.position() - eol.after);
           break;
         }
@@ -217,7 +220,8 @@ int extract_rows(Decoder& dec, ExtractionOutput& out, Row& row, Pace& pace, Segm
         if (eol.after > 0) out.start_here(dec.position() - eol.after);
         break;
       case RowStatus::kBad: {
-        const bool room = !eol.mh || dec.pixels() != dec.width() || out.good_row(row.data());
+        const bool room =
+            !eol.mh || dec.pixels() != dec.width() || out.good_row(row.data(), dec.position());
         out.close_segment();
         out.trouble();
         ++bad;
@@ -225,7 +229,7 @@ int extract_rows(Decoder& dec, ExtractionOutput& out, Row& row, Pace& pace, Segm
         break;
       }
       case RowStatus::kLastRow:
-        if (out.good_row(row.data())) out.end_here(dec.position());
+        if (out.good_row(row.data(), dec.position())) out.end_here(dec.position());
         return bad;
       case RowStatus::kEnd: return bad;
     }

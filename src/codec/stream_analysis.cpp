@@ -113,9 +113,12 @@ AnalysisResult analyse_mh_any_width(FaxCodec& codec, std::uint8_t bit_order,
       dec.resync();
       count = 0;
       candidate = -1;
-    } else if (r > minimum && r == candidate) {
+    } else if (r <= minimum) {
+      // Passed over, but a short row is a trouble all the same.
+      if (r > 0 && !troubles.one_more()) return AnalysisResult::kNotAccepted;
+    } else if (r == candidate) {
       ++count;
-    } else if (r > minimum) {
+    } else {
       if (candidate > 0) dec.resync();
       candidate = r;
       count = 1;
@@ -176,7 +179,11 @@ AnalysisResult analyse_mr_any_width(FaxCodec& codec, std::uint8_t bit_order,
       candidate = -1;
       continue;
     }
-    if (r <= minimum) continue;  // passed over; the count is kept
+    if (r <= minimum) {
+      // Passed over (the count is kept), but a trouble all the same.
+      if (r > 0 && !troubles.one_more()) return AnalysisResult::kNotAccepted;
+      continue;
+    }
     if (r == candidate) {
       ++count;
       continue;
