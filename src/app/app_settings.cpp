@@ -10,6 +10,7 @@ const char kOrganisation[] = "Local AppWizard-Generated Applications";
 const char kApplication[] = "Orvane";
 const char kRecentSection[] = "Recent File List";
 const char kSettingsSection[] = "Settings";
+const char kWindowSection[] = "Window";
 
 QString recent_key(int n) {
   return QStringLiteral("%1/File%2").arg(kRecentSection).arg(n);
@@ -64,6 +65,20 @@ int CAppSettings::previewPages() const {
 
 void CAppSettings::setPreviewPages(int pages) {
   store_->setValue(QStringLiteral("%1/PreviewPages").arg(kSettingsSection), pages);
+  store_->sync();
+}
+
+QByteArray CAppSettings::windowGeometry() const {
+  return store_->value(QStringLiteral("%1/Geometry").arg(kWindowSection)).toByteArray();
+}
+
+QByteArray CAppSettings::windowState() const {
+  return store_->value(QStringLiteral("%1/State").arg(kWindowSection)).toByteArray();
+}
+
+void CAppSettings::setWindowLayout(const QByteArray& geometry, const QByteArray& state) {
+  store_->setValue(QStringLiteral("%1/Geometry").arg(kWindowSection), geometry);
+  store_->setValue(QStringLiteral("%1/State").arg(kWindowSection), state);
   store_->sync();
 }
 

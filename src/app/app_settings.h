@@ -1,6 +1,7 @@
 #pragma once
-// The little the viewer keeps between runs: the recent-file list and the
-// number of pages print preview showed last.
+// The little the viewer keeps between runs: the recent-file list, the
+// number of pages print preview showed last, and where the window and its
+// bars were.
 #include <QSettings>
 #include <QStringList>
 #include <memory>
@@ -25,6 +26,12 @@ class CAppSettings {
 
   int previewPages() const;
   void setPreviewPages(int pages);
+
+  // The main window's place and its bars' layout (empty before the first
+  // run that closed the window).
+  QByteArray windowGeometry() const;
+  QByteArray windowState() const;
+  void setWindowLayout(const QByteArray& geometry, const QByteArray& state);
 
  private:
   void writeRecentFiles(const QStringList& files);

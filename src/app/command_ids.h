@@ -47,6 +47,9 @@ enum CommandId : int {
   kCmdReversed = 32826,
   kCmdViewFolderBar = 32799,
   kCmdFileExportPdf = 32830,
+  kCmdFitWidth = 32831,
+  kCmdFitPage = 32832,
+  kCmdViewThumbnails = 32833,
 };
 
 }  // namespace orvane::app

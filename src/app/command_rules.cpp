@@ -13,6 +13,8 @@ bool command_enabled(CommandId id, const CommandState& s) {
     case kCmdPageNumber: return s.page_count > 1;
     case kCmdZoomIn: return s.scaling < 4.0f && has_pixels;
     case kCmdZoomOut: return s.scaling > 0.25f && has_pixels;
+    case kCmdFitWidth:
+    case kCmdFitPage: return has_pixels;
     case kCmdFlip:
     case kCmdMirror:
     case kCmdResolutions:

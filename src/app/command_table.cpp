@@ -25,9 +25,14 @@ constexpr CommandEntry kCommands[] = {
     {kCmdAppExit, "E&xit", "Quit the application; prompts to save documents", "Exit", "",
      "application-exit", "", false},
     // Image
-    {kCmdZoomIn, "Zoom &In", "Zoom in", "Zoom in", "", "zoom-in", ":/icons/zoom-in.png", false},
-    {kCmdZoomOut, "Zoom &Out", "Zoom out", "Zoom out", "", "zoom-out", ":/icons/zoom-out.png",
+    {kCmdZoomIn, "Zoom &In", "Zoom in", "Zoom in", "Ctrl++; Ctrl+=", "zoom-in",
+     ":/icons/zoom-in.png", false},
+    {kCmdZoomOut, "Zoom &Out", "Zoom out", "Zoom out", "Ctrl+-", "zoom-out", ":/icons/zoom-out.png",
      false},
+    {kCmdFitWidth, "Fit &Width", "Fit the page's width into the window",
+     "Fit the page's width into the window", "", "zoom-fit-width", "", true},
+    {kCmdFitPage, "Fit P&age", "Fit the whole page into the window",
+     "Fit the whole page into the window", "", "zoom-fit-best", "", true},
     {kCmdFlip, "F&lip", "Flip fax image", "Flip fax image", "", "object-flip-vertical",
      ":/icons/flip.png", false},
     {kCmdMirror, "&Mirror", "Mirror fax image", "Mirror fax image", "", "object-flip-horizontal",
@@ -45,9 +50,9 @@ constexpr CommandEntry kCommands[] = {
      ":/icons/previous-page.png", false},
     {kCmdPageNext, "&Next Page", "Go to next page", "Next page", "", "go-down",
      ":/icons/next-page.png", false},
-    {kCmdPageFirst, "F&irst Page", "Go to first page", "First page", "", "go-top",
+    {kCmdPageFirst, "F&irst Page", "Go to first page", "First page", "Home", "go-top",
      ":/icons/first-page.png", false},
-    {kCmdPageLast, "&Last Page", "Go to last page", "Last page", "", "go-bottom",
+    {kCmdPageLast, "&Last Page", "Go to last page", "Last page", "End", "go-bottom",
      ":/icons/last-page.png", false},
     {kCmdPageNumber, "Pa&ge Number...", "Go to page", "Go to page", "", "go-jump",
      ":/icons/page-number.png", false},
@@ -69,6 +74,8 @@ constexpr CommandEntry kCommands[] = {
      "Toggle Folder ToolBar", "", "", "", false},
     {kCmdViewFolderBar, "F&older Bar", "Show or hide the folder bar", "Toggle FolderBar", "",
      "folder", ":/icons/folder-bar.png", true},
+    {kCmdViewThumbnails, "Page T&humbnails", "Show or hide the page thumbnails",
+     "Toggle Page Thumbnails", "", "view-preview", "", true},
     // Help
     {kCmdHelpContents, "&Contents", "Open Help Contents", "Help contents", "", "help-contents", "",
      false},
@@ -94,15 +101,16 @@ constexpr CommandId kFileMenu[] = {kCmdFileOpen,       kCmdFileSaveAs, kCmdFileE
                                    kCmdNone,           kCmdFilePrint,  kCmdFilePrintPreview,
                                    kCmdFilePrintSetup, kCmdNone,       kCmdFileMru,
                                    kCmdNone,           kCmdAppExit};
-constexpr CommandId kImageMenu[] = {kCmdZoomIn, kCmdZoomOut,       kCmdFlip,      kCmdMirror,
-                                    kCmdNone,   kCmdPreviousImage, kCmdNextImage, kCmdSlideShow};
+constexpr CommandId kImageMenu[] = {kCmdZoomIn,    kCmdZoomOut,  kCmdFitWidth, kCmdFitPage,
+                                    kCmdFlip,      kCmdMirror,   kCmdNone,     kCmdPreviousImage,
+                                    kCmdNextImage, kCmdSlideShow};
 constexpr CommandId kPageMenu[] = {kCmdPageProperties, kCmdNone,      kCmdPagePrevious,
                                    kCmdPageNext,       kCmdPageFirst, kCmdPageLast,
                                    kCmdNone,           kCmdPageNumber};
 constexpr CommandId kSettingsMenu[] = {kCmdResolutions, kCmdBitOrder, kCmdNone,
                                        kCmdAdvanced,    kCmdNone,     kCmdOptions};
 constexpr CommandId kViewMenu[] = {kCmdViewToolbar, kCmdViewStatusBar, kCmdViewFolderToolbar,
-                                   kCmdNone, kCmdViewFolderBar};
+                                   kCmdNone,        kCmdViewFolderBar, kCmdViewThumbnails};
 constexpr CommandId kHelpMenu[] = {kCmdHelpContents, kCmdNone, kCmdAppAbout};
 
 const MenuSpec kMenus[] = {

@@ -1,17 +1,19 @@
 #pragma once
 // The file types File Open offers, in the order offered; the first is
-// selected at start.
+// selected at start. The name endings come from the format registry; the
+// entries' texts and order are the dialog's own.
 #include <QStringList>
-#include <span>
+#include <string>
+#include <vector>
 
 namespace orvane::app {
 
 struct FileFilter {
-  const char* description;
-  const char* patterns;  // "*.a;*.b"
+  std::string description;
+  std::string patterns;  // "*.a;*.b"
 };
 
-std::span<const FileFilter> open_file_filters();
+const std::vector<FileFilter>& open_file_filters();
 
 // The same as Qt name filters: each description followed by its patterns in
 // the form Qt reads ("(*.a *.b)"), which the dialog hides.

@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "app/dialogs/dialog_look.h"
+
 namespace orvane::app {
 
 namespace {
@@ -15,6 +17,7 @@ constexpr int kPollMs = 100;
 CLongWorkDialog::CLongWorkDialog(const QString& label, QWidget* parent)
     : QProgressDialog(label, tr("Cancel"), 0, 0, parent), bar_(new QProgressBar(this)) {
   setWindowTitle(QStringLiteral("Orvane"));
+  apply_dialog_frame(this);
   setWindowModality(Qt::ApplicationModal);
   setAutoClose(false);
   setAutoReset(false);

@@ -1,12 +1,14 @@
 #include "app/main_frame.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -17,6 +19,9 @@
 #include "app/dialogs/options_dlg.h"
 #include "app/orvane_doc.h"
 #include "app/orvane_view.h"
+#include "app/page_thumbnails.h"
+#include "app/status_pane.h"
+#include "base/coding_mode.h"
 
 namespace orvane::app {
 
@@ -52,6 +57,7 @@ CMainFrame::CMainFrame(COrvaneDoc& doc, CAppSettings& settings, QWidget* parent)
   createMenus();
   createToolBar();
   createStatusBar();
+  createThumbnails();
   connectDocument();
   updateTitle();
   showStatus();
@@ -83,6 +89,9 @@ void CMainFrame::createActions() {
   setHandler(kCmdPageProperties, [this] { doc_.pageProperties(); });
   setHandler(kCmdZoomIn, [this] { doc_.zoomIn(); });
   setHandler(kCmdZoomOut, [this] { doc_.zoomOut(); });
+  setHandler(kCmdFitWidth, [this] { doc_.fitWidth(); });
+  setHandler(kCmdFitPage, [this] { doc_.fitPage(); });
+  setHandler(kCmdViewThumbnails, [this] { toggleThumbnails(); });
   setHandler(kCmdFlip, [this] { doc_.flip(); });
   setHandler(kCmdMirror, [this] { doc_.mirror(); });
   setHandler(kCmdResolutions, [this] { doc_.resolutions(); });
@@ -163,18 +172,52 @@ void CMainFrame::createToolBar() {
   addToolBar(Qt::TopToolBarArea, toolbar_);
 }
 
+namespace {
+
+// The widest texts each fax pane shows.
+QStringList longest_texts(std::size_t pane) {
+  switch (pane) {
+    case 0: {
+      QStringList codings{QStringLiteral("That's NOT a FAX file!")};
+      for (unsigned code = 0; code < 9; ++code) codings << QString::fromUtf8(coding_name(code));
+      return codings;
+    }
+    case 1: return {QStringLiteral("Page: 1024  (Total = 1024)")};
+    case 2: return {QStringLiteral("Size: 65535 x 65535")};
+    default: return {QStringLiteral("Scaling: 4.00")};
+  }
+}
+
+QString usual_text(std::size_t pane) {
+  switch (pane) {
+    case 1: return QStringLiteral("Page: 10  (Total = 10)");
+    case 2: return QStringLiteral("Size: 1728 x 2200");
+    default: return QStringLiteral("Scaling: 1.00");
+  }
+}
+
+}  // namespace
+
 void CMainFrame::createStatusBar() {
   QStatusBar* bar = statusBar();
   message_ = new QLabel(QStringLiteral("Ready"));
+  // A long prompt must not push the fax panes out of a narrow window.
+  message_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  message_->setMinimumWidth(1);
   bar->addWidget(message_, 1);
   const QFontMetrics metrics(bar->font());
   std::size_t i = 0;
   for (const PaneSpec& pane : fax_panes()) {
-    auto* label = new QLabel(QString::fromLatin1(pane.indicator));
-    label->setMinimumWidth(metrics.horizontalAdvance(QString::fromLatin1(pane.indicator)) +
-                           pane.extra_width);
-    label->setFrameShape(QFrame::Panel);
-    label->setFrameShadow(QFrame::Sunken);
+    const QString indicator = QString::fromLatin1(pane.indicator);
+    // A narrow window squeezes the coding pane first: the others keep room
+    // for a usual fax's text.
+    int minimum = metrics.horizontalAdvance(indicator) + pane.extra_width;
+    if (i > 0) {
+      const int usual =
+          metrics.horizontalAdvance(usual_text(i)) + 4 * metrics.horizontalAdvance(u' ');
+      minimum = std::max(minimum, usual);
+    }
+    auto* label = new CStatusPane(indicator, longest_texts(i), minimum);
     bar->addPermanentWidget(label);
     fax_panes_[i++] = label;
   }
@@ -185,6 +228,43 @@ void CMainFrame::createStatusBar() {
     label->setEnabled(false);
     bar->addPermanentWidget(label);
   }
+}
+
+void CMainFrame::createThumbnails() {
+  thumbnails_ = new CPageThumbnails(doc_, this);
+  addDockWidget(Qt::RightDockWidgetArea, thumbnails_);
+  thumbnails_->hide();
+  // Asked for now: the window hides its bars while it is destroyed.
+  QPointer<QAction> toggle = action(kCmdViewThumbnails);
+  connect(thumbnails_, &QDockWidget::visibilityChanged, this, [bar = thumbnails_, toggle] {
+    if (toggle) toggle->setChecked(bar->isVisibleTo(bar->parentWidget()));
+  });
+}
+
+void CMainFrame::toggleThumbnails() {
+  thumbnails_->setVisible(!thumbnails_->isVisibleTo(this));
+  action(kCmdViewThumbnails)->setChecked(thumbnails_->isVisibleTo(this));
+}
+
+QLabel* CMainFrame::faxPane(int index) const {
+  return fax_panes_.at(std::size_t(index));
+}
+
+bool CMainFrame::restoreLayout() {
+  const QByteArray geometry = settings_.windowGeometry();
+  if (geometry.isEmpty() || !restoreGeometry(geometry)) return false;
+  restoreState(settings_.windowState());
+  action(kCmdViewThumbnails)->setChecked(thumbnails_->isVisibleTo(this));
+  return true;
+}
+
+void CMainFrame::saveLayout() {
+  settings_.setWindowLayout(saveGeometry(), saveState());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  saveLayout();
+  QMainWindow::closeEvent(event);
 }
 
 void CMainFrame::connectDocument() {
@@ -198,7 +278,10 @@ void CMainFrame::connectDocument() {
 
 void CMainFrame::showStatus() {
   const StatusTexts status = doc_.statusTexts();
-  for (std::size_t i = 0; i < fax_panes_.size(); ++i) fax_panes_[i]->setText(status.panes[i]);
+  for (std::size_t i = 0; i < fax_panes_.size(); ++i) fax_panes_[i]->setPaneText(status.panes[i]);
+  // A file that shows no page says why, in the first pane's tooltip too.
+  if (!doc_.refusalReason().isEmpty() && doc_.page().width < 1)
+    fax_panes_[0]->setToolTip(doc_.refusalReason());
   const QSignalBlocker quiet(resolution_list_);
   resolution_list_->setCurrentIndex(status.vres_index);
 }
@@ -241,6 +324,8 @@ void CMainFrame::updateCommandStates() {
   action(kCmdViewToolbar)->setChecked(toolbar_ && toolbar_->isVisibleTo(this));
   action(kCmdViewStatusBar)->setChecked(statusBar()->isVisibleTo(this));
   action(kCmdReversed)->setChecked(view_->reversed());
+  action(kCmdFitWidth)->setChecked(doc_.fitMode() == FitMode::kWidth);
+  action(kCmdFitPage)->setChecked(doc_.fitMode() == FitMode::kPage);
   // The placeholder of an empty recent-file list is shown greyed.
   action(kCmdFileMru)->setEnabled(false);
 }

@@ -22,6 +22,8 @@ namespace orvane::app {
 class CAppSettings;
 class COrvaneDoc;
 class COrvaneView;
+class CPageThumbnails;
+class CStatusPane;
 
 class CMainFrame : public QMainWindow {
   Q_OBJECT
@@ -44,7 +46,13 @@ class CMainFrame : public QMainWindow {
   QComboBox* resolutionList() const { return resolution_list_; }
   QLabel* messagePane() const { return message_; }
   // Fax pane 0 to 3: coding, page, size, scaling.
-  QLabel* faxPane(int index) const { return fax_panes_.at(std::size_t(index)); }
+  QLabel* faxPane(int index) const;
+  CPageThumbnails* thumbnails() const { return thumbnails_; }
+  // Puts the window where it was left, with its bars as they were; false
+  // (nothing changed) when nothing was kept.
+  bool restoreLayout();
+  // Keeps the window's place and its bars' layout for the next run.
+  void saveLayout();
   QMenu* recentFilesMenuOwner() const { return file_menu_; }
   int slideShowIntervalMs() const { return slide_show_ms_; }
   void setFolderListSize(int size) { folder_list_size_ = size; }
@@ -58,12 +66,18 @@ class CMainFrame : public QMainWindow {
   void createMenus();
   void createToolBar();
   void createStatusBar();
+  void createThumbnails();
   void connectDocument();
   void fillRecentFiles();
   void showStatus();
   void updateTitle();
   void options();
+  void toggleThumbnails();
 
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
   COrvaneDoc& doc_;
   CAppSettings& settings_;
   COrvaneView* view_;
@@ -72,7 +86,8 @@ class CMainFrame : public QMainWindow {
   QMenu* file_menu_ = nullptr;
   QList<QAction*> recent_actions_;
   QLabel* message_ = nullptr;
-  std::array<QLabel*, 4> fax_panes_{};
+  std::array<CStatusPane*, 4> fax_panes_{};
+  CPageThumbnails* thumbnails_ = nullptr;
   std::map<CommandId, QAction*> actions_;
   std::map<CommandId, std::function<void()>> handlers_;
   int slide_show_ms_ = kDefaultSlideShowMs;

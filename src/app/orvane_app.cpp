@@ -4,11 +4,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QScreen>
 
 #include "app/dialogs/about_dlg.h"
 #include "app/file_filters.h"
 #include "app/folders/folder_commands.h"
 #include "app/help/help_contents.h"
+#include "app/input_check.h"
 #include "app/loading_window.h"
 #include "app/main_frame.h"
 #include "app/orvane_doc.h"
@@ -23,6 +25,21 @@ static void register_resources() {
 }
 
 namespace orvane::app {
+
+namespace {
+
+// Big enough to show long names and many files, within the window.
+QSize useful_dialog_size(const QWidget* frame) {
+  const QSize room = frame->screen() ? frame->screen()->availableSize() : QSize(1024, 768);
+  return {std::min(900, room.width() * 9 / 10), std::min(620, room.height() * 9 / 10)};
+}
+
+}  // namespace
+
+QString tiff_name_for(const QString& fax) {
+  const QFileInfo info(fax);
+  return info.completeBaseName() + QStringLiteral(".tif");
+}
 
 COrvaneApp::COrvaneApp(std::unique_ptr<CAppSettings> settings, std::unique_ptr<CDocUi> ui)
     : settings_(settings ? std::move(settings) : std::make_unique<CAppSettings>()),
@@ -41,7 +58,7 @@ COrvaneApp::COrvaneApp(std::unique_ptr<CAppSettings> settings, std::unique_ptr<C
   frame_->setHandler(kCmdFileExportPdf,
                      [this] { export_pdf_with_dialog(frame_.get(), *doc_, doc_->path()); });
   frame_->setHandler(kCmdAppAbout, [this] { about(); });
-  frame_->setHandler(kCmdHelpContents, [] { open_help_contents(); });
+  frame_->setHandler(kCmdHelpContents, [this] { open_help_contents(frame_.get()); });
   // Owned by the window.
   new CFolderCommands(*frame_, *doc_);
   auto* printing = new CPrintCommands(
@@ -83,29 +100,45 @@ bool COrvaneApp::start(const QStringList& arguments, bool show_window) {
     fail(tr("Usage: orvane [FILE]"));
     return false;
   }
-  if (arguments.isEmpty()) {
-    fileNew();
-  } else {
-    const QString path = arguments.first();
+  // The window is shown before a long file is read, with the progress of
+  // that reading over it; a file that cannot be opened at all ends the
+  // start-up before anything is shown.
+  QString path;
+  if (!arguments.isEmpty()) {
+    path = arguments.first();
     if (!QFileInfo::exists(path)) {
       loading->startupDone();
       fail(tr("The file \"%1\" cannot be found.").arg(path));
       return false;
     }
-    if (!openDocumentFile(path)) {
+    const QString problem = input_problem(path);
+    if (!problem.isEmpty()) {
       loading->startupDone();
+      fail(problem);
       return false;
     }
   }
+  fileNew();
   loading->startupDone();
-  if (show_window) frame_->showMaximized();
+  if (show_window) {
+    if (!frame_->restoreLayout()) {
+      frame_->showMaximized();
+    } else {
+      frame_->show();
+    }
+    QApplication::processEvents();
+  }
+  // The file was found readable above: failing now means the user
+  // cancelled its reading, and the empty window stays.
+  if (!path.isEmpty()) openDocumentFile(path);
   return true;
 }
 
 bool COrvaneApp::openDocumentFile(const QString& path) {
   QString error;
   if (!doc_->open(path, &error)) {
-    QMessageBox::warning(frame_.get(), QStringLiteral("Orvane"), error);
+    // No error: the user cancelled the reading.
+    if (!error.isEmpty()) QMessageBox::warning(frame_.get(), QStringLiteral("Orvane"), error);
     return false;
   }
   settings_->addRecentFile(path);
@@ -119,11 +152,14 @@ void COrvaneApp::fileOpen() {
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setNameFilters(open_name_filters());
   dialog.selectNameFilter(open_name_filters().first());
-  // Before the first fax, the bundled samples are the likeliest thing to try.
-  if (!doc_->everOpened()) {
-    const QString samples = samples_folder();
-    if (!samples.isEmpty()) dialog.setDirectory(samples);
+  // The fax's own folder; before the first fax, the bundled samples are the
+  // likeliest thing to try.
+  if (doc_->everOpened() && !doc_->path().isEmpty()) {
+    dialog.setDirectory(QFileInfo(doc_->path()).absolutePath());
+  } else if (const QString samples = samples_folder(); !samples.isEmpty()) {
+    dialog.setDirectory(samples);
   }
+  dialog.resize(useful_dialog_size(frame_.get()));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   openDocumentFile(dialog.selectedFiles().first());
 }
@@ -147,7 +183,12 @@ void COrvaneApp::fileSaveAs() {
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilters({QStringLiteral("TIF Files(*.tif)")});
   dialog.setDefaultSuffix(QStringLiteral("tif"));
-  if (!doc_->path().isEmpty()) dialog.selectFile(doc_->path());
+  dialog.resize(useful_dialog_size(frame_.get()));
+  // NAME.tif beside the fax: the fax's own name would ask to replace it.
+  if (!doc_->path().isEmpty()) {
+    dialog.setDirectory(QFileInfo(doc_->path()).absolutePath());
+    dialog.selectFile(tiff_name_for(doc_->path()));
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   saveTo(dialog.selectedFiles().first());
 }

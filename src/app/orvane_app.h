@@ -15,6 +15,9 @@ namespace orvane::app {
 class CMainFrame;
 class COrvaneDoc;
 
+// The name Save As offers for `fax`: its name with the ending ".tif".
+QString tiff_name_for(const QString& fax);
+
 class COrvaneApp : public QObject {
   Q_OBJECT
  public:

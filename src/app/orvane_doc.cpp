@@ -6,17 +6,32 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <thread>
 
+#include "app/input_check.h"
+#include "app/refusal_reason.h"
 #include "base/coding_mode.h"
 #include "codec/page_driver.h"
 #include "core/classify.h"
 #include "core/format_registry.h"
+#include "core/page_ocr.h"
 #include "core/pdf_export.h"
 
 namespace orvane::app {
 
 namespace {
+
+// The hidden name a conversion or export is written under beside its
+// target: the target's name, cut so that the hidden name (and the core's
+// own temporary name made from it) still fits the longest name a folder
+// takes, whatever name the user chose.
+QString stagingTemplate(const QFileInfo& target) {
+  QString base = target.fileName();
+  while (base.toUtf8().size() > 200) base.chop(1);
+  return QStringLiteral("%1/.%2.part-XXXXXX").arg(target.absolutePath(), base);
+}
 
 // A file's extension as the document keeps it: from the last "." on, empty
 // when there is none or when it is implausibly long.
@@ -83,93 +98,130 @@ QString resolution_unit(std::uint8_t unit) {
   }
 }
 
+// The second set of scratch files sits beside the first.
+WorkingPaths spare_paths(const WorkingPaths& paths) {
+  const auto beside = [](const std::filesystem::path& path) {
+    return path.parent_path() / ("next-" + path.filename().string());
+  };
+  return {beside(paths.row_file), beside(paths.page_index), beside(paths.temp_tiff)};
+}
+
 }  // namespace
 
 COrvaneDoc::COrvaneDoc(const WorkingPaths& paths, CDocUi& ui, QObject* parent)
-    : QObject(parent), ui_(ui) {
-  fax_.set_working_paths(paths);
+    : QObject(parent),
+      scratch_{paths, spare_paths(paths)},
+      fax_(std::make_unique<FaxFile>()),
+      ui_(ui),
+      ahead_(new CPageAhead(paths, this)) {
+  fax_->set_working_paths(paths);
 }
 
 bool COrvaneDoc::open(const QString& path, QString* error) {
-  QFile file(path);
-  if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-    if (error) {
-      *error = QFileInfo(path).isDir()
-                   ? tr("\"%1\" is a folder, not a file.").arg(path)
-                   : tr("Cannot open \"%1\": %2.").arg(path, file.errorString());
-    }
-    return false;
-  }
-  file.close();
-  resetForFile(path);
+  const QString problem = input_problem(path);
+  if (error) *error = problem;
+  if (!problem.isEmpty() || !readFile(path, DecodingParameters{})) return false;
   folders_.note_file_opened();
   full_path_title_ = false;
-  fax_.set_parameters(DecodingParameters{});
   untitled_ = false;
   ever_opened_ = true;
   emit titleChanged();
-  reopen();
   updateAllViews();
   return true;
 }
 
 void COrvaneDoc::resetForFile(const QString& path) {
   scaling_ = 1.0f;
+  fit_ = FitMode::kNone;
   current_page_ = 0;
   path_ = path;
   extension_ = extension_of(path);
 }
 
 void COrvaneDoc::reopen() {
-  ui_.beginWait();
-  resetForFile(path_);
-  format_ = classify(native(path_));
-  if (format_ == kFormatUnsupported) {
-    ui_.endWait();
-    ui_.showTipsOfOpenFax();
-    markPageEmpty();
-    return;
-  }
-  if (format_ == kFormatNotFax) {
-    markPageEmpty();
-  } else {
-    openRecord();
-    current_page_ = 0;
-  }
-  ui_.endWait();
+  readFile(path_, fax_->parameters());
 }
 
-void COrvaneDoc::openRecord() {
-  const std::filesystem::path file = native(path_);
+bool COrvaneDoc::readFile(const QString& path, const DecodingParameters& params) {
+  ui_.beginWait();
+  const int format = classify(native(path));
+  const int scratch = 1 - scratch_in_use_;
+  auto record = std::make_unique<FaxFile>();
+  record->set_working_paths(scratch_[std::size_t(scratch)]);
+  record->set_parameters(params);
+  if (format >= 0 && !openRecord(*record, path, format)) {
+    ui_.endWait();
+    return false;
+  }
+  ui_.endWait();
+  fax_ = std::move(record);
+  scratch_in_use_ = scratch;
+  format_ = format;
+  resetForFile(path);
+  pages_as_read_ = true;
+  prepared_.reset();
+  if (format == kFormatUnsupported) ui_.showTipsOfOpenFax();
+  if (format < 0) markPageEmpty();
+  refusal_ = refusal_reason(native(path), format, *fax_);
+  followSource();
+  return true;
+}
+
+// False when the user cancelled the reading.
+bool COrvaneDoc::openRecord(FaxFile& record, const QString& path, int format) {
+  const std::filesystem::path file = native(path);
   WorkControl control;
-  auto work = [this, file, &control] {
+  auto work = [&record, file, format, &control] {
     try {
-      // A stop shows through runLong; a failure through the empty page.
-      (void)fax_.open(file, format_, &control);
+      // A failure shows through the empty page.
+      (void)record.open(file, format, &control);
     } catch (...) {
       // Whatever the reader left in the page bitmap is shown.
     }
   };
   // Bare data is analysed and extracted whole, and At Work files go through
   // an outside converter: both can take seconds.
-  if (!is_raw_format(format_) && format_ != kFormatAtWork) {
+  if (!is_raw_format(format) && format != kFormatAtWork) {
     work();
-    return;
+    return true;
   }
-  const QString label = tr("Reading %1...").arg(QFileInfo(path_).fileName());
-  if (!ui_.runLong(label, work, &control)) {
-    fax_.set_parameters(DecodingParameters(fax_.parameters()));
-    markPageEmpty();
+  const QString label = tr("Reading %1...").arg(QFileInfo(path).fileName());
+  return ui_.runLong(label, work, &control);
+}
+
+// The reader ahead follows the record on view.
+void COrvaneDoc::followSource() {
+  CPageAhead::Source source;
+  if (format_ >= 0 && pageCount() > 0) {
+    source.path = path_;
+    source.format = format_;
+    source.parameters = fax_->parameters();
+    // Bare data is paginated by the vertical resolution on view.
+    if (is_raw_format(format_) && fax_->page().yres > 0)
+      source.parameters.vres_override = fax_->page().yres;
+    source.page_count = pageCount();
   }
+  ahead_->setSource(source);
+  emit pagesChanged();
 }
 
 void COrvaneDoc::markPageEmpty() {
-  fax_.page().clear();
+  fax_->page().clear();
+}
+
+std::optional<CPageAhead::Ready> COrvaneDoc::takePreparedPage() {
+  std::optional<CPageAhead::Ready> ready = std::move(prepared_);
+  prepared_.reset();
+  return ready;
+}
+
+void COrvaneDoc::keepNeighboursReady(qreal ratio) {
+  if (pages_as_read_ && pageCount() > 1) ahead_->follow(current_page_, scaling_, ratio);
 }
 
 void COrvaneDoc::loadPage(int index) {
   try {
-    fax_.load_page(format_, std::uint32_t(std::max(index, 0)));
+    fax_->load_page(format_, std::uint32_t(std::max(index, 0)));
   } catch (...) {
     // What the reader left is shown.
   }
@@ -206,9 +258,32 @@ bool COrvaneDoc::canZoomOut() const {
   return scaling_ > kMinScaling && page().width != 0 && page().height != 0;
 }
 
+// A page read ahead is taken over as it is; any other is read now.
 void COrvaneDoc::goTo(int index) {
   current_page_ = index;
-  loadPage(current_page_);
+  std::optional<CPageAhead::Ready> ready;
+  if (pages_as_read_) ready = ahead_->take(index);
+  if (!ready) {
+    loadPage(current_page_);
+    return;
+  }
+  fax_->take_page(std::move(ready->loaded));
+  prepared_ = std::move(ready);
+  updateAllViews();
+  prepared_.reset();
+}
+
+void COrvaneDoc::followRename(const QString& from, const QString& to) {
+  if (path_.isEmpty() || QFileInfo(from).absoluteFilePath() != QFileInfo(path_).absoluteFilePath())
+    return;
+  path_ = full_path_title_ ? QFileInfo(to).absoluteFilePath() : to;
+  extension_ = extension_of(path_);
+  followSource();
+  emit titleChanged();
+}
+
+void COrvaneDoc::goToIndex(int index) {
+  if (index >= 0 && index < pageCount() && index != current_page_) goTo(index);
 }
 
 void COrvaneDoc::firstPage() {
@@ -232,34 +307,52 @@ void COrvaneDoc::goToPage() {
   goTo(std::clamp(number - 1, 0, pageCount() - 1));
 }
 
+// From a fitted factor the steps go on from the step next to it.
 void COrvaneDoc::zoomIn() {
   if (!canZoomIn()) return;
-  scaling_ = std::min(scaling_ + kScalingStep, kMaxScaling);
-  updateAllViews();
+  const float steps = std::floor(scaling_ / kScalingStep + 1e-3f);
+  zoomTo(std::min((steps + 1) * kScalingStep, kMaxScaling));
 }
 
 void COrvaneDoc::zoomOut() {
   if (!canZoomOut()) return;
-  scaling_ -= kScalingStep;
-  if (scaling_ <= kMinScaling) scaling_ = kMinScaling;
+  const float steps = std::ceil(scaling_ / kScalingStep - 1e-3f);
+  zoomTo(std::max((steps - 1) * kScalingStep, kMinScaling));
+}
+
+void COrvaneDoc::zoomTo(float scaling) {
+  fit_ = FitMode::kNone;
+  scaling_ = scaling;
+  updateAllViews();
+}
+
+void COrvaneDoc::fitWidth() {
+  if (page().width == 0 || page().height == 0) return;
+  fit_ = FitMode::kWidth;
+  updateAllViews();
+}
+
+void COrvaneDoc::fitPage() {
+  if (page().width == 0 || page().height == 0) return;
+  fit_ = FitMode::kPage;
   updateAllViews();
 }
 
 void COrvaneDoc::flip() {
   if (pageCount() == 0) return;
-  codec::flip_vertically(fax_.page());
+  codec::flip_vertically(fax_->page());
   updateAllViews();
 }
 
 void COrvaneDoc::mirror() {
   if (pageCount() == 0) return;
-  codec::mirror(fax_.page());
+  codec::mirror(fax_->page());
   updateAllViews();
 }
 
 void COrvaneDoc::resolutions() {
   if (pageCount() == 0) return;
-  PageBitmap& page = fax_.page();
+  PageBitmap& page = fax_->page();
   const int h = horizontal_index(page.xres);
   const int v = vertical_index(page.yres);
   int new_h = h;
@@ -268,12 +361,14 @@ void COrvaneDoc::resolutions() {
   if (page.width <= 0 || (new_h == h && new_v == v)) return;
   page.xres = std::uint16_t(new_h * 100 + 200);
   page.yres = std::uint16_t(new_v * 100 + 100);
+  pages_as_read_ = false;
   resolutionChanged(new_v != v);
 }
 
 void COrvaneDoc::setVerticalResolutionIndex(int index) {
   if (index < 0 || index > 3) return;
-  fax_.page().yres = std::uint16_t(index * 100 + 100);
+  fax_->page().yres = std::uint16_t(index * 100 + 100);
+  pages_as_read_ = false;
   resolutionChanged(true);
 }
 
@@ -284,23 +379,27 @@ void COrvaneDoc::resolutionChanged(bool vertical_changed) {
   }
   // Bare data is cut into pages by standard page lengths, which depend on
   // the vertical resolution.
-  fax_.recount_raw_pages();
+  fax_->recount_raw_pages();
   if (current_page_ > pageCount() - 1) current_page_ = 0;
+  // Every page of bare data takes the new resolution: reading ahead goes
+  // on with it.
+  pages_as_read_ = true;
+  followSource();
   loadPage(current_page_);
 }
 
 void COrvaneDoc::bitOrder() {
   if (path_.isEmpty()) return;
-  int order = fax_.parameters().bit_order;
+  int order = fax_->parameters().bit_order;
   if (!ui_.askBitOrder(order)) return;
-  fax_.parameters().bit_order = std::uint8_t(order);
-  reopen();
-  updateAllViews();
+  DecodingParameters params = fax_->parameters();
+  params.bit_order = std::uint8_t(order);
+  if (readFile(path_, params)) updateAllViews();
 }
 
 void COrvaneDoc::advanced() {
   if (path_.isEmpty()) return;
-  DecodingParameters& params = fax_.parameters();
+  DecodingParameters params = fax_->parameters();
   AdvancedValues values;
   values.threshold = params.threshold;
   values.flag_number = params.flag_number;
@@ -316,13 +415,12 @@ void COrvaneDoc::advanced() {
   params.nonstandard_widths = values.nonstandard_widths;
   params.min_width = std::int16_t(values.min_width);
   params.split_at_page_ends = values.split_at_page_ends;
-  reopen();
-  updateAllViews();
+  if (readFile(path_, params)) updateAllViews();
 }
 
 void COrvaneDoc::pageProperties() {
   if (pageCount() == 0) return;
-  const PageBitmap& page = fax_.page();
+  const PageBitmap& page = fax_->page();
   FaxProperties p;
   p.line_width = page.width;
   p.scan_lines = page.height;
@@ -349,6 +447,11 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
     return SaveResult::kNothingWritten;
   }
   if (extension.compare(QStringLiteral(".tif"), Qt::CaseInsensitive) != 0) {
+    // Only TIFF is written here; a silent nothing looked like a save.
+    ui_.message(tr("\"%1\" was not written: Save As writes TIFF files only, so the name must "
+                   "end in .tif (Export as PDF writes PDF files).")
+                    .arg(QFileInfo(target).fileName()),
+                tr("Converting Fail"));
     return SaveResult::kNothingWritten;
   }
   // The record writes atomically itself, so it writes to a hidden name of
@@ -356,16 +459,16 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
   // conversion finished and was not cancelled (a cancelled conversion ends
   // at its next page): an existing target is never touched otherwise.
   const QFileInfo info(target);
-  QTemporaryFile staging(
-      QStringLiteral("%1/.%2.part-XXXXXX").arg(info.absolutePath(), info.fileName()));
+  QTemporaryFile staging(stagingTemplate(info));
   if (!staging.open()) return SaveResult::kFailed;
   staging.close();
   ConvertResult result = ConvertResult::kNoFile;
   WorkControl control;
+  ExportSummary summary;
   const auto convert = [&] {
     try {
-      result =
-          fax_.convert(native(staging.fileName()), format_, FaxFile::TiffSource::kRefuse, &control);
+      result = fax_->convert(native(staging.fileName()), format_, FaxFile::TiffSource::kRefuse,
+                             &control, &summary);
     } catch (...) {
       result = ConvertResult::kNoFile;
     }
@@ -374,6 +477,12 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
       ui_.runLong(tr("Converting to %1...").arg(info.fileName()), convert, &control);
   if (finished && result == ConvertResult::kOk && take_over(staging, target)) {
     open(target);
+    const auto left_out = summary.left_out.size();
+    if (left_out > 0) {
+      ui_.message(left_out == 1 ? tr("One page could not be read and was left out.")
+                                : tr("%1 pages could not be read and were left out.").arg(left_out),
+                  tr("Save As"));
+    }
     return SaveResult::kConverted;
   }
   // Conversion may have used the page bitmap: show the page on view again.
@@ -381,9 +490,20 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
   return finished ? SaveResult::kFailed : SaveResult::kCancelled;
 }
 
-COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QString& target) {
+COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QString& target,
+                                               bool ocr) {
   const QString caption = tr("Export as PDF");
   const QFileInfo info(target);
+  PdfExportOptions options;
+  options.ocr = ocr;
+  options.jobs = std::max(1u, std::thread::hardware_concurrency());
+  if (ocr) {
+    if (const std::string problem = ocr_language_problem(options.ocr_languages); !problem.empty()) {
+      ui_.message(tr("Cannot make the text searchable: %1.").arg(QString::fromStdString(problem)),
+                  caption);
+      return ExportResult::kFailed;
+    }
+  }
   if (same_file(target, source) || (!path_.isEmpty() && same_file(target, path_))) {
     ui_.message(tr("\"%1\" is the fax being exported or the one on view and is not written "
                    "over; choose another name for the PDF.")
@@ -393,8 +513,7 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
   }
   // As in save(): the finished PDF is renamed over the target only when
   // the export ran to its end and was not cancelled.
-  QTemporaryFile staging(
-      QStringLiteral("%1/.%2.part-XXXXXX").arg(info.absolutePath(), info.fileName()));
+  QTemporaryFile staging(stagingTemplate(info));
   if (!staging.open()) {
     ui_.message(tr("Cannot write \"%1\": %2.").arg(target, staging.errorString()), caption);
     return ExportResult::kFailed;
@@ -403,9 +522,10 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
   // The document's own file (also when the folder bar names it otherwise)
   // is read as it is shown, with the parameters the user set.
   const DecodingParameters params =
-      !path_.isEmpty() && same_file(source, path_) ? fax_.parameters() : DecodingParameters{};
+      !path_.isEmpty() && same_file(source, path_) ? fax_->parameters() : DecodingParameters{};
   const std::filesystem::path from = native(source), to = native(staging.fileName());
   WorkControl control;
+  options.control = &control;
   ConvertResult result = ConvertResult::kWriteFailed;
   ExportSummary summary;
   const bool finished = ui_.runLong(
@@ -418,7 +538,7 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
                 control.report(done, total);
                 return !control.stop_requested();
               },
-              &summary, &control);
+              &summary, &control, options);
         } catch (...) {
           result = ConvertResult::kWriteFailed;
         }
@@ -461,7 +581,7 @@ void COrvaneDoc::refreshStatus() {
 }
 
 StatusTexts COrvaneDoc::statusTexts() const {
-  const PageBitmap& page = fax_.page();
+  const PageBitmap& page = fax_->page();
   StatusTexts s;
   if (page.width < 1) {
     // Before the first file there is nothing to judge: the verdict waits

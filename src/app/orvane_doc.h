@@ -5,9 +5,12 @@
 #include <QObject>
 #include <QString>
 #include <array>
+#include <memory>
+#include <optional>
 
 #include "app/doc_ui.h"
 #include "app/folders/folder_list.h"
+#include "app/page_ahead.h"
 #include "core/fax_file.h"
 
 namespace orvane::app {
@@ -18,6 +21,11 @@ struct StatusTexts {
   int vres_index = -1;  // -1: nothing selected
 };
 
+// How the scaling factor is chosen: by the zoom steps, or to fit the page's
+// width or the whole page into the window (then it follows the window's
+// size until the next zoom step).
+enum class FitMode { kNone, kWidth, kPage };
+
 class COrvaneDoc : public QObject {
   Q_OBJECT
  public:
@@ -27,8 +35,9 @@ class COrvaneDoc : public QObject {
 
   COrvaneDoc(const WorkingPaths& paths, CDocUi& ui, QObject* parent = nullptr);
 
-  // Opens `path` as the document. False (and `error` set) only when the file
-  // cannot be read; the fax on view then stays.
+  // Opens `path` as the document. False when the file cannot be read
+  // (`error` says why) or the user cancelled its reading (`error` empty);
+  // the fax on view, its title and its status then stay as they were.
   bool open(const QString& path, QString* error = nullptr);
   // Detection again with the parameters as they stand.
   void reopen();
@@ -43,6 +52,17 @@ class COrvaneDoc : public QObject {
   void goToPage();
   void zoomIn();
   void zoomOut();
+  void fitWidth();
+  void fitPage();
+  FitMode fitMode() const { return fit_; }
+  // The view's answer to a fitting mode: the factor that fits the window
+  // now (no update is asked for; the view is drawing).
+  void setFittedScaling(float scaling) { scaling_ = scaling; }
+  // The file `from` is now called `to`: when it is the fax on view, the
+  // document and its title follow.
+  void followRename(const QString& from, const QString& to);
+  // Goes to page `index` (from 0), as the overview's click does.
+  void goToIndex(int index);
   void flip();
   void mirror();
   void resolutions();
@@ -70,8 +90,11 @@ class COrvaneDoc : public QObject {
   // Writes the fax file `source` as a PDF at `target`, away from the user
   // interface behind the progress window. The file on view is read afresh
   // in a record of its own (with the document's decoding parameters when it
-  // is the document), so the page on view is not disturbed.
-  ExportResult exportPdf(const QString& source, const QString& target);
+  // is the document), so the page on view is not disturbed. With `ocr` every
+  // page's words are read into an invisible text layer (English), on every
+  // core; the progress window counts pages and Cancel ends the export
+  // between pages or within the page being read.
+  ExportResult exportPdf(const QString& source, const QString& target, bool ocr = false);
 
   // Asks the views to update (they then call refreshStatus()).
   void updateAllViews();
@@ -79,10 +102,23 @@ class COrvaneDoc : public QObject {
   void refreshStatus();
   StatusTexts statusTexts() const;
 
-  FaxFile& record() { return fax_; }
-  const FaxFile& record() const { return fax_; }
-  const PageBitmap& page() const { return fax_.page(); }
-  int pageCount() const { return fax_.page_count(); }
+  FaxFile& record() { return *fax_; }
+  const FaxFile& record() const { return *fax_; }
+  const PageBitmap& page() const { return fax_->page(); }
+  int pageCount() const { return fax_->page_count(); }
+  // Why the open file shows no page (empty while it shows one or before
+  // the first file).
+  const QString& refusalReason() const { return refusal_; }
+
+  // The pages read ahead: the neighbours of the page on view and the
+  // overview's thumbnails.
+  CPageAhead& pageAhead() { return *ahead_; }
+  // The images of the page just turned to, when it was read ahead; taken
+  // once by the view.
+  std::optional<CPageAhead::Ready> takePreparedPage();
+  // The view has drawn the page on view at the present scaling on a screen
+  // of `ratio`: its neighbours are read ahead for that.
+  void keepNeighboursReady(qreal ratio);
   int currentPage() const { return current_page_; }
   float scaling() const { return scaling_; }
   int format() const { return format_; }
@@ -110,16 +146,34 @@ class COrvaneDoc : public QObject {
   void viewsNeedUpdate();
   void statusChanged();
   void titleChanged();
+  // Another file or other pages: the overview starts again.
+  void pagesChanged();
 
  private:
   void resetForFile(const QString& path);
   void markPageEmpty();
-  void openRecord();
+  // Reads `path` with `params` into a new record and, unless the user
+  // cancelled, makes it the document's. False when cancelled.
+  bool readFile(const QString& path, const DecodingParameters& params);
+  bool openRecord(FaxFile& record, const QString& path, int format);
+  void followSource();
+  void zoomTo(float scaling);
   void resolutionChanged(bool vertical_changed);
   void goTo(int index);
 
-  FaxFile fax_;
+  // Two sets of scratch files, one for the record on view and one for the
+  // record being read, so that a cancelled read leaves the fax on view.
+  std::array<WorkingPaths, 2> scratch_;
+  int scratch_in_use_ = 0;
+  std::unique_ptr<FaxFile> fax_;
   CDocUi& ui_;
+  CPageAhead* ahead_;
+  std::optional<CPageAhead::Ready> prepared_;
+  // The page on view was changed by hand (resolutions): pages read ahead
+  // from the file would not carry that change.
+  bool pages_as_read_ = true;
+  FitMode fit_ = FitMode::kNone;
+  QString refusal_;
   int current_page_ = 0;
   FolderList folders_;
   bool full_path_title_ = false;  // opened from the folder list

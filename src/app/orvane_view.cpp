@@ -2,14 +2,17 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
 #include <QWheelEvent>
 #include <algorithm>
 
 #include "app/display_image.h"
+#include "app/fit_scaling.h"
 #include "app/orvane_doc.h"
 
 namespace orvane::app {
@@ -25,15 +28,35 @@ COrvaneView::COrvaneView(COrvaneDoc& doc, QWidget* parent)
 }
 
 void COrvaneView::updateFromDocument() {
+  followFit();
   display_ = display_size(doc_.record().page(), doc_.scaling());
-  page_image_ = page_image(doc_.page());
+  std::optional<CPageAhead::Ready> ready = doc_.takePreparedPage();
+  page_image_ = ready ? ready->image : page_image(doc_.page());
   // One inch of paper is 100 device-independent pixels at 1.00, whatever
   // the screen's density: the display size is taken over as it is.
   drawn_ = QSize(display_.width, display_.height);
-  rebuildPixmap();
+  const qreal ratio = devicePixelRatioF();
+  if (ready && ready->drawn == drawn_ && ready->ratio == ratio && !ready->scaled.isNull()) {
+    QImage scaled = std::move(ready->scaled);
+    if (reversed_) scaled.invertPixels();
+    pixmap_ = QPixmap::fromImage(std::move(scaled));
+  } else {
+    rebuildPixmap();
+  }
   updateScrollRange();
   viewport()->update();
   doc_.refreshStatus();
+  doc_.keepNeighboursReady(ratio);
+}
+
+// In a fitting mode the factor is worked out from the window as it is now.
+void COrvaneView::followFit() {
+  if (doc_.fitMode() == FitMode::kNone) return;
+  PageBitmap fields = doc_.page().fields_only();
+  const DisplaySize at_one = display_size(fields, 1.0f);
+  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+  doc_.setFittedScaling(
+      fit_scaling(doc_.fitMode(), QSize(at_one.width, at_one.height), maximumViewportSize(), bar));
 }
 
 void COrvaneView::toggleReversed() {
@@ -65,7 +88,12 @@ void COrvaneView::updateScrollRange() {
 void COrvaneView::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
   painter.fillRect(event->rect(), QColor::fromRgb(kBackground));
-  if (pixmap_.isNull() || display_.source_width < 1 || display_.source_height < 1) return;
+  if (pixmap_.isNull() || display_.source_width < 1 || display_.source_height < 1) {
+    drawRefusal(painter);
+    return;
+  }
+  // Moved to a screen of another density: drawn again for its pixels.
+  if (pixmap_.devicePixelRatio() != devicePixelRatioF()) rebuildPixmap();
   const QPoint origin(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
   const QRect target(origin, drawn_);
   const QRect area = event->rect() & target;
@@ -75,8 +103,27 @@ void COrvaneView::paintEvent(QPaintEvent* event) {
   painter.drawPixmap(QRectF(area), pixmap_, source);
 }
 
+// A file that shows no page says why, under the status bar's verdict.
+void COrvaneView::drawRefusal(QPainter& painter) {
+  const QString reason = doc_.refusalReason();
+  if (reason.isEmpty()) return;
+  const QString text = QStringLiteral("That's NOT a FAX file!\n%1: %2")
+                           .arg(QFileInfo(doc_.path()).fileName(), reason);
+  painter.setPen(palette().color(QPalette::WindowText));
+  painter.drawText(viewport()->rect().adjusted(24, 24, -24, -24),
+                   Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, text);
+}
+
 void COrvaneView::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
+  if (doc_.fitMode() != FitMode::kNone) {
+    const float before = doc_.scaling();
+    followFit();
+    if (doc_.scaling() != before) {
+      updateFromDocument();
+      return;
+    }
+  }
   updateScrollRange();
 }
 

@@ -7,6 +7,8 @@
 
 #include "app/display_size.h"
 
+class QPainter;
+
 namespace orvane::app {
 
 class COrvaneDoc;
@@ -47,6 +49,8 @@ class COrvaneView : public QAbstractScrollArea {
 
  private:
   void rebuildPixmap();
+  void followFit();
+  void drawRefusal(QPainter& painter);
   void updateScrollRange();
 
   COrvaneDoc& doc_;

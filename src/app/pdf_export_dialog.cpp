@@ -1,9 +1,12 @@
 #include "app/pdf_export_dialog.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 
 #include "app/orvane_doc.h"
+#include "core/page_ocr.h"
 
 namespace orvane::app {
 
@@ -19,8 +22,18 @@ void export_pdf_with_dialog(QWidget* parent, COrvaneDoc& doc, const QString& sou
   dialog.setNameFilters({QObject::tr("PDF Files (*.pdf)")});
   dialog.setDefaultSuffix(QStringLiteral("pdf"));
   dialog.selectFile(default_pdf_name(source));
+  // The dialog of Qt's own, which takes a widget of ours below its fields.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  auto* ocr = new QCheckBox(QObject::tr("Make text searchable (OCR)"), &dialog);
+  ocr->setObjectName(QStringLiteral("ocrCheck"));
+  if (!ocr_built_in()) {
+    ocr->setEnabled(false);
+    ocr->setToolTip(QObject::tr("This program was built without OCR."));
+  }
+  if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+    grid->addWidget(ocr, grid->rowCount(), 0, 1, -1);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  doc.exportPdf(source, dialog.selectedFiles().first());
+  doc.exportPdf(source, dialog.selectedFiles().first(), ocr->isChecked());
 }
 
 }  // namespace orvane::app

@@ -35,10 +35,17 @@ mode_t current_umask() {
 // is written (or, for an unnamed file, for the moment between link and
 // rename).
 std::string part_prefix(const std::filesystem::path& dir, const std::filesystem::path& target) {
+  // The hidden name is the target's, cut so that with the dot, ".part-" and
+  // the longest ending added here (a process id and a serial number) it
+  // still fits the longest name a folder takes: any name a user may give
+  // the output can be written.
+  constexpr std::size_t kNameMax = 255;
+  constexpr std::size_t kAdded = 1 + 6 + 22;
+  const std::string base = target.filename().string().substr(0, kNameMax - kAdded);
   // Appended piece by piece: GCC 12 at -O3 mistakes "." + string + "..." for
   // an overlapping copy (-Wrestrict, GCC bug 105329).
   std::string name = ".";
-  name += target.filename().string();
+  name += base;
   name += ".part-";
   return (dir / name).string();
 }

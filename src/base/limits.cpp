@@ -1,11 +1,15 @@
 #include "base/limits.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace orvane::limits {
 
 namespace {
 
 thread_local Limit last_refusal = Limit::kNone;
 thread_local std::uint32_t last_detail = 0;
+thread_local std::string last_text;
 
 // Names of the TIFF Compression values met in files that are not faxes.
 std::string compression_name(std::uint32_t value) {
@@ -30,6 +34,15 @@ std::string mebibytes(std::int64_t bytes) {
 void note(Limit which, std::uint32_t detail) {
   last_refusal = which;
   last_detail = detail;
+  last_text.clear();
+}
+void note_text(Limit which, std::string text) {
+  last_refusal = which;
+  last_detail = 0;
+  last_text = std::move(text);
+}
+std::string noted_reason() {
+  return last_text.empty() ? describe(last_refusal, last_detail) : last_text;
 }
 Limit noted() {
   return last_refusal;
@@ -40,6 +53,16 @@ std::uint32_t noted_detail() {
 void clear_note() {
   last_refusal = Limit::kNone;
   last_detail = 0;
+  last_text.clear();
+}
+
+void note_scratch_fault(int error) {
+  if (error == ENOSPC || error == EDQUOT || error == EFBIG) {
+    note_text(Limit::kFile, "the temporary folder is full");
+  } else {
+    note_text(Limit::kFile,
+              std::string("the temporary folder cannot be written: ") + std::strerror(error));
+  }
 }
 
 bool is_size_limit(Limit which) {
@@ -63,8 +86,12 @@ std::string describe(Limit which, std::uint32_t detail) {
       return "Compression " + std::to_string(detail) + " (" + compression_name(detail) +
              ") is not a fax coding";
     case Limit::kNotBilevel:
-      return std::to_string(detail) + " bits per sample: not a black-and-white page";
-    case Limit::kTiled: return "it is tiled; this program reads TIFF pages stored in strips only";
+      return "BitsPerSample " + std::to_string(detail) +
+             ": a colour or grey picture, not a black-and-white fax";
+    case Limit::kTiled: return "tiled; this program reads TIFF pages stored in strips only";
+    case Limit::kNotFaxPage: return "not a black-and-white fax page";
+    case Limit::kDamaged: return "damaged";
+    case Limit::kFile: return "cannot be read";
   }
   return {};
 }

@@ -54,6 +54,9 @@ enum class Limit : std::uint8_t {
   kNotFaxCoding,  // a TIFF Compression no fax decoder handles (detail: its value)
   kNotBilevel,    // more than one bit per sample (detail: the bits)
   kTiled,         // a TIFF page stored in tiles (fax pages are stored in strips)
+  kNotFaxPage,    // fields that make the page no fax page (colour, palette); see the text
+  kDamaged,       // a field the page needs is missing, zero or unreadable; see the text
+  kFile,          // the whole file cannot be read; see the text
 };
 
 // The checks note the limit they refused with (and, for the page
@@ -61,9 +64,20 @@ enum class Limit : std::uint8_t {
 // opened or loaded and reads it afterwards. Kept per thread (conversions run
 // side by side).
 void note(Limit which, std::uint32_t detail = 0);
+// The same with the words that say it ("ImageWidth 0", "a colour PCX page,
+// 3 planes of 8 bits").
+void note_text(Limit which, std::string text);
 Limit noted();
 std::uint32_t noted_detail();
 void clear_note();
+// The refusal noted last in words: its text, else describe(noted(),
+// noted_detail()); empty when nothing was noted.
+std::string noted_reason();
+
+// Notes (Limit::kFile) why the scratch folder could not take what was
+// written there: "the temporary folder is full" for no space, a quota or
+// a file-size limit (`error` is the errno of the failed write).
+void note_scratch_fault(int error);
 
 // True for the three size limits (the page is "larger than ..."); false
 // for the page properties.

@@ -1,5 +1,5 @@
 #pragma once
-// The three commands of orvane-cli; each returns the process exit code.
+// The commands of orvane-cli; each returns the process exit code.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -9,6 +9,8 @@
 namespace orvane::cli {
 
 int run_info(const std::filesystem::path& file, bool json, const DecodingOptions& options);
+// The format registry's rows: a table, or one JSON object.
+int run_formats(bool json);
 int run_render(const std::filesystem::path& file, int page, const std::filesystem::path& output,
                const DecodingOptions& options);
 // What convert writes: TIFF (the conversion, or with `g4` every page
@@ -17,6 +19,8 @@ enum class OutputKind { kUnknown, kTiff, kPdf };
 struct ConvertTarget {
   OutputKind to = OutputKind::kUnknown;
   bool g4 = false;
+  bool ocr = false;  // PDF: an invisible text layer of each page's words
+  std::string ocr_languages = "eng";
 };
 
 int run_convert(const std::vector<std::filesystem::path>& files,

@@ -12,8 +12,9 @@
 #include "cli/open_fax.h"
 #include "cli/output_checks.h"
 #include "core/format_registry.h"
-#include "core/g4_tiff_export.h"
+#include "core/page_ocr.h"
 #include "core/pdf_export.h"
+#include "core/tiff_export.h"
 
 namespace orvane::cli {
 
@@ -50,20 +51,19 @@ OutputKind run_output_kind(const ConvertTarget& target, const std::filesystem::p
 
 // Writes the open file as the run asks: a PDF, a TIFF of G4 pages, or the
 // TIFF conversion (a TIFF input is copied page by page into a new,
-// normalised TIFF).
+// normalised TIFF). `summary` tells which pages were left out.
 ConvertResult write_output(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
-                           const ConvertTarget& target, std::error_code& why) {
-  if (target.to == OutputKind::kPdf || target.g4) {
-    ExportSummary summary;
-    const ConvertResult rc = target.to == OutputKind::kPdf
-                                 ? export_pdf(fax, format, output, {}, &summary)
-                                 : export_g4_tiff(fax, format, output, {}, &summary);
-    why = summary.write_error;
-    return rc;
+                           const ConvertTarget& target, unsigned page_jobs,
+                           ExportSummary& summary) {
+  if (target.to == OutputKind::kPdf) {
+    PdfExportOptions pdf;
+    pdf.jobs = page_jobs;
+    pdf.ocr = target.ocr;
+    pdf.ocr_languages = target.ocr_languages;
+    return export_pdf(fax, format, output, {}, &summary, pdf);
   }
-  const ConvertResult rc = fax.convert(output, format, FaxFile::TiffSource::kCopy);
-  why = fax.write_error();
-  return rc;
+  if (target.g4) return export_g4_tiff(fax, format, output, {}, &summary);
+  return fax.convert(output, format, FaxFile::TiffSource::kCopy, nullptr, &summary);
 }
 
 // stderr shared by the workers and the progress bar: an error line first
@@ -121,7 +121,8 @@ std::string conversion_error(ConvertResult rc, const std::error_code& why) {
 
 // Converts one file; returns its exit code. Errors are reported here.
 int convert_one(const std::filesystem::path& input, const std::filesystem::path& output,
-                const DecodingOptions& options, const ConvertTarget& target, Console& console) {
+                const DecodingOptions& options, const ConvertTarget& target, unsigned page_jobs,
+                Console& console) {
   if (const InputProblem problem = check_input(input); problem.code != kExitOk) {
     console.error(input, problem.message);
     return problem.code;
@@ -131,7 +132,9 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
     console.error(input, "cannot create a scratch folder in the temporary folder");
     return kExitUsage;
   }
-  cf.open(input);
+  // A PDF takes its pages one by one: the first is not decoded twice.
+  cf.open(input,
+          target.to == OutputKind::kPdf ? FaxFile::FirstPage::kSkip : FaxFile::FirstPage::kLoad);
   FaxFile& fax = cf.fax;
   if (cf.format < 0) {
     console.error(input, not_read_reason(input, cf.format));
@@ -149,13 +152,24 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
     console.error(input, note);
   if (const std::string note = doubtful_decoding_note(fax); !note.empty())
     console.error(input, note);
-  std::error_code why;
-  const ConvertResult rc = write_output(fax, cf.format, output, target, why);
-  if (rc != ConvertResult::kOk) {
-    console.error(output, conversion_error(rc, why));
+  // Pages are written one at a time; the one opening loaded is not needed.
+  fax.page().release_pixels();
+  ExportSummary summary;
+  const ConvertResult rc = write_output(fax, cf.format, output, target, page_jobs, summary);
+  if (rc == ConvertResult::kNoPages && !summary.left_out.empty()) {
+    // Not one page loaded: why the first did not is why nothing was written.
+    console.error(
+        input, "no page could be read: " + page_failure(summary.first_limit, summary.first_reason,
+                                                        int(summary.left_out.front()) + 1));
     return kExitNoPage;
   }
-  return kExitOk;
+  if (rc != ConvertResult::kOk) {
+    console.error(output, conversion_error(rc, summary.write_error));
+    return kExitNoPage;
+  }
+  if (summary.left_out.empty()) return kExitOk;
+  console.error(input, left_out_message(summary.left_out));
+  return kExitLeftOut;
 }
 
 // Output names in --out-dir: the input's name with `ending` (".tif" or
@@ -186,9 +200,12 @@ bool outputs_distinct(const std::vector<std::filesystem::path>& files,
     if (inputs.size() < 2) continue;
     std::string names;
     for (std::size_t k = 0; k < inputs.size(); ++k)
-      names += (k == 0 ? "" : k + 1 == inputs.size() ? " and " : ", ") + files[inputs[k]].string();
+      names += (k == 0                   ? ""
+                : k + 1 == inputs.size() ? " and "
+                                         : ", ") +
+               printable(files[inputs[k]].string());
     std::cerr << "orvane-cli: " << names << (inputs.size() == 2 ? " would both" : " would all")
-              << " be written to " << output.string() << "; nothing converted\n";
+              << " be written to " << printable(output.string()) << "; nothing converted\n";
     distinct = false;
   }
   return distinct;
@@ -207,6 +224,16 @@ bool outputs_allowed(const std::vector<std::filesystem::path>& files,
   return true;
 }
 
+// The run's exit status: the worst of the files', where a file that could
+// not be read (2) or converted (1) outweighs one written without some pages.
+int worst_exit(const std::vector<int>& codes) {
+  const auto rank = [](int code) {
+    return code == kExitLeftOut ? 1 : code == kExitOk ? 0 : code + 1;
+  };
+  return *std::max_element(codes.begin(), codes.end(),
+                           [&](int a, int b) { return rank(a) < rank(b); });
+}
+
 }  // namespace
 
 int run_convert(const std::vector<std::filesystem::path>& files,
@@ -222,6 +249,16 @@ int run_convert(const std::vector<std::filesystem::path>& files,
     std::cerr
         << "orvane-cli: convert: --g4 is for TIFF output (PDF pages are CCITT-coded already)\n";
     return kExitUsage;
+  }
+  if (target.ocr) {
+    if (target.to != OutputKind::kPdf) {
+      std::cerr << "orvane-cli: convert: --ocr is for PDF output (--to pdf)\n";
+      return kExitUsage;
+    }
+    if (const std::string problem = ocr_language_problem(target.ocr_languages); !problem.empty()) {
+      std::cerr << "orvane-cli: convert: --ocr: " << problem << "\n";
+      return kExitUsage;
+    }
   }
   std::vector<std::filesystem::path> outputs;
   if (!out_dir.empty()) {
@@ -242,20 +279,24 @@ int run_convert(const std::vector<std::filesystem::path>& files,
   std::vector<int> codes(files.size(), kExitOk);
   Console console(files.size());
   std::atomic<std::size_t> next{0};
+  // --jobs counts threads: files at once, and what is left over for the
+  // pages of each file (a single file gets them all).
+  const std::size_t threads =
+      std::clamp<std::size_t>(std::size_t(std::max(jobs, 1)), 1, files.size());
+  const auto page_jobs =
+      unsigned(std::max<std::size_t>(1, std::size_t(std::max(jobs, 1)) / threads));
   auto worker = [&] {
     for (std::size_t i; (i = next++) < files.size();) {
-      codes[i] = convert_one(files[i], outputs[i], options, target, console);
+      codes[i] = convert_one(files[i], outputs[i], options, target, page_jobs, console);
       console.step();
     }
   };
-  const std::size_t threads =
-      std::clamp<std::size_t>(std::size_t(std::max(jobs, 1)), 1, files.size());
   std::vector<std::thread> pool;
   for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(worker);
   worker();
   for (auto& t : pool) t.join();
   console.finish();
-  return *std::max_element(codes.begin(), codes.end());
+  return worst_exit(codes);
 }
 
 }  // namespace orvane::cli

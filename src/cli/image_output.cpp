@@ -9,8 +9,8 @@
 #include <cstring>
 #include <vector>
 
-#include "cli/output_checks.h"
 #include "base/atomic_output.h"
+#include "cli/output_checks.h"
 
 namespace orvane::cli {
 
@@ -39,8 +39,15 @@ bool write_pbm(const PageBitmap& page, std::FILE* f) {
   return true;
 }
 
+// libpng's faults end the write through our own handler, which says
+// nothing: the caller reports the one line, with the system's reason.
+[[noreturn]] void png_fault(png_structp png, png_const_charp) {
+  png_longjmp(png, 1);
+}
+void png_warning(png_structp, png_const_charp) {}
+
 bool write_png(const PageBitmap& page, std::FILE* f) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fault, png_warning);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
   if (!info) {

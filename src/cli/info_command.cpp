@@ -41,7 +41,7 @@ struct PageFacts {
   PageBitmap fields;  // no pixels
   std::string text;
   limits::Limit limit;  // what kept an invalid page from loading
-  std::uint32_t limit_detail;
+  std::string reason;   // and why, in the reader's words
 };
 
 // One page in memory at a time: each page's pixels go as soon as its facts
@@ -52,7 +52,7 @@ std::vector<PageFacts> collect_pages(FaxFile& fax) {
     LoadedPage loaded = fax.read_page(i);
     loaded.page.release_pixels();
     pages.push_back({int(i) + 1, loaded.valid(), std::move(loaded.page), std::move(loaded.text),
-                     loaded.limit, loaded.limit_detail});
+                     loaded.limit, std::move(loaded.reason)});
   }
   return pages;
 }
@@ -97,7 +97,7 @@ void print_resolution(const PageBitmap& b) {
 
 void print_table(const std::filesystem::path& file, std::int32_t format,
                  const std::vector<PageFacts>& pages) {
-  std::cout << file.string() << ": " << format_name(format);
+  std::cout << printable(file.string()) << ": " << format_name(format);
   if (format < 0) {
     std::cout << "\n";
     return;
@@ -106,13 +106,13 @@ void print_table(const std::filesystem::path& file, std::int32_t format,
   for (const PageFacts& p : pages) {
     const PageBitmap& b = p.fields;
     if (!p.valid) {
-      std::cout << "  " << page_failure(p.limit, p.limit_detail, p.number) << "\n";
+      std::cout << "  " << page_failure(p.limit, p.reason, p.number) << "\n";
       continue;
     }
     std::cout << "  page " << p.number << ": " << b.width << " x " << b.height << ", "
               << coding_name(b.coding) << ", " << bit_order_name(b.bit_order) << ", ";
     print_resolution(b);
-    if (!p.text.empty()) std::cout << ", \"" << p.text << "\"";
+    if (!p.text.empty()) std::cout << ", \"" << printable(p.text) << "\"";
     std::cout << "\n";
   }
 }
@@ -125,6 +125,9 @@ int run_info(const std::filesystem::path& file, bool json, const DecodingOptions
   if (!cf.open(file)) return kExitUsage;
   const std::int32_t format = cf.format;
   std::vector<PageFacts> pages;
+  // The page opening loaded is not needed: its facts come again with the
+  // others, one page in memory at a time.
+  cf.fax.page().release_pixels();
   if (cf.opened) pages = collect_pages(cf.fax);
   if (json) {
     print_json(format, pages);
@@ -142,7 +145,7 @@ int run_info(const std::filesystem::path& file, bool json, const DecodingOptions
   std::string reason = no_page_message(cf.fax, format);
   for (const PageFacts& p : pages) {
     if (p.limit == limits::Limit::kNone) continue;
-    reason = "no page could be read: " + page_failure(p.limit, p.limit_detail, p.number);
+    reason = "no page could be read: " + page_failure(p.limit, p.reason, p.number);
     break;
   }
   report(file, reason);

@@ -2,6 +2,7 @@
 // each command to its runner.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <iostream>
 
@@ -12,13 +13,13 @@
 
 namespace {
 
-constexpr const char* kCommands[] = {"info", "render", "convert"};
+constexpr const char* kCommands[] = {"info", "render", "convert", "formats"};
 
 // A usage error as one line: "orvane-cli: what; see 'orvane-cli --help'".
 int usage_error(std::string what) {
   std::replace(what.begin(), what.end(), '\n', ' ');
   while (!what.empty() && what.back() == ' ') what.pop_back();
-  std::cerr << "orvane-cli: " << what << "; see 'orvane-cli --help'\n";
+  std::cerr << "orvane-cli: " << orvane::cli::printable(what) << "; see 'orvane-cli --help'\n";
   return orvane::cli::kExitUsage;
 }
 
@@ -33,6 +34,10 @@ bool known_first_word(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   using namespace orvane::cli;
+  // Past a file-size limit (ulimit -f) a write fails with EFBIG and the
+  // command reports it and removes its scratch folder, rather than being
+  // killed on the spot.
+  std::signal(SIGXFSZ, SIG_IGN);
   handle_interrupts();
   CLI::App app{
       "Orvane fax viewer and converter, command-line tool.\n"
@@ -43,8 +48,9 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", "orvane-cli " ORVANE_VERSION);
   app.require_subcommand(1);
   app.footer(
-      "Exit status: 0 success; 1 the file was read but gave no valid page, or the conversion\n"
-      "failed; 2 usage error, or a file does not exist or cannot be read.\n");
+      "Exit status: 0 success (every page written); 1 the file was read but gave no valid page,\n"
+      "or the conversion failed; 2 usage error, or a file does not exist or cannot be read;\n"
+      "3 written, but pages were left out (they are named on stderr).\n");
 
   DecodingOptions info_opts, render_opts, convert_opts;
   std::filesystem::path info_file, render_file, render_out, convert_out, convert_dir;
@@ -82,11 +88,25 @@ int main(int argc, char** argv) {
   convert->add_flag("--g4", target.g4,
                     "Write every TIFF page as G4 (decoded and encoded again): compact, and "
                     "valid for every reader");
+  auto* ocr_flag =
+      convert->add_flag("--ocr", target.ocr,
+                        "PDF: read each page's words (OCR) into an invisible text layer, so that "
+                        "the PDF can be searched; the pages look the same");
+  convert
+      ->add_option("--ocr-lang", target.ocr_languages,
+                   "OCR language(s) of the installed Tesseract data, e.g. eng or eng+deu "
+                   "(package tesseract-ocr-LANG)")
+      ->needs(ocr_flag)
+      ->capture_default_str();
   out_opt->excludes(dir_opt);
-  convert->add_option("--jobs", jobs, "Files converted at once")
+  convert->add_option("--jobs", jobs, "Threads: files converted at once, and pages of a file")
       ->check(CLI::Range(1, 64))
       ->capture_default_str();
   convert_opts.add_to(*convert);
+  bool formats_json = false;
+  CLI::App* formats = app.add_subcommand(
+      "formats", "List the file formats: number, name, name endings, signature, MIME type");
+  formats->add_flag("--json", formats_json, "Print one JSON object");
   convert->callback([&] {
     if (convert_out.empty() && convert_dir.empty())
       throw CLI::RequiredError("convert needs -o OUT.tif or --out-dir DIR");
@@ -96,9 +116,10 @@ int main(int argc, char** argv) {
     std::cout << app.help();
     return kExitOk;
   }
-  if (argc < 2) return usage_error("a command is needed: info, render or convert");
+  if (argc < 2) return usage_error("a command is needed: info, render, convert or formats");
   if (!known_first_word(argc, argv))
-    return usage_error(std::string("'") + argv[1] + "' is not a command (info, render, convert)");
+    return usage_error(std::string("'") + argv[1] +
+                       "' is not a command (info, render, convert, formats)");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -112,6 +133,7 @@ int main(int argc, char** argv) {
   }
 
   if (info->parsed()) return run_info(info_file, json, info_opts);
+  if (formats->parsed()) return run_formats(formats_json);
   if (render->parsed()) return run_render(render_file, page, render_out, render_opts);
   if (!convert_to.empty()) target.to = convert_to == "pdf" ? OutputKind::kPdf : OutputKind::kTiff;
   return run_convert(convert_files, convert_out, convert_dir, jobs, convert_opts, target);

@@ -28,11 +28,37 @@ const char* special_kind(mode_t mode) {
 
 }  // namespace
 
+std::string printable(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c >= 0x20 && c != 0x7F) {
+      out += ch;
+      continue;
+    }
+    switch (c) {
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default: {
+        static constexpr char kHex[] = "0123456789abcdef";
+        out += "\\x";
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+      }
+    }
+  }
+  return out;
+}
+
 std::string report_line(const std::filesystem::path& file, const std::string& message) {
-  return "orvane-cli: " + file.string() + ": " + message + "\n";
+  return "orvane-cli: " + printable(file.string()) + ": " + printable(message) + "\n";
 }
 
 void report(const std::filesystem::path& file, const std::string& message) {
+  // What went to stdout before comes first, also when both go to one file.
+  std::cout.flush();
   std::cerr << report_line(file, message);
 }
 
@@ -55,7 +81,7 @@ int checked_input(const std::filesystem::path& path) {
   return problem.code;
 }
 
-bool CommandFax::open(const std::filesystem::path& path) {
+bool CommandFax::open(const std::filesystem::path& path, FaxFile::FirstPage first) {
   if (!scratch.ok()) {
     report(path, "cannot create a scratch folder in the temporary folder");
     return false;
@@ -63,7 +89,7 @@ bool CommandFax::open(const std::filesystem::path& path) {
   format = classify(path);
   opened = false;
   if (format == kFormatNotFax || format == kFormatUnsupported) return true;
-  opened = fax.open(path, format) == OpenResult::kOk;
+  opened = fax.open(path, format, nullptr, first) == OpenResult::kOk;
   return true;
 }
 
@@ -77,35 +103,33 @@ std::string not_read_reason(const std::filesystem::path& path, std::int32_t form
   return kind.empty() ? "not a fax file" : "is " + std::string(kind) + ", not a fax file";
 }
 
-std::string page_failure(limits::Limit limit, std::uint32_t detail, int page) {
+std::string page_failure(limits::Limit limit, const std::string& reason, int page) {
   const std::string which = "page " + std::to_string(page);
-  const std::string text = limits::describe(limit, detail);
-  if (text.empty()) return which + " does not decode";
-  return limits::is_size_limit(limit) ? which + " is " + text : which + " does not decode: " + text;
+  if (reason.empty()) return which + " does not decode";
+  return limits::is_size_limit(limit) ? which + " is " + reason
+                                      : which + " does not decode: " + reason;
 }
 
 std::string no_page_reason(const FaxFile& fax, const std::string& otherwise) {
   switch (fax.page_limit()) {
     case limits::Limit::kNone: return otherwise;
-    case limits::Limit::kWholeFile: return "is " + limits::describe(fax.page_limit());
+    case limits::Limit::kWholeFile: return "is " + fax.page_reason();
+    case limits::Limit::kFile: return fax.page_reason();
     default:
-      return "no page could be read: " + page_failure(fax.page_limit(), fax.page_limit_detail(), 1);
+      return "no page could be read: " + page_failure(fax.page_limit(), fax.page_reason(), 1);
   }
 }
 
 std::string bare_data_hint(const DecodingParameters& p, std::uint8_t t6_order) {
-  const char* order = t6_order == kBitOrderLsbFirst ? "lsb" : "msb";
-  if (t6_order != 0 && (!p.raw_file || p.bit_order != t6_order)) {
-    return std::string("it reads as Group 4 data from its first byte, with --raw-t6 --bit-order ") +
-           order;
-  }
   std::vector<std::string> tries;
   // Without a run of 0xFF bytes in front, T.6 data is only found when it is
-  // taken from the first byte.
-  if (!p.raw_file) {
-    tries.emplace_back(
-        "with --raw-t6 (Group 4 data without 0xFF bytes in front; Ghostscript and ImageMagick "
-        "write it with --bit-order msb)");
+  // taken from the first byte. Nearly any data decodes as T.6 rows, so the
+  // order it decoded in without a fault is a suggestion, not a finding.
+  const char* order = t6_order == kBitOrderLsbFirst ? "lsb" : "msb";
+  if (!p.raw_file || (t6_order != 0 && p.bit_order != t6_order)) {
+    tries.emplace_back(std::string("with --raw-t6 --bit-order ") + order +
+                       " (Group 4 data without 0xFF bytes in front, as Ghostscript and "
+                       "ImageMagick write it)");
   }
   if (!p.nonstandard_widths) {
     tries.emplace_back("without --no-nonstandard-widths (rows of other widths)");
@@ -144,7 +168,7 @@ std::string doubtful_decoding_note(FaxFile& fax) {
   const DecodingParameters& p = fax.parameters();
   const std::uint8_t t6_order = p.raw_file ? 0 : fax.raw_t6_order_from_first_byte();
   if (t6_order != 0) {
-    note += "; it reads as Group 4 data from its first byte, with --raw-t6 --bit-order ";
+    note += "; it may read as Group 4 data from its first byte, with --raw-t6 --bit-order ";
     note += t6_order == kBitOrderLsbFirst ? "lsb" : "msb";
   } else if (p.raw_file) {
     note += "; try another --min-width for the width, --bit-order, or no --raw-t6";

@@ -10,10 +10,16 @@
 namespace orvane::cli {
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitNoPage = 1;  // read, but no valid page / conversion failed
-inline constexpr int kExitUsage = 2;   // usage error, missing or unreadable file
+inline constexpr int kExitNoPage = 1;   // read, but no valid page / conversion failed
+inline constexpr int kExitUsage = 2;    // usage error, missing or unreadable file
+inline constexpr int kExitLeftOut = 3;  // written, but pages were left out
 
-// Prints "orvane-cli: FILE: message" on stderr.
+// `text` with its control characters escaped ("\n", "\x1b"), so that a
+// name or a page text can neither break a line in two nor steer the
+// terminal. Other bytes (UTF-8 names) stay as they are.
+std::string printable(const std::string& text);
+
+// Prints "orvane-cli: FILE: message" on stderr, escaped as printable().
 void report(const std::filesystem::path& file, const std::string& message);
 // The same line as a string (for callers that print it themselves).
 std::string report_line(const std::filesystem::path& file, const std::string& message);
@@ -42,9 +48,11 @@ struct CommandFax {
     fax.set_working_paths(scratch.paths());
     fax.set_parameters(params);
   }
-  // Classifies and opens `path`. False (and reported) only when no scratch
-  // folder could be made; then check `format` and `opened`.
-  bool open(const std::filesystem::path& path);
+  // Classifies and opens `path` (see FaxFile::open for `first`). False (and
+  // reported) only when no scratch folder could be made; then check `format`
+  // and `opened`.
+  bool open(const std::filesystem::path& path,
+            FaxFile::FirstPage first = FaxFile::FirstPage::kLoad);
 };
 
 // Why a file classified -1 or -2 is not read: "is a PDF document, not a fax
@@ -53,23 +61,24 @@ std::string not_read_reason(const std::filesystem::path& path, std::int32_t form
 
 // "page N does not decode", "page N is larger than the largest page this
 // program opens (...)" or "page N does not decode: Compression 5 (LZW) is
-// not a fax coding", by what kept it from loading.
-std::string page_failure(limits::Limit limit, std::uint32_t detail, int page);
+// not a fax coding", by what kept it from loading and the reader's reason.
+std::string page_failure(limits::Limit limit, const std::string& reason, int page);
 // `otherwise`, or what names the limit the file's first page (or the whole
 // file) hit.
 std::string no_page_reason(const FaxFile& fax, const std::string& otherwise);
 
 // What a user can still try when bare fax data gave no page: the decoding
-// options the search did not use ("" when every one was given). With
-// `t6_order` (1 or 2), the data was found to decode as T.6 from its first
-// byte in that bit order, and the hint names just the options for that.
+// options the search did not use ("" when every one was given). The T.6
+// hint names the bit order `t6_order` (1 or 2) in which the data decoded
+// as T.6 from its first byte without a fault, else most significant bit
+// first (as Ghostscript and ImageMagick write it).
 std::string bare_data_hint(const DecodingParameters& parameters, std::uint8_t t6_order = 0);
 // no_page_reason for a file that gave no page, with bare_data_hint when it
 // was read as bare fax data.
 std::string no_page_message(FaxFile& fax, std::int32_t format);
 
-// A warning when bare data decoded so badly that its pages are likely
-// noise, naming the counts and what to try; else empty.
+// A warning when bare data decoded so badly that its pages may be noise,
+// naming the counts and what to try; else empty.
 std::string doubtful_decoding_note(FaxFile& fax);
 
 // "lists more than 1024 pages; only the first 1024 are read" when the file

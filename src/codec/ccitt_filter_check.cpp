@@ -39,16 +39,19 @@ bool CcittFilterCheck::check(std::span<const std::uint8_t> data, std::uint8_t co
 
 bool CcittFilterCheck::check_clean(std::span<const std::uint8_t> data, std::uint8_t coding,
                                    std::int32_t width, std::int32_t rows, std::uint8_t invert,
-                                   CcittFilterParameters& out) {
+                                   CcittFilterParameters& out, std::span<std::uint8_t> pixels) {
   if (width < 1 || rows < 1 || invert > 1 ||
       checked_page_size(width, rows, row_bytes_for(width)) <= 0)
     return false;
-  return run(data, coding, width, rows, invert, nullptr, out);
+  if (!pixels.empty() && pixels.size() < std::size_t(rows) * std::size_t(row_bytes_for(width)))
+    return false;
+  return run(data, coding, width, rows, invert, nullptr, out, pixels);
 }
 
 bool CcittFilterCheck::run(std::span<const std::uint8_t> data, std::uint8_t coding,
                            std::int32_t width, std::int32_t rows, std::uint8_t invert,
-                           const PageBitmap* page, CcittFilterParameters& out) {
+                           const PageBitmap* page, CcittFilterParameters& out,
+                           std::span<std::uint8_t> pixels) {
   if (coding != kCodingMhByte && coding != kCodingT4_1D && coding != kCodingT4_2D &&
       coding != kCodingT6)
     return false;
@@ -73,9 +76,11 @@ bool CcittFilterCheck::run(std::span<const std::uint8_t> data, std::uint8_t codi
   // filter reads rows run by run onto a cleared row, as this painter does.
   auto rows_match = [&](auto& dec, auto&& each) {
     for (std::int32_t y = 0; y < rows; ++y) {
-      std::fill_n(row_.begin(), row_bytes, std::uint8_t(0));
-      if (dec.next_row(RunPainter(row_.data(), std::uint32_t(row_bytes))) != RowStatus::kRow ||
-          !each(dec) || (page && !same_row(row_.data(), page->row(y), width)))
+      std::uint8_t* row =
+          pixels.empty() ? row_.data() : pixels.data() + std::size_t(y) * row_bytes;
+      std::fill_n(row, row_bytes, std::uint8_t(0));
+      if (dec.next_row(RunPainter(row, std::uint32_t(row_bytes))) != RowStatus::kRow ||
+          !each(dec) || (page && !same_row(row, page->row(y), width)))
         return false;
     }
     return true;

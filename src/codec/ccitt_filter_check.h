@@ -43,14 +43,17 @@ class CcittFilterCheck {
   // cleanly to `width` pixels each (a size above the page limits fails).
   // For data whose reader builds its page by decoding this same data with
   // the same row rules, where a clean decode is the page; `invert` is the
-  // page's invert flag (0 or 1).
+  // page's invert flag (0 or 1). When `pixels` is not empty (at least
+  // rows x row_bytes_for(width) bytes) the rows are decoded into it, so
+  // that the check's decode is the page.
   bool check_clean(std::span<const std::uint8_t> data, std::uint8_t coding, std::int32_t width,
-                   std::int32_t rows, std::uint8_t invert, CcittFilterParameters& out);
+                   std::int32_t rows, std::uint8_t invert, CcittFilterParameters& out,
+                   std::span<std::uint8_t> pixels = {});
 
  private:
   bool run(std::span<const std::uint8_t> data, std::uint8_t coding, std::int32_t width,
            std::int32_t rows, std::uint8_t invert, const PageBitmap* page,
-           CcittFilterParameters& out);
+           CcittFilterParameters& out, std::span<std::uint8_t> pixels = {});
 
   std::vector<std::uint8_t> row_;
 };

@@ -5,7 +5,10 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
+
+#include "base/limits.h"
 
 extern char** environ;
 
@@ -32,7 +35,16 @@ bool convert_at_work_file(const std::filesystem::path& source,
   pid_t pid = 0;
   const int spawned = posix_spawnp(&pid, program.c_str(), nullptr, &attr, argv, environ);
   posix_spawnattr_destroy(&attr);
-  if (spawned != 0) return false;
+  if (spawned != 0) {
+    const std::string name = kAtWorkConverter;
+    limits::note_text(limits::Limit::kFile,
+                      spawned == ENOENT ? "At Work files are read through the outside converter " +
+                                              name + ", which was not found on PATH"
+                                        : "the outside converter " + name +
+                                              " for At Work files could not be started: " +
+                                              std::strerror(spawned));
+    return false;
+  }
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return false;

@@ -45,18 +45,18 @@ bool ends_with(std::string_view name, std::string_view ending) {
 
 std::int32_t format_by_signature(std::span<const std::uint8_t> head) {
   for (const FormatRow& row : format_rows())
-    if (row.signature && row.signature(head)) return row.number;
+    if (matches_signature(row, head)) return row.number;
   return -1;
 }
 
 bool is_signed_format(std::int32_t format) {
   const FormatRow* row = find_format(format);
-  return row && row->signature;
+  return row && has_signature(*row);
 }
 
 bool has_signature_of(std::int32_t format, std::span<const std::uint8_t> head) {
   const FormatRow* row = find_format(format);
-  return row && row->signature && row->signature(head);
+  return row && matches_signature(*row, head);
 }
 
 std::string_view foreign_kind(std::span<const std::uint8_t> head) {

@@ -1,11 +1,8 @@
 #include "core/fax_file.h"
 
-#include <cerrno>
-
-#include "base/atomic_output.h"
 #include "core/at_work.h"
 #include "core/format_registry.h"
-#include "core/tiff_to_tiff.h"
+#include "core/tiff_export.h"
 #include "formats/raw_fax_reader.h"
 #include "tiff/tiff_reader.h"
 
@@ -55,9 +52,10 @@ RawFaxReader& FaxFile::raw_reader() {
 }
 
 OpenResult FaxFile::open(const std::filesystem::path& path, std::int32_t format,
-                         const WorkControl* control) {
+                         const WorkControl* control, FirstPage first) {
   page_.clear();
   format_ = format;
+  first_ = first;
   limits::clear_note();
   if (is_raw_format(format)) return open_raw(path, control);
   if (format == kFormatAtWork) return open_at_work(path);
@@ -72,14 +70,14 @@ OpenResult FaxFile::open_with_reader(const std::filesystem::path& path, std::int
     page_count_ = reader.build_page_table();
     page_valid_ = reader.valid_after_count(page_count_);
   }
-  load(format, 0);
+  load_first(format);
   return OpenResult::kOk;
 }
 
 OpenResult FaxFile::open_at_work(const std::filesystem::path& path) {
   tiff_reader().close();
   if (!convert_at_work_file(path, paths_.temp_tiff)) {
-    load(kFormatAtWork, 0);
+    load_first(kFormatAtWork);
     return OpenResult::kOk;
   }
   return open_with_reader(paths_.temp_tiff, kFormatAtWork);
@@ -113,8 +111,16 @@ OpenResult FaxFile::open_raw(const std::filesystem::path& path, const WorkContro
     page_count_ = raw.count_pages();
     page_valid_ = true;
   }
-  load(kFormatRawFax, 0);
+  load_first(kFormatRawFax);
   return OpenResult::kOk;
+}
+
+void FaxFile::load_first(std::int32_t format) {
+  if (first_ == FirstPage::kSkip && page_count_ > 0) {
+    page_valid_ = false;
+    return;
+  }
+  load(format, 0);
 }
 
 void FaxFile::load_page(std::int32_t format, std::uint32_t index) {
@@ -138,6 +144,7 @@ LoadedPage FaxFile::load_value(std::int32_t format, std::uint32_t index, PageBit
   } else {
     loaded.limit = limits::noted();
     loaded.limit_detail = limits::noted_detail();
+    loaded.reason = limits::noted_reason();
     loaded.status = loaded.limit == limits::Limit::kNone ? LoadedPage::Status::kNotLoaded
                                                          : LoadedPage::Status::kRefused;
   }
@@ -149,6 +156,15 @@ void FaxFile::load(std::int32_t format, std::uint32_t index) {
   LoadedPage loaded = load_value(format, index, std::move(page_));
   page_ = std::move(loaded.page);
   if (reads) page_text_ = std::move(loaded.text);
+  page_valid_ = loaded.valid();
+  page_limit_ = loaded.limit;
+  page_limit_detail_ = loaded.limit_detail;
+  page_reason_ = std::move(loaded.reason);
+}
+
+void FaxFile::take_page(LoadedPage&& loaded) {
+  page_ = std::move(loaded.page);
+  page_text_ = std::move(loaded.text);
   page_valid_ = loaded.valid();
   page_limit_ = loaded.limit;
   page_limit_detail_ = loaded.limit_detail;
@@ -189,49 +205,24 @@ std::uint8_t FaxFile::raw_t6_order_from_first_byte() {
 }
 
 ConvertResult FaxFile::convert(const std::filesystem::path& output, std::int32_t format,
-                               TiffSource tiff, const WorkControl* control) {
+                               TiffSource tiff, const WorkControl* control,
+                               ExportSummary* summary) {
   write_error_.clear();
   if (format == kFormatTiff && tiff == TiffSource::kRefuse) return ConvertResult::kNoFile;
-  if (format != kFormatAtWork && !reader_for(format).is_open()) return ConvertResult::kNoFile;
-  FormatReader& reader = reader_for(format);
-  reader.set_control(control);
-  const ConvertResult rc = convert_with(reader, output, format);
-  reader.set_control(nullptr);
+  if (!reader_for(format).is_open()) return ConvertResult::kNoFile;
+  ExportProgress progress;
+  if (control) {
+    progress = [control](std::uint32_t done, std::uint32_t total) {
+      control->report(done, total);
+      return !control->stop_requested();
+    };
+  }
+  ExportSummary done;
+  const ConvertResult rc =
+      export_tiff(*this, format, output, TiffPages::kKeepCoded, progress, &done);
+  write_error_ = done.write_error;
+  if (summary) *summary = std::move(done);
   return rc;
-}
-
-ConvertResult FaxFile::convert_with(FormatReader& reader, const std::filesystem::path& output,
-                                    std::int32_t format) {
-  // Written beside the target and put under its name only when complete,
-  // so a failed conversion leaves no partial file and an existing target
-  // intact.
-  AtomicOutput out(output);
-  if (!out.ok()) {
-    write_error_ = out.error();
-    return ConvertResult::kWriteFailed;
-  }
-  ConvertResult rc;
-  errno = 0;  // what a failed write leaves here says why it failed
-  if (format == kFormatAtWork) {
-    rc = copy_tiff_file(paths_.temp_tiff, out.temp_path(), reader.control());
-  } else if (is_raw_format(format)) {
-    rc = raw_reader().convert_raw(out.temp_path(), page_);
-  } else {
-    rc = reader.convert(out.temp_path(), page_count_);
-  }
-  // What a stopped conversion wrote goes with the temporary file.
-  if (reader.stop_requested()) return ConvertResult::kStopped;
-  if (rc == ConvertResult::kWriteFailed && errno != 0)
-    write_error_ = std::error_code(errno, std::generic_category());
-  if (rc != ConvertResult::kOk) return rc;
-  // A TIFF without a single page (every page unreadable) is no conversion.
-  std::error_code ec;
-  if (std::filesystem::file_size(out.temp_path(), ec) <= 8 || ec) return ConvertResult::kNoPages;
-  if (!out.commit()) {
-    write_error_ = out.error();
-    return ConvertResult::kWriteFailed;
-  }
-  return ConvertResult::kOk;
 }
 
 }  // namespace orvane

@@ -26,6 +26,7 @@ namespace orvane {
 
 class TiffReader;
 class RawFaxReader;
+struct ExportSummary;
 
 // The decoding parameters a user can set; defaults as the viewer starts.
 struct DecodingParameters {
@@ -59,7 +60,12 @@ struct LoadedPage {
   PageBitmap page;  // pixels only when loaded
   limits::Limit limit = limits::Limit::kNone;
   std::uint32_t limit_detail = 0;  // the Compression or bits per sample found
-  std::string text;                // text stored with the page (WinFax)
+  // Why the page is not loaded, in the words of the reader that refused it
+  // ("StripOffsets missing", "Compression 5 (LZW) is not a fax coding");
+  // empty when it loaded or nothing more is known than that it does not
+  // decode.
+  std::string reason;
+  std::string text;  // text stored with the page (WinFax)
 
   bool valid() const { return status == Status::kLoaded; }
 };
@@ -85,14 +91,20 @@ class FaxFile {
   const DecodingParameters& parameters() const { return params_; }
   DecodingParameters& parameters() { return params_; }
 
+  // Whether open() loads page 0: an export that takes its pages one by one
+  // skips it, so that no page is decoded twice.
+  enum class FirstPage { kLoad, kSkip };
+
   // Empties the page bitmap, opens `path` as `format` (remembered for the
-  // calls below that take no format) and loads page 0. OpenResult::kFailed when the
+  // calls below that take no format) and loads page 0 (with
+  // FirstPage::kSkip only when the file lists no page, for what the failed
+  // load notes; page_valid() is then false). OpenResult::kFailed when the
   // file cannot be opened, OpenResult::kStopped when `control` asked for a stop
   // (bare data: nothing of the analysis is kept, the record is empty and
   // usable), else OpenResult::kOk; see page_valid(). `control` follows the
   // analysis and extraction of bare data.
   OpenResult open(const std::filesystem::path& path, std::int32_t format,
-                  const WorkControl* control = nullptr);
+                  const WorkControl* control = nullptr, FirstPage first = FirstPage::kLoad);
   // The format of the last open (kFormatNotFax before the first).
   std::int32_t format() const { return format_; }
 
@@ -107,15 +119,21 @@ class FaxFile {
   // Loads page `index` (from 0) into the record's page bitmap; see
   // page_valid().
   void load_page(std::int32_t format, std::uint32_t index);
+  // Puts a page that read_page() gave (maybe on another record of the same
+  // file, on another thread) into the page bitmap, as load_page() would
+  // have left it.
+  void take_page(LoadedPage&& loaded);
   // What convert() does with a TIFF file: the viewer refuses it (there is
   // nothing to convert); orvane-cli copies its pages into a new file.
   enum class TiffSource { kRefuse, kCopy };
-  // Writes the open file as a multi-page TIFF at `output`. With a stop
-  // request from `control` the conversion ends between pages with
-  // ConvertResult::kStopped and nothing at `output`.
+  // Writes the open file as a multi-page TIFF at `output`: every page as
+  // the view shows it, its coded data kept where that decodes to exactly the
+  // page (export_tiff). With a stop request from `control` the conversion
+  // ends between pages with ConvertResult::kStopped and nothing at `output`.
+  // `summary` (may be null) names the pages left out.
   ConvertResult convert(const std::filesystem::path& output, std::int32_t format,
-                        TiffSource tiff = TiffSource::kRefuse,
-                        const WorkControl* control = nullptr);
+                        TiffSource tiff = TiffSource::kRefuse, const WorkControl* control = nullptr,
+                        ExportSummary* summary = nullptr);
   // Why the last conversion could not write its output (the system's
   // reason), when it failed with ConvertResult::kWriteFailed.
   std::error_code write_error() const { return write_error_; }
@@ -146,6 +164,10 @@ class FaxFile {
   limits::Limit page_limit() const { return page_limit_; }
   // The value that came with it (the Compression or bits per sample found).
   std::uint32_t page_limit_detail() const { return page_limit_detail_; }
+  // Why the last opened or loaded page is not there (LoadedPage::reason),
+  // or why the file gave no page at all (an At Work file without its
+  // converter); empty when it loaded.
+  const std::string& page_reason() const { return page_reason_; }
 
   // True when the file lists more pages than are read (the first 1024).
   bool pages_cut(std::int32_t format) { return reader_for(format).page_table_cut(); }
@@ -157,9 +179,9 @@ class FaxFile {
   OpenResult open_with_reader(const std::filesystem::path& path, std::int32_t format);
   OpenResult open_at_work(const std::filesystem::path& path);
   OpenResult open_raw(const std::filesystem::path& path, const WorkControl* control);
+  // Loads page 0 after an open, unless the open was asked to skip it.
+  void load_first(std::int32_t format);
   void load(std::int32_t format, std::uint32_t index);
-  ConvertResult convert_with(FormatReader& reader, const std::filesystem::path& output,
-                             std::int32_t format);
   // Loads page `index` of `format` starting from `start` (whose fields some
   // readers keep where the file says nothing).
   LoadedPage load_value(std::int32_t format, std::uint32_t index, PageBitmap start);
@@ -179,7 +201,9 @@ class FaxFile {
   std::string page_text_;
   limits::Limit page_limit_ = limits::Limit::kNone;
   std::uint32_t page_limit_detail_ = 0;
+  std::string page_reason_;
   std::error_code write_error_;
+  FirstPage first_ = FirstPage::kLoad;  // of the open under way
 };
 
 }  // namespace orvane

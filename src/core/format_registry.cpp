@@ -27,17 +27,6 @@ namespace orvane {
 
 namespace {
 
-template <std::size_t N>
-constexpr bool starts_with(std::span<const std::uint8_t> head, const char (&magic)[N],
-                           std::size_t length = N - 1) {
-  return head.size() >= length && std::memcmp(head.data(), magic, length) == 0;
-}
-
-// TIFF 6.0 section 2: the byte order mark and 42 in that order.
-bool tiff_signature(std::span<const std::uint8_t> head) {
-  return starts_with(head, "II*\0", 4) || starts_with(head, "MM\0*", 4);
-}
-
 // ".g3f" is used both for TIFF files and for bare fax data; the first bytes
 // tell them apart.
 std::int32_t probe_g3f(const std::filesystem::path& path) {
@@ -56,64 +45,96 @@ std::unique_ptr<FormatReader> make() {
 }
 
 using enum FormatFamily;
+using namespace std::string_view_literals;
 
 // TIFF comes before the other TIFF-like rows: a TIFF header alone names
 // TIFF. At Work files are read by an outside converter and checked by
-// nobody here, so they have no signature.
+// nobody here, so they have no signature. TIFF and bare G3 data keep the
+// types the desktop's own MIME database gives them.
 const FormatRow kRows[] = {
-    {kFormatTiff, "TIFF", {"tif", "tiff"}, tiff_signature, make<TiffReader>, kTiffLike},
-    {kFormatRawFax, "raw fax data", {"g3f"}, nullptr, make<RawFaxReader>, kBareData, probe_g3f},
-    {kFormatApro,
-     "Apro",
-     {"apf"},
-     [](auto head) { return starts_with(head, "APF10"); },
-     make<AproReader>,
-     kContainer},
-    {kFormatAtWork, "At Work", {"awd"}, nullptr, make<TiffReader>, kTiffLike},
-    {kFormatBitware,
-     "Bitware",
-     {"bfx"},
-     [](auto head) { return starts_with(head, "BIT  FAX"); },
-     make<BitwareReader>,
-     kContainer},
-    {kFormatDcx,
-     "DCX",
-     {"dcx"},
-     [](auto head) { return starts_with(head, "\xB1\x68\xDE\x3A"); },
-     make<DcxReader>,
-     kContainer},
-    {kFormatFaxWizard, "FaxWizard", {"fmf"}, tiff_signature, make<TiffReader>, kTiffLike},
-    {kFormatWinFax,
-     "WinFax",
-     {"fxd", "fxm", "fxr", "fxs"},
-     nullptr,
-     make<WinFaxReader>,
-     kContainer},
-    {kFormatQuickLink,
-     "Quick Link II",
-     {"qfx"},
-     [](auto head) { return starts_with(head, "QLIIFAX\0", 8); },
-     make<QuickLinkReader>,
-     kContainer},
-    {kFormatZetafax, "Zetafax", {"g3n"}, tiff_signature, make<TiffReader>, kTiffLike},
-    {kFormatQrnFax,
-     "QRN-FAX",
-     {"qrn"},
-     [](auto head) { return starts_with(head, "QRN-FAX"); },
-     make<QrnFaxReader>,
-     kContainer},
-    {kFormatUnsupported,
-     "unsupported fax format",
-     {"bmp", "cal", "cals", "ras", "cg4", "img", "gp4", "mil", "oda", "ig4", "ds", ".ds", "ed"},
-     nullptr,
-     nullptr,
-     kNone},
-    {kFormatNotFax,
-     "not a fax file",
-     {"sys", "dll", "bat", "lnk", "txt", ".db", "zip", "rar"},
-     nullptr,
-     nullptr,
-     kNone},
+    {.number = kFormatTiff,
+     .name = "TIFF",
+     .endings = {"tif", "tiff"},
+     .make_reader = make<TiffReader>,
+     .family = kTiffLike,
+     // TIFF 6.0 section 2: the byte order mark and 42 in that order.
+     .magic = {"II*\0"sv, "MM\0*"sv},
+     .file_types = {{"image/tiff"}}},
+    {.number = kFormatRawFax,
+     .name = "raw fax data",
+     .endings = {"g3f"},
+     .make_reader = make<RawFaxReader>,
+     .family = kBareData,
+     .name_probe = probe_g3f,
+     .file_types = {{"image/g3fax", {"g3"}}, {"image/x-ccitt-fax", {"g4", "mh", "mr", "mmr"}}}},
+    {.number = kFormatApro,
+     .name = "Apro",
+     .endings = {"apf"},
+     .make_reader = make<AproReader>,
+     .family = kContainer,
+     .magic = {"APF10"sv},
+     .file_types = {{"image/x-apro-fax"}}},
+    {.number = kFormatAtWork,
+     .name = "At Work",
+     .endings = {"awd"},
+     .make_reader = make<TiffReader>,
+     .family = kTiffLike,
+     .file_types = {{"image/x-ms-awd"}}},
+    {.number = kFormatBitware,
+     .name = "Bitware",
+     .endings = {"bfx"},
+     .make_reader = make<BitwareReader>,
+     .family = kContainer,
+     .magic = {"BIT  FAX"sv},
+     .file_types = {{"image/x-bitware-fax"}}},
+    {.number = kFormatDcx,
+     .name = "DCX",
+     .endings = {"dcx"},
+     .make_reader = make<DcxReader>,
+     .family = kContainer,
+     .magic = {"\xB1\x68\xDE\x3A"sv},
+     .file_types = {{"image/x-dcx"}}},
+    {.number = kFormatFaxWizard,
+     .name = "FaxWizard",
+     .endings = {"fmf"},
+     .make_reader = make<TiffReader>,
+     .family = kTiffLike,
+     .magic = {"II*\0"sv, "MM\0*"sv},
+     .file_types = {{"image/x-faxwizard"}}},
+    {.number = kFormatWinFax,
+     .name = "WinFax",
+     .endings = {"fxd", "fxr", "fxs", "fxm"},
+     .make_reader = make<WinFaxReader>,
+     .family = kContainer,
+     .file_types = {{"image/x-winfax"}}},
+    {.number = kFormatQuickLink,
+     .name = "Quick Link II",
+     .endings = {"qfx"},
+     .make_reader = make<QuickLinkReader>,
+     .family = kContainer,
+     .magic = {"QLIIFAX\0"sv},
+     .file_types = {{"image/x-quicklink-fax"}}},
+    {.number = kFormatZetafax,
+     .name = "Zetafax",
+     .endings = {"g3n"},
+     .make_reader = make<TiffReader>,
+     .family = kTiffLike,
+     .magic = {"II*\0"sv, "MM\0*"sv},
+     .file_types = {{"image/x-zetafax", {"g3f", "g3n"}}}},
+    {.number = kFormatQrnFax,
+     .name = "QRN-FAX",
+     .endings = {"qrn"},
+     .make_reader = make<QrnFaxReader>,
+     .family = kContainer,
+     .magic = {"QRN-FAX"sv},
+     .file_types = {{"image/x-qrn-fax"}}},
+    {.number = kFormatUnsupported,
+     .name = "unsupported fax format",
+     .endings = {"bmp", "cal", "cals", "ras", "cg4", "img", "gp4", "mil", "oda", "ig4", "ds", ".ds",
+                 "ed"}},
+    {.number = kFormatNotFax,
+     .name = "not a fax file",
+     .endings = {"sys", "dll", "bat", "lnk", "txt", ".db", "zip", "rar"}},
     ORVANE_EXTRA_FORMAT_ROWS};
 
 }  // namespace
@@ -126,6 +147,24 @@ const FormatRow* find_format(std::int32_t format) {
   for (const FormatRow& row : kRows)
     if (row.number == format) return &row;
   return nullptr;
+}
+
+bool has_signature(const FormatRow& row) {
+  return row.signature || row.magic.size() > 0;
+}
+
+bool matches_signature(const FormatRow& row, std::span<const std::uint8_t> head) {
+  if (row.signature) return row.signature(head);
+  for (std::string_view magic : row.magic)
+    if (head.size() >= magic.size() && std::memcmp(head.data(), magic.data(), magic.size()) == 0)
+      return true;
+  return false;
+}
+
+std::span<const std::string_view> file_type_endings(const FormatRow& row, const FileType& type) {
+  const std::initializer_list<std::string_view>& list =
+      type.endings.size() > 0 ? type.endings : row.endings;
+  return {list.begin(), list.size()};
 }
 
 std::string_view format_name(std::int32_t format) {

@@ -1,9 +1,12 @@
 #pragma once
 // Every file format this program names, one row each: its number, its name,
 // the name endings that choose it, the signature its files begin with, the
-// reader that opens it and its family. Classification, format names, reader
-// creation, the family questions and the lists shown to users all read these
-// rows, so a new format is a reader file pair and one row.
+// reader that opens it, its family and the MIME types the desktop gives its
+// files. Classification, format names, reader creation, the family questions
+// and the lists shown to users (orvane-cli formats, the Open dialog, the
+// desktop's MIME types, completion, manual pages and guide, all generated
+// from these rows) read them, so a new format is a reader file pair and one
+// row.
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
@@ -47,24 +50,40 @@ enum class FormatFamily : std::uint8_t {
 };
 
 // True when `head` (the file's first kSignatureBytes, or fewer for a short
-// file) begins with the format's magic.
+// file) carries the format's signature; for a signature that is more than
+// fixed bytes at the start (those are the row's `magic`).
 using SignatureProbe = bool (*)(std::span<const std::uint8_t> head);
 // For an ending that more than one format uses: what the file's first bytes
 // make of it (a format number, -1 or -2).
 using NameProbe = std::int32_t (*)(const std::filesystem::path& path);
 using ReaderFactory = std::unique_ptr<FormatReader> (*)();
 
+// How desktops type a format's files: a MIME type and the name endings
+// that carry it, in the order lists show them.
+struct FileType {
+  std::string_view mime_type;
+  // Empty: the row's own endings. Otherwise endings that classification
+  // leaves to another rule (bare data is whatever no rule claims; ".g3f"
+  // is decided by its first bytes) but under which users know the format.
+  std::initializer_list<std::string_view> endings = {};
+};
+
 struct FormatRow {
-  std::int32_t number;
+  std::int32_t number = 0;
   std::string_view name;  // "TIFF", "DCX", "raw fax data", ...
   // Lower-case endings of the whole name (the dot is not needed: a name
   // without one that ends in such letters is classified the same way). No
   // ending may end another row's ending, so the order of rows never decides.
-  std::initializer_list<std::string_view> endings;
-  SignatureProbe signature;   // null: the format has none
-  ReaderFactory make_reader;  // null: nothing opens it; rows sharing one share a reader
-  FormatFamily family;
+  std::initializer_list<std::string_view> endings = {};
+  SignatureProbe signature = nullptr;   // null: the signature is `magic`, if any
+  ReaderFactory make_reader = nullptr;  // null: nothing opens it; rows sharing one share a reader
+  FormatFamily family = FormatFamily::kNone;
   NameProbe name_probe = nullptr;  // endings whose files the first bytes decide
+  // Byte strings at the start of the file, any one of which is the format's
+  // signature (empty: none, or `signature` decides).
+  std::initializer_list<std::string_view> magic = {};
+  // Empty for rows that are verdicts or formats nobody opens.
+  std::initializer_list<FileType> file_types = {};
 };
 
 // Bytes of a file's start that signature probes look at.
@@ -76,6 +95,13 @@ inline constexpr std::size_t kSignatureBytes = 16;
 std::span<const FormatRow> format_rows();
 // The row of `format`, or null.
 const FormatRow* find_format(std::int32_t format);
+
+// True when the row's format has a signature, and when `head` carries it.
+bool has_signature(const FormatRow& row);
+bool matches_signature(const FormatRow& row, std::span<const std::uint8_t> head);
+
+// The endings of `type`, one of `row`'s file types, in list order.
+std::span<const std::string_view> file_type_endings(const FormatRow& row, const FileType& type);
 
 // Short display name ("TIFF", "DCX", "raw fax data", ...); every number
 // without a row is raw fax data.

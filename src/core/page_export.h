@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "base/atomic_output.h"
 #include "core/fax_file.h"
@@ -22,10 +24,29 @@ using ExportProgress = std::function<bool(std::uint32_t done, std::uint32_t tota
 // What an export did with the pages.
 struct ExportSummary {
   std::uint32_t pages_written = 0;
-  std::uint32_t pages_kept_coded = 0;  // coded data written unchanged (PDF)
-  std::uint32_t pages_skipped = 0;     // no page loaded, or it could not be coded
-  std::error_code write_error;         // why the output could not be written, when known
+  std::uint32_t pages_kept_coded = 0;   // coded data written unchanged
+  std::uint32_t pages_skipped = 0;      // no page loaded, or it could not be coded
+  std::vector<std::uint32_t> left_out;  // those pages, by index from 0, in order
+  // Why the first page left out is missing (LoadedPage::limit and reason).
+  limits::Limit first_limit = limits::Limit::kNone;
+  std::string first_reason;
+  std::error_code write_error;  // why the output could not be written, when known
+
+  // Page `index` is not in the output, for `reason` (may be empty).
+  void leave_out(std::uint32_t index, limits::Limit limit = limits::Limit::kNone,
+                 const std::string& reason = {}) {
+    if (left_out.empty()) {
+      first_limit = limit;
+      first_reason = reason;
+    }
+    ++pages_skipped;
+    left_out.push_back(index);
+  }
 };
+
+// "page 2 could not be read and was left out", "pages 2, 5 and 9-12 could not
+// be read and were left out" (pages from 1); empty when none was left out.
+std::string left_out_message(const std::vector<std::uint32_t>& left_out);
 
 // The system's reason for the last failed write, or none.
 inline std::error_code last_write_error() {
@@ -67,11 +88,15 @@ class ExportOutput {
 
 // Calls `without_loading(index)` for every page of the open file in turn:
 // a result when it dealt with the page itself, nothing when the page is to
-// be loaded into the page bitmap and, when it loaded, given to
-// `write(index)`. kOk, kStopped, or the first failure of either.
+// be loaded and, when it loaded, given to `write(index, page)`. kOk,
+// kStopped, or the first failure of either. A page that does not load is
+// left out here, the one place every export notes it (a writer that cannot
+// code a loaded page calls summary.leave_out itself). Pages are loaded as
+// values, one at a time: the record's page on view is left alone, and a
+// page whose directory cannot be read is not taken for the one before it.
 template <typename TryPage, typename WritePage>
-ConvertResult for_each_page(FaxFile& fax, std::int32_t format, const ExportProgress& progress,
-                            ExportSummary& summary, TryPage&& without_loading, WritePage&& write) {
+ConvertResult for_each_page(FaxFile& fax, const ExportProgress& progress, ExportSummary& summary,
+                            TryPage&& without_loading, WritePage&& write) {
   const std::uint32_t count = fax.page_count();
   for (std::uint32_t i = 0; i < count; ++i) {
     if (progress && !progress(i, count)) return ConvertResult::kStopped;
@@ -80,12 +105,12 @@ ConvertResult for_each_page(FaxFile& fax, std::int32_t format, const ExportProgr
       if (*done != ConvertResult::kOk) return *done;
       continue;
     }
-    fax.load_page(format, i);
-    if (!fax.page_valid()) {
-      ++summary.pages_skipped;
+    const LoadedPage loaded = fax.read_page(i);
+    if (!loaded.valid()) {
+      summary.leave_out(i, loaded.limit, loaded.reason);
       continue;
     }
-    const ConvertResult rc = write(i);
+    const ConvertResult rc = write(i, loaded.page);
     if (rc != ConvertResult::kOk) return rc;
   }
   if (progress && !progress(count, count)) return ConvertResult::kStopped;
@@ -94,11 +119,10 @@ ConvertResult for_each_page(FaxFile& fax, std::int32_t format, const ExportProgr
 
 // The same with every page loaded.
 template <typename WritePage>
-ConvertResult for_each_loaded_page(FaxFile& fax, std::int32_t format,
-                                   const ExportProgress& progress, ExportSummary& summary,
-                                   WritePage&& write) {
+ConvertResult for_each_loaded_page(FaxFile& fax, const ExportProgress& progress,
+                                   ExportSummary& summary, WritePage&& write) {
   return for_each_page(
-      fax, format, progress, summary, [](std::uint32_t) { return std::optional<ConvertResult>(); },
+      fax, progress, summary, [](std::uint32_t) { return std::optional<ConvertResult>(); },
       std::forward<WritePage>(write));
 }
 

@@ -1,5 +1,6 @@
 #include "core/pdf_export.h"
 
+#include <atomic>
 #include <new>
 #include <optional>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "codec/t6_encoder.h"
 #include "core/classify.h"
 #include "core/format_registry.h"
+#include "core/ordered_work.h"
+#include "core/page_ocr.h"
 #include "core/scratch_dir.h"
 #include "formats/conversion.h"
 #include "formats/pdf_writer.h"
@@ -21,63 +24,96 @@ namespace {
 
 constexpr const char* kProducer = "Orvane " ORVANE_VERSION;
 
-// The buffers one export reuses from page to page.
-class PageCoder {
+// One page as the caller's thread hands it to a worker.
+struct PageJob {
+  enum class Kind : std::uint8_t {
+    kCoded,    // coded data whose clean decode is the page: `page` has fields only
+    kLoaded,   // the page as loaded, with its coded data when the reader has it
+    kMissing,  // the page did not load
+  };
+  Kind kind = Kind::kMissing;
+  PageBitmap page;
+  std::vector<std::uint8_t> coded;  // most significant bit first
+  std::uint8_t coding = 0;
+  limits::Limit limit = limits::Limit::kNone;  // kMissing: why
+  std::string reason;
+};
+
+// What a worker made of a page.
+struct PageDone {
+  enum class Kind : std::uint8_t {
+    kWrite,
+    kSkip,    // the page cannot be shown or coded
+    kLoad,    // the coded data did not decode cleanly: load the page and try again
+    kFailed,  // OCR could not start
+  };
+  Kind kind = Kind::kSkip;
+  bool kept_coded = false;
+  limits::Limit limit = limits::Limit::kNone;  // kSkip: why, when the page did not load
+  std::string reason;
+  PageFields fields;
+  std::vector<std::uint8_t> data;
+  codec::CcittFilterParameters filter;
+  std::vector<PdfTextLine> text;
+};
+
+// The buffers and the OCR engine of one thread, reused from page to page.
+class PageWorker {
  public:
-  // The page's own coded data, read as PDF reads it (most significant bit
-  // first), in data(); false when the reader has none or it is not CCITT.
-  bool take_coded(FormatReader& reader, std::uint32_t index) {
-    if (!reader.coded_page(index, coded_) || coded_.coded.empty()) return false;
-    try {
-      data_.assign(coded_.coded.begin(), coded_.coded.end());
-    } catch (const std::bad_alloc&) {
+  PageWorker(const PdfExportOptions& options, const std::atomic<bool>& stopping)
+      : options_(options), stopping_(stopping) {}
+
+  PageDone run(PageJob& job) {
+    PageDone done;
+    switch (job.kind) {
+      case PageJob::Kind::kMissing: {
+        done.limit = job.limit;
+        done.reason = std::move(job.reason);
+        return done;
+      }
+      case PageJob::Kind::kCoded: {
+        if (!decode_clean(job, done)) {
+          done.kind = PageDone::Kind::kLoad;
+          return done;
+        }
+        break;
+      }
+      case PageJob::Kind::kLoaded: {
+        if (!job.coded.empty() && check_.check(job.coded, job.coding, job.page, done.filter)) {
+          done.data = std::move(job.coded);
+          done.kept_coded = true;
+        } else if (!encode(job.page, done)) {
+          return done;
+        }
+        break;
+      }
+    }
+    done.fields = job.page;
+    done.kind = PageDone::Kind::kWrite;
+    if (options_.ocr && !read_words(job.page, done)) done.kind = PageDone::Kind::kFailed;
+    return done;
+  }
+
+ private:
+  // The check's decode is the page: its rows go straight into the page's
+  // pixels when the words are to be read, and nowhere otherwise.
+  bool decode_clean(PageJob& job, PageDone& done) {
+    PageBitmap& page = job.page;
+    std::span<std::uint8_t> pixels;
+    if (options_.ocr) {
+      if (!page.allocate_pixels(std::int64_t(page.height) * page.row_bytes)) return false;
+      pixels = page.pixels;
+    }
+    if (!check_.check_clean(job.coded, job.coding, page.width, page.height, page.invert,
+                            done.filter, pixels))
       return false;
-    }
-    if (coded_.bit_order == kBitOrderLsbFirst) {
-      for (std::uint8_t& b : data_) b = codec::reverse_bits(b);
-    }
+    done.data = std::move(job.coded);
+    done.kept_coded = true;
     return true;
   }
 
-  // The page's coded data when a CCITTFaxDecode filter decodes it to exactly
-  // `page`.
-  bool keep_coded(FormatReader& reader, std::uint32_t index, const PageBitmap& page,
-                  codec::CcittFilterParameters& filter) {
-    return take_coded(reader, index) && check_.check(data_, coded_.coding, page, filter);
-  }
-
-  // A single-strip TIFF page whose stream decodes cleanly as a filter reads
-  // it: the TIFF reader builds its page from that same stream with the
-  // same row rules, so the rows checked are the page and it need not be
-  // decoded again. (Strips are decoded apart, each to its own row count, so
-  // a page of several is checked against its loaded rows instead.) Fills
-  // `page` with the fields the reader would give it, without pixels.
-  bool keep_tiff_unloaded(TiffReader& tiff, std::uint32_t index, PageBitmap& page,
-                          codec::CcittFilterParameters& filter) {
-    if (tiff.read_directory(tiff.page_position(index)) <= 0) return false;
-    TiffPage desc;
-    tiff.parse_directory(desc);
-    if (desc.strip_count != 1 || desc.photometric > 1 || desc.image_width > 0x7FFFFFFF ||
-        desc.image_length > 0x7FFFFFFF)
-      return false;
-    if (!take_coded(tiff, index)) return false;
-    const auto width = std::int32_t(desc.image_width), rows = std::int32_t(desc.image_length);
-    if (!check_.check_clean(data_, coded_.coding, width, rows, std::uint8_t(desc.photometric),
-                            filter))
-      return false;
-    // The resolution as the reader's page load takes it.
-    page.width = width;
-    page.height = rows;
-    page.unit = std::uint8_t(desc.resolution_unit & 0xFF);
-    page.xres =
-        desc.x_resolution[1] ? std::uint16_t(desc.x_resolution[0] / desc.x_resolution[1]) : 0;
-    page.yres = desc.y_resolution[1] ? std::uint16_t(desc.y_resolution[0] / desc.y_resolution[1])
-                                     : page.xres;
-    return true;
-  }
-
-  // The page as shown, encoded as G4 into data(); false when it cannot be.
-  bool encode(const PageBitmap& page, codec::CcittFilterParameters& filter) {
+  // The page as shown, encoded as G4; false when it cannot be.
+  bool encode(const PageBitmap& page, PageDone& done) {
     if (page.row_bytes != row_bytes_for(page.width) ||
         page.pixels.size() < std::size_t(page.height) * std::size_t(page.row_bytes))
       return false;
@@ -86,75 +122,210 @@ class PageCoder {
       encoder_width_ = page.width;
     }
     if (!encoder_->ok()) return false;
-    data_.clear();
     try {
-      for (std::int32_t y = 0; y < page.height; ++y) encoder_->encode_row(page.row(y), data_);
-      encoder_->finish(data_);
+      for (std::int32_t y = 0; y < page.height; ++y) encoder_->encode_row(page.row(y), done.data);
+      encoder_->finish(done.data);
     } catch (const std::bad_alloc&) {
       return false;
     }
-    filter = {};
-    filter.k = -1;
-    filter.columns = page.width;
-    filter.rows = page.height;
+    done.filter = {};
+    done.filter.k = -1;
+    done.filter.columns = page.width;
+    done.filter.rows = page.height;
     return true;
   }
 
-  std::span<const std::uint8_t> data() const { return data_; }
+  // The page's words, placed in points on the page.
+  bool read_words(const PageBitmap& page, PageDone& done) {
+    if (!ocr_started_) {
+      ocr_started_ = true;
+      ocr_ok_ = ocr_.start(options_.ocr_languages);
+    }
+    if (!ocr_ok_) return false;
+    // A page the reader cannot read keeps its image and gets no words.
+    const auto stop = [this] {
+      return stopping_.load() || (options_.control && options_.control->stop_requested());
+    };
+    if (!ocr_.read(page, lines_, stop)) return true;
+    const PageSizePoints size =
+        page_size_points(page.width, page.height, page.xres, page.yres, page.unit);
+    const double sx = size.width / page.width, sy = size.height / page.height;
+    done.text.reserve(lines_.size());
+    for (OcrLine& line : lines_) {
+      PdfTextLine out;
+      out.baseline = size.height - line.baseline * sy;
+      out.size = line.height * sy;
+      for (OcrWord& word : line.words)
+        out.words.push_back({std::move(word.text), word.left * sx, word.right * sx});
+      done.text.push_back(std::move(out));
+    }
+    return true;
+  }
 
- private:
-  PassThroughPage coded_;
-  std::vector<std::uint8_t> data_;
+  const PdfExportOptions& options_;
+  const std::atomic<bool>& stopping_;
   codec::CcittFilterCheck check_;
   std::optional<codec::T6Encoder> encoder_;
   std::int32_t encoder_width_ = 0;
+  PageOcr ocr_;
+  bool ocr_started_ = false, ocr_ok_ = false;
+  std::vector<OcrLine> lines_;
+};
+
+// Prepares the pages on the caller's thread, the one that uses the record.
+class PageSource {
+ public:
+  PageSource(FaxFile& fax, std::int32_t format)
+      : fax_(fax), reader_(fax.reader_for(format)), tiff_(dynamic_cast<TiffReader*>(&reader_)) {}
+
+  PageJob make(std::uint32_t index) {
+    PageJob job;
+    if (tiff_ && coded_tiff_page(index, job)) return job;
+    return loaded(index);
+  }
+
+  // Page `index` loaded by the record, with its coded data when its reader
+  // keeps one stream.
+  PageJob loaded(std::uint32_t index) {
+    PageJob job;
+    LoadedPage loaded = fax_.read_page(index);
+    if (!loaded.valid()) {
+      job.limit = loaded.limit;
+      job.reason = std::move(loaded.reason);
+      return job;
+    }
+    job.kind = PageJob::Kind::kLoaded;
+    job.page = std::move(loaded.page);
+    take_coded(index, job);
+    return job;
+  }
+
+ private:
+  // The page's own coded data, read as PDF reads it (most significant bit
+  // first); false when the reader has none or it is not CCITT.
+  bool take_coded(std::uint32_t index, PageJob& job) {
+    PassThroughPage coded;
+    if (!reader_.coded_page(index, coded) || coded.coded.empty()) return false;
+    try {
+      job.coded.assign(coded.coded.begin(), coded.coded.end());
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    if (coded.bit_order == kBitOrderLsbFirst) {
+      for (std::uint8_t& b : job.coded) b = codec::reverse_bits(b);
+    }
+    job.coding = coded.coding;
+    return true;
+  }
+
+  // A single-strip TIFF page: the TIFF reader builds its page from that
+  // same stream with the same row rules, so when the stream decodes cleanly
+  // as a filter reads it, that decode is the page. (Strips are decoded
+  // apart, each to its own row count, so a page of several is checked
+  // against its loaded rows instead.) The page gets the fields the reader
+  // would give it.
+  bool coded_tiff_page(std::uint32_t index, PageJob& job) {
+    if (tiff_->read_directory(tiff_->page_position(index)) <= 0) return false;
+    TiffPage desc;
+    tiff_->parse_directory(desc);
+    // A page the reader refuses is loaded the usual way, which leaves it
+    // out and says why.
+    if (tiff_->refuse_page(desc) || desc.strip_count != 1 || desc.photometric > 1 ||
+        desc.image_width < 1 || desc.image_length < 1)
+      return false;
+    if (!take_coded(index, job)) return false;
+    PageBitmap& page = job.page;
+    page.width = std::int32_t(desc.image_width);
+    page.height = std::int32_t(desc.image_length);
+    page.row_bytes = row_bytes_for(page.width);
+    page.invert = std::uint8_t(desc.photometric);
+    // The resolution as the reader's page load takes it.
+    page.unit = std::uint8_t(desc.resolution_unit & 0xFF);
+    page.xres =
+        desc.x_resolution[1] ? std::uint16_t(desc.x_resolution[0] / desc.x_resolution[1]) : 0;
+    page.yres = desc.y_resolution[1] ? std::uint16_t(desc.y_resolution[0] / desc.y_resolution[1])
+                                     : page.xres;
+    job.kind = PageJob::Kind::kCoded;
+    return true;
+  }
+
+  FaxFile& fax_;
+  FormatReader& reader_;
+  TiffReader* tiff_;
 };
 
 }  // namespace
 
 ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
-                         const ExportProgress& progress, ExportSummary* summary) {
+                         const ExportProgress& progress, ExportSummary* summary,
+                         const PdfExportOptions& options) {
   FormatReader& reader = fax.reader_for(format);
   if (!reader.is_open()) return ConvertResult::kNoFile;
+  if (options.ocr && !ocr_language_problem(options.ocr_languages).empty())
+    return ConvertResult::kWriteFailed;
   ExportOutput out(output, summary);
   ExportSummary& done = out.done;
   if (!out.ok()) return out.failed();
   PdfWriter pdf;
   if (!pdf.create(out.temp_path())) return out.failed();
-  PageCoder coder;
-  const auto add = [&](const PageBitmap& page, const codec::CcittFilterParameters& filter) {
-    const PageSizePoints size =
-        page_size_points(page.width, page.height, page.xres, page.yres, page.unit);
+
+  const std::uint32_t count = fax.page_count();
+  const unsigned workers = options.jobs > 1 ? std::min(options.jobs, 64u) : 0;
+  std::atomic<bool> stopping{false};
+  // One for each worker and one for the caller's own pages.
+  std::vector<std::unique_ptr<PageWorker>> states;
+  for (unsigned w = 0; w <= workers; ++w)
+    states.push_back(std::make_unique<PageWorker>(options, stopping));
+  PageSource source(fax, format);
+  ConvertResult rc = ConvertResult::kOk;
+
+  const auto write = [&](std::uint32_t i, PageDone& page) {
+    if (page.kind == PageDone::Kind::kFailed) {
+      rc = ConvertResult::kWriteFailed;
+      return false;
+    }
+    if (page.kind != PageDone::Kind::kWrite) {
+      done.leave_out(i, page.limit, page.reason);
+      return true;
+    }
+    const PageFields& f = page.fields;
+    const PageSizePoints size = page_size_points(f.width, f.height, f.xres, f.yres, f.unit);
     PdfFaxPage pdf_page;
-    pdf_page.data = coder.data();
-    pdf_page.filter = filter;
+    pdf_page.data = page.data;
+    pdf_page.filter = page.filter;
     pdf_page.width_points = size.width;
     pdf_page.height_points = size.height;
-    if (!pdf.add_page(pdf_page)) return out.failed();
+    pdf_page.text = page.text;
+    if (!pdf.add_page(pdf_page)) {
+      rc = out.failed();
+      return false;
+    }
     ++done.pages_written;
-    return ConvertResult::kOk;
+    if (page.kept_coded) ++done.pages_kept_coded;
+    return true;
   };
-  auto* tiff = dynamic_cast<TiffReader*>(&reader);
-  PageBitmap unloaded;
-  ConvertResult rc = for_each_page(
-      fax, format, progress, done,
-      [&](std::uint32_t i) -> std::optional<ConvertResult> {
-        codec::CcittFilterParameters filter;
-        if (!tiff || !coder.keep_tiff_unloaded(*tiff, i, unloaded, filter)) return std::nullopt;
-        ++done.pages_kept_coded;
-        return add(unloaded, filter);
-      },
-      [&](std::uint32_t i) {
-        const PageBitmap& page = fax.page();
-        codec::CcittFilterParameters filter;
-        if (coder.keep_coded(reader, i, page, filter)) {
-          ++done.pages_kept_coded;
-        } else if (!coder.encode(page, filter)) {
-          ++done.pages_skipped;
-          return ConvertResult::kOk;
-        }
-        return add(page, filter);
-      });
+  const auto take = [&](std::uint32_t i, PageDone& page) {
+    if (page.kind == PageDone::Kind::kLoad) {
+      PageJob job = source.loaded(i);
+      page = states.back()->run(job);
+    }
+    if (!write(i, page)) return false;
+    if (progress && !progress(i + 1, count)) {
+      rc = ConvertResult::kStopped;
+      return false;
+    }
+    return true;
+  };
+  if (progress && !progress(0, count)) return ConvertResult::kStopped;
+  try {
+    run_in_order<PageJob, PageDone>(
+        workers, count, std::size_t(workers) * 2, stopping,
+        [&](std::uint32_t i) { return std::optional<PageJob>(source.make(i)); },
+        [&](PageJob& job, unsigned w) { return states[w]->run(job); }, take);
+  } catch (const std::bad_alloc&) {
+    // A page that needed more memory than there was (OCR's, most likely).
+    rc = ConvertResult::kWriteFailed;
+  }
   if (rc == ConvertResult::kOk && done.pages_written == 0) rc = ConvertResult::kNoPages;
   if (rc != ConvertResult::kOk) return rc;
   if (!pdf.close(kProducer)) return out.failed();
@@ -163,7 +334,8 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
 
 ConvertResult export_pdf_file(const std::filesystem::path& input, const DecodingParameters& params,
                               const std::filesystem::path& output, const ExportProgress& progress,
-                              ExportSummary* summary, const WorkControl* open_control) {
+                              ExportSummary* summary, const WorkControl* open_control,
+                              const PdfExportOptions& options) {
   const std::int32_t format = classify(input);
   if (format == kFormatNotFax || format == kFormatUnsupported) return ConvertResult::kNoFile;
   ScratchDir scratch;
@@ -171,10 +343,10 @@ ConvertResult export_pdf_file(const std::filesystem::path& input, const Decoding
   FaxFile fax;
   fax.set_working_paths(scratch.paths());
   fax.set_parameters(params);
-  const OpenResult opened = fax.open(input, format, open_control);
+  const OpenResult opened = fax.open(input, format, open_control, FaxFile::FirstPage::kSkip);
   if (opened == OpenResult::kStopped) return ConvertResult::kStopped;
   if (opened != OpenResult::kOk) return ConvertResult::kNoFile;
-  return export_pdf(fax, format, output, progress, summary);
+  return export_pdf(fax, format, output, progress, summary, options);
 }
 
 }  // namespace orvane

@@ -3,21 +3,40 @@
 // CCITT-coded image. A page whose coded data a PDF reader decodes to exactly
 // the page as shown goes in unchanged; every other page is encoded as G4.
 // The file appears whole or not at all (written beside the target and
-// renamed over it when complete).
+// renamed over it when complete). With OCR each page also carries its words
+// as invisible text, so that the PDF can be searched.
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 #include "core/fax_file.h"
 #include "core/page_export.h"
 
 namespace orvane {
 
+struct PdfExportOptions {
+  // Threads for the pages of the file (1: the caller's thread alone). The
+  // pages are written in order; a few pages per thread are held at once.
+  unsigned jobs = 1;
+  // Read every page's words (page_ocr.h) into an invisible text layer.
+  bool ocr = false;
+  std::string ocr_languages = "eng";
+  // A stop requested here also cuts short the reading of the pages under
+  // way (which takes seconds), not only the export between pages.
+  const WorkControl* control = nullptr;
+};
+
 // The open file (opened as `format`) to a PDF at `output`. Loads every page
 // into the record's page bitmap. ConvertResult::kOk; ConvertResult::kNoFile when nothing is
 // open; ConvertResult::kNoPages when no page loaded; ConvertResult::kWriteFailed;
 // ConvertResult::kStopped. `summary` (may be null) tells what became of the pages.
+// With OCR asked for and a language that is not installed (see
+// ocr_language_problem, which callers check first) ConvertResult::kWriteFailed
+// before anything is written. The file needs no page loaded: open it with
+// FaxFile::FirstPage::kSkip.
 ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
-                         const ExportProgress& progress = {}, ExportSummary* summary = nullptr);
+                         const ExportProgress& progress = {}, ExportSummary* summary = nullptr,
+                         const PdfExportOptions& options = {});
 
 // The same for a file of its own, opened with `params` in a record and a
 // scratch folder of its own (so a record on view is not disturbed).
@@ -27,6 +46,7 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
 ConvertResult export_pdf_file(const std::filesystem::path& input, const DecodingParameters& params,
                               const std::filesystem::path& output,
                               const ExportProgress& progress = {}, ExportSummary* summary = nullptr,
-                              const WorkControl* open_control = nullptr);
+                              const WorkControl* open_control = nullptr,
+                              const PdfExportOptions& options = {});
 
 }  // namespace orvane

@@ -64,7 +64,9 @@ ConvertResult copy_tiff_pages(TiffReader& reader, const std::filesystem::path& o
     }
     TiffPage desc;
     reader.parse_directory(desc);
-    if (!copy_page(reader, out.writer(), desc, i, count)) out.note_skipped();
+    // A page the reader refuses is no page to copy either.
+    if (reader.refuse_page(desc) || !copy_page(reader, out.writer(), desc, i, count))
+      out.note_skipped();
     out.page_done(i, count);
     if (!out.ok()) break;
   }

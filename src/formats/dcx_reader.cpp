@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <span>
+#include <string>
 
 #include "base/byte_order.h"
 #include "base/coding_mode.h"
@@ -126,19 +127,29 @@ bool DcxReader::pcx_geometry(const std::uint8_t* h, PcxGeometry& out) {
 void DcxReader::load_page(std::uint32_t index, PageBitmap& page) {
   if (!is_open()) return;
   std::int64_t start = 0, end = 0;
-  if (!page_range(index, start, end) || !read_coded(start, end - start) ||
-      coded_.size() < kPcxHeaderSize) {
-    free_coded();
+  // The header first: a page refused by its header costs no read of its data.
+  if (!page_range(index, start, end) || file_.read_at(start, header_) < kPcxHeaderSize) {
     drop_page(page);
     return;
   }
-  std::copy_n(coded_.begin(), kPcxHeaderSize, header_.begin());
   const std::uint8_t* h = header_.data();
   PcxGeometry g;
   const bool sized = pcx_geometry(h, g);
   if (!sized && g.width >= 1 && g.height >= 1 && g.planes >= 1 && g.line_bytes >= 1)
     limits::note(limits::Limit::kPage);
-  if (!sized || !page.allocate_pixels(std::int64_t(g.height) * g.row_size)) {
+  // A fax page is one plane of one bit; the rows of any other PCX page
+  // decode to noise.
+  if (sized && (g.planes != 1 || h[3] != 1)) {
+    limits::note_text(limits::Limit::kNotFaxPage,
+                      "a colour PCX page, " + std::to_string(g.planes) +
+                          (g.planes == 1 ? " plane of " : " planes of ") +
+                          std::to_string(int(std::int8_t(h[3]))) + " bits");
+    drop_page(page);
+    return;
+  }
+  if (!sized || !read_coded(start, end - start) || coded_.size() < kPcxHeaderSize ||
+      !page.allocate_pixels(std::int64_t(g.height) * g.row_size)) {
+    free_coded();
     drop_page(page);
     return;
   }

@@ -1,5 +1,7 @@
 #include "formats/pdf_writer.h"
 
+#include <zlib.h>
+
 #include <charconv>
 #include <cstdio>
 #include <ctime>
@@ -139,15 +141,13 @@ bool PdfWriter::add_page(const PdfFaxPage& page) {
   write(page.data);
   write("\nendstream\nendobj\n");
 
-  const std::string w = real(page.width_points), h = real(page.height_points);
-  const std::string content = "q " + w + " 0 0 " + h + " 0 0 cm /Im0 Do Q";
-  const std::uint32_t contents = begin_object();
-  write("<< /Length " + num(content.size()) + " >>\nstream\n" + content + "\nendstream\nendobj\n");
-
+  const std::uint32_t contents = write_contents(page);
+  const std::string font = font_ ? " /Font << /F1 " + ref(font_) + " >>" : std::string();
   const std::uint32_t page_object = begin_object();
-  write("<< /Type /Page /Parent " + ref(pages_) + " /MediaBox [0 0 " + w + " " + h +
-        "]\n/Resources << /ProcSet [/PDF /ImageB] /XObject << /Im0 " + ref(image) +
-        " >> >>\n/Contents " + ref(contents) + " >>\nendobj\n");
+  write("<< /Type /Page /Parent " + ref(pages_) + " /MediaBox [0 0 " + real(page.width_points) +
+        " " + real(page.height_points) + "]\n/Resources << /ProcSet [/PDF /ImageB" +
+        (font_ ? " /Text" : "") + "] /XObject << /Im0 " + ref(image) + " >>" + font +
+        " >>\n/Contents " + ref(contents) + " >>\nendobj\n");
   if (failed_) return false;
   try {
     page_objects_.push_back(page_object);
@@ -155,6 +155,37 @@ bool PdfWriter::add_page(const PdfFaxPage& page) {
     failed_ = true;
   }
   return !failed_;
+}
+
+std::uint32_t PdfWriter::write_contents(const PdfFaxPage& page) {
+  std::string content =
+      "q " + real(page.width_points) + " 0 0 " + real(page.height_points) + " 0 0 cm /Im0 Do Q\n";
+  const std::string words = text_layer_operators(page.text, font_codes_);
+  if (words.empty()) {
+    const std::uint32_t contents = begin_object();
+    write("<< /Length " + num(content.size()) + " >>\nstream\n" + content + "endstream\nendobj\n");
+    return contents;
+  }
+  if (font_ == 0) font_ = reserve_object();
+  content += words;
+  // Words compress about fourfold: the layer stays small beside the image.
+  uLongf size = compressBound(uLong(content.size()));
+  try {
+    deflated_.resize(size);
+  } catch (const std::bad_alloc&) {
+    failed_ = true;
+    return 0;
+  }
+  if (compress2(deflated_.data(), &size, reinterpret_cast<const Bytef*>(content.data()),
+                uLong(content.size()), Z_BEST_COMPRESSION) != Z_OK) {
+    failed_ = true;
+    return 0;
+  }
+  const std::uint32_t contents = begin_object();
+  write("<< /Length " + num(size) + " /Filter /FlateDecode >>\nstream\n");
+  write(std::span<const std::uint8_t>(deflated_.data(), size));
+  write("\nendstream\nendobj\n");
+  return contents;
 }
 
 bool PdfWriter::close(std::string_view producer, std::string creation_date) {
@@ -169,6 +200,10 @@ bool PdfWriter::close(std::string_view producer, std::string creation_date) {
   begin_object(pages_);
   write("<< /Type /Pages /Kids [" + kids + "] /Count " + num(page_objects_.size()) +
         " >>\nendobj\n");
+  if (font_ != 0) {
+    begin_object(font_);
+    write(text_layer_font(font_codes_) + "\nendobj\n");
+  }
   begin_object(catalog_);
   write("<< /Type /Catalog /Pages " + ref(pages_) + " >>\nendobj\n");
   if (creation_date.empty()) creation_date = pdf_date_now();

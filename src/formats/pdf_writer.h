@@ -18,17 +18,20 @@
 
 #include "base/file_handle.h"
 #include "codec/ccitt_filter_check.h"
+#include "formats/pdf_text_layer.h"
 
 namespace orvane {
 
 // One page: its CCITT data (most significant bit first), the filter's
 // parameters (Columns and Rows are the image's size), and the page size in
-// points (1/72 inch).
+// points (1/72 inch), and the words laid invisibly over it (none: a
+// picture only).
 struct PdfFaxPage {
   std::span<const std::uint8_t> data;
   codec::CcittFilterParameters filter;
   double width_points = 0;
   double height_points = 0;
+  std::span<const PdfTextLine> text;
 };
 
 class PdfWriter {
@@ -58,6 +61,8 @@ class PdfWriter {
   void begin_object(std::uint32_t number);
   void write(std::string_view text);
   void write(std::span<const std::uint8_t> bytes);
+  // The page's content stream object: the image, and its words compressed.
+  std::uint32_t write_contents(const PdfFaxPage& page);
 
   FileHandle file_;
   bool failed_ = false;
@@ -65,6 +70,9 @@ class PdfWriter {
   std::vector<std::uint64_t> object_offsets_;  // by object number - 1
   std::vector<std::uint32_t> page_objects_;
   std::uint32_t catalog_ = 0, pages_ = 0;
+  std::uint32_t font_ = 0;  // reserved with the first page that has text, written by close()
+  TextLayerCodes font_codes_;
+  std::vector<std::uint8_t> deflated_;
 };
 
 // A page size in points from the pixel size and resolutions the way the

@@ -95,10 +95,12 @@ void RawFaxReader::set_parameters(std::uint16_t threshold, std::uint8_t flag_num
   raw_file_ = raw_file;
   total_rows_ = 0;
   rows_per_page_ = 0;
+  rows_indexed_ = false;
 }
 
 int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths) {
   total_rows_ = 0;
+  rows_indexed_ = false;
   page_starts_.clear();
   summary_ = {};
   coding_ = 0;
@@ -139,6 +141,8 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
   codec::ExtractionSink& sink =
       split_at_page_ends_ ? static_cast<codec::ExtractionSink&>(splitter) : scratch;
   const int result = codec::extract_cleanest(analysis, t6, sink, options, orders);
+  // Rows that could not be kept say nothing about the data: name the fault.
+  if (result < 0 && scratch.error() != 0) limits::note_scratch_fault(scratch.error());
   if (split_at_page_ends_ && result >= 0) page_starts_ = splitter.page_starts();
   if (result >= 0) {
     summary_ = scratch.summary();
@@ -303,6 +307,45 @@ RawPageResult RawFaxReader::load_raw_page(std::uint32_t index, PageBitmap& page)
                     page.pixels);
   page.height = height;
   return RawPageResult::kOk;
+}
+
+bool RawFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
+  PageBitmap desc;
+  if (!is_open() || rows_per_page_ == 0 || read_descriptor(desc) != 0 ||
+      (desc.coding != kCodingT4_1D && desc.coding != kCodingT4_2D) || desc.width < 1)
+    return false;
+  std::uint32_t first = 0, count = 0;
+  if (!page_extent(index, first, count)) return false;
+  if (coded().empty() || !rows_indexed_) {
+    const std::int64_t size = file_size();
+    if (size <= 0 || !read_coded(0, size, limits::kMaxFileBytes, nullptr) || coded().empty())
+      return false;
+  }
+  if (!rows_indexed_) {
+    rows_indexed_ = true;
+    FileHandle index_file(std::fopen(page_index_.c_str(), "rb"));
+    std::array<std::uint8_t, codec::kIndexHeaderSize> header{};
+    if (!index_file || !read_index_header(index_file.get(), header)) return false;
+    std::vector<codec::SegmentEntry> segments;
+    const std::uint32_t entries = le32(&header[codec::kIndexEntryCountAt]);
+    codec::SegmentEntry entry;
+    for (std::uint32_t i = 0; i < entries && read_entry(index_file.get(), i, entry); ++i) {
+      try {
+        segments.push_back(entry);
+      } catch (const std::bad_alloc&) {
+        return false;
+      }
+    }
+    coded_rows_.index(coded(), desc.bit_order != kBitOrderLsbFirst, segments);
+  }
+  if (!coded_rows_.page(coded(), first, count, page_data_)) return false;
+  out = {};
+  out.coded = page_data_;
+  out.coding = desc.coding;
+  out.bit_order = kBitOrderMsbFirst;
+  out.width = std::uint32_t(desc.width);
+  out.length = count;
+  return true;
 }
 
 std::vector<std::uint32_t> RawFaxReader::entries_per_page(std::FILE* index, std::uint32_t entries,

@@ -12,6 +12,7 @@
 
 #include "base/format_reader.h"
 #include "base/page_bitmap.h"
+#include "formats/raw_coded_rows.h"
 #include "codec/raw_extraction.h"
 
 namespace orvane {
@@ -100,6 +101,10 @@ class RawFaxReader : public FormatReader {
   // From the row file's descriptor and the page length: what loading the
   // page gives, without reading its rows.
   bool page_facts(std::uint32_t index, PageFacts& out) override;
+  // A page of a T.4 stream (1D or 2D): its rows as the stream codes them,
+  // joined most significant bit first (see RawCodedRows). The stream is
+  // held in memory from the first call until the next file.
+  bool coded_page(std::uint32_t index, PassThroughPage& out) override;
 
  private:
   // Removes the scratch files after a stop; the analysis's stop result.
@@ -118,6 +123,9 @@ class RawFaxReader : public FormatReader {
   bool raw_file_ = false;
   std::uint32_t total_rows_ = 0;
   std::uint32_t rows_per_page_ = 0;
+  bool rows_indexed_ = false;
+  RawCodedRows coded_rows_;
+  std::vector<std::uint8_t> page_data_;
   bool split_at_page_ends_ = false;
   std::vector<std::uint32_t> page_starts_;  // first row of each page, when split at page ends
   codec::ExtractionSummary summary_;

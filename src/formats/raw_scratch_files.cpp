@@ -1,5 +1,6 @@
 #include "formats/raw_scratch_files.h"
 
+#include <cerrno>
 #include <algorithm>
 
 #include "base/byte_order.h"
@@ -10,13 +11,19 @@ namespace orvane {
 RawScratchFiles::RawScratchFiles(std::filesystem::path row_file, std::filesystem::path index_file)
     : row_path_(std::move(row_file)), index_path_(std::move(index_file)) {}
 
+bool RawScratchFiles::noted(bool ok) {
+  if (!ok && error_ == 0) error_ = errno;
+  return ok;
+}
+
 bool RawScratchFiles::clear() {
   summary_ = {};
   coding_ = 0;
   rows_.reset();
   index_.reset();
-  return FileHandle(std::fopen(row_path_.c_str(), "wb")) &&
-         FileHandle(std::fopen(index_path_.c_str(), "wb"));
+  errno = 0;
+  return noted(FileHandle(std::fopen(row_path_.c_str(), "wb")) &&
+               FileHandle(std::fopen(index_path_.c_str(), "wb")));
 }
 
 bool RawScratchFiles::write_at_start(std::FILE* f, std::span<const std::uint8_t> bytes) {
@@ -28,7 +35,7 @@ bool RawScratchFiles::write_at_start(std::FILE* f, std::span<const std::uint8_t>
 bool RawScratchFiles::begin(const PageBitmap& descriptor) {
   rows_.reset(std::fopen(row_path_.c_str(), "wb"));
   index_.reset(std::fopen(index_path_.c_str(), "wb"));
-  if (!rows_ || !index_) return false;
+  if (!noted(rows_ && index_)) return false;
   // Rows come one at a time: a large buffer keeps that to few writes (but
   // none larger than the largest row file).
   std::setvbuf(
@@ -41,16 +48,16 @@ bool RawScratchFiles::begin(const PageBitmap& descriptor) {
   header_[codec::kIndexCodingAt] = descriptor.coding;
   header_[codec::kIndexWidthClassAt] = descriptor.width_class;
   const bool rows_ok = write_at_start(rows_.get(), store_descriptor(descriptor));
-  return write_at_start(index_.get(), header_) && rows_ok;
+  return noted(write_at_start(index_.get(), header_) && rows_ok);
 }
 
 bool RawScratchFiles::row(std::span<const std::uint8_t> row) {
-  return rows_ && std::fwrite(row.data(), 1, row.size(), rows_.get()) == row.size();
+  return noted(rows_ && std::fwrite(row.data(), 1, row.size(), rows_.get()) == row.size());
 }
 
 bool RawScratchFiles::segment(const codec::SegmentEntry& entry) {
   const auto bytes = codec::store_entry(entry);
-  return index_ && std::fwrite(bytes.data(), 1, bytes.size(), index_.get()) == bytes.size();
+  return noted(index_ && std::fwrite(bytes.data(), 1, bytes.size(), index_.get()) == bytes.size());
 }
 
 bool RawScratchFiles::finish(const PageBitmap& descriptor,
@@ -68,7 +75,7 @@ bool RawScratchFiles::finish(const PageBitmap& descriptor,
   ok = write_at_start(rows_.get(), store_descriptor(descriptor)) && ok;
   ok = std::fclose(rows_.release()) == 0 && ok;
   ok = std::fclose(index_.release()) == 0 && ok;
-  return ok;
+  return noted(ok);
 }
 
 }  // namespace orvane

@@ -27,12 +27,18 @@ class RawScratchFiles final : public codec::ExtractionSink {
   const codec::ExtractionSummary& summary() const { return summary_; }
   std::uint8_t coding() const { return coding_; }
 
+  // The system's reason (errno) for the first write that failed, 0 if none.
+  int error() const { return error_; }
+
  private:
   bool write_at_start(std::FILE* f, std::span<const std::uint8_t> bytes);
+  // `ok`, noting errno when it is false.
+  bool noted(bool ok);
 
   std::filesystem::path row_path_, index_path_;
   FileHandle rows_, index_;
   std::array<std::uint8_t, codec::kIndexHeaderSize> header_{};
+  int error_ = 0;
   codec::ExtractionSummary summary_;
   std::uint8_t coding_ = 0;
 };

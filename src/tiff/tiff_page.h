@@ -6,20 +6,21 @@
 namespace orvane {
 
 struct TiffPage {
-  std::uint32_t image_width = 0;        // 256
-  std::uint32_t image_length = 0;       // 257
-  std::uint16_t bits_per_sample = 1;    // 258
-  std::uint16_t compression = 0;        // 259
-  std::uint16_t photometric = 0;        // 262
-  std::uint16_t fill_order = 1;         // 266
-  std::uint16_t orientation = 1;        // 274
-  std::uint16_t resolution_unit = 2;    // 296
+  std::uint32_t image_width = 0;           // 256
+  std::uint32_t image_length = 0;          // 257
+  std::uint16_t bits_per_sample = 1;       // 258 (the first sample's)
+  std::uint32_t samples = 1;               // 277, or the count of 258 when larger
+  std::uint16_t compression = 0;           // 259
+  std::uint16_t photometric = 0;           // 262
+  std::uint16_t fill_order = 1;            // 266
+  std::uint16_t orientation = 1;           // 274
+  std::uint16_t resolution_unit = 2;       // 296
   std::uint32_t x_resolution[2] = {0, 0};  // 282 numerator, denominator
   std::uint32_t y_resolution[2] = {0, 0};  // 283
-  std::uint32_t t4_options = 0;         // 292
-  std::uint32_t t6_options = 0;         // 293
+  std::uint32_t t4_options = 0;            // 292
+  std::uint32_t t6_options = 0;            // 293
   std::uint16_t page_number[2] = {0, 0};   // 297 page, total
-  std::uint32_t strip_count = 0;        // count of 273
+  std::uint32_t strip_count = 0;           // count of 273
   std::uint16_t strip_offsets_type = 0;
   std::uint16_t strip_byte_counts_type = 0;
   std::uint32_t strip_offsets_value = 0;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "base/byte_order.h"
 #include "base/coding_mode.h"
@@ -130,6 +131,44 @@ bool TiffReader::read_rational(std::uint32_t position, std::uint32_t out[2]) {
   return true;
 }
 
+namespace {
+
+// Bytes of one value of a TIFF 6.0 field type (section 2); 0 for unknown types.
+std::uint32_t type_size(std::uint16_t type) {
+  switch (type) {
+    case 1:             // BYTE
+    case 2:             // ASCII
+    case 6:             // SBYTE
+    case 7: return 1;   // UNDEFINED
+    case 3:             // SHORT
+    case 8: return 2;   // SSHORT
+    case 4:             // LONG
+    case 9:             // SLONG
+    case 11: return 4;  // FLOAT
+    case 5:             // RATIONAL
+    case 10:            // SRATIONAL
+    case 12: return 8;  // DOUBLE
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+std::uint16_t TiffReader::first_value(const TiffEntry& e) {
+  if (std::uint64_t(e.count) * type_size(e.type) <= 4) return first_short(e);
+  // Values that do not fit are at the position the field holds, whatever
+  // their type (see strip_table_entry); one that cannot be read counts as
+  // 0, which no field read this way accepts.
+  if (e.type == kTypeLong) {
+    std::uint32_t v = 0;
+    if (!read_u32_at(long_value(e), v)) return 0;
+    return std::uint16_t(std::min<std::uint32_t>(v, 0xFFFF));
+  }
+  std::uint16_t v = 0;
+  if (!read_u16_at(long_value(e), v)) return 0;
+  return v;
+}
+
 void TiffReader::parse_directory(TiffPage& page) {
   for (const TiffEntry& e : entries_) {
     // As fax writers use the types (TIFF 6.0 section 2): sizes are LONG
@@ -140,12 +179,18 @@ void TiffReader::parse_directory(TiffPage& page) {
       case kTagImageWidth: page.image_width = long_or_short; break;
       case kTagImageLength: page.image_length = long_or_short; break;
       case kTagRowsPerStrip: page.rows_per_strip = long_or_short; break;
-      case kTagBitsPerSample: page.bits_per_sample = first_short(e); break;
-      case kTagCompression: page.compression = first_short(e); break;
-      case kTagPhotometric: page.photometric = first_short(e); break;
-      case kTagFillOrder: page.fill_order = first_short(e); break;
-      case kTagOrientation: page.orientation = first_short(e); break;
-      case kTagResolutionUnit: page.resolution_unit = first_short(e); break;
+      case kTagBitsPerSample:
+        page.bits_per_sample = first_value(e);
+        page.samples = std::max(page.samples, e.count);
+        break;
+      case kTagSamplesPerPixel:
+        page.samples = std::max<std::uint32_t>(page.samples, first_value(e));
+        break;
+      case kTagCompression: page.compression = first_value(e); break;
+      case kTagPhotometric: page.photometric = first_value(e); break;
+      case kTagFillOrder: page.fill_order = first_value(e); break;
+      case kTagOrientation: page.orientation = first_value(e); break;
+      case kTagResolutionUnit: page.resolution_unit = first_value(e); break;
       case kTagT4Options: page.t4_options = long_value(e); break;
       case kTagT6Options: page.t6_options = long_value(e); break;
       case kTagPageNumber:
@@ -283,15 +328,74 @@ bool is_fax_compression(std::uint16_t compression) {
 
 }  // namespace
 
+namespace {
+
+// The colour models of PhotometricInterpretation (TIFF 6.0 sections 5-6 and
+// 21-23); 0, 1 and 4 (a transparency mask) are black and white.
+const char* colour_model(std::uint16_t photometric) {
+  switch (photometric) {
+    case 2: return "RGB";
+    case 3: return "palette";
+    case 5: return "CMYK";
+    case 6: return "YCbCr";
+    case 8:
+    case 9:
+    case 10: return "CIE L*a*b*";
+    default: return nullptr;
+  }
+}
+
+std::string n(std::uint64_t v) {
+  return std::to_string(v);
+}
+
+}  // namespace
+
+bool TiffReader::refuse_page(const TiffPage& desc) const {
+  using limits::Limit;
+  // Say why, so the user learns whether the file is a TIFF of another kind
+  // or a damaged fax.
+  if (desc.strip_count == 0) {
+    if (desc.tiled) {
+      limits::note(Limit::kTiled);
+    } else {
+      limits::note_text(Limit::kDamaged, "StripOffsets missing");
+    }
+    return true;
+  }
+  if (desc.image_width == 0 || desc.image_length == 0) {
+    limits::note_text(Limit::kDamaged, desc.image_width == 0 ? "ImageWidth 0" : "ImageLength 0");
+    return true;
+  }
+  if (desc.bits_per_sample != 1 || desc.samples != 1) {
+    limits::note_text(Limit::kNotBilevel,
+                      "BitsPerSample " + n(desc.bits_per_sample) +
+                          (desc.samples != 1 ? " x " + n(desc.samples) : std::string()) +
+                          ": a colour or grey picture, not a black-and-white fax");
+    return true;
+  }
+  if (const char* model = colour_model(desc.photometric)) {
+    limits::note_text(Limit::kNotFaxPage, "PhotometricInterpretation " + n(desc.photometric) +
+                                              " (" + model +
+                                              "): a colour picture, not a black-and-white fax");
+    return true;
+  }
+  if (!is_fax_compression(desc.compression)) {
+    limits::note(Limit::kNotFaxCoding, desc.compression);
+    return true;
+  }
+  // T.6 bit 0 has no meaning and must be 0 (TIFF 6.0 section 11); data
+  // that sets it is coded in a way nobody defined.
+  if (desc.compression == kCompressionCcittT6 && (desc.t6_options & 1)) {
+    limits::note_text(Limit::kNotFaxPage,
+                      "T6Options " + n(desc.t6_options) + ": its unused bit 0 is set");
+    return true;
+  }
+  return checked_page_size(desc.image_width, desc.image_length,
+                           (std::int64_t(desc.image_width) + 7) / 8) <= 0;
+}
+
 void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
-  // A page no strip decoder reads: say why, so the user learns that the
-  // file is a TIFF of another kind rather than a damaged fax.
-  if (desc.tiled && desc.strip_count == 0)
-    limits::note(limits::Limit::kTiled);
-  else if (desc.bits_per_sample != 1)
-    limits::note(limits::Limit::kNotBilevel, desc.bits_per_sample);
-  else if (!is_fax_compression(desc.compression))
-    limits::note(limits::Limit::kNotFaxCoding, desc.compression);
   const std::int64_t row_bytes = (std::int64_t(desc.image_width) * desc.bits_per_sample + 7) / 8;
   const std::int64_t bytes = checked_page_size(desc.image_width, desc.image_length, row_bytes);
   page.release_pixels();
@@ -319,6 +423,13 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
     std::uint32_t position = 0, count = 0;
     if (!strip_position(i, desc, position, count) || count == 0) break;
     if (!read_coded(position, count)) break;
+    // A strip the file does not hold ends the page like a byte count of 0:
+    // its rows would be made up, not read.
+    if (coded_.empty()) {
+      if (height == 0)
+        limits::note_text(limits::Limit::kDamaged, "its strips lie past the end of the file");
+      break;
+    }
     strip_bytes += std::int64_t(coded_.size());
     if (strip_bytes > file_size()) break;
     if (height > 0 && background >= 0 && make_room()) {
@@ -362,6 +473,8 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
   }
   page.height = std::int32_t(height);
   page.row_bytes = std::int32_t(row_bytes);
+  if (height == 0 && limits::noted() == limits::Limit::kNone)
+    limits::note_text(limits::Limit::kDamaged, "none of its strips holds a row that decodes");
   // No strip decoded: the directory's width goes with its row bytes, not the
   // 0 of a strip bitmap nothing was decoded into.
   if (height == 0) page.width = std::int32_t(desc.image_width);
@@ -370,14 +483,24 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
 
 void TiffReader::load_page(std::uint32_t index, PageBitmap& page) {
   if (!is_open()) return;
-  if (read_directory(page_position(index)) <= 0) return;  // the previous page stays
+  if (const int entries = read_directory(page_position(index)); entries <= 0) {
+    // The previous page stays (a record shows it on); a fresh page says why
+    // it is not there.
+    limits::note_text(limits::Limit::kDamaged, entries == 0 ? "its directory has no entries"
+                                                            : "its directory cannot be read");
+    return;
+  }
   TiffPage desc;
   parse_directory(desc);
-  if (desc.image_length == 0) {
-    // A directory without rows: no page, rather than the previous page
-    // shown under this page's number.
+  if (refuse_page(desc)) {
+    // No page, rather than the previous page shown under this page's
+    // number; nothing is allocated for it.
     page.release_pixels();
     page.height = 0;
+    page.width = std::int32_t(std::min<std::uint32_t>(desc.image_width, 0x7FFFFFFF));
+    page.row_bytes = desc.image_width <= limits::kMaxPageSide
+                         ? row_bytes_for(std::int32_t(desc.image_width))
+                         : 0;
   } else {
     assemble_strips(desc, page);
   }

@@ -34,6 +34,11 @@ class TiffReader : public FormatReader {
   int read_directory(std::uint32_t position);
   // Fills `page` from the entries read last; unset fields keep their defaults.
   void parse_directory(TiffPage& page);
+  // True when the fields alone keep `page` from being a fax page this
+  // reader loads (no strips, a size of 0 or past the limits, colour, a
+  // coding no fax decoder reads); the reason is noted (limits::note_text).
+  // Checked before anything is allocated for the page.
+  bool refuse_page(const TiffPage& page) const;
 
   // Position and byte count of strip `index`. False for an index at or past
   // the strip count, or when the strip tables cannot be read there. A
@@ -62,6 +67,9 @@ class TiffReader : public FormatReader {
   std::uint16_t u16(const std::uint8_t* p) const;
   std::uint32_t u32(const std::uint8_t* p) const;
   std::uint16_t first_short(const TiffEntry& e) const { return u16(e.value); }
+  // The first value of a SHORT field, from the value field when the values
+  // fit in its 4 bytes, else from the position it holds.
+  std::uint16_t first_value(const TiffEntry& e);
   std::uint16_t second_short(const TiffEntry& e) const { return u16(e.value + 2); }
   std::uint32_t long_value(const TiffEntry& e) const { return u32(e.value); }
   bool read_rational(std::uint32_t position, std::uint32_t out[2]);

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTabWidget>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "app/dialog_doc_ui.h"
+#include "app/dialogs/dialog_look.h"
 #include "app/dialogs/fax_property_pages.h"
 #include "app/dialogs/input_page_dlg.h"
 #include "app/dialogs/options_dlg.h"
@@ -47,19 +49,53 @@ TEST(InputPageNumber, AcceptsOnlyAPageOfTheFax) {
     EXPECT_EQ(number, c.number) << c.text;
   }
 
-  // A refused number keeps the dialog open behind the message.
+  // A refused number keeps the dialog open behind the message, which is
+  // drawn in the desktop's colours, not the dialog's light blue.
   CInputPageDlg dialog(2, 3, "(must be in [1 - 3])");
   dialog.show();
   dialog.edit()->setText("4");
-  test::ModalCloser closer;
+  int darkest = 255;  // of the message's text as drawn
+  test::ModalCloser closer([&](QWidget* box) {
+    for (QLabel* label : box->findChildren<QLabel*>()) {
+      if (!label->text().contains("integer")) continue;
+      QImage shot(label->size(), QImage::Format_RGB32);
+      label->render(&shot);
+      for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) darkest = std::min(darkest, qGray(shot.pixel(x, y)));
+      }
+    }
+  });
   dialog.accept();
   EXPECT_EQ(closer.titles, QStringList{"Orvane"});
+  EXPECT_LT(darkest, 100);
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
   dialog.edit()->setText("3");
   dialog.accept();
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_EQ(dialog.number(), 3);
+}
+
+// Small dialogs have a close button only, and room for their whole title.
+TEST(SmallDialogs, CloseButtonOnlyAndWideEnoughForTheTitle) {
+  AdvancedValues values;
+  CSetAdvancedDlg advanced(values);
+  CInputPageDlg page(1, 3, "(must be in [1 - 3])");
+  COptionsDlg options(2000);
+  CSetBitOrderDlg bit_order(0);
+  CSetResolutionDlg resolutions(0, 1);
+  for (QDialog* dialog :
+       std::initializer_list<QDialog*>{&advanced, &page, &options, &bit_order, &resolutions}) {
+    SCOPED_TRACE(dialog->windowTitle().toStdString());
+    dialog->show();
+    const Qt::WindowFlags flags = dialog->windowFlags();
+    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_GE(dialog->width(), title_bar_width(dialog->windowTitle()));
+    dialog->hide();
+  }
+  EXPECT_GT(title_bar_width("Set Advanced Parameters"), title_bar_width("Options"));
 }
 
 TEST(SetResolutions, ListsAndStartingItems) {

@@ -2,6 +2,7 @@
 // several kinds, pages, zoom, flip and mirror, resolutions, re-detection,
 // properties and the save step.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QFile>
 
@@ -144,17 +145,80 @@ TEST_F(DocumentTest, FilesThatAreNoFax) {
   EXPECT_FALSE(doc.open(q(dir.path()), &error));
 }
 
-TEST_F(DocumentTest, RawDataIsReadAsLongWorkAndCancelDropsIt) {
-  ASSERT_TRUE(doc.open(sample("sample.g3")));
-  EXPECT_EQ(ui.long_work_runs, 1);
+// Cancel drops what was being read and nothing else: the fax on view, its
+// page, title and status stay as they were (the bare data read before, read
+// again in the scratch files of its own, too).
+TEST_F(DocumentTest, RawDataIsReadAsLongWorkAndCancelKeepsTheFaxOnView) {
+  int titles = 0;
+  QObject::connect(&doc, &COrvaneDoc::titleChanged, [&titles] { ++titles; });
+  for (const char* before : {"sample.tif", "sample.g3"}) {
+    SCOPED_TRACE(before);
+    ui.cancel_long_work = false;
+    ASSERT_TRUE(doc.open(sample(before)));
+    doc.nextPage();
+    const QStringList shown = panes();
+    const auto page = pixels();
+    const QString title = doc.title();
+    const int runs = ui.long_work_runs, titles_before = titles;
+    ui.cancel_long_work = true;
+    QString error = "untouched";
+    EXPECT_FALSE(doc.open(sample("sample.g3"), &error));
+    EXPECT_EQ(ui.long_work_runs, runs + 1);
+    EXPECT_TRUE(error.isEmpty());  // nothing to tell: the user cancelled
+    EXPECT_EQ(panes(), shown);
+    EXPECT_EQ(pixels(), page);
+    EXPECT_EQ(doc.title(), title);
+    EXPECT_EQ(titles, titles_before);
+    EXPECT_EQ(doc.path(), sample(before));
+    doc.previousPage();  // the record on view still reads its pages
+    EXPECT_GT(doc.page().width, 0);
+  }
   EXPECT_EQ(doc.format(), kFormatRawFax);
-  EXPECT_EQ(doc.pageCount(), 1);
-  ui.cancel_long_work = true;
-  ASSERT_TRUE(doc.open(sample("sample.g3")));
-  EXPECT_EQ(doc.pageCount(), 0);
-  EXPECT_EQ(panes()[0], "That's NOT a FAX file!");
-  ASSERT_TRUE(doc.open(sample("sample.tif")));  // no long work for TIFF
-  EXPECT_EQ(ui.long_work_runs, 2);
+}
+
+// Anything but a regular file is refused before it is opened: a FIFO would
+// wait for a writer and freeze the window.
+TEST_F(DocumentTest, OnlyRegularFilesAreOpened) {
+  ASSERT_EQ(mkfifo((dir / "pipe.tif").c_str(), 0600), 0);
+  struct Case {
+    std::filesystem::path path;
+    const char* says;
+  } cases[] = {
+      {dir / "pipe.tif", "is a FIFO (named pipe), not a file"},
+      {dir.path(), "is a folder, not a file"},
+      {"/dev/null", "is a device, not a file"},
+      {dir / "missing.tif", "Cannot open"},
+  };
+  ASSERT_TRUE(doc.open(q(ot::fixture("tiff/multipage-1728-g4.tif"))));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path.string());
+    QString error;
+    EXPECT_FALSE(doc.open(q(c.path), &error));
+    EXPECT_TRUE(error.contains(c.says)) << error.toStdString();
+    EXPECT_TRUE(error.contains(q(c.path))) << error.toStdString();
+    EXPECT_EQ(doc.pageCount(), 3);
+  }
+}
+
+// Under "That's NOT a FAX file!" the reason is told, in the core's words.
+TEST_F(DocumentTest, AFileThatShowsNoPageSaysWhy) {
+  ot::write_file(dir / "notes.txt", {'n', 'o', 't', 'e', 's'});
+  ot::write_file(dir / "scan.tif", {'%', 'P', 'D', 'F', '-', '1', '.', '4', '\n'});
+  ot::write_file(dir / "picture.bmp", {'B', 'M', 0, 0});
+  const struct {
+    QString path;
+    QString reason;
+  } cases[] = {
+      {q(dir / "notes.txt"), "not a fax file"},
+      {q(dir / "scan.tif"), "is a PDF document, not a fax file"},
+      {q(dir / "picture.bmp"), "a fax format this program does not read"},
+      {q(ot::fixture("tiff/multipage-1728-g4.tif")), ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path.toStdString());
+    ASSERT_TRUE(doc.open(c.path));
+    EXPECT_EQ(doc.refusalReason(), c.reason);
+  }
 }
 
 TEST_F(DocumentTest, VerticalResolutionOfRawDataRecountsItsPages) {
@@ -254,7 +318,10 @@ TEST_F(DocumentTest, SaveStep) {
   EXPECT_EQ(ui.messages,
             (QStringList{"Converting Fail: Unknown file format,cannot convert!",
                          "No need to convert: The file is already that format, no converting "
-                         "needed!"}));
+                         "needed!",
+                         "Converting Fail: \"copy.png\" was not written: Save As writes TIFF "
+                         "files only, so the name must end in .tif (Export as PDF writes PDF "
+                         "files)."}));
   EXPECT_FALSE(QFile::exists(q(dir / "copy.png")));
   EXPECT_EQ(doc.path(), fax);
 

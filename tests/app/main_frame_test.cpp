@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -22,6 +23,7 @@
 #include "app/orvane_app.h"
 #include "app/orvane_doc.h"
 #include "app/orvane_view.h"
+#include "core/page_ocr.h"
 #include "modal_closer.h"
 #include "scripted_ui.h"
 #include "support/test_support.h"
@@ -71,14 +73,15 @@ TEST_F(FrameTest, MenusAndToolbarInTheirOrder) {
   EXPECT_EQ(menu(0),
             (QStringList{"&Open...", "Save &As...", "&Export as PDF...", "|", "&Print...",
                          "Print Pre&view", "P&rint Setup...", "|", "Recent File", "|", "E&xit"}));
-  EXPECT_EQ(menu(1), (QStringList{"Zoom &In", "Zoom &Out", "F&lip", "&Mirror", "|",
-                                  "&Previous Image", "&Next Image", "&Slide Show"}));
+  EXPECT_EQ(menu(1),
+            (QStringList{"Zoom &In", "Zoom &Out", "Fit &Width", "Fit P&age", "F&lip", "&Mirror",
+                         "|", "&Previous Image", "&Next Image", "&Slide Show"}));
   EXPECT_EQ(menu(2), (QStringList{"&Properties", "|", "Pre&vious Page", "&Next Page", "F&irst Page",
                                   "&Last Page", "|", "Pa&ge Number..."}));
   EXPECT_EQ(menu(3),
             (QStringList{"&Resolutions...", "&Bit order", "|", "&Advanced", "|", "&Options"}));
-  EXPECT_EQ(menu(4),
-            (QStringList{"&Toolbar", "&Status Bar", "Folder Toolbar", "|", "F&older Bar"}));
+  EXPECT_EQ(menu(4), (QStringList{"&Toolbar", "&Status Bar", "Folder Toolbar", "|", "F&older Bar",
+                                  "Page T&humbnails"}));
   EXPECT_EQ(menu(5), (QStringList{"&Contents", "|", "&About Orvane..."}));
 
   QStringList tips;
@@ -206,6 +209,8 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
   ASSERT_TRUE(app.openDocumentFile(q(dir / "fax.tif")));
   QStringList offered, filters, questions;
   bool chosen = false;
+  QString ocr_box;
+  bool ocr_usable = false;
   test::ModalCloser driver(
       [&](QWidget* w) {
         if (auto* box = qobject_cast<QMessageBox*>(w)) {
@@ -219,6 +224,10 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
           chosen = true;
           offered = d->selectedFiles();
           filters = d->nameFilters();
+          if (auto* ocr = d->findChild<QCheckBox*>(QStringLiteral("ocrCheck"))) {
+            ocr_box = ocr->text();
+            ocr_usable = ocr->isEnabled() && !ocr->isChecked() && ocr->isVisibleTo(d);
+          }
           // Save, outside this timer call so the dialog's question is seen.
           QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
         }
@@ -227,6 +236,9 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
   frame.runCommand(kCmdFileExportPdf);
   EXPECT_EQ(offered, QStringList{q(dir / "fax.pdf")});
   EXPECT_EQ(filters, QStringList{"PDF Files (*.pdf)"});
+  // Off by default; usable only in a program built with OCR.
+  EXPECT_EQ(ocr_box, "Make text searchable (OCR)");
+  EXPECT_EQ(ocr_usable, ocr_built_in());
   EXPECT_TRUE(ui->messages.isEmpty()) << ui->messages.join("; ").toStdString();
   const std::vector<std::uint8_t> pdf = ot::read_file(dir / "fax.pdf");
   ASSERT_GT(pdf.size(), 5u);
@@ -277,6 +289,81 @@ TEST_F(FrameTest, StartUp) {
   EXPECT_EQ(app.doc().pageCount(), 3);
   EXPECT_TRUE(app.start({}, false));
   EXPECT_EQ(frame.windowTitle(), "Untitled - Orvane");
+}
+
+// The keys beside the menus: the page and zoom commands by keyboard, as the
+// menus show them.
+TEST_F(FrameTest, KeysTurnPagesAndZoom) {
+  frame.show();
+  frame.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+  ASSERT_TRUE(app.openDocumentFile(multipage()));
+  frame.view()->setFocus();
+  const struct {
+    QKeySequence keys;
+    int page;
+    const char* scaling;
+  } cases[] = {
+      {QKeySequence(Qt::Key_End), 2, "Scaling: 1.00"},
+      {QKeySequence(Qt::Key_Home), 0, "Scaling: 1.00"},
+      {QKeySequence(Qt::CTRL | Qt::Key_Plus), 0, "Scaling: 1.25"},
+      {QKeySequence(Qt::CTRL | Qt::Key_Minus), 0, "Scaling: 1.00"},
+      {QKeySequence(Qt::CTRL | Qt::Key_Minus), 0, "Scaling: 0.75"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.keys.toString().toStdString());
+    QTest::keySequence(frame.view(), c.keys);
+    EXPECT_EQ(app.doc().currentPage(), c.page);
+    EXPECT_EQ(frame.faxPane(3)->text(), c.scaling);
+  }
+  EXPECT_TRUE(frame.action(kCmdPageLast)->shortcut().matches(QKeySequence("End")));
+}
+
+// Every fax pane shows its longest text whole and keeps its width as texts
+// change; in a 700-pixel window all four stay in sight.
+TEST_F(FrameTest, StatusPanesKeepTheirTexts) {
+  frame.resize(1400, 600);
+  frame.show();
+  ASSERT_TRUE(app.openDocumentFile(multipage()));
+  const QFontMetrics m(frame.faxPane(0)->font());
+  EXPECT_GE(frame.faxPane(0)->sizeHint().width(),
+            m.horizontalAdvance("CCITT Modified Huffman (byte aligned)"));
+  QTest::qWait(50);
+  const int width = frame.faxPane(1)->width();
+  app.doc().zoomIn();
+  app.doc().nextPage();
+  QTest::qWait(50);
+  EXPECT_EQ(frame.faxPane(1)->width(), width);
+
+  frame.resize(700, 500);
+  QTest::qWait(50);
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    QLabel* pane = frame.faxPane(i);
+    EXPECT_TRUE(pane->isVisible());
+    EXPECT_GE(pane->width(), pane->minimumWidth());
+    EXPECT_LE(pane->mapTo(&frame, QPoint(pane->width(), 0)).x(), frame.width());
+  }
+}
+
+// The window's place and its bars come back at the next start.
+TEST_F(FrameTest, WindowLayoutIsKeptBetweenRuns) {
+  frame.setGeometry(60, 70, 820, 640);
+  frame.show();
+  frame.runCommand(kCmdViewThumbnails);
+  ASSERT_TRUE(frame.action(kCmdViewThumbnails)->isChecked());
+  frame.close();
+  {
+    COrvaneApp again{std::make_unique<CAppSettings>(q(dir / "settings.ini")),
+                     std::make_unique<test::ScriptedUi>()};
+    ASSERT_TRUE(again.frame().restoreLayout());
+    again.frame().show();
+    EXPECT_EQ(again.frame().size(), QSize(820, 640));
+    EXPECT_TRUE(again.frame().action(kCmdViewThumbnails)->isChecked());
+  }
+  COrvaneApp fresh{std::make_unique<CAppSettings>(q(dir / "fresh.ini")),
+                   std::make_unique<test::ScriptedUi>()};
+  EXPECT_FALSE(fresh.frame().restoreLayout());
 }
 
 TEST(LoadingWindow, GoesWithinASecondOfStartUp) {

@@ -89,7 +89,7 @@ TEST(CliSafety, UsageErrorsAreOneLineNamingTheProblem) {
     std::string args, names;
   } cases[] = {
       {"foo", "'foo' is not a command"},
-      {"", "a command is needed: info, render or convert"},
+      {"", "a command is needed: info, render, convert or formats"},
       {"render x.g3 --page 0 -o x.pbm", "--page: Value 0 not in range 1 to 65535"},
       {"render x.g3 --page abc -o x.pbm", "--page"},
       {"convert x.g3", "convert needs -o OUT.tif or --out-dir DIR"},
@@ -233,20 +233,17 @@ TEST(CliMessages, PagesAndFilesSayWhyTheyAreNotRead) {
     std::string args, says;
   } cases[] = {
       {"info lzw.tif", "page 1 does not decode: Compression 5 (LZW) is not a fax coding"},
-      {"info gray.tif", "page 1 does not decode: 8 bits per sample: not a black-and-white page"},
+      {"info gray.tif",
+       "page 1 does not decode: BitsPerSample 8: a colour or grey picture, not a black-and-white "
+       "fax"},
       {"info tiled.tif",
-       "page 1 does not decode: it is tiled; this program reads TIFF pages "
-       "stored in strips only"},
-      {"info noise.g3", "as bare fax data it may read with --raw-t6 (Group 4"},
-      // Bare G4 that begins without 0xFF bytes: no start found at all, or
-      // one found inside the page that reads as noise, or read at a wrong
-      // width.
-      {"info " + bare_g4 + " --flag-num 8",
-       "no page could be read (not a fax, or damaged); it reads as Group 4 data from its first "
-       "byte, with --raw-t6 --bit-order msb"},
+       "page 1 does not decode: tiled; this program reads TIFF pages stored in strips only"},
+      {"info noise.g3", "as bare fax data it may read with --raw-t6 --bit-order msb (Group 4"},
+      // Bare G4 that begins without 0xFF bytes: a start found inside the
+      // page reads as noise; read at a wrong width.
       {"info " + bare_g4,
        "warning: decoding lost its way 1 time in 380 rows at width 1728: the pages may be noise; "
-       "it reads as Group 4 data from its first byte, with --raw-t6 --bit-order msb"},
+       "it may read as Group 4 data from its first byte, with --raw-t6 --bit-order msb"},
       {"render " + bare_g4 + " --raw-t6 --bit-order msb --min-width 2000 -o w.png",
        "rows at width 2000: the pages may be noise; try another --min-width"},
       {"render zeros.g3 --raw-t6 -o z.png", "read with --min-width 100"},

@@ -1,9 +1,11 @@
 // orvane-cli as a user runs it: output, files written and exit codes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "cli/run_cli.h"
+#include "core/page_ocr.h"
 #include "support/test_support.h"
 
 namespace orvane {
@@ -147,6 +149,31 @@ TEST(CliConvert, WritesPdfAndG4TiffForEachInput) {
     EXPECT_NE(info.find("CCITT Group 4"), std::string::npos) << info;
     EXPECT_EQ(info.find("Compression Scheme: CCITT Group 3"), std::string::npos) << info;
   }
+}
+
+// OCR's options are checked before anything is read or written: one line
+// each, exit status 2.
+TEST(CliConvert, OcrOptionsAreCheckedFirst) {
+  TempDir dir;
+  const std::string in = q(fixture("tiff/text-1728-g4.tif"));
+  const std::string missing =
+      ocr_built_in() ? "(Debian package tesseract-ocr-zz-nowhere)" : "built without OCR";
+  struct Case {
+    std::string args;
+    std::string says;
+  } const cases[] = {
+      {in + " -o " + q(dir / "x.tif") + " --ocr", "--ocr is for PDF output"},
+      {in + " -o " + q(dir / "x.pdf") + " --ocr --ocr-lang zz_nowhere", missing},
+      {in + " -o " + q(dir / "x.pdf") + " --ocr --ocr-lang eng+zz_nowhere", missing},
+      {in + " -o " + q(dir / "x.pdf") + " --ocr-lang eng", "--ocr"},
+  };
+  for (const Case& c : cases) {
+    const Result r = cli("convert " + c.args);
+    EXPECT_EQ(r.code, 2) << c.args;
+    EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+  }
+  EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
 TEST(CliConvert, FailuresAreReportedPerFileAndTouchNothing) {

@@ -134,5 +134,33 @@ TEST(FormatRegistry, NoEndingHidesAnotherRowsEndingAndEveryReaderRowIsNamed) {
   EXPECT_TRUE(is_raw_format(-1) && is_raw_format(19) && !is_raw_format(2));
 }
 
+// What users are told (the lists made from the file types) must hold: a
+// file under any listed name that carries the format's signature opens as
+// that format, and the signature alone finds the first row that has it.
+TEST(FormatRegistry, ListedNamesAndSignaturesLeadToTheirFormat) {
+  test::TempDir dir;
+  for (const FormatRow& row : format_rows()) {
+    std::vector<std::uint8_t> bytes(24, 0);
+    if (row.magic.size() > 0) {
+      const std::string_view magic = *row.magic.begin();
+      std::memcpy(bytes.data(), magic.data(), magic.size());
+      const FormatRow* named = find_format(format_by_signature(bytes));
+      ASSERT_NE(named, nullptr) << row.name;
+      EXPECT_LE(named, &row) << row.name << " is named by a later row";
+      EXPECT_TRUE(has_signature_of(named->number, bytes)) << row.name;
+      std::vector<std::uint8_t> spoilt = bytes;
+      spoilt[magic.size() - 1] ^= 0x5A;
+      EXPECT_FALSE(matches_signature(row, spoilt)) << row.name;
+      EXPECT_FALSE(matches_signature(row, std::span(bytes).first(magic.size() - 1))) << row.name;
+    }
+    for (const FileType& type : row.file_types)
+      for (std::string_view ending : file_type_endings(row, type)) {
+        const std::filesystem::path path = dir / ("fax." + std::string(ending));
+        test::write_file(path, bytes);
+        EXPECT_EQ(classify(path), row.number) << path.filename() << " as " << type.mime_type;
+      }
+  }
+}
+
 }  // namespace
 }  // namespace orvane

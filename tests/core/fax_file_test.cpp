@@ -269,8 +269,8 @@ TEST(FaxFileConvert, TiffPagesKeepTheirPhotometricInterpretation) {
   }
 }
 
-// A FillOrder other than 1 is read least significant bit first; the copy
-// says FillOrder 2, the one value other readers take that way too.
+// A FillOrder other than 1 is read least significant bit first; the copy,
+// written from the page's pixels, shows other readers the same page.
 TEST(FaxFileConvert, TiffPagesKeepTheBitOrderTheyWereReadWith) {
   TempDir dir;
   test::TiffBuilder b;
@@ -284,8 +284,6 @@ TEST(FaxFileConvert, TiffPagesKeepTheBitOrderTheyWereReadWith) {
   ASSERT_TRUE(r.fax.page_valid());
   EXPECT_EQ(r.fax.page().pixels, (std::vector<std::uint8_t>{0x80, 0x01}));
   ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatZetafax), ConvertResult::kOk);
-  const std::string info = test::run_output("tiffinfo '" + (dir / "out.tif").string() + "' 2>&1");
-  EXPECT_NE(info.find("FillOrder: lsb-to-msb"), std::string::npos) << info;
   ASSERT_EQ(test::run("tifftopnm '" + (dir / "out.tif").string() + "' > '" +
                       (dir / "out.pbm").string() + "' 2>/dev/null"),
             0);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,8 +16,9 @@
 #include "base/format_reader.h"
 #include "core/classify.h"
 #include "core/fax_file.h"
-#include "core/g4_tiff_export.h"
+#include "core/page_ocr.h"
 #include "core/scratch_dir.h"
+#include "core/tiff_export.h"
 #include "formats/container_writers.h"
 #include "formats/pdf_writer.h"
 #include "support/test_support.h"
@@ -38,11 +40,11 @@ struct Shown {
   std::vector<PageSizePoints> sizes;
 };
 
-Shown shown_pages(const std::filesystem::path& file) {
+Shown shown_pages(const std::filesystem::path& file, const DecodingParameters& params = {}) {
   ScratchDir scratch;
   FaxFile fax;
   fax.set_working_paths(scratch.paths());
-  fax.set_parameters({});
+  fax.set_parameters(params);
   const std::int32_t format = classify(file);
   EXPECT_EQ(fax.open(file, format), OpenResult::kOk) << file;
   Shown s;
@@ -137,8 +139,11 @@ std::vector<Input> inputs(const TempDir& tools) {
   fixture("tiff/text-1728-mhw.tif", 0);  // word-aligned rows: no filter parameter says so
   fixture("tiff/text-1234-packbits-minisblack.tif", 0);
   fixture("tiff/text-1234-none-lsb.tif", 0);
-  fixture("raw/twopage-1728-g4.g4", 0);
-  fixture("raw/text-1728-pbmtog3.g3", 0);
+  fixture("raw/twopage-1728-g4.g4", 0);    // bare T.6: no row boundaries to cut at
+  fixture("raw/text-1728-pbmtog3.g3", 1);  // bare T.4: the page's own rows
+  fixture("raw/text-1728-pbmtog3-lsb.g3", 1);
+  fixture("raw/text-1728-rtc-g3-2d.g3", 1);
+  fixture("raw/text-1728-strip-g3-2d-k4.g3", 1);
 
   const Pbm a = test::test_image(1728, 90, 3, true), b = test::test_image(1728, 60, 4);
   const Bytes mh_lsb = test::pbmtog3(tools, a, true);
@@ -155,6 +160,7 @@ std::vector<Input> inputs(const TempDir& tools) {
        2});
   in.push_back(
       {"b.bfx", test::bitware_file({{.coded = test::with_flag_run(mmr_lsb), .rows = 60}}), 1});
+
   // Damaged data: the page still shows (rows are lost), but a PDF reader
   // would recover differently, so the page is encoded as shown.
   for (const char* rel : {"tiff/text-1728-g4.tif", "tiff/text-1728-g3-1d.tif"}) {
@@ -253,6 +259,142 @@ TEST(PdfExport, RefusesWhatItCannotConvert) {
       export_pdf_file(test::fixture("tiff/text-1728-g4.tif"), {}, dir / "no-such-folder" / "x.pdf"),
       ConvertResult::kWriteFailed);
   EXPECT_FALSE(std::filesystem::exists(dir / "out.pdf"));
+}
+
+// The file with its creation date taken out: what two exports of one fax
+// must agree on.
+std::string without_date(const std::filesystem::path& pdf) {
+  const Bytes bytes = test::read_file(pdf);
+  return std::regex_replace(std::string(bytes.begin(), bytes.end()),
+                            std::regex(R"(/CreationDate \(D:[0-9]+Z\))"), "");
+}
+
+TEST(PdfExport, PagesOnSeveralThreadsMakeTheSameFile) {
+  TempDir dir;
+  const std::string files[] = {"tiff/multipage-1728-g4.tif", "tiff/text-1728-g4-multistrip.tif",
+                               "raw/twopage-1728-g4.g4", "tiff/text-1234-packbits-minisblack.tif"};
+  for (const std::string& rel : files) {
+    SCOPED_TRACE(rel);
+    ExportSummary one, three;
+    PdfExportOptions options;
+    ASSERT_EQ(export_pdf_file(test::fixture(rel), {}, dir / "1.pdf", {}, &one, nullptr, options),
+              ConvertResult::kOk);
+    options.jobs = 3;
+    std::vector<std::uint32_t> seen;
+    const auto progress = [&](std::uint32_t done, std::uint32_t) {
+      seen.push_back(done);
+      return true;
+    };
+    ASSERT_EQ(
+        export_pdf_file(test::fixture(rel), {}, dir / "3.pdf", progress, &three, nullptr, options),
+        ConvertResult::kOk);
+    EXPECT_EQ(without_date(dir / "1.pdf"), without_date(dir / "3.pdf"));
+    EXPECT_EQ(one.pages_written, three.pages_written);
+    EXPECT_EQ(one.pages_kept_coded, three.pages_kept_coded);
+    ASSERT_EQ(seen.size(), one.pages_written + 1);
+    for (std::size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], i);
+  }
+}
+
+// A bare T.4 stream cut into pages of 1143 rows: every page, the later
+// ones starting inside the stream's one run of rows, keeps its own rows.
+TEST(PdfExport, PagesOfABareStreamKeepTheirRows) {
+  TempDir dir;
+  test::write_file(dir / "long.g3", test::pbmtog3(dir, test::test_image(1728, 2600, 5), false));
+  DecodingParameters params;
+  params.vres_override = 98;
+  ExportSummary summary;
+  ASSERT_EQ(export_pdf_file(dir / "long.g3", params, dir / "long.pdf", {}, &summary),
+            ConvertResult::kOk);
+  const Shown shown = shown_pages(dir / "long.g3", params);
+  ASSERT_EQ(shown.pages.size(), 3u);
+  EXPECT_EQ(summary.pages_written, 3u);
+  EXPECT_EQ(summary.pages_kept_coded, 3u);
+  expect_sound_pdf(dir, dir / "long.pdf", shown, "long.g3");
+}
+
+TEST(PdfExport, OpeningForExportDecodesNoPage) {
+  for (const char* rel : {"tiff/multipage-1728-g4.tif", "raw/text-1728-pbmtog3.g3"}) {
+    SCOPED_TRACE(rel);
+    ScratchDir scratch;
+    FaxFile fax;
+    fax.set_working_paths(scratch.paths());
+    fax.set_parameters({});
+    const auto file = test::fixture(rel);
+    ASSERT_EQ(fax.open(file, classify(file), nullptr, FaxFile::FirstPage::kSkip), OpenResult::kOk);
+    EXPECT_GE(fax.page_count(), 1);
+    EXPECT_FALSE(fax.page_valid());
+    EXPECT_FALSE(fax.page().has_pixels());
+    fax.load_page(fax.format(), 0);
+    EXPECT_TRUE(fax.page_valid());
+  }
+}
+
+TEST(PdfOcr, LanguagesAndSquarePixels) {
+  EXPECT_EQ(ocr_language_package("eng"), "tesseract-ocr-eng");
+  EXPECT_EQ(ocr_language_package("chi_sim"), "tesseract-ocr-chi-sim");
+  const std::string missing = ocr_language_problem("eng+zz_nowhere");
+  if (ocr_built_in()) {
+    EXPECT_EQ(ocr_language_problem("eng"), "");
+    EXPECT_NE(missing.find("tesseract-ocr-zz-nowhere"), std::string::npos) << missing;
+    EXPECT_NE(ocr_language_problem("../eng"), "");
+  } else {
+    EXPECT_EQ(missing, "this program was built without OCR");
+  }
+  struct Case {
+    std::uint16_t xres, yres;
+    std::uint8_t unit;
+    int repeat;
+  } const cases[] = {{204, 196, 2, 1}, {204, 98, 2, 2},  {204, 391, 2, 1},
+                     {80, 38, 3, 2},   {300, 300, 1, 2},  // no unit: a standard fax, 200 x 100
+                     {0, 0, 2, 1},     {204, 24, 2, 4}};
+  for (const Case& c : cases) {
+    PageBitmap page;
+    page.width = 1728;
+    page.height = 1000;
+    page.xres = c.xres;
+    page.yres = c.yres;
+    page.unit = c.unit;
+    EXPECT_EQ(ocr_row_repeat(page), c.repeat) << c.xres << "x" << c.yres << " unit " << int(c.unit);
+  }
+}
+
+// A short fax page at fine and at standard resolution: the words come back
+// from pdftotext, and the page's image is what it is without OCR.
+TEST(PdfOcr, WordsOfAFaxPageBecomeSearchableText) {
+  if (!ocr_built_in()) GTEST_SKIP() << "built without OCR";
+  TempDir dir;
+  const std::string text = "Invoice 20417 payment due";
+  ASSERT_EQ(test::run("echo '" + text + "' | pbmtext | pamscale 2 | pamditherbw -threshold | " +
+                      "pnmpad -white -left 100 -right 1400 -top 60 -bottom 60 | pamtopnm > " +
+                      q(dir / "fine.pbm")),
+            0);
+  const Pbm fine = test::read_pbm(dir / "fine.pbm");
+  Pbm standard = fine;
+  standard.height = fine.height / 2;
+  standard.bits.clear();
+  for (int y = 0; y < standard.height; ++y)
+    standard.bits.insert(standard.bits.end(), fine.bits.begin() + 2 * y * fine.row_bytes(),
+                         fine.bits.begin() + (2 * y + 1) * fine.row_bytes());
+  test::write_pbm(dir / "standard.pbm", standard);
+  for (const auto& [name, yres] : {std::pair{"fine", 196}, std::pair{"standard", 98}}) {
+    SCOPED_TRACE(name);
+    const auto tif = dir / (std::string(name) + ".tif");
+    ASSERT_EQ(test::run("pnmtotiff -g4 -xresolution 204 -yresolution " + std::to_string(yres) +
+                        " " + q(dir / (std::string(name) + ".pbm")) + " > " + q(tif)),
+              0);
+    PdfExportOptions options;
+    options.ocr = true;
+    const auto pdf = dir / (std::string(name) + ".pdf");
+    ExportSummary summary;
+    ASSERT_EQ(export_pdf_file(tif, {}, pdf, {}, &summary, nullptr, options), ConvertResult::kOk);
+    std::string words = test::run_output("pdftotext " + q(pdf) + " -");
+    words.erase(std::remove_if(words.begin(), words.end(), [](char c) { return c == '\f'; }),
+                words.end());
+    while (!words.empty() && words.back() == '\n') words.pop_back();
+    EXPECT_EQ(words, text);
+    expect_sound_pdf(dir, pdf, shown_pages(tif), name);
+  }
 }
 
 // The view's sizing rules, in points.

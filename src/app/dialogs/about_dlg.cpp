@@ -6,10 +6,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "app/dialogs/dialog_look.h"
+
 namespace orvane::app {
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("About Orvane"));
+  apply_dialog_frame(this);
   auto* icon = new QLabel;
   icon->setPixmap(QPixmap(QStringLiteral(":/icons/orvane.png")));
   auto* text = new QLabel(QStringLiteral("Orvane Version " ORVANE_ABOUT_VERSION));

@@ -1,13 +1,70 @@
 #include "app/dialogs/dialog_look.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QMessageBox>
 #include <QWidget>
+#include <algorithm>
 
 namespace orvane::app {
+
+namespace {
+// Close button, icon and frame of a usual title bar.
+constexpr int kTitleBarExtra = 120;
+}  // namespace
 
 void apply_fax_dialog_look(QWidget* widget) {
   widget->setStyleSheet(
       QStringLiteral("QLabel, QCheckBox { color: rgb(128, 128, 255); background: transparent; }"
                      "QLineEdit { color: rgb(32, 32, 255); }"));
+}
+
+int title_bar_width(const QString& title) {
+  // Window managers draw titles bold and somewhat larger than the text of
+  // the dialog.
+  QFont font = QApplication::font();
+  font.setBold(true);
+  font.setPointSizeF(font.pointSizeF() * 1.1);
+  return QFontMetrics(font).horizontalAdvance(title) + kTitleBarExtra;
+}
+
+namespace {
+
+// Fixes a dialog at the size its contents ask for once it is shown (its
+// layout is complete then): window managers that draw every button
+// whatever the window asks still drop Maximize for a window that cannot
+// grow.
+class FixedOnShow : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      auto* dialog = static_cast<QWidget*>(watched);
+      dialog->setFixedSize(dialog->size().expandedTo(dialog->minimumSizeHint()));
+      dialog->removeEventFilter(this);
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+void apply_dialog_frame(QDialog* dialog) {
+  dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  dialog->setMinimumWidth(std::max(dialog->minimumWidth(), title_bar_width(dialog->windowTitle())));
+  dialog->installEventFilter(new FixedOnShow(dialog));
+}
+
+void plain_warning(QWidget* parent, const QString& caption, const QString& text) {
+  QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok, parent);
+  // The parent's style sheet reaches its children: the box puts the
+  // palette's own colours back.
+  box.setStyleSheet(
+      QStringLiteral("QLabel { color: palette(window-text); background: transparent; }"));
+  box.exec();
 }
 
 }  // namespace orvane::app

@@ -1,10 +1,27 @@
 #pragma once
 // The look the fax dialogs share: labels and check boxes in a light blue on
-// a transparent ground, edit fields in a deeper blue.
+// a transparent ground, edit fields in a deeper blue; and the frame every
+// small dialog shares.
+#include <QString>
+
+class QDialog;
 class QWidget;
 
 namespace orvane::app {
 
 void apply_fax_dialog_look(QWidget* widget);
+
+// A title bar with only a close button (nothing to minimise or maximise in
+// a small dialog), and the dialog at least as wide as its title needs.
+// Called once the title is set.
+void apply_dialog_frame(QDialog* dialog);
+
+// The width a title bar needs for `title`: the text in the title font and
+// room for the close button and the frame.
+int title_bar_width(const QString& title);
+
+// A warning over `parent` in the desktop's plain colours, whatever look
+// `parent` has.
+void plain_warning(QWidget* parent, const QString& caption, const QString& text);
 
 }  // namespace orvane::app

@@ -17,6 +17,7 @@ CInputPageDlg::CInputPageDlg(int number, int maximum, const QString& hint, QWidg
       number_(number),
       maximum_(maximum) {
   setWindowTitle(QStringLiteral("Input page number"));
+  apply_dialog_frame(this);
   auto* row = new QHBoxLayout;
   row->addWidget(new QLabel(QStringLiteral("Page Number")));
   row->addWidget(edit_);
@@ -47,7 +48,7 @@ QString CInputPageDlg::check(const QString& text, int maximum, int* number) {
 void CInputPageDlg::accept() {
   const QString error = check(edit_->text(), maximum_, &number_);
   if (!error.isEmpty()) {
-    QMessageBox::warning(this, QStringLiteral("Orvane"), error);
+    plain_warning(this, QStringLiteral("Orvane"), error);
     edit_->setFocus();
     edit_->selectAll();
     return;

@@ -5,10 +5,13 @@
 #include <QFormLayout>
 #include <QVBoxLayout>
 
+#include "app/dialogs/dialog_look.h"
+
 namespace orvane::app {
 
 COptionsDlg::COptionsDlg(int interval_ms, QWidget* parent) : QDialog(parent), list_(new QComboBox) {
   setWindowTitle(QStringLiteral("Options"));
+  apply_dialog_frame(this);
   for (int seconds : {1, 2, 3, 4, 5, 10, 15, 20, 25, 30}) {
     list_->addItem(QStringLiteral("%1 s").arg(seconds));
   }

@@ -8,6 +8,8 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "app/dialogs/dialog_look.h"
+
 namespace orvane::app {
 
 namespace {
@@ -30,6 +32,7 @@ CSetAdvancedDlg::CSetAdvancedDlg(const AdvancedValues& values, QWidget* parent)
       min_width_(digits_edit(values.min_width, this)),
       page_ends_(new QCheckBox(QStringLiteral("Split pages at end-of-page codes"))) {
   setWindowTitle(QStringLiteral("Set Advanced Parameters"));
+  apply_dialog_frame(this);
   raw_file_->setChecked(values.raw_file);
   nonstandard_->setChecked(values.nonstandard_widths);
   page_ends_->setChecked(values.split_at_page_ends);

@@ -7,11 +7,14 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/dialogs/dialog_look.h"
+
 namespace orvane::app {
 
 CSetBitOrderDlg::CSetBitOrderDlg(int bit_order, QWidget* parent)
     : QDialog(parent), group_(new QButtonGroup(this)) {
   setWindowTitle(QStringLiteral("Set Bit Order"));
+  apply_dialog_frame(this);
   auto* box = new QGroupBox(QStringLiteral("Set Bit Order"));
   auto* box_layout = new QVBoxLayout(box);
   const QString texts[] = {QStringLiteral("Auto bit order"), QStringLiteral("Highest bit first"),

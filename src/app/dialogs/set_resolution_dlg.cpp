@@ -5,11 +5,14 @@
 #include <QFormLayout>
 #include <QVBoxLayout>
 
+#include "app/dialogs/dialog_look.h"
+
 namespace orvane::app {
 
 CSetResolutionDlg::CSetResolutionDlg(int horizontal_index, int vertical_index, QWidget* parent)
     : QDialog(parent), horizontal_(new QComboBox), vertical_(new QComboBox) {
   setWindowTitle(QStringLiteral("Set resolutions"));
+  apply_dialog_frame(this);
   horizontal_->addItems({QStringLiteral("Standard (R8)"), QStringLiteral("Fine (R12)"),
                          QStringLiteral("High (R16)")});
   // The trailing blanks of two items are as the fax world has always shown them.

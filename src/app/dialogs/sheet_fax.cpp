@@ -4,6 +4,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/dialogs/dialog_look.h"
 #include "app/dialogs/fax_property_pages.h"
 
 namespace orvane::app {
@@ -11,6 +12,7 @@ namespace orvane::app {
 CSheetFax::CSheetFax(const FaxProperties& properties, QWidget* parent)
     : QDialog(parent), tabs_(new QTabWidget) {
   setWindowTitle(QStringLiteral("Fax Properties"));
+  apply_dialog_frame(this);
   for (QWidget* page : {static_cast<QWidget*>(new CPageFax(properties)),
                         static_cast<QWidget*>(new CPageResolution(properties)),
                         static_cast<QWidget*>(new CPageSize(properties))}) {

@@ -3,10 +3,13 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "app/dialogs/dialog_look.h"
+
 namespace orvane::app {
 
 CTipsDlg::CTipsDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Tips of Open Fax"));
+  apply_dialog_frame(this);
   auto* layout = new QVBoxLayout(this);
   for (const QString& text :
        {QStringLiteral("This fax format is NOT supported by Orvane, but supported by Orvane Pro"),

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QVBoxLayout>
 
+#include "app/dialogs/dialog_look.h"
 #include "core/classify.h"
 #include "core/format_registry.h"
 
@@ -50,6 +51,7 @@ QList<QPair<QString, QString>> CFileInfoDialog::describe(const QFileInfo& info) 
 
 CFileInfoDialog::CFileInfoDialog(const QFileInfo& info, QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Properties"));
+  apply_dialog_frame(this);
   auto* form = new QFormLayout;
   for (const auto& [label, value] : describe(info)) {
     auto* text = new QLabel(value);

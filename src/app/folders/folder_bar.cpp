@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QStyle>
@@ -31,10 +32,22 @@ CFolderBar::CFolderBar(QWidget* parent) : QDockWidget(QStringLiteral("Folders & 
   tree_->setContextMenuPolicy(Qt::CustomContextMenu);
   tree_->setSortingEnabled(true);
   tree_->sortByColumn(0, Qt::AscendingOrder);
+  // Long names scroll sideways instead of ending in "...".
+  tree_->setTextElideMode(Qt::ElideNone);
+  tree_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  tree_->header()->setStretchLastSection(false);
+  // A right click chooses the entry for the pop-up menu only.
+  tree_->viewport()->installEventFilter(this);
 
   build_actions();
   build_popup_menu();
   attach_model();
+  connect(
+      tree_, &QTreeView::expanded, tree_, [this] { tree_->resizeColumnToContents(0); },
+      Qt::QueuedConnection);
+  connect(
+      tree_, &QTreeView::collapsed, tree_, [this] { tree_->resizeColumnToContents(0); },
+      Qt::QueuedConnection);
   connect(tree_->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
           [this] { revealing_.clear(); });
   connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -60,7 +73,36 @@ CFolderBar::CFolderBar(QWidget* parent) : QDockWidget(QStringLiteral("Folders & 
 void CFolderBar::dock_left(QMainWindow& frame) {
   setFloating(false);
   frame.addDockWidget(Qt::LeftDockWidgetArea, this);
-  frame.resizeDocks({this}, {kDefaultWidth}, Qt::Horizontal);
+  frame.resizeDocks({this}, {width_}, Qt::Horizontal);
+}
+
+void CFolderBar::keep_width() {
+  if (isVisible() && !isFloating() && width() > 0) width_ = width();
+}
+
+void CFolderBar::show_in_tree(const QString& path) {
+  const QModelIndex index = model_->index(path);
+  if (!index.isValid()) return;
+  reveal(path);
+}
+
+bool CFolderBar::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == tree_->viewport() &&
+      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::RightButton) {
+      const QModelIndex index = tree_->indexAt(mouse->position().toPoint());
+      if (index.isValid()) choose_quietly(index);
+      return true;  // the tree would choose it loudly
+    }
+  }
+  return QDockWidget::eventFilter(watched, event);
+}
+
+void CFolderBar::choose_quietly(const QModelIndex& index) {
+  quiet_ = true;
+  tree_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+  quiet_ = false;
 }
 
 QAction* CFolderBar::make_action(const char* theme_icon, int fallback_icon, const QString& text,
@@ -108,8 +150,19 @@ void CFolderBar::attach_model() {
   model_->setRootPath(QDir::rootPath());
   tree_->setModel(model_);
   for (int column = 1; column < model_->columnCount(); ++column) tree_->hideColumn(column);
+  // The name column as wide as its widest name in sight, so that the tree
+  // scrolls sideways (a hidden header does not resize by itself).
+  const auto fit_names = [this] { tree_->resizeColumnToContents(0); };
+  connect(model_, &QFileSystemModel::directoryLoaded, tree_, fit_names, Qt::QueuedConnection);
+  connect(model_, &QAbstractItemModel::layoutChanged, tree_, fit_names, Qt::QueuedConnection);
+
   connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &CFolderBar::on_selection_changed);
+  connect(model_, &QFileSystemModel::fileRenamed, this,
+          [this](const QString& folder, const QString& from, const QString& to) {
+            const QDir dir(folder);
+            emit renamed(dir.filePath(from), dir.filePath(to));
+          });
   connect(model_, &QAbstractItemModel::layoutChanged, this, [this] {
     if (!revealing_.isEmpty())
       tree_->scrollTo(model_->index(revealing_), QAbstractItemView::PositionAtCenter);
@@ -158,7 +211,7 @@ void CFolderBar::on_selection_changed() {
   // restart) or reopen the file.
   if (path == last_chosen_) return;
   last_chosen_ = path;
-  if (path.isEmpty()) return;
+  if (path.isEmpty() || quiet_) return;
   if (QFileInfo(path).isDir()) {
     if (!replaying_history_) history_.visit(path);
     update_actions();

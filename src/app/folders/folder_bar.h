@@ -23,9 +23,16 @@ class CFolderBar : public QDockWidget {
 
   explicit CFolderBar(QWidget* parent = nullptr);
 
-  // Docks the bar on the left of `frame` at its default width, wherever it
-  // was before.
+  // Docks the bar on the left of `frame` at the width it had when last
+  // shown (its default width at first), wherever it was before.
   void dock_left(QMainWindow& frame);
+  // Remembers the width for the next dock_left(); called before hiding.
+  void keep_width();
+  int kept_width() const { return width_; }
+
+  // Brings `path` into sight in the tree without choosing it (nothing is
+  // listed or opened).
+  void show_in_tree(const QString& path);
 
   // Shows `folder` in the tree and chooses it, as a click would.
   void choose(const QString& path);
@@ -50,6 +57,8 @@ class CFolderBar : public QDockWidget {
   void folder_selected(const QString& folder);
   void file_selected(const QString& file);
   void export_pdf_requested(const QString& file);
+  // An entry was renamed in the tree (full paths).
+  void renamed(const QString& from, const QString& to);
 
  private:
   QAction* make_action(const char* theme_icon, int fallback_icon, const QString& text,
@@ -59,6 +68,8 @@ class CFolderBar : public QDockWidget {
   void attach_model();
   void reveal(const QString& path);
   void on_selection_changed();
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void choose_quietly(const QModelIndex& index);
   void update_actions();
   QString present_folder() const;
 
@@ -89,6 +100,8 @@ class CFolderBar : public QDockWidget {
   bool replaying_history_ = false;
   QString last_chosen_;  // the entry the signals last told about
   QString revealing_;    // kept in sight while the tree sorts, until the user acts
+  bool quiet_ = false;   // choosing for the pop-up menu: nothing is opened
+  int width_ = kDefaultWidth;
 };
 
 }  // namespace orvane::app

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QMessageBox>
+#include <QPointer>
 
 #include "app/folders/folder_bar.h"
 #include "app/folders/slide_show.h"
@@ -20,14 +21,27 @@ CFolderCommands::CFolderCommands(CMainFrame& frame, COrvaneDoc& doc)
   bar_->dock_left(frame);
   connect(bar_, &CFolderBar::folder_selected, this, &CFolderCommands::list_folder);
   connect(bar_, &CFolderBar::file_selected, this, &CFolderCommands::open_from_list);
-  connect(bar_, &QDockWidget::visibilityChanged, this,
-          [this] { frame_.action(kCmdViewFolderBar)->setChecked(bar_->isVisibleTo(&frame_)); });
+  // The window hides its bars while it is destroyed: the action is asked
+  // for now, not then.
+  QPointer<QAction> toggle = frame.action(kCmdViewFolderBar);
+  connect(bar_, &QDockWidget::visibilityChanged, this, [this, toggle] {
+    if (toggle) toggle->setChecked(bar_->isVisibleTo(bar_->parentWidget()));
+  });
   connect(bar_, &CFolderBar::export_pdf_requested, this,
           [this](const QString& path) { export_pdf_with_dialog(&frame_, doc_, path); });
   connect(show_, &SlideShow::step, this, &CFolderCommands::slide_step);
   connect(show_, &SlideShow::running_changed, this,
           [this](bool running) { frame_.action(kCmdSlideShow)->setChecked(running); });
 
+  connect(bar_, &CFolderBar::renamed, this,
+          [this](const QString& from, const QString& to) { doc_.followRename(from, to); });
+  // The tree opens at the fax's folder, and follows the fax opened.
+  connect(&doc_, &COrvaneDoc::titleChanged, this, [this] {
+    if (!doc_.path().isEmpty() && doc_.path() != shown_in_tree_) {
+      shown_in_tree_ = doc_.path();
+      bar_->show_in_tree(doc_.path());
+    }
+  });
   frame.setHandler(kCmdPreviousImage, [this] { previous_image(); });
   frame.setHandler(kCmdNextImage, [this] { next_image(); });
   frame.setHandler(kCmdSlideShow, [this] { toggle_slide_show(); });
@@ -79,6 +93,7 @@ void CFolderCommands::toggle_slide_show() {
 
 void CFolderCommands::toggle_folder_bar() {
   const bool show = !bar_->isVisibleTo(&frame_);
+  bar_->keep_width();
   bar_->dock_left(frame_);
   bar_->setVisible(show);
   frame_.action(kCmdViewFolderBar)->setChecked(show);

@@ -2,6 +2,7 @@
 // Previous Image, Next Image, the slide show and the folder bar, tied to the
 // main window's commands and to the document's folder list.
 #include <QObject>
+#include <QString>
 #include <optional>
 
 namespace orvane::app {
@@ -38,6 +39,7 @@ class CFolderCommands : public QObject {
   COrvaneDoc& doc_;
   CFolderBar* bar_;
   SlideShow* show_;
+  QString shown_in_tree_;
 };
 
 }  // namespace orvane::app

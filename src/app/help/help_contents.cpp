@@ -4,7 +4,11 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
+
+#include "app/help/help_window.h"
 
 // The installed data folder as seen from the installed program's folder; the
 // build sets it from the install directories (bin and share by default).
@@ -33,9 +37,27 @@ QString samples_folder() {
   return QFileInfo(dir).isDir() ? dir : QString();
 }
 
-void open_help_contents() {
+// xdg-open starts whatever the desktop names for HTML, and succeeds even
+// when that is nothing: ask which program that is.
+bool desktop_shows_web_pages() {
+  if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()) return false;
+  QProcess query;
+  query.start(QStringLiteral("xdg-mime"),
+              {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
+  if (!query.waitForFinished(3000)) {
+    query.kill();
+    query.waitForFinished(1000);
+    return false;
+  }
+  return query.exitCode() == 0 && !query.readAllStandardOutput().trimmed().isEmpty();
+}
+
+void open_help_contents(QWidget* parent) {
   const QString file = help_file(QCoreApplication::applicationDirPath());
-  if (!file.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+  if (file.isEmpty()) return;
+  if (desktop_shows_web_pages() && QDesktopServices::openUrl(QUrl::fromLocalFile(file))) return;
+  auto* window = new CHelpWindow(file, parent);
+  window->show();
 }
 
 }  // namespace orvane::app

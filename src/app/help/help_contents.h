@@ -3,6 +3,8 @@
 // data files (the sample faxes) found the same way.
 #include <QString>
 
+class QWidget;
+
 namespace orvane::app {
 
 // The data file or folder `relative` ("help/index.html", "samples") for a
@@ -17,7 +19,11 @@ QString help_file(const QString& program_dir);
 // The folder of the bundled sample faxes for the running program, or empty.
 QString samples_folder();
 
-// Shows the guide in the desktop's browser; without a guide, nothing happens.
-void open_help_contents();
+// True when the desktop has a program that shows web pages.
+bool desktop_shows_web_pages();
+
+// Shows the guide in the desktop's browser, or in a window of our own over
+// `parent` when there is no browser; without a guide, nothing happens.
+void open_help_contents(QWidget* parent);
 
 }  // namespace orvane::app

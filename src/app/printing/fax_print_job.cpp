@@ -1,6 +1,7 @@
 #include "app/printing/fax_print_job.h"
 
 #include <QFile>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPrinter>
 #include <algorithm>
@@ -32,7 +33,7 @@ int FaxPrintJob::prepare(const PrintSource& source) {
   return page_count_;
 }
 
-bool FaxPrintJob::print(QPrinter& printer, int first, int last) {
+bool FaxPrintJob::print(QPrinter& printer, int first, int last, Target target) {
   first = std::max(first, 1);
   last = std::min(last, page_count_);
   if (first > last) return false;
@@ -41,25 +42,33 @@ bool FaxPrintJob::print(QPrinter& printer, int first, int last) {
   const bool backwards = printer.pageOrder() == QPrinter::LastPageFirst;
   for (int i = 0; i <= last - first; ++i) {
     if (i > 0 && !printer.newPage()) return false;
-    print_page(painter, backwards ? last - i : first + i);
+    print_page(painter, backwards ? last - i : first + i, target);
   }
   return painter.end();
 }
 
-void FaxPrintJob::print_page(QPainter& painter, int number) {
+void FaxPrintJob::print_page(QPainter& painter, int number, Target where) {
   record_.load_page(format_, std::uint32_t(number - 1));
   PageBitmap& page = record_.page();
   QImage image = page_image(page);
   const DisplaySize size = display_size(page, scaling_);
   // A page that did not load prints as an empty sheet.
   if (image.isNull()) return;
-  // Reversed display: the colour table swapped, the bits untouched.
-  if (reversed_) image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+  // Reversed display: the bits inverted under the usual black-and-white
+  // colour table, so that the page still goes out as a one-bit bitmap.
+  if (reversed_) image.invertPixels();
   // The display size is in hundredths of an inch; the painter starts at the
   // top-left corner of the printable area, in device pixels.
   const QPaintDevice& device = *painter.device();
   const QRectF target(0, 0, size.width * device.logicalDpiX() / 100.0,
                       size.height * device.logicalDpiY() / 100.0);
+  if (where == Target::kPreview) {
+    // The preview shrinks its pages to the screen by dropping pixels; a
+    // page averaged to grey at twice the view's size keeps every row.
+    const QSize grey(std::max(1, size.width * 2), std::max(1, size.height * 2));
+    if (grey.width() < image.width() || grey.height() < image.height())
+      image = scaled_page(image, grey, 1.0, false);
+  }
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.drawImage(target, image);
 }

@@ -22,9 +22,13 @@ class FaxPrintJob {
   int prepare(const PrintSource& source);
   int page_count() const { return page_count_; }
 
+  // Paper gets the page's own bits; a preview, which is scaled to the
+  // screen afterwards, gets the page averaged to grey as the view draws it.
+  enum class Target { kPaper, kPreview };
+
   // Prints pages `first` to `last` (from 1, clipped to the pages there are)
   // on `printer`, one sheet each. False when nothing could be printed.
-  bool print(QPrinter& printer, int first, int last);
+  bool print(QPrinter& printer, int first, int last, Target target = Target::kPaper);
 
   // The print record: the page last printed is in its page bitmap.
   const FaxFile& record() const { return record_; }
@@ -35,7 +39,7 @@ class FaxPrintJob {
   static WorkingPaths scratch_for_printing(const WorkingPaths& display);
 
  private:
-  void print_page(QPainter& painter, int number);
+  void print_page(QPainter& painter, int number, Target target);
 
   FaxFile record_;
   QString path_;

@@ -5,8 +5,10 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPageSetupDialog>
+#include <QPaintEngine>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QScreen>
 
 #include "app/app_settings.h"
 
@@ -19,7 +21,12 @@ constexpr const char* kTwoPagesAction = "facingModeAction";
 
 void print_chosen_pages(QPrinter& printer, FaxPrintJob& job) {
   const auto [first, last] = CPrintCommands::chosen_pages(printer, job.page_count());
-  job.print(printer, first, last);
+  // The preview draws through a recording engine of its own; its Print
+  // button sends the pages again to the printer's real engine.
+  const QPaintEngine* engine = printer.paintEngine();
+  const bool preview = engine && engine->type() == QPaintEngine::Picture;
+  job.print(printer, first, last,
+            preview ? FaxPrintJob::Target::kPreview : FaxPrintJob::Target::kPaper);
 }
 
 }  // namespace
@@ -71,6 +78,12 @@ void CPrintCommands::preview(QWidget* parent, const PrintSource& source) {
   connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
           [this](QPrinter* printer) { print_chosen_pages(*printer, job_); });
   show_preview_pages(dialog, settings_.previewPages());
+  // Large enough to read a page.
+  if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+    const QRect room = screen->availableGeometry();
+    dialog.resize(room.width() * 4 / 5, room.height() * 9 / 10);
+    dialog.move(room.center() - dialog.rect().center());
+  }
   dialog.exec();
   if (const int pages = preview_pages_shown(dialog)) settings_.setPreviewPages(pages);
 }

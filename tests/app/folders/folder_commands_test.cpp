@@ -7,6 +7,10 @@
 #include <QAction>
 #include <QDockWidget>
 #include <QFile>
+#include <QFileSystemModel>
+#include <QMenu>
+#include <QTest>
+#include <QTreeView>
 #include <filesystem>
 
 #include "app/folders/folder_bar.h"
@@ -104,6 +108,54 @@ TEST_F(FolderCommandsTest, FolderBarCommandHidesAndShowsItDockedLeft) {
   EXPECT_TRUE(bar.isVisibleTo(&frame));
   EXPECT_TRUE(frame.action(kCmdViewFolderBar)->isChecked());
   EXPECT_EQ(frame.dockWidgetArea(&bar), Qt::LeftDockWidgetArea);
+}
+
+// The bar keeps the width the user gave it when hidden and shown again.
+TEST_F(FolderCommandsTest, FolderBarKeepsItsWidth) {
+  CMainFrame& frame = app_.frame();
+  frame.resize(1000, 700);
+  frame.show();
+  CFolderBar& bar = commands_.folder_bar();
+  frame.resizeDocks({&bar}, {320}, Qt::Horizontal);
+  QTest::qWait(20);
+  const int width = bar.width();
+  ASSERT_GT(width, CFolderBar::kDefaultWidth + 50);
+  frame.runCommand(kCmdViewFolderBar);
+  frame.runCommand(kCmdViewFolderBar);
+  QTest::qWait(20);
+  EXPECT_NEAR(bar.width(), width, 2);
+}
+
+// The bar shows the fax's folder; a right click chooses a file for the
+// pop-up menu without opening it; a rename of the open fax renames the
+// document and its title.
+TEST_F(FolderCommandsTest, FolderBarFollowsTheFax) {
+  CMainFrame& frame = app_.frame();
+  frame.resize(1000, 700);
+  frame.show();
+  CFolderBar& bar = commands_.folder_bar();
+  QTreeView* tree = bar.tree();
+  const QString fax = q(dir_ / "faxes" / "b.tif");
+  ASSERT_TRUE(app_.openDocumentFile(fax));
+  auto* model = qobject_cast<QFileSystemModel*>(tree->model());
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return tree->isExpanded(model->index(q(dir_ / "faxes"))); }, 3000));
+
+  // A right click on another file: chosen, not opened.
+  const QModelIndex other = model->index(q(dir_ / "faxes" / "c.tif"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return tree->visualRect(other).isValid(); }, 3000));
+  tree->scrollTo(other);
+  QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, tree->visualRect(other).center());
+  bar.popup_menu()->close();
+  EXPECT_EQ(bar.chosen_path(), q(dir_ / "faxes" / "c.tif"));
+  EXPECT_EQ(app_.doc().path(), fax);
+
+  // Renamed in the tree: the title follows.
+  ASSERT_TRUE(model->setData(model->index(fax), "renamed.tif"));
+  EXPECT_EQ(app_.doc().path(), q(dir_ / "faxes" / "renamed.tif"));
+  EXPECT_EQ(frame.windowTitle(), "renamed.tif - Orvane");
+  app_.doc().nextPage();  // pages still read from the renamed file
+  EXPECT_EQ(app_.doc().currentPage(), 1);
 }
 
 }  // namespace

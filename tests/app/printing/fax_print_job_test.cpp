@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -161,6 +162,32 @@ TEST_F(PrintToPdf, ReversedDisplayPrintsReversed) {
   ASSERT_TRUE(job_.print(printer_, 1, 1));
   // The white top three quarters print black, the black quarter white.
   expect_near(sheet(1), inches(0, 0, 4, 2 * 0.75));
+}
+
+// The printer gets the page's bits as a one-bit bitmap in both looks; a
+// reversed page once went out as a colour JPEG many times larger.
+TEST_F(PrintToPdf, PagesGoOutAsOneBitBitmapsReversedOrNot) {
+  const fs::path fax = dir_ / "one.tif";
+  write_banded_fax(fax, 800, {400}, 200);
+  for (const bool reversed : {false, true}) {
+    SCOPED_TRACE(reversed ? "reversed" : "normal");
+    ASSERT_EQ(job_.prepare(source(fax, 1.0f, reversed)), 1);
+    ASSERT_TRUE(job_.print(printer_, 1, 1));
+    // "page num type width height color comp bpc enc ..."
+    const std::string list = test::run_output("pdfimages -list " + (dir_ / "out.pdf").string());
+    std::istringstream rows(list);
+    std::string line, type, color, enc;
+    int images = 0, page = 0, num = 0, width = 0, height = 0, comp = 0, bpc = 0;
+    while (std::getline(rows, line)) {
+      std::istringstream row(line);
+      if (!(row >> page >> num >> type >> width >> height >> color >> comp >> bpc >> enc)) continue;
+      ++images;
+      EXPECT_EQ(bpc, 1) << line;
+      EXPECT_NE(enc, "jpeg") << line;
+      EXPECT_EQ(width, 800) << line;
+    }
+    EXPECT_EQ(images, 1) << list;
+  }
 }
 
 TEST_F(PrintToPdf, NothingToPrintFromAFileNoReaderAccepts) {

@@ -1,11 +1,19 @@
 // Drives the viewer on a real X server (run it through scripts/screenshots,
-// which starts xvfb) and saves what the screen shows at each step.
-// Usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW_FILE NOT_A_FAX_FILE
+// which starts xvfb and a window manager) and saves what the screen shows at
+// each step.
+// Usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW_FILE NOT_A_FAX_FILE WORK_DIR
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -13,10 +21,12 @@
 #include <functional>
 
 #include "app/command_ids.h"
+#include "app/dialogs/input_page_dlg.h"
 #include "app/folders/folder_bar.h"
 #include "app/main_frame.h"
 #include "app/orvane_app.h"
 #include "app/orvane_doc.h"
+#include "app/page_thumbnails.h"
 
 using namespace orvane::app;
 
@@ -31,10 +41,12 @@ void shot(const QString& name) {
   std::printf("%s\n", qPrintable(file));
 }
 
-// Shoots `name` while the modal window that `command` opens is up, then
-// closes that window if `close` (a progress window is left to finish).
-void shot_modal(const QString& name, const std::function<void()>& command, bool close = true) {
-  QTimer::singleShot(600, [name, close] {
+// Shoots `name` while the modal window that `command` opens is up (after
+// `wait_ms`), then closes that window if `close` (a progress window is left
+// to finish).
+void shot_modal(const QString& name, const std::function<void()>& command, bool close = true,
+                int wait_ms = 600) {
+  QTimer::singleShot(wait_ms, [name, close] {
     shot(name);
     QWidget* modal = QApplication::activeModalWidget();
     if (close && modal) modal->close();
@@ -42,26 +54,59 @@ void shot_modal(const QString& name, const std::function<void()>& command, bool 
   command();
 }
 
+// Opens menu `index` of the menu bar with `item` under the pointer.
+void show_menu(CMainFrame& frame, int index, QAction* item, const QString& name) {
+  QAction* title = frame.menuBar()->actions().at(index);
+  QMenu* menu = title->menu();
+  menu->popup(frame.menuBar()->mapToGlobal(frame.menuBar()->actionGeometry(title).bottomLeft()));
+  QTest::qWait(200);
+  if (item) menu->setActiveAction(item);
+  shot(name);
+  menu->close();
+}
+
+// Start-up with a long bare stream: the window is there at once, with the
+// reading's progress over it; Cancel leaves the empty window.
+void start_with_long_read(const QString& long_raw) {
+  COrvaneApp app(std::make_unique<CAppSettings>(QDir(out_dir).filePath("start.ini")));
+  QTimer::singleShot(1500, [] {
+    shot("00-start-up-long-read");
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+  });
+  app.start({long_raw});
+  shot("00b-start-up-read-cancelled");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW NOT_A_FAX\n");
+  if (argc != 6) {
+    std::fprintf(stderr, "usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW NOT_A_FAX WORK\n");
     return 2;
   }
   out_dir = QString::fromLocal8Bit(argv[1]);
   const QDir samples(QString::fromLocal8Bit(argv[2]));
   const QString long_raw = QString::fromLocal8Bit(argv[3]);
   const QString not_fax = QString::fromLocal8Bit(argv[4]);
+  const QDir work(QString::fromLocal8Bit(argv[5]));
+
+  start_with_long_read(long_raw);
+
+  // The faxes the rest works on, in a folder with a long name beside them.
+  const QString fax = work.filePath("sample.tif");
+  QFile::copy(samples.filePath("sample.tif"), fax);
+  QFile::copy(samples.filePath("sample.g3"), work.filePath("sample.g3"));
+  QFile::copy(samples.filePath("sample.tif"),
+              work.filePath("a fax with a name much longer than the folder bar is wide.tif"));
+  ::mkfifo(QFile::encodeName(work.filePath("pipe.tif")).constData(), 0600);
 
   COrvaneApp app(std::make_unique<CAppSettings>(QDir(out_dir).filePath("settings.ini")));
-  if (!app.start({samples.filePath("sample.tif")})) return 1;
+  if (!app.start({fax})) return 1;
   CMainFrame& frame = app.frame();
-  // xvfb has no window manager to maximise the window.
-  frame.setGeometry(QGuiApplication::primaryScreen()->geometry());
+  auto* bar = frame.findChild<CFolderBar*>();
 
-  shot("01-page-at-1.00");
+  shot("01-page-at-1.00-folder-bar-at-the-fax");
   for (int i = 0; i < 3; ++i) frame.runCommand(kCmdZoomOut);
   shot("02-page-at-0.25");
   for (int i = 0; i < 3; ++i) frame.runCommand(kCmdZoomIn);
@@ -71,35 +116,109 @@ int main(int argc, char** argv) {
   frame.runCommand(kCmdPageNext);
   shot("04-second-page");
   shot_modal("05-properties", [&] { frame.runCommand(kCmdPageProperties); });
-  // The File menu with Export as PDF under the pointer, its prompt in the
-  // status bar, and the dialog it opens.
-  QAction* file_title = frame.menuBar()->actions().first();
-  QMenu* file_menu = file_title->menu();
-  file_menu->popup(
-      frame.menuBar()->mapToGlobal(frame.menuBar()->actionGeometry(file_title).bottomLeft()));
-  QTest::qWait(200);
-  file_menu->setActiveAction(frame.action(kCmdFileExportPdf));
-  shot("05a-file-menu");
-  file_menu->close();
+  show_menu(frame, 0, frame.action(kCmdFileExportPdf), "05a-file-menu");
   shot_modal("05b-export-as-pdf", [&] { frame.runCommand(kCmdFileExportPdf); });
-  // The folder bar's pop-up menu on the fax, with Export as PDF.
-  if (auto* bar = frame.findChild<CFolderBar*>()) {
-    const QString fax = samples.absoluteFilePath("sample.tif");
-    bar->choose(fax);
-    QTest::qWait(600);  // the tree reads the folders
-    bar->choose(fax);
+
+  // The folder bar: scrolled sideways to a long name; a right click on
+  // another file opens its menu and leaves the fax on view.
+  if (bar) {
+    const QString other =
+        work.filePath("a fax with a name much longer than the folder bar is wide.tif");
     QTreeView* tree = bar->tree();
-    const QRect at = tree->visualRect(tree->currentIndex());
-    bar->popup_menu()->popup(tree->viewport()->mapToGlobal(at.center()));
+    auto* model = qobject_cast<QFileSystemModel*>(tree->model());
+    (void)QTest::qWaitFor([&] { return tree->visualRect(model->index(other)).isValid(); }, 3000);
+    tree->scrollTo(model->index(other));
+    const QRect at = tree->visualRect(model->index(other));
+    QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, at.center());
     QTest::qWait(200);
     bar->popup_menu()->setActiveAction(bar->export_pdf_action());
-    shot("05c-folder-bar-menu");
+    shot("05c-folder-bar-right-click-keeps-the-fax");
     bar->popup_menu()->close();
+    tree->horizontalScrollBar()->setValue(tree->horizontalScrollBar()->maximum());
+    shot("05d-folder-bar-scrolled-sideways");
+    tree->horizontalScrollBar()->setValue(0);
   }
+
+  // Additions: the Image, Page and View menus with their keys, fitting,
+  // the thumbnails.
+  show_menu(frame, 1, frame.action(kCmdFitWidth), "09-image-menu-fit-and-zoom-keys");
+  show_menu(frame, 2, frame.action(kCmdPageLast), "09a-page-menu-home-end");
+  show_menu(frame, 4, frame.action(kCmdViewThumbnails), "09b-view-menu-thumbnails");
+  frame.runCommand(kCmdFitWidth);
+  shot("10-fit-width");
+  frame.runCommand(kCmdFitPage);
+  shot("11-fit-page");
+  frame.runCommand(kCmdViewThumbnails);
+  QTest::qWait(800);
+  shot("12-page-thumbnails");
+  if (CPageThumbnails* thumbnails = frame.thumbnails()) {
+    QListWidget* list = thumbnails->list();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(0)).center());
+    shot("12a-thumbnail-clicked-page-1");
+  }
+  frame.runCommand(kCmdZoomIn);
+
+  // A narrow window keeps its four fax panes.
+  const QRect whole = frame.geometry();
+  frame.showNormal();
+  frame.setGeometry(40, 40, 700, 500);
+  shot("13-status-bar-in-700-pixels");
+  frame.setGeometry(whole);
+
+  // Dialogs: a close button only, the whole title; a readable error box.
+  shot_modal("14-advanced-dialog", [&] { frame.runCommand(kCmdAdvanced); });
+  QTimer::singleShot(600, [] {
+    auto* dialog = qobject_cast<CInputPageDlg*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    dialog->edit()->setText("9");
+    QTimer::singleShot(600, [dialog] {
+      shot("15-page-number-error");
+      if (QWidget* box = QApplication::activeModalWidget(); box && box != dialog) box->close();
+      QTimer::singleShot(200, [dialog] { dialog->reject(); });
+    });
+    dialog->accept();
+  });
+  frame.runCommand(kCmdPageNumber);
+
+  // Save As offers NAME.tif beside the fax; a name with another ending
+  // is told off. File Open starts in the fax's folder.
+  app.openDocumentFile(work.filePath("sample.g3"));
+  shot_modal("16-save-as-offers-name-tif", [&] { frame.runCommand(kCmdFileSaveAs); });
+  shot_modal("17-save-as-other-ending", [&] { app.doc().save(work.filePath("copy.png")); });
+  shot_modal("18-file-open-in-the-fax-folder", [&] { frame.runCommand(kCmdFileOpen); });
+
+  // Print Preview, large and smooth.
+  app.openDocumentFile(fax);
   shot_modal(
-      "06-raw-progress", [&] { app.openDocumentFile(long_raw); }, false);
+      "19-print-preview", [&] { frame.runCommand(kCmdFilePrintPreview); }, true, 2500);
+
+  // Help Contents without a browser: a window of its own.
+  frame.runCommand(kCmdHelpContents);
+  QTest::qWait(600);
+  shot("20-help-window");
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window->windowTitle() == "Orvane Help") window->close();
+  }
+
+  // A rename in the folder bar: the title follows.
+  if (bar) {
+    auto* model = qobject_cast<QFileSystemModel*>(bar->tree()->model());
+    model->setData(model->index(fax), "renamed.tif");
+    shot("21-renamed-in-the-folder-bar");
+  }
+
+  // A FIFO is refused at once.
+  shot_modal("22-fifo-refused", [&] { app.openDocumentFile(work.filePath("pipe.tif")); });
+
+  // The long bare stream: progress over the fax on view; Cancel keeps it.
+  shot_modal(
+      "06-raw-progress", [&] { app.openDocumentFile(long_raw); }, true, 1500);
+  shot("06a-raw-cancelled-fax-kept");
+  shot_modal(
+      "06b-raw-progress", [&] { app.openDocumentFile(long_raw); }, false);
   shot("07-raw-page");
   app.openDocumentFile(not_fax);
-  shot("08-not-a-fax");
+  shot("08-not-a-fax-with-reason");
   return 0;
 }

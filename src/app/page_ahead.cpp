@@ -1,0 +1,238 @@
+#include "app/page_ahead.h"
+
+#include <QFile>
+#include <algorithm>
+
+#include "app/display_image.h"
+#include "app/display_size.h"
+#include "core/format_registry.h"
+
+namespace orvane::app {
+
+namespace {
+
+WorkingPaths ahead_paths(const WorkingPaths& scratch) {
+  const auto beside = [](const std::filesystem::path& path) {
+    return path.parent_path() / ("ahead-" + path.filename().string());
+  };
+  return {beside(scratch.row_file), beside(scratch.page_index), beside(scratch.temp_tiff)};
+}
+
+bool contains(const std::vector<int>& list, int value) {
+  return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+// The neighbours of `current`, the next one first (pages are mostly read
+// forwards).
+std::vector<int> neighbours(int current, int page_count) {
+  std::vector<int> pages;
+  if (current < 0) return pages;
+  if (current + 1 < page_count) pages.push_back(current + 1);
+  if (current - 1 >= 0 && current - 1 < page_count) pages.push_back(current - 1);
+  return pages;
+}
+
+}  // namespace
+
+CPageAhead::CPageAhead(const WorkingPaths& scratch, QObject* parent) : QObject(parent) {
+  record_.set_working_paths(ahead_paths(scratch));
+  worker_ = std::thread([this] { run(); });
+}
+
+CPageAhead::~CPageAhead() {
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+    if (open_control_) open_control_->request_stop();
+  }
+  wake_.notify_all();
+  worker_.join();
+}
+
+void CPageAhead::setSource(const Source& source) {
+  {
+    const std::lock_guard lock(mutex_);
+    ++generation_;
+    source_ = source;
+    current_ = -1;
+    ready_.clear();
+    failed_.clear();
+    thumbnails_.clear();
+    if (open_control_) open_control_->request_stop();
+  }
+  wake_.notify_all();
+}
+
+int CPageAhead::generation() const {
+  const std::lock_guard lock(mutex_);
+  return generation_;
+}
+
+void CPageAhead::follow(int current, float scaling, qreal ratio) {
+  {
+    const std::lock_guard lock(mutex_);
+    if (scaling != scaling_ || ratio != ratio_) ready_.clear();
+    current_ = current;
+    scaling_ = scaling;
+    ratio_ = ratio;
+    const std::vector<int> wanted = neighbours(current_, source_.page_count);
+    std::erase_if(ready_, [&](const auto& entry) { return !contains(wanted, entry.first); });
+  }
+  wake_.notify_all();
+}
+
+std::optional<CPageAhead::Ready> CPageAhead::take(int index) {
+  std::unique_lock lock(mutex_);
+  done_.wait(lock, [&] { return in_hand_ != index || stopping_; });
+  const auto it =
+      std::find_if(ready_.begin(), ready_.end(), [&](const auto& e) { return e.first == index; });
+  if (it == ready_.end()) return std::nullopt;
+  Ready ready = std::move(it->second);
+  ready_.erase(it);
+  return ready;
+}
+
+bool CPageAhead::holds(int index) const {
+  const std::lock_guard lock(mutex_);
+  return std::any_of(ready_.begin(), ready_.end(), [&](const auto& e) { return e.first == index; });
+}
+
+void CPageAhead::askThumbnails(const std::vector<int>& pages, int side) {
+  {
+    const std::lock_guard lock(mutex_);
+    thumbnails_ = pages;
+    thumbnail_side_ = side;
+  }
+  wake_.notify_all();
+}
+
+// The neighbours come first: a page turn is waited for, a thumbnail is not.
+CPageAhead::Job CPageAhead::nextJob() {
+  if (source_.page_count <= 0 || unreadable_generation_ == generation_) return {};
+  for (int page : neighbours(current_, source_.page_count)) {
+    const bool held =
+        std::any_of(ready_.begin(), ready_.end(), [&](const auto& e) { return e.first == page; });
+    if (!held && !contains(failed_, page)) return {Job::kNeighbour, page};
+  }
+  while (!thumbnails_.empty()) {
+    const int page = thumbnails_.front();
+    thumbnails_.erase(thumbnails_.begin());
+    if (page >= 0 && page < source_.page_count) return {Job::kThumbnail, page};
+  }
+  return {};
+}
+
+void CPageAhead::run() {
+  for (;;) {
+    Job job;
+    int generation = 0;
+    Source source;
+    float scaling = 1.0f;
+    qreal ratio = 1;
+    int side = 0;
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [&] { return stopping_ || (job = nextJob()).kind != Job::kNone; });
+      if (stopping_) return;
+      generation = generation_;
+      source = source_;
+      scaling = scaling_;
+      ratio = ratio_;
+      side = thumbnail_side_;
+    }
+    // Opening bare data takes as long as the document's own reading did;
+    // a turn does not wait for that, only for a page being decoded.
+    const bool opened = openFor(generation, source);
+    if (opened && job.kind == Job::kNeighbour) {
+      const std::lock_guard lock(mutex_);
+      in_hand_ = generation == generation_ ? job.page : -1;
+    }
+    bool failed = !opened;
+    if (opened && job.kind == Job::kNeighbour) {
+      failed = !doNeighbour(generation, job.page, scaling, ratio);
+    } else if (opened) {
+      doThumbnail(generation, job.page, side);
+    }
+    {
+      const std::lock_guard lock(mutex_);
+      // What cannot be read is not tried again for this source.
+      if (!opened && generation == generation_) unreadable_generation_ = generation;
+      if (failed && job.kind == Job::kNeighbour && generation == generation_)
+        failed_.push_back(job.page);
+      in_hand_ = -1;
+    }
+    done_.notify_all();
+  }
+}
+
+// Opens the worker's record for the source of `generation` unless it is
+// open already. Bare data is analysed again here; a new source stops that.
+bool CPageAhead::openFor(int generation, const Source& source) {
+  if (record_generation_ == generation) return true;
+  WorkControl control;
+  {
+    const std::lock_guard lock(mutex_);
+    if (generation != generation_) return false;
+    open_control_ = &control;
+  }
+  record_.set_parameters(source.parameters);
+  OpenResult result = OpenResult::kFailed;
+  try {
+    result = record_.open(std::filesystem::path(QFile::encodeName(source.path).toStdString()),
+                          source.format, &control);
+  } catch (...) {
+    result = OpenResult::kFailed;
+  }
+  const std::lock_guard lock(mutex_);
+  open_control_ = nullptr;
+  if (result != OpenResult::kOk || generation != generation_) return false;
+  record_generation_ = generation;
+  return true;
+}
+
+bool CPageAhead::doNeighbour(int generation, int page, float scaling, qreal ratio) {
+  Ready ready;
+  try {
+    ready.loaded = record_.read_page(std::uint32_t(page));
+  } catch (...) {
+    return false;
+  }
+  if (!ready.loaded.valid()) return false;
+  const DisplaySize size = display_size(ready.loaded.page, scaling);
+  ready.image = page_image(ready.loaded.page);
+  ready.drawn = QSize(size.width, size.height);
+  ready.ratio = ratio;
+  ready.scaled = scaled_page(ready.image, ready.drawn, ratio, false);
+  const std::lock_guard lock(mutex_);
+  // Kept only while still wanted as drawn.
+  if (generation != generation_ || scaling != scaling_ || ratio != ratio_ ||
+      !contains(neighbours(current_, source_.page_count), page)) {
+    return true;
+  }
+  ready_.emplace_back(page, std::move(ready));
+  return true;
+}
+
+void CPageAhead::doThumbnail(int generation, int page, int side) {
+  LoadedPage loaded;
+  try {
+    loaded = record_.read_page(std::uint32_t(page));
+  } catch (...) {
+    return;
+  }
+  QImage thumbnail;
+  if (loaded.valid() && side > 0) {
+    // The page's true aspect, fitted into the square.
+    const DisplaySize size = display_size(loaded.page, 1.0f);
+    const double fit =
+        std::min(double(side) / std::max(1, size.width), double(side) / std::max(1, size.height));
+    const QSize drawn(std::max(1, int(size.width * fit)), std::max(1, int(size.height * fit)));
+    thumbnail = scaled_page(page_image(loaded.page), drawn, 1.0, false);
+  }
+  QMetaObject::invokeMethod(
+      this,
+      [this, generation, page, thumbnail] { emit thumbnailReady(generation, page, thumbnail); },
+      Qt::QueuedConnection);
+}
+
+}  // namespace orvane::app

@@ -1,0 +1,105 @@
+#pragma once
+// Pages read ahead on a worker thread: the neighbours of the page on view,
+// decoded and scaled for the screen before the user turns to them, and the
+// thumbnails of the pages the overview shows. The worker reads through a
+// fax record of its own (with scratch files of its own), so the document's
+// record stays with the user-interface thread. At most the two neighbours
+// are held; a thumbnail is handed over as soon as it is made.
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "core/fax_file.h"
+
+namespace orvane::app {
+
+class CPageAhead : public QObject {
+  Q_OBJECT
+ public:
+  // The file as the document reads it.
+  struct Source {
+    QString path;
+    std::int32_t format = -2;
+    DecodingParameters parameters;
+    int page_count = 0;
+  };
+  // A page as the document and the view take it over.
+  struct Ready {
+    LoadedPage loaded;  // normalised to inches, as the view would leave it
+    QImage image;       // the page as a one-bit image
+    QImage scaled;      // drawn at `drawn` for a screen of `ratio`
+    QSize drawn;
+    qreal ratio = 1;
+  };
+
+  explicit CPageAhead(const WorkingPaths& scratch, QObject* parent = nullptr);
+  ~CPageAhead() override;
+
+  // A new file, or new parameters: whatever was held or asked is dropped.
+  // A source without pages stops the work.
+  void setSource(const Source& source);
+  // Counts the sources set; results name the one they belong to.
+  int generation() const;
+
+  // The page on view is `current`, drawn at `scaling` on a screen of
+  // `ratio`: its neighbours are made ready, anything else held is dropped.
+  void follow(int current, float scaling, qreal ratio);
+  // Page `index` when it is ready (waiting for it when the worker is on it
+  // just now); nothing when it was not asked for.
+  std::optional<Ready> take(int index);
+  // True when page `index` is held ready.
+  bool holds(int index) const;
+
+  // Thumbnails of `pages`, made in this order, each fitting in a square of
+  // `side` device pixels; replaces the thumbnails asked before that are not
+  // made yet.
+  void askThumbnails(const std::vector<int>& pages, int side);
+
+ signals:
+  // Queued from the worker; `generation` tells which source it is of.
+  void thumbnailReady(int generation, int page, const QImage& image);
+
+ private:
+  struct Job {
+    enum Kind { kNone, kNeighbour, kThumbnail } kind = kNone;
+    int page = 0;
+  };
+  void run();
+  Job nextJob();  // under the lock
+  bool openFor(int generation, const Source& source);
+  // False when the page could not be read.
+  bool doNeighbour(int generation, int page, float scaling, qreal ratio);
+  void doThumbnail(int generation, int page, int side);
+
+  mutable std::mutex mutex_;
+  std::condition_variable wake_;  // work to do, or stop
+  std::condition_variable done_;  // the page in hand is finished
+  bool stopping_ = false;
+  int generation_ = 0;
+  Source source_;
+  WorkControl* open_control_ = nullptr;  // the worker's open in progress
+  // What is asked.
+  int current_ = -1;
+  float scaling_ = 1.0f;
+  qreal ratio_ = 1;
+  std::vector<int> thumbnails_;
+  int thumbnail_side_ = 0;
+  // What is held and in hand.
+  std::vector<std::pair<int, Ready>> ready_;
+  std::vector<int> failed_;         // neighbours that did not load, not tried again
+  int in_hand_ = -1;                // the neighbour being read
+  int unreadable_generation_ = -1;  // the worker could not open that source
+
+  // The worker's own.
+  FaxFile record_;
+  int record_generation_ = -1;
+  std::thread worker_;
+};
+
+}  // namespace orvane::app

@@ -1,0 +1,112 @@
+#include "app/page_thumbnails.h"
+
+#include <QListWidget>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+#include "app/orvane_doc.h"
+
+namespace orvane::app {
+
+namespace {
+
+// Pages below the last one in sight that are asked for too, so that
+// scrolling on finds them made.
+constexpr int kBeyondSight = 6;
+
+QIcon placeholder(qreal ratio) {
+  QPixmap blank(QSize(CPageThumbnails::kSide * 3 / 4, CPageThumbnails::kSide) * ratio);
+  blank.setDevicePixelRatio(ratio);
+  blank.fill(QColor(0xF4, 0xF4, 0xF4));
+  QPainter painter(&blank);
+  painter.setPen(QColor(0xC0, 0xC0, 0xC0));
+  painter.drawRect(QRectF(0, 0, blank.width() / ratio - 1, blank.height() / ratio - 1));
+  return QIcon(blank);
+}
+
+}  // namespace
+
+CPageThumbnails::CPageThumbnails(COrvaneDoc& doc, QWidget* parent)
+    : QDockWidget(QStringLiteral("Page Thumbnails"), parent), doc_(doc), list_(new QListWidget) {
+  setObjectName(QStringLiteral("PageThumbnails"));
+  setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+  list_->setViewMode(QListView::IconMode);
+  list_->setFlow(QListView::TopToBottom);
+  list_->setWrapping(false);
+  list_->setMovement(QListView::Static);
+  list_->setResizeMode(QListView::Adjust);
+  list_->setUniformItemSizes(true);
+  list_->setIconSize(QSize(kSide, kSide));
+  list_->setSpacing(4);
+  list_->setSelectionMode(QAbstractItemView::SingleSelection);
+  list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setWidget(list_);
+  setMinimumWidth(kSide + 40);
+
+  ask_.setSingleShot(true);
+  ask_.setInterval(30);
+  connect(&ask_, &QTimer::timeout, this, &CPageThumbnails::askInSight);
+  connect(list_->verticalScrollBar(), &QScrollBar::valueChanged, &ask_,
+          qOverload<>(&QTimer::start));
+  connect(this, &QDockWidget::visibilityChanged, &ask_, qOverload<>(&QTimer::start));
+  connect(list_, &QListWidget::itemClicked, this,
+          [this](QListWidgetItem* item) { doc_.goToIndex(list_->row(item)); });
+  connect(&doc_.pageAhead(), &CPageAhead::thumbnailReady, this, &CPageThumbnails::showThumbnail);
+  connect(&doc_, &COrvaneDoc::pagesChanged, this, &CPageThumbnails::restart);
+  connect(&doc_, &COrvaneDoc::statusChanged, this, &CPageThumbnails::markCurrent);
+  restart();
+}
+
+void CPageThumbnails::restart() {
+  generation_ = doc_.pageAhead().generation();
+  shown_ = 0;
+  list_->clear();
+  const QIcon blank = placeholder(devicePixelRatioF());
+  for (int page = 0; page < doc_.pageCount(); ++page) {
+    list_->addItem(new QListWidgetItem(blank, QString::number(page + 1)));
+  }
+  markCurrent();
+  ask_.start();
+}
+
+// The pages in sight, top to bottom, and a few below them.
+void CPageThumbnails::askInSight() {
+  if (!isVisible() || list_->count() == 0) return;
+  const QRect sight = list_->viewport()->rect();
+  std::vector<int> pages;
+  int last_in_sight = -1;
+  for (int row = 0; row < list_->count(); ++row) {
+    QListWidgetItem* item = list_->item(row);
+    if (!item->data(Qt::UserRole).toBool() && list_->visualItemRect(item).intersects(sight)) {
+      pages.push_back(row);
+    }
+    if (list_->visualItemRect(item).intersects(sight)) last_in_sight = row;
+  }
+  for (int row = last_in_sight + 1; row < list_->count() && row <= last_in_sight + kBeyondSight;
+       ++row) {
+    if (!list_->item(row)->data(Qt::UserRole).toBool()) pages.push_back(row);
+  }
+  doc_.pageAhead().askThumbnails(pages, int(kSide * devicePixelRatioF()));
+}
+
+void CPageThumbnails::showThumbnail(int generation, int page, const QImage& image) {
+  if (generation != generation_ || page < 0 || page >= list_->count() || image.isNull()) return;
+  QListWidgetItem* item = list_->item(page);
+  if (item->data(Qt::UserRole).toBool()) return;
+  QPixmap pixmap = QPixmap::fromImage(image);
+  pixmap.setDevicePixelRatio(devicePixelRatioF());
+  item->setIcon(QIcon(pixmap));
+  item->setData(Qt::UserRole, true);
+  ++shown_;
+}
+
+void CPageThumbnails::markCurrent() {
+  const int current = doc_.currentPage();
+  if (current < 0 || current >= list_->count()) return;
+  const QSignalBlocker quiet(list_);
+  list_->setCurrentRow(current);
+  list_->scrollToItem(list_->item(current));
+}
+
+}  // namespace orvane::app

@@ -1,0 +1,112 @@
+#include "core/tiff_export.h"
+
+#include <new>
+#include <vector>
+
+#include "base/coding_mode.h"
+#include "codec/ccitt_filter_check.h"
+#include "codec/fax_codec.h"
+#include "codec/t6_encoder.h"
+#include "formats/conversion.h"
+
+namespace orvane {
+
+namespace {
+
+// One TIFF strip holding the whole page on view.
+PageResult write_strip(TiffWriter& writer, std::span<const std::uint8_t> data, std::uint8_t coding,
+                       std::uint16_t photometric, std::uint8_t bit_order, const PageBitmap& page,
+                       std::uint16_t index, std::uint16_t count) {
+  if (writer.failed()) return PageResult::kFailed;
+  if (data.empty() || !writer.set_coding_by_mode(coding, photometric)) return PageResult::kSkipped;
+  writer.set_fill_order(bit_order == kBitOrderLsbFirst ? 2 : 1);
+  writer.set_size(std::uint32_t(page.width), std::uint32_t(page.height));
+  writer.set_page_number(index, count);
+  const std::uint32_t directory =
+      writer.write_page_data(data, page.xres, page.yres, page.unit ? page.unit : 2);
+  writer.write_directory(directory);
+  return writer.failed() ? PageResult::kFailed : PageResult::kWritten;
+}
+
+// The buffers one export reuses from page to page.
+class PageStrip {
+ public:
+  // The page's own coded data when it decodes, as any CCITT reader reads
+  // it, to exactly `page`: then coded() describes it.
+  bool keep_coded(FormatReader& reader, std::uint32_t index, const PageBitmap& page) {
+    if (!reader.coded_page(index, coded_) || coded_.coded.empty()) return false;
+    try {
+      msb_.assign(coded_.coded.begin(), coded_.coded.end());
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    if (coded_.bit_order == kBitOrderLsbFirst) {
+      for (std::uint8_t& b : msb_) b = codec::reverse_bits(b);
+    }
+    codec::CcittFilterParameters filter;
+    return check_.check(msb_, coded_.coding, page, filter);
+  }
+  const PassThroughPage& coded() const { return coded_; }
+
+  // The page's pixels as T.6 (set bits are white, which T.6 codes as white
+  // runs and PhotometricInterpretation 0 shows as white); empty when the
+  // page cannot be coded.
+  std::span<const std::uint8_t> encode(const PageBitmap& page) {
+    try {
+      g4_ = codec::encode_t6(page.pixels, page.width, page.height, page.row_bytes);
+    } catch (const std::bad_alloc&) {
+      g4_.clear();
+    }
+    return g4_;
+  }
+
+ private:
+  PassThroughPage coded_;
+  std::vector<std::uint8_t> msb_;
+  std::vector<std::uint8_t> g4_;
+  codec::CcittFilterCheck check_;
+};
+
+}  // namespace
+
+ConvertResult export_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
+                          TiffPages pages, const ExportProgress& progress, ExportSummary* summary) {
+  FormatReader& reader = fax.reader_for(format);
+  if (!reader.is_open()) return ConvertResult::kNoFile;
+  ExportOutput out(output, summary);
+  ExportSummary& done = out.done;
+  if (!out.ok()) return out.failed();
+  TiffOutput tiff(out.temp_path());
+  if (!tiff.ok()) return out.failed();
+  const auto count = std::uint16_t(fax.page_count());
+  PageStrip strip;
+  ConvertResult rc =
+      for_each_loaded_page(fax, progress, done, [&](std::uint32_t i, const PageBitmap& page) {
+        PageResult r;
+        if (pages == TiffPages::kKeepCoded && strip.keep_coded(reader, i, page)) {
+          const PassThroughPage& coded = strip.coded();
+          r = write_strip(tiff.writer(), coded.coded, coded.coding, page.invert ? 1 : 0,
+                          coded.bit_order, page, std::uint16_t(i), count);
+          if (r == PageResult::kWritten) ++done.pages_kept_coded;
+        } else {
+          r = write_strip(tiff.writer(), strip.encode(page), kCodingT6, 0, kBitOrderMsbFirst, page,
+                          std::uint16_t(i), count);
+        }
+        if (r == PageResult::kFailed) return ConvertResult::kWriteFailed;
+        if (r == PageResult::kSkipped) {
+          done.leave_out(i);
+        } else {
+          ++done.pages_written;
+        }
+        return ConvertResult::kOk;
+      });
+  // Pages left out make the output number the pages it wrote again.
+  if (done.pages_skipped > 0) tiff.note_skipped();
+  const bool closed = tiff.close();
+  if (rc == ConvertResult::kWriteFailed || !closed) return out.failed();
+  if (rc == ConvertResult::kOk && done.pages_written == 0) rc = ConvertResult::kNoPages;
+  if (rc != ConvertResult::kOk) return rc;
+  return out.commit();
+}
+
+}  // namespace orvane

@@ -1,0 +1,35 @@
+#pragma once
+// Fax files as multi-page TIFF, page by page as the view shows them. A
+// page's own coded data goes in unchanged only when it decodes to exactly
+// the page on view; every other page is written from its pixels as T.6
+// (Compression 4, one strip, FillOrder 1, PhotometricInterpretation 0),
+// and a page that does not load is left out (and named in the summary).
+// Atomic like the other outputs.
+#include <cstdint>
+#include <filesystem>
+
+#include "core/fax_file.h"
+#include "core/page_export.h"
+
+namespace orvane {
+
+enum class TiffPages {
+  kKeepCoded,  // coded data kept where it decodes to exactly the page
+  kAllG4,      // every page decoded and written again as T.6: compact, and
+               // valid for every reader (joined T.6 segments and word-aligned
+               // Modified Huffman are not)
+};
+
+// Results as export_pdf.
+ConvertResult export_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
+                          TiffPages pages, const ExportProgress& progress = {},
+                          ExportSummary* summary = nullptr);
+
+inline ConvertResult export_g4_tiff(FaxFile& fax, std::int32_t format,
+                                    const std::filesystem::path& output,
+                                    const ExportProgress& progress = {},
+                                    ExportSummary* summary = nullptr) {
+  return export_tiff(fax, format, output, TiffPages::kAllG4, progress, summary);
+}
+
+}  // namespace orvane

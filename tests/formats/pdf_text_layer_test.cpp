@@ -1,0 +1,110 @@
+// The invisible text layer, read back by poppler's pdftotext: the words in
+// their order, each where its box is, in every character WinAnsi has.
+#include "formats/pdf_text_layer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "codec/t6_encoder.h"
+#include "formats/pdf_writer.h"
+#include "support/test_support.h"
+
+namespace orvane {
+namespace {
+
+TEST(PdfTextLayer, WinAnsiKeepsWhatItHas) {
+  struct Case {
+    const char* utf8;
+    const char* win_ansi;
+  } const cases[] = {
+      {"plain (text)", "plain (text)"},
+      {"caf\xC3\xA9 \xC3\x9F\xC3\xBF", "caf\xE9 \xDF\xFF"},              // Latin-1
+      {"\xE2\x82\xAC 5 \xE2\x80\x9Cq\xE2\x80\x9D", "\x80 5 \x93q\x94"},  // euro, quotes
+      {"\xE2\x80\x94\xC5\x93", "\x97\x9C"},                              // em dash, oe
+      {"\xE6\x97\xA5\xE6\x9C\xAC", "??"},                                // not in WinAnsi
+      {"a\xC3", "a?"},
+      {"\xFF\x80z", "??z"},
+      {"\xC0\xAF", "??"},         // broken
+      {"tab\there", "tab?here"},  // control
+  };
+  for (const Case& c : cases) EXPECT_EQ(to_win_ansi(c.utf8), c.win_ansi) << c.utf8;
+}
+
+struct BoxWord {
+  double x_min, x_max;
+  std::string text;
+};
+
+std::vector<BoxWord> pdftotext_words(const std::filesystem::path& pdf) {
+  const std::string html = test::run_output("pdftotext -bbox '" + pdf.string() + "' - 2>&1");
+  static const std::regex word(
+      R"re(<word xMin="([0-9.]+)" yMin="[0-9.]+" xMax="([0-9.]+)"[^>]*>([^<]*)</word>)re");
+  std::vector<BoxWord> out;
+  for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator();
+       ++it)
+    out.push_back({std::stod((*it)[1]), std::stod((*it)[2]), (*it)[3]});
+  return out;
+}
+
+TEST(PdfTextLayer, WordsComeBackInOrderOnTheirBoxes) {
+  test::TempDir dir;
+  // A blank page's image, coded as G4.
+  const std::int32_t width = 1728, rows = 400;
+  codec::T6Encoder encoder(width);
+  std::vector<std::uint8_t> data, white(std::size_t(row_bytes_for(width)), 0xFF);
+  for (std::int32_t y = 0; y < rows; ++y) encoder.encode_row(white.data(), data);
+  encoder.finish(data);
+  // Lines of words of every length at their boxes (points); the layer
+  // places them to the whole point and stretches each in steps of 4 %.
+  const std::vector<PdfTextLine> lines = {
+      {120, 14, {{"Invoice", 72, 130}, {"20417", 140, 180}, {"(copy)", 190, 241.5}}},
+      {100, 10, {{"i", 72, 75}, {"wwwwwwwwwwwwwwww", 80, 190}, {"caf\xC3\xA9", 194, 216}}},
+      {60,
+       24,
+       {{"Total:", 72, 150},
+        {"\xE2\x82\xAC"
+         "12,50",
+         160, 260}}},
+  };
+  PdfWriter pdf;
+  ASSERT_TRUE(pdf.create(dir / "t.pdf"));
+  PdfFaxPage page;
+  page.data = data;
+  page.filter.k = -1;
+  page.filter.columns = width;
+  page.filter.rows = rows;
+  page.width_points = 612;
+  page.height_points = 144;
+  page.text = lines;
+  ASSERT_TRUE(pdf.add_page(page));
+  page.text = {};  // a page without words after one with them
+  ASSERT_TRUE(pdf.add_page(page));
+  ASSERT_TRUE(pdf.close("test", "D:20260101000000Z"));
+  EXPECT_EQ(test::run("qpdf --check '" + (dir / "t.pdf").string() + "' >/dev/null 2>&1"), 0);
+  EXPECT_EQ(test::run_output("pdftoppm -r 10 '" + (dir / "t.pdf").string() + "' '" +
+                             (dir / "p").string() + "' 2>&1"),
+            "");
+
+  const std::vector<BoxWord> words = pdftotext_words(dir / "t.pdf");
+  std::vector<const PdfWord*> expected;
+  for (const PdfTextLine& line : lines)
+    for (const PdfWord& w : line.words) expected.push_back(&w);
+  ASSERT_EQ(words.size(), expected.size());
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const PdfWord& w = *expected[i];
+    SCOPED_TRACE(w.text);
+    EXPECT_EQ(words[i].text, w.text);
+    EXPECT_NEAR(words[i].x_min, w.left, 0.6);
+    EXPECT_NEAR(words[i].x_max, w.right, 0.6 + 0.02 * (w.right - w.left));
+  }
+  EXPECT_EQ(test::run_output("pdftotext -f 1 -l 1 '" + (dir / "t.pdf").string() + "' -"),
+            "Invoice 20417 (copy)\ni wwwwwwwwwwwwwwww caf\xC3\xA9\n\nTotal: \xE2\x82\xAC"
+            "12,50\n\n\f");
+}
+
+}  // namespace
+}  // namespace orvane
