@@ -50,13 +50,15 @@ WhiteRow white_row_codes(std::int64_t width) {
 
 }  // namespace
 
+void RowDecoderBase::expect_white_rows() {
+  const WhiteRow white = white_row_codes(width_);
+  white_bits_ = white.n;
+  white_row_ = white.bits;
+}
+
 MhDecoder::MhDecoder(const BitReader& in, std::int32_t width, std::uint8_t invert, MhRows rows)
     : RowDecoderBase(in, width, invert), rows_(rows) {
-  if (rows == MhRows::kToEol) {
-    const WhiteRow white = white_row_codes(width);
-    white_bits_ = white.n;
-    white_row_ = white.bits;
-  }
+  if (rows == MhRows::kToEol) expect_white_rows();
 }
 
 RowStatus MhDecoder::next_row(RunPainter out, RunList* line) {
@@ -73,11 +75,7 @@ RowStatus MhDecoder::next_row(RunPainter out, RunList* line) {
     return in_.at_end() ? RowStatus::kEnd : RowStatus::kBad;
   }
   row_start_ = in_.position();
-  if (white_bits_ > 0 && line == nullptr &&
-      (in_.reversed() ? in_.take<true>(white_bits_, white_row_)
-                      : in_.take<false>(white_bits_, white_row_))) {
-    return white_row(out);
-  }
+  if (line == nullptr && take_white_row()) return white_row(out);
   return decode(out, line);
 }
 

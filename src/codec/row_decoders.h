@@ -44,6 +44,8 @@ class LinePair {
   // The imaginary white line above the first row: one run of `width`.
   void reset_reference(std::int32_t width);
   void clear_coding() { coding_.count = 0; }
+  // The coding line is one white run of `width` (a white row).
+  void white_coding(std::int32_t width);
   // The coding line's runs become the reference line.
   void accept_coding();
   // True when the reference is one white run of `width` (a white row).
@@ -92,6 +94,13 @@ class RowDecoderBase {
     pixels_ = 0;
     return RowStatus::kEnd;
   }
+  // Rows that end at their EOL: a white row of the width and its EOL
+  // (the most common row of most pages) are taken whole when they come next.
+  void expect_white_rows();
+  bool take_white_row() {
+    return white_bits_ > 0 && (in_.reversed() ? in_.take<true>(white_bits_, white_row_)
+                                              : in_.take<false>(white_bits_, white_row_));
+  }
 
   BitReader in_;
   std::int32_t width_;
@@ -100,6 +109,8 @@ class RowDecoderBase {
   std::int64_t row_start_ = 0;
   bool lost_ = false;
   bool resync_failed_ = false;
+  int white_bits_ = 0;  // the white row and its EOL as one bit string (0: none)
+  std::uint64_t white_row_ = 0;
 };
 
 class MhDecoder : public RowDecoderBase {
@@ -114,8 +125,6 @@ class MhDecoder : public RowDecoderBase {
   RowStatus decode(RunPainter& out, RunList* line);
   MhRows rows_;
   bool first_ = true;
-  int white_bits_ = 0;  // a white row and its EOL as one bit string
-  std::uint64_t white_row_ = 0;
 };
 
 enum class MrRows : std::uint8_t {
@@ -134,7 +143,7 @@ class MrDecoder : public RowDecoderBase {
   // Recovery: the next EOL followed by a 1 tag bit.
   RowStatus next_row(RunPainter out);
   int tag() const { return tag_; }  // of the last row: 1 one-dimensional
-  void set_width(std::int32_t width) { width_ = width; }
+  void set_width(std::int32_t width);
 
  private:
   bool find_1d_row();

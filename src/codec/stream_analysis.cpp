@@ -1,6 +1,7 @@
 #include "codec/stream_analysis.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "base/coding_mode.h"
 #include "base/limits.h"
@@ -66,61 +67,64 @@ bool clean(RowStatus s) {
 
 }  // namespace
 
-AnalysisResult analyse_mh_standard(FaxCodec& codec, std::uint8_t bit_order,
-                                   std::uint16_t threshold) {
-  MhDecoder dec(reader_for(codec, bit_order), -1, 0, MhRows::kToEol);
-  dec.resync();  // from the first EOL
-  Pacer pace(codec);
-  Troubles troubles(codec);
-  codec.width = -1;
-  const int needed = effective_threshold(threshold);
-  for (int count = 0; count < needed;) {
-    if (!pace.keep_going(dec.position())) return AnalysisResult::kStopped;
-    const RowStatus s = dec.next_row(no_row());
-    if (s == RowStatus::kEnd) return AnalysisResult::kNotAccepted;
-    if (clean(s) && is_standard_width(dec.pixels())) {
-      count = dec.pixels() == codec.width ? count + 1 : 1;
-      codec.width = std::int32_t(dec.pixels());
-      continue;
-    }
-    // A bad code or another length: the next clean run of rows has to
-    // start again after the following EOL.
-    if (!troubles.one_more()) return AnalysisResult::kNotAccepted;
-    dec.resync();
-    count = 0;
-  }
-  return AnalysisResult::kAccepted;
-}
+namespace {
 
-AnalysisResult analyse_mh_any_width(FaxCodec& codec, std::uint8_t bit_order,
-                                    std::uint16_t threshold, std::int32_t min_width) {
-  MhDecoder dec(reader_for(codec, bit_order), -1, 0, MhRows::kToEol);
-  dec.resync();
+// The widths a search accepts: the standard ones, or any above `minimum`
+// up to `maximum` (a row past it is as good as a bad code).
+struct WidthRule {
+  bool standard = true;
+  std::int32_t minimum = 0;
+  std::int64_t maximum = 0;
+};
+
+// Rows decoded one after another until `threshold` consecutive clean rows
+// have one width the rule accepts; that width goes into the codec. A 2D
+// decoder is told every new width (its reference line is that long).
+template <class Decoder>
+AnalysisResult find_width(FaxCodec& codec, Decoder& dec, std::uint16_t threshold, WidthRule rule) {
   Pacer pace(codec);
   Troubles troubles(codec);
   const int needed = effective_threshold(threshold);
-  const std::int32_t minimum = effective_min_width(min_width);
+  const std::int32_t minimum = effective_min_width(rule.minimum);
   std::int64_t candidate = -1;
-  codec.width = -1;
+  auto take = [&](std::int64_t width) {
+    candidate = width;
+    codec.width = std::int32_t(width);
+    if constexpr (std::is_same_v<Decoder, MrDecoder>) dec.set_width(codec.width);
+  };
+  auto lost = [&] {
+    dec.resync();
+    return troubles.one_more();
+  };
   for (int count = 0; count < needed;) {
     if (!pace.keep_going(dec.position())) return AnalysisResult::kStopped;
     const RowStatus s = dec.next_row(no_row());
     if (s == RowStatus::kEnd) return AnalysisResult::kNotAccepted;
     const std::int64_t r = dec.pixels();
-    // A row wider than any page can be is as good as a bad code.
-    if (s == RowStatus::kBad || r > limits::kMaxPageSide) {
-      if (!troubles.one_more()) return AnalysisResult::kNotAccepted;
-      dec.resync();
+    if (rule.standard) {
+      // A bad code or another length: the next clean run of rows has to
+      // start again after the following EOL.
+      if (clean(s) && is_standard_width(r)) {
+        count = r == candidate ? count + 1 : 1;
+        take(r);
+      } else {
+        count = 0;
+        if (!lost()) return AnalysisResult::kNotAccepted;
+      }
+    } else if ((!clean(s) && s != RowStatus::kEmpty) || r > rule.maximum) {
+      if (!lost()) return AnalysisResult::kNotAccepted;
       count = 0;
       candidate = -1;
     } else if (r <= minimum) {
-      // Passed over, but a short row is a trouble all the same.
+      // Passed over (the count is kept), but a short row is a trouble all the same.
       if (r > 0 && !troubles.one_more()) return AnalysisResult::kNotAccepted;
     } else if (r == candidate) {
       ++count;
     } else {
+      // A new width in mid-stream: an MR search starts counting at the next
+      // row that needs no reference.
       if (candidate > 0) dec.resync();
-      candidate = r;
+      take(r);
       count = 1;
     }
   }
@@ -128,76 +132,45 @@ AnalysisResult analyse_mh_any_width(FaxCodec& codec, std::uint8_t bit_order,
   return AnalysisResult::kAccepted;
 }
 
-AnalysisResult analyse_mr_standard(FaxCodec& codec, std::uint8_t bit_order,
-                                   std::uint16_t threshold) {
+AnalysisResult analyse_mh(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold,
+                          WidthRule rule) {
+  MhDecoder dec(reader_for(codec, bit_order), -1, 0, MhRows::kToEol);
+  dec.resync();  // from the first EOL
+  codec.width = -1;
+  return find_width(codec, dec, threshold, rule);
+}
+
+AnalysisResult analyse_mr(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold,
+                          WidthRule rule) {
   // The widest width while searching, so that the coding line takes every
   // run a standard row can have.
   MrDecoder dec(reader_for(codec, bit_order), kWidestStandard, 0);
   if (!dec.allocated()) return AnalysisResult::kNoMemory;
   codec.width = kWidestStandard;
   if (!dec.start()) return AnalysisResult::kNotAccepted;
-  Pacer pace(codec);
-  Troubles troubles(codec);
-  const int needed = effective_threshold(threshold);
-  for (int count = 0; count < needed;) {
-    if (!pace.keep_going(dec.position())) return AnalysisResult::kStopped;
-    const RowStatus s = dec.next_row(no_row());
-    if (s == RowStatus::kEnd) return AnalysisResult::kNotAccepted;
-    if (clean(s) && is_standard_width(dec.pixels())) {
-      count = dec.pixels() == codec.width ? count + 1 : 1;
-      codec.width = std::int32_t(dec.pixels());
-      dec.set_width(codec.width);
-      continue;
-    }
-    if (!troubles.one_more()) return AnalysisResult::kNotAccepted;
-    dec.resync();
-    count = 0;
-  }
-  return AnalysisResult::kAccepted;
+  return find_width(codec, dec, threshold, rule);
+}
+
+}  // namespace
+
+AnalysisResult analyse_mh_standard(FaxCodec& codec, std::uint8_t bit_order,
+                                   std::uint16_t threshold) {
+  return analyse_mh(codec, bit_order, threshold, {});
+}
+
+AnalysisResult analyse_mh_any_width(FaxCodec& codec, std::uint8_t bit_order,
+                                    std::uint16_t threshold, std::int32_t min_width) {
+  return analyse_mh(codec, bit_order, threshold, {false, min_width, limits::kMaxPageSide});
+}
+
+AnalysisResult analyse_mr_standard(FaxCodec& codec, std::uint8_t bit_order,
+                                   std::uint16_t threshold) {
+  return analyse_mr(codec, bit_order, threshold, {});
 }
 
 AnalysisResult analyse_mr_any_width(FaxCodec& codec, std::uint8_t bit_order,
                                     std::uint16_t threshold, std::int32_t min_width) {
-  MrDecoder dec(reader_for(codec, bit_order), kWidestStandard, 0);
-  if (!dec.allocated()) return AnalysisResult::kNoMemory;
-  codec.width = kWidestStandard;
-  if (!dec.start()) return AnalysisResult::kNotAccepted;
-  Pacer pace(codec);
-  Troubles troubles(codec);
-  const int needed = effective_threshold(threshold);
-  const std::int32_t minimum = effective_min_width(min_width);
-  std::int64_t candidate = -1;
-  for (int count = 0; count < needed;) {
-    if (!pace.keep_going(dec.position())) return AnalysisResult::kStopped;
-    const RowStatus s = dec.next_row(no_row());
-    if (s == RowStatus::kEnd) return AnalysisResult::kNotAccepted;
-    const std::int64_t r = dec.pixels();
-    if ((!clean(s) && s != RowStatus::kEmpty) || r > kWidestStandard) {
-      if (!troubles.one_more()) return AnalysisResult::kNotAccepted;
-      dec.resync();
-      count = 0;
-      candidate = -1;
-      continue;
-    }
-    if (r <= minimum) {
-      // Passed over (the count is kept), but a trouble all the same.
-      if (r > 0 && !troubles.one_more()) return AnalysisResult::kNotAccepted;
-      continue;
-    }
-    if (r == candidate) {
-      ++count;
-      continue;
-    }
-    // A new width in mid-stream: start counting at the next row that
-    // needs no reference.
-    if (candidate > 0) dec.resync();
-    candidate = r;
-    codec.width = std::int32_t(r);
-    dec.set_width(codec.width);
-    count = 1;
-  }
-  codec.width = std::int32_t(candidate);
-  return AnalysisResult::kAccepted;
+  return analyse_mr(codec, bit_order, threshold, {false, min_width, kWidestStandard});
 }
 
 AnalysisResult analyse_t6_at_width(FaxCodec& codec, std::uint8_t bit_order, std::int32_t width,

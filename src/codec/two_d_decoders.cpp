@@ -35,6 +35,14 @@ void LinePair::reset_reference(std::int32_t width) {
   }
 }
 
+void LinePair::white_coding(std::int32_t width) {
+  coding_.count = 0;
+  if (coding_.at != nullptr && coding_.capacity > 0) {
+    coding_.at[1] = width;
+    coding_.count = 1;
+  }
+}
+
 void LinePair::accept_coding() {
   // Exchanging the two buffers gives the same line without copying it.
   std::swap(coding_.at, reference_.at);
@@ -289,6 +297,13 @@ MrDecoder::MrDecoder(const BitReader& in, std::int32_t width, std::uint8_t inver
     : RowDecoderBase(in, width, invert), rows_(rows) {
   allocated_ = allocate_lines(lines_, width);
   lines_.reset_reference(width);
+  if (rows == MrRows::kToEol) expect_white_rows();
+}
+
+void MrDecoder::set_width(std::int32_t width) {
+  if (width == width_) return;
+  width_ = width;
+  if (rows_ == MrRows::kToEol) expect_white_rows();
 }
 
 bool MrDecoder::find_1d_row() {
@@ -341,6 +356,12 @@ RowStatus MrDecoder::next_row(RunPainter out) {
     return white_row(out);
   }
   lines_.clear_coding();
+  if (tag_ == 1 && take_white_row()) {
+    // A white row coded in one dimension, and its EOL.
+    lines_.white_coding(width_);
+    accept_ = tag_due_ = true;
+    return white_row(out);
+  }
   const int r = tag_ == 1 ? decode_1d_row(in_, out, lines_, width_, invert_, !to_eol)
                           : decode_2d_row(in_, out, lines_, width_, invert_, !to_eol);
   out.end_row();
