@@ -164,8 +164,9 @@ template <int C, bool R>
 // The loop is written once per colour of a0, so the colour is known where
 // a run is painted and where b1 is searched.
 template <bool kRegular, bool kT6, bool R>
-int decode_2d_codes(BitReader& reader, RunPainter& painter, RunList& coding,
-                    ReferenceWalk<kRegular>& walk, std::int64_t width, int invert) {
+[[gnu::flatten]] int decode_2d_codes(BitReader& reader, RunPainter& painter, RunList& coding,
+                                     ReferenceWalk<kRegular>& walk, std::int64_t width,
+                                     int invert) {
   BitReader in = reader;
   RunPainter paint = painter;
   ReferenceWalk<kRegular> ref = walk;
