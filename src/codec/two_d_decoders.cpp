@@ -162,7 +162,8 @@ template <int C, bool R>
 // The two-dimensional row engine: mode codes against the reference line
 // until the row ends (at an EOL, or with kT6 once a0 reaches the width).
 // The loop is written once per colour of a0, so the colour is known where
-// a run is painted and where b1 is searched.
+// a run is painted and where b1 is searched. Flattened: in a loop this size
+// the compiler otherwise leaves the painter or the run recorder out of line.
 template <bool kRegular, bool kT6, bool R>
 [[gnu::flatten]] int decode_2d_codes(BitReader& reader, RunPainter& painter, RunList& coding,
                                      ReferenceWalk<kRegular>& walk, std::int64_t width,
