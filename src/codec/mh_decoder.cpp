@@ -79,6 +79,14 @@ RowStatus MhDecoder::next_row(RunPainter out, RunList* line) {
   return decode(out, line);
 }
 
+std::int64_t MhDecoder::take_white_rows() {
+  std::int64_t taken = 0;
+  if (lost_) return 0;
+  for (; take_white_row(); ++taken) row_start_ = in_.position() - white_bits_;
+  if (taken > 0) pixels_ = width_;
+  return taken;
+}
+
 RowStatus MhDecoder::decode(RunPainter& out, RunList* line) {
   // Rows that end at their EOL are given up once they are longer than the
   // width; the others end at the width.

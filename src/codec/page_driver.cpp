@@ -54,6 +54,16 @@ namespace {
 // How the rows of each coding count towards a page. Each loop returns the
 // page decoder's result and leaves the rows decoded in `rows`.
 
+// White rows come in runs on most pages: taken together, their rows are
+// white already.
+template <class Decoder>
+bool white_rows(Decoder& dec, PageRows& target, std::int64_t& rows) {
+  const std::int64_t n = dec.take_white_rows();
+  target.white_rows(rows, n);
+  rows += n;
+  return n > 0;
+}
+
 // Aligned rows carry no EOL to resynchronise on: the first bad row ends the page.
 int aligned_rows(MhDecoder& dec, PageRows& target, std::int64_t& rows) {
   for (;;) {
@@ -70,6 +80,7 @@ int aligned_rows(MhDecoder& dec, PageRows& target, std::int64_t& rows) {
 int eol_rows(MhDecoder& dec, PageRows& target, std::int64_t& rows) {
   int bad = 0;
   for (;;) {
+    if (white_rows(dec, target, rows)) continue;
     switch (dec.next_row(target.start(rows))) {
       case RowStatus::kRow: ++rows; break;
       case RowStatus::kBad: ++bad; break;
@@ -100,6 +111,7 @@ int mr_rows(MrDecoder& dec, PageRows& target, std::int64_t& rows) {
 int t6_rows(T6Decoder& dec, PageRows& target, std::int64_t& rows) {
   if (!dec.allocated()) return -1;
   for (;;) {
+    if (white_rows(dec, target, rows)) continue;
     switch (dec.next_row(target.start(rows))) {
       case RowStatus::kRow:
       case RowStatus::kOtherWidth: ++rows; break;

@@ -40,6 +40,13 @@ class PageRows {
     if (r >= fresh_from_) fresh_from_ = r + 1;
     return RunPainter(row, std::uint32_t(target_.row_bytes), background_ != 0);
   }
+  // Rows r .. r + n - 1 are white rows a decoder took without painting:
+  // only those handed out before need their background back.
+  void white_rows(std::int64_t r, std::int64_t n) {
+    for (std::int64_t i = r; i < std::min({r + n, fresh_from_, std::int64_t(target_.height)}); ++i)
+      std::memset(row_at(i), background_, std::size_t(target_.row_bytes));
+    fresh_from_ = std::max(fresh_from_, r + n);
+  }
   // Resets row r when it exists (a row given up before the page ends).
   void clear(std::int64_t r) {
     if (r < target_.height) std::memset(row_at(r), 0, std::size_t(target_.row_bytes));

@@ -120,6 +120,9 @@ class MhDecoder : public RowDecoderBase {
   // Recovery: the next EOL. Rows that only end at their EOL are given up
   // once they pass the width.
   RowStatus next_row(RunPainter out, RunList* line = nullptr);
+  // White rows (rows that end at their EOL), as many as come next: taken
+  // without painting, for rows that are white already. How many.
+  std::int64_t take_white_rows();
 
  private:
   RowStatus decode(RunPainter& out, RunList* line);
@@ -167,6 +170,9 @@ class T6Decoder : public RowDecoderBase {
   bool allocated() const { return allocated_; }
   // Recovery: the next start, rows from white again.
   RowStatus next_row(RunPainter out);
+  // White rows under a white row, as many as come next (each a V0 code
+  // alone): taken without painting, for rows that are white already. How many.
+  std::int64_t take_white_rows();
   // Moves to where T.6 data starts (a run of 0xFF bytes, then a byte whose
   // bits after its leading ones begin 000 or 001) and begins rows from
   // white there; false at the end of the data.

@@ -417,6 +417,24 @@ RowStatus T6Decoder::next_row(RunPainter out) {
   }
 }
 
+std::int64_t T6Decoder::take_white_rows() {
+  std::int64_t taken = 0;
+  if (lost_ || !lines_.white_reference(width_)) return 0;
+  for (;;) {
+    // Past the end of the data the reader gives zeros, so every 1 is data.
+    const std::uint64_t w = in_.peek();
+    const int ones = w == ~std::uint64_t{0} ? 64 : __builtin_clzll(~w);
+    in_.seek(in_.position() + ones);
+    taken += ones;
+    if (ones < 64) break;
+  }
+  if (taken > 0) {
+    row_start_ = in_.position() - 1;
+    pixels_ = width_;
+  }
+  return taken;
+}
+
 bool T6Decoder::find_start(T6Search mode) {
   lines_.reset_reference(width_);
   lost_ = false;
