@@ -97,6 +97,7 @@ int mr_rows(MrDecoder& dec, PageRows& target, std::int64_t& rows) {
   if (!dec.allocated() || !dec.start()) return -1;
   int rejected = 0;
   for (;;) {
+    if (white_rows(dec, target, rows)) continue;
     switch (dec.next_row(target.start(rows))) {
       case RowStatus::kRow: ++rows; break;
       case RowStatus::kLastRow: ++rows; return rejected;

@@ -147,9 +147,13 @@ class MrDecoder : public RowDecoderBase {
   RowStatus next_row(RunPainter out);
   int tag() const { return tag_; }  // of the last row: 1 one-dimensional
   void set_width(std::int32_t width);
+  // White rows under a white row (rows that end at their EOL), as many as
+  // come next: taken without painting, for rows that are white already.
+  std::int64_t take_white_rows();
 
  private:
   bool find_1d_row();
+  bool take_white_2d_row();
   LinePair lines_;
   MrRows rows_;
   int tag_ = 1;

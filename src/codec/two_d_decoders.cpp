@@ -323,6 +323,36 @@ bool MrDecoder::start() {
   return find_1d_row();
 }
 
+bool MrDecoder::take_white_2d_row() {
+  // A white row under a white row: a V0 code and the EOL.
+  constexpr std::uint64_t kV0Eol = 0b1'00000000000'1;
+  return in_.reversed() ? in_.take<true>(13, kV0Eol) : in_.take<false>(13, kV0Eol);
+}
+
+std::int64_t MrDecoder::take_white_rows() {
+  if (lost_ || rows_ != MrRows::kToEol) return 0;
+  if (accept_) lines_.accept_coding();
+  accept_ = false;
+  if (!lines_.white_reference(width_)) return 0;
+  // Either kind of white row leaves the reference line white.
+  std::int64_t taken = 0;
+  for (;;) {
+    const std::int64_t at = in_.position();
+    const int tag = tag_due_ ? in_.bit() : tag_;
+    const std::int64_t start = in_.position();
+    if (tag < 0 || !(tag == 0 ? take_white_2d_row() : take_white_row())) {
+      in_.seek(at);
+      break;
+    }
+    row_start_ = start;
+    tag_ = tag;
+    tag_due_ = true;
+    ++taken;
+  }
+  if (taken > 0) pixels_ = width_;
+  return taken;
+}
+
 RowStatus MrDecoder::next_row(RunPainter out) {
   if (lost_) {
     // Every row up to the next one-dimensionally coded one is lost with it.
@@ -350,10 +380,7 @@ RowStatus MrDecoder::next_row(RunPainter out) {
   }
   row_start_ = in_.position();
   const bool to_eol = rows_ == MrRows::kToEol;
-  if (to_eol && tag_ == 0 && lines_.white_reference(width_) &&
-      (in_.reversed() ? in_.take<true>(13, 0b1'00000000000'1)
-                      : in_.take<false>(13, 0b1'00000000000'1))) {
-    // A white row under a white row: a V0 code and the EOL.
+  if (to_eol && tag_ == 0 && lines_.white_reference(width_) && take_white_2d_row()) {
     tag_due_ = true;
     return white_row(out);
   }
