@@ -64,15 +64,24 @@ class BitReader {
   // or kCodeEnd.
   template <bool kReversed>
   int white() {
-    return code<kReversed>(lookup::kWhiteDirect, lookup::kWhiteDirect);
+    if constexpr (kReversed)
+      return code_lsb(lookup::kWhiteLsb, lookup::kWhiteLsb, lookup::kWhiteDirect,
+                      lookup::kWhiteDirect);
+    return code<false>(lookup::kWhiteDirect, lookup::kWhiteDirect);
   }
   template <bool kReversed>
   int black() {
-    return code<kReversed>(lookup::kBlackDirect, lookup::kBlackDirect);
+    if constexpr (kReversed)
+      return code_lsb(lookup::kBlackLsb, lookup::kBlackLsb, lookup::kBlackDirect,
+                      lookup::kBlackDirect);
+    return code<false>(lookup::kBlackDirect, lookup::kBlackDirect);
   }
   template <bool kReversed>
   int mode() {
-    return code<kReversed>(lookup::kModeDirect, lookup::kModeLong);
+    if constexpr (kReversed)
+      return code_lsb(lookup::kModeLsb, lookup::kModeLongLsb, lookup::kModeDirect,
+                      lookup::kModeLong);
+    return code<false>(lookup::kModeDirect, lookup::kModeLong);
   }
 
   // To the next byte boundary; with `word` also to an even byte.
@@ -114,6 +123,30 @@ class BitReader {
       pos_ = size_;
       return kCodeEnd;
     }
+    pos_ += n;
+    return lookup::value_of(e);
+  }
+  // A code word of data read least significant bit first. Far from the end
+  // the bits are looked up as a little-endian word holds them, not
+  // reversed, in tables that mirror the others (`msb_first`, `msb_second`);
+  // EOLs and the end of the data take the path above with those.
+  template <int kShort, int kLong>
+  int code_lsb(const lookup::DirectTable<kShort>& first, const lookup::DirectTable<kLong>& second,
+               const lookup::DirectTable<kShort>& msb_first,
+               const lookup::DirectTable<kLong>& msb_second) {
+    if (pos_ > fast_end_) [[unlikely]]
+      return code<true>(msb_first, msb_second);
+    std::uint64_t w;
+    std::memcpy(&w, data_ + (pos_ >> 3), sizeof w);
+    w >>= pos_ & 7;
+    std::uint16_t e = first.entries[std::size_t(w & ((1u << kShort) - 1))];
+    if constexpr (kLong != kShort) {
+      if (lookup::length_of(e) == 0) [[unlikely]]
+        e = second.entries[std::size_t(w & ((1u << kLong) - 1))];
+    }
+    const int n = lookup::length_of(e);
+    if (n == 0) [[unlikely]]
+      return code<true>(msb_first, msb_second);
     pos_ += n;
     return lookup::value_of(e);
   }

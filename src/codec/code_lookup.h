@@ -98,6 +98,20 @@ constexpr detail::Lists lists(const tables::CodeWord (&a)[N], const tables::Code
   return {{a, b}, {N, M}};
 }
 
+// The same table for data read least significant bit first: indexed by
+// the next bits with the first of them lowest, as a little-endian word
+// holds them, so that such data needs no reversing.
+template <int Bits>
+constexpr DirectTable<Bits> reversed(const DirectTable<Bits>& t) {
+  DirectTable<Bits> r;
+  for (int i = 0; i < (1 << Bits); ++i) {
+    int m = 0;
+    for (int b = 0; b < Bits; ++b) m |= ((i >> b) & 1) << (Bits - 1 - b);
+    r.entries[std::size_t(m)] = t.entries[std::size_t(i)];
+  }
+  return r;
+}
+
 // White codes are at most 12 bits, black 13; the common mode codes at most
 // 7, the extension codes 10.
 inline constexpr auto kWhiteDirect =
@@ -106,5 +120,9 @@ inline constexpr auto kBlackDirect =
     build<13>(lists(tables::kBlackCodes, tables::kExtendedMakeupCodes));
 inline constexpr auto kModeDirect = build<8>(lists(tables::kModeCodes, tables::kModeCodes));
 inline constexpr auto kModeLong = build<13>(lists(tables::kModeCodes, tables::kModeCodes));
+inline constexpr auto kWhiteLsb = reversed(kWhiteDirect);
+inline constexpr auto kBlackLsb = reversed(kBlackDirect);
+inline constexpr auto kModeLsb = reversed(kModeDirect);
+inline constexpr auto kModeLongLsb = reversed(kModeLong);
 
 }  // namespace orvane::codec::lookup
