@@ -1,9 +1,14 @@
-// The row engines against the reference decoder they replaced: the same
-// coded bytes through both must give the same result, the same counted rows
-// and page fields, and leave the cursor in the same state. The first 6 bytes
-// of the input choose what is decoded, the rest is the coded data:
-//   0   decoder (below), 1 bit 0 bit order 2, bit 1 invert, bit 2 raw flag,
-//       bits 4-5 flag number, 2-3 width, 4-5 height (little-endian).
+// Our CCITT decoders against libtiff's: a page drawn from the input is
+// coded (by libtiff, or for T.6 by our encoder too), the coded strip is
+// mutated or not, and both decode it. Where libtiff reports neither error
+// nor warning and ours reports no bad row and every row, the pixels must be
+// the same. libtiff is linked into this target only.
+//   0  coding: TIFF Compression 2, 3 (1D), 3 (2D), 3 (1D, EOLs byte-aligned), 4
+//   1  bit 0 fill order 2, bit 1 mutate the coded strip, bit 2 our T.6 encoder
+//   2-3 width - 1 (little-endian, up to 2047), 4 height - 1
+//   the rest: the rows' bytes, repeated; the last bytes of it name the mutations.
+#include <tiffio.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -12,183 +17,186 @@
 #include <vector>
 
 #include "base/page_bitmap.h"
-#include "codec/decode_1d.h"
-#include "codec/decode_2d.h"
-#include "codec/fax_codec.h"
+#include "codec/t6_encoder.h"
 #include "fuzz_support.h"
-#include "reference_decoder.h"
+#include "tiff/tiff_page.h"
+#include "tiff/tiff_strip.h"
 
 namespace {
 
 using namespace orvane;
-using namespace orvane::codec;
 
-void check_same_cursor(const FaxCodec& a, const FaxCodec& b) {
-  FUZZ_CHECK(a.position == b.position);
-  FUZZ_CHECK(a.bits_used == b.bits_used);
-  FUZZ_CHECK(a.current_byte == b.current_byte);
-  FUZZ_CHECK(a.search_position == b.search_position);
-  FUZZ_CHECK(a.start_offset == b.start_offset);
+// A TIFF file in memory for libtiff's client I/O.
+struct MemoryFile {
+  std::vector<std::uint8_t> bytes;
+  toff_t at = 0;
+};
+
+tmsize_t mem_read(thandle_t h, void* buf, tmsize_t n) {
+  auto* f = static_cast<MemoryFile*>(h);
+  const toff_t left = f->at < f->bytes.size() ? f->bytes.size() - f->at : 0;
+  const tmsize_t k = tmsize_t(std::min<toff_t>(toff_t(n), left));
+  if (k > 0) std::memcpy(buf, f->bytes.data() + f->at, std::size_t(k));
+  f->at += toff_t(k);
+  return k;
+}
+tmsize_t mem_write(thandle_t h, void* buf, tmsize_t n) {
+  auto* f = static_cast<MemoryFile*>(h);
+  if (f->bytes.size() < f->at + toff_t(n)) f->bytes.resize(std::size_t(f->at + toff_t(n)));
+  std::memcpy(f->bytes.data() + f->at, buf, std::size_t(n));
+  f->at += toff_t(n);
+  return n;
+}
+toff_t mem_seek(thandle_t h, toff_t off, int whence) {
+  auto* f = static_cast<MemoryFile*>(h);
+  if (whence == SEEK_CUR) off += f->at;
+  if (whence == SEEK_END) off += f->bytes.size();
+  return f->at = off;
+}
+int mem_close(thandle_t) {
+  return 0;
+}
+toff_t mem_size(thandle_t h) {
+  return static_cast<MemoryFile*>(h)->bytes.size();
+}
+int mem_map(thandle_t, void**, toff_t*) {
+  return 0;
+}
+void mem_unmap(thandle_t, void*, toff_t) {}
+
+TIFF* open_memory(MemoryFile& f, const char* mode) {
+  f.at = 0;
+  return TIFFClientOpen("memory", mode, &f, mem_read, mem_write, mem_seek, mem_close, mem_size,
+                        mem_map, mem_unmap);
 }
 
-void check_same_page(const PageBitmap& a, const PageBitmap& b) {
-  FUZZ_CHECK(a.height == b.height);
-  FUZZ_CHECK(a.width == b.width);
-  FUZZ_CHECK(a.row_bytes == b.row_bytes);
-  FUZZ_CHECK(a.coding == b.coding);
-  FUZZ_CHECK(a.has_pixels() == b.has_pixels());
-  if (!a.has_pixels() || a.height <= 0) return;
-  const std::size_t counted = std::size_t(a.height) * std::size_t(a.row_bytes);
-  FUZZ_CHECK(std::memcmp(a.pixels.data(), b.pixels.data(), counted) == 0);
+bool libtiff_complained = false;
+void complain(const char*, const char*, va_list) {
+  libtiff_complained = true;
 }
 
-using PageDecoder = int (*)(FaxCodec&, PageBitmap&);
+struct Setup {
+  std::uint16_t compression;
+  std::uint32_t t4_options;
+};
+constexpr Setup kSetups[] = {{COMPRESSION_CCITTRLE, 0},
+                             {COMPRESSION_CCITTFAX3, 0},
+                             {COMPRESSION_CCITTFAX3, GROUP3OPT_2DENCODING},
+                             {COMPRESSION_CCITTFAX3, GROUP3OPT_FILLBITS},
+                             {COMPRESSION_CCITTFAX4, 0}};
 
-void compare_pages(const FaxCodec& start, PageDecoder ours, PageDecoder theirs) {
-  FaxCodec a = start, b = start;
-  PageBitmap pa, pb;
-  FUZZ_CHECK(ours(a, pa) == theirs(b, pb));
-  check_same_cursor(a, b);
-  check_same_page(pa, pb);
-}
-
-// Rows one after another through the row decoders, into a real row or
-// only measured, with tags taken from the data as MR does.
-void compare_rows(const FaxCodec& start, bool t6, bool measure) {
-  FaxCodec a = start, b = start;
-  const std::int32_t width = start.width;
-  LinePair la;
-  reference::LinePair lb;
-  if (!la.allocate(std::uint32_t(width) + 2) || !lb.allocate(std::uint32_t(width) + 2)) return;
-  la.reset_reference(width);
-  lb.reset_reference(width);
-  std::vector<std::uint8_t> ra(std::size_t(width + 7) / 8), rb(ra.size());
-  for (int i = 0; i < 64; ++i) {
-    RowWriter wa, wb;
-    std::fill(ra.begin(), ra.end(), 0);
-    std::fill(rb.begin(), rb.end(), 0);
-    if (!measure) {
-      wa.start(ra.data(), std::uint32_t(ra.size()));
-      wb.start(rb.data(), std::uint32_t(rb.size()));
-    }
-    la.clear_coding();
-    lb.clear_coding();
-    const int tag = t6 ? 0 : b.read_bits(1);
-    FUZZ_CHECK(t6 || a.read_bits(1) == tag);
-    int r1, r2;
-    if (tag == 1) {
-      r1 = decode_row_to_eol(a, wa, &la.coding());
-      r2 = reference::decode_row_to_eol(b, wb, &lb.coding());
-    } else {
-      r1 = decode_2d_row(a, wa, la, t6);
-      r2 = reference::decode_2d_row(b, wb, lb, t6);
-    }
-    FUZZ_CHECK(r1 == r2);
-    check_same_cursor(a, b);
-    FUZZ_CHECK(wa.byte_index == wb.byte_index && wa.bit_index == wb.bit_index);
-    FUZZ_CHECK(ra == rb);
-    FUZZ_CHECK(la.coding().count == lb.coding().count);
-    for (std::uint32_t k = 0; k < la.coding().count; ++k) {
-      FUZZ_CHECK(la.coding().run(k) == lb.coding().items[k]);
-    }
-    if (r1 == END_OF_DATA || r1 == END_AFTER_ROW || tag < 0) return;
-    if (r1 >= 0) {
-      la.accept_coding();
-      lb.accept_coding();
-    } else {
-      la.reset_reference(width);
-      lb.reset_reference(width);
-      FUZZ_CHECK(a.find_eol() == b.find_eol());
-    }
-  }
-}
-
-void compare_codes(const FaxCodec& start) {
-  FaxCodec a = start, b = start;
-  for (int i = 0; i < 4096; ++i) {
-    const int colour = i & 1;
-    const int r = decode_code(a, colour);
-    FUZZ_CHECK(r == reference::decode_code(b, colour));
-    check_same_cursor(a, b);
-    if (r == END_OF_DATA) return;
-  }
-}
-
-// The resynchronisation searches from wherever the cursor is left: an
-// EOL search, or a T.6 start search of the mode the data picks.
-void compare_searches(const FaxCodec& start, std::span<const std::uint8_t> choices) {
-  FaxCodec a = start, b = start;
-  for (std::size_t i = 0; i < 64; ++i) {
-    const std::uint8_t c = choices.empty() ? 0 : choices[i % choices.size()];
-    int r1, r2;
-    if (c % 4 == 0) {
-      r1 = a.find_eol();
-      r2 = reference::find_eol(b);
-    } else {
-      const auto mode = c % 4 == 1   ? T6Search::kFirst
-                        : c % 4 == 2 ? T6Search::kNext
-                                     : T6Search::kHere;
-      r1 = find_t6_start(a, mode);
-      r2 = reference::find_t6_start(b, mode);
-    }
-    FUZZ_CHECK(r1 == r2);
-    check_same_cursor(a, b);
-    // Move on a little, as a decoder would, before the next search.
-    const int n = 1 + (c >> 2) % 8;
-    FUZZ_CHECK(a.read_bits(n) == b.read_bits(n));
-    if (r1 < 0 && a.current_byte < 0) return;
-  }
+// A one-strip min-is-white TIFF of the page; `raw` is written as the coded
+// strip when given, else libtiff codes `rows` (1 = black).
+bool write_tiff(MemoryFile& f, const Setup& s, int fill_order, std::uint32_t width,
+                std::uint32_t height, std::vector<std::uint8_t>& rows,
+                const std::vector<std::uint8_t>* raw) {
+  f = MemoryFile{};
+  TIFF* t = open_memory(f, "w");
+  if (t == nullptr) return false;
+  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
+  TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
+  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 1);
+  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+  TIFFSetField(t, TIFFTAG_COMPRESSION, s.compression);
+  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+  TIFFSetField(t, TIFFTAG_FILLORDER, fill_order);
+  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, height);
+  if (s.compression == COMPRESSION_CCITTFAX3) TIFFSetField(t, TIFFTAG_GROUP3OPTIONS, s.t4_options);
+  const bool ok = raw ? TIFFWriteRawStrip(t, 0, const_cast<std::uint8_t*>(raw->data()),
+                                          tmsize_t(raw->size())) >= 0
+                      : TIFFWriteEncodedStrip(t, 0, rows.data(), tmsize_t(rows.size())) >= 0;
+  TIFFClose(t);
+  return ok;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  constexpr std::size_t kHeader = 6;
-  if (size < kHeader) return 0;
-  const std::span<const std::uint8_t> coded(data + kHeader, size - kHeader);
-  const int which = data[0] % 13;
-  FaxCodec codec;
-  codec.configure(coded, (data[1] & 1) ? 2 : 1, 0, (data[1] >> 1) & 1);
-  codec.raw_flag = (data[1] >> 2) & 1;
-  codec.flag_number = (data[1] >> 4) & 3;
-  const std::int32_t width = 1 + (data[2] | data[3] << 8) % 4864;
-  const std::int32_t height = 1 + (data[4] | data[5] << 8) % 4096;
-  codec.set_size(width, height);
+  constexpr std::size_t kHeader = 5;
+  if (size < kHeader + 1) return 0;
+  TIFFSetErrorHandler(complain);
+  TIFFSetWarningHandler(complain);
+  const Setup& setup = kSetups[data[0] % std::size(kSetups)];
+  const int fill_order = (data[1] & 1) ? 2 : 1;
+  const bool mutate = (data[1] & 2) != 0;
+  const bool our_encoder = (data[1] & 4) != 0 && setup.compression == COMPRESSION_CCITTFAX4;
+  const std::uint32_t width = 1 + ((data[2] | data[3] << 8) & 0x7FF);
+  const std::uint32_t height = 1 + data[4];
+  const std::span<const std::uint8_t> body(data + kHeader, size - kHeader);
+  const std::size_t row_bytes = (width + 7) / 8;
 
-  switch (which) {
-    case 0: compare_pages(codec, decode_eol_page, reference::decode_eol_page); break;
-    case 1:
-      compare_pages(
-          codec, [](FaxCodec& c, PageBitmap& p) { return decode_aligned_page(c, p, false); },
-          [](FaxCodec& c, PageBitmap& p) { return reference::decode_aligned_page(c, p, false); });
-      break;
-    case 2:
-      compare_pages(
-          codec, [](FaxCodec& c, PageBitmap& p) { return decode_aligned_page(c, p, true); },
-          [](FaxCodec& c, PageBitmap& p) { return reference::decode_aligned_page(c, p, true); });
-      break;
-    case 3:
-      compare_pages(
-          codec, [](FaxCodec& c, PageBitmap& p) { return decode_prefixed_row_page(c, p, false); },
-          [](FaxCodec& c, PageBitmap& p) {
-            return reference::decode_prefixed_row_page(c, p, false);
-          });
-      break;
-    case 4:
-      compare_pages(
-          codec, [](FaxCodec& c, PageBitmap& p) { return decode_prefixed_row_page(c, p, true); },
-          [](FaxCodec& c, PageBitmap& p) {
-            return reference::decode_prefixed_row_page(c, p, true);
-          });
-      break;
-    case 5: compare_pages(codec, decode_mr_page, reference::decode_mr_page); break;
-    case 6: compare_pages(codec, decode_t6_rows, reference::decode_t6_rows); break;
-    case 7: compare_rows(codec, true, false); break;
-    case 8: compare_rows(codec, true, true); break;
-    case 9: compare_rows(codec, false, false); break;
-    case 10: compare_rows(codec, false, true); break;
-    case 11: compare_codes(codec); break;
-    default: compare_searches(codec, coded.first(std::min<std::size_t>(coded.size(), 16))); break;
+  // The page, 1 = black, padding bits clear.
+  std::vector<std::uint8_t> rows(row_bytes * height);
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = body[i % body.size()];
+  if (width % 8 != 0)
+    for (std::size_t y = 0; y < height; ++y)
+      rows[y * row_bytes + row_bytes - 1] &= std::uint8_t(0xFF00 >> (width % 8));
+
+  std::vector<std::uint8_t> coded;
+  MemoryFile file;
+  if (our_encoder) {
+    std::vector<std::uint8_t> white(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) white[i] = std::uint8_t(~rows[i]);
+    coded =
+        codec::encode_t6(white, std::int32_t(width), std::int32_t(height), std::int64_t(row_bytes));
+    if (fill_order == 2)
+      for (auto& b : coded) b = codec::reverse_bits(b);
+  } else {
+    std::vector<std::uint8_t> copy = rows;
+    if (!write_tiff(file, setup, fill_order, width, height, copy, nullptr)) return 0;
+    TIFF* t = open_memory(file, "r");
+    if (t == nullptr) return 0;
+    coded.resize(std::size_t(TIFFRawStripSize(t, 0)));
+    const bool read = TIFFReadRawStrip(t, 0, coded.data(), tmsize_t(coded.size())) >= 0;
+    TIFFClose(t);
+    if (!read) return 0;
+  }
+  if (coded.empty()) return 0;
+  if (mutate) {
+    // Up to four bytes from the end of the input: where (scaled) and what to flip.
+    for (std::size_t k = 0; k + 1 < std::min<std::size_t>(body.size(), 8); k += 2) {
+      const std::size_t at = body[body.size() - 1 - k] * coded.size() / 256;
+      coded[at] ^= body[body.size() - 2 - k] | 1;
+    }
+  }
+
+  // libtiff's decoding of the strip.
+  libtiff_complained = false;
+  std::vector<std::uint8_t> scratch(rows.size());
+  if (!write_tiff(file, setup, fill_order, width, height, scratch, &coded)) return 0;
+  std::vector<std::uint8_t> theirs(rows.size());
+  TIFF* t = open_memory(file, "r");
+  if (t == nullptr) return 0;
+  const tmsize_t got = TIFFReadEncodedStrip(t, 0, theirs.data(), tmsize_t(theirs.size()));
+  TIFFClose(t);
+
+  // Ours.
+  TiffPage desc;
+  desc.image_width = width;
+  desc.image_length = height;
+  desc.bits_per_sample = 1;
+  desc.compression = setup.compression;
+  desc.photometric = 0;
+  desc.fill_order = std::uint16_t(fill_order);
+  desc.t4_options = setup.t4_options;
+  desc.rows_per_strip = height;
+  desc.strip_count = 1;
+  PageBitmap page;
+  const int r = decode_tiff_strip(page, coded, desc, 0);
+  FUZZ_CHECK(page.height >= 0 && std::uint32_t(page.height) <= height);
+  if (got < 0 || libtiff_complained || r != 0 || std::uint32_t(page.height) != height) return 0;
+  // Both decoded the page cleanly: same pixels (ours has white set).
+  FUZZ_CHECK(page.row_bytes == std::int64_t(row_bytes));
+  const std::uint8_t last_mask = width % 8 ? std::uint8_t(0xFF00 >> (width % 8)) : 0xFF;
+  for (std::uint32_t y = 0; y < height; ++y) {
+    const std::uint8_t* a = page.row(std::int32_t(y));
+    const std::uint8_t* b = theirs.data() + y * row_bytes;
+    for (std::size_t i = 0; i < row_bytes; ++i) {
+      const std::uint8_t mask = i + 1 == row_bytes ? last_mask : 0xFF;
+      FUZZ_CHECK(((a[i] ^ ~b[i]) & mask) == 0);
+    }
+    // Unmutated, both must give back the page that was coded.
+    if (!mutate) FUZZ_CHECK(std::memcmp(b, rows.data() + y * row_bytes, row_bytes) == 0);
   }
   return 0;
 }

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "base/page_bitmap.h"
-#include "codec/decode_2d.h"
 
 namespace orvane::codec {
 
@@ -34,8 +33,7 @@ struct CcittFilterParameters {
 bool check_ccitt_filter_stream(std::span<const std::uint8_t> data, std::uint8_t coding,
                                const PageBitmap& page, CcittFilterParameters& out);
 
-// The same check with its row and run buffers kept from page to page, so
-// that pages of one width cost no allocation after the first.
+// The same check with its row buffer kept from page to page.
 class CcittFilterCheck {
  public:
   // As check_ccitt_filter_stream.
@@ -58,8 +56,6 @@ class CcittFilterCheck {
            CcittFilterParameters& out, std::span<std::uint8_t> pixels = {});
 
   std::vector<std::uint8_t> row_;
-  LinePair lines_;
-  std::uint32_t line_runs_ = 0;  // runs lines_ has room for
 };
 
 }  // namespace orvane::codec

@@ -1,32 +1,26 @@
 #pragma once
-// Direct lookup tables for the code words of T.4 (Tables 2/T.4, 3/T.4 and
-// 4/T.4; the mode codes are those of T.6 too): the next `bits` bits of the
-// data index an entry that holds the decoded value and how many bits the
-// code word took, so most code words cost one load.
-//
-// The tables are generated at compile time by walking the byte tables of
-// code_tables.h over every bit pattern, so they agree with the tree walk to
-// the bit, including where the walk leaves the cursor on an invalid code
-// and on an EOL recognised one bit late.
+// Direct lookup tables of the code words, built at compile time from the
+// code lists: the next `Bits` bits of the data index an entry that holds
+// the decoded value and how many bits the code word took, so a code word
+// costs one load.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "codec/code_tables.h"
 
 namespace orvane::codec::lookup {
 
-// Entry: value in the low 12 bits, bits taken in the high 4. Bits taken 0
-// means the code word is longer than the index (EOL fill, a late EOL, the
-// longest make-up codes): the caller walks the tree for it.
+// Entry: value in the low 12 bits, bits taken in the high 4. Bits taken 0:
+// the index holds too few bits to tell (eleven zeros or more, the fill and
+// EOL the reader counts itself; in the short mode table also the longer
+// mode codes, which the long one resolves).
 inline constexpr std::uint16_t kValueMask = 0x0FFF;
 inline constexpr int kLengthShift = 12;
 
 // Values besides run lengths (0..2560) and modes (tables::Mode).
 inline constexpr int kInvalidCode = 0x0FFF;
 inline constexpr int kEolCode = 0x0FFE;
-// An EOL whose last step read one bit past it; the bits taken already give
-// that bit back, which leaves the cursor as an unread does.
-inline constexpr int kLateEolCode = 0x0FFD;
 
 constexpr int value_of(std::uint16_t entry) {
   return entry & kValueMask;
@@ -37,64 +31,98 @@ constexpr int length_of(std::uint16_t entry) {
 
 template <int Bits>
 struct DirectTable {
-  static constexpr int kBits = Bits;
   std::array<std::uint16_t, std::size_t(1) << Bits> entries{};
 };
 
 namespace detail {
 
-constexpr int leaf_value(std::uint8_t leaf, bool modes) {
-  if (leaf == tables::kInvalid) return kInvalidCode;
-  if (leaf == tables::kEol) return kEolCode;
-  if (tables::is_late_eol(leaf)) return kLateEolCode;
-  return modes ? leaf >> 2 : tables::leaf_run(leaf);
+struct Lists {
+  const tables::CodeWord* codes[2];
+  std::size_t sizes[2];
+};
+
+constexpr int length(const char* bits) {
+  int n = 0;
+  while (bits[n] != 0) ++n;
+  return n;
 }
 
-// The tree walk of the walk (walk_in_codec in bit_cursor.cpp) over the Bits-bit pattern, first bit
-// most significant; 0 when the walk needs more bits than the pattern has.
-template <int Bits>
-constexpr std::uint16_t walk_pattern(const tables::ByteTable& tree, int root_bits, int pattern,
-                                     bool modes) {
-  int used = 0;
-  auto take = [&](int n) {
-    const int v = (pattern >> (Bits - used - n)) & ((1 << n) - 1);
-    used += n;
-    return v;
-  };
-  if (root_bits > Bits) return 0;
-  std::uint8_t e = tree.entries[std::size_t(take(root_bits))];
-  while (!(e & 1)) {
-    const int step = (e & 2) ? 2 : 1;
-    if (used + step > Bits) return 0;
-    const int b = take(step);
-    e = tree.entries[std::size_t(step == 2 ? e - 2 + b : e + b)];
-  }
-  const int value = leaf_value(e, modes);
-  const int taken = value == kLateEolCode ? used - 1 : used;
-  return std::uint16_t(taken << kLengthShift | value);
+// The first `n` bits of `bits` as a number.
+constexpr int prefix_value(const char* bits, int n) {
+  int v = 0;
+  for (int i = 0; i < n; ++i) v = v << 1 | (bits[i] - '0');
+  return v;
 }
 
 }  // namespace detail
 
+// Every pattern that begins with a code word gets it. A pattern that is the
+// beginning of a longer code word, or of eleven zeros (the EOL with its
+// fill), gets "too few bits". Any other is invalid after the first bit
+// where it leaves every code word (begins[] marks the beginnings of code
+// words, a beginning of n bits b at index 2^n + b).
 template <int Bits>
-constexpr DirectTable<Bits> build_direct(const tables::ByteTable& tree, int root_bits, bool modes) {
+constexpr DirectTable<Bits> build(detail::Lists lists) {
+  constexpr int kSize = 1 << Bits;
   DirectTable<Bits> t;
-  for (int p = 0; p < (1 << Bits); ++p) {
-    t.entries[std::size_t(p)] = detail::walk_pattern<Bits>(tree, root_bits, p, modes);
+  std::array<bool, std::size_t(2) << Bits> begins{};
+  std::array<bool, kSize> set{};
+  auto mark = [&](const char* bits, int value, bool resolves = true) {
+    const int n = detail::length(bits);
+    for (int k = 0; k <= n && k <= Bits; ++k)
+      begins[std::size_t((1 << k) + detail::prefix_value(bits, k))] = true;
+    const int first =
+        n <= Bits ? detail::prefix_value(bits, n) << (Bits - n) : detail::prefix_value(bits, Bits);
+    const int last = n <= Bits ? first + (1 << (Bits - n)) : first + 1;
+    for (int p = first; p < last; ++p) {
+      t.entries[std::size_t(p)] =
+          n <= Bits && resolves ? std::uint16_t(n << kLengthShift | value) : 0;
+      set[std::size_t(p)] = true;
+    }
+  };
+  for (int l = 0; l < 2; ++l)
+    for (std::size_t i = 0; i < lists.sizes[l]; ++i)
+      mark(lists.codes[l][i].bits, lists.codes[l][i].value);
+  mark("00000000000", 0, false);  // eleven zeros: the reader counts the fill and finds the 1
+  for (int p = 0; p < kSize; ++p) {
+    if (set[std::size_t(p)]) continue;
+    int n = 1;
+    while (begins[std::size_t((1 << n) + (p >> (Bits - n)))]) ++n;
+    t.entries[std::size_t(p)] = std::uint16_t(n << kLengthShift | kInvalidCode);
   }
   return t;
 }
 
+template <std::size_t N, std::size_t M>
+constexpr detail::Lists lists(const tables::CodeWord (&a)[N], const tables::CodeWord (&b)[M]) {
+  return {{a, b}, {N, M}};
+}
+
+// The same table for data read least significant bit first: indexed by
+// the next bits with the first of them lowest, as a little-endian word
+// holds them, so that such data needs no reversing.
+template <int Bits>
+constexpr DirectTable<Bits> reversed(const DirectTable<Bits>& t) {
+  DirectTable<Bits> r;
+  for (int i = 0; i < (1 << Bits); ++i) {
+    int m = 0;
+    for (int b = 0; b < Bits; ++b) m |= ((i >> b) & 1) << (Bits - 1 - b);
+    r.entries[std::size_t(m)] = t.entries[std::size_t(i)];
+  }
+  return r;
+}
+
 // White codes are at most 12 bits, black 13; the common mode codes at most
-// 7 (the EOL and extension codes are walked).
+// 7, the extension codes 10.
 inline constexpr auto kWhiteDirect =
-    build_direct<12>(tables::kWhite, tables::kWhiteRootBits, false);
+    build<12>(lists(tables::kWhiteCodes, tables::kExtendedMakeupCodes));
 inline constexpr auto kBlackDirect =
-    build_direct<13>(tables::kBlack, tables::kBlackRootBits, false);
-inline constexpr auto kModeDirect = build_direct<8>(tables::kModes, tables::kModeRootBits, true);
-// The mode codes once more at 13 bits, looked up when the short index is
-// not enough: the EOL that ends every two-dimensional T.4 row, and the
-// extension codes.
-inline constexpr auto kModeLong = build_direct<13>(tables::kModes, tables::kModeRootBits, true);
+    build<13>(lists(tables::kBlackCodes, tables::kExtendedMakeupCodes));
+inline constexpr auto kModeDirect = build<8>(lists(tables::kModeCodes, tables::kModeCodes));
+inline constexpr auto kModeLong = build<13>(lists(tables::kModeCodes, tables::kModeCodes));
+inline constexpr auto kWhiteLsb = reversed(kWhiteDirect);
+inline constexpr auto kBlackLsb = reversed(kBlackDirect);
+inline constexpr auto kModeLsb = reversed(kModeDirect);
+inline constexpr auto kModeLongLsb = reversed(kModeLong);
 
 }  // namespace orvane::codec::lookup

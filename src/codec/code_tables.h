@@ -1,32 +1,12 @@
 #pragma once
-// The Modified Huffman code tables (ITU-T T.4 4.1.1, Tables 2/T.4 and 3/T.4)
-// and the two-dimensional mode code table (T.4 4.2.1.3.2, Table 4/T.4, the
-// same codes as T.6), built at compile time from the code lists into byte
-// tables that are walked as binary trees, one or two bits per step.
-//
-// Entry encoding (one byte e):
-//   e odd         leaf, v = e >> 2: e & 2 clear, terminating run v (0..63);
-//                 e & 2 set, make-up run 64 * v. Mode table: v is the mode.
-//                 Reserved: kInvalid, kEol, and kEolLate0/1 (an EOL whose
-//                 last step read one bit past it; the caller unreads a bit).
-//   e even, e & 2 set    inner node, read 2 bits b, next index e - 2 + b.
-//   e even, e & 2 clear  inner node, read 1 bit b, next index e + b.
-// The walk starts at the index given by the first 4 (white), 2 (black) or
-// 1 (mode) bits. An EOL may carry any number of fill zeros in front
-// (T.4 4.1.2): after eleven zeros the walk loops on itself until a 1.
+// The code lists of Modified Huffman (ITU-T T.4 4.1.1, Tables 2/T.4 and
+// 3/T.4, with the extended make-up codes) and of the two-dimensional modes
+// (T.4 4.2.1.3.2, the same codes as T.6). code_lookup.h builds the
+// decoders' lookup tables from them at compile time.
 #include <array>
 #include <cstdint>
 
 namespace orvane::codec::tables {
-
-inline constexpr std::uint8_t kInvalid = 0xF3;
-inline constexpr std::uint8_t kEolLate0 = 0xF7;
-inline constexpr std::uint8_t kEolLate1 = 0xFB;
-inline constexpr std::uint8_t kEol = 0xFF;
-
-inline constexpr int kWhiteRootBits = 4;
-inline constexpr int kBlackRootBits = 2;
-inline constexpr int kModeRootBits = 1;
 
 // Mode values held in the mode table's leaves.
 enum Mode : std::uint8_t {
@@ -41,26 +21,6 @@ enum Mode : std::uint8_t {
   kPass = 8,
   kExtension = 9,
 };
-
-constexpr std::uint8_t terminating_leaf(int run) {
-  return std::uint8_t(run << 2 | 1);
-}
-constexpr std::uint8_t makeup_leaf(int run) {
-  return std::uint8_t((run / 64) << 2 | 3);
-}
-constexpr std::uint8_t run_leaf(int run) {
-  return run < 64 ? terminating_leaf(run) : makeup_leaf(run);
-}
-constexpr bool is_late_eol(std::uint8_t e) {
-  return e == kEolLate0 || e == kEolLate1;
-}
-constexpr bool is_eol(std::uint8_t e) {
-  return e == kEol || is_late_eol(e);
-}
-// Run length of a run leaf (not a reserved value).
-constexpr int leaf_run(std::uint8_t e) {
-  return (e & 2) ? 64 * (e >> 2) : (e >> 2);
-}
 
 // One code word of a list: its bits as written in T.4, first bit leftmost.
 struct CodeWord {
@@ -208,168 +168,5 @@ inline constexpr CodeWord kModeCodes[] = {
 
 // EOL (T.4 4.1.2): 000000000001, with any number of extra zeros in front.
 inline constexpr const char* kEolBits = "000000000001";
-
-struct ByteTable {
-  std::array<std::uint8_t, 256> entries{};
-  int size = 0;     // entries used
-  bool ok = false;  // false: the code list is not prefix-free or does not fit
-};
-
-namespace detail {
-
-inline constexpr int kMaxNodes = 256;
-inline constexpr int kNone = -1;
-inline constexpr int kLeafBase = 1000;  // child = kLeafBase + leaf entry
-
-struct Trie {
-  std::array<std::array<int, 2>, kMaxNodes> child{};
-  int nodes = 0;
-  bool ok = true;
-
-  constexpr int add_node() {
-    if (nodes >= kMaxNodes) {
-      ok = false;
-      return 0;
-    }
-    child[nodes] = {kNone, kNone};
-    return nodes++;
-  }
-  constexpr void insert(const char* bits, std::uint8_t leaf) {
-    int n = 0;
-    for (int i = 0; bits[i] != 0; ++i) {
-      const int b = bits[i] - '0';
-      const bool last = bits[i + 1] == 0;
-      int& c = child[n][b];
-      if (last) {
-        if (c != kNone) ok = false;  // a code is a prefix of another
-        c = kLeafBase + leaf;
-        return;
-      }
-      if (c == kNone) {
-        const int fresh = add_node();
-        child[n][b] = fresh;
-        n = fresh;
-      } else if (c >= kLeafBase) {
-        ok = false;
-        return;
-      } else {
-        n = c;
-      }
-    }
-  }
-};
-
-struct Builder {
-  Trie trie;
-  std::array<int, kMaxNodes> memo{};
-  ByteTable table;
-  int next = 0;
-
-  static constexpr bool is_node(int c) { return c >= 0 && c < kLeafBase; }
-  // A code that must end exactly where a walk step ends.
-  static constexpr bool is_code_leaf(int c) { return c >= kLeafBase && c != kLeafBase + kEol; }
-
-  constexpr std::uint8_t entry_of(int c) {
-    if (c == kNone) return kInvalid;
-    if (c >= kLeafBase) return std::uint8_t(c - kLeafBase);
-    return emit(c);
-  }
-
-  // Gives node n a block of four entries and returns the entry that points
-  // at it. Two bits are read at once unless a child is a code word, which
-  // would then be recognised one bit late; only EOL may be.
-  constexpr std::uint8_t emit(int n) {
-    if (memo[n] >= 0) return std::uint8_t(memo[n]);
-    const int base = next;
-    next += 4;
-    if (next > 256) {
-      table.ok = false;
-      return kInvalid;
-    }
-    const auto [c0, c1] = trie.child[n];
-    const bool two = !is_code_leaf(c0) && !is_code_leaf(c1);
-    memo[n] = two ? base + 2 : base;
-    for (int i = 0; i < 4; ++i) table.entries[base + i] = kInvalid;
-    if (!two) {
-      table.entries[base] = entry_of(c0);
-      table.entries[base + 1] = entry_of(c1);
-    } else {
-      for (int b1 = 0; b1 < 2; ++b1) {
-        const int c = trie.child[n][b1];
-        for (int b2 = 0; b2 < 2; ++b2) {
-          std::uint8_t e = kInvalid;
-          if (is_node(c)) {
-            e = entry_of(trie.child[c][b2]);
-          } else if (c == kLeafBase + kEol) {
-            e = b2 ? kEolLate1 : kEolLate0;
-          }
-          table.entries[base + 2 * b1 + b2] = e;
-        }
-      }
-    }
-    return std::uint8_t(memo[n]);
-  }
-
-  constexpr void build(int root_bits) {
-    for (int& m : memo) m = -1;
-    table.ok = trie.ok;
-    const int roots = 1 << root_bits;
-    next = (roots + 3) / 4 * 4;
-    for (int i = 0; i < next; ++i) table.entries[i] = kInvalid;
-    for (int pattern = 0; pattern < roots; ++pattern) {
-      int c = 0;
-      for (int i = root_bits - 1; i >= 0 && table.ok; --i) {
-        if (!is_node(c))
-          table.ok = false;  // a code shorter than the first step
-        else
-          c = trie.child[c][(pattern >> i) & 1];
-      }
-      table.entries[pattern] = entry_of(c);
-    }
-    table.size = next;
-  }
-};
-
-template <std::size_t N>
-constexpr void insert_all(Trie& trie, const CodeWord (&codes)[N], bool modes) {
-  for (const CodeWord& w : codes) {
-    trie.insert(w.bits, modes ? terminating_leaf(w.value) : run_leaf(w.value));
-  }
-}
-
-// The EOL and the self loop that lets any number of fill zeros precede it.
-constexpr void insert_eol(Trie& trie) {
-  trie.insert(kEolBits, kEol);
-  int n = 0;
-  for (int i = 0; i < 11 && trie.ok; ++i) n = trie.child[n][0];
-  if (n >= 0 && n < kLeafBase) trie.child[n][0] = n;
-}
-
-}  // namespace detail
-
-template <std::size_t N>
-constexpr ByteTable build_run_table(const CodeWord (&codes)[N], int root_bits) {
-  detail::Builder b;
-  b.trie.add_node();
-  detail::insert_all(b.trie, codes, false);
-  detail::insert_all(b.trie, kExtendedMakeupCodes, false);
-  detail::insert_eol(b.trie);
-  b.build(root_bits);
-  return b.table;
-}
-
-constexpr ByteTable build_mode_table() {
-  detail::Builder b;
-  b.trie.add_node();
-  detail::insert_all(b.trie, kModeCodes, true);
-  detail::insert_eol(b.trie);
-  b.build(kModeRootBits);
-  return b.table;
-}
-
-inline constexpr ByteTable kWhite = build_run_table(kWhiteCodes, kWhiteRootBits);
-inline constexpr ByteTable kBlack = build_run_table(kBlackCodes, kBlackRootBits);
-inline constexpr ByteTable kModes = build_mode_table();
-static_assert(kWhite.ok && kBlack.ok && kModes.ok, "code lists must be prefix-free and fit");
 
 }  // namespace orvane::codec::tables

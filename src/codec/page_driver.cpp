@@ -6,11 +6,10 @@
 #include <new>
 #include <vector>
 
-#include "codec/decode_1d.h"
-#include "codec/decode_2d.h"
-#include "codec/page_rows.h"
 #include "base/coding_mode.h"
 #include "base/limits.h"
+#include "codec/page_rows.h"
+#include "codec/row_decoders.h"
 
 namespace orvane::codec {
 
@@ -25,47 +24,197 @@ std::size_t page_bytes(const PageBitmap& page) {
 
 }  // namespace
 
-int decode_by_coding_mode(FaxCodec& codec, PageBitmap& page) {
-  switch (codec.coding_mode) {
-    case kCodingMhByte: return decode_aligned_page(codec, page, false);
-    case kCodingMhWord: return decode_aligned_page(codec, page, true);
-    case kCodingT4_1D: return decode_eol_page(codec, page);
-    case kCodingT4_2D: return decode_mr_page(codec, page);
-    default: return -1;
+bool setup_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding) {
+  page.type = 0;
+  page.width = codec.width;
+  page.height = codec.height;
+  page.row_bytes = row_bytes_for(codec.width);
+  page.planes = 1;
+  page.bits_per_pixel = 1;
+  page.coded_length = std::uint32_t(std::max(codec.length, 0));
+  const WidthClass wc = width_class(codec.width);
+  page.xres = wc.dpi;
+  page.width_class = wc.paper;
+  page.yres = 100;
+  page.unit = 2;
+  page.bit_order = codec.bit_order;
+  page.coding = coding;
+  page.invert = codec.invert;
+  const std::int64_t bytes = checked_page_size(codec.width, codec.height, page.row_bytes);
+  if (bytes <= 0 || !page.allocate_pixels(bytes, page_background(codec.invert))) {
+    page.release_pixels();
+    page.height = 0;
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+// How the rows of each coding count towards a page. Each loop returns the
+// page decoder's result and leaves the rows decoded in `rows`.
+
+// White rows come in runs on most pages: taken together, their rows are
+// white already.
+template <class Decoder>
+bool white_rows(Decoder& dec, PageRows& target, std::int64_t& rows) {
+  const std::int64_t n = dec.take_white_rows();
+  target.white_rows(rows, n);
+  rows += n;
+  return n > 0;
+}
+
+// Aligned rows carry no EOL to resynchronise on: the first bad row ends the page.
+int aligned_rows(MhDecoder& dec, PageRows& target, std::int64_t& rows) {
+  for (;;) {
+    switch (dec.next_row(target.start(rows))) {
+      case RowStatus::kRow: ++rows; break;
+      case RowStatus::kBad: target.clear(rows); return 1;
+      case RowStatus::kOtherWidth: target.clear(rows); return 0;
+      default: return 0;
+    }
   }
 }
 
-int decode_t6_page(FaxCodec& codec, PageBitmap& page) {
-  // TIFF 6.0 T6Options bit 1 (uncompressed mode allowed) is fine, we report
-  // such rows as bad codes; bit 0 is unused and must be 0.
+// Only rows of exactly the width count, so RTC and fill add none.
+int eol_rows(MhDecoder& dec, PageRows& target, std::int64_t& rows) {
+  int bad = 0;
+  for (;;) {
+    if (white_rows(dec, target, rows)) continue;
+    switch (dec.next_row(target.start(rows))) {
+      case RowStatus::kRow: ++rows; break;
+      case RowStatus::kBad: ++bad; break;
+      case RowStatus::kLastRow: ++rows; return bad;
+      case RowStatus::kEnd: return bad;
+      default: break;
+    }
+  }
+}
+
+// A row of the wrong length costs every row up to the next one coded in
+// one dimension.
+int mr_rows(MrDecoder& dec, PageRows& target, std::int64_t& rows) {
+  if (!dec.allocated() || !dec.start()) return -1;
+  int rejected = 0;
+  for (;;) {
+    if (white_rows(dec, target, rows)) continue;
+    switch (dec.next_row(target.start(rows))) {
+      case RowStatus::kRow: ++rows; break;
+      case RowStatus::kLastRow: ++rows; return rejected;
+      case RowStatus::kEnd: return rejected;
+      case RowStatus::kOtherWidth: dec.resync(); [[fallthrough]];
+      case RowStatus::kBad: ++rejected; break;
+      case RowStatus::kEmpty: break;
+    }
+  }
+}
+
+int t6_rows(T6Decoder& dec, PageRows& target, std::int64_t& rows) {
+  if (!dec.allocated()) return -1;
+  for (;;) {
+    if (white_rows(dec, target, rows)) continue;
+    switch (dec.next_row(target.start(rows))) {
+      case RowStatus::kRow:
+      case RowStatus::kOtherWidth: ++rows; break;
+      case RowStatus::kLastRow: ++rows; return 0;
+      case RowStatus::kEnd: return dec.resync_failed() ? BAD_CODE : rows > 0 ? 0 : END_OF_DATA;
+      default: break;
+    }
+  }
+}
+
+bool t6_options_refused(const FaxCodec& codec) {
+  // TIFF 6.0 T6Options bit 1 (uncompressed mode allowed) is fine, such rows
+  // are bad codes; bit 0 is unused and must be 0.
   const unsigned options = codec.t6_options & 3u;
-  if (options == 1 || options == 3) return -1;
-  return decode_t6_rows(codec, page);
+  return options == 1 || options == 3;
+}
+
+// The rows of the codec's coding (T.6 with `t6`; MH rows ending at the
+// width with `prefixed`, a word around them with `word`); -2 for a coding
+// mode no decoder takes.
+int decode_rows(FaxCodec& codec, PageRows& target, bool t6, std::int64_t& rows,
+                bool prefixed = false, bool word = false) {
+  rows = 0;
+  const BitReader in = codec.reader();
+  if (t6) {
+    T6Decoder dec(in, codec.width, codec.invert, codec.raw_flag != 0, codec.flag_number);
+    return t6_rows(dec, target, rows);
+  }
+  if (prefixed) {
+    MhDecoder dec(in, codec.width, codec.invert, word ? MhRows::kToWidthWords : MhRows::kToWidth);
+    return eol_rows(dec, target, rows);
+  }
+  switch (codec.coding_mode) {
+    case kCodingMhByte:
+    case kCodingMhWord: {
+      const bool w = codec.coding_mode == kCodingMhWord;
+      MhDecoder dec(in, codec.width, codec.invert, w ? MhRows::kWordAligned : MhRows::kByteAligned);
+      return aligned_rows(dec, target, rows);
+    }
+    case kCodingT4_1D: {
+      MhDecoder dec(in, codec.width, codec.invert, MhRows::kToEol);
+      return eol_rows(dec, target, rows);
+    }
+    case kCodingT4_2D: {
+      MrDecoder dec(in, codec.width, codec.invert);
+      return mr_rows(dec, target, rows);
+    }
+    default: return -2;
+  }
+}
+
+// A page of the codec's size: set up, its rows decoded, -1 (and no
+// pixels) when decoding cannot start.
+int decode_page(FaxCodec& codec, PageBitmap& page, bool t6, bool prefixed = false,
+                bool word = false) {
+  if (!t6 && !prefixed && (codec.coding_mode < kCodingMhByte || codec.coding_mode > kCodingT4_2D))
+    return -1;
+  const std::int32_t height = codec.height;
+  const std::uint8_t coding = t6         ? std::uint8_t(kCodingT6)
+                              : prefixed ? std::uint8_t(kCodingT4_1D)
+                                         : codec.coding_mode;
+  if (!setup_page(codec, page, coding)) return -1;
+  PageRows target(RowTarget{page.pixels.data(), page.row_bytes, height}, codec.invert);
+  std::int64_t rows = 0;
+  const int r = decode_rows(codec, target, t6, rows, prefixed, word);
+  if (r == -1 && (t6 || codec.coding_mode == kCodingT4_2D)) {
+    page.release_pixels();
+    page.height = 0;
+    return -1;
+  }
+  page.height = std::int32_t(std::min<std::int64_t>(rows, height));
+  // Rows past the page stay white, for a strip decoded into them next.
+  target.release_after(page.height);
+  return r;
+}
+
+}  // namespace
+
+int decode_by_coding_mode(FaxCodec& codec, PageBitmap& page) {
+  return decode_page(codec, page, false);
+}
+
+int decode_prefixed_row_page(FaxCodec& codec, PageBitmap& page, bool word) {
+  return decode_page(codec, page, false, true, word);
+}
+
+int decode_t6_page(FaxCodec& codec, PageBitmap& page) {
+  if (t6_options_refused(codec)) return -1;
+  return decode_page(codec, page, true);
 }
 
 int decode_into(FaxCodec& codec, const RowTarget& target, bool t6, std::int32_t& rows) {
   rows = 0;
   if (target.rows == nullptr || target.height <= 0 || codec.width <= 0 ||
-      target.row_bytes < row_bytes_for(codec.width)) {
+      target.row_bytes < row_bytes_for(codec.width) || (t6 && t6_options_refused(codec))) {
     return -1;
   }
   codec.height = target.height;
   PageRows into(target, codec.invert);
   std::int64_t decoded = 0;
-  int r = -1;
-  if (t6) {
-    const unsigned options = codec.t6_options & 3u;  // as decode_t6_page
-    if (options == 1 || options == 3) return -1;
-    r = t6_rows(codec, into, decoded);
-  } else {
-    switch (codec.coding_mode) {
-      case kCodingMhByte: r = aligned_rows(codec, into, false, decoded); break;
-      case kCodingMhWord: r = aligned_rows(codec, into, true, decoded); break;
-      case kCodingT4_1D: r = eol_rows(codec, into, false, false, decoded); break;
-      case kCodingT4_2D: r = mr_rows(codec, into, decoded); break;
-      default: return -1;
-    }
-  }
+  const int r = decode_rows(codec, into, t6, decoded);
+  if (r == -2) return -1;
   decoded = std::min<std::int64_t>(decoded, target.height);
   into.release_after(decoded);
   rows = std::int32_t(decoded);

@@ -40,6 +40,13 @@ class PageRows {
     if (r >= fresh_from_) fresh_from_ = r + 1;
     return RunPainter(row, std::uint32_t(target_.row_bytes), background_ != 0);
   }
+  // Rows r .. r + n - 1 are white rows a decoder took without painting:
+  // only those handed out before need their background back.
+  void white_rows(std::int64_t r, std::int64_t n) {
+    for (std::int64_t i = r; i < std::min({r + n, fresh_from_, std::int64_t(target_.height)}); ++i)
+      std::memset(row_at(i), background_, std::size_t(target_.row_bytes));
+    fresh_from_ = std::max(fresh_from_, r + n);
+  }
   // Resets row r when it exists (a row given up before the page ends).
   void clear(std::int64_t r) {
     if (r < target_.height) std::memset(row_at(r), 0, std::size_t(target_.row_bytes));
@@ -62,13 +69,5 @@ class PageRows {
   std::uint8_t background_;
   std::int64_t fresh_from_ = 0;
 };
-
-// The row loops of the page decoders, on rows set up by the caller (their
-// height is codec.height's part): results as the page decoders, with -1
-// only when decoding cannot start; the rows decoded are left in `rows`.
-int aligned_rows(FaxCodec& codec, PageRows& target, bool word, std::int64_t& rows);
-int eol_rows(FaxCodec& codec, PageRows& target, bool prefixed, bool word, std::int64_t& rows);
-int mr_rows(FaxCodec& codec, PageRows& target, std::int64_t& rows);
-int t6_rows(FaxCodec& codec, PageRows& target, std::int64_t& rows);
 
 }  // namespace orvane::codec

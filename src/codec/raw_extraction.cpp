@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 #include "base/byte_order.h"
@@ -12,12 +13,9 @@
 #include "base/limits.h"
 #include "base/page_bitmap.h"
 #include "base/page_lengths.h"
-#include "codec/decode_1d.h"
-#include "codec/decode_2d.h"
-#include "codec/mh_codes.h"
+#include "codec/page_driver.h"
 #include "codec/page_rows.h"
-#include "codec/row_writer.h"
-#include "codec/run_painter.h"
+#include "codec/row_decoders.h"
 #include "codec/stream_analysis.h"
 
 namespace orvane::codec {
@@ -48,11 +46,6 @@ std::uint16_t choose_vertical_resolution(std::uint8_t width_class, std::uint32_t
 
 namespace {
 
-// A place in the coded data, in bits from the start of byte 0.
-std::int64_t bit_offset(const FaxCodec& codec) {
-  return std::int64_t(codec.position) * 8 + codec.bits_used;
-}
-
 // The open segment of one extraction and the counts the sink is told at the
 // end.
 class ExtractionOutput {
@@ -61,6 +54,7 @@ class ExtractionOutput {
 
   // Describes the page to the sink (no rows yet, 100 dpi).
   bool create(const FaxCodec& codec, std::uint8_t coding) {
+    codec_ = &codec;
     data_bits_ = std::int64_t(codec.length) * 8;
     const WidthClass wc = width_class(codec.width);
     page_.width = codec.width;
@@ -81,8 +75,9 @@ class ExtractionOutput {
 
   // Hands a good row to the sink and the open segment. False once the row
   // data is at its limit or the sink failed: extraction then ends.
-  bool good_row(const std::uint8_t* row) {
+  bool good_row(const std::uint8_t* row, std::int64_t end_bit) {
     const std::int64_t row_bytes = page_.row_bytes;
+    codec_->row_end_bit = end_bit;
     if ((std::int64_t(summary_.total_rows) + 1) * row_bytes > kMaxRowFileBytes ||
         summary_.total_rows >= std::uint32_t(INT32_MAX)) {
       return false;
@@ -142,6 +137,7 @@ class ExtractionOutput {
 
  private:
   ExtractionSink& sink_;
+  const FaxCodec* codec_ = nullptr;
   PageBitmap page_;
   SegmentEntry segment_;
   ExtractionSummary summary_;
@@ -174,210 +170,121 @@ class Row {
   std::uint8_t background_ = 0;
 };
 
-// Where the EOL just read began: 12 bits before the cursor (T.4 4.1.2), 13
-// when its tag bit has been read too (T.4 4.2.1.3).
-std::int64_t eol_start(const FaxCodec& codec, int bits) {
-  return bit_offset(codec) - bits;
+// The output and the row of an extraction at the codec's width.
+bool prepare(const FaxCodec& codec, ExtractionOutput& out, Row& row, std::uint8_t coding) {
+  return codec.width >= 1 && codec.width <= limits::kMaxPageSide && out.create(codec, coding) &&
+         row.allocate(codec.width, codec.invert);
 }
 
-bool width_usable(std::int32_t width) {
-  return width >= 1 && width <= limits::kMaxPageSide;
-}
+using Pace = Pacer;
 
-// Asked between rows: false once the caller wants a stop; every few
-// thousand rows it also says how far into the data the extraction is.
-class Pace {
- public:
-  explicit Pace(const FaxCodec& codec) : codec_(codec) {}
-  bool keep_going() {
-    if (!codec_.control) return true;
-    if (codec_.control->stop_requested()) return !(stopped_ = true);
-    if (++rows_ >= 4096) {
-      rows_ = 0;
-      codec_.control->report(codec_.position, codec_.length);
-    }
-    return true;
-  }
-  bool stopped() const { return stopped_; }
-
- private:
-  const FaxCodec& codec_;
-  std::uint32_t rows_ = 0;
-  bool stopped_ = false;
+// How a coding's rows make segments: the bits of an EOL (and tag) in front
+// of a row's codes and of the EOL that ends a good row (for the segment
+// bounds); MH keeps a row of the width that a bad code follows, and its
+// empty rows (RTC) end a segment.
+struct SegmentRules {
+  int before = 0;
+  int after = 0;
+  bool mh = false;
 };
+
+// The rows of one decoder into the output, segment by segment. Bad rows
+// count towards the result.
+template <class Decoder>
+int extract_rows(Decoder& dec, ExtractionOutput& out, Row& row, Pace& pace, SegmentRules eol) {
+  int bad = 0;
+  while (pace.keep_going(dec.position())) {
+    const RowStatus status = dec.next_row(row.begin());
+    out.start_here(dec.row_start() - eol.before);
+    switch (status) {
+      case RowStatus::kRow:
+      case RowStatus::kOtherWidth:
+        if (status == RowStatus::kRow || eol.after == 0) {
+          if (!out.good_row(row.data(), dec.position())) return bad;
+          out.end_here(dec.position() - eol.after);
+          break;
+        }
+        // Another length: the segment ends, and MR resumes at the next
+        // one-dimensional row, the only kind that decodes without a reference.
+        out.close_segment();
+        out.trouble();
+        if constexpr (std::is_same_v<Decoder, MrDecoder>) {
+          ++bad;
+          dec.resync();
+        }
+        break;
+      case RowStatus::kEmpty:
+        // An EOL at once (RTC, fill; EOFB in T.6).
+        if (eol.mh) out.close_segment();
+        out.end_here(dec.position() - eol.after);
+        if (eol.after > 0) out.start_here(dec.position() - eol.after);
+        break;
+      case RowStatus::kBad: {
+        const bool room =
+            !eol.mh || dec.pixels() != dec.width() || out.good_row(row.data(), dec.position());
+        out.close_segment();
+        out.trouble();
+        ++bad;
+        if (!room) return bad;
+        break;
+      }
+      case RowStatus::kLastRow:
+        if (out.good_row(row.data(), dec.position())) out.end_here(dec.position());
+        return bad;
+      case RowStatus::kEnd: return bad;
+    }
+  }
+  return bad;
+}
+
+// The extraction's result from the rows' and the sink's.
+int finish(ExtractionOutput& out, const Pace& pace, int result) {
+  if (pace.stopped()) {
+    out.finish();
+    return kExtractionStopped;
+  }
+  return out.finish() ? result : -1;
+}
 
 }  // namespace
 
 int extract_mh_rows(FaxCodec& codec, ExtractionSink& sink) {
-  const std::int32_t width = codec.width;
   ExtractionOutput out(sink);
   Row row;
-  if (!width_usable(width) || !out.create(codec, kCodingT4_1D) ||
-      !row.allocate(width, codec.invert)) {
-    return -1;
-  }
-  int bad = 0;
-  bool room = true;
-  MhRow line;
+  if (!prepare(codec, out, row, kCodingT4_1D)) return -1;
+  MhDecoder dec(codec.reader(), codec.width, codec.invert, MhRows::kToEol);
+  dec.resync();  // rows begin after the first EOL
   Pace pace(codec);
-  if (codec.find_eol() >= 0) {
-    out.start_here(eol_start(codec, 12));
-    while (room && pace.keep_going()) {
-      // Each pass decodes one row, from white, up to what ends it.
-      line = MhRow{};
-      MhStop stop;
-      {
-        BitCursor in(codec);
-        RunPainter paint = row.begin();
-        stop = decode_mh_codes(in, paint, nullptr, line, std::int64_t(width) + 1, codec.invert);
-        in.store();
-        paint.end_row();
-      }
-      if (stop == MhStop::kEndOfData) break;
-      if (stop == MhStop::kEol) {
-        const std::int64_t eol = eol_start(codec, 12);
-        if (line.pixels == width) {
-          room = out.good_row(row.data());
-        } else {
-          // Short rows and the empty rows of RTC end the segment.
-          out.close_segment();
-          if (line.pixels != 0) out.trouble();
-        }
-        out.end_here(eol);
-        out.start_here(eol);
-        continue;
-      }
-      if (stop == MhStop::kBadCode) {
-        if (line.pixels == width) room = out.good_row(row.data());
-        out.close_segment();
-        ++bad;
-      } else {
-        out.close_segment();  // longer than the width
-      }
-      out.trouble();
-      if (!room || codec.find_eol() < 0) break;
-      out.start_here(eol_start(codec, 12));
-    }
-    // Data that ends right after a full row still gives that row.
-    if (room && !pace.stopped() && line.pixels == width && out.good_row(row.data()))
-      out.end_here(bit_offset(codec));
-  }
-  if (pace.stopped()) {
-    out.finish();
-    return kExtractionStopped;
-  }
-  return out.finish() ? bad : -1;
+  return finish(out, pace, extract_rows(dec, out, row, pace, {12, 12, true}));
 }
 
 int extract_mr_rows(FaxCodec& codec, ExtractionSink& sink) {
-  const std::int32_t width = codec.width;
   ExtractionOutput out(sink);
   Row row;
-  LinePair lines;
-  if (!width_usable(width) || !out.create(codec, kCodingT4_2D) ||
-      !row.allocate(width, codec.invert) || !lines.allocate(std::uint32_t(width) + 1)) {
-    return -1;
-  }
-  if (!find_1d_row(codec)) {
+  if (!prepare(codec, out, row, kCodingT4_2D)) return -1;
+  MrDecoder dec(codec.reader(), codec.width, codec.invert);
+  if (!dec.allocated()) return -1;
+  if (!dec.start()) {
     out.finish();
     return -1;
   }
-  out.start_here(eol_start(codec, 13));
-  int bad = 0;
-  int tag = 1;
   Pace pace(codec);
-  while (pace.keep_going()) {
-    RunPainter paint = row.begin();
-    lines.clear_coding();
-    const int r = tag == 1 ? decode_row_to_eol(codec, paint, &lines.coding())
-                           : decode_2d_row(codec, paint, lines, false);
-    paint.end_row();
-    if (r == width) {
-      if (!out.good_row(row.data())) break;
-      lines.accept_coding();
-      out.end_here(eol_start(codec, 12));
-      tag = codec.read_bits(1);
-      if (tag < 0) break;
-      continue;
-    }
-    if (r == 0) {
-      // An EOL at once (RTC, fill): the segment stays open.
-      const std::int64_t eol = eol_start(codec, 12);
-      out.end_here(eol);
-      out.start_here(eol);
-      tag = codec.read_bits(1);
-      if (tag < 0) break;
-      continue;
-    }
-    if (r == END_AFTER_ROW) {
-      if (out.good_row(row.data())) out.end_here(bit_offset(codec));
-      break;
-    }
-    if (r == END_OF_DATA) break;
-    // A wrong length or a bad code: resume at the next 1D row, the only
-    // kind that decodes without a reference.
-    out.close_segment();
-    out.trouble();
-    ++bad;
-    if (!find_1d_row(codec)) break;
-    tag = 1;
-    out.start_here(eol_start(codec, 13));
-  }
-  if (pace.stopped()) {
-    out.finish();
-    return kExtractionStopped;
-  }
-  return out.finish() ? bad : -1;
+  return finish(out, pace, extract_rows(dec, out, row, pace, {13, 12, false}));
 }
 
 int extract_t6_rows(FaxCodec& codec, ExtractionSink& sink) {
-  const std::int32_t width = codec.width;
   ExtractionOutput out(sink);
   Row row;
-  LinePair lines;
-  if (!width_usable(width) || !out.create(codec, kCodingT6) || !row.allocate(width, codec.invert) ||
-      !lines.allocate(std::uint32_t(width) + 1)) {
-    return -1;
-  }
-  lines.reset_reference(width);
+  if (!prepare(codec, out, row, kCodingT6)) return -1;
+  BitReader in = codec.reader();
+  in.seek(codec.raw_flag ? 0 : std::int64_t(codec.start_offset) * 8);
+  T6Decoder dec(in, codec.width, codec.invert, codec.raw_flag != 0, codec.flag_number);
+  if (!dec.allocated()) return -1;
   Pace pace(codec);
-  while (pace.keep_going()) {
-    out.start_here(bit_offset(codec));
-    RunPainter paint = row.begin();
-    lines.clear_coding();
-    const int r = decode_2d_row(codec, paint, lines, true);
-    paint.end_row();
-    if (r >= 0) {
-      if (!out.good_row(row.data())) break;
-      lines.accept_coding();
-      out.end_here(bit_offset(codec));
-      continue;
-    }
-    if (r == EOL_SEEN) {
-      // EOFB between pages, or an EOL: the next row starts from white.
-      lines.reset_reference(width);
-      out.end_here(bit_offset(codec));
-      continue;
-    }
-    if (r == BAD_CODE) {
-      out.close_segment();
-      out.trouble();
-      if (find_t6_start(codec, T6Search::kHere) < 0) break;
-      lines.reset_reference(width);
-      continue;
-    }
-    if (r == END_AFTER_ROW && out.good_row(row.data())) out.end_here(bit_offset(codec));
-    break;
-  }
-  const bool any_rows = out.total_rows() > 0;
-  if (pace.stopped()) {
-    out.finish();
-    return kExtractionStopped;
-  }
-  if (!out.finish()) return -1;
+  extract_rows(dec, out, row, pace, {0, 0, false});
   // Rows written are kept even when the data ends in something no start
   // search accepts.
-  return any_rows ? 0 : END_OF_DATA;
+  return finish(out, pace, out.total_rows() > 0 ? 0 : END_OF_DATA);
 }
 
 int extract(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& o) {
@@ -408,9 +315,6 @@ int extract_t6(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& o
                                 o.flag_number) == AnalysisResult::kAccepted;
   }
   if (!found) return codec.stop_requested() ? kExtractionStopped : -1;
-  codec.position = codec.raw_flag ? 0 : codec.start_offset;
-  codec.bits_used = 0;
-  codec.load_byte(false);
   return extract_t6_rows(codec, sink);
 }
 
@@ -445,13 +349,11 @@ class TryTap : public ExtractionSink {
   bool began_ = false;
 };
 
-// A stream that lost its way more than once in this many good rows is in
-// doubt, and the other tries are made too. Data read in the wrong bit
-// order loses its way every few rows in MH and MR, but T.6 rows end by
-// themselves at the width, so T.6 read the wrong way round can look sound
-// for a hundred rows at a time.
-constexpr std::uint64_t kCleanRowsPerTrouble = 1024;
-
+// A stream that lost its way more than once in kCleanRowsPerTrouble good
+// rows is in doubt, and the other tries are made too. Data read in the
+// wrong bit order loses its way every few rows in MH and MR, but T.6 rows
+// end by themselves at the width, so T.6 read the wrong way round can look
+// sound for a hundred rows at a time.
 bool decodes_cleanly(const ExtractionSummary& s) {
   return s.total_rows > 0 && std::uint64_t(s.troubles) * kCleanRowsPerTrouble <= s.total_rows;
 }
@@ -485,6 +387,11 @@ int extract_cleanest(FaxCodec& t4, FaxCodec& t6, ExtractionSink& sink,
   };
 
   if (!sink.clear()) return -1;
+  // While other tries compete, a try's analysis gives up once the data can
+  // no longer decode cleanly; only when no try is then accepted at all are
+  // they made again to the end of the data.
+  t4.clean_only = count > 1;
+  t4.gave_up = false;
   int result = -1;
   constexpr std::size_t kNone = SIZE_MAX;
   std::size_t in_sink = kNone;  // the try whose rows the sink holds
@@ -498,6 +405,10 @@ int extract_cleanest(FaxCodec& t4, FaxCodec& t6, ExtractionSink& sink,
     if (tap.began()) in_sink = i;
     if (r < 0) {
       if (best == kNone) result = r;
+      if (i + 1 == count && best == kNone && t4.clean_only && t4.gave_up) {
+        t4.clean_only = false;
+        i = SIZE_MAX;  // once more from the first try
+      }
       continue;
     }
     if (decodes_cleanly(tap.summary())) return r;

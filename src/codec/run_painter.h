@@ -1,8 +1,7 @@
 #pragma once
 // Paints decoded runs into one bitmap row (pixel x is bit 7 - x % 8 of byte
-// x / 8) with inline byte and word fills. It does what write_run does run by
-// run on a cleared row: runs are laid end to end from pixel 0, set or left
-// clear by colour, and cut at the row's last byte. A painter without a row
+// x / 8) with inline byte and word fills: runs are laid end to end from
+// pixel 0, set or left clear by colour, and cut at the row's last byte. A painter without a row
 // only counts (trial decoding).
 //
 // A row may instead start all set (the background): then only the clear
@@ -23,23 +22,6 @@ class RunPainter {
       : row_(row),
         limit_(row == nullptr ? 0 : std::int64_t(row_bytes) * 8),
         background_(background) {}
-  // Starts where `w` stands.
-  explicit RunPainter(const RowWriter& w) : RunPainter(w.row, w.row_length) {
-    x_ = w.byte_index < w.row_length ? std::int64_t(w.byte_index) * 8 + w.bit_index : limit_;
-  }
-
-  // n >= 0 pixels, set when `set` (the colour that is written as 1 bits).
-  void run(std::int64_t n, bool set) {
-    const std::int64_t end = std::min(x_ + n, kStopped);
-    if (set != background_ && x_ < limit_) {
-      if (set) {
-        fill<true>(x_, std::min(end, limit_));
-      } else {
-        fill<false>(x_, std::min(end, limit_));
-      }
-    }
-    x_ = end;
-  }
   // Clears the pixels no run reached (only a row that started set has any).
   void end_row() {
     if (background_ && x_ < limit_) fill<false>(x_, limit_);
@@ -75,18 +57,6 @@ class RunPainter {
     }
   }
   void move_to(std::int64_t x) { x_ = std::min(x, kStopped); }
-
-  // Leaves `w` where write_run calls would have left it.
-  void store(RowWriter& w) const {
-    if (w.row == nullptr) return;
-    if (x_ >= std::int64_t(w.row_length) * 8) {
-      w.byte_index = w.row_length;
-      w.bit_index = 0;
-    } else {
-      w.byte_index = std::uint32_t(x_ >> 3);
-      w.bit_index = std::uint8_t(x_ & 7);
-    }
-  }
 
  private:
   static constexpr std::int64_t kStopped = std::int64_t(1) << 62;

@@ -1,12 +1,11 @@
 #include "codec/stream_analysis.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "base/coding_mode.h"
 #include "base/limits.h"
-#include "codec/decode_1d.h"
-#include "codec/decode_2d.h"
-#include "codec/row_writer.h"
+#include "codec/row_decoders.h"
 
 namespace orvane::codec {
 namespace {
@@ -19,41 +18,12 @@ namespace {
 constexpr std::int64_t kT6WorkPerByte = 2;
 constexpr std::int64_t kT6WorkSlack = 256 * 1024;
 
-// Rows are decoded only to be measured: the pixel count comes from the
-// decoder, and nothing reads the pixels. So the analyses give the decoders a
-// writer without a row, which refuses every run at once; on data that is not
-// fax data a trial may start a row at nearly every bit, and filling rows of
-// up to 4864 pixels there would be most of the work.
-class MeasuringWriter {
- public:
-  RowWriter& begin_row() {
-    writer_.start(nullptr, 0);
-    return writer_;
-  }
-
- private:
-  RowWriter writer_;
-};
-
-// Every analysis leaves the cursor at the start of the data, whatever the
-// outcome, so the next trial or the decoder begins from byte 0.
-class RewindOnExit {
- public:
-  explicit RewindOnExit(FaxCodec& codec) : codec_(codec) {}
-  ~RewindOnExit() { codec_.rewind(codec_.bytes()); }
-  RewindOnExit(const RewindOnExit&) = delete;
-  RewindOnExit& operator=(const RewindOnExit&) = delete;
-
- private:
-  FaxCodec& codec_;
-};
-
-bool is_standard_width(int w) {
+bool is_standard_width(std::int64_t w) {
   return std::find(kStandardWidths.begin(), kStandardWidths.end(), w) != kStandardWidths.end();
 }
 
-// A threshold of 0 would accept before a single row was seen (with width
-// -1 for MH); one row is the least evidence we accept.
+// A threshold of 0 would accept before a single row was seen; one row is
+// the least evidence we accept.
 int effective_threshold(std::uint16_t threshold) {
   return std::max<int>(threshold, 1);
 }
@@ -64,225 +34,180 @@ std::int32_t effective_min_width(std::int32_t min_width) {
   return std::max<std::int32_t>(min_width, 0);
 }
 
-// One MR row: tag 1 rows are Modified Huffman up to the EOL, tag 0 rows are
-// coded against the reference line (T.4 4.2).
-int decode_mr_row(FaxCodec& codec, MeasuringWriter& scratch, LinePair& lines, int tag) {
-  RowWriter& writer = scratch.begin_row();
-  lines.clear_coding();
-  if (tag == 1) return decode_row_to_eol(codec, writer, &lines.coding());
-  return decode_2d_row(codec, writer, lines, false);
+// The codec's data in the bit order to try. Rows are only measured: the
+// pixel count comes from the decoder, and no row is painted.
+BitReader reader_for(FaxCodec& codec, std::uint8_t bit_order) {
+  codec.bit_order = bit_order;
+  return codec.reader();
 }
 
-// Sum of the runs on the coding line: the pixels a row wrote before it
-// stopped (used when a T.6 row ends at an EOL).
-std::int64_t coding_total(LinePair& lines) {
-  const RunList& line = lines.coding();
-  return line.at != nullptr ? line.at[line.count] : 0;
+// The troubles a trial may still meet (see clean_only).
+class Troubles {
+ public:
+  explicit Troubles(FaxCodec& codec)
+      : codec_(codec),
+        left_(codec.clean_only
+                  ? std::int64_t(codec.length) * 8 / 12 / std::int64_t(kCleanRowsPerTrouble)
+                  : INT64_MAX) {}
+  // False once there are too many.
+  bool one_more() {
+    if (--left_ >= 0) return true;
+    codec_.gave_up = true;
+    return false;
+  }
+
+ private:
+  FaxCodec& codec_;
+  std::int64_t left_;
+};
+
+bool clean(RowStatus s) {
+  return s == RowStatus::kRow || s == RowStatus::kOtherWidth;
+}
+
+}  // namespace
+
+namespace {
+
+// The widths a search accepts: the standard ones, or any above `minimum`
+// up to `maximum` (a row past it is as good as a bad code).
+struct WidthRule {
+  bool standard = true;
+  std::int32_t minimum = 0;
+  std::int64_t maximum = 0;
+};
+
+// Rows decoded one after another until `threshold` consecutive clean rows
+// have one width the rule accepts; that width goes into the codec. A 2D
+// decoder is told every new width (its reference line is that long).
+template <class Decoder>
+AnalysisResult find_width(FaxCodec& codec, Decoder& dec, std::uint16_t threshold, WidthRule rule) {
+  Pacer pace(codec);
+  Troubles troubles(codec);
+  const int needed = effective_threshold(threshold);
+  const std::int32_t minimum = effective_min_width(rule.minimum);
+  std::int64_t candidate = -1;
+  auto take = [&](std::int64_t width) {
+    candidate = width;
+    codec.width = std::int32_t(width);
+    if constexpr (std::is_same_v<Decoder, MrDecoder>) dec.set_width(codec.width);
+  };
+  auto lost = [&] {
+    dec.resync();
+    return troubles.one_more();
+  };
+  for (int count = 0; count < needed;) {
+    if (!pace.keep_going(dec.position())) return AnalysisResult::kStopped;
+    const RowStatus s = dec.next_row(no_row());
+    if (s == RowStatus::kEnd) return AnalysisResult::kNotAccepted;
+    const std::int64_t r = dec.pixels();
+    if (rule.standard) {
+      // A bad code or another length: the next clean run of rows has to
+      // start again after the following EOL.
+      if (clean(s) && is_standard_width(r)) {
+        count = r == candidate ? count + 1 : 1;
+        take(r);
+      } else {
+        count = 0;
+        if (!lost()) return AnalysisResult::kNotAccepted;
+      }
+    } else if ((!clean(s) && s != RowStatus::kEmpty) || r > rule.maximum) {
+      if (!lost()) return AnalysisResult::kNotAccepted;
+      count = 0;
+      candidate = -1;
+    } else if (r <= minimum) {
+      // Passed over (the count is kept), but a short row is a trouble all the same.
+      if (r > 0 && !troubles.one_more()) return AnalysisResult::kNotAccepted;
+    } else if (r == candidate) {
+      ++count;
+    } else {
+      // A new width in mid-stream: an MR search starts counting at the next
+      // row that needs no reference.
+      if (candidate > 0) dec.resync();
+      take(r);
+      count = 1;
+    }
+  }
+  codec.width = std::int32_t(candidate);
+  return AnalysisResult::kAccepted;
+}
+
+AnalysisResult analyse_mh(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold,
+                          WidthRule rule) {
+  MhDecoder dec(reader_for(codec, bit_order), -1, 0, MhRows::kToEol);
+  dec.resync();  // from the first EOL
+  codec.width = -1;
+  return find_width(codec, dec, threshold, rule);
+}
+
+AnalysisResult analyse_mr(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t threshold,
+                          WidthRule rule) {
+  // The widest width while searching, so that the coding line takes every
+  // run a standard row can have.
+  MrDecoder dec(reader_for(codec, bit_order), kWidestStandard, 0);
+  if (!dec.allocated()) return AnalysisResult::kNoMemory;
+  codec.width = kWidestStandard;
+  if (!dec.start()) return AnalysisResult::kNotAccepted;
+  return find_width(codec, dec, threshold, rule);
 }
 
 }  // namespace
 
 AnalysisResult analyse_mh_standard(FaxCodec& codec, std::uint8_t bit_order,
                                    std::uint16_t threshold) {
-  RewindOnExit rewind(codec);
-  MeasuringWriter scratch;
-  codec.bit_order = bit_order;
-  codec.rewind(codec.bytes());
-  codec.width = -1;
-  const int needed = effective_threshold(threshold);
-  int count = 0;
-  if (codec.find_eol() < 0) return AnalysisResult::kNotAccepted;
-  while (count < needed) {
-    if (!codec.keep_going()) return AnalysisResult::kStopped;
-    const int r = decode_row_to_eol(codec, scratch.begin_row(), nullptr);
-    if (r == END_OF_DATA) return AnalysisResult::kNotAccepted;
-    if (r >= 0 && is_standard_width(r)) {
-      if (r == codec.width) {
-        ++count;
-      } else {
-        codec.width = r;
-        count = 1;
-      }
-      continue;
-    }
-    // A bad code, another length or the data ending after a row: the next
-    // clean run of rows has to start again from the following EOL.
-    if (codec.find_eol() < 0) return AnalysisResult::kNotAccepted;
-    count = 0;
-  }
-  return AnalysisResult::kAccepted;
+  return analyse_mh(codec, bit_order, threshold, {});
 }
 
 AnalysisResult analyse_mh_any_width(FaxCodec& codec, std::uint8_t bit_order,
                                     std::uint16_t threshold, std::int32_t min_width) {
-  RewindOnExit rewind(codec);
-  MeasuringWriter scratch;
-  codec.bit_order = bit_order;
-  codec.rewind(codec.bytes());
-  const int needed = effective_threshold(threshold);
-  const std::int32_t minimum = effective_min_width(min_width);
-  std::int32_t candidate = -1;
-  int count = 0;
-  codec.width = candidate;
-  if (codec.find_eol() < 0) return AnalysisResult::kNotAccepted;
-  while (count < needed) {
-    if (!codec.keep_going()) return AnalysisResult::kStopped;
-    const int r = decode_row_to_eol(codec, scratch.begin_row(), nullptr);
-    if (r == END_OF_DATA) return AnalysisResult::kNotAccepted;
-    // A row wider than any page can be is as good as a bad code.
-    if (r == BAD_CODE || r > limits::kMaxPageSide) {
-      if (codec.find_eol() < 0) return AnalysisResult::kNotAccepted;
-      count = 0;
-      candidate = -1;
-      continue;
-    }
-    if (r <= minimum) continue;  // short rows (and RTC) are passed over
-    if (r == candidate) {
-      ++count;
-      continue;
-    }
-    if (candidate > 0 && codec.find_eol() < 0) return AnalysisResult::kNotAccepted;
-    candidate = r;
-    count = 1;
-  }
-  codec.width = candidate;
-  return AnalysisResult::kAccepted;
+  return analyse_mh(codec, bit_order, threshold, {false, min_width, limits::kMaxPageSide});
 }
 
 AnalysisResult analyse_mr_standard(FaxCodec& codec, std::uint8_t bit_order,
                                    std::uint16_t threshold) {
-  RewindOnExit rewind(codec);
-  MeasuringWriter scratch;
-  LinePair lines;
-  if (!lines.allocate(kWidestStandard + 1)) return AnalysisResult::kNoMemory;
-  codec.bit_order = bit_order;
-  codec.rewind(codec.bytes());
-  // The widest width while searching, so that the coding line takes every
-  // run a standard row can have.
-  codec.width = kWidestStandard;
-  const int needed = effective_threshold(threshold);
-  int count = 0;
-  if (!find_1d_row(codec)) return AnalysisResult::kNotAccepted;
-  int tag = 1;
-  while (count < needed) {
-    if (!codec.keep_going()) return AnalysisResult::kStopped;
-    const int r = decode_mr_row(codec, scratch, lines, tag);
-    if (r == END_OF_DATA) return AnalysisResult::kNotAccepted;
-    if (r >= 0 && r <= kWidestStandard && is_standard_width(r)) {
-      if (r == codec.width) {
-        ++count;
-      } else {
-        codec.width = r;
-        count = 1;
-      }
-      lines.accept_coding();
-      if (count >= needed) break;
-      tag = codec.read_bits(1);
-      if (tag < 0) return AnalysisResult::kNotAccepted;
-      continue;
-    }
-    if (!find_1d_row(codec)) return AnalysisResult::kNotAccepted;
-    tag = 1;
-    count = 0;
-  }
-  return AnalysisResult::kAccepted;
+  return analyse_mr(codec, bit_order, threshold, {});
 }
 
 AnalysisResult analyse_mr_any_width(FaxCodec& codec, std::uint8_t bit_order,
                                     std::uint16_t threshold, std::int32_t min_width) {
-  RewindOnExit rewind(codec);
-  MeasuringWriter scratch;
-  LinePair lines;
-  if (!lines.allocate(kWidestStandard + 1)) return AnalysisResult::kNoMemory;
-  codec.bit_order = bit_order;
-  codec.rewind(codec.bytes());
-  codec.width = kWidestStandard;
-  const int needed = effective_threshold(threshold);
-  const std::int32_t minimum = effective_min_width(min_width);
-  std::int32_t candidate = -1;
-  int count = 0;
-  if (!find_1d_row(codec)) return AnalysisResult::kNotAccepted;
-  int tag = 1;
-  while (count < needed) {
-    if (!codec.keep_going()) return AnalysisResult::kStopped;
-    const int r = decode_mr_row(codec, scratch, lines, tag);
-    if (r == END_OF_DATA) return AnalysisResult::kNotAccepted;
-    if (r == BAD_CODE || r > kWidestStandard) {
-      if (!find_1d_row(codec)) return AnalysisResult::kNotAccepted;
-      tag = 1;
-      count = 0;
-      candidate = -1;
-      continue;
-    }
-    if (r > minimum && r != candidate && candidate > 0) {
-      // A new width in mid-stream: start counting at the next row that
-      // needs no reference.
-      if (!find_1d_row(codec)) return AnalysisResult::kNotAccepted;
-      tag = 1;
-      candidate = codec.width = r;
-      count = 1;
-      continue;
-    }
-    if (r > minimum) {
-      if (r == candidate) {
-        ++count;
-      } else {
-        candidate = codec.width = r;
-        count = 1;
-      }
-      lines.accept_coding();
-      if (count >= needed) break;
-    }
-    // Rows at or below the minimum are passed over; the count is kept.
-    tag = codec.read_bits(1);
-    if (tag < 0) return AnalysisResult::kNotAccepted;
-  }
-  codec.width = candidate;
-  return AnalysisResult::kAccepted;
+  return analyse_mr(codec, bit_order, threshold, {false, min_width, kWidestStandard});
 }
 
 AnalysisResult analyse_t6_at_width(FaxCodec& codec, std::uint8_t bit_order, std::int32_t width,
                                    std::uint16_t threshold, std::uint8_t flag_number) {
-  RewindOnExit rewind(codec);
-  codec.bit_order = bit_order;
-  codec.rewind(codec.bytes());
   codec.width = width;
   codec.flag_number = flag_number;
   if (width < 1 || width > limits::kMaxPageSide) return AnalysisResult::kNotAccepted;
-  MeasuringWriter scratch;
-  LinePair lines;
-  const std::uint32_t runs = std::uint32_t(std::max(width, kWidestStandard)) + 1;
-  if (!lines.allocate(runs)) return AnalysisResult::kNoMemory;
+  T6Decoder dec(reader_for(codec, bit_order), width, 0, codec.raw_flag != 0, flag_number);
+  if (!dec.allocated()) return AnalysisResult::kNoMemory;
+  if (!dec.find_start(T6Search::kFirst)) return AnalysisResult::kNotAccepted;
+  Pacer pace(codec);
   const int needed = effective_threshold(threshold);
   const std::int64_t budget = kT6WorkPerByte * std::int64_t(codec.length) + kT6WorkSlack;
   std::int64_t work = 0;
-  int count = 0;
-
-  lines.reset_reference(width);
-  if (find_t6_start(codec, T6Search::kFirst) < 0) return AnalysisResult::kNotAccepted;
-  std::int64_t candidate_position = codec.position;
-  while (count < needed) {
-    if (!codec.keep_going()) return AnalysisResult::kStopped;
-    lines.clear_coding();
-    const int r = decode_2d_row(codec, scratch.begin_row(), lines, true);
-    if (r == END_OF_DATA) return AnalysisResult::kNotAccepted;
-    std::int64_t total = r;
-    if (r == END_AFTER_ROW) total = width;
-    if (r == EOL_SEEN) total = coding_total(lines);
-    if (total == width) {
+  std::int64_t candidate_position = dec.position() >> 3;
+  for (int count = 0; count < needed;) {
+    if (!pace.keep_going(dec.position())) return AnalysisResult::kStopped;
+    const RowStatus s = dec.next_row(no_row());
+    if (s == RowStatus::kEnd) return AnalysisResult::kNotAccepted;
+    if (s == RowStatus::kRow || s == RowStatus::kLastRow) {
       ++count;
-      lines.accept_coding();
       continue;
     }
     // Try the next start candidate with a white reference line.
-    work += std::max<std::int64_t>(0, std::int64_t(codec.position) - candidate_position);
-    if (work > budget) return AnalysisResult::kNotAccepted;
-    if (find_t6_start(codec, T6Search::kNext) < 0) return AnalysisResult::kNotAccepted;
-    candidate_position = codec.position;
-    lines.reset_reference(width);
+    work += std::max<std::int64_t>(0, (dec.position() >> 3) - candidate_position);
+    if (work > budget || !dec.find_start(T6Search::kNext)) return AnalysisResult::kNotAccepted;
+    candidate_position = dec.position() >> 3;
     count = 0;
   }
+  codec.start_offset = codec.raw_flag ? 0 : std::int32_t(dec.start_offset());
   return AnalysisResult::kAccepted;
+}
+
+bool t6_start_exists(const FaxCodec& codec, std::uint8_t bit_order, std::uint8_t flag_number) {
+  if (codec.raw_flag) return true;
+  T6Decoder probe(BitReader(codec.bytes(), bit_order != 1), 1, 0, false, flag_number);
+  return probe.find_start(T6Search::kFirst);
 }
 
 bool guess_coding(FaxCodec& codec, StreamGuess& guess) {

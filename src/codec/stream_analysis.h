@@ -25,6 +25,10 @@ inline constexpr std::array<std::int32_t, 9> kStandardWidths = {1728, 2048, 2432
 // The widest standard width: the scratch row and run lists are sized for it.
 inline constexpr std::int32_t kWidestStandard = 4864;
 
+// Data that lost its way more than once in this many rows is in doubt: a
+// decode of it is not clean.
+inline constexpr std::uint64_t kCleanRowsPerTrouble = 1024;
+
 // What the analysis found; threshold and flag number are inputs.
 struct StreamGuess {
   std::int32_t start_offset = 0;  // T.6 only: where the coded data begins
@@ -35,8 +39,11 @@ struct StreamGuess {
   std::uint8_t flag_number = 3;  // 0xFF run in front of T.6 data
 };
 
-// Every analysis sets the codec's bit order, works from the codec's current
-// data and ends with the codec rewound to its start. A threshold of 0 counts
+// Every analysis sets the codec's bit order and works from the start of the
+// codec's data. With the codec's clean_only, an MH or MR analysis gives up
+// (not accepted, gave_up set) once it has lost its way more often than a
+// clean decode of the whole data could: once in kCleanRowsPerTrouble of
+// the most rows the data can hold (each row ends at an EOL of 12 bits). A threshold of 0 counts
 // as 1 (a guess is never accepted without a row of that width). Results:
 // AnalysisResult::kAccepted, AnalysisResult::kNoMemory, AnalysisResult::kNotAccepted or, when the
 // codec's control asks for a stop, AnalysisResult::kStopped.
@@ -53,11 +60,16 @@ AnalysisResult analyse_mr_standard(FaxCodec& codec, std::uint8_t bit_order,
 // T.4 two-dimensional rows of any width above `min_width` (up to 4864).
 AnalysisResult analyse_mr_any_width(FaxCodec& codec, std::uint8_t bit_order,
                                     std::uint16_t threshold, std::int32_t min_width);
-// T.6 rows of exactly `width`, from the start that find_t6_start accepts
-// (or from the cursor with the codec's raw flag). On success the codec's
+// T.6 rows of exactly `width`, from the first start (T6Decoder::find_start) that leads to them
+// (or from byte 0 with the codec's raw flag). On success the codec's
 // start offset holds where the accepted data begins.
 AnalysisResult analyse_t6_at_width(FaxCodec& codec, std::uint8_t bit_order, std::int32_t width,
                                    std::uint16_t threshold, std::uint8_t flag_number);
+
+// Whether a T.6 start exists anywhere in the codec's data in this bit
+// order with this flag number (always, with the codec's raw flag). Without
+// one, no T.6 analysis of the data can accept any width.
+bool t6_start_exists(const FaxCodec& codec, std::uint8_t bit_order, std::uint8_t flag_number);
 
 // The MH/MR search used when a page is loaded: MH then MR, standard widths
 // then any width above 1728, each with bit order 1 then 2. True with the

@@ -5,8 +5,8 @@
 
 #include "base/byte_order.h"
 #include "base/coding_mode.h"
-#include "codec/decode_1d.h"
 #include "codec/fax_codec.h"
+#include "codec/page_driver.h"
 #include "formats/conversion.h"
 
 namespace orvane {

@@ -7,7 +7,6 @@
 #include "base/byte_order.h"
 #include "base/coding_mode.h"
 #include "base/limits.h"
-#include "codec/decode_2d.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
 #include "codec/stream_analysis.h"

@@ -100,8 +100,7 @@ bool PageEndSplitter::begin(const PageBitmap& descriptor) {
 }
 
 std::int64_t PageEndSplitter::cursor_bit() const {
-  const std::int64_t at = std::int64_t(watched_->position) * 8 + watched_->bits_used;
-  return std::clamp<std::int64_t>(at, 0, std::int64_t(watched_->length) * 8);
+  return std::clamp<std::int64_t>(watched_->row_end_bit, 0, std::int64_t(watched_->length) * 8);
 }
 
 bool PageEndSplitter::row(std::span<const std::uint8_t> row) {

@@ -1,6 +1,4 @@
 // Modified Huffman rows and the three 1D page decoders.
-#include "codec/decode_1d.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -8,7 +6,8 @@
 #include "base/coding_mode.h"
 #include "bit_builder.h"
 #include "codec/fax_codec.h"
-#include "codec/row_writer.h"
+#include "codec/page_driver.h"
+#include "codec/row_decoders.h"
 
 namespace orvane::codec {
 namespace {
@@ -24,15 +23,14 @@ int decode(const std::vector<std::uint8_t>& bytes, std::int32_t width, std::int3
   codec.set_size(width, height);
   return d(codec, page);
 }
-int eol_page(FaxCodec& c, PageBitmap& p) {
-  return decode_eol_page(c, p);
+template <std::uint8_t kCoding>
+int page_of(FaxCodec& c, PageBitmap& p) {
+  c.coding_mode = kCoding;
+  return decode_by_coding_mode(c, p);
 }
-int mh_byte(FaxCodec& c, PageBitmap& p) {
-  return decode_aligned_page(c, p, false);
-}
-int mh_word(FaxCodec& c, PageBitmap& p) {
-  return decode_aligned_page(c, p, true);
-}
+constexpr auto eol_page = page_of<kCodingT4_1D>;
+constexpr auto mh_byte = page_of<kCodingMhByte>;
+constexpr auto mh_word = page_of<kCodingMhWord>;
 
 // Row y of the page as runs, white first.
 std::vector<int> runs_of(const PageBitmap& page, int y) {
@@ -169,33 +167,25 @@ TEST(PrefixedRowPage, WordInFrontOfEveryRow) {
   EXPECT_EQ(runs_of(plain, 1), (std::vector<int>{64}));
 }
 
-TEST(RowToEol, EndOfDataAfterAFullRowIsReportedApart) {
+TEST(MhRows, EndOfDataAfterAFullRowIsReportedApart) {
   for (const int pixels : {1728, 1000}) {
     BitBuilder b;
     b.row({pixels - 10, 10});
-    FaxCodec codec;
-    codec.configure(b.bytes(), 1, kCodingT4_1D, 0);
-    codec.set_size(1728, 1);
-    std::vector<std::uint8_t> row(216);
-    RowWriter w;
-    w.start(row.data(), 216);
-    EXPECT_EQ(decode_row_to_eol(codec, w, nullptr), pixels == 1728 ? END_AFTER_ROW : END_OF_DATA);
+    MhDecoder dec(BitReader(b.bytes(), false), 1728, 0, MhRows::kToEol);
+    EXPECT_EQ(dec.next_row(no_row()), pixels == 1728 ? RowStatus::kLastRow : RowStatus::kEnd);
   }
 }
 
-TEST(RowToEol, RecordsRunsAndReportsTheRealLength) {
+TEST(MhRows, RecordsRunsAndReportsTheRealLength) {
   BitBuilder b;
   b.row({0, 5, 2600, 7}).eol();
-  FaxCodec codec;
-  codec.configure(b.bytes(), 1, kCodingT4_1D, 0);
-  codec.set_size(100, 1);
   std::vector<std::uint8_t> row(13, 0);
   std::vector<std::int64_t> ends(8, -1);
   ends[0] = 0;
   RunList line{0, 0, ends.data(), 3};
-  RowWriter w;
-  w.start(row.data(), 13);
-  EXPECT_EQ(decode_row_to_eol(codec, w, &line), 2612);
+  MhDecoder dec(BitReader(b.bytes(), false), -1, 0, MhRows::kToEol);
+  EXPECT_EQ(dec.next_row(RunPainter(row.data(), 13), &line), RowStatus::kOtherWidth);
+  EXPECT_EQ(dec.pixels(), 2612);
   EXPECT_EQ(line.count, 3u) << "appends stop at the list's capacity";
   EXPECT_EQ(ends[1], 0);
   EXPECT_EQ(ends[2], 5);
@@ -231,8 +221,8 @@ TEST(PageSetup, FieldsAndRefusedSizes) {
     EXPECT_FALSE(setup_page(codec, page, kCodingT4_1D)) << s.w << "x" << s.h;
     EXPECT_FALSE(page.has_pixels());
     EXPECT_FALSE(page.is_valid());
-    EXPECT_EQ(decode_eol_page(codec, page), -1);
-    EXPECT_EQ(decode_aligned_page(codec, page, true), -1);
+    EXPECT_EQ(eol_page(codec, page), -1);
+    EXPECT_EQ(mh_word(codec, page), -1);
   }
 }
 

@@ -1,6 +1,4 @@
 // Two-dimensional rows, the MR and T.6 page decoders and the T.6 start search.
-#include "codec/decode_2d.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -9,6 +7,7 @@
 #include "bit_builder.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
+#include "codec/row_decoders.h"
 
 namespace orvane::codec {
 namespace {
@@ -61,23 +60,12 @@ TEST(T6Page, WhiteRowsAreV0AgainstTheImaginaryWhiteLine) {
 TEST(T6Page, HorizontalThenV0EndsAtTheWidth) {
   BitBuilder b;
   b.mode(t::kHorizontal).run(0, 100).run(1, 50).mode(t::kV0);
-  FaxCodec codec;
-  configure_for_t6(codec, b.bytes(), 1, 0, 0, 3);
-  codec.set_size(1728, 1);
-  LinePair lines;
-  ASSERT_TRUE(lines.allocate(1730));
-  lines.reset_reference(1728);
-  std::vector<std::uint8_t> row(216, 0);
-  RowWriter w;
-  w.start(row.data(), 216);
-  EXPECT_EQ(decode_2d_row(codec, w, lines, true), 1728);
-  ASSERT_EQ(lines.coding().count, 3u);
-  EXPECT_EQ(lines.coding().run(0), 100);
-  EXPECT_EQ(lines.coding().run(1), 50);
-  EXPECT_EQ(lines.coding().run(2), 1728 - 150);
-  lines.accept_coding();
-  EXPECT_EQ(lines.reference().size, 3u);
-  EXPECT_EQ(lines.coding().count, 0u);
+  b.mode(t::kV0).mode(t::kV0).mode(t::kV0);
+  PageBitmap page;
+  EXPECT_EQ(decode_t6(b.bytes(), 1728, 3, page), 0);
+  ASSERT_EQ(page.height, 2);
+  EXPECT_EQ(runs_of(page, 0), (std::vector<int>{100, 50, 1578}));
+  EXPECT_EQ(runs_of(page, 1), (std::vector<int>{100, 50, 1578})) << "V0 under the row above";
 }
 
 TEST(T6Page, VerticalAndPassModesFollowTheReference) {
@@ -193,48 +181,39 @@ TEST(MrPage, VlLeftOfA0IsRejectedWithoutHarm) {
 }
 
 TEST(FindT6Start, MarkedByARunOfFfBytes) {
-  const std::vector<std::uint8_t> found = {0x00, 0xFF, 0xFF, 0xE0};
-  FaxCodec c;
-  configure_for_t6(c, found, 1, 0, 0, 3);
-  EXPECT_EQ(find_t6_start(c, T6Search::kFirst), 0);
-  EXPECT_EQ(c.start_offset, 1);
-  EXPECT_EQ(c.position, 3);
-  EXPECT_EQ(c.bits_used, 3);
-  EXPECT_EQ(c.search_position, 4);
-
-  // 0xE8: the bits after the ones are 010, so the search goes on from byte 4.
-  const std::vector<std::uint8_t> next = {0x00, 0xFF, 0xFF, 0xE8, 0xFF, 0xFF, 0x80, 0x00};
-  FaxCodec d;
-  configure_for_t6(d, next, 1, 0, 0, 3);
-  EXPECT_EQ(find_t6_start(d, T6Search::kFirst), 0);
-  EXPECT_EQ(d.start_offset, 4);
-  EXPECT_EQ(d.position, 6);
-  EXPECT_EQ(d.bits_used, 1);
-  // kNext goes on from the remembered position and finds nothing more.
-  EXPECT_EQ(find_t6_start(d, T6Search::kNext), kPastEnd);
-
-  // One 0xFF byte is not enough with flag number 3, it is with 2.
+  struct Case {
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t flags;
+    bool found;
+    std::int64_t offset, position;  // the 0xFF run's byte, the first coded bit
+  };
+  for (const Case& k : {
+           Case{{0x00, 0xFF, 0xFF, 0xE0}, 3, true, 1, 27},
+           // 0xE8: the bits after the ones are 010, so the search goes on.
+           Case{{0x00, 0xFF, 0xFF, 0xE8, 0xFF, 0xFF, 0x80, 0x00}, 3, true, 4, 49},
+           // One 0xFF byte is not enough with flag number 3, it is with 2.
+           Case{{0x12, 0xFF, 0x10}, 3, false, 0, 0},
+           Case{{0x12, 0xFF, 0x10}, 2, true, 1, 16},
+           // With flag number 0 the first byte that opens with 000/001 will do.
+           Case{{0x12, 0xFF, 0x10}, 0, true, 0, 0},
+       }) {
+    T6Decoder dec(BitReader(k.bytes, false), 1728, 0, false, k.flags);
+    ASSERT_EQ(dec.find_start(T6Search::kFirst), k.found) << int(k.bytes[3 % k.bytes.size()]);
+    if (!k.found) continue;
+    EXPECT_EQ(dec.start_offset(), k.offset);
+    EXPECT_EQ(dec.position(), k.position);
+    // kNext goes on after the start found and finds no other.
+    if (k.flags > 0) {
+      EXPECT_FALSE(dec.find_start(T6Search::kNext));
+    }
+  }
+  // The raw flag takes the data from where it stands.
   const std::vector<std::uint8_t> single = {0x12, 0xFF, 0x10};
-  FaxCodec e;
-  configure_for_t6(e, single, 1, 0, 0, 3);
-  EXPECT_LT(find_t6_start(e, T6Search::kFirst), 0);
-  configure_for_t6(e, single, 1, 0, 0, 2);
-  EXPECT_EQ(find_t6_start(e, T6Search::kFirst), 0);
-  EXPECT_EQ(e.position, 2);
-  EXPECT_EQ(e.bits_used, 0);
-
-  // With flag number 0 the first byte that opens with 000/001 will do.
-  configure_for_t6(e, single, 1, 0, 0, 0);
-  EXPECT_EQ(find_t6_start(e, T6Search::kFirst), 0);
-  EXPECT_EQ(e.position, 0);
-
-  // The raw flag takes the data from the cursor as it is.
-  configure_for_t6(e, single, 1, 0, 0, 3);
-  e.raw_flag = 1;
-  e.read_bits(5);
-  EXPECT_EQ(find_t6_start(e, T6Search::kFirst), 0);
-  EXPECT_EQ(e.position, 0);
-  EXPECT_EQ(e.bits_used, 5);
+  BitReader in(single, false);
+  in.seek(5);
+  T6Decoder raw(in, 1728, 0, true, 3);
+  EXPECT_TRUE(raw.find_start(T6Search::kFirst));
+  EXPECT_EQ(raw.position(), 5);
 }
 
 }  // namespace

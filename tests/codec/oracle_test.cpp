@@ -6,14 +6,13 @@
 #include <random>
 #include <string>
 
+#include "base/coding_mode.h"
 #include "bit_builder.h"
-#include "codec/decode_1d.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
-#include "tiff/tiff_strip.h"
-#include "base/coding_mode.h"
 #include "oracle_support.h"
 #include "support/test_support.h"
+#include "tiff/tiff_strip.h"
 
 namespace orvane::codec {
 namespace {

@@ -5,11 +5,10 @@
 #include <random>
 #include <vector>
 
-#include "bit_builder.h"
-#include "codec/decode_1d.h"
-#include "codec/decode_2d.h"
-#include "codec/page_driver.h"
 #include "base/coding_mode.h"
+#include "bit_builder.h"
+#include "codec/page_driver.h"
+#include "codec/row_decoders.h"
 
 namespace orvane::codec {
 namespace {
@@ -51,9 +50,11 @@ void decode_everything(const std::vector<std::uint8_t>& data, std::int32_t width
       EXPECT_TRUE(r == 0 || r == END_OF_DATA || r == BAD_CODE) << r;
       EXPECT_LE(page.height, height);
       // The start search used by stream analysis, over the whole data.
-      EXPECT_LE(find_t6_start(codec, T6Search::kFirst), 0);
-      for (int i = 0; i < 50 && find_t6_start(codec, T6Search::kNext) == 0; ++i) {
-        EXPECT_LT(codec.position, codec.length);
+      T6Decoder dec(codec.reader(), width, 0, false, flags);
+      bool found = dec.find_start(T6Search::kFirst);
+      for (int i = 0; i < 50 && found; ++i) {
+        EXPECT_LT(dec.position(), dec.reader().size());
+        found = dec.find_start(T6Search::kNext);
       }
     }
   }
@@ -100,7 +101,7 @@ TEST(HostileData, EolFloodAndZeroFill) {
   codec.configure(eols, 1, kCodingT4_1D, 0);
   codec.set_size(1728, 50);
   PageBitmap page;
-  EXPECT_EQ(decode_eol_page(codec, page), 0);
+  EXPECT_EQ(decode_by_coding_mode(codec, page), 0);
   EXPECT_EQ(page.height, 0) << "EOLs alone make no rows";
 }
 
@@ -111,14 +112,9 @@ TEST(HostileData, EndlessRowsOfMakeUpCodes) {
   for (int i = 0; i < 20000; ++i) b.bits(t::kExtendedMakeupCodes[12].bits);
   const std::vector<std::uint8_t> data = b.bytes();
   decode_everything(data, 1728, 4);
-  FaxCodec codec;
-  codec.configure(data, 1, kCodingT4_1D, 0);
-  codec.set_size(1728, 1);
-  std::vector<std::uint8_t> row(216);
-  RowWriter w;
-  w.start(row.data(), 216);
-  codec.find_eol();
-  EXPECT_EQ(decode_row_to_eol(codec, w, nullptr), END_OF_DATA);
+  MhDecoder dec(BitReader(data, false), -1, 0, MhRows::kToEol);
+  dec.resync();
+  EXPECT_EQ(dec.next_row(no_row()), RowStatus::kEnd);
 }
 
 TEST(HostileData, T6RowsPassingTheWidthAreCutByTheWriter) {
@@ -151,7 +147,7 @@ TEST(HostileData, WideRowsWithManyRuns) {
   codec.configure(b.bytes(), 1, kCodingT4_2D, 0);
   codec.set_size(width, 10);
   PageBitmap page;
-  EXPECT_EQ(decode_mr_page(codec, page), 0);
+  EXPECT_EQ(decode_by_coding_mode(codec, page), 0);
   ASSERT_EQ(page.height, 4);
   for (int y = 1; y < 4; ++y) {
     for (int i = 0; i < page.row_bytes; ++i) ASSERT_EQ(page.row(y)[i], page.row(0)[i]) << y;

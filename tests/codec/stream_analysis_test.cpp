@@ -27,19 +27,12 @@ FaxCodec codec_over(const std::vector<std::uint8_t>& data) {
   return c;
 }
 
-void expect_rewound(const FaxCodec& c) {
-  EXPECT_EQ(c.position, 0);
-  EXPECT_EQ(c.bits_used, 0);
-}
-
 TEST(StreamAnalysisMh, FindsWidthAndBitOrderOfPbmtog3Streams) {
   const auto msb = raw_fixture("text-1728-pbmtog3.g3");
   FaxCodec c = codec_over(msb);
   EXPECT_EQ(analyse_mh_standard(c, 1, 50), AnalysisResult::kAccepted);
   EXPECT_EQ(c.width, 1728);
-  expect_rewound(c);
   EXPECT_EQ(analyse_mh_standard(c, 2, 50), AnalysisResult::kNotAccepted);
-  expect_rewound(c);
 
   // -reversebits: fails bit order 1 (step 1), found with bit order 2 (step 2).
   const auto lsb = raw_fixture("text-1728-pbmtog3-lsb.g3");
@@ -49,7 +42,6 @@ TEST(StreamAnalysisMh, FindsWidthAndBitOrderOfPbmtog3Streams) {
   EXPECT_EQ(guess.width, 1728);
   EXPECT_EQ(guess.bit_order, 2);
   EXPECT_EQ(guess.coding, kCodingT4_1D);
-  expect_rewound(l);
 
   const auto b4 = raw_fixture("text-2048-pbmtog3.g3");
   FaxCodec w = codec_over(b4);
@@ -134,7 +126,6 @@ TEST(StreamAnalysisMr, TwoDimensionalStripsAreNotTakenForMh) {
     EXPECT_EQ(guess.coding, kCodingT4_2D);
     EXPECT_EQ(guess.width, 1728);
     EXPECT_EQ(guess.bit_order, k.order);
-    expect_rewound(c);
   }
   // 1D data is found by the MH steps, which come first.
   const auto mh = raw_fixture("text-1728-strip-g3-1d.g3");
@@ -162,7 +153,6 @@ TEST(StreamAnalysisT6, FoundAtTheWidthItWasCodedWith) {
   EXPECT_EQ(guess.bit_order, 1);
   EXPECT_EQ(guess.coding, kCodingT6);
   EXPECT_EQ(guess.start_offset, 0);
-  expect_rewound(c);
   for (std::uint8_t order : {1, 2}) {
     EXPECT_EQ(analyse_t6_at_width(c, order, 1728, 50, 3), AnalysisResult::kNotAccepted);
     EXPECT_EQ(analyse_t6_at_width(c, order, 2048, 50, 3), AnalysisResult::kNotAccepted);
@@ -188,7 +178,6 @@ TEST(StreamAnalysisT6, RawFlagTakesTheDataFromByteZero) {
   c.raw_flag = 1;
   EXPECT_EQ(analyse_t6_at_width(c, 1, 1728, 50, 3), AnalysisResult::kAccepted);
   EXPECT_EQ(c.width, 1728);
-  expect_rewound(c);
 }
 
 TEST(StreamAnalysisT6, FlagNumberZeroNeedsNoFillBytes) {
@@ -200,7 +189,6 @@ TEST(StreamAnalysisT6, FlagNumberZeroNeedsNoFillBytes) {
   EXPECT_EQ(analyse_t6_at_width(c, 1, 1728, 50, 0), AnalysisResult::kAccepted);
   EXPECT_EQ(c.start_offset, 0);
   EXPECT_EQ(c.width, 1728);
-  expect_rewound(c);
   EXPECT_EQ(analyse_t6_at_width(c, 1, 0, 50, 0), AnalysisResult::kNotAccepted);
   EXPECT_EQ(analyse_t6_at_width(c, 1, -5, 50, 0), AnalysisResult::kNotAccepted);
 }
@@ -236,14 +224,11 @@ TEST(StreamAnalysisHostile, NothingIsAcceptedFromNonFaxData) {
     FaxCodec c = codec_over(inputs[i]);
     StreamGuess guess;
     EXPECT_FALSE(guess_coding(c, guess));
-    expect_rewound(c);
     EXPECT_FALSE(guess_t6(c, guess));
-    expect_rewound(c);
     // Flag number 0 makes nearly every byte a start candidate.
     if (inputs[i].size() > 16384) continue;
     guess.flag_number = 0;
     EXPECT_FALSE(guess_t6(c, guess));
-    expect_rewound(c);
   }
   // The same with flag number 0 on a smaller piece of the random data.
   const std::vector<std::uint8_t> piece(random.begin(), random.begin() + 16384);
@@ -269,7 +254,6 @@ TEST(StreamAnalysisHostile, AVainPassReportsHowFarItIsAndEndsAtAStop) {
   EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
   control.request_stop();
   EXPECT_EQ(analyse_mh_standard(c, kBitOrderMsbFirst, 50), AnalysisResult::kStopped);
-  expect_rewound(c);
 }
 
 TEST(StreamAnalysisHostile, LongPassCodeRowsStayLinear) {
@@ -284,7 +268,6 @@ TEST(StreamAnalysisHostile, LongPassCodeRowsStayLinear) {
   const auto t0 = std::chrono::steady_clock::now();
   EXPECT_EQ(analyse_t6_at_width(c, 1, 1728, 50, 0), AnalysisResult::kNotAccepted);
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(30));
-  expect_rewound(c);
 }
 
 }  // namespace
