@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/page_bitmap.h"
+#include "codec/fax_codec.h"
 #include "codec/t6_encoder.h"
 #include "fuzz_support.h"
 #include "tiff/tiff_page.h"
