@@ -272,7 +272,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(page.height >= 0 && std::uint32_t(page.height) <= height);
   if (got < 0 || libtiff_complained || r != 0 || std::uint32_t(page.height) != height) return 0;
   // Both decoded the page cleanly: same pixels (ours has white set), up to
-  // the row after which the two readings of a corrupt T.6 row part.
+  // the corrupt T.6 row where the two readings part (ours reads on into it).
   FUZZ_CHECK(page.row_bytes == std::int64_t(row_bytes));
   const std::uint8_t last_mask = width % 8 ? std::uint8_t(0xFF00 >> (width % 8)) : 0xFF;
   auto same_row = [&](std::uint32_t y) {
@@ -289,7 +289,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (y < height && setup.compression == COMPRESSION_CCITTFAX4) {
     const int parted = ModeWalker(coded, fill_order == 2)
                            .first_pass_to_row_end(std::int32_t(width), std::int32_t(height));
-    FUZZ_CHECK(parted >= 0 && y > std::uint32_t(parted));
+    FUZZ_CHECK(parted >= 0 && y >= std::uint32_t(parted));
     return 0;
   }
   FUZZ_CHECK(y == height);
