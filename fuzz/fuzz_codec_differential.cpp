@@ -111,19 +111,24 @@ bool write_tiff(MemoryFile& f, const Setup& s, int fill_order, std::uint32_t wid
   return ok;
 }
 
-// A T.6 row whose pass mode takes a0 to the row's end is corrupt: no
-// encoder codes a pass there. We read on until a vertical or horizontal code
-// ends the row, as the coding rule has it (the end of the row is a changing
-// element still to be coded); libtiff ends the row at once, and the two go
-// different ways from the next row on. This walks the modes by the book,
-// slowly, only when the pages differ, and gives the first such row or -1.
+// Two kinds of corrupt T.6 data that we read by the coding rules and
+// libtiff reads otherwise, so that the pages part from that row on:
+// - a pass that takes a0 to the row's end: no encoder codes one there. We
+//   read on until a vertical or horizontal code ends the row (the row end is
+//   a changing element still to be coded); libtiff ends the row at once.
+// - a reference line with an empty run after its first: b1 is the first
+//   changing element right of a0, so two at one place are passed together;
+//   libtiff does not look for b1 right of a0 until the row has a run.
+// This walks the modes by the book, slowly, only when the pages differ, and
+// gives the first such row or -1.
 class ModeWalker {
  public:
   ModeWalker(const std::vector<std::uint8_t>& coded, bool lsb) : coded_(coded), lsb_(lsb) {}
 
-  int first_pass_to_row_end(std::int32_t width, std::int32_t height) {
+  int first_row_read_otherwise(std::int32_t width, std::int32_t height) {
     std::vector<std::int32_t> ref{width, width}, cur;
     for (std::int32_t y = 0; y < height; ++y) {
+      if (std::adjacent_find(ref.begin() + 1, ref.end() - 2) != ref.end() - 2) return y;
       std::int32_t a0 = -1;
       int colour = 0;
       cur.clear();
@@ -272,7 +277,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(page.height >= 0 && std::uint32_t(page.height) <= height);
   if (got < 0 || libtiff_complained || r != 0 || std::uint32_t(page.height) != height) return 0;
   // Both decoded the page cleanly: same pixels (ours has white set), up to
-  // the corrupt T.6 row where the two readings part (ours reads on into it).
+  // the corrupt T.6 row where the two readings part.
   FUZZ_CHECK(page.row_bytes == std::int64_t(row_bytes));
   const std::uint8_t last_mask = width % 8 ? std::uint8_t(0xFF00 >> (width % 8)) : 0xFF;
   auto same_row = [&](std::uint32_t y) {
@@ -288,7 +293,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (y < height && same_row(y)) ++y;
   if (y < height && setup.compression == COMPRESSION_CCITTFAX4) {
     const int parted = ModeWalker(coded, fill_order == 2)
-                           .first_pass_to_row_end(std::int32_t(width), std::int32_t(height));
+                           .first_row_read_otherwise(std::int32_t(width), std::int32_t(height));
     FUZZ_CHECK(parted >= 0 && y >= std::uint32_t(parted));
     return 0;
   }
