@@ -128,7 +128,7 @@ class ModeWalker {
   int first_row_read_otherwise(std::int32_t width, std::int32_t height) {
     std::vector<std::int32_t> ref{width, width}, cur;
     for (std::int32_t y = 0; y < height; ++y) {
-      if (std::adjacent_find(ref.begin() + 1, ref.end() - 2) != ref.end() - 2) return y;
+      if (std::adjacent_find(ref.begin(), ref.end() - 2) != ref.end() - 2) return y;
       std::int32_t a0 = -1;
       int colour = 0;
       cur.clear();
