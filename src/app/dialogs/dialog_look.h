@@ -12,8 +12,9 @@ namespace orvane::app {
 void apply_fax_dialog_look(QWidget* widget);
 
 // A title bar with only a close button (nothing to minimise or maximise in
-// a small dialog), and the dialog at least as wide as its title needs.
-// Called once the title is set.
+// a small dialog), also under window managers that go by the window type
+// alone, and the dialog at least as wide as its title needs. Called once
+// the title is set.
 void apply_dialog_frame(QDialog* dialog);
 
 // The width a title bar needs for `title`: the text in the title font and
