@@ -158,6 +158,7 @@ void BM_LoadPage(benchmark::State& state) {
   doc.open(QStringLiteral(ORVANE_SOURCE_DIR "/samples/sample.tif"));
   std::uint32_t index = 0;
   for (auto _ : state) {
+    const auto hold = doc.holdRecord();
     doc.record().load_page(doc.format(), index ^= 1);
     benchmark::DoNotOptimize(doc.page().pixels.data());
   }
