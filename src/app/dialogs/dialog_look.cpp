@@ -71,7 +71,32 @@ class FixedOnShow : public QObject {
   }
 };
 
+// Gives every message box, as it is first shown, the frame of the small
+// dialogs: Qt's own boxes already leave Minimize and Maximize out of their
+// hints.
+class MessageBoxFrames : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      auto* box = qobject_cast<QMessageBox*>(watched);
+      if (box && box->isWindow() && !box->property(kAnnounced).toBool()) {
+        box->setProperty(kAnnounced, true);
+        announce_small_window(box);
+      }
+    }
+    return false;
+  }
+
+ private:
+  static constexpr const char* kAnnounced = "orvane_small_window";
+};
+
 }  // namespace
+
+void frame_message_boxes(QObject* owner) {
+  QCoreApplication::instance()->installEventFilter(new MessageBoxFrames(owner));
+}
 
 void apply_dialog_frame(QDialog* dialog) {
   dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

@@ -2,6 +2,7 @@
 // which starts xvfb and a window manager) and saves what the screen shows at
 // each step.
 // Usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW_FILE NOT_A_FAX_FILE WORK_DIR
+//                         DAMAGED_TIFF
 #include <sys/stat.h>
 
 #include <QApplication>
@@ -81,8 +82,9 @@ void start_with_long_read(const QString& long_raw) {
 
 int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
-  if (argc != 6) {
-    std::fprintf(stderr, "usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW NOT_A_FAX WORK\n");
+  if (argc != 7) {
+    std::fprintf(stderr,
+                 "usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW NOT_A_FAX WORK DAMAGED\n");
     return 2;
   }
   out_dir = QString::fromLocal8Bit(argv[1]);
@@ -90,6 +92,7 @@ int main(int argc, char** argv) {
   const QString long_raw = QString::fromLocal8Bit(argv[3]);
   const QString not_fax = QString::fromLocal8Bit(argv[4]);
   const QDir work(QString::fromLocal8Bit(argv[5]));
+  const QString damaged = QString::fromLocal8Bit(argv[6]);
 
   start_with_long_read(long_raw);
 
@@ -220,5 +223,7 @@ int main(int argc, char** argv) {
   shot("07-raw-page");
   app.openDocumentFile(not_fax);
   shot("08-not-a-fax-with-reason");
+  app.openDocumentFile(damaged);
+  shot("08a-damaged-tiff-with-reason");
   return 0;
 }
