@@ -166,10 +166,9 @@ bool CPageAhead::doNeighbour(const Source& source, int generation, int page, flo
   ready.loaded = readPage(source, page);
   if (!ready.loaded.valid()) return false;
   const DisplaySize size = display_size(ready.loaded.page, scaling);
-  ready.image = page_image(ready.loaded.page);
   ready.drawn = QSize(size.width, size.height);
   ready.ratio = ratio;
-  ready.scaled = scaled_page(ready.image, ready.drawn, ratio, false);
+  ready.scaled = scaled_page(ready.loaded.page, ready.drawn, ratio, false);
   const std::lock_guard lock(mutex_);
   // Kept only while still wanted as drawn.
   if (generation != generation_ || scaling != scaling_ || ratio != ratio_ ||
@@ -189,7 +188,7 @@ void CPageAhead::doThumbnail(const Source& source, int generation, int page, int
     const double fit =
         std::min(double(side) / std::max(1, size.width), double(side) / std::max(1, size.height));
     const QSize drawn(std::max(1, int(size.width * fit)), std::max(1, int(size.height * fit)));
-    thumbnail = scaled_page(page_image(loaded.page), drawn, 1.0, false);
+    thumbnail = scaled_page(loaded.page, drawn, 1.0, false);
   }
   QMetaObject::invokeMethod(
       this,

@@ -34,7 +34,6 @@ class CPageAhead : public QObject {
   // A page as the document and the view take it over.
   struct Ready {
     LoadedPage loaded;  // normalised to inches, as the view would leave it
-    QImage image;       // the page as a one-bit image
     QImage scaled;      // drawn at `drawn` for a screen of `ratio`
     QSize drawn;
     qreal ratio = 1;
