@@ -5,11 +5,7 @@
 
 #include "app/display_image.h"
 #include "app/display_size.h"
-#include "app/orvane_doc.h"
-#include "app/orvane_view.h"
-#include "core/scratch_dir.h"
-#include "scripted_ui.h"
-#include "support/test_support.h"
+#include "document_fixture.h"
 
 namespace orvane::app {
 namespace {
@@ -127,16 +123,13 @@ TEST(DisplayImage, DrawnForTheScreensPixelRatio) {
 
 class ViewTest : public ::testing::Test {
  protected:
-  ScratchDir scratch;
-  test::ScriptedUi ui;
-  COrvaneDoc doc{scratch.paths(), ui};
-  COrvaneView view{doc};
+  test::DocumentAndView shown;
+  COrvaneDoc& doc = shown.doc;
+  COrvaneView& view = shown.view;
 
   void SetUp() override {
-    view.resize(900, 700);
-    view.show();
-    ASSERT_TRUE(doc.open(
-        QString::fromStdString(orvane::test::fixture("tiff/multipage-1728-g4.tif").string())));
+    shown.show({900, 700});
+    ASSERT_TRUE(doc.open(test::fixture("tiff/multipage-1728-g4.tif")));
   }
   QRgb at(int x, int y) { return view.viewport()->grab().toImage().pixel(x, y); }
 };

@@ -6,12 +6,9 @@
 
 #include <QFile>
 
-#include "app/orvane_doc.h"
-#include "app/orvane_view.h"
 #include "core/format_registry.h"
-#include "core/scratch_dir.h"
+#include "document_fixture.h"
 #include "formats/container_writers.h"
-#include "scripted_ui.h"
 #include "tiff/tiff_builder.h"
 
 namespace orvane::app {
@@ -19,13 +16,8 @@ namespace {
 
 namespace ot = orvane::test;
 
-QString q(const std::filesystem::path& p) {
-  return QString::fromStdString(p.string());
-}
-
-QString sample(const char* name) {
-  return QString::fromStdString(ORVANE_SOURCE_DIR) + "/samples/" + name;
-}
+using test::q;
+using test::sample;
 
 // A one-page 1728-pixel TIFF with `compression`, its strip at the end of
 // the file (no StripOffsets with `offsets` false).
@@ -45,10 +37,10 @@ std::vector<std::uint8_t> one_page_tiff(std::uint16_t compression, bool offsets 
 class DocumentTest : public ::testing::Test {
  protected:
   ot::TempDir dir;
-  ScratchDir scratch;
-  test::ScriptedUi ui;
-  COrvaneDoc doc{scratch.paths(), ui};
-  COrvaneView view{doc};  // normalises each page to inches, as on screen
+  test::DocumentAndView shown;
+  test::ScriptedUi& ui = shown.ui;
+  COrvaneDoc& doc = shown.doc;
+  COrvaneView& view = shown.view;
 
   QStringList panes() {
     const StatusTexts s = doc.statusTexts();

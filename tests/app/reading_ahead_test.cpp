@@ -14,34 +14,21 @@
 #include <numeric>
 #include <set>
 
-#include "app/orvane_doc.h"
-#include "app/orvane_view.h"
 #include "app/page_thumbnails.h"
 #include "core/format_registry.h"
-#include "core/scratch_dir.h"
+#include "document_fixture.h"
 #include "formats/container_writers.h"
-#include "scripted_ui.h"
 
 namespace orvane::app {
 namespace {
 
 namespace ot = orvane::test;
 
-QString q(const std::filesystem::path& p) {
-  return QString::fromStdString(p.string());
-}
-
-QString sample(const char* name) {
-  return QString::fromStdString(ORVANE_SOURCE_DIR) + "/samples/" + name;
-}
+using test::q;
+using test::sample;
 
 // One document with its view, reading ahead or not.
-struct Viewer {
-  ScratchDir scratch;
-  test::ScriptedUi ui;
-  COrvaneDoc doc{scratch.paths(), ui};
-  COrvaneView view{doc};
-
+struct Viewer : test::DocumentAndView {
   explicit Viewer(bool ahead) : ahead_(ahead) { view.resize(900, 700); }
 
   bool open(const QString& path) {
