@@ -29,7 +29,12 @@ COrvaneView::COrvaneView(COrvaneDoc& doc, QWidget* parent)
 
 void COrvaneView::updateFromDocument() {
   followFit();
-  display_ = display_size(doc_.record().page(), doc_.scaling());
+  {
+    // Sizing normalises the page's resolutions to inches, in the record
+    // the worker reads ahead through.
+    const auto hold = doc_.holdRecord();
+    display_ = display_size(doc_.record().page(), doc_.scaling());
+  }
   std::optional<CPageAhead::Ready> ready = doc_.takePreparedPage();
   // One inch of paper is 100 device-independent pixels at 1.00, whatever
   // the screen's density: the display size is taken over as it is.
