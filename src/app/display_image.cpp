@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/area_average.h"
+#include "core/grey_page.h"
 
 namespace orvane::app {
 
@@ -26,11 +26,20 @@ QImage page_image(const PageBitmap& page) {
   return image;
 }
 
-QImage scaled_page(const QImage& page, QSize size, qreal ratio, bool reversed) {
-  if (page.isNull() || size.isEmpty()) return {};
-  const QSize device(std::max(1, qRound(size.width() * ratio)),
-                     std::max(1, qRound(size.height() * ratio)));
-  QImage scaled = area_average(page, device);
+QImage scaled_page(const PageBitmap& page, QSize size, qreal ratio, bool reversed) {
+  if (size.isEmpty()) return {};
+  const GreyImage grey = area_average(page, {std::max(1, qRound(size.width() * ratio)),
+                                             std::max(1, qRound(size.height() * ratio))});
+  if (grey.pixels.empty()) return {};
+  // 32-bit pixels: what the screen takes without another conversion when
+  // the page is turned to.
+  QImage scaled(grey.width, grey.height, QImage::Format_RGB32);
+  if (scaled.isNull()) return {};
+  for (int y = 0; y < grey.height; ++y) {
+    const std::uint8_t* from = grey.pixels.data() + std::size_t(y) * std::size_t(grey.width);
+    auto* line = reinterpret_cast<QRgb*>(scaled.scanLine(y));
+    for (int x = 0; x < grey.width; ++x) line[x] = qRgb(from[x], from[x], from[x]);
+  }
   if (reversed) scaled.invertPixels();
   scaled.setDevicePixelRatio(ratio);
   return scaled;

@@ -13,9 +13,10 @@ namespace orvane::app {
 QImage page_image(const PageBitmap& page);
 
 // `page` scaled to `size` device-independent pixels for a screen with
-// `ratio` device pixels to each of them. Reductions average pixels into grey
-// (a fax at a quarter of its size keeps every row readable); `reversed`
-// swaps black and white.
-QImage scaled_page(const QImage& page, QSize size, qreal ratio, bool reversed);
+// `ratio` device pixels to each of them, as a grey image: area averaging
+// (core/grey_page.h), so a fax at a quarter of its size keeps every row
+// readable; `reversed` swaps black and white. A null image for a page
+// without pixels or an empty size.
+QImage scaled_page(const PageBitmap& page, QSize size, qreal ratio, bool reversed);
 
 }  // namespace orvane::app

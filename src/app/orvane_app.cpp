@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include "app/dialogs/about_dlg.h"
+#include "app/dialogs/dialog_look.h"
 #include "app/file_filters.h"
 #include "app/folders/folder_commands.h"
 #include "app/help/help_contents.h"
@@ -51,6 +52,7 @@ COrvaneApp::COrvaneApp(std::unique_ptr<CAppSettings> settings, std::unique_ptr<C
   frame_ = std::make_unique<CMainFrame>(*doc_, *settings_);
   if (dialogs) dialogs->setParent(frame_.get());
   frame_->setWindowIcon(QIcon(QStringLiteral(":/icons/orvane.png")));
+  frame_message_boxes(frame_.get());
   frame_->setHandler(kCmdFileOpen, [this] { fileOpen(); });
   frame_->setHandler(kCmdFileNew, [this] { fileNew(); });
   frame_->setHandler(kCmdFileSave, [this] { fileSave(); });

@@ -113,8 +113,17 @@ COrvaneDoc::COrvaneDoc(const WorkingPaths& paths, CDocUi& ui, QObject* parent)
       scratch_{paths, spare_paths(paths)},
       fax_(std::make_unique<FaxFile>()),
       ui_(ui),
-      ahead_(new CPageAhead(paths, this)) {
+      ahead_(new CPageAhead(this)) {
   fax_->set_working_paths(paths);
+}
+
+COrvaneDoc::~COrvaneDoc() {
+  // The worker lets go of the record before the record goes.
+  ahead_->setSource({});
+}
+
+std::unique_lock<std::mutex> COrvaneDoc::holdRecord() {
+  return std::unique_lock(record_lock_);
 }
 
 bool COrvaneDoc::open(const QString& path, QString* error) {
@@ -154,6 +163,7 @@ bool COrvaneDoc::readFile(const QString& path, const DecodingParameters& params)
     return false;
   }
   ui_.endWait();
+  ahead_->setSource({});
   fax_ = std::move(record);
   scratch_in_use_ = scratch;
   format_ = format;
@@ -192,20 +202,13 @@ bool COrvaneDoc::openRecord(FaxFile& record, const QString& path, int format) {
 // The reader ahead follows the record on view.
 void COrvaneDoc::followSource() {
   CPageAhead::Source source;
-  if (format_ >= 0 && pageCount() > 0) {
-    source.path = path_;
-    source.format = format_;
-    source.parameters = fax_->parameters();
-    // Bare data is paginated by the vertical resolution on view.
-    if (is_raw_format(format_) && fax_->page().yres > 0)
-      source.parameters.vres_override = fax_->page().yres;
-    source.page_count = pageCount();
-  }
+  if (format_ >= 0 && pageCount() > 0) source = {fax_.get(), &record_lock_, pageCount()};
   ahead_->setSource(source);
   emit pagesChanged();
 }
 
 void COrvaneDoc::markPageEmpty() {
+  const auto hold = holdRecord();
   fax_->page().clear();
 }
 
@@ -221,6 +224,7 @@ void COrvaneDoc::keepNeighboursReady(qreal ratio) {
 
 void COrvaneDoc::loadPage(int index) {
   try {
+    const auto hold = holdRecord();
     fax_->load_page(format_, std::uint32_t(std::max(index, 0)));
   } catch (...) {
     // What the reader left is shown.
@@ -267,7 +271,10 @@ void COrvaneDoc::goTo(int index) {
     loadPage(current_page_);
     return;
   }
-  fax_->take_page(std::move(ready->loaded));
+  {
+    const auto hold = holdRecord();
+    fax_->take_page(std::move(ready->loaded));
+  }
   prepared_ = std::move(ready);
   updateAllViews();
   prepared_.reset();
@@ -340,13 +347,19 @@ void COrvaneDoc::fitPage() {
 
 void COrvaneDoc::flip() {
   if (pageCount() == 0) return;
-  codec::flip_vertically(fax_->page());
+  {
+    const auto hold = holdRecord();
+    codec::flip_vertically(fax_->page());
+  }
   updateAllViews();
 }
 
 void COrvaneDoc::mirror() {
   if (pageCount() == 0) return;
-  codec::mirror(fax_->page());
+  {
+    const auto hold = holdRecord();
+    codec::mirror(fax_->page());
+  }
   updateAllViews();
 }
 
@@ -359,15 +372,21 @@ void COrvaneDoc::resolutions() {
   int new_v = v;
   if (!ui_.askResolutions(new_h, new_v)) return;
   if (page.width <= 0 || (new_h == h && new_v == v)) return;
-  page.xres = std::uint16_t(new_h * 100 + 200);
-  page.yres = std::uint16_t(new_v * 100 + 100);
+  {
+    const auto hold = holdRecord();
+    page.xres = std::uint16_t(new_h * 100 + 200);
+    page.yres = std::uint16_t(new_v * 100 + 100);
+  }
   pages_as_read_ = false;
   resolutionChanged(new_v != v);
 }
 
 void COrvaneDoc::setVerticalResolutionIndex(int index) {
   if (index < 0 || index > 3) return;
-  fax_->page().yres = std::uint16_t(index * 100 + 100);
+  {
+    const auto hold = holdRecord();
+    fax_->page().yres = std::uint16_t(index * 100 + 100);
+  }
   pages_as_read_ = false;
   resolutionChanged(true);
 }
@@ -379,7 +398,10 @@ void COrvaneDoc::resolutionChanged(bool vertical_changed) {
   }
   // Bare data is cut into pages by standard page lengths, which depend on
   // the vertical resolution.
-  fax_->recount_raw_pages();
+  {
+    const auto hold = holdRecord();
+    fax_->recount_raw_pages();
+  }
   if (current_page_ > pageCount() - 1) current_page_ = 0;
   // Every page of bare data takes the new resolution: reading ahead goes
   // on with it.
@@ -467,6 +489,7 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
   ExportSummary summary;
   const auto convert = [&] {
     try {
+      const auto hold = holdRecord();
       result = fax_->convert(native(staging.fileName()), format_, FaxFile::TiffSource::kRefuse,
                              &control, &summary);
     } catch (...) {

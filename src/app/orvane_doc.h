@@ -6,6 +6,7 @@
 #include <QString>
 #include <array>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 #include "app/doc_ui.h"
@@ -34,6 +35,7 @@ class COrvaneDoc : public QObject {
   static constexpr float kScalingStep = 0.25f;
 
   COrvaneDoc(const WorkingPaths& paths, CDocUi& ui, QObject* parent = nullptr);
+  ~COrvaneDoc() override;
 
   // Opens `path` as the document. False when the file cannot be read
   // (`error` says why) or the user cancelled its reading (`error` empty);
@@ -102,8 +104,12 @@ class COrvaneDoc : public QObject {
   void refreshStatus();
   StatusTexts statusTexts() const;
 
+  // The record on view. Whatever changes it, or reads it other than by its
+  // page on view, holds holdRecord() (the worker that reads ahead reads
+  // through it), and never while asking the reader ahead for anything.
   FaxFile& record() { return *fax_; }
   const FaxFile& record() const { return *fax_; }
+  std::unique_lock<std::mutex> holdRecord();
   const PageBitmap& page() const { return fax_->page(); }
   int pageCount() const { return fax_->page_count(); }
   // Why the open file shows no page (empty while it shows one or before
@@ -166,6 +172,7 @@ class COrvaneDoc : public QObject {
   std::array<WorkingPaths, 2> scratch_;
   int scratch_in_use_ = 0;
   std::unique_ptr<FaxFile> fax_;
+  std::mutex record_lock_;
   CDocUi& ui_;
   CPageAhead* ahead_;
   std::optional<CPageAhead::Ready> prepared_;

@@ -29,9 +29,13 @@ COrvaneView::COrvaneView(COrvaneDoc& doc, QWidget* parent)
 
 void COrvaneView::updateFromDocument() {
   followFit();
-  display_ = display_size(doc_.record().page(), doc_.scaling());
+  {
+    // Sizing normalises the page's resolutions to inches, in the record
+    // the worker reads ahead through.
+    const auto hold = doc_.holdRecord();
+    display_ = display_size(doc_.record().page(), doc_.scaling());
+  }
   std::optional<CPageAhead::Ready> ready = doc_.takePreparedPage();
-  page_image_ = ready ? ready->image : page_image(doc_.page());
   // One inch of paper is 100 device-independent pixels at 1.00, whatever
   // the screen's density: the display size is taken over as it is.
   drawn_ = QSize(display_.width, display_.height);
@@ -67,7 +71,7 @@ void COrvaneView::toggleReversed() {
 
 // Built once per update, never per paint: painting is one copy.
 void COrvaneView::rebuildPixmap() {
-  const QImage scaled = scaled_page(page_image_, drawn_, devicePixelRatioF(), reversed_);
+  const QImage scaled = scaled_page(doc_.page(), drawn_, devicePixelRatioF(), reversed_);
   pixmap_ = scaled.isNull() ? QPixmap() : QPixmap::fromImage(scaled);
 }
 

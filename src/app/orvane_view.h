@@ -56,8 +56,7 @@ class COrvaneView : public QAbstractScrollArea {
   COrvaneDoc& doc_;
   DisplaySize display_;
   QSize drawn_{100, 100};
-  QImage page_image_;  // the page at its own pixel size
-  QPixmap pixmap_;     // the page as drawn: scaled, maybe reversed
+  QPixmap pixmap_;  // the page as drawn: scaled, maybe reversed
   bool reversed_ = false;
 };
 

@@ -1,6 +1,5 @@
 #include "app/page_ahead.h"
 
-#include <QFile>
 #include <algorithm>
 
 #include "app/display_image.h"
@@ -10,13 +9,6 @@
 namespace orvane::app {
 
 namespace {
-
-WorkingPaths ahead_paths(const WorkingPaths& scratch) {
-  const auto beside = [](const std::filesystem::path& path) {
-    return path.parent_path() / ("ahead-" + path.filename().string());
-  };
-  return {beside(scratch.row_file), beside(scratch.page_index), beside(scratch.temp_tiff)};
-}
 
 bool contains(const std::vector<int>& list, int value) {
   return std::find(list.begin(), list.end(), value) != list.end();
@@ -34,8 +26,7 @@ std::vector<int> neighbours(int current, int page_count) {
 
 }  // namespace
 
-CPageAhead::CPageAhead(const WorkingPaths& scratch, QObject* parent) : QObject(parent) {
-  record_.set_working_paths(ahead_paths(scratch));
+CPageAhead::CPageAhead(QObject* parent) : QObject(parent) {
   worker_ = std::thread([this] { run(); });
 }
 
@@ -43,7 +34,6 @@ CPageAhead::~CPageAhead() {
   {
     const std::lock_guard lock(mutex_);
     stopping_ = true;
-    if (open_control_) open_control_->request_stop();
   }
   wake_.notify_all();
   worker_.join();
@@ -51,14 +41,16 @@ CPageAhead::~CPageAhead() {
 
 void CPageAhead::setSource(const Source& source) {
   {
-    const std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     ++generation_;
     source_ = source;
     current_ = -1;
     ready_.clear();
     failed_.clear();
     thumbnails_.clear();
-    if (open_control_) open_control_->request_stop();
+    // A job picks its source under this lock: once the worker is idle, no
+    // job of the record before can start.
+    done_.wait(lock, [&] { return !busy_; });
   }
   wake_.notify_all();
 }
@@ -108,7 +100,7 @@ void CPageAhead::askThumbnails(const std::vector<int>& pages, int side) {
 
 // The neighbours come first: a page turn is waited for, a thumbnail is not.
 CPageAhead::Job CPageAhead::nextJob() {
-  if (source_.page_count <= 0 || unreadable_generation_ == generation_) return {};
+  if (!source_.record || !source_.lock || source_.page_count <= 0) return {};
   for (int page : neighbours(current_, source_.page_count)) {
     const bool held =
         std::any_of(ready_.begin(), ready_.end(), [&](const auto& e) { return e.first == page; });
@@ -139,70 +131,44 @@ void CPageAhead::run() {
       scaling = scaling_;
       ratio = ratio_;
       side = thumbnail_side_;
+      busy_ = true;
+      if (job.kind == Job::kNeighbour) in_hand_ = job.page;
     }
-    // Opening bare data takes as long as the document's own reading did;
-    // a turn does not wait for that, only for a page being decoded.
-    const bool opened = openFor(generation, source);
-    if (opened && job.kind == Job::kNeighbour) {
-      const std::lock_guard lock(mutex_);
-      in_hand_ = generation == generation_ ? job.page : -1;
-    }
-    bool failed = !opened;
-    if (opened && job.kind == Job::kNeighbour) {
-      failed = !doNeighbour(generation, job.page, scaling, ratio);
-    } else if (opened) {
-      doThumbnail(generation, job.page, side);
+    bool failed = false;
+    if (job.kind == Job::kNeighbour) {
+      failed = !doNeighbour(source, generation, job.page, scaling, ratio);
+    } else {
+      doThumbnail(source, generation, job.page, side);
     }
     {
       const std::lock_guard lock(mutex_);
       // What cannot be read is not tried again for this source.
-      if (!opened && generation == generation_) unreadable_generation_ = generation;
-      if (failed && job.kind == Job::kNeighbour && generation == generation_)
-        failed_.push_back(job.page);
+      if (failed && generation == generation_) failed_.push_back(job.page);
       in_hand_ = -1;
+      busy_ = false;
     }
     done_.notify_all();
   }
 }
 
-// Opens the worker's record for the source of `generation` unless it is
-// open already. Bare data is analysed again here; a new source stops that.
-bool CPageAhead::openFor(int generation, const Source& source) {
-  if (record_generation_ == generation) return true;
-  WorkControl control;
-  {
-    const std::lock_guard lock(mutex_);
-    if (generation != generation_) return false;
-    open_control_ = &control;
-  }
-  record_.set_parameters(source.parameters);
-  OpenResult result = OpenResult::kFailed;
+LoadedPage CPageAhead::readPage(const Source& source, int page) {
+  const std::lock_guard lock(*source.lock);
   try {
-    result = record_.open(std::filesystem::path(QFile::encodeName(source.path).toStdString()),
-                          source.format, &control);
+    return source.record->read_page(std::uint32_t(page));
   } catch (...) {
-    result = OpenResult::kFailed;
+    return {};
   }
-  const std::lock_guard lock(mutex_);
-  open_control_ = nullptr;
-  if (result != OpenResult::kOk || generation != generation_) return false;
-  record_generation_ = generation;
-  return true;
 }
 
-bool CPageAhead::doNeighbour(int generation, int page, float scaling, qreal ratio) {
+bool CPageAhead::doNeighbour(const Source& source, int generation, int page, float scaling,
+                             qreal ratio) {
   Ready ready;
-  try {
-    ready.loaded = record_.read_page(std::uint32_t(page));
-  } catch (...) {
-    return false;
-  }
+  ready.loaded = readPage(source, page);
   if (!ready.loaded.valid()) return false;
   const DisplaySize size = display_size(ready.loaded.page, scaling);
-  ready.image = page_image(ready.loaded.page);
   ready.drawn = QSize(size.width, size.height);
   ready.ratio = ratio;
-  ready.scaled = scaled_page(ready.image, ready.drawn, ratio, false);
+  ready.scaled = scaled_page(ready.loaded.page, ready.drawn, ratio, false);
   const std::lock_guard lock(mutex_);
   // Kept only while still wanted as drawn.
   if (generation != generation_ || scaling != scaling_ || ratio != ratio_ ||
@@ -213,13 +179,8 @@ bool CPageAhead::doNeighbour(int generation, int page, float scaling, qreal rati
   return true;
 }
 
-void CPageAhead::doThumbnail(int generation, int page, int side) {
-  LoadedPage loaded;
-  try {
-    loaded = record_.read_page(std::uint32_t(page));
-  } catch (...) {
-    return;
-  }
+void CPageAhead::doThumbnail(const Source& source, int generation, int page, int side) {
+  LoadedPage loaded = readPage(source, page);
   QImage thumbnail;
   if (loaded.valid() && side > 0) {
     // The page's true aspect, fitted into the square.
@@ -227,7 +188,7 @@ void CPageAhead::doThumbnail(int generation, int page, int side) {
     const double fit =
         std::min(double(side) / std::max(1, size.width), double(side) / std::max(1, size.height));
     const QSize drawn(std::max(1, int(size.width * fit)), std::max(1, int(size.height * fit)));
-    thumbnail = scaled_page(page_image(loaded.page), drawn, 1.0, false);
+    thumbnail = scaled_page(loaded.page, drawn, 1.0, false);
   }
   QMetaObject::invokeMethod(
       this,

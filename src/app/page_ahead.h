@@ -1,10 +1,12 @@
 #pragma once
 // Pages read ahead on a worker thread: the neighbours of the page on view,
 // decoded and scaled for the screen before the user turns to them, and the
-// thumbnails of the pages the overview shows. The worker reads through a
-// fax record of its own (with scratch files of its own), so the document's
-// record stays with the user-interface thread. At most the two neighbours
-// are held; a thumbnail is handed over as soon as it is made.
+// thumbnails of the pages the overview shows. The worker reads through the
+// document's own record, under a lock the document holds whenever it uses
+// the record, so what the open found (the page table, the analysed bare
+// stream) serves both and nothing is read twice. At most the two
+// neighbours are held, with the page in hand three; a thumbnail is handed
+// over as soon as it is made.
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -22,27 +24,27 @@ namespace orvane::app {
 class CPageAhead : public QObject {
   Q_OBJECT
  public:
-  // The file as the document reads it.
+  // The document's record and the lock that guards it; no record, or no
+  // pages, is no work.
   struct Source {
-    QString path;
-    std::int32_t format = -2;
-    DecodingParameters parameters;
+    FaxFile* record = nullptr;
+    std::mutex* lock = nullptr;
     int page_count = 0;
   };
   // A page as the document and the view take it over.
   struct Ready {
     LoadedPage loaded;  // normalised to inches, as the view would leave it
-    QImage image;       // the page as a one-bit image
     QImage scaled;      // drawn at `drawn` for a screen of `ratio`
     QSize drawn;
     qreal ratio = 1;
   };
 
-  explicit CPageAhead(const WorkingPaths& scratch, QObject* parent = nullptr);
+  explicit CPageAhead(QObject* parent = nullptr);
   ~CPageAhead() override;
 
   // A new file, or new parameters: whatever was held or asked is dropped.
-  // A source without pages stops the work.
+  // Returns once the worker has let go of the record before, which may then
+  // be changed or destroyed; the caller does not hold either lock.
   void setSource(const Source& source);
   // Counts the sources set; results name the one they belong to.
   int generation() const;
@@ -72,18 +74,18 @@ class CPageAhead : public QObject {
   };
   void run();
   Job nextJob();  // under the lock
-  bool openFor(int generation, const Source& source);
+  // Page `page` through the record of `source`, as a value.
+  static LoadedPage readPage(const Source& source, int page);
   // False when the page could not be read.
-  bool doNeighbour(int generation, int page, float scaling, qreal ratio);
-  void doThumbnail(int generation, int page, int side);
+  bool doNeighbour(const Source& source, int generation, int page, float scaling, qreal ratio);
+  void doThumbnail(const Source& source, int generation, int page, int side);
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;  // work to do, or stop
-  std::condition_variable done_;  // the page in hand is finished
+  std::condition_variable done_;  // the job in hand is finished
   bool stopping_ = false;
   int generation_ = 0;
   Source source_;
-  WorkControl* open_control_ = nullptr;  // the worker's open in progress
   // What is asked.
   int current_ = -1;
   float scaling_ = 1.0f;
@@ -92,13 +94,10 @@ class CPageAhead : public QObject {
   int thumbnail_side_ = 0;
   // What is held and in hand.
   std::vector<std::pair<int, Ready>> ready_;
-  std::vector<int> failed_;         // neighbours that did not load, not tried again
-  int in_hand_ = -1;                // the neighbour being read
-  int unreadable_generation_ = -1;  // the worker could not open that source
+  std::vector<int> failed_;  // neighbours that did not load, not tried again
+  int in_hand_ = -1;         // the neighbour being read
+  bool busy_ = false;        // the worker is on a job (and may use the record)
 
-  // The worker's own.
-  FaxFile record_;
-  int record_generation_ = -1;
   std::thread worker_;
 };
 

@@ -20,13 +20,17 @@ std::string foreign_kind_of(const std::filesystem::path& path) {
   return std::string(foreign_kind(std::span<const std::uint8_t>(head.data(), got)));
 }
 
+// The record's own words for its missing first page, in the shape the
+// command line gives them.
 std::string page_reason(const FaxFile& fax) {
   const limits::Limit limit = fax.page_limit();
-  if (limit == limits::Limit::kNone) return "no page could be read (not a fax, or damaged)";
-  const std::string text = limits::describe(limit, fax.page_limit_detail());
-  if (limit == limits::Limit::kWholeFile) return "is " + text;
-  if (limits::is_size_limit(limit)) return "page 1 is " + text;
-  return "page 1 does not decode: " + text;
+  const std::string& reason = fax.page_reason();
+  if (limit == limits::Limit::kNone || reason.empty())
+    return "no page could be read (not a fax, or damaged)";
+  if (limit == limits::Limit::kWholeFile) return "is " + reason;
+  if (limit == limits::Limit::kFile) return reason;
+  if (limits::is_size_limit(limit)) return "page 1 is " + reason;
+  return "page 1 does not decode: " + reason;
 }
 
 }  // namespace
@@ -38,7 +42,7 @@ QString refusal_reason(const std::filesystem::path& path, std::int32_t format, c
   } else if (format == kFormatNotFax) {
     const std::string kind = foreign_kind_of(path);
     reason = kind.empty() ? "not a fax file" : "is " + kind + ", not a fax file";
-  } else if (fax.page().width < 1) {
+  } else if (!fax.page_valid()) {
     reason = page_reason(fax);
   }
   return QString::fromStdString(reason);

@@ -168,6 +168,7 @@ void FaxFile::take_page(LoadedPage&& loaded) {
   page_valid_ = loaded.valid();
   page_limit_ = loaded.limit;
   page_limit_detail_ = loaded.limit_detail;
+  page_reason_ = std::move(loaded.reason);
 }
 
 LoadedPage FaxFile::read_page(std::uint32_t index) {

@@ -6,33 +6,41 @@
 
 #include <QFile>
 
-#include "app/orvane_doc.h"
-#include "app/orvane_view.h"
 #include "core/format_registry.h"
-#include "core/scratch_dir.h"
+#include "document_fixture.h"
 #include "formats/container_writers.h"
-#include "scripted_ui.h"
+#include "tiff/tiff_builder.h"
 
 namespace orvane::app {
 namespace {
 
 namespace ot = orvane::test;
 
-QString q(const std::filesystem::path& p) {
-  return QString::fromStdString(p.string());
-}
+using test::q;
+using test::sample;
 
-QString sample(const char* name) {
-  return QString::fromStdString(ORVANE_SOURCE_DIR) + "/samples/" + name;
+// A one-page 1728-pixel TIFF with `compression`, its strip at the end of
+// the file (no StripOffsets with `offsets` false).
+std::vector<std::uint8_t> one_page_tiff(std::uint16_t compression, bool offsets = true) {
+  ot::TiffBuilder t;
+  const std::uint32_t strip = t.append(std::vector<std::uint8_t>(64, 0x55));
+  std::vector<ot::TiffBuilder::Entry> e = {t.long_entry(256, 1728), t.long_entry(257, 20),
+                                           t.short_entry(258, 1), t.short_entry(259, compression),
+                                           t.short_entry(262, 0)};
+  if (offsets) e.push_back(t.long_entry(273, strip));
+  e.push_back(t.long_entry(278, 20));
+  e.push_back(t.long_entry(279, 64));
+  t.add_directory(e);
+  return t.bytes();
 }
 
 class DocumentTest : public ::testing::Test {
  protected:
   ot::TempDir dir;
-  ScratchDir scratch;
-  test::ScriptedUi ui;
-  COrvaneDoc doc{scratch.paths(), ui};
-  COrvaneView view{doc};  // normalises each page to inches, as on screen
+  test::DocumentAndView shown;
+  test::ScriptedUi& ui = shown.ui;
+  COrvaneDoc& doc = shown.doc;
+  COrvaneView& view = shown.view;
 
   QStringList panes() {
     const StatusTexts s = doc.statusTexts();
@@ -205,6 +213,9 @@ TEST_F(DocumentTest, AFileThatShowsNoPageSaysWhy) {
   ot::write_file(dir / "notes.txt", {'n', 'o', 't', 'e', 's'});
   ot::write_file(dir / "scan.tif", {'%', 'P', 'D', 'F', '-', '1', '.', '4', '\n'});
   ot::write_file(dir / "picture.bmp", {'B', 'M', 0, 0});
+  ot::write_file(dir / "lzw.tif", one_page_tiff(5));
+  ot::write_file(dir / "no-strips.tif", one_page_tiff(4, false));
+  ot::write_file(dir / "fax.awd", {1, 2, 3});
   const struct {
     QString path;
     QString reason;
@@ -212,6 +223,11 @@ TEST_F(DocumentTest, AFileThatShowsNoPageSaysWhy) {
       {q(dir / "notes.txt"), "not a fax file"},
       {q(dir / "scan.tif"), "is a PDF document, not a fax file"},
       {q(dir / "picture.bmp"), "a fax format this program does not read"},
+      {q(dir / "lzw.tif"), "page 1 does not decode: Compression 5 (LZW) is not a fax coding"},
+      {q(dir / "no-strips.tif"), "page 1 does not decode: StripOffsets missing"},
+      {q(dir / "fax.awd"),
+       "At Work files are read through the outside converter AWDVSTUB.EXE, which was not found "
+       "on PATH"},
       {q(ot::fixture("tiff/multipage-1728-g4.tif")), ""},
   };
   for (const auto& c : cases) {

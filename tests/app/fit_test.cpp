@@ -7,11 +7,7 @@
 #include <QStyle>
 
 #include "app/fit_scaling.h"
-#include "app/orvane_doc.h"
-#include "app/orvane_view.h"
-#include "core/scratch_dir.h"
-#include "scripted_ui.h"
-#include "support/test_support.h"
+#include "document_fixture.h"
 
 namespace orvane::app {
 namespace {
@@ -47,16 +43,13 @@ TEST(FitScaling, TheFactorThatFitsTheArea) {
 
 class FitTest : public ::testing::Test {
  protected:
-  ScratchDir scratch;
-  test::ScriptedUi ui;
-  COrvaneDoc doc{scratch.paths(), ui};
-  COrvaneView view{doc};
+  test::DocumentAndView shown;
+  COrvaneDoc& doc = shown.doc;
+  COrvaneView& view = shown.view;
 
   void SetUp() override {
-    view.resize(600, 500);
-    view.show();  // a hidden view hears of its new size only when shown
-    ASSERT_TRUE(
-        doc.open(QString::fromStdString(ot::fixture("tiff/multipage-1728-g4.tif").string())));
+    shown.show({600, 500});
+    ASSERT_TRUE(doc.open(test::fixture("tiff/multipage-1728-g4.tif")));
   }
 };
 

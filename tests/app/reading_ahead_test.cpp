@@ -1,41 +1,34 @@
 // Pages read ahead on the worker: what the user sees is the same page,
-// pixel for pixel and in the status bar, as a page read on the turn; only
-// the neighbours are held; the overview's thumbnails come from the same
-// worker and turn to the page clicked.
+// pixel for pixel and in the status bar, as a page read on the turn, also
+// when commands come faster than the worker; bare data is analysed once;
+// only the neighbours are held; the overview's thumbnails come from the
+// same worker and turn to the page clicked.
 #include <gtest/gtest.h>
 
 #include <QListWidget>
 #include <QMainWindow>
 #include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <numeric>
+#include <set>
 
-#include "app/orvane_doc.h"
-#include "app/orvane_view.h"
 #include "app/page_thumbnails.h"
 #include "core/format_registry.h"
-#include "core/scratch_dir.h"
+#include "document_fixture.h"
 #include "formats/container_writers.h"
-#include "scripted_ui.h"
 
 namespace orvane::app {
 namespace {
 
 namespace ot = orvane::test;
 
-QString q(const std::filesystem::path& p) {
-  return QString::fromStdString(p.string());
-}
-
-QString sample(const char* name) {
-  return QString::fromStdString(ORVANE_SOURCE_DIR) + "/samples/" + name;
-}
+using test::q;
+using test::sample;
 
 // One document with its view, reading ahead or not.
-struct Viewer {
-  ScratchDir scratch;
-  test::ScriptedUi ui;
-  COrvaneDoc doc{scratch.paths(), ui};
-  COrvaneView view{doc};
-
+struct Viewer : test::DocumentAndView {
   explicit Viewer(bool ahead) : ahead_(ahead) { view.resize(900, 700); }
 
   bool open(const QString& path) {
@@ -115,6 +108,73 @@ TEST(ReadingAhead, ShowsThePagesReadOnTheTurn) {
       EXPECT_FALSE(ahead.doc.pageAhead().holds(ahead.doc.currentPage()));
     }
   }
+}
+
+// Commands given while the worker reads (no pause between them, the
+// overview asking for every page all the while) show what a viewer that
+// reads each page on the turn shows.
+TEST(ReadingAhead, CommandsWhileTheWorkerReadsShowThePagesReadOnTheTurn) {
+  const QString files[] = {q(ot::fixture("tiff/multipage-1728-g4.tif")), sample("sample.g3")};
+  for (const QString& file : files) {
+    SCOPED_TRACE(file.toStdString());
+    Viewer ahead(true), plain(false);
+    ASSERT_TRUE(ahead.open(file));
+    ASSERT_TRUE(plain.open(file));
+    std::vector<int> every;
+    const auto commands = std::vector<std::function<void(COrvaneDoc&)>>{
+        [](COrvaneDoc& d) { d.nextPage(); },
+        [](COrvaneDoc& d) { d.flip(); },
+        [](COrvaneDoc& d) { d.lastPage(); },
+        [](COrvaneDoc& d) { d.mirror(); },
+        [](COrvaneDoc& d) { d.previousPage(); },
+        [](COrvaneDoc& d) { d.zoomIn(); },
+        [](COrvaneDoc& d) { d.firstPage(); },
+        // Bare data is paginated again; other files only take the value.
+        [](COrvaneDoc& d) { d.setVerticalResolutionIndex(d.currentPage() % 2); },
+    };
+    for (int round = 0; round < 3; ++round) {
+      for (std::size_t i = 0; i < commands.size(); ++i) {
+        SCOPED_TRACE("round " + std::to_string(round) + ", command " + std::to_string(i));
+        every.resize(std::size_t(ahead.doc.pageCount()));
+        std::iota(every.begin(), every.end(), 0);
+        ahead.doc.pageAhead().askThumbnails(every, 64);
+        commands[i](ahead.doc);
+        commands[i](plain.doc);
+        plain.doc.pageAhead().setSource({});
+        ASSERT_EQ(ahead.doc.currentPage(), plain.doc.currentPage());
+        EXPECT_EQ(ahead.shown(), plain.shown());
+      }
+    }
+  }
+}
+
+// The worker reads bare data through what the document's open extracted:
+// nothing more is written to the scratch folder, however far it reads.
+TEST(ReadingAhead, BareDataIsAnalysedOnce) {
+  ot::TempDir dir;
+  {
+    std::ofstream three(dir / "three.g3", std::ios::binary);
+    const ot::Bytes one =
+        ot::read_file(std::filesystem::path(ORVANE_SOURCE_DIR) / "samples/sample.g3");
+    for (int i = 0; i < 3; ++i)
+      three.write(reinterpret_cast<const char*>(one.data()), std::streamsize(one.size()));
+  }
+  Viewer v(true);
+  ASSERT_TRUE(v.open(q(dir / "three.g3")));
+  const auto scratch_files = [&v] {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(v.scratch.root()))
+      names.insert(entry.path().filename().string() + " " + std::to_string(entry.file_size()));
+    return names;
+  };
+  const std::set<std::string> after_open = scratch_files();
+  ASSERT_GT(v.doc.pageCount(), 2);
+  while (v.doc.canGoForward()) {
+    v.pause();
+    v.doc.nextPage();
+  }
+  v.pause();
+  EXPECT_EQ(scratch_files(), after_open);
 }
 
 // At most the two neighbours are held, and none once another file is open.

@@ -4,8 +4,10 @@
 #include <QDialog>
 #include <QEvent>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 
 namespace orvane::app {
@@ -13,6 +15,9 @@ namespace orvane::app {
 namespace {
 // Close button, icon and frame of a usual title bar.
 constexpr int kTitleBarExtra = 120;
+// The X11 platform's window type for a toolbar (its list of types is taken
+// from this window property when the window's flags are set).
+constexpr int kXcbToolbarType = 0x8;
 }  // namespace
 
 void apply_fax_dialog_look(QWidget* widget) {
@@ -32,10 +37,26 @@ int title_bar_width(const QString& title) {
 
 namespace {
 
+// Under X11 the dialog is announced as a toolbar first and a dialog
+// second. Openbox draws Minimize and Maximize on every dialog and normal
+// window whatever its Motif hints or size limits ask, and leaves them off
+// toolbar and menu windows only; managers that go by the dialog type or the
+// Motif hints read on to it. Called before the window is first mapped.
+void announce_small_window(QWidget* dialog) {
+  QWindow* window = dialog->windowHandle();
+  if (!window || QGuiApplication::platformName() != QLatin1String("xcb")) return;
+  window->setProperty("_q_xcb_wm_window_type", kXcbToolbarType);
+  // The types are written when the flags change; the passing flag is
+  // gone again before the window is mapped.
+  const Qt::WindowFlags flags = window->flags();
+  window->setFlags(flags ^ Qt::WindowContextHelpButtonHint);
+  window->setFlags(flags);
+}
+
 // Fixes a dialog at the size its contents ask for once it is shown (its
-// layout is complete then): window managers that draw every button
-// whatever the window asks still drop Maximize for a window that cannot
-// grow.
+// layout is complete then, the window not yet mapped): window managers that
+// draw every button whatever the window asks still drop Maximize for a
+// window that cannot grow.
 class FixedOnShow : public QObject {
  public:
   using QObject::QObject;
@@ -43,13 +64,39 @@ class FixedOnShow : public QObject {
     if (event->type() == QEvent::Show) {
       auto* dialog = static_cast<QWidget*>(watched);
       dialog->setFixedSize(dialog->size().expandedTo(dialog->minimumSizeHint()));
+      announce_small_window(dialog);
       dialog->removeEventFilter(this);
     }
     return false;
   }
 };
 
+// Gives every message box, as it is first shown, the frame of the small
+// dialogs: Qt's own boxes already leave Minimize and Maximize out of their
+// hints.
+class MessageBoxFrames : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      auto* box = qobject_cast<QMessageBox*>(watched);
+      if (box && box->isWindow() && !box->property(kAnnounced).toBool()) {
+        box->setProperty(kAnnounced, true);
+        announce_small_window(box);
+      }
+    }
+    return false;
+  }
+
+ private:
+  static constexpr const char* kAnnounced = "orvane_small_window";
+};
+
 }  // namespace
+
+void frame_message_boxes(QObject* owner) {
+  QCoreApplication::instance()->installEventFilter(new MessageBoxFrames(owner));
+}
 
 void apply_dialog_frame(QDialog* dialog) {
   dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

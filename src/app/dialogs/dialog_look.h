@@ -5,6 +5,7 @@
 #include <QString>
 
 class QDialog;
+class QObject;
 class QWidget;
 
 namespace orvane::app {
@@ -12,9 +13,14 @@ namespace orvane::app {
 void apply_fax_dialog_look(QWidget* widget);
 
 // A title bar with only a close button (nothing to minimise or maximise in
-// a small dialog), and the dialog at least as wide as its title needs.
-// Called once the title is set.
+// a small dialog), also under window managers that go by the window type
+// alone, and the dialog at least as wide as its title needs. Called once
+// the title is set.
 void apply_dialog_frame(QDialog* dialog);
+
+// From now on until `owner` goes, every message box of the application is
+// shown with the title bar of apply_dialog_frame (its size is its own).
+void frame_message_boxes(QObject* owner);
 
 // The width a title bar needs for `title`: the text in the title font and
 // room for the close button and the frame.

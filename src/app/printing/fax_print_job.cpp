@@ -67,7 +67,7 @@ void FaxPrintJob::print_page(QPainter& painter, int number, Target where) {
     // page averaged to grey at twice the view's size keeps every row.
     const QSize grey(std::max(1, size.width * 2), std::max(1, size.height * 2));
     if (grey.width() < image.width() || grey.height() < image.height())
-      image = scaled_page(image, grey, 1.0, false);
+      image = scaled_page(page, grey, 1.0, reversed_);
   }
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.drawImage(target, image);

@@ -2,6 +2,7 @@
 // which starts xvfb and a window manager) and saves what the screen shows at
 // each step.
 // Usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW_FILE NOT_A_FAX_FILE WORK_DIR
+//                         DAMAGED_TIFF
 #include <sys/stat.h>
 
 #include <QApplication>
@@ -41,16 +42,24 @@ void shot(const QString& name) {
   std::printf("%s\n", qPrintable(file));
 }
 
-// Shoots `name` while the modal window that `command` opens is up (after
-// `wait_ms`), then closes that window if `close` (a progress window is left
-// to finish).
-void shot_modal(const QString& name, const std::function<void()>& command, bool close = true,
-                int wait_ms = 600) {
+// Once `wait_ms` have passed and a modal window is up (waiting for one at
+// most five seconds more), shoots `name` and closes that window if `close`.
+// A read that ends sooner or later on a busy machine is still shot while
+// its progress is up.
+void when_modal(const QString& name, bool close, int wait_ms) {
   QTimer::singleShot(wait_ms, [name, close] {
+    (void)QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }, 5000);
     shot(name);
     QWidget* modal = QApplication::activeModalWidget();
     if (close && modal) modal->close();
   });
+}
+
+// Shoots `name` while the modal window that `command` opens is up, then
+// closes that window if `close` (a progress window is left to finish).
+void shot_modal(const QString& name, const std::function<void()>& command, bool close = true,
+                int wait_ms = 600) {
+  when_modal(name, close, wait_ms);
   command();
 }
 
@@ -69,10 +78,7 @@ void show_menu(CMainFrame& frame, int index, QAction* item, const QString& name)
 // reading's progress over it; Cancel leaves the empty window.
 void start_with_long_read(const QString& long_raw) {
   COrvaneApp app(std::make_unique<CAppSettings>(QDir(out_dir).filePath("start.ini")));
-  QTimer::singleShot(1500, [] {
-    shot("00-start-up-long-read");
-    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-  });
+  when_modal("00-start-up-long-read", true, 300);
   app.start({long_raw});
   shot("00b-start-up-read-cancelled");
 }
@@ -81,8 +87,9 @@ void start_with_long_read(const QString& long_raw) {
 
 int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
-  if (argc != 6) {
-    std::fprintf(stderr, "usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW NOT_A_FAX WORK\n");
+  if (argc != 7) {
+    std::fprintf(stderr,
+                 "usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW NOT_A_FAX WORK DAMAGED\n");
     return 2;
   }
   out_dir = QString::fromLocal8Bit(argv[1]);
@@ -90,6 +97,7 @@ int main(int argc, char** argv) {
   const QString long_raw = QString::fromLocal8Bit(argv[3]);
   const QString not_fax = QString::fromLocal8Bit(argv[4]);
   const QDir work(QString::fromLocal8Bit(argv[5]));
+  const QString damaged = QString::fromLocal8Bit(argv[6]);
 
   start_with_long_read(long_raw);
 
@@ -213,12 +221,14 @@ int main(int argc, char** argv) {
 
   // The long bare stream: progress over the fax on view; Cancel keeps it.
   shot_modal(
-      "06-raw-progress", [&] { app.openDocumentFile(long_raw); }, true, 1500);
+      "06-raw-progress", [&] { app.openDocumentFile(long_raw); }, true, 300);
   shot("06a-raw-cancelled-fax-kept");
   shot_modal(
-      "06b-raw-progress", [&] { app.openDocumentFile(long_raw); }, false);
+      "06b-raw-progress", [&] { app.openDocumentFile(long_raw); }, false, 300);
   shot("07-raw-page");
   app.openDocumentFile(not_fax);
   shot("08-not-a-fax-with-reason");
+  app.openDocumentFile(damaged);
+  shot("08a-damaged-tiff-with-reason");
   return 0;
 }
