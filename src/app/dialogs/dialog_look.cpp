@@ -1,5 +1,8 @@
 #include "app/dialogs/dialog_look.h"
 
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+
 #include <QApplication>
 #include <QDialog>
 #include <QEvent>
@@ -9,6 +12,8 @@
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
+#include <cstring>
+#include <memory>
 
 namespace orvane::app {
 
@@ -37,14 +42,50 @@ int title_bar_width(const QString& title) {
 
 namespace {
 
-// Under X11 the dialog is announced as a toolbar first and a dialog
+// The value of an X property of `window`, as bytes; empty when it is missing.
+QByteArray x_property(xcb_connection_t* c, xcb_window_t window, const char* name, xcb_atom_t type) {
+  const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, std::uint16_t(std::strlen(name)), name),
+                            nullptr),
+      &std::free);
+  if (!atom || atom->atom == XCB_ATOM_NONE) return {};
+  const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+      xcb_get_property_reply(c, xcb_get_property(c, 0, window, atom->atom, type, 0, 64), nullptr),
+      &std::free);
+  if (!reply || reply->type == XCB_ATOM_NONE) return {};
+  return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                    xcb_get_property_value_length(reply.get()));
+}
+
+// Whether the running window manager names itself Openbox (through the
+// check window the window-manager standard has it keep on the root).
+bool openbox_manages_windows() {
+  static const bool openbox = [] {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c) return false;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const QByteArray check = x_property(c, root, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW);
+    if (check.size() != sizeof(xcb_window_t)) return false;
+    xcb_window_t wm = 0;
+    std::memcpy(&wm, check.constData(), sizeof wm);
+    return x_property(c, wm, "_NET_WM_NAME", XCB_GET_PROPERTY_TYPE_ANY) == "Openbox";
+  }();
+  return openbox;
+}
+
+// Under openbox the dialog is announced as a toolbar first and a dialog
 // second. Openbox draws Minimize and Maximize on every dialog and normal
 // window whatever its Motif hints or size limits ask, and leaves them off
-// toolbar and menu windows only; managers that go by the dialog type or the
-// Motif hints read on to it. Called before the window is first mapped.
+// toolbar and menu windows only. Other managers are left the plain dialog
+// type: some neither focus a toolbar when it appears nor list it, and they
+// go by the Motif hints for the buttons anyway. Called before the window is
+// first mapped.
 void announce_small_window(QWidget* dialog) {
   QWindow* window = dialog->windowHandle();
-  if (!window || QGuiApplication::platformName() != QLatin1String("xcb")) return;
+  if (!window || QGuiApplication::platformName() != QLatin1String("xcb") ||
+      !openbox_manages_windows())
+    return;
   window->setProperty("_q_xcb_wm_window_type", kXcbToolbarType);
   // The types are written when the flags change; the passing flag is
   // gone again before the window is mapped.
