@@ -76,8 +76,7 @@ bool CcittFilterCheck::run(std::span<const std::uint8_t> data, std::uint8_t codi
   // filter reads rows run by run onto a cleared row, as this painter does.
   auto rows_match = [&](auto& dec, auto&& each) {
     for (std::int32_t y = 0; y < rows; ++y) {
-      std::uint8_t* row =
-          pixels.empty() ? row_.data() : pixels.data() + std::size_t(y) * row_bytes;
+      std::uint8_t* row = pixels.empty() ? row_.data() : pixels.data() + std::size_t(y) * row_bytes;
       std::fill_n(row, row_bytes, std::uint8_t(0));
       if (dec.next_row(RunPainter(row, std::uint32_t(row_bytes))) != RowStatus::kRow ||
           !each(dec) || (page && !same_row(row, page->row(y), width)))

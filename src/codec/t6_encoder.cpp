@@ -4,8 +4,8 @@
 #include <bit>
 #include <new>
 
-#include "codec/code_tables.h"
 #include "base/limits.h"
+#include "codec/code_tables.h"
 
 namespace orvane::codec {
 
