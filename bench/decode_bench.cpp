@@ -10,7 +10,6 @@
 #include "base/binary_file.h"
 #include "codec/fax_codec.h"
 #include "codec/stream_analysis.h"
-#include "formats/packbits_encoder.h"
 #include "tiff/tiff_reader.h"
 
 namespace {
@@ -29,7 +28,7 @@ void BM_LoadTiffPage(benchmark::State& state, const std::string& name) {
   }
   PageBitmap page;
   for (auto _ : state) {
-    reader.load_page(0, page);
+    (void)reader.load_page(0, page);
     benchmark::DoNotOptimize(page.pixels.data());
   }
   state.SetItemsProcessed(state.iterations() * std::int64_t(page.height));  // rows
@@ -48,7 +47,7 @@ void BM_LoadSamplePage(benchmark::State& state) {
   reader.build_page_table();
   PageBitmap page;
   for (auto _ : state) {
-    reader.load_page(1, page);
+    (void)reader.load_page(1, page);
     benchmark::DoNotOptimize(page.pixels.data());
   }
   state.SetItemsProcessed(state.iterations() * std::int64_t(page.height));
@@ -70,21 +69,5 @@ void BM_GuessCoding(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * std::int64_t(data.size()));
 }
 BENCHMARK(BM_GuessCoding);
-
-// PackBits-packing a decoded page, as DCX and Apro conversion do.
-void BM_PackBitsPage(benchmark::State& state) {
-  TiffReader reader;
-  reader.open(kSource / "samples/sample.tif");
-  reader.read_header();
-  reader.build_page_table();
-  PageBitmap page;
-  reader.load_page(1, page);
-  std::vector<std::uint8_t> out(page.pixels.size());
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(packbits_encode(page.pixels, std::size_t(page.row_bytes), out));
-  }
-  state.SetBytesProcessed(state.iterations() * std::int64_t(page.pixels.size()));
-}
-BENCHMARK(BM_PackBitsPage);
 
 }  // namespace

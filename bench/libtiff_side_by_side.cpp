@@ -36,7 +36,7 @@ std::vector<PageBitmap> text_pages() {
   if (reader.read_header() != ReaderResult::kOk) return pages;
   for (std::uint16_t i = 0; i < reader.build_page_table(); ++i) {
     pages.emplace_back();
-    reader.load_page(i, pages.back());
+    (void)reader.load_page(i, pages.back());
   }
   return pages;
 }

@@ -14,6 +14,7 @@
 #include "base/limits.h"
 #include "core/classify.h"
 #include "core/fax_file.h"
+#include "core/tiff_export.h"
 #include "fuzz_formats.h"
 #include "fuzz_support.h"
 
@@ -100,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // What conversion writes must be a TIFF this program reads again.
   const std::filesystem::path output = dir.root() / "output.tif";
-  if (fax.convert(output, format) == ConvertResult::kOk) {
+  if (export_tiff(fax, format, output, TiffPages::kKeepCoded) == ConvertResult::kOk) {
     FaxFile again;
     again.set_working_paths(dir.paths());
     FUZZ_CHECK(again.open(output, kFormatTiff) == OpenResult::kOk);

@@ -18,6 +18,7 @@
 #include "core/format_registry.h"
 #include "core/page_ocr.h"
 #include "core/pdf_export.h"
+#include "core/tiff_export.h"
 
 namespace orvane::app {
 
@@ -490,8 +491,8 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
   const auto convert = [&] {
     try {
       const auto hold = holdRecord();
-      result = fax_->convert(native(staging.fileName()), format_, FaxFile::TiffSource::kRefuse,
-                             &control, &summary);
+      result = export_tiff(*fax_, format_, native(staging.fileName()), TiffPages::kKeepCoded,
+                           progress_of(&control), &summary);
     } catch (...) {
       result = ConvertResult::kNoFile;
     }

@@ -23,14 +23,11 @@ std::string foreign_kind_of(const std::filesystem::path& path) {
 // The record's own words for its missing first page, in the shape the
 // command line gives them.
 std::string page_reason(const FaxFile& fax) {
-  const limits::Limit limit = fax.page_limit();
-  const std::string& reason = fax.page_reason();
-  if (limit == limits::Limit::kNone || reason.empty())
-    return "no page could be read (not a fax, or damaged)";
-  if (limit == limits::Limit::kWholeFile) return "is " + reason;
-  if (limit == limits::Limit::kFile) return reason;
-  if (limits::is_size_limit(limit)) return "page 1 is " + reason;
-  return "page 1 does not decode: " + reason;
+  const std::optional<Refusal>& why = fax.page_refusal();
+  if (!why || why->cause().empty()) return "no page could be read (not a fax, or damaged)";
+  if (why->limit == limits::Limit::kWholeFile) return "is " + why->cause();
+  if (why->limit == limits::Limit::kFile) return why->cause();
+  return why->for_page(1);
 }
 
 }  // namespace

@@ -16,35 +16,43 @@ void FaxReader::release() {
 }
 
 int FaxReader::add_page(std::uint32_t position) {
-  if (page_count_ >= limits::kMaxPages) {
+  // A table that cannot grow ends the page list where it stands, as a full
+  // one does.
+  if (pages_.size() >= limits::kMaxPages) {
     table_cut_ = true;
     return -1;
   }
-  pages_[page_count_++] = position;
+  try {
+    pages_.push_back(position);
+    listed_.insert(position);
+  } catch (const std::bad_alloc&) {
+    pages_.resize(page_count_);
+    table_cut_ = true;
+    return -1;
+  }
+  page_count_ = std::uint16_t(pages_.size());
   return 0;
 }
 
 bool FaxReader::is_listed(std::uint32_t position) const {
-  return std::find(pages_.begin(), pages_.begin() + page_count_, position) !=
-         pages_.begin() + page_count_;
+  return listed_.count(position) != 0;
 }
 
 std::uint32_t FaxReader::page_position(std::uint32_t index) const {
-  const std::uint16_t i = std::uint16_t(index);
-  return i < page_count_ ? pages_[i] : 0;
+  return index < page_count_ ? pages_[index] : 0;
 }
 
-bool FaxReader::read_coded(std::int64_t position, std::int64_t length, std::int64_t limit,
-                           const WorkControl* control) {
+Status FaxReader::read_coded(std::int64_t position, std::int64_t length, std::int64_t limit,
+                             const WorkControl* control) {
   free_coded();
-  if (!file_.is_open() || position < 0 || length < 0) return false;
+  if (!file_.is_open() || position < 0 || length < 0)
+    return Refusal(limits::Limit::kDamaged, "its data lies outside the file");
   // Never allocate more than the file can hold from this position.
   const std::int64_t available = std::max<std::int64_t>(0, file_.size() - position);
   const std::int64_t wanted = std::min(length, available);
   if (wanted > limit) {
-    limits::note(limit == limits::kMaxFileBytes ? limits::Limit::kWholeFile
-                                                : limits::Limit::kCodedPage);
-    return false;
+    return Refusal(limit == limits::kMaxFileBytes ? limits::Limit::kWholeFile
+                                                  : limits::Limit::kCodedPage);
   }
   try {
     // With a control the buffer grows piece by piece below: clearing a
@@ -55,11 +63,11 @@ bool FaxReader::read_coded(std::int64_t position, std::int64_t length, std::int6
       coded_.resize(std::size_t(wanted));
   } catch (const std::bad_alloc&) {
     free_coded();
-    return false;
+    return Refusal(limits::Limit::kMemory);
   }
   if (!control) {
     coded_.resize(file_.read_at(position, coded_));
-    return true;
+    return {};
   }
   // A bare stream may be a gigabyte on a slow disk: small enough pieces
   // that a stop is seen within a moment and the progress moves.
@@ -68,7 +76,7 @@ bool FaxReader::read_coded(std::int64_t position, std::int64_t length, std::int6
   while (coded_.size() < all) {
     if (control->stop_requested()) {
       free_coded();
-      return false;
+      return Refusal(limits::Limit::kNone, "stopped");
     }
     const std::size_t got = coded_.size();
     const std::size_t want = std::min(kPiece, all - got);
@@ -79,7 +87,7 @@ bool FaxReader::read_coded(std::int64_t position, std::int64_t length, std::int6
     control->report(std::int64_t(coded_.size()), std::int64_t(all));
     if (n < want) break;  // the file ended early (it shrank since it was measured)
   }
-  return true;
+  return {};
 }
 
 }  // namespace orvane

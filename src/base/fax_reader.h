@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "base/binary_file.h"
 #include "base/limits.h"
+#include "base/result.h"
 #include "base/work_control.h"
 
 namespace orvane {
@@ -33,7 +35,8 @@ class FaxReader {
   // Close, and free the coded buffer.
   void release();
 
-  // Adds a page position; -1 (and the position dropped) once the table is full.
+  // Adds a page position; -1 (and the position dropped) once the table is
+  // full (limits::kMaxPages) or cannot grow.
   int add_page(std::uint32_t position);
   // The position of page `index` taken as a 16-bit number, or 0 when it is
   // not below the page count.
@@ -43,11 +46,13 @@ class FaxReader {
   // or directories that comes back to it would never end by itself.
   bool is_listed(std::uint32_t position) const;
   void clear_pages() {
+    pages_.clear();
+    listed_.clear();
     page_count_ = 0;
     table_cut_ = false;
   }
   // True when the file lists more pages than the table holds: only the
-  // first 1024 are read.
+  // first limits::kMaxPages are read.
   bool page_table_cut() const { return table_cut_; }
 
   std::int64_t file_size() const { return file_.size(); }
@@ -55,15 +60,15 @@ class FaxReader {
   // Reads `length` bytes at `position` into the coded buffer. The length is
   // checked against the file and `limit` first; bytes past the
   // end of the file are not invented: the buffer holds what was read.
-  // Returns false (and an empty buffer) when the length is refused or the
-  // buffer cannot be allocated.
+  // Refuses (with an empty buffer) a length past the limit, or a buffer
+  // that cannot be allocated.
   // At most `limit` bytes: a coded page, or for bare streams the whole file.
   // With a `control`, the bytes come in pieces: each piece is reported as
   // progress (bytes read of the bytes wanted), and a stop request ends the
-  // read between pieces with false and an empty buffer.
-  bool read_coded(std::int64_t position, std::int64_t length,
-                  std::int64_t limit = limits::kMaxCodedPageBytes,
-                  const WorkControl* control = nullptr);
+  // read between pieces with a refusal and an empty buffer.
+  Status read_coded(std::int64_t position, std::int64_t length,
+                    std::int64_t limit = limits::kMaxCodedPageBytes,
+                    const WorkControl* control = nullptr);
   const std::vector<std::uint8_t>& coded() const { return coded_; }
   std::vector<std::uint8_t>& coded() { return coded_; }
   void free_coded() { std::vector<std::uint8_t>().swap(coded_); }
@@ -72,7 +77,9 @@ class FaxReader {
 
  protected:
   BinaryFile file_;
-  std::array<std::uint32_t, limits::kMaxPages> pages_{};
+  std::vector<std::uint32_t> pages_;
+  // The same positions, for is_listed() on long chains.
+  std::unordered_set<std::uint32_t> listed_;
   std::uint16_t page_count_ = 0;
   bool table_cut_ = false;
   std::vector<std::uint8_t> coded_;

@@ -1,7 +1,7 @@
 #pragma once
 // The operations every reader with its own file format offers, so that the
-// fax file record's open, load and convert dispatches are tables over
-// format numbers rather than switches.
+// fax file record's open and load dispatches are tables over format numbers
+// rather than switches.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -9,6 +9,7 @@
 #include "base/fax_reader.h"
 #include "base/page_bitmap.h"
 #include "base/pass_through_page.h"
+#include "base/result.h"
 #include "base/work_control.h"
 
 namespace orvane {
@@ -55,9 +56,10 @@ class FormatReader : public FaxReader {
     (void)threshold;
     (void)flag_number;
   }
-  // Loads page `index` into `page`; leaves it without pixels (or unchanged)
-  // when the page cannot be read.
-  virtual void load_page(std::uint32_t index, PageBitmap& page) = 0;
+  // Loads page `index` into `page`: its pixels and fields, or the reason
+  // it cannot be read (the page is then left without pixels, its fields
+  // as the file states them where it does).
+  virtual Status load_page(std::uint32_t index, PageBitmap& page) = 0;
   // Text stored with the page (WinFax page headers); empty for others.
   virtual std::string page_text(std::uint32_t index) {
     (void)index;
@@ -79,9 +81,6 @@ class FormatReader : public FaxReader {
     (void)out;
     return false;
   }
-  // Writes every page into one multi-page TIFF at `output`. A conversion
-  // looks at control() between pages and reports its progress there.
-  virtual ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) = 0;
 
   // The caller's progress and stop request for the long work that follows
   // (null: none). Not owned; set it for the work and clear it afterwards.

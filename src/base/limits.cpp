@@ -1,15 +1,8 @@
 #include "base/limits.h"
 
-#include <cerrno>
-#include <cstring>
-
 namespace orvane::limits {
 
 namespace {
-
-thread_local Limit last_refusal = Limit::kNone;
-thread_local std::uint32_t last_detail = 0;
-thread_local std::string last_text;
 
 // Names of the TIFF Compression values met in files that are not faxes.
 std::string compression_name(std::uint32_t value) {
@@ -30,40 +23,6 @@ std::string mebibytes(std::int64_t bytes) {
 }
 
 }  // namespace
-
-void note(Limit which, std::uint32_t detail) {
-  last_refusal = which;
-  last_detail = detail;
-  last_text.clear();
-}
-void note_text(Limit which, std::string text) {
-  last_refusal = which;
-  last_detail = 0;
-  last_text = std::move(text);
-}
-std::string noted_reason() {
-  return last_text.empty() ? describe(last_refusal, last_detail) : last_text;
-}
-Limit noted() {
-  return last_refusal;
-}
-std::uint32_t noted_detail() {
-  return last_detail;
-}
-void clear_note() {
-  last_refusal = Limit::kNone;
-  last_detail = 0;
-  last_text.clear();
-}
-
-void note_scratch_fault(int error) {
-  if (error == ENOSPC || error == EDQUOT || error == EFBIG) {
-    note_text(Limit::kFile, "the temporary folder is full");
-  } else {
-    note_text(Limit::kFile,
-              std::string("the temporary folder cannot be written: ") + std::strerror(error));
-  }
-}
 
 bool is_size_limit(Limit which) {
   return which == Limit::kPage || which == Limit::kCodedPage || which == Limit::kWholeFile;
@@ -92,6 +51,7 @@ std::string describe(Limit which, std::uint32_t detail) {
     case Limit::kNotFaxPage: return "not a black-and-white fax page";
     case Limit::kDamaged: return "damaged";
     case Limit::kFile: return "cannot be read";
+    case Limit::kMemory: return "needs more memory than there is";
   }
   return {};
 }

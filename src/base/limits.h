@@ -1,8 +1,9 @@
 #pragma once
 // Hard limits on what a file may make us allocate or hold, in one place.
 // Every size that comes from a file field is checked against these before
-// any work is done, and the check that refuses notes which limit it was, so
-// that the fax file record (and orvane-cli) can say why a page is missing.
+// any work is done; the check that refuses says which limit it was (a
+// Refusal, base/result.h), so that the record and orvane-cli can say why a
+// page is missing.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -37,11 +38,12 @@ inline constexpr std::int64_t kMaxRowFileBytes = 256LL * 1024;
 #else
 inline constexpr std::int64_t kMaxRowFileBytes = 1024LL * 1024 * 1024;
 #endif
-// Page tables of every reader hold at most this many positions.
+// Page tables of every reader hold at most this many positions: as many as
+// a 16-bit page count can number.
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
 inline constexpr std::size_t kMaxPages = 16;
 #else
-inline constexpr std::size_t kMaxPages = 1024;
+inline constexpr std::size_t kMaxPages = 65535;
 #endif
 
 // Which limit refused a piece of work, or which property put a page
@@ -57,27 +59,8 @@ enum class Limit : std::uint8_t {
   kNotFaxPage,    // fields that make the page no fax page (colour, palette); see the text
   kDamaged,       // a field the page needs is missing, zero or unreadable; see the text
   kFile,          // the whole file cannot be read; see the text
+  kMemory,        // the work needed more memory than there was
 };
-
-// The checks note the limit they refused with (and, for the page
-// properties, the value found); the record clears the note before a page is
-// opened or loaded and reads it afterwards. Kept per thread (conversions run
-// side by side).
-void note(Limit which, std::uint32_t detail = 0);
-// The same with the words that say it ("ImageWidth 0", "a colour PCX page,
-// 3 planes of 8 bits").
-void note_text(Limit which, std::string text);
-Limit noted();
-std::uint32_t noted_detail();
-void clear_note();
-// The refusal noted last in words: its text, else describe(noted(),
-// noted_detail()); empty when nothing was noted.
-std::string noted_reason();
-
-// Notes (Limit::kFile) why the scratch folder could not take what was
-// written there: "the temporary folder is full" for no space, a quota or
-// a file-size limit (`error` is the errno of the failed write).
-void note_scratch_fault(int error);
 
 // True for the three size limits (the page is "larger than ..."); false
 // for the page properties.

@@ -1,5 +1,6 @@
 #include "base/page_bitmap.h"
 
+#include <algorithm>
 #include <new>
 
 #include "base/byte_order.h"
@@ -21,11 +22,10 @@ PageBitmap PageBitmap::fields_only() const {
   return copy;
 }
 
-bool PageBitmap::allocate_pixels(std::int64_t bytes, std::uint8_t fill) {
-  if (bytes > limits::kMaxPageBytes) limits::note(limits::Limit::kPage);
+Status PageBitmap::allocate_pixels(std::int64_t bytes, std::uint8_t fill) {
   if (bytes <= 0 || bytes > limits::kMaxPageBytes) {
     release_pixels();
-    return false;
+    return pixels_refusal(bytes > 0 ? bytes : -1);
   }
   // A bitmap decoded into again (the same page, or one of about its size)
   // keeps its buffer: refilling memory already mapped is much cheaper than
@@ -36,26 +36,22 @@ bool PageBitmap::allocate_pixels(std::int64_t bytes, std::uint8_t fill) {
     pixels.assign(std::size_t(bytes), fill);
   } catch (const std::bad_alloc&) {
     release_pixels();
-    return false;
+    return pixels_refusal(bytes);
   }
-  return true;
+  return {};
 }
 
 std::int64_t checked_page_bytes(std::int64_t rows, std::int64_t row_bytes) {
   if (rows < 0 || row_bytes < 0) return -1;
   if (rows > limits::kMaxPageSide || row_bytes > limits::kMaxPageBytes ||
       rows * row_bytes > limits::kMaxPageBytes) {
-    limits::note(limits::Limit::kPage);
     return -1;
   }
   return rows * row_bytes;
 }
 
 std::int64_t checked_page_size(std::int64_t width, std::int64_t rows, std::int64_t row_bytes) {
-  if (width > limits::kMaxPageSide) {
-    limits::note(limits::Limit::kPage);
-    return -1;
-  }
+  if (width > limits::kMaxPageSide) return -1;
   return checked_page_bytes(rows, row_bytes);
 }
 
@@ -95,6 +91,23 @@ void load_descriptor(PageBitmap& p, std::span<const std::uint8_t, kDescriptorSiz
   p.coding = b[30];
   p.width_class = b[31];
   p.invert = b[32];
+}
+
+Dpi shown_dpi(const PageFields& page) {
+  constexpr std::uint8_t kUnitPixel = 1, kUnitInch = 2, kUnitCentimetre = 3;
+  std::uint32_t x = 0, y = 0;
+  if (page.unit == kUnitPixel) {
+    x = 200;
+    y = 100;
+  } else if (page.unit == kUnitInch) {
+    x = page.xres;
+    y = page.yres;
+  } else if (page.unit == kUnitCentimetre) {
+    // Truncated, as the view has always shown them.
+    x = std::min<std::uint32_t>(std::uint32_t(page.xres * 2.54), 65535);
+    y = std::min<std::uint32_t>(std::uint32_t(page.yres * 2.54), 65535);
+  }
+  return {std::uint16_t(x ? x : 100), std::uint16_t(y ? y : 100)};
 }
 
 }  // namespace orvane

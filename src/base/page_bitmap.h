@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "base/result.h"
+
 namespace orvane {
 
 // What a page is, without its pixels.
@@ -41,9 +43,9 @@ struct PageBitmap : PageFields {
   // A copy of the fields without the pixels.
   PageBitmap fields_only() const;
 
-  // Replaces the pixels by `bytes` zero bytes. Refuses (returns false, no
-  // pixels) a size above the page limit or one the allocator cannot give.
-  bool allocate_pixels(std::int64_t bytes, std::uint8_t fill = 0);
+  // Replaces the pixels by `bytes` bytes of `fill`. Refuses (no pixels) a
+  // size above the page limit or one the allocator cannot give.
+  Status allocate_pixels(std::int64_t bytes, std::uint8_t fill = 0);
 
   // Row r (no bounds check beyond the debug assert; callers keep r < height).
   std::uint8_t* row(std::int32_t r) {
@@ -54,13 +56,24 @@ struct PageBitmap : PageFields {
   }
 };
 
+// The resolution a page is shown and written at, in dots per inch: pages
+// in pixel units are 200 x 100 dpi, centimetre pages are converted, and a
+// resolution that is missing (0, or no known unit) makes a pixel a
+// hundredth of an inch. The view, the printer and every output use it, so a
+// page keeps one aspect everywhere.
+struct Dpi {
+  std::uint16_t x = 100;
+  std::uint16_t y = 100;
+};
+Dpi shown_dpi(const PageFields& page);
+
 // Bytes per row for a width: (width + 7) / 8, computed without overflow.
 inline std::int32_t row_bytes_for(std::int32_t width) {
   return width <= 0 ? 0 : std::int32_t((std::int64_t(width) + 7) / 8);
 }
 
 // Checked page size: rows x row bytes, or -1 when either is negative or the
-// product passes the page limit (noted as limits::Limit::kPage).
+// product passes the page limit (limits::Limit::kPage).
 std::int64_t checked_page_bytes(std::int64_t rows, std::int64_t row_bytes);
 // The same, also refusing a width above the largest page side.
 std::int64_t checked_page_size(std::int64_t width, std::int64_t rows, std::int64_t row_bytes);

@@ -63,7 +63,7 @@ ConvertResult write_output(FaxFile& fax, std::int32_t format, const std::filesys
     return export_pdf(fax, format, output, {}, &summary, pdf);
   }
   if (target.g4) return export_g4_tiff(fax, format, output, {}, &summary);
-  return fax.convert(output, format, FaxFile::TiffSource::kCopy, nullptr, &summary);
+  return export_tiff(fax, format, output, TiffPages::kKeepCoded, {}, &summary);
 }
 
 // stderr shared by the workers and the progress bar: an error line first
@@ -148,8 +148,10 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
     console.error(input, no_page_message(fax, cf.format));
     return kExitNoPage;
   }
-  if (const std::string note = cut_table_note(fax, cf.format); !note.empty())
-    console.error(input, note);
+  // Pages past the page table are left out as surely as pages that do not
+  // load: the run says so and ends with the same status.
+  const std::string cut_note = cut_table_note(fax, cf.format);
+  if (!cut_note.empty()) console.error(input, cut_note);
   if (const std::string note = doubtful_decoding_note(fax); !note.empty())
     console.error(input, note);
   // Pages are written one at a time; the one opening loaded is not needed.
@@ -158,16 +160,15 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
   const ConvertResult rc = write_output(fax, cf.format, output, target, page_jobs, summary);
   if (rc == ConvertResult::kNoPages && !summary.left_out.empty()) {
     // Not one page loaded: why the first did not is why nothing was written.
-    console.error(
-        input, "no page could be read: " + page_failure(summary.first_limit, summary.first_reason,
-                                                        int(summary.left_out.front()) + 1));
+    console.error(input, "no page could be read: " +
+                             summary.first_refusal.for_page(summary.left_out.front() + 1));
     return kExitNoPage;
   }
   if (rc != ConvertResult::kOk) {
     console.error(output, conversion_error(rc, summary.write_error));
     return kExitNoPage;
   }
-  if (summary.left_out.empty()) return kExitOk;
+  if (summary.left_out.empty()) return cut_note.empty() ? kExitOk : kExitLeftOut;
   console.error(input, left_out_message(summary.left_out));
   return kExitLeftOut;
 }

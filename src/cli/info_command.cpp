@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <sstream>
@@ -12,34 +13,50 @@ namespace orvane::cli {
 
 namespace {
 
-struct PageFacts {
+struct PageLine {
   int number;
   bool valid;
   PageBitmap fields;  // no pixels
   std::string text;
-  limits::Limit limit;  // what kept an invalid page from loading
-  std::string reason;   // and why, in the reader's words
+  Refusal refusal;  // what kept an invalid page from loading
 };
+
+// The fields of page `index` as its file states them, where it does.
+void stated_facts(FaxFile& fax, std::uint32_t index, PageBitmap& fields) {
+  orvane::PageFacts stated;
+  if (!fax.page_facts(index, stated)) return;
+  fields.width = std::int32_t(std::min<std::uint32_t>(stated.width, limits::kMaxPageSide));
+  fields.height = std::int32_t(std::min<std::uint32_t>(stated.height, limits::kMaxPageSide));
+  fields.row_bytes = row_bytes_for(fields.width);
+  fields.xres = stated.xres;
+  fields.yres = stated.yres;
+  fields.unit = stated.unit;
+  fields.coding = stated.coding;
+  fields.bit_order = stated.bit_order;
+}
 
 // One page in memory at a time: each page's pixels go as soon as its facts
 // are taken.
-std::vector<PageFacts> collect_pages(FaxFile& fax) {
-  std::vector<PageFacts> pages;
+std::vector<PageLine> collect_pages(FaxFile& fax) {
+  std::vector<PageLine> pages;
   for (std::uint32_t i = 0; i < fax.page_count(); ++i) {
     LoadedPage loaded = fax.read_page(i);
     loaded.page.release_pixels();
+    // A page that did not load has no size of its own; what its file
+    // states of it is still worth telling.
+    if (!loaded.valid()) stated_facts(fax, i, loaded.page);
     pages.push_back({int(i) + 1, loaded.valid(), std::move(loaded.page), std::move(loaded.text),
-                     loaded.limit, std::move(loaded.reason)});
+                     loaded.refusal.value_or(Refusal())});
   }
   return pages;
 }
 
-void print_json(std::int32_t format, const std::vector<PageFacts>& pages) {
+void print_json(std::int32_t format, const std::vector<PageLine>& pages) {
   std::ostringstream o;
   o << "{\"format\": " << format << ", \"format_name\": " << json_text(format_name(format))
     << ", \"pages\": " << pages.size() << ", \"page_list\": [";
   for (std::size_t i = 0; i < pages.size(); ++i) {
-    const PageFacts& p = pages[i];
+    const PageLine& p = pages[i];
     const PageBitmap& b = p.fields;
     o << (i ? ", " : "") << "{\"page\": " << p.number
       << ", \"valid\": " << (p.valid ? "true" : "false") << ", \"width\": " << b.width
@@ -50,7 +67,7 @@ void print_json(std::int32_t format, const std::vector<PageFacts>& pages) {
       << ", \"yres\": " << b.yres << ", \"unit\": " << int(b.unit)
       << ", \"text\": " << json_text(p.text);
     // What a user would be told of a page that did not load.
-    if (!p.valid) o << ", \"reason\": " << json_text(page_failure(p.limit, p.reason, p.number));
+    if (!p.valid) o << ", \"reason\": " << json_text(p.refusal.for_page(std::uint32_t(p.number)));
     o << "}";
   }
   o << "]}\n";
@@ -75,17 +92,17 @@ void print_resolution(const PageBitmap& b) {
 }
 
 void print_table(const std::filesystem::path& file, std::int32_t format,
-                 const std::vector<PageFacts>& pages) {
+                 const std::vector<PageLine>& pages) {
   std::cout << printable(file.string()) << ": " << format_name(format);
   if (format < 0) {
     std::cout << "\n";
     return;
   }
   std::cout << ", " << pages.size() << (pages.size() == 1 ? " page" : " pages") << "\n";
-  for (const PageFacts& p : pages) {
+  for (const PageLine& p : pages) {
     const PageBitmap& b = p.fields;
     if (!p.valid) {
-      std::cout << "  " << page_failure(p.limit, p.reason, p.number) << "\n";
+      std::cout << "  " << p.refusal.for_page(std::uint32_t(p.number)) << "\n";
       continue;
     }
     std::cout << "  page " << p.number << ": " << b.width << " x " << b.height << ", "
@@ -103,7 +120,7 @@ int run_info(const std::filesystem::path& file, bool json, const DecodingOptions
   CommandFax cf(options.parameters());
   if (!cf.open(file)) return kExitUsage;
   const std::int32_t format = cf.format;
-  std::vector<PageFacts> pages;
+  std::vector<PageLine> pages;
   // The page opening loaded is not needed: its facts come again with the
   // others, one page in memory at a time.
   cf.fax.page().release_pixels();
@@ -115,16 +132,16 @@ int run_info(const std::filesystem::path& file, bool json, const DecodingOptions
   }
   if (const std::string note = cut_table_note(cf.fax, format); !note.empty()) report(file, note);
   if (const std::string note = doubtful_decoding_note(cf.fax); !note.empty()) report(file, note);
-  for (const PageFacts& p : pages)
+  for (const PageLine& p : pages)
     if (p.valid) return kExitOk;
   if (format < 0) {
     report(file, not_read_reason(file, format));
     return kExitNoPage;
   }
   std::string reason = no_page_message(cf.fax, format);
-  for (const PageFacts& p : pages) {
-    if (p.limit == limits::Limit::kNone) continue;
-    reason = "no page could be read: " + page_failure(p.limit, p.reason, p.number);
+  for (const PageLine& p : pages) {
+    if (p.valid || p.refusal.cause().empty()) continue;
+    reason = "no page could be read: " + p.refusal.for_page(std::uint32_t(p.number));
     break;
   }
   report(file, reason);

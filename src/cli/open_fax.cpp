@@ -103,20 +103,13 @@ std::string not_read_reason(const std::filesystem::path& path, std::int32_t form
   return kind.empty() ? "not a fax file" : "is " + std::string(kind) + ", not a fax file";
 }
 
-std::string page_failure(limits::Limit limit, const std::string& reason, int page) {
-  const std::string which = "page " + std::to_string(page);
-  if (reason.empty()) return which + " does not decode";
-  return limits::is_size_limit(limit) ? which + " is " + reason
-                                      : which + " does not decode: " + reason;
-}
-
 std::string no_page_reason(const FaxFile& fax, const std::string& otherwise) {
-  switch (fax.page_limit()) {
-    case limits::Limit::kNone: return otherwise;
-    case limits::Limit::kWholeFile: return "is " + fax.page_reason();
-    case limits::Limit::kFile: return fax.page_reason();
-    default:
-      return "no page could be read: " + page_failure(fax.page_limit(), fax.page_reason(), 1);
+  const std::optional<Refusal>& why = fax.page_refusal();
+  if (!why || why->cause().empty()) return otherwise;
+  switch (why->limit) {
+    case limits::Limit::kWholeFile: return "is " + why->cause();
+    case limits::Limit::kFile: return why->cause();
+    default: return "no page could be read: " + why->for_page(1);
   }
 }
 
@@ -152,7 +145,8 @@ std::string bare_data_hint(const DecodingParameters& p, std::uint8_t t6_order) {
 
 std::string no_page_message(FaxFile& fax, std::int32_t format) {
   const std::string reason = no_page_reason(fax, "no page could be read (not a fax, or damaged)");
-  if (format != kFormatRawFax || fax.page_limit() != limits::Limit::kNone) return reason;
+  if (format != kFormatRawFax || (fax.page_refusal() && !fax.page_refusal()->cause().empty()))
+    return reason;
   const std::string hint = bare_data_hint(fax.parameters(), fax.raw_t6_order_from_first_byte());
   return hint.empty() ? reason : reason + "; " + hint;
 }
@@ -181,7 +175,8 @@ std::string doubtful_decoding_note(FaxFile& fax) {
 std::string cut_table_note(FaxFile& fax, std::int32_t format) {
   if (format < 0 || !fax.pages_cut(format)) return {};
   const std::string most = std::to_string(limits::kMaxPages);
-  return "lists more than " + most + " pages; only the first " + most + " are read";
+  return "lists more than " + most + " pages; the pages past page " + most +
+         " could not be read and were left out";
 }
 
 }  // namespace orvane::cli

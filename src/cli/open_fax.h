@@ -59,10 +59,6 @@ struct CommandFax {
 // file", "not a fax file", "a fax format this program does not read".
 std::string not_read_reason(const std::filesystem::path& path, std::int32_t format);
 
-// "page N does not decode", "page N is larger than the largest page this
-// program opens (...)" or "page N does not decode: Compression 5 (LZW) is
-// not a fax coding", by what kept it from loading and the reader's reason.
-std::string page_failure(limits::Limit limit, const std::string& reason, int page);
 // `otherwise`, or what names the limit the file's first page (or the whole
 // file) hit.
 std::string no_page_reason(const FaxFile& fax, const std::string& otherwise);
@@ -81,8 +77,9 @@ std::string no_page_message(FaxFile& fax, std::int32_t format);
 // naming the counts and what to try; else empty.
 std::string doubtful_decoding_note(FaxFile& fax);
 
-// "lists more than 1024 pages; only the first 1024 are read" when the file
-// lists more pages than are read; else empty.
+// "lists more than 65535 pages; the pages past page 65535 could not be read
+// and were left out" when the file lists more pages than are read; else
+// empty.
 std::string cut_table_note(FaxFile& fax, std::int32_t format);
 
 }  // namespace orvane::cli

@@ -32,7 +32,7 @@ int run_render(const std::filesystem::path& file, int page, const std::filesyste
   }
   if (page > 1) fax.load_page(format, std::uint32_t(page - 1));
   if (!fax.page_valid()) {
-    report(file, page_failure(fax.page_limit(), fax.page_reason(), page));
+    report(file, fax.page_refusal().value_or(Refusal()).for_page(std::uint32_t(page)));
     return kExitNoPage;
   }
   const std::string error = write_page_image(fax.page(), output);

@@ -2,7 +2,6 @@
 
 #include "core/at_work.h"
 #include "core/format_registry.h"
-#include "core/tiff_export.h"
 #include "formats/raw_fax_reader.h"
 #include "tiff/tiff_reader.h"
 
@@ -16,9 +15,8 @@ namespace {
 class NoReader final : public FormatReader {
  public:
   std::uint16_t build_page_table() override { return 0; }
-  void load_page(std::uint32_t, PageBitmap&) override {}
-  ConvertResult convert(const std::filesystem::path&, std::uint16_t) override {
-    return ConvertResult::kNoFile;
+  Status load_page(std::uint32_t, PageBitmap&) override {
+    return Refusal(limits::Limit::kFile, "a fax format this program does not read");
   }
 };
 
@@ -56,7 +54,7 @@ OpenResult FaxFile::open(const std::filesystem::path& path, std::int32_t format,
   page_.clear();
   format_ = format;
   first_ = first;
-  limits::clear_note();
+  open_refusal_.reset();
   if (is_raw_format(format)) return open_raw(path, control);
   if (format == kFormatAtWork) return open_at_work(path);
   return open_with_reader(path, format);
@@ -66,6 +64,7 @@ OpenResult FaxFile::open_with_reader(const std::filesystem::path& path, std::int
   FormatReader& reader = reader_for(format);
   reader.open(path);
   if (!reader.is_open()) return OpenResult::kFailed;
+  page_count_ = 0;
   if (reader.recognise() == ReaderResult::kOk) {
     page_count_ = reader.build_page_table();
     page_valid_ = reader.valid_after_count(page_count_);
@@ -76,7 +75,9 @@ OpenResult FaxFile::open_with_reader(const std::filesystem::path& path, std::int
 
 OpenResult FaxFile::open_at_work(const std::filesystem::path& path) {
   tiff_reader().close();
-  if (!convert_at_work_file(path, paths_.temp_tiff)) {
+  if (Status converted = convert_at_work_file(path, paths_.temp_tiff); !converted) {
+    open_refusal_ = converted.refusal();
+    page_count_ = 0;
     load_first(kFormatAtWork);
     return OpenResult::kOk;
   }
@@ -104,6 +105,7 @@ OpenResult FaxFile::open_raw(const std::filesystem::path& path, const WorkContro
   if (!raw_analysed_) {
     page_count_ = 0;
     page_valid_ = false;
+    open_refusal_ = raw.analysis_refusal();
   } else {
     raw.read_descriptor(page_);
     if (params_.vres_override > 0) page_.yres = params_.vres_override;
@@ -124,7 +126,6 @@ void FaxFile::load_first(std::int32_t format) {
 }
 
 void FaxFile::load_page(std::int32_t format, std::uint32_t index) {
-  limits::clear_note();
   load(format, index);
 }
 
@@ -133,49 +134,43 @@ LoadedPage FaxFile::load_value(std::int32_t format, std::uint32_t index, PageBit
   loaded.page = std::move(start);
   FormatReader& reader = reader_for(format);
   reader.set_analysis(params_.threshold, params_.flag_number);
-  // Raw data whose analysis failed has nothing to load.
-  if (!is_raw_format(format) || raw_analysed_) {
-    reader.load_page(index, loaded.page);
+  // Why an open found no page is why no page loads.
+  if (open_refusal_) {
+    loaded.refusal = open_refusal_;
+  } else if (index >= page_count_) {
+    loaded.refusal = Refusal();  // no such page: nothing more to say
+  } else if (Status read = reader.load_page(index, loaded.page); !read) {
+    loaded.refusal = read.refusal();
+  } else if (!loaded.page.is_valid() || !loaded.page.has_pixels()) {
+    // A page without pixels (out of memory, refused size) is no page either.
+    loaded.refusal = missing_pixels(loaded.page.width, loaded.page.height);
+  } else {
+    loaded.refusal.reset();
     loaded.text = reader.page_text(index);
   }
-  // A page without pixels (out of memory, refused size) is no page either.
-  if (loaded.page.is_valid() && loaded.page.has_pixels()) {
-    loaded.status = LoadedPage::Status::kLoaded;
-  } else {
-    loaded.limit = limits::noted();
-    loaded.limit_detail = limits::noted_detail();
-    loaded.reason = limits::noted_reason();
-    loaded.status = loaded.limit == limits::Limit::kNone ? LoadedPage::Status::kNotLoaded
-                                                         : LoadedPage::Status::kRefused;
+  // A page that is not there has no size to show or write.
+  if (loaded.refusal) {
+    loaded.page.release_pixels();
+    loaded.page.width = loaded.page.height = loaded.page.row_bytes = 0;
   }
   return loaded;
 }
 
 void FaxFile::load(std::int32_t format, std::uint32_t index) {
-  const bool reads = !is_raw_format(format) || raw_analysed_;
-  LoadedPage loaded = load_value(format, index, std::move(page_));
-  page_ = std::move(loaded.page);
-  if (reads) page_text_ = std::move(loaded.text);
-  page_valid_ = loaded.valid();
-  page_limit_ = loaded.limit;
-  page_limit_detail_ = loaded.limit_detail;
-  page_reason_ = std::move(loaded.reason);
+  take_page(load_value(format, index, std::move(page_)));
 }
 
 void FaxFile::take_page(LoadedPage&& loaded) {
   page_ = std::move(loaded.page);
   page_text_ = std::move(loaded.text);
   page_valid_ = loaded.valid();
-  page_limit_ = loaded.limit;
-  page_limit_detail_ = loaded.limit_detail;
-  page_reason_ = std::move(loaded.reason);
+  page_refusal_ = std::move(loaded.refusal);
 }
 
 LoadedPage FaxFile::read_page(std::uint32_t index) {
   // The record's page lends its fields (bare data keeps the resolution the
   // record noted), never its pixels.
-  limits::clear_note();
-  if (format_ == kFormatNotFax || format_ == kFormatUnsupported || index >= page_count_) return {};
+  if (format_ == kFormatNotFax || format_ == kFormatUnsupported) return {};
   return load_value(format_, index, page_.fields_only());
 }
 
@@ -203,27 +198,6 @@ FaxFile::RawDecoding FaxFile::raw_decoding() {
 std::uint8_t FaxFile::raw_t6_order_from_first_byte() {
   if (!is_raw_format(format_)) return 0;
   return raw_reader().t6_order_from_first_byte();
-}
-
-ConvertResult FaxFile::convert(const std::filesystem::path& output, std::int32_t format,
-                               TiffSource tiff, const WorkControl* control,
-                               ExportSummary* summary) {
-  write_error_.clear();
-  if (format == kFormatTiff && tiff == TiffSource::kRefuse) return ConvertResult::kNoFile;
-  if (!reader_for(format).is_open()) return ConvertResult::kNoFile;
-  ExportProgress progress;
-  if (control) {
-    progress = [control](std::uint32_t done, std::uint32_t total) {
-      control->report(done, total);
-      return !control->stop_requested();
-    };
-  }
-  ExportSummary done;
-  const ConvertResult rc =
-      export_tiff(*this, format, output, TiffPages::kKeepCoded, progress, &done);
-  write_error_ = done.write_error;
-  if (summary) *summary = std::move(done);
-  return rc;
 }
 
 }  // namespace orvane

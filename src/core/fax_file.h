@@ -14,19 +14,20 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 
 #include "base/format_reader.h"
 #include "base/limits.h"
 #include "base/page_bitmap.h"
+#include "base/result.h"
 #include "base/work_control.h"
 
 namespace orvane {
 
 class TiffReader;
 class RawFaxReader;
-struct ExportSummary;
 
 // The decoding parameters a user can set; defaults as the viewer starts.
 struct DecodingParameters {
@@ -49,25 +50,17 @@ enum class OpenResult : std::int8_t {
   kStopped = -2,  // the caller's stop request ended the work
 };
 
-// One page as loaded, by value.
+// One page as loaded, by value: its pixels with its facts, or the reason
+// it cannot be read.
 struct LoadedPage {
-  enum class Status : std::uint8_t {
-    kLoaded,
-    kNotLoaded,  // no such page, or its data does not decode
-    kRefused,    // a limit refused it (see limit)
-  };
-  Status status = Status::kNotLoaded;
-  PageBitmap page;  // pixels only when loaded
-  limits::Limit limit = limits::Limit::kNone;
-  std::uint32_t limit_detail = 0;  // the Compression or bits per sample found
+  PageBitmap page;  // pixels only when loaded; else no pixels and no size
   // Why the page is not loaded, in the words of the reader that refused it
   // ("StripOffsets missing", "Compression 5 (LZW) is not a fax coding");
-  // empty when it loaded or nothing more is known than that it does not
-  // decode.
-  std::string reason;
+  // empty when it loaded.
+  std::optional<Refusal> refusal = Refusal();
   std::string text;  // text stored with the page (WinFax)
 
-  bool valid() const { return status == Status::kLoaded; }
+  bool valid() const { return !refusal.has_value(); }
 };
 
 // The three scratch files of raw data and At Work conversion.
@@ -123,20 +116,6 @@ class FaxFile {
   // file, on another thread) into the page bitmap, as load_page() would
   // have left it.
   void take_page(LoadedPage&& loaded);
-  // What convert() does with a TIFF file: the viewer refuses it (there is
-  // nothing to convert); orvane-cli copies its pages into a new file.
-  enum class TiffSource { kRefuse, kCopy };
-  // Writes the open file as a multi-page TIFF at `output`: every page as
-  // the view shows it, its coded data kept where that decodes to exactly the
-  // page (export_tiff). With a stop request from `control` the conversion
-  // ends between pages with ConvertResult::kStopped and nothing at `output`.
-  // `summary` (may be null) names the pages left out.
-  ConvertResult convert(const std::filesystem::path& output, std::int32_t format,
-                        TiffSource tiff = TiffSource::kRefuse, const WorkControl* control = nullptr,
-                        ExportSummary* summary = nullptr);
-  // Why the last conversion could not write its output (the system's
-  // reason), when it failed with ConvertResult::kWriteFailed.
-  std::error_code write_error() const { return write_error_; }
   // Raw data only: pages again after the vertical resolution changed.
   std::uint16_t recount_raw_pages();
   // Bare data: how the rows of the last open decoded. `doubtful` when
@@ -159,17 +138,12 @@ class FaxFile {
   bool page_valid() const { return page_valid_; }
   std::uint16_t page_count() const { return page_count_; }
   const std::string& page_text() const { return page_text_; }
-  // Which size limit kept the last opened or loaded page from loading
-  // (kNone when the page loaded, or failed for another reason).
-  limits::Limit page_limit() const { return page_limit_; }
-  // The value that came with it (the Compression or bits per sample found).
-  std::uint32_t page_limit_detail() const { return page_limit_detail_; }
-  // Why the last opened or loaded page is not there (LoadedPage::reason),
+  // Why the last opened or loaded page is not there (LoadedPage::refusal),
   // or why the file gave no page at all (an At Work file without its
-  // converter); empty when it loaded.
-  const std::string& page_reason() const { return page_reason_; }
+  // converter, bare data too large to hold); empty when it loaded.
+  const std::optional<Refusal>& page_refusal() const { return page_refusal_; }
 
-  // True when the file lists more pages than are read (the first 1024).
+  // True when the file lists more pages than are read (limits::kMaxPages).
   bool pages_cut(std::int32_t format) { return reader_for(format).page_table_cut(); }
 
   // The reader that serves `format`, created on first use.
@@ -199,10 +173,9 @@ class FaxFile {
   bool raw_analysed_ = false;
   std::uint16_t page_count_ = 0;
   std::string page_text_;
-  limits::Limit page_limit_ = limits::Limit::kNone;
-  std::uint32_t page_limit_detail_ = 0;
-  std::string page_reason_;
-  std::error_code write_error_;
+  std::optional<Refusal> page_refusal_;
+  // Why the open found no page (the converter, the analysis of bare data).
+  std::optional<Refusal> open_refusal_;
   FirstPage first_ = FirstPage::kLoad;  // of the open under way
 };
 

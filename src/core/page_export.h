@@ -21,24 +21,29 @@ namespace orvane {
 // and once more at the end; returning false asks the export to stop.
 using ExportProgress = std::function<bool(std::uint32_t done, std::uint32_t total)>;
 
+// The progress of an export reported to `control` (may be null), whose
+// stop request stops it.
+inline ExportProgress progress_of(const WorkControl* control) {
+  if (!control) return {};
+  return [control](std::uint32_t done, std::uint32_t total) {
+    control->report(done, total);
+    return !control->stop_requested();
+  };
+}
+
 // What an export did with the pages.
 struct ExportSummary {
   std::uint32_t pages_written = 0;
   std::uint32_t pages_kept_coded = 0;   // coded data written unchanged
   std::uint32_t pages_skipped = 0;      // no page loaded, or it could not be coded
   std::vector<std::uint32_t> left_out;  // those pages, by index from 0, in order
-  // Why the first page left out is missing (LoadedPage::limit and reason).
-  limits::Limit first_limit = limits::Limit::kNone;
-  std::string first_reason;
+  // Why the first page left out is missing (LoadedPage::refusal).
+  Refusal first_refusal;
   std::error_code write_error;  // why the output could not be written, when known
 
-  // Page `index` is not in the output, for `reason` (may be empty).
-  void leave_out(std::uint32_t index, limits::Limit limit = limits::Limit::kNone,
-                 const std::string& reason = {}) {
-    if (left_out.empty()) {
-      first_limit = limit;
-      first_reason = reason;
-    }
+  // Page `index` is not in the output, for `why`.
+  void leave_out(std::uint32_t index, const Refusal& why = {}) {
+    if (left_out.empty()) first_refusal = why;
     ++pages_skipped;
     left_out.push_back(index);
   }
@@ -86,44 +91,54 @@ class ExportOutput {
   ExportSummary* summary_;
 };
 
-// Calls `without_loading(index)` for every page of the open file in turn:
-// a result when it dealt with the page itself, nothing when the page is to
-// be loaded and, when it loaded, given to `write(index, page)`. kOk,
-// kStopped, or the first failure of either. A page that does not load is
-// left out here, the one place every export notes it (a writer that cannot
-// code a loaded page calls summary.leave_out itself). Pages are loaded as
-// values, one at a time: the record's page on view is left alone, and a
-// page whose directory cannot be read is not taken for the one before it.
-template <typename TryPage, typename WritePage>
-ConvertResult for_each_page(FaxFile& fax, const ExportProgress& progress, ExportSummary& summary,
-                            TryPage&& without_loading, WritePage&& write) {
-  const std::uint32_t count = fax.page_count();
-  for (std::uint32_t i = 0; i < count; ++i) {
-    if (progress && !progress(i, count)) return ConvertResult::kStopped;
-    const std::optional<ConvertResult> done = without_loading(i);
-    if (done) {
-      if (*done != ConvertResult::kOk) return *done;
-      continue;
-    }
+// The walk every export makes over a file's pages, written once so that
+// every output treats pages alike: the progress before the first page and
+// after each, the pages left out with their reasons, the pages written, and
+// the verdict when not one page was written.
+class PageWalk {
+ public:
+  PageWalk(const ExportProgress& progress, ExportSummary& summary, std::uint32_t count)
+      : progress_(progress), summary_(summary), count_(count) {}
+
+  std::uint32_t count() const { return count_; }
+  // False when the caller asks to stop.
+  bool start() const { return !progress_ || progress_(0, count_); }
+  bool page_done(std::uint32_t index) const { return !progress_ || progress_(index + 1, count_); }
+  void written(bool kept_coded) {
+    ++summary_.pages_written;
+    if (kept_coded) ++summary_.pages_kept_coded;
+  }
+  void leave_out(std::uint32_t index, const Refusal& why) { summary_.leave_out(index, why); }
+  // kNoPages for an export that went through without writing a page; else
+  // `rc`.
+  ConvertResult verdict(ConvertResult rc) const {
+    return rc == ConvertResult::kOk && summary_.pages_written == 0 ? ConvertResult::kNoPages : rc;
+  }
+
+ private:
+  const ExportProgress& progress_;
+  ExportSummary& summary_;
+  std::uint32_t count_;
+};
+
+// Gives every page of the open file that loads to `write(index, page)`, in
+// order; a page that does not load is left out with its reason. Pages are
+// loaded as values, one at a time: the record's page on view is left alone,
+// and a page whose directory cannot be read is not taken for the one
+// before it. kOk, kStopped, kNoPages, or the first failure of `write`.
+template <typename WritePage>
+ConvertResult for_each_loaded_page(FaxFile& fax, PageWalk& walk, WritePage&& write) {
+  if (!walk.start()) return ConvertResult::kStopped;
+  for (std::uint32_t i = 0; i < walk.count(); ++i) {
     const LoadedPage loaded = fax.read_page(i);
     if (!loaded.valid()) {
-      summary.leave_out(i, loaded.limit, loaded.reason);
-      continue;
+      walk.leave_out(i, *loaded.refusal);
+    } else if (const ConvertResult rc = write(i, loaded.page); rc != ConvertResult::kOk) {
+      return rc;
     }
-    const ConvertResult rc = write(i, loaded.page);
-    if (rc != ConvertResult::kOk) return rc;
+    if (!walk.page_done(i)) return ConvertResult::kStopped;
   }
-  if (progress && !progress(count, count)) return ConvertResult::kStopped;
-  return ConvertResult::kOk;
-}
-
-// The same with every page loaded.
-template <typename WritePage>
-ConvertResult for_each_loaded_page(FaxFile& fax, const ExportProgress& progress,
-                                   ExportSummary& summary, WritePage&& write) {
-  return for_each_page(
-      fax, progress, summary, [](std::uint32_t) { return std::optional<ConvertResult>(); },
-      std::forward<WritePage>(write));
+  return walk.verdict(ConvertResult::kOk);
 }
 
 }  // namespace orvane

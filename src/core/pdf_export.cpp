@@ -14,7 +14,6 @@
 #include "core/ordered_work.h"
 #include "core/page_ocr.h"
 #include "core/scratch_dir.h"
-#include "formats/conversion.h"
 #include "formats/pdf_writer.h"
 #include "tiff/tiff_reader.h"
 
@@ -35,8 +34,7 @@ struct PageJob {
   PageBitmap page;
   std::vector<std::uint8_t> coded;  // most significant bit first
   std::uint8_t coding = 0;
-  limits::Limit limit = limits::Limit::kNone;  // kMissing: why
-  std::string reason;
+  Refusal refusal;  // kMissing: why
 };
 
 // What a worker made of a page.
@@ -49,8 +47,7 @@ struct PageDone {
   };
   Kind kind = Kind::kSkip;
   bool kept_coded = false;
-  limits::Limit limit = limits::Limit::kNone;  // kSkip: why, when the page did not load
-  std::string reason;
+  Refusal refusal;  // kSkip: why
   PageFields fields;
   std::vector<std::uint8_t> data;
   codec::CcittFilterParameters filter;
@@ -67,8 +64,7 @@ class PageWorker {
     PageDone done;
     switch (job.kind) {
       case PageJob::Kind::kMissing: {
-        done.limit = job.limit;
-        done.reason = std::move(job.reason);
+        done.refusal = std::move(job.refusal);
         return done;
       }
       case PageJob::Kind::kCoded: {
@@ -83,6 +79,7 @@ class PageWorker {
           done.data = std::move(job.coded);
           done.kept_coded = true;
         } else if (!encode(job.page, done)) {
+          done.refusal = Refusal(limits::Limit::kMemory, "it could not be coded as G4");
           return done;
         }
         break;
@@ -114,7 +111,9 @@ class PageWorker {
 
   // The page as shown, encoded as G4; false when it cannot be.
   bool encode(const PageBitmap& page, PageDone& done) {
-    if (page.row_bytes != row_bytes_for(page.width) ||
+    // Rows may be stored wider than the page (PCX pads its lines to an even
+    // byte count): the encoder reads the page's width of each.
+    if (page.width < 1 || std::int64_t(page.row_bytes) * 8 < page.width ||
         page.pixels.size() < std::size_t(page.height) * std::size_t(page.row_bytes))
       return false;
     if (!encoder_ || encoder_width_ != page.width) {
@@ -190,8 +189,7 @@ class PageSource {
     PageJob job;
     LoadedPage loaded = fax_.read_page(index);
     if (!loaded.valid()) {
-      job.limit = loaded.limit;
-      job.reason = std::move(loaded.reason);
+      job.refusal = std::move(*loaded.refusal);
       return job;
     }
     job.kind = PageJob::Kind::kLoaded;
@@ -230,7 +228,7 @@ class PageSource {
     tiff_->parse_directory(desc);
     // A page the reader refuses is loaded the usual way, which leaves it
     // out and says why.
-    if (tiff_->refuse_page(desc) || desc.strip_count != 1 || desc.photometric > 1 ||
+    if (!tiff_->check_page(desc) || desc.strip_count != 1 || desc.photometric > 1 ||
         desc.image_width < 1 || desc.image_length < 1)
       return false;
     if (!take_coded(index, job)) return false;
@@ -277,6 +275,7 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
   for (unsigned w = 0; w <= workers; ++w)
     states.push_back(std::make_unique<PageWorker>(options, stopping));
   PageSource source(fax, format);
+  PageWalk walk(progress, done, count);
   ConvertResult rc = ConvertResult::kOk;
 
   const auto write = [&](std::uint32_t i, PageDone& page) {
@@ -285,7 +284,7 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
       return false;
     }
     if (page.kind != PageDone::Kind::kWrite) {
-      done.leave_out(i, page.limit, page.reason);
+      walk.leave_out(i, page.refusal);
       return true;
     }
     const PageFields& f = page.fields;
@@ -300,8 +299,7 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
       rc = out.failed();
       return false;
     }
-    ++done.pages_written;
-    if (page.kept_coded) ++done.pages_kept_coded;
+    walk.written(page.kept_coded);
     return true;
   };
   const auto take = [&](std::uint32_t i, PageDone& page) {
@@ -310,13 +308,13 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
       page = states.back()->run(job);
     }
     if (!write(i, page)) return false;
-    if (progress && !progress(i + 1, count)) {
+    if (!walk.page_done(i)) {
       rc = ConvertResult::kStopped;
       return false;
     }
     return true;
   };
-  if (progress && !progress(0, count)) return ConvertResult::kStopped;
+  if (!walk.start()) return ConvertResult::kStopped;
   try {
     run_in_order<PageJob, PageDone>(
         workers, count, std::size_t(workers) * 2, stopping,
@@ -326,7 +324,7 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
     // A page that needed more memory than there was (OCR's, most likely).
     rc = ConvertResult::kWriteFailed;
   }
-  if (rc == ConvertResult::kOk && done.pages_written == 0) rc = ConvertResult::kNoPages;
+  rc = walk.verdict(rc);
   if (rc != ConvertResult::kOk) return rc;
   if (!pdf.close(kProducer)) return out.failed();
   return out.commit();

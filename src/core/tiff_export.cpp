@@ -7,11 +7,17 @@
 #include "codec/ccitt_filter_check.h"
 #include "codec/fax_codec.h"
 #include "codec/t6_encoder.h"
-#include "formats/conversion.h"
+#include "tiff/tiff_writer.h"
 
 namespace orvane {
 
 namespace {
+
+enum class PageResult {
+  kWritten,
+  kSkipped,  // nothing written for this page; the file is still sound
+  kFailed,   // the writer failed; the file is not usable
+};
 
 // One TIFF strip holding the whole page on view.
 PageResult write_strip(TiffWriter& writer, std::span<const std::uint8_t> data, std::uint8_t coding,
@@ -22,8 +28,10 @@ PageResult write_strip(TiffWriter& writer, std::span<const std::uint8_t> data, s
   writer.set_fill_order(bit_order == kBitOrderLsbFirst ? 2 : 1);
   writer.set_size(std::uint32_t(page.width), std::uint32_t(page.height));
   writer.set_page_number(index, count);
-  const std::uint32_t directory =
-      writer.write_page_data(data, page.xres, page.yres, page.unit ? page.unit : 2);
+  // The resolution the view draws the page with, so that every reader
+  // shows it at the same size (a page that states none gets one).
+  const Dpi dpi = shown_dpi(page);
+  const std::uint32_t directory = writer.write_page_data(data, dpi.x, dpi.y, 2);
   writer.write_directory(directory);
   return writer.failed() ? PageResult::kFailed : PageResult::kWritten;
 }
@@ -76,35 +84,36 @@ ConvertResult export_tiff(FaxFile& fax, std::int32_t format, const std::filesyst
   ExportOutput out(output, summary);
   ExportSummary& done = out.done;
   if (!out.ok()) return out.failed();
-  TiffOutput tiff(out.temp_path());
-  if (!tiff.ok()) return out.failed();
+  TiffWriter tiff;
+  if (!tiff.create(out.temp_path())) return out.failed();
+  tiff.write_header();
+  tiff.reset_entries();
   const auto count = std::uint16_t(fax.page_count());
   PageStrip strip;
-  ConvertResult rc =
-      for_each_loaded_page(fax, progress, done, [&](std::uint32_t i, const PageBitmap& page) {
-        PageResult r;
-        if (pages == TiffPages::kKeepCoded && strip.keep_coded(reader, i, page)) {
-          const PassThroughPage& coded = strip.coded();
-          r = write_strip(tiff.writer(), coded.coded, coded.coding, page.invert ? 1 : 0,
-                          coded.bit_order, page, std::uint16_t(i), count);
-          if (r == PageResult::kWritten) ++done.pages_kept_coded;
-        } else {
-          r = write_strip(tiff.writer(), strip.encode(page), kCodingT6, 0, kBitOrderMsbFirst, page,
-                          std::uint16_t(i), count);
-        }
-        if (r == PageResult::kFailed) return ConvertResult::kWriteFailed;
-        if (r == PageResult::kSkipped) {
-          done.leave_out(i);
-        } else {
-          ++done.pages_written;
-        }
-        return ConvertResult::kOk;
-      });
+  PageWalk walk(progress, done, count);
+  ConvertResult rc = for_each_loaded_page(fax, walk, [&](std::uint32_t i, const PageBitmap& page) {
+    PageResult r;
+    const bool kept = pages == TiffPages::kKeepCoded && strip.keep_coded(reader, i, page);
+    if (kept) {
+      const PassThroughPage& coded = strip.coded();
+      r = write_strip(tiff, coded.coded, coded.coding, page.invert ? 1 : 0, coded.bit_order, page,
+                      std::uint16_t(i), count);
+    } else {
+      r = write_strip(tiff, strip.encode(page), kCodingT6, 0, kBitOrderMsbFirst, page,
+                      std::uint16_t(i), count);
+    }
+    if (r == PageResult::kFailed) return ConvertResult::kWriteFailed;
+    if (r == PageResult::kSkipped) {
+      walk.leave_out(i, Refusal(limits::Limit::kNone, "it could not be written as a TIFF page"));
+    } else {
+      walk.written(kept);
+    }
+    return ConvertResult::kOk;
+  });
   // Pages left out make the output number the pages it wrote again.
-  if (done.pages_skipped > 0) tiff.note_skipped();
+  if (done.pages_skipped > 0 && tiff.pages_written() != 0) tiff.renumber_pages();
   const bool closed = tiff.close();
   if (rc == ConvertResult::kWriteFailed || !closed) return out.failed();
-  if (rc == ConvertResult::kOk && done.pages_written == 0) rc = ConvertResult::kNoPages;
   if (rc != ConvertResult::kOk) return rc;
   return out.commit();
 }

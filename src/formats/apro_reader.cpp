@@ -7,7 +7,6 @@
 #include "base/coding_mode.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
-#include "formats/conversion.h"
 
 namespace orvane {
 
@@ -70,18 +69,21 @@ ReaderResult AproReader::read_page_header(std::uint32_t index, std::int64_t& len
   return ReaderResult::kOk;
 }
 
-ReaderResult AproReader::read_page(std::uint32_t index) {
+Status AproReader::read_page(std::uint32_t index) {
   std::int64_t length = 0;
   std::uint8_t flags = 0;
   const ReaderResult rc = read_page_header(index, length, flags);
-  if (rc == ReaderResult::kNoFile) return rc;
-  if (rc != ReaderResult::kOk ||
-      !read_coded(pages_[index] + std::int64_t(kPageHeaderSize), length)) {
+  if (rc == ReaderResult::kNoFile) return Refusal(limits::Limit::kFile);
+  Status read =
+      rc == ReaderResult::kOk
+          ? read_coded(pages_[index] + std::int64_t(kPageHeaderSize), length)
+          : Status(limits::Limit::kDamaged, "its page header states more data than the file holds");
+  if (!read) {
     free_coded();
-    return ReaderResult::kUnreadable;
+    return read;
   }
   flags_ = flags;
-  return ReaderResult::kOk;
+  return {};
 }
 
 bool AproReader::page_facts(std::uint32_t index, PageFacts& out) {
@@ -99,11 +101,11 @@ bool AproReader::page_facts(std::uint32_t index, PageFacts& out) {
   return true;
 }
 
-void AproReader::load_page(std::uint32_t index, PageBitmap& page) {
-  if (!is_open()) return;
-  if (read_page(index) != ReaderResult::kOk) {
+Status AproReader::load_page(std::uint32_t index, PageBitmap& page) {
+  if (!is_open()) return Refusal(limits::Limit::kFile);
+  if (Status read = read_page(index); !read) {
     drop_page(page);
-    return;
+    return read;
   }
   codec::FaxCodec codec;
   codec.configure(coded_, kBitOrderLsbFirst, kCodingT4_1D, 0);
@@ -111,16 +113,12 @@ void AproReader::load_page(std::uint32_t index, PageBitmap& page) {
   codec::decode_prefixed_row_page(codec, page, (flags_ & kRowWords) != 0);
   if (!page.has_pixels()) {
     drop_page(page);
-    return;
+    return missing_pixels(codec.width, codec.height);
   }
   page.unit = 2;
   page.xres = 200;
   page.yres = (flags_ & kFine) ? 200 : 100;
-}
-
-ConvertResult AproReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
-  if (!is_open()) return ConvertResult::kNoFile;
-  return convert_by_decoding(*this, output, page_count);
+  return {};
 }
 
 }  // namespace orvane

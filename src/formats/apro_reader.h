@@ -27,16 +27,14 @@ class AproReader : public FormatReader {
   // allows, one page after the other until a page header cannot be read or
   // the next position lies outside the file.
   std::uint16_t build_page_table() override;
-  void load_page(std::uint32_t index, PageBitmap& page) override;
+  Status load_page(std::uint32_t index, PageBitmap& page) override;
   // Width and densities from the page header's flags; the height is not
   // stored.
   bool page_facts(std::uint32_t index, PageFacts& out) override;
-  // Decode, invert, PackBits: one multi-page TIFF.
-  ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
-  // Page header and data of page `index` into the coded buffer: 0, -1 no
-  // such page, -2 header unreadable or data the file cannot hold (message set).
-  ReaderResult read_page(std::uint32_t index);
+  // Page header and data of page `index` into the coded buffer, or why
+  // they cannot be read.
+  Status read_page(std::uint32_t index);
   std::uint8_t flags() const { return flags_; }
 
  private:

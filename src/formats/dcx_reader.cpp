@@ -7,7 +7,6 @@
 #include "base/byte_order.h"
 #include "base/coding_mode.h"
 #include "base/limits.h"
-#include "formats/conversion.h"
 
 namespace orvane {
 
@@ -124,34 +123,39 @@ bool DcxReader::pcx_geometry(const std::uint8_t* h, PcxGeometry& out) {
          std::int64_t(out.height) * out.row_size <= limits::kMaxPageBytes;
 }
 
-void DcxReader::load_page(std::uint32_t index, PageBitmap& page) {
-  if (!is_open()) return;
+Status DcxReader::load_page(std::uint32_t index, PageBitmap& page) {
+  if (!is_open()) return Refusal(limits::Limit::kFile);
   std::int64_t start = 0, end = 0;
   // The header first: a page refused by its header costs no read of its data.
   if (!page_range(index, start, end) || file_.read_at(start, header_) < kPcxHeaderSize) {
     drop_page(page);
-    return;
+    return Refusal(limits::Limit::kDamaged, "its PCX header lies past the end of the file");
   }
   const std::uint8_t* h = header_.data();
   PcxGeometry g;
-  const bool sized = pcx_geometry(h, g);
-  if (!sized && g.width >= 1 && g.height >= 1 && g.planes >= 1 && g.line_bytes >= 1)
-    limits::note(limits::Limit::kPage);
+  if (!pcx_geometry(h, g)) {
+    drop_page(page);
+    if (g.width >= 1 && g.height >= 1 && g.planes >= 1 && g.line_bytes >= 1)
+      return Refusal(limits::Limit::kPage);
+    return Refusal(limits::Limit::kDamaged, "its PCX header states no size");
+  }
   // A fax page is one plane of one bit; the rows of any other PCX page
   // decode to noise.
-  if (sized && (g.planes != 1 || h[3] != 1)) {
-    limits::note_text(limits::Limit::kNotFaxPage,
-                      "a colour PCX page, " + std::to_string(g.planes) +
-                          (g.planes == 1 ? " plane of " : " planes of ") +
-                          std::to_string(int(std::int8_t(h[3]))) + " bits");
+  if (g.planes != 1 || h[3] != 1) {
     drop_page(page);
-    return;
+    return Refusal(limits::Limit::kNotFaxPage, "a colour PCX page, " + std::to_string(g.planes) +
+                                                   (g.planes == 1 ? " plane of " : " planes of ") +
+                                                   std::to_string(int(std::int8_t(h[3]))) +
+                                                   " bits");
   }
-  if (!sized || !read_coded(start, end - start) || coded_.size() < kPcxHeaderSize ||
-      !page.allocate_pixels(std::int64_t(g.height) * g.row_size)) {
+  Status read = read_coded(start, end - start);
+  if (read && coded_.size() < kPcxHeaderSize)
+    read = Refusal(limits::Limit::kDamaged, "its PCX data lies past the end of the file");
+  if (read) read = page.allocate_pixels(std::int64_t(g.height) * g.row_size);
+  if (!read) {
     free_coded();
     drop_page(page);
-    return;
+    return read;
   }
   page.type = 0;
   // Pixels beyond the stored row do not exist; a width past it would send
@@ -168,6 +172,7 @@ void DcxReader::load_page(std::uint32_t index, PageBitmap& page) {
   page.coding = kCodingPcxRle;
   decode_pcx_rows(std::span(coded_).subspan(kPcxHeaderSize), g.height, g.line_bytes, g.row_size,
                   g.width, page.pixels);
+  return {};
 }
 
 bool DcxReader::page_facts(std::uint32_t index, PageFacts& out) {
@@ -187,11 +192,6 @@ bool DcxReader::page_facts(std::uint32_t index, PageFacts& out) {
          .coding = kCodingPcxRle,
          .bit_order = 0};
   return true;
-}
-
-ConvertResult DcxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
-  if (!is_open()) return ConvertResult::kNoFile;
-  return convert_by_decoding(*this, output, page_count);
 }
 
 }  // namespace orvane

@@ -26,11 +26,9 @@ class DcxReader : public FormatReader {
   // Decodes the page's PCX rows as they are stored (1 = white for one-bit
   // pages). A page whose bytes run backwards, are shorter than the PCX
   // header or whose header gives an impossible size leaves no bitmap.
-  void load_page(std::uint32_t index, PageBitmap& page) override;
+  Status load_page(std::uint32_t index, PageBitmap& page) override;
   // Size, density and coding from the page's PCX header alone.
   bool page_facts(std::uint32_t index, PageFacts& out) override;
-  // Decode, invert, PackBits: one multi-page TIFF.
-  ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
  private:
   // What a PCX header says about the page's rows.

@@ -10,7 +10,6 @@
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
 #include "codec/stream_analysis.h"
-#include "formats/conversion.h"
 
 namespace orvane {
 
@@ -37,9 +36,13 @@ bool page_size_allowed(std::int32_t width, std::int64_t rows) {
 
 }  // namespace
 
-bool GuessedPageReader::read_page(std::uint32_t index, PageSource& out) {
+Status GuessedPageReader::read_page(std::uint32_t index, PageSource& out) {
   std::int64_t offset = 0, length = 0;
-  return locate_page(index, out, offset, length) && read_coded(offset, length);
+  if (!locate_page(index, out, offset, length))
+    return Refusal(limits::Limit::kDamaged, "its page header states no data the file holds");
+  Status read = read_coded(offset, length);
+  if (read && coded_.empty()) return Refusal(limits::Limit::kDamaged, "it has no data");
+  return read;
 }
 
 bool GuessedPageReader::page_facts(std::uint32_t index, PageFacts& out) {
@@ -58,12 +61,14 @@ bool GuessedPageReader::page_facts(std::uint32_t index, PageFacts& out) {
   return true;
 }
 
-bool GuessedPageReader::load(std::uint32_t index, PageBitmap& page) {
+Status GuessedPageReader::load(std::uint32_t index, PageBitmap& page) {
   page.clear();
   PageSource source;
-  if (!is_open() || !read_page(index, source) || coded_.empty()) return false;
+  if (!is_open()) return Refusal(limits::Limit::kFile);
+  if (Status read = read_page(index, source); !read) return read;
   // A stated height no page may have is refused, not cut.
-  if (source.rows < 1 || source.rows > limits::kMaxPageSide) return false;
+  if (source.rows < 1) return Refusal(limits::Limit::kDamaged, "its header states no rows");
+  if (source.rows > limits::kMaxPageSide) return Refusal(limits::Limit::kPage);
   const std::int64_t rows = rows_possible(source.rows, coded_.size());
   const std::span<const std::uint8_t> data(coded_);
 
@@ -74,7 +79,7 @@ bool GuessedPageReader::load(std::uint32_t index, PageBitmap& page) {
   codec.configure(data, kBitOrderMsbFirst, kCodingT4_1D, 0);
   if (codec::guess_coding(codec, guess)) {
     const std::int32_t width = source.width > 0 ? source.width : guess.width;
-    if (!page_size_allowed(width, rows)) return false;
+    if (!page_size_allowed(width, rows)) return Refusal(limits::Limit::kPage);
     codec.bit_order = guess.bit_order;
     codec.coding_mode = guess.coding;
     codec.rewind(data);
@@ -83,9 +88,10 @@ bool GuessedPageReader::load(std::uint32_t index, PageBitmap& page) {
   } else {
     codec::FaxCodec t6;
     codec::configure_for_t6(t6, data, kBitOrderMsbFirst, 0, 0, 3);
-    if (!codec::guess_t6(t6, guess)) return false;
+    if (!codec::guess_t6(t6, guess))
+      return Refusal(limits::Limit::kDamaged, "no fax coding decodes its data");
     const std::int32_t width = source.width > 0 ? source.width : guess.width;
-    if (!page_size_allowed(width, rows)) return false;
+    if (!page_size_allowed(width, rows)) return Refusal(limits::Limit::kPage);
     // Decoded from the page's first byte, not from where the analysis found
     // a start: white rows on top are single V0 codes, 1 bits that make the
     // 0xFF bytes the start search skips.
@@ -94,15 +100,17 @@ bool GuessedPageReader::load(std::uint32_t index, PageBitmap& page) {
     t6.set_size(width, std::int32_t(rows));
     codec::decode_t6_page(t6, page);
   }
-  if (!page.has_pixels() || !page.is_valid()) return false;
+  if (!page.has_pixels() || !page.is_valid()) return missing_pixels(page.width, rows);
   page.unit = 2;
   page.xres = kHorizontalResolution;
   page.yres = source.yres;
-  return true;
+  return {};
 }
 
-void GuessedPageReader::load_page(std::uint32_t index, PageBitmap& page) {
-  if (!load(index, page)) page.clear();
+Status GuessedPageReader::load_page(std::uint32_t index, PageBitmap& page) {
+  Status loaded = load(index, page);
+  if (!loaded) page.clear();
+  return loaded;
 }
 
 bool GuessedPageReader::coded_page(std::uint32_t index, PassThroughPage& out) {
@@ -119,14 +127,6 @@ bool GuessedPageReader::coded_page(std::uint32_t index, PassThroughPage& out) {
          .xres = page.xres,
          .yres = page.yres};
   return true;
-}
-
-ConvertResult GuessedPageReader::convert(const std::filesystem::path& output,
-                                         std::uint16_t page_count) {
-  if (!is_open()) return ConvertResult::kNoFile;
-  return convert_by_pass_through(
-      *this, output, page_count,
-      [this](std::uint16_t i, PassThroughPage& out) { return coded_page(i, out); });
 }
 
 }  // namespace orvane

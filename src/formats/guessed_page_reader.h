@@ -1,8 +1,7 @@
 #pragma once
 // What the readers of formats that do not record their coding share (Bitware,
 // Quick Link II): each page's coding, bit order and width are found by trial
-// decoding, the page is decoded with what was found, and conversion passes
-// the coded data through tagged with it. A reader derived from this only
+// decoding, and the page is decoded with what was found. A reader derived from this only
 // says where a page's data is and how many rows it has.
 #include <cstdint>
 #include <filesystem>
@@ -23,20 +22,16 @@ class GuessedPageReader : public FormatReader {
   // else the width found). A page that cannot be read, has no data, states an
   // impossible size or whose coding is not found leaves the bitmap empty:
   // no pixels and every field 0, never the page loaded before.
-  void load_page(std::uint32_t index, PageBitmap& page) override;
-  // The page's coded data, tagged as convert() tags it. False for a page
-  // that gives no page on loading.
+  Status load_page(std::uint32_t index, PageBitmap& page) override;
+  // The page's coded data, tagged with the coding and bit order found, the
+  // width decoded at and the rows decoded. False for a page that gives no
+  // page on loading.
   bool coded_page(std::uint32_t index, PassThroughPage& out) override;
   // Rows and densities as the header states them; the width only where it
   // is stated, and never the coding or bit order, which only trial
   // decoding finds. False for a page that has no data or whose stated row
   // count no page may have.
   bool page_facts(std::uint32_t index, PageFacts& out) override;
-  // Pass-through: each page's coded data (coded_page) goes in unchanged,
-  // tagged with the coding and bit order found, the width decoded at and
-  // the rows decoded. Pages that give no page on loading are left out, and
-  // the pages written are numbered 0..n-1 of n.
-  ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
  protected:
   struct PageSource {
@@ -52,8 +47,8 @@ class GuessedPageReader : public FormatReader {
 
  private:
   // Brings page `index`'s coded data into the coded buffer.
-  bool read_page(std::uint32_t index, PageSource& out);
-  bool load(std::uint32_t index, PageBitmap& page);
+  Status read_page(std::uint32_t index, PageSource& out);
+  Status load(std::uint32_t index, PageBitmap& page);
 
   std::uint16_t threshold_ = 50;
   std::uint8_t flag_number_ = 3;

@@ -49,20 +49,12 @@ std::string ref(std::uint32_t object) {
 
 PageSizePoints page_size_points(std::int32_t width, std::int32_t height, std::uint16_t xres,
                                 std::uint16_t yres, std::uint8_t unit) {
-  double dx = xres, dy = yres;
-  if (unit == 1) {
-    dx = 200;
-    dy = 100;
-  } else if (unit == 3) {
-    dx = double(std::uint32_t(xres * 2.54));
-    dy = double(std::uint32_t(yres * 2.54));
-  } else if (unit != 2) {
-    dx = dy = 0;
-  }
-  // Without a resolution a pixel is a hundredth of an inch, as on screen.
-  if (dx == 0) dx = 100;
-  if (dy == 0) dy = 100;
-  return {width * 72.0 / dx, height * 72.0 / dy};
+  PageFields fields;
+  fields.xres = xres;
+  fields.yres = yres;
+  fields.unit = unit;
+  const Dpi dpi = shown_dpi(fields);
+  return {width * 72.0 / dpi.x, height * 72.0 / dpi.y};
 }
 
 std::string pdf_date_now() {

@@ -8,7 +8,6 @@
 #include "base/limits.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
-#include "formats/conversion.h"
 
 namespace orvane {
 
@@ -44,10 +43,11 @@ std::uint16_t QrnFaxReader::build_page_table() {
   return page_count_;
 }
 
-ReaderResult QrnFaxReader::read_page(std::uint32_t index, Page& out) {
-  if (!is_open() || index >= page_count_) return ReaderResult::kNoFile;
+Status QrnFaxReader::read_page(std::uint32_t index, Page& out) {
+  if (!is_open() || index >= page_count_) return Refusal(limits::Limit::kFile);
   const std::int64_t position = pages_[index];
-  if (check_header(position) != ReaderResult::kOk) return ReaderResult::kUnreadable;
+  if (check_header(position) != ReaderResult::kOk)
+    return Refusal(limits::Limit::kDamaged, "its page header cannot be read");
   const std::uint8_t* h = header_.data();
   out.width = le32(h + 16) ? le32(h + 16) : kDefaultWidth;
   out.rows = le32(h + 20) ? le32(h + 20) : kDefaultRows;
@@ -59,8 +59,7 @@ ReaderResult QrnFaxReader::read_page(std::uint32_t index, Page& out) {
   out.yres = h[29];
   std::int64_t length = le32(h + 12);
   if (length > file_size()) length = std::max<std::int64_t>(0, file_size() - position - 64);
-  return read_coded(position + std::int64_t(kHeaderSize), length) ? ReaderResult::kOk
-                                                                  : ReaderResult::kUnreadable;
+  return read_coded(position + std::int64_t(kHeaderSize), length);
 }
 
 bool QrnFaxReader::page_facts(std::uint32_t index, PageFacts& out) {
@@ -77,15 +76,17 @@ bool QrnFaxReader::page_facts(std::uint32_t index, PageFacts& out) {
   return true;
 }
 
-void QrnFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
-  if (!is_open()) return;
+Status QrnFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
+  if (!is_open()) return Refusal(limits::Limit::kFile);
   Page p;
+  Status read = read_page(index, p);
   // A size beyond what a page may be is refused before the codec sizes its
   // bitmap from it.
-  if (read_page(index, p) != ReaderResult::kOk ||
-      checked_page_size(p.width, p.rows, (std::int64_t(p.width) + 7) / 8) < 0) {
+  if (read && checked_page_size(p.width, p.rows, (std::int64_t(p.width) + 7) / 8) < 0)
+    read = Refusal(limits::Limit::kPage);
+  if (!read) {
     drop_page(page);
-    return;
+    return read;
   }
   codec::FaxCodec codec;
   if (p.coding >= kCodingMhByte && p.coding <= kCodingT4_2D) {
@@ -97,21 +98,24 @@ void QrnFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
     codec.set_size(std::int32_t(p.width), std::int32_t(p.rows));
     codec::decode_t6_page(codec, page);
   } else {
-    // A coding we do not decode: no page to show (conversion still copies it).
-    page.release_pixels();
+    // A coding we do not decode: no page to show.
+    drop_page(page);
+    return Refusal(limits::Limit::kNotFaxCoding, "coding " + std::to_string(p.coding) +
+                                                     " is not a fax coding this program reads");
   }
   if (!page.has_pixels()) {
     drop_page(page);
-    return;
+    return missing_pixels(p.width, p.rows);
   }
   page.unit = 2;
   page.xres = p.xres;
   page.yres = p.yres;
+  return {};
 }
 
 bool QrnFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
   Page p;
-  if (read_page(index, p) != ReaderResult::kOk) return false;
+  if (!read_page(index, p)) return false;
   // The data goes in as the header names it, also for codings this
   // program does not decode; a coding TIFF has no Compression for is left out.
   out = {.coded = coded_,
@@ -122,13 +126,6 @@ bool QrnFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
          .xres = p.xres,
          .yres = p.yres};
   return true;
-}
-
-ConvertResult QrnFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
-  if (!is_open()) return ConvertResult::kNoFile;
-  return convert_by_pass_through(
-      *this, output, page_count,
-      [this](std::uint16_t i, PassThroughPage& out) { return coded_page(i, out); });
 }
 
 }  // namespace orvane

@@ -21,13 +21,11 @@ class QrnFaxReader : public FormatReader {
   // stops at a position without a header, a position already listed or a
   // full table. A count of 0 closes the file.
   std::uint16_t build_page_table() override;
-  void load_page(std::uint32_t index, PageBitmap& page) override;
+  Status load_page(std::uint32_t index, PageBitmap& page) override;
   // The data with the header's coding and bit order.
   bool coded_page(std::uint32_t index, PassThroughPage& out) override;
   // From the page header alone.
   bool page_facts(std::uint32_t index, PageFacts& out) override;
-  // Pass-through with the header's coding and bit order.
-  ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
   // 0 when a "QRN-FAX" header starts at `position`, -1 no file, -2 otherwise.
   ReaderResult check_header(std::int64_t position);
@@ -41,8 +39,8 @@ class QrnFaxReader : public FormatReader {
     std::uint8_t xres = 0;
     std::uint8_t yres = 0;
   };
-  // Header and coded data of page `index`; -1 no such page, -2 unreadable.
-  ReaderResult read_page(std::uint32_t index, Page& out);
+  // Header and coded data of page `index`, or why they cannot be read.
+  Status read_page(std::uint32_t index, Page& out);
 
   std::array<std::uint8_t, kHeaderSize> header_{};
 };

@@ -52,16 +52,6 @@ std::uint16_t vres_of_a4_length(std::uint32_t rows) {
   return 0;
 }
 
-// The bits of a byte that lie at or after bit index `from`, counted in the
-// stream's bit order (MSB first: index 0 is the high bit).
-std::uint8_t bits_from(int from, bool msb_first) {
-  return msb_first ? std::uint8_t(0xFF >> from) : std::uint8_t(0xFF << from);
-}
-// The bits before bit index `to` (0..8).
-std::uint8_t bits_before(int to, bool msb_first) {
-  return std::uint8_t(~bits_from(to, msb_first));
-}
-
 // Reads the page index whole-header image; false when it is unreadable.
 bool read_index_header(std::FILE* f, std::array<std::uint8_t, codec::kIndexHeaderSize>& header) {
   return std::fseek(f, 0, SEEK_SET) == 0 &&
@@ -104,6 +94,7 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
   page_starts_.clear();
   summary_ = {};
   coding_ = 0;
+  analysis_refusal_ = {};
   if (!is_open()) return -1;
   const std::int64_t size = file_size();
   if (size <= 0) {
@@ -111,7 +102,9 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
     return -1;
   }
   // The whole stream is held in memory while it is decoded.
-  if (!read_coded(0, size, limits::kMaxFileBytes, control()) || coded().empty()) {
+  if (Status read = read_coded(0, size, limits::kMaxFileBytes, control());
+      !read || coded().empty()) {
+    if (!read) analysis_refusal_ = read.refusal();
     free_coded();
     return stop_requested() ? drop_stopped_work() : -1;
   }
@@ -142,7 +135,7 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
       split_at_page_ends_ ? static_cast<codec::ExtractionSink&>(splitter) : scratch;
   const int result = codec::extract_cleanest(analysis, t6, sink, options, orders);
   // Rows that could not be kept say nothing about the data: name the fault.
-  if (result < 0 && scratch.error() != 0) limits::note_scratch_fault(scratch.error());
+  if (result < 0 && scratch.error() != 0) analysis_refusal_ = scratch_refusal(scratch.error());
   if (split_at_page_ends_ && result >= 0) page_starts_ = splitter.page_starts();
   if (result >= 0) {
     summary_ = scratch.summary();
@@ -265,21 +258,23 @@ bool RawFaxReader::page_extent(std::uint32_t index, std::uint32_t& first,
   return true;
 }
 
-RawPageResult RawFaxReader::load_raw_page(std::uint32_t index, PageBitmap& page) {
+Status RawFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
   // Every failure leaves the page without pixels and without rows, so that
   // it does not count as loaded.
+  const Refusal lost(limits::Limit::kFile,
+                     "its decoded rows are no longer in the temporary folder");
   BinaryFile rows_file;
   if (!rows_file.open(row_file_)) {
     page.release_pixels();
     page.height = 0;
-    return RawPageResult::kNoRowFile;
+    return lost;
   }
   const std::uint16_t noted_xres = page.xres;
   page.release_pixels();
   std::array<std::uint8_t, kDescriptorSize> bytes{};
   if (rows_file.read_at(0, bytes) != bytes.size()) {
     page.height = 0;
-    return RawPageResult::kRowFileEmpty;
+    return lost;
   }
   load_descriptor(page, bytes);
 
@@ -290,23 +285,23 @@ RawPageResult RawFaxReader::load_raw_page(std::uint32_t index, PageBitmap& page)
   if (page.width < 1 || page.width > limits::kMaxPageSide ||
       page.row_bytes != row_bytes_for(page.width) || !page_extent(index, first, rows)) {
     page.height = 0;
-    return RawPageResult::kRowFileEmpty;
+    return lost;
   }
   const std::int32_t height = std::int32_t(std::min<std::uint32_t>(rows, limits::kMaxPageSide));
   page.xres = std::max<std::uint16_t>(noted_xres, 200);
   if (const std::uint16_t v = vres_of_a4_length(rows_per_page_)) page.yres = v;
 
   const std::int64_t size = checked_page_bytes(height, page.row_bytes);
-  if (size <= 0 || !page.allocate_pixels(size)) {
+  if (Status room = size > 0 ? page.allocate_pixels(size) : Status(pixels_refusal(-1)); !room) {
     page.height = 0;
-    return RawPageResult::kNoMemory;
+    return room;
   }
   // Rows past the end of a short file stay white.
   std::fill(page.pixels.begin(), page.pixels.end(), std::uint8_t{0xFF});
   rows_file.read_at(std::int64_t(kDescriptorSize) + std::int64_t(first) * page.row_bytes,
                     page.pixels);
   page.height = height;
-  return RawPageResult::kOk;
+  return {};
 }
 
 bool RawFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
@@ -348,139 +343,6 @@ bool RawFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
   return true;
 }
 
-std::vector<std::uint32_t> RawFaxReader::entries_per_page(std::FILE* index, std::uint32_t entries,
-                                                          std::uint32_t longest) const {
-  // Fixed pages: as many whole segments as fit in a standard page length,
-  // and never a segment split (the longest one sets the least page
-  // length). Pages split at page ends: the segments of each page, which
-  // the split cut so that none runs into the next page.
-  const std::uint64_t limit = std::max<std::uint64_t>(rows_per_page_, longest);
-  std::vector<std::uint32_t> page_entries;  // at most 1024 pages
-  std::uint64_t sum = 0;
-  std::uint32_t in_page = 0;
-  std::size_t page = 0;
-  auto close_page = [&] {
-    if (page_entries.size() < limits::kMaxPages) page_entries.push_back(in_page);
-    in_page = 0;
-  };
-  for (std::uint32_t i = 0; i < entries; ++i) {
-    codec::SegmentEntry entry;
-    if (!read_entry(index, i, entry)) break;
-    if (split_at_page_ends_) {
-      bool next_page = false;
-      while (page + 1 < page_starts_.size() && sum >= page_starts_[page + 1]) {
-        ++page;
-        next_page = true;
-      }
-      if (next_page && in_page > 0) close_page();
-    } else if (in_page > 0 && sum + entry.rows > limit) {
-      close_page();
-      sum = 0;
-    }
-    sum += entry.rows;
-    ++in_page;
-  }
-  if (in_page > 0) close_page();
-  return page_entries;
-}
-
-ConvertResult RawFaxReader::convert_raw(const std::filesystem::path& output,
-                                        const PageBitmap& record_page) {
-  if (!is_open()) return ConvertResult::kNoFile;
-  if (record_page.coding != kCodingT4_1D && record_page.coding != kCodingT4_2D &&
-      record_page.coding != kCodingT6) {
-    return ConvertResult::kNoSource;
-  }
-  const std::int64_t size = file_size();
-  // A stopped read is seen by the caller as a stopped conversion.
-  if (size <= 0 || !read_coded(0, size, limits::kMaxFileBytes, control()) || coded().empty()) {
-    free_coded();
-    return ConvertResult::kNoFile;
-  }
-  const std::vector<std::uint8_t>& raw = coded();
-
-  FileHandle index(std::fopen(page_index_.c_str(), "r+b"));
-  std::array<std::uint8_t, codec::kIndexHeaderSize> header{};
-  if (!index || !read_index_header(index.get(), header)) {
-    free_coded();
-    return ConvertResult::kNoSource;
-  }
-  std::fseek(index.get(), 0, SEEK_END);
-  const long index_size = std::ftell(index.get());
-  const std::uint64_t room =
-      index_size > long(codec::kIndexHeaderSize)
-          ? std::uint64_t(index_size - long(codec::kIndexHeaderSize)) / codec::kIndexEntrySize
-          : 0;
-  const std::uint32_t entries =
-      std::uint32_t(std::min<std::uint64_t>(le32(&header[codec::kIndexEntryCountAt]), room));
-  const std::vector<std::uint32_t> page_entries =
-      entries_per_page(index.get(), entries, le32(&header[codec::kIndexLongestAt]));
-  for (std::size_t p = 0; p < limits::kMaxPages; ++p) {
-    put_le32(&header[codec::kIndexPageTableAt + 4 * p],
-             p < page_entries.size() ? page_entries[p] : 0);
-  }
-  // The page table is a record for whoever reads the index next; the pages
-  // below do not depend on it being written.
-  if (std::fseek(index.get(), 0, SEEK_SET) == 0) {
-    std::fwrite(header.data(), 1, header.size(), index.get());
-    std::fflush(index.get());
-  }
-  if (page_entries.empty()) {
-    free_coded();
-    return ConvertResult::kNoSource;
-  }
-
-  std::vector<std::uint8_t> data;
-  try {
-    data.reserve(std::size_t(size));
-  } catch (const std::bad_alloc&) {
-    free_coded();
-    return ConvertResult::kWriteFailed;
-  }
-  TiffWriter writer;
-  if (!writer.create(output)) {
-    free_coded();
-    return ConvertResult::kWriteFailed;
-  }
-  writer.write_header();
-  writer.reset_entries();
-  const bool msb_first = record_page.bit_order == kBitOrderMsbFirst;
-  // Pages past the 1024th have no place in the index header and are not
-  // written; the page numbers count the pages written.
-  const std::uint16_t written = std::uint16_t(page_entries.size());
-  std::uint32_t next_entry = 0;
-  for (std::uint16_t p = 0; p < written && !stop_requested(); ++p) {
-    report(p, written);
-    data.clear();
-    std::uint64_t rows = 0;
-    for (std::uint32_t k = 0; k < page_entries[p]; ++k, ++next_entry) {
-      codec::SegmentEntry e;
-      if (!read_entry(index.get(), next_entry, e)) break;
-      if (e.last_byte < e.first_byte || e.last_byte >= raw.size() || e.start_bit > 7 ||
-          e.end_bit > 8) {
-        continue;
-      }
-      const std::size_t n = std::size_t(e.last_byte) - e.first_byte + 1;
-      if (data.size() + n > data.capacity()) continue;
-      const std::size_t at = data.size();
-      data.insert(data.end(), raw.begin() + e.first_byte, raw.begin() + e.last_byte + 1);
-      // Bits of the neighbouring segments become zero fill bits.
-      data[at] &= bits_from(e.start_bit, msb_first);
-      data.back() &= bits_before(e.end_bit, msb_first);
-      rows += e.rows;
-    }
-    writer.set_coding_by_mode(record_page.coding, 0);
-    writer.set_fill_order(msb_first ? 1 : 2);
-    writer.set_size(std::uint32_t(std::max(record_page.width, 0)),
-                    std::uint32_t(std::min<std::uint64_t>(rows, 0xFFFFFFFF)));
-    writer.set_page_number(p, written);
-    const std::uint32_t at = writer.write_page_data(data, record_page.xres, record_page.yres, 2);
-    writer.write_directory(at);
-  }
-  free_coded();
-  return writer.close() ? ConvertResult::kOk : ConvertResult::kWriteFailed;
-}
-
 bool RawFaxReader::page_facts(std::uint32_t index, PageFacts& out) {
   PageBitmap page;
   std::uint32_t first = 0, rows = 0;
@@ -496,18 +358,6 @@ bool RawFaxReader::page_facts(std::uint32_t index, PageFacts& out) {
          .coding = page.coding,
          .bit_order = page.bit_order};
   return true;
-}
-
-ConvertResult RawFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
-  (void)page_count;  // the pages come from the page index
-  if (!is_open()) return ConvertResult::kNoFile;
-  // Stand-in for the record's page: the descriptor with the resolutions a
-  // loaded page gets.
-  PageBitmap page;
-  if (read_descriptor(page) != 0) return ConvertResult::kNoFile;
-  page.xres = std::max<std::uint16_t>(page.xres, 200);
-  if (const std::uint16_t v = vres_of_a4_length(rows_per_page_)) page.yres = v;
-  return convert_raw(output, page);
 }
 
 }  // namespace orvane

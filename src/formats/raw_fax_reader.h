@@ -12,19 +12,12 @@
 
 #include "base/format_reader.h"
 #include "base/page_bitmap.h"
-#include "formats/raw_coded_rows.h"
 #include "codec/raw_extraction.h"
+#include "formats/raw_coded_rows.h"
 
 namespace orvane {
 
 // Load page results.
-enum class RawPageResult : std::int8_t {
-  kOk = 0,
-  kRowFileEmpty = -11,  // no descriptor / no rows for the page
-  kNoMemory = -12,      // the page cannot be allocated
-  kNoRowFile = -13,     // the row file cannot be opened
-};
-
 class RawFaxReader : public FormatReader {
  public:
   // The row file and page index file this reader writes and reads. Two
@@ -46,6 +39,9 @@ class RawFaxReader : public FormatReader {
   // closed when empty). The reading and the extraction follow control():
   // a stop ends either with codec::kExtractionStopped and no scratch files.
   int analyse(std::uint8_t bit_order_choice, bool nonstandard_widths);
+  // Why the last analysis failed: the file too large to hold, a scratch
+  // folder that took no rows, or (nothing more known) no coding fitted.
+  const Refusal& analysis_refusal() const { return analysis_refusal_; }
 
   // Loads the row file's descriptor into `page` (no pixels) and takes its
   // height as the total rows. 0, or -1 when the row file cannot be read.
@@ -61,19 +57,6 @@ class RawFaxReader : public FormatReader {
   // known yet. 0 when the row file cannot be read or no page geometry was
   // set.
   std::uint16_t count_pages();
-
-  // Loads page `index`: rows [index x rows per page, ...) from the row file
-  // (or the rows between two page ends).
-  // 0, RawPageResult::kRowFileEmpty, RawPageResult::kNoMemory or RawPageResult::kNoRowFile (the
-  // page then has no pixels).
-  RawPageResult load_raw_page(std::uint32_t index, PageBitmap& page);
-
-  // Writes the file's own coded data as a multi-page TIFF, pages cut along
-  // the segments of the page index; coding, fill order, width and
-  // resolutions from `record_page`. Pages past the 1024th are not written.
-  // ConvertResult::kOk, ConvertResult::kNoFile (no file open or unreadable),
-  // ConvertResult::kNoSource (no segments), or ConvertResult::kWriteFailed.
-  ConvertResult convert_raw(const std::filesystem::path& output, const PageBitmap& record_page);
 
   std::uint32_t total_rows() const { return total_rows_; }
   // How the last analysis's rows decoded: the rows kept and the places
@@ -96,8 +79,9 @@ class RawFaxReader : public FormatReader {
   // not from a table), page loading, and conversion with the reader's own
   // descriptor standing in for the record's page.
   std::uint16_t build_page_table() override { return count_pages(); }
-  void load_page(std::uint32_t index, PageBitmap& page) override { load_raw_page(index, page); }
-  ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
+  // Page `index`: rows [index x rows per page, ...) from the row file (or
+  // the rows between two page ends).
+  Status load_page(std::uint32_t index, PageBitmap& page) override;
   // From the row file's descriptor and the page length: what loading the
   // page gives, without reading its rows.
   bool page_facts(std::uint32_t index, PageFacts& out) override;
@@ -112,10 +96,8 @@ class RawFaxReader : public FormatReader {
   // The first row and the rows of page `index`; false past the last page
   // or before the page length is known.
   bool page_extent(std::uint32_t index, std::uint32_t& first, std::uint32_t& rows) const;
-  // How many of the page index's entries go into each converted page.
-  std::vector<std::uint32_t> entries_per_page(std::FILE* index, std::uint32_t entries,
-                                              std::uint32_t longest) const;
 
+  Refusal analysis_refusal_;
   std::filesystem::path row_file_, page_index_;
   std::uint16_t threshold_ = 50;
   std::uint8_t flag_number_ = 3;

@@ -6,7 +6,6 @@
 #include "base/coding_mode.h"
 #include "codec/fax_codec.h"
 #include "codec/page_driver.h"
-#include "formats/conversion.h"
 
 namespace orvane {
 
@@ -61,22 +60,22 @@ ReaderResult WinFaxReader::read_header(std::uint32_t index, Page& out) {
   return ReaderResult::kOk;
 }
 
-ReaderResult WinFaxReader::read_page(std::uint32_t index, Page& out) {
-  if (const ReaderResult rc = read_header(index, out); rc != ReaderResult::kOk) return rc;
+Status WinFaxReader::read_page(std::uint32_t index, Page& out) {
+  if (read_header(index, out) != ReaderResult::kOk)
+    return Refusal(limits::Limit::kDamaged, "its page header cannot be read");
   const std::int64_t position = pages_[index];
   const std::uint8_t* h = header_.data();
   std::int64_t length = le32(h + 116);
   if (length > file_size()) length = std::max<std::int64_t>(0, file_size() - position - 128);
-  return read_coded(position + std::int64_t(kHeaderSize), length) ? ReaderResult::kOk
-                                                                  : ReaderResult::kUnreadable;
+  return read_coded(position + std::int64_t(kHeaderSize), length);
 }
 
-void WinFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
-  if (!is_open()) return;
+Status WinFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
+  if (!is_open()) return Refusal(limits::Limit::kFile);
   Page p;
-  if (read_page(index, p) != ReaderResult::kOk) {
+  if (Status read = read_page(index, p); !read) {
     drop_page(page);
-    return;
+    return read;
   }
   codec::FaxCodec codec;
   if (p.mmr) {
@@ -92,11 +91,12 @@ void WinFaxReader::load_page(std::uint32_t index, PageBitmap& page) {
   // of memory) is dropped.
   if (!page.has_pixels()) {
     drop_page(page);
-    return;
+    return missing_pixels(p.width, p.rows);
   }
   page.unit = 2;
   page.xres = kHorizontalResolution;
   page.yres = p.yres;
+  return {};
 }
 
 bool WinFaxReader::page_facts(std::uint32_t index, PageFacts& out) {
@@ -124,7 +124,7 @@ std::string WinFaxReader::page_text(std::uint32_t index) {
 bool WinFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
   Page p;
   // A page whose header cannot be read again is left out.
-  if (read_page(index, p) != ReaderResult::kOk) return false;
+  if (!read_page(index, p)) return false;
   // MMR pages are T.6 (Compression 4); Modified Huffman pages with EOLs
   // are T.4 one-dimensional (Compression 3). The stated row count is
   // written whatever the data holds.
@@ -136,13 +136,6 @@ bool WinFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
          .xres = kHorizontalResolution,
          .yres = p.yres};
   return true;
-}
-
-ConvertResult WinFaxReader::convert(const std::filesystem::path& output, std::uint16_t page_count) {
-  if (!is_open()) return ConvertResult::kNoFile;
-  return convert_by_pass_through(
-      *this, output, page_count,
-      [this](std::uint16_t i, PassThroughPage& out) { return coded_page(i, out); });
 }
 
 }  // namespace orvane

@@ -22,7 +22,7 @@ class WinFaxReader : public FormatReader {
   // Stops at an invalid header, a position outside the file, a position
   // already listed, or a full table. A count of 0 closes the file.
   std::uint16_t build_page_table() override;
-  void load_page(std::uint32_t index, PageBitmap& page) override;
+  Status load_page(std::uint32_t index, PageBitmap& page) override;
   // Text from header offset 9 up to its first 0, never past the header.
   std::string page_text(std::uint32_t index) override;
   // MMR pages are T.6, Modified Huffman pages T.4 one-dimensional, both
@@ -30,8 +30,6 @@ class WinFaxReader : public FormatReader {
   bool coded_page(std::uint32_t index, PassThroughPage& out) override;
   // Size, coding and densities from the page header alone.
   bool page_facts(std::uint32_t index, PageFacts& out) override;
-  // Pass-through: the coded data goes into the TIFF unchanged.
-  ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
   // 0 when a page header starts at `position`, -1 no file, -2 otherwise.
   ReaderResult check_header(std::int64_t position);
@@ -45,8 +43,8 @@ class WinFaxReader : public FormatReader {
   };
   // Header of page `index` (defaults applied); -1 no such page, -2 unreadable.
   ReaderResult read_header(std::uint32_t index, Page& out);
-  // Header and coded data of page `index`; -1 no such page, -2 unreadable.
-  ReaderResult read_page(std::uint32_t index, Page& out);
+  // Header and coded data of page `index`, or why they cannot be read.
+  Status read_page(std::uint32_t index, Page& out);
 
   std::array<std::uint8_t, kHeaderSize> header_{};
 };

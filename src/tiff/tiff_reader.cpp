@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "base/byte_order.h"
@@ -281,10 +282,7 @@ int TiffReader::read_page_data(const TiffPage& page) {
     // the file, so a table naming the same bytes again ends the page there.
     if (total + take > file_size()) break;
     total += take;
-    if (total > limits::kMaxCodedPageBytes) {
-      limits::note(limits::Limit::kCodedPage);
-      return -1;
-    }
+    if (total > limits::kMaxCodedPageBytes) return -1;
     try {
       positions.push_back(pos);
       strip_sizes_.push_back(take);
@@ -351,51 +349,38 @@ std::string n(std::uint64_t v) {
 
 }  // namespace
 
-bool TiffReader::refuse_page(const TiffPage& desc) const {
+Status TiffReader::check_page(const TiffPage& desc) const {
   using limits::Limit;
   // Say why, so the user learns whether the file is a TIFF of another kind
   // or a damaged fax.
-  if (desc.strip_count == 0) {
-    if (desc.tiled) {
-      limits::note(Limit::kTiled);
-    } else {
-      limits::note_text(Limit::kDamaged, "StripOffsets missing");
-    }
-    return true;
-  }
-  if (desc.image_width == 0 || desc.image_length == 0) {
-    limits::note_text(Limit::kDamaged, desc.image_width == 0 ? "ImageWidth 0" : "ImageLength 0");
-    return true;
-  }
+  if (desc.strip_count == 0)
+    return desc.tiled ? Refusal(Limit::kTiled) : Refusal(Limit::kDamaged, "StripOffsets missing");
+  if (desc.image_width == 0 || desc.image_length == 0)
+    return Refusal(Limit::kDamaged, desc.image_width == 0 ? "ImageWidth 0" : "ImageLength 0");
   if (desc.bits_per_sample != 1 || desc.samples != 1) {
-    limits::note_text(Limit::kNotBilevel,
-                      "BitsPerSample " + n(desc.bits_per_sample) +
-                          (desc.samples != 1 ? " x " + n(desc.samples) : std::string()) +
-                          ": a colour or grey picture, not a black-and-white fax");
-    return true;
+    return Refusal(Limit::kNotBilevel,
+                   "BitsPerSample " + n(desc.bits_per_sample) +
+                       (desc.samples != 1 ? " x " + n(desc.samples) : std::string()) +
+                       ": a colour or grey picture, not a black-and-white fax");
   }
   if (const char* model = colour_model(desc.photometric)) {
-    limits::note_text(Limit::kNotFaxPage, "PhotometricInterpretation " + n(desc.photometric) +
-                                              " (" + model +
-                                              "): a colour picture, not a black-and-white fax");
-    return true;
+    return Refusal(Limit::kNotFaxPage, "PhotometricInterpretation " + n(desc.photometric) + " (" +
+                                           model +
+                                           "): a colour picture, not a black-and-white fax");
   }
-  if (!is_fax_compression(desc.compression)) {
-    limits::note(Limit::kNotFaxCoding, desc.compression);
-    return true;
-  }
+  if (!is_fax_compression(desc.compression)) return Refusal(Limit::kNotFaxCoding, desc.compression);
   // T.6 bit 0 has no meaning and must be 0 (TIFF 6.0 section 11); data
   // that sets it is coded in a way nobody defined.
-  if (desc.compression == kCompressionCcittT6 && (desc.t6_options & 1)) {
-    limits::note_text(Limit::kNotFaxPage,
-                      "T6Options " + n(desc.t6_options) + ": its unused bit 0 is set");
-    return true;
-  }
-  return checked_page_size(desc.image_width, desc.image_length,
-                           (std::int64_t(desc.image_width) + 7) / 8) <= 0;
+  if (desc.compression == kCompressionCcittT6 && (desc.t6_options & 1))
+    return Refusal(Limit::kNotFaxPage,
+                   "T6Options " + n(desc.t6_options) + ": its unused bit 0 is set");
+  if (checked_page_size(desc.image_width, desc.image_length,
+                        (std::int64_t(desc.image_width) + 7) / 8) <= 0)
+    return Refusal(Limit::kPage);
+  return {};
 }
 
-void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
+Status TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
   const std::int64_t row_bytes = (std::int64_t(desc.image_width) * desc.bits_per_sample + 7) / 8;
   const std::int64_t bytes = checked_page_size(desc.image_width, desc.image_length, row_bytes);
   page.release_pixels();
@@ -405,15 +390,17 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
   // Rows of CCITT strips start white, so later strips decode straight into
   // the page's rows.
   const int background = strip_background(desc);
-  auto make_room = [&] {
-    return page.has_pixels() ||
-           page.allocate_pixels(bytes, std::uint8_t(background < 0 ? 0 : background));
+  auto make_room = [&]() -> Status {
+    if (page.has_pixels()) return {};
+    return page.allocate_pixels(bytes, std::uint8_t(background < 0 ? 0 : background));
   };
   if (bytes <= 0) {
     // Too large to hold, or nothing to hold: the page did not load.
     page.height = 0;
-    return;
+    return Refusal(limits::Limit::kPage);
   }
+  // Why no row came of the strips, when none does.
+  std::optional<Refusal> failure;
   std::int64_t height = 0;
   // The strips of a sound file never overlap, so together they hold no more
   // than the file; a table naming the same bytes over and over would have
@@ -422,12 +409,14 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
   for (std::uint32_t i = 0; i < desc.strip_count && height < desc.image_length; ++i) {
     std::uint32_t position = 0, count = 0;
     if (!strip_position(i, desc, position, count) || count == 0) break;
-    if (!read_coded(position, count)) break;
+    if (Status read = read_coded(position, count); !read) {
+      failure = read.refusal();
+      break;
+    }
     // A strip the file does not hold ends the page like a byte count of 0:
     // its rows would be made up, not read.
     if (coded_.empty()) {
-      if (height == 0)
-        limits::note_text(limits::Limit::kDamaged, "its strips lie past the end of the file");
+      failure = Refusal(limits::Limit::kDamaged, "its strips lie past the end of the file");
       break;
     }
     strip_bytes += std::int64_t(coded_.size());
@@ -467,47 +456,46 @@ void TiffReader::assemble_strips(const TiffPage& desc, PageBitmap& page) {
     }
     height += rows;
   }
-  if (!make_room()) {
+  if (Status room = make_room(); !room) {
     page.release_pixels();
     height = 0;
+    failure = room.refusal();
   }
   page.height = std::int32_t(height);
   page.row_bytes = std::int32_t(row_bytes);
-  if (height == 0 && limits::noted() == limits::Limit::kNone)
-    limits::note_text(limits::Limit::kDamaged, "none of its strips holds a row that decodes");
+  free_coded();
+  if (height > 0) return {};
   // No strip decoded: the directory's width goes with its row bytes, not the
   // 0 of a strip bitmap nothing was decoded into.
-  if (height == 0) page.width = std::int32_t(desc.image_width);
-  free_coded();
+  page.width = std::int32_t(desc.image_width);
+  return failure ? *failure
+                 : Refusal(limits::Limit::kDamaged, "none of its strips holds a row that decodes");
 }
 
-void TiffReader::load_page(std::uint32_t index, PageBitmap& page) {
-  if (!is_open()) return;
+Status TiffReader::load_page(std::uint32_t index, PageBitmap& page) {
+  if (!is_open()) return Refusal(limits::Limit::kFile);
   if (const int entries = read_directory(page_position(index)); entries <= 0) {
-    // The previous page stays (a record shows it on); a fresh page says why
-    // it is not there.
-    limits::note_text(limits::Limit::kDamaged, entries == 0 ? "its directory has no entries"
-                                                            : "its directory cannot be read");
-    return;
+    page.release_pixels();
+    page.width = page.height = page.row_bytes = 0;
+    return Refusal(limits::Limit::kDamaged,
+                   entries == 0 ? "its directory has no entries" : "its directory cannot be read");
   }
   TiffPage desc;
   parse_directory(desc);
-  if (refuse_page(desc)) {
+  Status loaded = check_page(desc);
+  if (loaded) {
+    loaded = assemble_strips(desc, page);
+  } else {
     // No page, rather than the previous page shown under this page's
     // number; nothing is allocated for it.
     page.release_pixels();
-    page.height = 0;
-    page.width = std::int32_t(std::min<std::uint32_t>(desc.image_width, 0x7FFFFFFF));
-    page.row_bytes = desc.image_width <= limits::kMaxPageSide
-                         ? row_bytes_for(std::int32_t(desc.image_width))
-                         : 0;
-  } else {
-    assemble_strips(desc, page);
+    page.width = page.height = page.row_bytes = 0;
   }
   page.unit = std::uint8_t(desc.resolution_unit & 0xFF);
   page.xres = desc.x_resolution[1] ? std::uint16_t(desc.x_resolution[0] / desc.x_resolution[1]) : 0;
   page.yres =
       desc.y_resolution[1] ? std::uint16_t(desc.y_resolution[0] / desc.y_resolution[1]) : page.xres;
+  return loaded;
 }
 
 bool TiffReader::page_facts(std::uint32_t index, PageFacts& out) {

@@ -24,7 +24,7 @@ class TiffReader : public FormatReader {
   ReaderResult read_header();
   ReaderResult recognise() override { return read_header(); }
 
-  // Lists every directory of the chain (at most 1024; a position seen
+  // Lists every directory of the chain (at most limits::kMaxPages; a position seen
   // before ends the walk).
   std::uint16_t build_page_table() override;
 
@@ -34,11 +34,11 @@ class TiffReader : public FormatReader {
   int read_directory(std::uint32_t position);
   // Fills `page` from the entries read last; unset fields keep their defaults.
   void parse_directory(TiffPage& page);
-  // True when the fields alone keep `page` from being a fax page this
-  // reader loads (no strips, a size of 0 or past the limits, colour, a
-  // coding no fax decoder reads); the reason is noted (limits::note_text).
-  // Checked before anything is allocated for the page.
-  bool refuse_page(const TiffPage& page) const;
+  // Why the fields alone keep `page` from being a fax page this reader
+  // loads (no strips, a size of 0 or past the limits, colour, a coding no
+  // fax decoder reads); ok otherwise. Checked before anything is allocated
+  // for the page.
+  Status check_page(const TiffPage& page) const;
 
   // Position and byte count of strip `index`. False for an index at or past
   // the strip count, or when the strip tables cannot be read there. A
@@ -51,15 +51,13 @@ class TiffReader : public FormatReader {
   // Byte count of each strip as read by the last read_page_data.
   const std::vector<std::uint32_t>& strip_byte_counts() const { return strip_sizes_; }
 
-  void load_page(std::uint32_t index, PageBitmap& page) override;
+  Status load_page(std::uint32_t index, PageBitmap& page) override;
   // The directory's size, resolution and coding; the strips are not read.
   bool page_facts(std::uint32_t index, PageFacts& out) override;
   // A CCITT-coded page's strips back to back, with the coding its
   // Compression and T4Options name; false for every other Compression and
   // for a page that cannot be read.
   bool coded_page(std::uint32_t index, PassThroughPage& out) override;
-  // FaxWizard and Zetafax files: the pages copied without decoding.
-  ConvertResult convert(const std::filesystem::path& output, std::uint16_t page_count) override;
 
   bool big_endian() const { return big_endian_; }
 
@@ -78,7 +76,7 @@ class TiffReader : public FormatReader {
   // Entry `index` of a strip table (offsets or byte counts).
   bool strip_table_entry(std::uint32_t value, std::uint16_t type, std::uint32_t count,
                          std::uint32_t index, std::uint32_t& out);
-  void assemble_strips(const TiffPage& desc, PageBitmap& page);
+  Status assemble_strips(const TiffPage& desc, PageBitmap& page);
 
   bool big_endian_ = false;
   std::uint16_t version_ = 0;

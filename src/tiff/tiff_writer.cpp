@@ -80,9 +80,6 @@ bool TiffWriter::create(const std::filesystem::path& path) {
   file_.reset();
   failed_ = false;
   end_ = 0;
-  rows_per_strip_ = 0;
-  strip_offsets_.clear();
-  strip_byte_counts_.clear();
   directory_link_ = 0;
   pending_directory_ = 0;
   page_number_fields_.clear();
@@ -182,26 +179,6 @@ bool TiffWriter::set_coding_by_mode(std::uint8_t coding_mode, std::uint16_t phot
   return true;
 }
 
-void TiffWriter::set_coding_by_compression(std::uint16_t compression, std::uint32_t t4_options,
-                                           std::uint32_t t6_options) {
-  entries_[kCompression].value = compression;
-  entries_[kOptions].tag = kTagT4Options;
-  switch (compression) {
-    case kCompressionCcittT4: entries_[kOptions].value = t4_options; break;
-    case kCompressionCcittT6:
-      entries_[kOptions].tag = kTagT6Options;
-      entries_[kOptions].value = t6_options;
-      break;
-    case kCompressionCcittRle:
-    case kCompressionCcittRleW: entries_[kOptions].value = 4; break;
-    default: entries_[kOptions].value = 0; break;  // 1, 32773 and anything copied as is
-  }
-}
-
-void TiffWriter::set_photometric(std::uint16_t photometric) {
-  entries_[kPhotometric].value = photometric;
-}
-
 void TiffWriter::set_fill_order(std::uint16_t fill_order) {
   entries_[kFillOrder].value = fill_order;
 }
@@ -209,18 +186,11 @@ void TiffWriter::set_fill_order(std::uint16_t fill_order) {
 void TiffWriter::set_size(std::uint32_t width, std::uint32_t length) {
   entries_[kImageWidth].value = width;
   entries_[kImageLength].value = length;
-  entries_[kRowsPerStrip].value = rows_per_strip_ != 0 ? rows_per_strip_ : length;
+  entries_[kRowsPerStrip].value = length;
 }
 
 void TiffWriter::set_page_number(std::uint16_t index, std::uint16_t count) {
   entries_[kPageNumber].value = std::uint32_t(index) | (std::uint32_t(count) << 16);
-}
-
-void TiffWriter::set_strips(std::uint16_t rows_per_strip, std::vector<std::uint32_t> offsets,
-                            std::vector<std::uint32_t> byte_counts) {
-  rows_per_strip_ = rows_per_strip;
-  strip_offsets_ = std::move(offsets);
-  strip_byte_counts_ = std::move(byte_counts);
 }
 
 void TiffWriter::link_from_end(std::uint32_t directory_position) {
@@ -236,55 +206,23 @@ void TiffWriter::link_from_end(std::uint32_t directory_position) {
 
 std::uint32_t TiffWriter::write_page_data(std::span<const std::uint8_t> data, std::uint32_t xres,
                                           std::uint32_t yres, std::uint16_t unit) {
-  // A page's strip layout holds for this page only.
-  std::vector<std::uint32_t> offsets = std::move(strip_offsets_);
-  std::vector<std::uint32_t> counts = std::move(strip_byte_counts_);
-  const std::uint16_t rows_per_strip = rows_per_strip_;
-  strip_offsets_.clear();
-  strip_byte_counts_.clear();
-  rows_per_strip_ = 0;
   if (failed_ || end_ < 8 || pending_directory_ != 0) {
     fail();
     return 0;
   }
 
   const std::uint64_t length = data.size();
-  // Strips must lie inside the page's data, one byte count per offset.
-  if (offsets.size() != counts.size() || offsets.size() > 0xFFFF) {
-    fail();
-    return 0;
-  }
-  for (std::size_t i = 0; i < offsets.size(); ++i) {
-    if (std::uint64_t(offsets[i]) + counts[i] > length) {
-      fail();
-      return 0;
-    }
-  }
-  // One strip fits in the entry itself; only two or more need arrays.
-  const std::uint64_t strips = offsets.size() >= 2 ? offsets.size() : 0;
-
+  // One strip: the page's data, then the values the directory points to.
   const std::uint64_t p = end_;
-  const std::uint64_t e = p + length;
-  const std::uint64_t v = e + 8 * strips;
+  const std::uint64_t v = p + length;
   const std::uint64_t directory = v + kValuesSize;
   if (directory + kDirectorySize > kMaxFileSize) {
     fail();  // a position would no longer fit in 32 bits
     return 0;
   }
 
-  std::vector<std::uint8_t> tail;
-  try {
-    tail.resize(std::size_t(8 * strips + kValuesSize));
-  } catch (const std::bad_alloc&) {
-    fail();
-    return 0;
-  }
+  std::array<std::uint8_t, kValuesSize> tail{};
   std::uint8_t* out = tail.data();
-  for (std::uint64_t i = 0; i < strips; ++i) {
-    put_le32(out + 4 * i, std::uint32_t(p + offsets[i]));
-    put_le32(out + 4 * (strips + i), counts[i]);
-  }
-  out += 8 * strips;
   put_le32(out, xres);
   put_le32(out + 4, 1);
   put_le32(out + 8, yres);
@@ -300,22 +238,9 @@ std::uint32_t TiffWriter::write_page_data(std::span<const std::uint8_t> data, st
   end_ = directory;
   pending_directory_ = directory;
 
-  if (strips != 0) {
-    entries_[kStripOffsets] =
-        Entry{kTagStripOffsets, kTypeLong, std::uint32_t(strips), std::uint32_t(e)};
-    entries_[kStripByteCounts] =
-        Entry{kTagStripByteCounts, kTypeLong, std::uint32_t(strips), std::uint32_t(e + 4 * strips)};
-  } else if (offsets.size() == 1) {
-    entries_[kStripOffsets] = Entry{kTagStripOffsets, kTypeLong, 1, std::uint32_t(p + offsets[0])};
-    entries_[kStripByteCounts] = Entry{kTagStripByteCounts, kTypeLong, 1, counts[0]};
-  } else {
-    entries_[kStripOffsets] = Entry{kTagStripOffsets, kTypeLong, 1, std::uint32_t(p)};
-    entries_[kStripByteCounts] = Entry{kTagStripByteCounts, kTypeLong, 1, std::uint32_t(length)};
-  }
-  // RowsPerStrip 0 means the whole page in one strip.
-  const std::uint32_t image_length = entries_[kImageLength].value;
-  entries_[kRowsPerStrip].value =
-      strips != 0 && rows_per_strip != 0 ? rows_per_strip : image_length;
+  entries_[kStripOffsets] = Entry{kTagStripOffsets, kTypeLong, 1, std::uint32_t(p)};
+  entries_[kStripByteCounts] = Entry{kTagStripByteCounts, kTypeLong, 1, std::uint32_t(length)};
+  entries_[kRowsPerStrip].value = entries_[kImageLength].value;
   entries_[kXResolution].value = std::uint32_t(v);
   entries_[kYResolution].value = std::uint32_t(v + 8);
   entries_[kResolutionUnit].value = unit;

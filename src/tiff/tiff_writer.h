@@ -34,19 +34,9 @@ class TiffWriter {
 
   // Per page. set_coding_by_mode refuses coding modes 0 and 2 (returns false).
   bool set_coding_by_mode(std::uint8_t coding_mode, std::uint16_t photometric);
-  void set_coding_by_compression(std::uint16_t compression, std::uint32_t t4_options,
-                                 std::uint32_t t6_options);
   void set_fill_order(std::uint16_t fill_order);
-  // PhotometricInterpretation of pages whose coding was set by compression
-  // (copied data keeps the meaning its source gave it).
-  void set_photometric(std::uint16_t photometric);
   void set_size(std::uint32_t width, std::uint32_t length);
   void set_page_number(std::uint16_t index, std::uint16_t count);
-  // Multi-strip pages only: each strip's offset relative to the page data and
-  // its byte count; rows per strip 0 means the image length. Holds for the
-  // next write_page_data only. Strips outside the data make that page fail.
-  void set_strips(std::uint16_t rows_per_strip, std::vector<std::uint32_t> offsets,
-                  std::vector<std::uint32_t> byte_counts);
   // Appends data and values; returns where the page's directory goes, or 0
   // (and the writer failed) when a position would pass 4 GiB or a write
   // failed.
@@ -74,8 +64,6 @@ class TiffWriter {
   FileHandle file_;
   bool failed_ = false;
   std::uint64_t end_ = 0;
-  std::uint16_t rows_per_strip_ = 0;
-  std::vector<std::uint32_t> strip_offsets_, strip_byte_counts_;
   std::uint32_t directory_link_ = 0;
   Entry entries_[20];
   std::uint64_t pending_directory_ = 0;  // where write_directory must write

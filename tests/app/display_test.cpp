@@ -19,7 +19,7 @@ PageBitmap page_of(int width, int height, std::uint16_t xres, std::uint16_t yres
   p.xres = xres;
   p.yres = yres;
   p.unit = unit;
-  p.allocate_pixels(std::int64_t(p.row_bytes) * height);
+  (void)p.allocate_pixels(std::int64_t(p.row_bytes) * height);
   return p;
 }
 

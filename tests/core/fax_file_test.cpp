@@ -9,6 +9,7 @@
 #include "core/classify.h"
 #include "core/format_registry.h"
 #include "core/scratch_dir.h"
+#include "core/tiff_export.h"
 #include "support/fax_record.h"
 #include "support/test_support.h"
 #include "tiff/tiff_builder.h"
@@ -123,7 +124,8 @@ TEST(FaxFileAtWork, AMissingConverterGivesAnEmptyPage) {
   EXPECT_FALSE(r.fax.page_valid());
   EXPECT_EQ(r.fax.page_count(), 0);
   // No temporary TIFF: nothing to convert.
-  EXPECT_EQ(r.fax.convert(dir / "out.tif", kFormatAtWork), ConvertResult::kNoFile);
+  EXPECT_EQ(export_tiff(r.fax, kFormatAtWork, dir / "out.tif", TiffPages::kKeepCoded),
+            ConvertResult::kNoFile);
   EXPECT_FALSE(fs::exists(dir / "out.tif"));
 }
 
@@ -139,7 +141,8 @@ TEST(FaxFileAtWork, TheConvertersTiffIsOpenedAndConverted) {
   EXPECT_EQ(r.fax.page_count(), 3);
   r.fax.load_page(kFormatAtWork, 1);
   EXPECT_TRUE(test::same_pixels(expected("multipage-1728-g4-p2"), test::to_pbm(r.fax.page())));
-  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatAtWork), ConvertResult::kOk);
+  ASSERT_EQ(export_tiff(r.fax, kFormatAtWork, dir / "out.tif", TiffPages::kKeepCoded),
+            ConvertResult::kOk);
   const auto pages = test::run_output("tiffinfo '" + (dir / "out.tif").string() + "' 2>&1");
   EXPECT_NE(pages.find("Page Number: 2-3"), std::string::npos) << pages;
 }
@@ -149,7 +152,8 @@ TEST(FaxFileConvert, FaxWizardPagesAreCopiedWithTheirCoding) {
   fs::copy_file(fixture("tiff/multipage-1728-g4.tif"), dir / "in.fmf");
   Record r;
   ASSERT_EQ(r.open(dir / "in.fmf"), OpenResult::kOk);
-  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatFaxWizard), ConvertResult::kOk);
+  ASSERT_EQ(export_tiff(r.fax, kFormatFaxWizard, dir / "out.tif", TiffPages::kKeepCoded),
+            ConvertResult::kOk);
   const std::string info = test::run_output("tiffinfo '" + (dir / "out.tif").string() + "' 2>&1");
   for (const char* want : {"Page Number: 0-3", "Page Number: 1-3", "Page Number: 2-3",
                            "CCITT Group 4", "Veldmark Studio", "min-is-white"}) {
@@ -173,7 +177,8 @@ TEST(FaxFileConvert, MultiStripPagesKeepTheirStrips) {
   fs::copy_file(fixture("tiff/text-1728-g4-multistrip.tif"), dir / "in.g3n");
   Record r;
   ASSERT_EQ(r.open(dir / "in.g3n"), OpenResult::kOk);
-  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatZetafax), ConvertResult::kOk);
+  ASSERT_EQ(export_tiff(r.fax, kFormatZetafax, dir / "out.tif", TiffPages::kKeepCoded),
+            ConvertResult::kOk);
   Record back;
   ASSERT_EQ(back.open(dir / "out.tif"), OpenResult::kOk);
   EXPECT_TRUE(
@@ -185,12 +190,12 @@ TEST(FaxFileConvert, FailuresLeaveTheTargetAsItWas) {
   test::write_file(dir / "out.tif", {'o', 'l', 'd'});
   Record r;
   ASSERT_EQ(r.open(fixture("tiff/text-1728-g4.tif")), OpenResult::kOk);
-  EXPECT_EQ(r.fax.convert(dir / "out.tif", kFormatTiff), ConvertResult::kNoFile);  // TIFF already
   Record closed;
-  EXPECT_EQ(closed.fax.convert(dir / "out.tif", kFormatDcx),
+  EXPECT_EQ(export_tiff(closed.fax, kFormatDcx, dir / "out.tif", TiffPages::kKeepCoded),
             ConvertResult::kNoFile);  // nothing open
   EXPECT_EQ(test::read_file(dir / "out.tif"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
-  EXPECT_NE(r.fax.convert(dir / "no-such-folder" / "out.tif", kFormatFaxWizard),
+  EXPECT_NE(export_tiff(r.fax, kFormatFaxWizard, dir / "no-such-folder" / "out.tif",
+                        TiffPages::kKeepCoded),
             ConvertResult::kOk);
   for (const auto& e : fs::directory_iterator(dir.path()))
     EXPECT_EQ(e.path().filename(), "out.tif") << "left behind: " << e.path();
@@ -215,7 +220,8 @@ TEST(FaxFileConvert, TiffPagesWithoutDataAreLeftOut) {
   Record r;
   ASSERT_EQ(r.open(dir / "in.fmf"), OpenResult::kOk);
   ASSERT_EQ(r.fax.page_count(), 2);
-  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatFaxWizard), ConvertResult::kOk);
+  ASSERT_EQ(export_tiff(r.fax, kFormatFaxWizard, dir / "out.tif", TiffPages::kKeepCoded),
+            ConvertResult::kOk);
   const std::string info = test::run_output("tiffinfo '" + (dir / "out.tif").string() + "' 2>&1");
   std::size_t directories = 0;
   for (std::size_t at = 0; (at = info.find("TIFF Directory", at)) != std::string::npos; ++at)
@@ -234,7 +240,8 @@ TEST(FaxFileConvert, TiffPagesWithoutDataAreLeftOut) {
   test::write_file(dir / "broken.fmf", broken.bytes());
   Record rb;
   ASSERT_EQ(rb.open(dir / "broken.fmf"), OpenResult::kOk);
-  EXPECT_EQ(rb.fax.convert(dir / "none.tif", kFormatFaxWizard), ConvertResult::kNoPages);
+  EXPECT_EQ(export_tiff(rb.fax, kFormatFaxWizard, dir / "none.tif", TiffPages::kKeepCoded),
+            ConvertResult::kNoPages);
   EXPECT_FALSE(fs::exists(dir / "none.tif"));
 }
 
@@ -252,7 +259,8 @@ TEST(FaxFileConvert, TiffPagesKeepTheirPhotometricInterpretation) {
     Record r;
     ASSERT_EQ(r.open(dir / "in.g3n"), OpenResult::kOk);
     ASSERT_TRUE(r.fax.page_valid());
-    ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatZetafax), ConvertResult::kOk);
+    ASSERT_EQ(export_tiff(r.fax, kFormatZetafax, dir / "out.tif", TiffPages::kKeepCoded),
+              ConvertResult::kOk);
     Record back;
     ASSERT_EQ(back.open(dir / "out.tif"), OpenResult::kOk);
     ASSERT_TRUE(back.fax.page_valid());
@@ -283,7 +291,8 @@ TEST(FaxFileConvert, TiffPagesKeepTheBitOrderTheyWereReadWith) {
   ASSERT_EQ(r.open(dir / "in.g3n"), OpenResult::kOk);
   ASSERT_TRUE(r.fax.page_valid());
   EXPECT_EQ(r.fax.page().pixels, (std::vector<std::uint8_t>{0x80, 0x01}));
-  ASSERT_EQ(r.fax.convert(dir / "out.tif", kFormatZetafax), ConvertResult::kOk);
+  ASSERT_EQ(export_tiff(r.fax, kFormatZetafax, dir / "out.tif", TiffPages::kKeepCoded),
+            ConvertResult::kOk);
   ASSERT_EQ(test::run("tifftopnm '" + (dir / "out.tif").string() + "' > '" +
                       (dir / "out.pbm").string() + "' 2>/dev/null"),
             0);

@@ -16,7 +16,7 @@ PageBitmap blank_page(int width, int height, std::uint8_t fill) {
   page.width = width;
   page.height = height;
   page.row_bytes = row_bytes_for(width);
-  page.allocate_pixels(std::int64_t(page.row_bytes) * height, fill);
+  (void)page.allocate_pixels(std::int64_t(page.row_bytes) * height, fill);
   return page;
 }
 

@@ -17,6 +17,7 @@
 #include "core/fax_file.h"
 #include "core/format_registry.h"
 #include "core/scratch_dir.h"
+#include "core/tiff_export.h"
 #include "formats/container_writers.h"
 #include "support/test_support.h"
 #include "tiff/tiff_builder.h"
@@ -65,9 +66,9 @@ Outcome run_file(const Bytes& bytes, const std::string& name, std::int32_t forma
   for (std::uint32_t i = 0; i < std::max<std::uint32_t>(out.pages, 1); ++i) {
     if (i > 0) fax.load_page(format, i);
     out.loaded.push_back(fax.page_valid() ? fax.page() : PageBitmap{});
-    out.limits.push_back(fax.page_limit());
+    out.limits.push_back(fax.page_refusal() ? fax.page_refusal()->limit : Limit::kNone);
   }
-  out.convert = fax.convert(dir / "out.tif", format);
+  out.convert = export_tiff(fax, format, dir / "out.tif", TiffPages::kKeepCoded);
   out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   out.growth_kib = peak_rss_kib() - before;
   return out;
@@ -151,7 +152,6 @@ TEST(HostileRuns, PackBitsRunsStopAtTheEndOfThePage) {
   const PageBitmap& page = o.loaded[0];
   ASSERT_EQ(page.pixels.size(), 4u);
   EXPECT_TRUE(row_is(page, 0, 0xFF) && row_is(page, 1, 0xFF));  // WhiteIsZero 0 = white
-  EXPECT_EQ(o.convert, ConvertResult::kNoFile);                 // a TIFF already
   expect_bounded(o);
 }
 
@@ -251,7 +251,7 @@ TEST(HostileSizes, LengthFieldsBeyondTheFileAllocateOnlyWhatTheFileHolds) {
   Bytes f = test::winfax_file({page});
   test::put32(f, 116, 0xFFFFFFF0u);
   const Outcome w = run_file(f, "length.fxs", kFormatWinFax);
-  EXPECT_EQ(w.limits[0], Limit::kNone);  // refused as data, not as a size
+  EXPECT_FALSE(limits::is_size_limit(w.limits[0]));  // refused as data, not as a size
   expect_bounded(w);
 }
 
@@ -261,39 +261,35 @@ TEST(HostileLimits, TheDescriptionsNameEachLimit) {
             "larger than the largest page this program opens (65535 x 65535 pixels, 256 MiB)");
   EXPECT_NE(limits::describe(Limit::kCodedPage).find("256 MiB"), std::string::npos);
   EXPECT_NE(limits::describe(Limit::kWholeFile).find("1024 MiB"), std::string::npos);
-  // A page that loads clears what an earlier page hit.
-  limits::note(Limit::kPage);
+  // A page that loads says nothing of what an earlier page hit.
   BitBuilder b;
   b.row({64}).pad();
   const Outcome o = run_file(tiff_page(64, 1, 2, b.bytes()), "fine.tif", kFormatTiff);
   EXPECT_EQ(o.limits[0], Limit::kNone);
 }
 
-TEST(HostileLimits, EachCheckNotesTheLimitItRefused) {
-  limits::clear_note();
+TEST(HostileLimits, EachCheckSaysWhichLimitItRefused) {
   EXPECT_EQ(checked_page_bytes(-1, 8), -1);  // a broken field, not a size
-  EXPECT_EQ(limits::noted(), Limit::kNone);
   EXPECT_EQ(checked_page_bytes(limits::kMaxPageSide + 1, 1), -1);
-  EXPECT_EQ(limits::noted(), Limit::kPage);
-  limits::clear_note();
   EXPECT_EQ(checked_page_size(limits::kMaxPageSide + 1, 1, 8192), -1);
-  EXPECT_EQ(limits::noted(), Limit::kPage);
-  limits::clear_note();
   EXPECT_EQ(checked_page_bytes(limits::kMaxPageSide, limits::kMaxRowBytes), -1);  // 512 MiB
-  EXPECT_EQ(limits::noted(), Limit::kPage);
+  PageBitmap page;
+  const Status too_large = page.allocate_pixels(limits::kMaxPageBytes + 1);
+  ASSERT_FALSE(too_large.ok());
+  EXPECT_EQ(too_large.refusal().limit, Limit::kPage);
+  EXPECT_FALSE(page.has_pixels());
 
   // Coded data: the file's size bounds what is read, the limit what is held.
   test::TempDir dir;
   test::write_file(dir / "f", Bytes(100, 7));
   FaxReader reader;
   reader.open(dir / "f");
-  limits::clear_note();
-  EXPECT_TRUE(reader.read_coded(10, 0x7FFFFFFF));
+  EXPECT_TRUE(reader.read_coded(10, 0x7FFFFFFF).ok());
   EXPECT_EQ(reader.coded().size(), 90u);
-  EXPECT_EQ(limits::noted(), Limit::kNone);
-  EXPECT_FALSE(reader.read_coded(0, 100, 50));
+  const Status over = reader.read_coded(0, 100, 50);
+  ASSERT_FALSE(over.ok());
+  EXPECT_EQ(over.refusal().limit, Limit::kCodedPage);
   EXPECT_TRUE(reader.coded().empty());
-  EXPECT_EQ(limits::noted(), Limit::kCodedPage);
 }
 
 }  // namespace

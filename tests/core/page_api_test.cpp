@@ -7,7 +7,9 @@
 #include "core/classify.h"
 #include "core/fax_file.h"
 #include "core/format_registry.h"
+#include "core/page_export.h"
 #include "core/scratch_dir.h"
+#include "core/tiff_export.h"
 #include "formats/container_writers.h"
 #include "formats/guessed_pages.h"
 #include "support/fax_record.h"
@@ -115,7 +117,7 @@ TEST(PageApi, PagesAreValuesAndEveryFormatStatesWhatLoadingGives) {
       EXPECT_EQ(facts.yres, page.yres);
       EXPECT_EQ(facts.unit, page.unit);
     }
-    EXPECT_EQ(r.fax.read_page(count).status, LoadedPage::Status::kNotLoaded);
+    EXPECT_FALSE(r.fax.read_page(count).valid());
     PageFacts none;
     EXPECT_FALSE(r.fax.page_facts(count, none));
   }
@@ -157,11 +159,11 @@ TEST(WorkControl, AStoppedConversionWritesNothingAndTheRecordConvertsAfterwards)
     WorkControl control([&](std::int64_t, std::int64_t) { ++reports; });
     control.request_stop();
     const fs::path out = dir / "out.tif";
-    EXPECT_EQ(r.fax.convert(out, r.fax.format(), FaxFile::TiffSource::kCopy, &control),
+    EXPECT_EQ(export_tiff(r.fax, r.fax.format(), out, TiffPages::kKeepCoded, progress_of(&control)),
               ConvertResult::kStopped);
     EXPECT_TRUE(fs::is_empty(dir.path()));
     control.clear_stop();
-    EXPECT_EQ(r.fax.convert(out, r.fax.format(), FaxFile::TiffSource::kCopy, &control),
+    EXPECT_EQ(export_tiff(r.fax, r.fax.format(), out, TiffPages::kKeepCoded, progress_of(&control)),
               ConvertResult::kOk);
     EXPECT_GE(reports, 1);
     EXPECT_TRUE(fs::exists(out));

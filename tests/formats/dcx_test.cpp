@@ -46,25 +46,6 @@ std::vector<Pbm> three_sources() {
   return {test::test_image(70, 24, 1), test::test_image(1728, 40, 2), test::test_image(203, 31, 3)};
 }
 
-void expect_converted_like_pages(OpenDcx& dcx, const std::vector<Pbm>& expected) {
-  const auto out = dcx.dir / "out.tif";
-  ASSERT_EQ(dcx.reader.convert(out, dcx.pages), ConvertResult::kOk);
-  const auto dirs = test::tiff_directories(test::read_file(out));
-  const auto decoded = test::tifftopnm_pages(dcx.dir, out);
-  ASSERT_EQ(decoded.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    const PageBitmap page = dcx.load(std::uint32_t(i));
-    // The TIFF page is the whole stored row: row bytes x 8 pixels.
-    EXPECT_EQ(dirs[i].at(256)[0], std::uint32_t(page.row_bytes * 8));
-    EXPECT_EQ(dirs[i].at(257)[0], std::uint32_t(page.height));
-    EXPECT_EQ(dirs[i].at(266)[0], 1u);
-    EXPECT_EQ(dirs[i].at(297), (std::vector<std::uint32_t>{std::uint32_t(i), 3}));
-    EXPECT_EQ(dirs[i].at(282), (std::vector<std::uint32_t>{page.xres, 1}));
-    EXPECT_TRUE(test::same_pixels(expected[i], test::cropped(decoded[i], expected[i].width),
-                                  "dcx-tiff-" + std::to_string(i)));
-  }
-}
-
 TEST(DcxFiles, ImageMagickPagesReadAsStoredAndConvertForLibtiff) {
   // ImageMagick writes one-bit PCX only from palette images; its PCX pages
   // store 1 for black although their palette says index 1 is white, so
@@ -105,7 +86,6 @@ TEST(DcxFiles, ImageMagickPagesReadAsStoredAndConvertForLibtiff) {
     EXPECT_TRUE(test::same_pixels(test::inverted(sources[i]), test::to_pbm(page), "im-neg"));
     expected.push_back(netpbm);
   }
-  expect_converted_like_pages(dcx, expected);
 }
 
 TEST(DcxFiles, NetpbmPcxPagesMatchTheirSourcesPixelForPixel) {
@@ -130,10 +110,9 @@ TEST(DcxFiles, NetpbmPcxPagesMatchTheirSourcesPixelForPixel) {
   }
   // Loading page 2 replaces page 0 in the same bitmap.
   PageBitmap page;
-  dcx.reader.load_page(0, page);
-  dcx.reader.load_page(2, page);
+  (void)dcx.reader.load_page(0, page);
+  (void)dcx.reader.load_page(2, page);
   EXPECT_TRUE(test::same_pixels(sources[2], test::to_pbm(page), "replaced"));
-  expect_converted_like_pages(dcx, sources);
 }
 
 // ------------------------------------------------------------ PCX rows
@@ -222,7 +201,7 @@ TEST(DcxPageTable, SignatureAndOffsetList) {
   EXPECT_EQ(to_end.pages, 3);
 }
 
-TEST(DcxPageTable, KeepsAtMost1024Pages) {
+TEST(DcxPageTable, ListsEveryPageOfALongTable) {
   test::PcxPage pcx{.xmax = 7, .ymax = 0, .line_bytes = 2};
   pcx.coded = {0xC2, 0xF0};
   const Bytes page = test::pcx_image(pcx);
@@ -231,8 +210,8 @@ TEST(DcxPageTable, KeepsAtMost1024Pages) {
   for (std::size_t i = 0; i < 1100; ++i) test::put32(f, 4 + 4 * i, std::uint32_t(f.size()));
   test::append(f, page);
   OpenDcx dcx(f);
-  EXPECT_EQ(dcx.pages, 1024);
-  EXPECT_TRUE(dcx.load(1023).is_valid());
+  EXPECT_EQ(dcx.pages, 1100);
+  EXPECT_TRUE(dcx.load(1099).is_valid());
 }
 
 // ------------------------------------------------------------ hostile
@@ -259,18 +238,12 @@ TEST(DcxHostile, PagesWithoutUsableDataLeaveNoBitmap) {
   ASSERT_EQ(dcx.pages, 4);
   PageBitmap page = dcx.load(1);
   ASSERT_TRUE(page.is_valid());
-  dcx.reader.load_page(0, page);
+  (void)dcx.reader.load_page(0, page);
   EXPECT_FALSE(page.is_valid());
   EXPECT_FALSE(page.has_pixels());
   EXPECT_TRUE(dcx.load(1).is_valid());
   EXPECT_FALSE(dcx.load(2).is_valid());
   EXPECT_TRUE(dcx.load(3).is_valid());
-
-  // Converting leaves the broken pages out and numbers the rest 0..1 of 2.
-  ASSERT_EQ(dcx.reader.convert(dcx.dir / "out.tif", dcx.pages), ConvertResult::kOk);
-  const auto dirs = test::tiff_directories(test::read_file(dcx.dir / "out.tif"));
-  ASSERT_EQ(dirs.size(), 2u);
-  EXPECT_EQ(dirs[1].at(297), (std::vector<std::uint32_t>{1, 2}));
 }
 
 TEST(DcxHostile, ImpossibleHeadersAreRefusedBeforeAllocation) {
@@ -313,11 +286,6 @@ TEST(DcxHostile, TruncatedFilesAndUnwritableOutput) {
     }
   }
   OpenDcx dcx(f);
-  EXPECT_EQ(dcx.reader.convert(dcx.dir / "missing" / "out.tif", dcx.pages),
-            ConvertResult::kWriteFailed);
-  dcx.reader.close();
-  EXPECT_EQ(dcx.reader.convert(dcx.dir / "out.tif", dcx.pages), ConvertResult::kNoFile);
-  EXPECT_FALSE(std::filesystem::exists(dcx.dir / "out.tif"));
 }
 
 TEST(DcxHostile, RandomDamage) {

@@ -68,41 +68,6 @@ TEST(QrnFaxFiles, EveryCodingInBothBitOrdersDecodesLikeItsSource) {
   }
 }
 
-TEST(QrnFaxFiles, ConvertsWithTheHeadersCodingAndBitOrder) {
-  AllCodings src;
-  OpenQrn f(test::qrn_file(src.pages));
-  const auto out = f.dir / "out.tif";
-  ASSERT_EQ(f.reader.convert(out, f.pages), ConvertResult::kOk);
-  const Bytes tif = test::read_file(out);
-  const auto dirs = test::tiff_directories(tif);
-  ASSERT_EQ(dirs.size(), 10u);
-  const std::uint32_t compression[] = {0, 0, 0, 2, 32771, 3, 3, 4};
-  for (std::size_t i = 0; i < 10; ++i) {
-    const QrnPage& p = src.pages[i];
-    EXPECT_EQ(dirs[i].at(259)[0], compression[p.coding]);
-    EXPECT_EQ(dirs[i].at(266)[0], p.bit_order);
-    EXPECT_EQ(dirs[i].at(257)[0], p.rows);
-    EXPECT_EQ(dirs[i].at(282), (std::vector<std::uint32_t>{p.xres, 1}));
-    EXPECT_EQ(dirs[i].at(283), (std::vector<std::uint32_t>{p.yres, 1}));
-    if (p.coding == 5 || p.coding == 6) {
-      EXPECT_EQ(dirs[i].at(292)[0], p.coding == 5 ? 4u : 5u);
-    }
-    EXPECT_EQ(dirs[i].at(279)[0], p.coded.size());
-    EXPECT_TRUE(std::equal(p.coded.begin(), p.coded.end(), tif.begin() + dirs[i].at(273)[0]));
-  }
-  const auto decoded = test::tifftopnm_pages(f.dir, out);
-  ASSERT_EQ(decoded.size(), 10u);
-  for (std::size_t i = 0; i < 10; ++i) {
-    // libtiff cannot read Compression 32771 back, not even the strips its own
-    // encoder writes (byte for byte what pack_rows makes here): it drops the
-    // alignment bits by the fill of its bit buffer. Those pages are checked
-    // by their bytes above and by our decoder in the test before.
-    if (src.pages[i].coding == 4) continue;
-    EXPECT_TRUE(test::same_pixels(src.images[i], decoded[i], "qrn-tiff-" + std::to_string(i)))
-        << "coding " << int(src.pages[i].coding) << " order " << int(src.pages[i].bit_order);
-  }
-}
-
 TEST(QrnFaxHeaders, DefaultsAndChainPositions) {
   test::TempDir dir;
   const Pbm image = test::test_image(1728, 33, 70);
@@ -114,10 +79,6 @@ TEST(QrnFaxHeaders, DefaultsAndChainPositions) {
   EXPECT_EQ(page.xres, 204);
   EXPECT_EQ(page.yres, 196);
   EXPECT_TRUE(test::same_pixels(image, test::to_pbm(page), "qrn-default"));
-  ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), ConvertResult::kOk);
-  const auto dirs = test::tiff_directories(test::read_file(f.dir / "out.tif"));
-  EXPECT_EQ(dirs[0].at(256)[0], 1728u);
-  EXPECT_EQ(dirs[0].at(257)[0], 4576u);
 
   // First header: data at 64, 1000 bytes: the second header is at 1064.
   const Bytes two = test::qrn_file({{.coded = Bytes(1000, 0)}, {.coded = Bytes(10, 0)}});
@@ -137,14 +98,9 @@ TEST(QrnFaxHeaders, UnknownCodingIsNotDecodedNorWritten) {
   ASSERT_EQ(f.pages, 3);
   PageBitmap page = f.load(0);
   ASSERT_TRUE(page.is_valid());
-  f.reader.load_page(1, page);
+  (void)f.reader.load_page(1, page);
   EXPECT_FALSE(page.is_valid());
   EXPECT_FALSE(page.has_pixels());
-  // TIFF has no Compression for it: the page is left out, the rest renumbered.
-  ASSERT_EQ(f.reader.convert(f.dir / "out.tif", f.pages), ConvertResult::kOk);
-  const auto dirs = test::tiff_directories(test::read_file(f.dir / "out.tif"));
-  ASSERT_EQ(dirs.size(), 2u);
-  EXPECT_EQ(dirs[1].at(297), (std::vector<std::uint32_t>{1, 2}));
 }
 
 // The decoder reads every bit order but 1 least significant bit first; the
@@ -163,15 +119,6 @@ TEST(QrnFaxHeaders, BitOrdersOtherThanOneAreLeastSignificantFirstEverywhere) {
     EXPECT_EQ(page.bit_order, kBitOrderLsbFirst);
   }
   const auto out = f.dir / "out.tif";
-  ASSERT_EQ(f.reader.convert(out, f.pages), ConvertResult::kOk);
-  const auto dirs = test::tiff_directories(test::read_file(out));
-  ASSERT_EQ(dirs.size(), 2u);
-  const auto decoded = test::tifftopnm_pages(f.dir, out);
-  ASSERT_EQ(decoded.size(), 2u);
-  for (std::size_t i = 0; i < 2; ++i) {
-    EXPECT_EQ(dirs[i].at(266)[0], 2u);
-    EXPECT_TRUE(test::same_pixels(image, decoded[i], "qrn-order-tiff-" + std::to_string(i)));
-  }
 }
 
 // ------------------------------------------------------------ hostile
@@ -195,9 +142,9 @@ TEST(QrnFaxHostile, ChainsThatLoopOrLeaveTheFile) {
   test::put32(far, 12, 0xFFFFFFFFu);
   OpenQrn p(far);
   EXPECT_EQ(p.pages, 1);
-  // 1100 pages in a row: the table keeps 1024.
+  // 1100 pages in a row: every one is listed.
   OpenQrn many(test::qrn_file(std::vector<QrnPage>(1100, QrnPage{.coded = Bytes(1, 0)})));
-  EXPECT_EQ(many.pages, 1024);
+  EXPECT_EQ(many.pages, 1100);
   // No signature at 0: no pages, file closed.
   Bytes bad = test::qrn_file({{.coded = Bytes(30, 0)}});
   bad[3] = '_';
@@ -230,7 +177,6 @@ TEST(QrnFaxHostile, SizesAndLengthsFromTheHeader) {
   OpenQrn t(cut);
   ASSERT_EQ(t.pages, 1);
   EXPECT_LT(t.load(0).height, 24);
-  EXPECT_EQ(q.reader.convert(q.dir / "missing" / "out.tif", q.pages), ConvertResult::kWriteFailed);
 }
 
 TEST(QrnFaxHostile, RandomDamage) {

@@ -32,7 +32,7 @@ TEST(TiffFixtures, EveryPageMatchesLibtiff) {
     ASSERT_GE(pages, 1);
     for (std::uint16_t p = 0; p < pages; ++p) {
       PageBitmap page;
-      reader.load_page(p, page);
+      (void)reader.load_page(p, page);
       ASSERT_TRUE(page.is_valid() && page.has_pixels()) << "page " << p + 1;
       const test::Pbm want = test::read_pbm(expected_for(entry.path(), pages, p));
       EXPECT_TRUE(test::same_pixels(want, test::to_pbm(page),
@@ -48,7 +48,7 @@ TEST(TiffFixtures, PageFactsComeFromTheDirectory) {
   ASSERT_EQ(reader.read_header(), ReaderResult::kOk);
   ASSERT_EQ(reader.build_page_table(), 1);
   PageBitmap page;
-  reader.load_page(0, page);
+  (void)reader.load_page(0, page);
   EXPECT_EQ(page.width, 1728);
   EXPECT_EQ(page.row_bytes, 216);
   EXPECT_EQ(page.coding, 6);
@@ -61,13 +61,13 @@ TEST(TiffFixtures, PageFactsComeFromTheDirectory) {
   reader.open(test::fixture("tiff/text-1728-mhw.tif"));
   ASSERT_EQ(reader.read_header(), ReaderResult::kOk);
   reader.build_page_table();
-  reader.load_page(0, page);
+  (void)reader.load_page(0, page);
   EXPECT_EQ(page.coding, 4);
 
   reader.open(test::fixture("tiff/text-1728-g3-1d-xres-only.tif"));
   ASSERT_EQ(reader.read_header(), ReaderResult::kOk);
   reader.build_page_table();
-  reader.load_page(0, page);
+  (void)reader.load_page(0, page);
   EXPECT_EQ(page.xres, 204);
   EXPECT_EQ(page.yres, 204);  // no YResolution: as across
 }

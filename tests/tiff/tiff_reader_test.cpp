@@ -60,12 +60,12 @@ TEST(TiffHeader, AcceptsTheThreeByteOrderMarksAndRejectsTheRest) {
   EXPECT_EQ(closed.read_header(), ReaderResult::kNoFile);
 }
 
-TEST(TiffDirectories, ChainIsCappedAt1024AndStopsAtARepeatedPosition) {
+TEST(TiffDirectories, LongChainsAreReadWholeAndStopAtARepeatedPosition) {
   TiffBuilder many;
   for (int i = 0; i < 1100; ++i) many.add_directory({many.long_entry(256, 8)});
   Opened t(many.bytes());
-  EXPECT_EQ(t.reader.build_page_table(), 1024);
-  EXPECT_TRUE(t.reader.page_table_cut());
+  EXPECT_EQ(t.reader.build_page_table(), 1100);
+  EXPECT_FALSE(t.reader.page_table_cut());
 
   TiffBuilder loop;
   const std::uint32_t first = loop.add_directory({loop.long_entry(256, 8)});
@@ -82,7 +82,7 @@ TEST(TiffDirectories, ChainIsCappedAt1024AndStopsAtARepeatedPosition) {
   Opened p(past_end.bytes());
   EXPECT_EQ(p.reader.build_page_table(), 2);  // listed, but it cannot be read
   PageBitmap page;
-  p.reader.load_page(1, page);
+  (void)p.reader.load_page(1, page);
   EXPECT_FALSE(page.is_valid());
 }
 
@@ -146,7 +146,7 @@ TEST(TiffStrips, ShortStripTablesAreFoundAtTheirFullPosition) {
     Opened t(b.bytes());
     ASSERT_EQ(t.reader.build_page_table(), 1);
     PageBitmap page;
-    t.reader.load_page(0, page);
+    (void)t.reader.load_page(0, page);
     ASSERT_EQ(page.height, 3) << "big endian " << big;
     EXPECT_EQ(page.pixels[0], 0x11);
     EXPECT_EQ(page.pixels[1], 0x22);
@@ -165,7 +165,7 @@ TEST(TiffStrips, TwoShortEntriesSitInTheValueField) {
     Opened t(b.bytes());
     t.reader.build_page_table();
     PageBitmap page;
-    t.reader.load_page(0, page);
+    (void)t.reader.load_page(0, page);
     ASSERT_EQ(page.height, 3) << "big endian " << big;
     EXPECT_EQ(page.pixels[2], 0xB1);
   }
@@ -183,13 +183,13 @@ TEST(TiffStrips, PagesAreCutToImageLengthAndEndAtAnEmptyStrip) {
   Opened t(b.bytes());
   ASSERT_EQ(t.reader.build_page_table(), 3);
   PageBitmap page;
-  t.reader.load_page(0, page);
+  (void)t.reader.load_page(0, page);
   EXPECT_EQ(page.height, 250);
   EXPECT_EQ(page.width, 8);
   EXPECT_EQ(page.pixels[249], 0x5A);
-  t.reader.load_page(1, page);
+  (void)t.reader.load_page(1, page);
   EXPECT_EQ(page.height, 100);
-  t.reader.load_page(2, page);
+  (void)t.reader.load_page(2, page);
   EXPECT_EQ(page.height, 300);
 }
 
@@ -208,7 +208,7 @@ TEST(TiffResolution, YFollowsXWhenMissingAndUnitComesFromTheFile) {
     Opened t(b.bytes());
     t.reader.build_page_table();
     PageBitmap page;
-    t.reader.load_page(0, page);
+    (void)t.reader.load_page(0, page);
     EXPECT_EQ(page.xres, c.want_x);
     EXPECT_EQ(page.yres, c.want_y);
     EXPECT_EQ(page.unit, 2);
@@ -237,7 +237,7 @@ TEST(TiffHostile, UnreadablePagesLoadNothingAndAllocateNothingHuge) {
   ASSERT_EQ(t.reader.build_page_table(), 5);
   for (std::uint32_t i = 0; i < 5; ++i) {
     PageBitmap page;
-    t.reader.load_page(i, page);
+    (void)t.reader.load_page(i, page);
     if (i == 2) {
       EXPECT_EQ(page.height, 2) << "a short strip keeps the rows it has";
     } else {
@@ -267,7 +267,7 @@ TEST(TiffHostile, StripTablesNamingTheSameBytesCostNoMoreThanTheFile) {
   Opened t(b.bytes());
   ASSERT_EQ(t.reader.build_page_table(), 1);
   PageBitmap page;
-  t.reader.load_page(0, page);
+  (void)t.reader.load_page(0, page);
   EXPECT_EQ(page.width, 1728);
   EXPECT_EQ(page.height, 8) << "the last strip lies past what the file can hold";
   ASSERT_TRUE(page.has_pixels());

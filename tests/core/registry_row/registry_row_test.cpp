@@ -31,18 +31,17 @@ class Reader final : public FormatReader {
     return ReaderResult::kOk;
   }
   std::uint16_t build_page_table() override { return is_open() ? 1 : 0; }
-  void load_page(std::uint32_t index, PageBitmap& page) override {
+  Status load_page(std::uint32_t index, PageBitmap& page) override {
     page.clear();
     const std::int64_t bytes = checked_page_size(width_, height_, row_bytes_for(width_));
-    if (index != 0 || bytes <= 0 || !page.allocate_pixels(bytes)) return;
+    if (index != 0 || bytes <= 0) return Refusal(limits::Limit::kPage);
+    if (Status room = page.allocate_pixels(bytes); !room) return room;
     page.width = width_;
     page.height = height_;
     page.row_bytes = row_bytes_for(width_);
     page.xres = page.yres = 200;
     file_.read_at(12, page.pixels);
-  }
-  ConvertResult convert(const std::filesystem::path&, std::uint16_t) override {
-    return ConvertResult::kNoFile;
+    return {};
   }
 
  private:
