@@ -21,6 +21,11 @@
 
 namespace orvane::app {
 
+// Page `index` (from 0) of `record` as a value. What an allocation or the
+// system throws while reading it becomes the page's reason, so that the
+// page shows as one that did not load and says why, wherever it is read.
+LoadedPage read_page_or_reason(FaxFile& record, int index);
+
 class CPageAhead : public QObject {
   Q_OBJECT
  public:
@@ -64,8 +69,10 @@ class CPageAhead : public QObject {
   void askThumbnails(const std::vector<int>& pages, int side);
 
  signals:
-  // Queued from the worker; `generation` tells which source it is of.
-  void thumbnailReady(int generation, int page, const QImage& image);
+  // Queued from the worker; `generation` tells which source it is of. A
+  // page that did not load comes with a null image and `failure`, why not
+  // ("page 3 does not decode: its directory cannot be read").
+  void thumbnailReady(int generation, int page, const QImage& image, const QString& failure);
 
  private:
   struct Job {

@@ -1,12 +1,14 @@
 #include "app/refusal_reason.h"
 
 #include <array>
+#include <new>
+#include <system_error>
 
 #include "base/binary_file.h"
-#include "base/limits.h"
 #include "core/classify.h"
 #include "core/fax_file.h"
 #include "core/format_registry.h"
+#include "core/page_export.h"
 
 namespace orvane::app {
 
@@ -20,22 +22,23 @@ std::string foreign_kind_of(const std::filesystem::path& path) {
   return std::string(foreign_kind(std::span<const std::uint8_t>(head.data(), got)));
 }
 
-// The record's own words for its missing first page, in the shape the
-// command line gives them.
-std::string page_reason(const FaxFile& fax) {
+// The record's own words for its missing page, in the shape the command
+// line gives them.
+std::string page_reason(const FaxFile& fax, int index) {
   const limits::Limit limit = fax.page_limit();
   const std::string& reason = fax.page_reason();
-  if (limit == limits::Limit::kNone || reason.empty())
+  if (limit == limits::Limit::kWholeFile && !reason.empty()) return "is " + reason;
+  if (limit == limits::Limit::kFile && !reason.empty()) return reason;
+  // A file of one page (or none) that says no more: nothing of it reads.
+  if (reason.empty() && fax.page_count() <= 1)
     return "no page could be read (not a fax, or damaged)";
-  if (limit == limits::Limit::kWholeFile) return "is " + reason;
-  if (limit == limits::Limit::kFile) return reason;
-  if (limits::is_size_limit(limit)) return "page 1 is " + reason;
-  return "page 1 does not decode: " + reason;
+  return page_failure(limit, reason, index + 1);
 }
 
 }  // namespace
 
-QString refusal_reason(const std::filesystem::path& path, std::int32_t format, const FaxFile& fax) {
+QString refusal_reason(const std::filesystem::path& path, std::int32_t format, const FaxFile& fax,
+                       int index) {
   std::string reason;
   if (format == kFormatUnsupported) {
     reason = "a fax format this program does not read";
@@ -43,9 +46,40 @@ QString refusal_reason(const std::filesystem::path& path, std::int32_t format, c
     const std::string kind = foreign_kind_of(path);
     reason = kind.empty() ? "not a fax file" : "is " + kind + ", not a fax file";
   } else if (!fax.page_valid()) {
-    reason = page_reason(fax);
+    reason = page_reason(fax, index);
   }
   return QString::fromStdString(reason);
+}
+
+std::string page_failure(limits::Limit limit, const std::string& reason, int page) {
+  const std::string which = "page " + std::to_string(page);
+  if (reason.empty()) return which + " does not decode";
+  return limits::is_size_limit(limit) ? which + " is " + reason
+                                      : which + " does not decode: " + reason;
+}
+
+QString first_left_out_reason(const ExportSummary& summary) {
+  if (summary.left_out.empty() || summary.first_reason.empty()) return {};
+  QString why = QString::fromStdString(
+      page_failure(summary.first_limit, summary.first_reason, int(summary.left_out.front()) + 1));
+  why[0] = why[0].toUpper();
+  return why + u'.';
+}
+
+QString left_out_text(const ExportSummary& summary) {
+  if (summary.left_out.empty()) return {};
+  QString text = QString::fromStdString(left_out_message(summary.left_out));
+  text[0] = text[0].toUpper();
+  text += u'.';
+  if (const QString why = first_left_out_reason(summary); !why.isEmpty()) text += u'\n' + why;
+  return text;
+}
+
+std::string exception_reason(const std::exception& e) {
+  if (dynamic_cast<const std::bad_alloc*>(&e)) return "not enough memory";
+  if (const auto* system = dynamic_cast<const std::system_error*>(&e))
+    return system->code().message();
+  return e.what();
 }
 
 }  // namespace orvane::app

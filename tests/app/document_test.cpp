@@ -5,7 +5,12 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QTest>
+#include <functional>
 
+#include "app/page_thumbnails.h"
 #include "core/format_registry.h"
 #include "document_fixture.h"
 #include "formats/container_writers.h"
@@ -19,12 +24,13 @@ namespace ot = orvane::test;
 using test::q;
 using test::sample;
 
-// A one-page 1728-pixel TIFF with `compression`, its strip at the end of
-// the file (no StripOffsets with `offsets` false).
-std::vector<std::uint8_t> one_page_tiff(std::uint16_t compression, bool offsets = true) {
+// A one-page TIFF `width` pixels wide with `compression`, its strip at the
+// end of the file (no StripOffsets with `offsets` false).
+std::vector<std::uint8_t> one_page_tiff(std::uint16_t compression, bool offsets = true,
+                                        std::uint32_t width = 1728) {
   ot::TiffBuilder t;
   const std::uint32_t strip = t.append(std::vector<std::uint8_t>(64, 0x55));
-  std::vector<ot::TiffBuilder::Entry> e = {t.long_entry(256, 1728), t.long_entry(257, 20),
+  std::vector<ot::TiffBuilder::Entry> e = {t.long_entry(256, width), t.long_entry(257, 20),
                                            t.short_entry(258, 1), t.short_entry(259, compression),
                                            t.short_entry(262, 0)};
   if (offsets) e.push_back(t.long_entry(273, strip));
@@ -235,6 +241,121 @@ TEST_F(DocumentTest, AFileThatShowsNoPageSaysWhy) {
     ASSERT_TRUE(doc.open(c.path));
     EXPECT_EQ(doc.refusalReason(), c.reason);
   }
+}
+
+// A page that does not load shows nothing of another page, however it is
+// reached (Go to page, End, a turn after the worker read ahead): the view
+// says why, the status panes say only what is known (the coding the file
+// states, no size), its thumbnail is crossed out, and an export names it
+// with its reason.
+TEST_F(DocumentTest, PagesThatDoNotLoadSayWhyAndShowNothingElse) {
+  ASSERT_EQ(ot::run("'" ORVANE_SOURCE_DIR
+                    "/tests/app/screenshots/make-unreadable-pages' '" ORVANE_SOURCE_DIR
+                    "/samples/sample.tif' '" +
+                    dir.path().string() + "' >/dev/null 2>&1"),
+            0);
+  ot::write_file(dir / "wide.tif", one_page_tiff(4, true, 0xFFFFFFFF));
+  QMainWindow window;
+  auto* bar = new CPageThumbnails(doc, &window);
+  window.addDockWidget(Qt::RightDockWidgetArea, bar);
+  window.resize(600, 900);
+  window.show();
+  const QString verdict = "That's NOT a FAX file!";
+  const QString lzw = "does not decode: Compression 5 (LZW) is not a fax coding";
+  const QString too_large =
+      "is larger than the largest page this program opens (65535 x 65535 pixels, 256 MiB)";
+  using Turn = std::function<void()>;
+  const Turn stay = [] {};
+  const struct {
+    const char* file;
+    Turn turn;
+    QString reason;
+    QStringList panes;
+    std::vector<bool> crossed_out;
+    QString exported;
+  } cases[] = {
+      {"third-page-unreadable.tif",
+       [&] { ui.page_number = 3, doc.goToPage(); },
+       "page 3 does not decode: its directory cannot be read",
+       {verdict, "Page: 3  (Total = 3)", "Size", "Scaling"},
+       {false, false, true},
+       "Page 3 could not be read and was left out.\n"
+       "Page 3 does not decode: its directory cannot be read."},
+      {"third-page-unreadable.tif",
+       [&] { doc.lastPage(); },
+       "page 3 does not decode: its directory cannot be read",
+       {verdict, "Page: 3  (Total = 3)", "Size", "Scaling"},
+       {false, false, true},
+       "Page 3 could not be read and was left out.\n"
+       "Page 3 does not decode: its directory cannot be read."},
+      {"lzw-middle-page.tif",
+       [&] { doc.nextPage(); },
+       "page 2 " + lzw,
+       {verdict, "Page: 2  (Total = 3)", "Size", "Scaling"},
+       {false, true, false},
+       "Page 2 could not be read and was left out.\nPage 2 " + lzw + "."},
+      {"lzw-scan.tif",
+       stay,
+       "page 1 " + lzw,
+       {verdict, "Page: 1  (Total = 2)", "Size", "Scaling"},
+       {true, true},
+       "No page of \"lzw-scan.tif\" could be read.\nPage 1 " + lzw + "."},
+      {"wide.tif",
+       stay,
+       "page 1 " + too_large,
+       {"CCITT Group 4 2D (T.6 2D)", "Page: 1  (Total = 1)", "Size", "Scaling"},
+       {true},
+       "No page of \"wide.tif\" could be read.\nPage 1 " + too_large + "."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    ASSERT_TRUE(doc.open(q(dir / c.file)));
+    // The worker has read the neighbours first, then every thumbnail.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->thumbnailsShown() == doc.pageCount(); }, 5000));
+    c.turn();
+    EXPECT_FALSE(doc.pageShown());
+    EXPECT_EQ(doc.refusalReason(), c.reason);
+    EXPECT_EQ(panes(), c.panes);
+    EXPECT_EQ(doc.statusTexts().vres_index, -1);
+    EXPECT_TRUE(view.pagePixmap().isNull());
+    EXPECT_TRUE(pixels().empty());
+    EXPECT_FALSE(doc.canZoomIn());
+    QListWidget* list = bar->list();
+    ASSERT_EQ(list->count(), int(c.crossed_out.size()));
+    for (int i = 0; i < list->count(); ++i)
+      EXPECT_EQ(list->item(i)->data(CPageThumbnails::kBrokenRole).toBool(), c.crossed_out[i]) << i;
+    EXPECT_EQ(list->item(doc.currentPage())->toolTip(),
+              c.reason.left(1).toUpper() + c.reason.mid(1));
+    ui.messages.clear();
+    doc.exportPdf(doc.path(), q(dir / "out.pdf"));
+    EXPECT_EQ(ui.messages, QStringList{"Export as PDF: " + c.exported});
+    // Back on a page that loads, it shows.
+    if (doc.currentPage() == 0) continue;
+    doc.firstPage();
+    EXPECT_TRUE(doc.pageShown());
+    EXPECT_FALSE(view.pagePixmap().isNull());
+    EXPECT_EQ(panes()[2], "Size: 1728 x 2200");
+  }
+}
+
+// A file that lists more pages than are read says so once, when it is
+// opened (not again when it is read with other parameters), and in the
+// status bar for as long as it is on view.
+TEST_F(DocumentTest, AFileWithMorePagesThanAreReadSaysSo) {
+  ot::TiffBuilder many;
+  for (int i = 0; i < 1100; ++i) many.add_directory({many.long_entry(256, 8)});
+  ot::write_file(dir / "many.tif", many.bytes());
+  ASSERT_TRUE(doc.open(q(dir / "many.tif")));
+  ASSERT_EQ(doc.pageCount(), 1024);
+  EXPECT_EQ(ui.messages, QStringList{"Open: \"many.tif\" lists more pages than this program reads: "
+                                     "pages past 1024 were not read."});
+  EXPECT_EQ(doc.statusTexts().note, "Pages past 1024 were not read");
+  ui.bit_order = 1;
+  doc.bitOrder();
+  EXPECT_EQ(ui.messages.size(), 1);
+  EXPECT_EQ(doc.statusTexts().note, "Pages past 1024 were not read");
+  ASSERT_TRUE(doc.open(q(ot::fixture("tiff/multipage-1728-g4.tif"))));
+  EXPECT_TRUE(doc.statusTexts().note.isEmpty());
 }
 
 TEST_F(DocumentTest, VerticalResolutionOfRawDataRecountsItsPages) {
