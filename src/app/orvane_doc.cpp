@@ -416,7 +416,9 @@ void COrvaneDoc::resolutions() {
 }
 
 void COrvaneDoc::setVerticalResolutionIndex(int index) {
-  if (index < 0 || index > 3) return;
+  // Only bare data, whose pages are cut by it, takes a resolution for a
+  // page that did not load.
+  if (index < 0 || index > 3 || (!pageShown() && format_ != kFormatRawFax)) return;
   {
     const auto hold = holdRecord();
     fax_->page().yres = std::uint16_t(index * 100 + 100);

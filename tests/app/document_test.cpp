@@ -266,6 +266,10 @@ TEST_F(DocumentTest, PagesThatDoNotLoadSayWhyAndShowNothingElse) {
       "is larger than the largest page this program opens (65535 x 65535 pixels, 256 MiB)";
   using Turn = std::function<void()>;
   const Turn stay = [] {};
+  const QString third = "page 3 does not decode: its directory cannot be read";
+  const QString third_left_out =
+      "Page 3 could not be read and was left out.\nPage 3 does not decode: its directory cannot "
+      "be read.";
   const struct {
     const char* file;
     Turn turn;
@@ -273,39 +277,43 @@ TEST_F(DocumentTest, PagesThatDoNotLoadSayWhyAndShowNothingElse) {
     QStringList panes;
     std::vector<bool> crossed_out;
     QString exported;
+    int stated_width;  // in the properties: what the file states, not the page before
   } cases[] = {
       {"third-page-unreadable.tif",
        [&] { ui.page_number = 3, doc.goToPage(); },
-       "page 3 does not decode: its directory cannot be read",
+       third,
        {verdict, "Page: 3  (Total = 3)", "Size", "Scaling"},
        {false, false, true},
-       "Page 3 could not be read and was left out.\n"
-       "Page 3 does not decode: its directory cannot be read."},
+       third_left_out,
+       0},
       {"third-page-unreadable.tif",
        [&] { doc.lastPage(); },
-       "page 3 does not decode: its directory cannot be read",
+       third,
        {verdict, "Page: 3  (Total = 3)", "Size", "Scaling"},
        {false, false, true},
-       "Page 3 could not be read and was left out.\n"
-       "Page 3 does not decode: its directory cannot be read."},
+       third_left_out,
+       0},
       {"lzw-middle-page.tif",
        [&] { doc.nextPage(); },
        "page 2 " + lzw,
        {verdict, "Page: 2  (Total = 3)", "Size", "Scaling"},
        {false, true, false},
-       "Page 2 could not be read and was left out.\nPage 2 " + lzw + "."},
+       "Page 2 could not be read and was left out.\nPage 2 " + lzw + ".",
+       1728},
       {"lzw-scan.tif",
        stay,
        "page 1 " + lzw,
        {verdict, "Page: 1  (Total = 2)", "Size", "Scaling"},
        {true, true},
-       "No page of \"lzw-scan.tif\" could be read.\nPage 1 " + lzw + "."},
+       "No page of \"lzw-scan.tif\" could be read.\nPage 1 " + lzw + ".",
+       1728},
       {"wide.tif",
        stay,
        "page 1 " + too_large,
        {"CCITT Group 4 2D (T.6 2D)", "Page: 1  (Total = 1)", "Size", "Scaling"},
        {true},
-       "No page of \"wide.tif\" could be read.\nPage 1 " + too_large + "."},
+       "No page of \"wide.tif\" could be read.\nPage 1 " + too_large + ".",
+       0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -320,6 +328,10 @@ TEST_F(DocumentTest, PagesThatDoNotLoadSayWhyAndShowNothingElse) {
     EXPECT_TRUE(view.pagePixmap().isNull());
     EXPECT_TRUE(pixels().empty());
     EXPECT_FALSE(doc.canZoomIn());
+    ui.properties.reset();
+    doc.pageProperties();
+    ASSERT_TRUE(ui.properties);
+    EXPECT_EQ(ui.properties->line_width, c.stated_width);
     QListWidget* list = bar->list();
     ASSERT_EQ(list->count(), int(c.crossed_out.size()));
     for (int i = 0; i < list->count(); ++i)
