@@ -9,16 +9,6 @@
 
 namespace orvane::app {
 
-LoadedPage read_page_or_reason(FaxFile& record, int index) {
-  try {
-    return record.read_page(std::uint32_t(std::max(index, 0)));
-  } catch (const std::exception& e) {
-    LoadedPage failed;
-    failed.reason = exception_reason(e);
-    return failed;
-  }
-}
-
 namespace {
 
 bool contains(const std::vector<int>& list, int value) {

@@ -21,11 +21,6 @@
 
 namespace orvane::app {
 
-// Page `index` (from 0) of `record` as a value. What an allocation or the
-// system throws while reading it becomes the page's reason, so that the
-// page shows as one that did not load and says why, wherever it is read.
-LoadedPage read_page_or_reason(FaxFile& record, int index);
-
 class CPageAhead : public QObject {
   Q_OBJECT
  public:

@@ -1,5 +1,6 @@
 #include "app/refusal_reason.h"
 
+#include <algorithm>
 #include <array>
 #include <new>
 #include <system_error>
@@ -36,6 +37,16 @@ std::string page_reason(const FaxFile& fax, int index) {
 }
 
 }  // namespace
+
+LoadedPage read_page_or_reason(FaxFile& record, int index) {
+  try {
+    return record.read_page(std::uint32_t(std::max(index, 0)));
+  } catch (const std::exception& e) {
+    LoadedPage failed;
+    failed.reason = exception_reason(e);
+    return failed;
+  }
+}
 
 QString refusal_reason(const std::filesystem::path& path, std::int32_t format, const FaxFile& fax,
                        int index) {

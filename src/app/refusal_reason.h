@@ -8,14 +8,19 @@
 #include <filesystem>
 #include <string>
 
-#include "base/limits.h"
+#include "core/fax_file.h"
 
 namespace orvane {
-class FaxFile;
 struct ExportSummary;
 }  // namespace orvane
 
 namespace orvane::app {
+
+// Page `index` (from 0) of `record` as a value, never the page loaded
+// before it. What an allocation or the system throws while reading it
+// becomes the page's reason, so that the page shows as one that did not
+// load and says why, wherever it is read (view, read-ahead, printing).
+LoadedPage read_page_or_reason(FaxFile& record, int index);
 
 // Empty when `fax` (opened from `path` as `format`) shows page `index`
 // (from 0); else what kept it from showing it: "is a PDF document, not a

@@ -49,11 +49,12 @@ bool FaxPrintJob::print(QPrinter& printer, int first, int last, Target target) {
 }
 
 void FaxPrintJob::print_page(QPainter& painter, int number, Target where) {
-  record_.load_page(format_, std::uint32_t(number - 1));
+  // Read as a value: a reader that fails may leave the page before in the
+  // bitmap it loads into.
+  record_.take_page(read_page_or_reason(record_, number - 1));
   if (!record_.page_valid()) {
-    // Neither the page before under this page's number (a reader may leave
-    // it in the bitmap) nor a bare sheet that passes for a blank page: the
-    // sheet says why it holds no page.
+    // Not a bare sheet that passes for a blank page: the sheet says why it
+    // holds no page.
     QString why =
         QString::fromStdString(page_failure(record_.page_limit(), record_.page_reason(), number));
     why[0] = why[0].toUpper();
