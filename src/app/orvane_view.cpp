@@ -59,7 +59,8 @@ void COrvaneView::updateFromDocument() {
 
 // In a fitting mode the factor is worked out from the window as it is now.
 void COrvaneView::followFit() {
-  if (doc_.fitMode() == FitMode::kNone) return;
+  // A page that did not load has no size to fit; the factor stays.
+  if (doc_.fitMode() == FitMode::kNone || !doc_.pageShown()) return;
   PageBitmap fields = doc_.page().fields_only();
   const DisplaySize at_one = display_size(fields, 1.0f);
   const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);

@@ -490,6 +490,20 @@ TEST_F(DocumentTest, SaveStep) {
   EXPECT_EQ(doc.save(q(dir / "again.TIF")), COrvaneDoc::SaveResult::kNothingWritten);
   EXPECT_EQ(ui.messages.size(), 1);
   EXPECT_TRUE(ui.messages[0].startsWith("No need to convert"));
+
+  // A page that does not load is left out, and the message says which and why.
+  const ot::Bytes pcx = ot::read_file(dir / "p.pcx");
+  ot::Bytes colour = pcx;
+  colour[3] = 8;   // bits per pixel
+  colour[65] = 3;  // planes
+  ot::write_file(dir / "gap.dcx", ot::dcx_file({pcx, colour, pcx}));
+  ASSERT_TRUE(doc.open(q(dir / "gap.dcx")));
+  ui.messages.clear();
+  EXPECT_EQ(doc.save(q(dir / "gap.tif")), COrvaneDoc::SaveResult::kConverted);
+  EXPECT_EQ(doc.pageCount(), 2);
+  EXPECT_EQ(ui.messages.join("|").toStdString(),
+            "Save As: Page 2 could not be read and was left out.\n"
+            "Page 2 does not decode: a colour PCX page, 3 planes of 8 bits.");
 }
 
 TEST_F(DocumentTest, FailedConversionKeepsAnExistingTarget) {
