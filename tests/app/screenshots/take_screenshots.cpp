@@ -3,7 +3,8 @@
 // each step.
 // Usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW_FILE NOT_A_FAX_FILE WORK_DIR
 //                         UNREADABLE_DIR
-// UNREADABLE_DIR holds what make-unreadable-pages (beside this file) makes.
+// UNREADABLE_DIR holds what make-unreadable-pages (beside this file) makes,
+// and more-pages-than-read.tif.
 #include <sys/stat.h>
 
 #include <QApplication>
@@ -247,5 +248,10 @@ int main(int argc, char** argv) {
   frame.runCommand(kCmdPageFirst);
   QTest::qWait(800);
   shot("08d-thumbnails-with-a-broken-page");
+  // A file that lists more pages than are read says so when opened, and in
+  // the status bar.
+  shot_modal("08e-more-pages-than-read-message",
+             [&] { app.openDocumentFile(unreadable.filePath("more-pages-than-read.tif")); });
+  shot("08f-more-pages-than-read-status");
   return 0;
 }
