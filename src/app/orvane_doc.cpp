@@ -680,7 +680,7 @@ StatusTexts COrvaneDoc::statusTexts() const {
   StatusTexts s;
   if (pages_cut_) s.note = tr("Pages past %1 were not read").arg(pageCount());
   const QString verdict = QStringLiteral("That's NOT a FAX file!");
-  if (!pageShown() || page.width < 1) {
+  if (!pageShown()) {
     // Before the first file there is nothing to judge: the verdict waits
     // for a file that gives no page.
     s.panes = {ever_opened_ ? verdict : QString(), QStringLiteral("Page"), QStringLiteral("Size"),

@@ -121,8 +121,6 @@ class COrvaneDoc : public QObject {
   // Why the open file, or its page on view, shows nothing (empty while it
   // shows its page, or before the first file).
   const QString& refusalReason() const { return refusal_; }
-  // The open file lists more pages than are read (pageCount() of them).
-  bool pagesCut() const { return pages_cut_; }
 
   // The pages read ahead: the neighbours of the page on view and the
   // overview's thumbnails.
