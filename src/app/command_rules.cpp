@@ -20,7 +20,9 @@ bool command_enabled(CommandId id, const CommandState& s) {
     case kCmdResolutions:
     case kCmdPageProperties:
     case kCmdReversed: return has_pages;
-    case kCmdFileExportPdf: return s.has_path && has_pages && has_pixels;
+    // The export reads every page afresh and names those it leaves out, so
+    // a page on view that did not load does not stop it.
+    case kCmdFileExportPdf: return s.has_path && has_pages;
     case kCmdBitOrder:
     case kCmdAdvanced: return s.has_path;
     case kCmdPreviousImage: return s.folder_position > 0;

@@ -279,9 +279,11 @@ void CMainFrame::connectDocument() {
 void CMainFrame::showStatus() {
   const StatusTexts status = doc_.statusTexts();
   for (std::size_t i = 0; i < fax_panes_.size(); ++i) fax_panes_[i]->setPaneText(status.panes[i]);
-  // A file that shows no page says why, in the first pane's tooltip too.
-  if (!doc_.refusalReason().isEmpty() && doc_.page().width < 1)
+  // A file or page that shows nothing says why, in the first pane's tooltip
+  // too.
+  if (!doc_.refusalReason().isEmpty() && !doc_.pageShown())
     fax_panes_[0]->setToolTip(doc_.refusalReason());
+  message_->setText(status.note.isEmpty() ? QStringLiteral("Ready") : status.note);
   const QSignalBlocker quiet(resolution_list_);
   resolution_list_->setCurrentIndex(status.vres_index);
 }
@@ -308,8 +310,9 @@ CommandState CMainFrame::commandState() const {
   s.page_count = doc_.pageCount();
   s.current_page = doc_.currentPage();
   s.scaling = doc_.scaling();
-  s.page_width = doc_.page().width;
-  s.page_height = doc_.page().height;
+  // A page that did not load has no size, whatever its fields hold.
+  s.page_width = doc_.pageShown() ? doc_.page().width : 0;
+  s.page_height = doc_.pageShown() ? doc_.page().height : 0;
   s.has_path = !doc_.path().isEmpty();
   s.folder_position = doc_.folderPosition();
   s.folder_list_size = folder_list_size_;

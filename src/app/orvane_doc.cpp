@@ -156,13 +156,20 @@ bool COrvaneDoc::readFile(const QString& path, const DecodingParameters& params)
   ui_.beginWait();
   const int format = classify(native(path));
   const int scratch = 1 - scratch_in_use_;
-  auto record = std::make_unique<FaxFile>();
-  record->set_working_paths(scratch_[std::size_t(scratch)]);
-  record->set_parameters(params);
-  if (format >= 0 && !openRecord(*record, path, format)) {
+  const auto fresh_record = [&] {
+    auto record = std::make_unique<FaxFile>();
+    record->set_working_paths(scratch_[std::size_t(scratch)]);
+    record->set_parameters(params);
+    return record;
+  };
+  auto record = fresh_record();
+  QString failure;
+  if (format >= 0 && !openRecord(*record, path, format, failure)) {
     ui_.endWait();
     return false;
   }
+  // A reading that gave up half way leaves nothing of it to trust.
+  if (!failure.isEmpty()) record = fresh_record();
   ui_.endWait();
   ahead_->setSource({});
   fax_ = std::move(record);
@@ -173,31 +180,55 @@ bool COrvaneDoc::readFile(const QString& path, const DecodingParameters& params)
   prepared_.reset();
   if (format == kFormatUnsupported) ui_.showTipsOfOpenFax();
   if (format < 0) markPageEmpty();
-  refusal_ = refusal_reason(native(path), format, *fax_);
+  open_failure_ = failure.isEmpty() ? QString() : tr("cannot be read: %1").arg(failure);
+  notePageOnView();
+  // Told once for each file, not again when it is read with other
+  // parameters.
+  pages_cut_ = format >= 0 && failure.isEmpty() && fax_->pages_cut(format);
+  tell_cut_ = pages_cut_ && cut_told_ != path;
+  cut_told_ = pages_cut_ ? path : QString();
   followSource();
   return true;
 }
 
-// False when the user cancelled the reading.
-bool COrvaneDoc::openRecord(FaxFile& record, const QString& path, int format) {
+// False when the user cancelled the reading. `failure` says why the reading
+// gave up, when it did.
+bool COrvaneDoc::openRecord(FaxFile& record, const QString& path, int format, QString& failure) {
   const std::filesystem::path file = native(path);
   WorkControl control;
-  auto work = [&record, file, format, &control] {
+  std::string thrown;
+  auto work = [&record, file, format, &control, &thrown] {
+    // A file that gives no page says why through the record; only what the
+    // system or an allocation throws is caught here, on the thread it ran on.
     try {
-      // A failure shows through the empty page.
       (void)record.open(file, format, &control);
-    } catch (...) {
-      // Whatever the reader left in the page bitmap is shown.
+    } catch (const std::exception& e) {
+      thrown = exception_reason(e);
     }
   };
   // Bare data is analysed and extracted whole, and At Work files go through
   // an outside converter: both can take seconds.
+  bool finished = true;
   if (!is_raw_format(format) && format != kFormatAtWork) {
     work();
-    return true;
+  } else {
+    finished = ui_.runLong(tr("Reading %1...").arg(QFileInfo(path).fileName()), work, &control);
   }
-  const QString label = tr("Reading %1...").arg(QFileInfo(path).fileName());
-  return ui_.runLong(label, work, &control);
+  failure = QString::fromStdString(thrown);
+  return finished;
+}
+
+void COrvaneDoc::notePageOnView() {
+  stated_.reset();
+  if (!open_failure_.isEmpty()) {
+    refusal_ = open_failure_;
+    return;
+  }
+  const auto hold = holdRecord();
+  refusal_ = refusal_reason(native(path_), format_, *fax_, current_page_);
+  if (fax_->page_valid() || format_ < 0) return;
+  PageFacts facts;
+  if (fax_->page_facts(std::uint32_t(current_page_), facts)) stated_ = facts;
 }
 
 // The reader ahead follows the record on view.
@@ -223,13 +254,14 @@ void COrvaneDoc::keepNeighboursReady(qreal ratio) {
   if (pages_as_read_ && pageCount() > 1) ahead_->follow(current_page_, scaling_, ratio);
 }
 
+// A page that does not load leaves no pixels behind: the view never shows
+// the page before under this page's number.
 void COrvaneDoc::loadPage(int index) {
-  try {
+  {
     const auto hold = holdRecord();
-    fax_->load_page(format_, std::uint32_t(std::max(index, 0)));
-  } catch (...) {
-    // What the reader left is shown.
+    fax_->take_page(read_page_or_reason(*fax_, index));
   }
+  notePageOnView();
   updateAllViews();
 }
 
@@ -257,10 +289,10 @@ bool COrvaneDoc::canGoForward() const {
   return pageCount() > 0 && current_page_ < pageCount() - 1;
 }
 bool COrvaneDoc::canZoomIn() const {
-  return scaling_ < kMaxScaling && page().width != 0 && page().height != 0;
+  return scaling_ < kMaxScaling && pageShown() && page().width != 0 && page().height != 0;
 }
 bool COrvaneDoc::canZoomOut() const {
-  return scaling_ > kMinScaling && page().width != 0 && page().height != 0;
+  return scaling_ > kMinScaling && pageShown() && page().width != 0 && page().height != 0;
 }
 
 // A page read ahead is taken over as it is; any other is read now.
@@ -276,6 +308,7 @@ void COrvaneDoc::goTo(int index) {
     const auto hold = holdRecord();
     fax_->take_page(std::move(ready->loaded));
   }
+  notePageOnView();
   prepared_ = std::move(ready);
   updateAllViews();
   prepared_.reset();
@@ -335,19 +368,19 @@ void COrvaneDoc::zoomTo(float scaling) {
 }
 
 void COrvaneDoc::fitWidth() {
-  if (page().width == 0 || page().height == 0) return;
+  if (!pageShown() || page().width == 0 || page().height == 0) return;
   fit_ = FitMode::kWidth;
   updateAllViews();
 }
 
 void COrvaneDoc::fitPage() {
-  if (page().width == 0 || page().height == 0) return;
+  if (!pageShown() || page().width == 0 || page().height == 0) return;
   fit_ = FitMode::kPage;
   updateAllViews();
 }
 
 void COrvaneDoc::flip() {
-  if (pageCount() == 0) return;
+  if (pageCount() == 0 || !pageShown()) return;
   {
     const auto hold = holdRecord();
     codec::flip_vertically(fax_->page());
@@ -356,7 +389,7 @@ void COrvaneDoc::flip() {
 }
 
 void COrvaneDoc::mirror() {
-  if (pageCount() == 0) return;
+  if (pageCount() == 0 || !pageShown()) return;
   {
     const auto hold = holdRecord();
     codec::mirror(fax_->page());
@@ -365,7 +398,8 @@ void COrvaneDoc::mirror() {
 }
 
 void COrvaneDoc::resolutions() {
-  if (pageCount() == 0) return;
+  // A page that did not load has no resolutions to change.
+  if (pageCount() == 0 || !pageShown()) return;
   PageBitmap& page = fax_->page();
   const int h = horizontal_index(page.xres);
   const int v = vertical_index(page.yres);
@@ -383,7 +417,9 @@ void COrvaneDoc::resolutions() {
 }
 
 void COrvaneDoc::setVerticalResolutionIndex(int index) {
-  if (index < 0 || index > 3) return;
+  // Only bare data, whose pages are cut by it, takes a resolution for a
+  // page that did not load.
+  if (index < 0 || index > 3 || (!pageShown() && format_ != kFormatRawFax)) return;
   {
     const auto hold = holdRecord();
     fax_->page().yres = std::uint16_t(index * 100 + 100);
@@ -443,6 +479,10 @@ void COrvaneDoc::advanced() {
 
 void COrvaneDoc::pageProperties() {
   if (pageCount() == 0) return;
+  if (!pageShown()) {
+    ui_.showProperties(statedProperties());
+    return;
+  }
   const PageBitmap& page = fax_->page();
   FaxProperties p;
   p.line_width = page.width;
@@ -456,6 +496,26 @@ void COrvaneDoc::pageProperties() {
   p.size_unit = size_unit(page.unit);
   p.resolution_unit = resolution_unit(page.unit);
   ui_.showProperties(p);
+}
+
+// What the file states of a page that did not load; nothing where it
+// states nothing (a side it states beyond any page read is not repeated).
+FaxProperties COrvaneDoc::statedProperties() const {
+  FaxProperties p;
+  if (!stated_) return p;
+  const PageFacts& f = *stated_;
+  const auto side = [](std::uint32_t v) { return v <= limits::kMaxPageSide ? int(v) : 0; };
+  p.line_width = side(f.width);
+  p.scan_lines = side(f.height);
+  p.encode_mode = coding_text(f.coding);
+  if (f.bit_order != 0) p.bit_order = QString::fromUtf8(bit_order_name(f.bit_order));
+  p.x_resolution = f.xres;
+  p.y_resolution = f.yres;
+  p.page_width = f.xres ? double(p.line_width) / f.xres : 0.0;
+  p.page_height = f.yres ? double(p.scan_lines) / f.yres : 0.0;
+  p.size_unit = size_unit(f.unit);
+  p.resolution_unit = resolution_unit(f.unit);
+  return p;
 }
 
 COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
@@ -488,29 +548,32 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
   ConvertResult result = ConvertResult::kNoFile;
   WorkControl control;
   ExportSummary summary;
+  std::string thrown;
   const auto convert = [&] {
     try {
       const auto hold = holdRecord();
       result = export_tiff(*fax_, format_, native(staging.fileName()), TiffPages::kKeepCoded,
                            progress_of(&control), &summary);
-    } catch (...) {
+    } catch (const std::exception& e) {
       result = ConvertResult::kNoFile;
+      thrown = exception_reason(e);
     }
   };
   const bool finished =
       ui_.runLong(tr("Converting to %1...").arg(info.fileName()), convert, &control);
   if (finished && result == ConvertResult::kOk && take_over(staging, target)) {
     open(target);
-    const auto left_out = summary.left_out.size();
-    if (left_out > 0) {
-      ui_.message(left_out == 1 ? tr("One page could not be read and was left out.")
-                                : tr("%1 pages could not be read and were left out.").arg(left_out),
-                  tr("Save As"));
-    }
+    if (const QString left_out = left_out_text(summary); !left_out.isEmpty())
+      ui_.message(left_out, tr("Save As"));
     return SaveResult::kConverted;
   }
   // Conversion may have used the page bitmap: show the page on view again.
   if (pageCount() > 0) loadPage(current_page_);
+  if (finished && !thrown.empty()) {
+    ui_.message(
+        tr("\"%1\" was not written: %2.").arg(info.fileName(), QString::fromStdString(thrown)),
+        tr("Converting Fail"));
+  }
   return finished ? SaveResult::kFailed : SaveResult::kCancelled;
 }
 
@@ -552,6 +615,7 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
   options.control = &control;
   ConvertResult result = ConvertResult::kWriteFailed;
   ExportSummary summary;
+  std::string thrown;
   const bool finished = ui_.runLong(
       tr("Exporting to %1...").arg(info.fileName()),
       [&] {
@@ -563,8 +627,9 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
                 return !control.stop_requested();
               },
               &summary, &control, options);
-        } catch (...) {
+        } catch (const std::exception& e) {
           result = ConvertResult::kWriteFailed;
+          thrown = exception_reason(e);
         }
       },
       &control);
@@ -574,6 +639,10 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
     why = tr("\"%1\" is not a fax file that can be read.").arg(QFileInfo(source).fileName());
   } else if (result == ConvertResult::kNoPages) {
     why = tr("No page of \"%1\" could be read.").arg(QFileInfo(source).fileName());
+    if (const QString first = first_left_out_reason(summary); !first.isEmpty())
+      why += u'\n' + first;
+  } else if (!thrown.empty()) {
+    why = tr("\"%1\" was not written: %2.").arg(target, QString::fromStdString(thrown));
   } else if (result != ConvertResult::kOk) {
     why =
         tr("Cannot write \"%1\": %2.")
@@ -586,18 +655,21 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
     ui_.message(why, caption);
     return ExportResult::kFailed;
   }
-  if (summary.pages_skipped > 0) {
-    ui_.message(
-        summary.pages_skipped == 1
-            ? tr("One page could not be read and was left out.")
-            : tr("%1 pages could not be read and were left out.").arg(summary.pages_skipped),
-        caption);
-  }
+  if (const QString left_out = left_out_text(summary); !left_out.isEmpty())
+    ui_.message(left_out, caption);
   return ExportResult::kExported;
 }
 
 void COrvaneDoc::updateAllViews() {
   emit viewsNeedUpdate();
+  // Told once the file is on view, so the message stands over it.
+  if (tell_cut_) {
+    tell_cut_ = false;
+    ui_.message(tr("\"%1\" lists more pages than this program reads: pages past %2 were not read.")
+                    .arg(QFileInfo(path_).fileName())
+                    .arg(pageCount()),
+                tr("Open"));
+  }
 }
 
 void COrvaneDoc::refreshStatus() {
@@ -607,11 +679,19 @@ void COrvaneDoc::refreshStatus() {
 StatusTexts COrvaneDoc::statusTexts() const {
   const PageBitmap& page = fax_->page();
   StatusTexts s;
-  if (page.width < 1) {
+  if (pages_cut_) s.note = tr("Pages past %1 were not read").arg(pageCount());
+  const QString verdict = QStringLiteral("That's NOT a FAX file!");
+  if (!pageShown()) {
     // Before the first file there is nothing to judge: the verdict waits
     // for a file that gives no page.
-    s.panes = {ever_opened_ ? QStringLiteral("That's NOT a FAX file!") : QString(),
-               QStringLiteral("Page"), QStringLiteral("Size"), QStringLiteral("Scaling")};
+    s.panes = {ever_opened_ ? verdict : QString(), QStringLiteral("Page"), QStringLiteral("Size"),
+               QStringLiteral("Scaling")};
+    // A page that did not load has no size; its coding is known only when
+    // the file states it.
+    if (format_ >= 0 && pageCount() > 0) {
+      if (stated_ && stated_->coding != kCodingUnknown) s.panes[0] = coding_text(stated_->coding);
+      s.panes[1] = QStringLiteral("Page: %1  (Total = %2)").arg(current_page_ + 1).arg(pageCount());
+    }
     return s;
   }
   s.panes[0] = coding_text(page.coding);

@@ -20,6 +20,9 @@ namespace orvane::app {
 struct StatusTexts {
   std::array<QString, 4> panes;
   int vres_index = -1;  // -1: nothing selected
+  // Said of the whole file, in the message pane at the bar's left ("Pages
+  // past 65535 were not read"); empty when there is nothing to say.
+  QString note;
 };
 
 // How the scaling factor is chosen: by the zoom steps, or to fit the page's
@@ -112,8 +115,11 @@ class COrvaneDoc : public QObject {
   std::unique_lock<std::mutex> holdRecord();
   const PageBitmap& page() const { return fax_->page(); }
   int pageCount() const { return fax_->page_count(); }
-  // Why the open file shows no page (empty while it shows one or before
-  // the first file).
+  // The page on view was read and has pixels to show. When it was not, the
+  // page bitmap holds no pixels, and its fields say nothing of this page.
+  bool pageShown() const { return fax_->page_valid(); }
+  // Why the open file, or its page on view, shows nothing (empty while it
+  // shows its page, or before the first file).
   const QString& refusalReason() const { return refusal_; }
 
   // The pages read ahead: the neighbours of the page on view and the
@@ -158,10 +164,14 @@ class COrvaneDoc : public QObject {
  private:
   void resetForFile(const QString& path);
   void markPageEmpty();
+  // What is known of the page on view when it did not load: why, and what
+  // the file states of it. Takes the record's lock.
+  void notePageOnView();
   // Reads `path` with `params` into a new record and, unless the user
   // cancelled, makes it the document's. False when cancelled.
   bool readFile(const QString& path, const DecodingParameters& params);
-  bool openRecord(FaxFile& record, const QString& path, int format);
+  bool openRecord(FaxFile& record, const QString& path, int format, QString& failure);
+  FaxProperties statedProperties() const;
   void followSource();
   void zoomTo(float scaling);
   void resolutionChanged(bool vertical_changed);
@@ -181,6 +191,14 @@ class COrvaneDoc : public QObject {
   bool pages_as_read_ = true;
   FitMode fit_ = FitMode::kNone;
   QString refusal_;
+  // What the file states of the page on view, when that page did not load.
+  std::optional<PageFacts> stated_;
+  // Why opening the file failed, when the reading itself gave up (an
+  // exception); empty otherwise.
+  QString open_failure_;
+  bool pages_cut_ = false;
+  QString cut_told_;       // the file whose cut page list was told last
+  bool tell_cut_ = false;  // to be told at the next update
   int current_page_ = 0;
   FolderList folders_;
   bool full_path_title_ = false;  // opened from the folder list

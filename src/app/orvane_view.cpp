@@ -29,11 +29,15 @@ COrvaneView::COrvaneView(COrvaneDoc& doc, QWidget* parent)
 
 void COrvaneView::updateFromDocument() {
   followFit();
-  {
+  if (doc_.pageShown()) {
     // Sizing normalises the page's resolutions to inches, in the record
     // the worker reads ahead through.
     const auto hold = doc_.holdRecord();
     display_ = display_size(doc_.record().page(), doc_.scaling());
+  } else {
+    // The fields of a page that did not load are not this page's.
+    PageBitmap none;
+    display_ = display_size(none, doc_.scaling());
   }
   std::optional<CPageAhead::Ready> ready = doc_.takePreparedPage();
   // One inch of paper is 100 device-independent pixels at 1.00, whatever
@@ -55,7 +59,8 @@ void COrvaneView::updateFromDocument() {
 
 // In a fitting mode the factor is worked out from the window as it is now.
 void COrvaneView::followFit() {
-  if (doc_.fitMode() == FitMode::kNone) return;
+  // A page that did not load has no size to fit; the factor stays.
+  if (doc_.fitMode() == FitMode::kNone || !doc_.pageShown()) return;
   PageBitmap fields = doc_.page().fields_only();
   const DisplaySize at_one = display_size(fields, 1.0f);
   const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
@@ -71,6 +76,10 @@ void COrvaneView::toggleReversed() {
 
 // Built once per update, never per paint: painting is one copy.
 void COrvaneView::rebuildPixmap() {
+  if (!doc_.pageShown()) {
+    pixmap_ = QPixmap();
+    return;
+  }
   const QImage scaled = scaled_page(doc_.page(), drawn_, devicePixelRatioF(), reversed_);
   pixmap_ = scaled.isNull() ? QPixmap() : QPixmap::fromImage(scaled);
 }
@@ -92,7 +101,8 @@ void COrvaneView::updateScrollRange() {
 void COrvaneView::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
   painter.fillRect(event->rect(), QColor::fromRgb(kBackground));
-  if (pixmap_.isNull() || display_.source_width < 1 || display_.source_height < 1) {
+  if (!doc_.pageShown() || pixmap_.isNull() || display_.source_width < 1 ||
+      display_.source_height < 1) {
     drawRefusal(painter);
     return;
   }
@@ -107,7 +117,8 @@ void COrvaneView::paintEvent(QPaintEvent* event) {
   painter.drawPixmap(QRectF(area), pixmap_, source);
 }
 
-// A file that shows no page says why, under the status bar's verdict.
+// A file or a page that shows nothing says why, under the status bar's
+// verdict.
 void COrvaneView::drawRefusal(QPainter& painter) {
   const QString reason = doc_.refusalReason();
   if (reason.isEmpty()) return;

@@ -4,6 +4,7 @@
 
 #include "app/display_image.h"
 #include "app/display_size.h"
+#include "app/refusal_reason.h"
 #include "core/format_registry.h"
 
 namespace orvane::app {
@@ -153,11 +154,7 @@ void CPageAhead::run() {
 
 LoadedPage CPageAhead::readPage(const Source& source, int page) {
   const std::lock_guard lock(*source.lock);
-  try {
-    return source.record->read_page(std::uint32_t(page));
-  } catch (...) {
-    return {};
-  }
+  return read_page_or_reason(*source.record, page);
 }
 
 bool CPageAhead::doNeighbour(const Source& source, int generation, int page, float scaling,
@@ -182,7 +179,10 @@ bool CPageAhead::doNeighbour(const Source& source, int generation, int page, flo
 void CPageAhead::doThumbnail(const Source& source, int generation, int page, int side) {
   LoadedPage loaded = readPage(source, page);
   QImage thumbnail;
-  if (loaded.valid() && side > 0) {
+  QString failure;
+  if (!loaded.valid()) {
+    failure = QString::fromStdString(loaded.refusal->for_page(std::uint32_t(page + 1)));
+  } else if (side > 0) {
     // The page's true aspect, fitted into the square.
     const DisplaySize size = display_size(loaded.page, 1.0f);
     const double fit =
@@ -192,7 +192,9 @@ void CPageAhead::doThumbnail(const Source& source, int generation, int page, int
   }
   QMetaObject::invokeMethod(
       this,
-      [this, generation, page, thumbnail] { emit thumbnailReady(generation, page, thumbnail); },
+      [this, generation, page, thumbnail, failure] {
+        emit thumbnailReady(generation, page, thumbnail, failure);
+      },
       Qt::QueuedConnection);
 }
 

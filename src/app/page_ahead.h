@@ -64,8 +64,10 @@ class CPageAhead : public QObject {
   void askThumbnails(const std::vector<int>& pages, int side);
 
  signals:
-  // Queued from the worker; `generation` tells which source it is of.
-  void thumbnailReady(int generation, int page, const QImage& image);
+  // Queued from the worker; `generation` tells which source it is of. A
+  // page that did not load comes with a null image and `failure`, why not
+  // ("page 3 does not decode: its directory cannot be read").
+  void thumbnailReady(int generation, int page, const QImage& image, const QString& failure);
 
  private:
   struct Job {

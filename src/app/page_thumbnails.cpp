@@ -25,6 +25,27 @@ QIcon placeholder(qreal ratio) {
   return QIcon(blank);
 }
 
+// A page that did not load: the page's outline crossed out in a muted red
+// on a faint red ground, unlike the grey outline of a page not made yet and
+// unlike any page, blank ones too.
+QIcon broken_page(qreal ratio) {
+  const QSizeF size(CPageThumbnails::kSide * 3 / 4, CPageThumbnails::kSide);
+  QPixmap mark((size * ratio).toSize());
+  mark.setDevicePixelRatio(ratio);
+  mark.fill(QColor(0xF6, 0xE9, 0xE9));
+  QPainter painter(&mark);
+  painter.setRenderHint(QPainter::Antialiasing);
+  const QColor red(0xB0, 0x4A, 0x4A);
+  const QRectF page = QRectF(QPointF(0, 0), size).adjusted(1, 1, -1, -1);
+  painter.setPen(QPen(red, 2));
+  painter.drawRect(page);
+  const QRectF cross = page.adjusted(14, 22, -14, -22);
+  painter.setPen(QPen(red, 3, Qt::SolidLine, Qt::RoundCap));
+  painter.drawLine(cross.topLeft(), cross.bottomRight());
+  painter.drawLine(cross.topRight(), cross.bottomLeft());
+  return QIcon(mark);
+}
+
 }  // namespace
 
 CPageThumbnails::CPageThumbnails(COrvaneDoc& doc, QWidget* parent)
@@ -90,13 +111,21 @@ void CPageThumbnails::askInSight() {
   doc_.pageAhead().askThumbnails(pages, int(kSide * devicePixelRatioF()));
 }
 
-void CPageThumbnails::showThumbnail(int generation, int page, const QImage& image) {
-  if (generation != generation_ || page < 0 || page >= list_->count() || image.isNull()) return;
+void CPageThumbnails::showThumbnail(int generation, int page, const QImage& image,
+                                    const QString& failure) {
+  if (generation != generation_ || page < 0 || page >= list_->count()) return;
+  if (image.isNull() && failure.isEmpty()) return;
   QListWidgetItem* item = list_->item(page);
   if (item->data(Qt::UserRole).toBool()) return;
-  QPixmap pixmap = QPixmap::fromImage(image);
-  pixmap.setDevicePixelRatio(devicePixelRatioF());
-  item->setIcon(QIcon(pixmap));
+  if (image.isNull()) {
+    item->setIcon(broken_page(devicePixelRatioF()));
+    item->setData(kBrokenRole, true);
+    item->setToolTip(failure.left(1).toUpper() + failure.mid(1));
+  } else {
+    QPixmap pixmap = QPixmap::fromImage(image);
+    pixmap.setDevicePixelRatio(devicePixelRatioF());
+    item->setIcon(QIcon(pixmap));
+  }
   item->setData(Qt::UserRole, true);
   ++shown_;
 }

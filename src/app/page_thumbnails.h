@@ -16,6 +16,9 @@ class CPageThumbnails : public QDockWidget {
  public:
   // Device-independent pixels of the square a thumbnail fits in.
   static constexpr int kSide = 120;
+  // Item data: true on the thumbnail of a page that did not load, which
+  // shows a crossed-out page (its tooltip says why).
+  static constexpr int kBrokenRole = Qt::UserRole + 1;
 
   explicit CPageThumbnails(COrvaneDoc& doc, QWidget* parent = nullptr);
 
@@ -26,7 +29,7 @@ class CPageThumbnails : public QDockWidget {
  private:
   void restart();
   void askInSight();
-  void showThumbnail(int generation, int page, const QImage& image);
+  void showThumbnail(int generation, int page, const QImage& image, const QString& failure);
   void markCurrent();
 
   COrvaneDoc& doc_;

@@ -5,7 +5,12 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QTest>
+#include <functional>
 
+#include "app/page_thumbnails.h"
 #include "core/format_registry.h"
 #include "document_fixture.h"
 #include "formats/container_writers.h"
@@ -19,12 +24,13 @@ namespace ot = orvane::test;
 using test::q;
 using test::sample;
 
-// A one-page 1728-pixel TIFF with `compression`, its strip at the end of
-// the file (no StripOffsets with `offsets` false).
-std::vector<std::uint8_t> one_page_tiff(std::uint16_t compression, bool offsets = true) {
+// A one-page TIFF `width` pixels wide with `compression`, its strip at the
+// end of the file (no StripOffsets with `offsets` false).
+std::vector<std::uint8_t> one_page_tiff(std::uint16_t compression, bool offsets = true,
+                                        std::uint32_t width = 1728) {
   ot::TiffBuilder t;
   const std::uint32_t strip = t.append(std::vector<std::uint8_t>(64, 0x55));
-  std::vector<ot::TiffBuilder::Entry> e = {t.long_entry(256, 1728), t.long_entry(257, 20),
+  std::vector<ot::TiffBuilder::Entry> e = {t.long_entry(256, width), t.long_entry(257, 20),
                                            t.short_entry(258, 1), t.short_entry(259, compression),
                                            t.short_entry(262, 0)};
   if (offsets) e.push_back(t.long_entry(273, strip));
@@ -237,6 +243,143 @@ TEST_F(DocumentTest, AFileThatShowsNoPageSaysWhy) {
   }
 }
 
+// A page that does not load shows nothing of another page, however it is
+// reached (Go to page, End, a turn after the worker read ahead): the view
+// says why, the status panes say only what is known (the coding the file
+// states, no size), its thumbnail is crossed out, and an export names it
+// with its reason.
+TEST_F(DocumentTest, PagesThatDoNotLoadSayWhyAndShowNothingElse) {
+  ASSERT_EQ(ot::run("'" ORVANE_SOURCE_DIR
+                    "/tests/app/screenshots/make-unreadable-pages' '" ORVANE_SOURCE_DIR
+                    "/samples/sample.tif' '" +
+                    dir.path().string() + "' >/dev/null 2>&1"),
+            0);
+  ot::write_file(dir / "wide.tif", one_page_tiff(4, true, 0xFFFFFFFF));
+  QMainWindow window;
+  auto* bar = new CPageThumbnails(doc, &window);
+  window.addDockWidget(Qt::RightDockWidgetArea, bar);
+  window.resize(600, 900);
+  window.show();
+  const QString verdict = "That's NOT a FAX file!";
+  const QString lzw = "does not decode: Compression 5 (LZW) is not a fax coding";
+  const QString too_large =
+      "is larger than the largest page this program opens (65535 x 65535 pixels, 256 MiB)";
+  using Turn = std::function<void()>;
+  const Turn stay = [] {};
+  const QString third = "page 3 does not decode: its directory cannot be read";
+  const QString third_left_out =
+      "Page 3 could not be read and was left out.\nPage 3 does not decode: its directory cannot "
+      "be read.";
+  const struct {
+    const char* file;
+    Turn turn;
+    QString reason;
+    QStringList panes;
+    std::vector<bool> crossed_out;
+    QString exported;
+    int stated_width;  // in the properties: what the file states, not the page before
+  } cases[] = {
+      {"third-page-unreadable.tif",
+       [&] { ui.page_number = 3, doc.goToPage(); },
+       third,
+       {verdict, "Page: 3  (Total = 3)", "Size", "Scaling"},
+       {false, false, true},
+       third_left_out,
+       0},
+      {"third-page-unreadable.tif",
+       [&] { doc.lastPage(); },
+       third,
+       {verdict, "Page: 3  (Total = 3)", "Size", "Scaling"},
+       {false, false, true},
+       third_left_out,
+       0},
+      {"lzw-middle-page.tif",
+       [&] { doc.nextPage(); },
+       "page 2 " + lzw,
+       {verdict, "Page: 2  (Total = 3)", "Size", "Scaling"},
+       {false, true, false},
+       "Page 2 could not be read and was left out.\nPage 2 " + lzw + ".",
+       1728},
+      {"lzw-scan.tif",
+       stay,
+       "page 1 " + lzw,
+       {verdict, "Page: 1  (Total = 2)", "Size", "Scaling"},
+       {true, true},
+       "No page of \"lzw-scan.tif\" could be read.\nPage 1 " + lzw + ".",
+       1728},
+      {"wide.tif",
+       stay,
+       "page 1 " + too_large,
+       {"CCITT Group 4 2D (T.6 2D)", "Page: 1  (Total = 1)", "Size", "Scaling"},
+       {true},
+       "No page of \"wide.tif\" could be read.\nPage 1 " + too_large + ".",
+       0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    ASSERT_TRUE(doc.open(q(dir / c.file)));
+    // The worker has read the neighbours first, then every thumbnail.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->thumbnailsShown() == doc.pageCount(); }, 5000));
+    c.turn();
+    EXPECT_FALSE(doc.pageShown());
+    EXPECT_EQ(doc.refusalReason(), c.reason);
+    EXPECT_EQ(panes(), c.panes);
+    EXPECT_EQ(doc.statusTexts().vres_index, -1);
+    EXPECT_TRUE(view.pagePixmap().isNull());
+    EXPECT_TRUE(pixels().empty());
+    EXPECT_FALSE(doc.canZoomIn());
+    ui.properties.reset();
+    doc.pageProperties();
+    ASSERT_TRUE(ui.properties);
+    EXPECT_EQ(ui.properties->line_width, c.stated_width);
+    QListWidget* list = bar->list();
+    ASSERT_EQ(list->count(), int(c.crossed_out.size()));
+    for (int i = 0; i < list->count(); ++i)
+      EXPECT_EQ(list->item(i)->data(CPageThumbnails::kBrokenRole).toBool(), c.crossed_out[i]) << i;
+    EXPECT_EQ(list->item(doc.currentPage())->toolTip(),
+              c.reason.left(1).toUpper() + c.reason.mid(1));
+    ui.messages.clear();
+    doc.exportPdf(doc.path(), q(dir / "out.pdf"));
+    EXPECT_EQ(ui.messages, QStringList{"Export as PDF: " + c.exported});
+    // Back on a page that loads, it shows.
+    if (doc.currentPage() == 0) continue;
+    doc.firstPage();
+    EXPECT_TRUE(doc.pageShown());
+    EXPECT_FALSE(view.pagePixmap().isNull());
+    EXPECT_EQ(panes()[2], "Size: 1728 x 2200");
+  }
+}
+
+// A file that lists more pages than are read says so once, when it is
+// opened (not again when it is read with other parameters), and in the
+// status bar for as long as it is on view.
+TEST_F(DocumentTest, AFileWithMorePagesThanAreReadSaysSo) {
+  // 1,100 pages are read whole; past what a 16-bit count numbers, the rest
+  // is named.
+  ot::TiffBuilder some;
+  for (int i = 0; i < 1100; ++i) some.add_directory({some.long_entry(256, 8)});
+  ot::write_file(dir / "some.tif", some.bytes());
+  ASSERT_TRUE(doc.open(q(dir / "some.tif")));
+  EXPECT_EQ(doc.pageCount(), 1100);
+  EXPECT_TRUE(ui.messages.isEmpty());
+  EXPECT_TRUE(doc.statusTexts().note.isEmpty());
+
+  ot::TiffBuilder many;
+  for (int i = 0; i < 65600; ++i) many.add_directory({many.long_entry(256, 8)});
+  ot::write_file(dir / "many.tif", many.bytes());
+  ASSERT_TRUE(doc.open(q(dir / "many.tif")));
+  ASSERT_EQ(doc.pageCount(), 65535);
+  EXPECT_EQ(ui.messages, QStringList{"Open: \"many.tif\" lists more pages than this program reads: "
+                                     "pages past 65535 were not read."});
+  EXPECT_EQ(doc.statusTexts().note, "Pages past 65535 were not read");
+  ui.bit_order = 1;
+  doc.bitOrder();
+  EXPECT_EQ(ui.messages.size(), 1);
+  EXPECT_EQ(doc.statusTexts().note, "Pages past 65535 were not read");
+  ASSERT_TRUE(doc.open(q(ot::fixture("tiff/multipage-1728-g4.tif"))));
+  EXPECT_TRUE(doc.statusTexts().note.isEmpty());
+}
+
 TEST_F(DocumentTest, VerticalResolutionOfRawDataRecountsItsPages) {
   ASSERT_TRUE(doc.open(sample("sample.g3")));
   ASSERT_EQ(doc.pageCount(), 1);
@@ -357,6 +500,20 @@ TEST_F(DocumentTest, SaveStep) {
   EXPECT_EQ(doc.save(q(dir / "again.TIF")), COrvaneDoc::SaveResult::kNothingWritten);
   EXPECT_EQ(ui.messages.size(), 1);
   EXPECT_TRUE(ui.messages[0].startsWith("No need to convert"));
+
+  // A page that does not load is left out, and the message says which and why.
+  const ot::Bytes pcx = ot::read_file(dir / "p.pcx");
+  ot::Bytes colour = pcx;
+  colour[3] = 8;   // bits per pixel
+  colour[65] = 3;  // planes
+  ot::write_file(dir / "gap.dcx", ot::dcx_file({pcx, colour, pcx}));
+  ASSERT_TRUE(doc.open(q(dir / "gap.dcx")));
+  ui.messages.clear();
+  EXPECT_EQ(doc.save(q(dir / "gap.tif")), COrvaneDoc::SaveResult::kConverted);
+  EXPECT_EQ(doc.pageCount(), 2);
+  EXPECT_EQ(ui.messages.join("|").toStdString(),
+            "Save As: Page 2 could not be read and was left out.\n"
+            "Page 2 does not decode: a colour PCX page, 3 planes of 8 bits.");
 }
 
 TEST_F(DocumentTest, FailedConversionKeepsAnExistingTarget) {

@@ -225,6 +225,9 @@ TEST(CliMessages, PagesAndFilesSayWhyTheyAreNotRead) {
   test::TiffBuilder many;
   for (int i = 0; i < 1100; ++i) many.add_directory({many.long_entry(256, 8)});
   test::write_file(dir / "many.tif", many.bytes());
+  test::TiffBuilder too_many;
+  for (int i = 0; i < 65600; ++i) too_many.add_directory({too_many.long_entry(256, 8)});
+  test::write_file(dir / "too-many.tif", too_many.bytes());
   // Larger than the largest bare stream held in memory, without the disk space.
   ASSERT_EQ(test::run("truncate -s 1100M '" + (dir / "huge.g3").string() + "'"), 0);
 
@@ -254,6 +257,8 @@ TEST(CliMessages, PagesAndFilesSayWhyTheyAreNotRead) {
        "Highest bit first, resolution not stated"},
       {"info '" + fixture("tiff/text-1728-g4.tif").string() + "'", ": TIFF, 1 page\n"},
       {"info many.tif", "many.tif: TIFF, 1100 pages"},
+      {"info too-many.tif", "too-many.tif: lists more than 65535 pages; the pages past page 65535 "
+                            "could not be read and were left out"},
       {"info huge.g3", "larger than the largest file this program holds in memory (1024 MiB)"},
       {"convert huge.g3 -o h.tif", "larger than the largest file this program holds in memory"},
       {"convert '" + fixture("raw/text-1728-pbmtog3.g3").string() + "' -o no/such/x.tif",

@@ -8,6 +8,7 @@
 
 #include "app/display_image.h"
 #include "app/display_size.h"
+#include "app/refusal_reason.h"
 #include "core/classify.h"
 
 namespace orvane::app {
@@ -48,11 +49,22 @@ bool FaxPrintJob::print(QPrinter& printer, int first, int last, Target target) {
 }
 
 void FaxPrintJob::print_page(QPainter& painter, int number, Target where) {
-  record_.load_page(format_, std::uint32_t(number - 1));
+  // Read as a value: a reader that fails may leave the page before in the
+  // bitmap it loads into.
+  record_.take_page(read_page_or_reason(record_, number - 1));
+  if (!record_.page_valid()) {
+    // Not a bare sheet that passes for a blank page: the sheet says why it
+    // holds no page.
+    QString why = QString::fromStdString(
+        record_.page_refusal().value_or(Refusal()).for_page(std::uint32_t(number)));
+    why[0] = why[0].toUpper();
+    painter.drawText(QRectF(painter.window()).adjusted(40, 40, -40, -40),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, why + u'.');
+    return;
+  }
   PageBitmap& page = record_.page();
   QImage image = page_image(page);
   const DisplaySize size = display_size(page, scaling_);
-  // A page that did not load prints as an empty sheet.
   if (image.isNull()) return;
   // Reversed display: the bits inverted under the usual black-and-white
   // colour table, so that the page still goes out as a one-bit bitmap.

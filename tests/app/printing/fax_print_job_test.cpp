@@ -190,6 +190,26 @@ TEST_F(PrintToPdf, PagesGoOutAsOneBitBitmapsReversedOrNot) {
   }
 }
 
+// A page that does not load prints as a sheet that says why, never as the
+// page before it (which its reader leaves in the bitmap).
+TEST_F(PrintToPdf, APageThatDoesNotLoadPrintsItsReason) {
+  ASSERT_EQ(test::run("'" ORVANE_SOURCE_DIR
+                      "/tests/app/screenshots/make-unreadable-pages' '" ORVANE_SOURCE_DIR
+                      "/samples/sample.tif' '" +
+                      dir_.path().string() + "' >/dev/null 2>&1"),
+            0);
+  ASSERT_EQ(job_.prepare(source(dir_ / "third-page-unreadable.tif")), 3);
+  ASSERT_TRUE(job_.print(printer_, 1, 3));
+  const std::string pdf = (dir_ / "out.pdf").string();
+  EXPECT_NE(test::run_output("pdftotext -f 3 -l 3 " + pdf + " -")
+                .find("Page 3 does not decode: its directory cannot be read."),
+            std::string::npos);
+  // One image on each of the first two sheets, none on the third.
+  const std::string list = test::run_output("pdfimages -list " + pdf);
+  EXPECT_NE(list.find("\n   2 "), std::string::npos) << list;
+  EXPECT_EQ(list.find("\n   3 "), std::string::npos) << list;
+}
+
 TEST_F(PrintToPdf, NothingToPrintFromAFileNoReaderAccepts) {
   const fs::path text = dir_ / "notes.txt";
   test::write_file(text, {'h', 'i'});

@@ -2,7 +2,9 @@
 // which starts xvfb and a window manager) and saves what the screen shows at
 // each step.
 // Usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW_FILE NOT_A_FAX_FILE WORK_DIR
-//                         DAMAGED_TIFF
+//                         UNREADABLE_DIR
+// UNREADABLE_DIR holds what make-unreadable-pages (beside this file) makes,
+// and more-pages-than-read.tif.
 #include <sys/stat.h>
 
 #include <QApplication>
@@ -88,8 +90,8 @@ void start_with_long_read(const QString& long_raw) {
 int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
   if (argc != 7) {
-    std::fprintf(stderr,
-                 "usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW NOT_A_FAX WORK DAMAGED\n");
+    std::fprintf(
+        stderr, "usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW NOT_A_FAX WORK UNREADABLE\n");
     return 2;
   }
   out_dir = QString::fromLocal8Bit(argv[1]);
@@ -97,7 +99,7 @@ int main(int argc, char** argv) {
   const QString long_raw = QString::fromLocal8Bit(argv[3]);
   const QString not_fax = QString::fromLocal8Bit(argv[4]);
   const QDir work(QString::fromLocal8Bit(argv[5]));
-  const QString damaged = QString::fromLocal8Bit(argv[6]);
+  const QDir unreadable(QString::fromLocal8Bit(argv[6]));
 
   start_with_long_read(long_raw);
 
@@ -228,7 +230,28 @@ int main(int argc, char** argv) {
   shot("07-raw-page");
   app.openDocumentFile(not_fax);
   shot("08-not-a-fax-with-reason");
-  app.openDocumentFile(damaged);
+  app.openDocumentFile(unreadable.filePath("lzw-scan.tif"));
   shot("08a-damaged-tiff-with-reason");
+
+  // Pages that do not read say why where they would be, with nothing of
+  // the page before; their thumbnails are crossed out.
+  if (CPageThumbnails* thumbnails = frame.thumbnails(); thumbnails && !thumbnails->isVisible())
+    frame.runCommand(kCmdViewThumbnails);
+  app.openDocumentFile(unreadable.filePath("third-page-unreadable.tif"));
+  frame.runCommand(kCmdPageLast);
+  QTest::qWait(800);
+  shot("08b-third-page-unreadable");
+  app.openDocumentFile(unreadable.filePath("lzw-middle-page.tif"));
+  frame.runCommand(kCmdPageNext);
+  QTest::qWait(800);
+  shot("08c-lzw-middle-page");
+  frame.runCommand(kCmdPageFirst);
+  QTest::qWait(800);
+  shot("08d-thumbnails-with-a-broken-page");
+  // A file that lists more pages than are read says so when opened, and in
+  // the status bar.
+  shot_modal("08e-more-pages-than-read-message",
+             [&] { app.openDocumentFile(unreadable.filePath("more-pages-than-read.tif")); });
+  shot("08f-more-pages-than-read-status");
   return 0;
 }
