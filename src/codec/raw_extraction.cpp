@@ -54,7 +54,6 @@ class ExtractionOutput {
 
   // Describes the page to the sink (no rows yet, 100 dpi).
   bool create(const FaxCodec& codec, std::uint8_t coding) {
-    codec_ = &codec;
     data_bits_ = std::int64_t(codec.length) * 8;
     const WidthClass wc = width_class(codec.width);
     page_.width = codec.width;
@@ -69,20 +68,19 @@ class ExtractionOutput {
     page_.coding = coding;
     page_.width_class = wc.paper;
     page_.invert = codec.invert;
-    failed_ = !sink_.begin(page_);
+    failed_ = !sink_.begin(page_, codec.bytes());
     return !failed_;
   }
 
   // Hands a good row to the sink and the open segment. False once the row
   // data is at its limit or the sink failed: extraction then ends.
-  bool good_row(const std::uint8_t* row, std::int64_t end_bit) {
+  bool good_row(const std::uint8_t* row, const RowBits& coded) {
     const std::int64_t row_bytes = page_.row_bytes;
-    codec_->row_end_bit = end_bit;
     if ((std::int64_t(summary_.total_rows) + 1) * row_bytes > kMaxRowFileBytes ||
         summary_.total_rows >= std::uint32_t(INT32_MAX)) {
       return false;
     }
-    if (!sink_.row({row, std::size_t(row_bytes)})) {
+    if (!sink_.row({row, std::size_t(row_bytes)}, coded)) {
       failed_ = true;
       return false;
     }
@@ -137,7 +135,6 @@ class ExtractionOutput {
 
  private:
   ExtractionSink& sink_;
-  const FaxCodec* codec_ = nullptr;
   PageBitmap page_;
   SegmentEntry segment_;
   ExtractionSummary summary_;
@@ -200,7 +197,7 @@ int extract_rows(Decoder& dec, ExtractionOutput& out, Row& row, Pace& pace, Segm
       case RowStatus::kRow:
       case RowStatus::kOtherWidth:
         if (status == RowStatus::kRow || eol.after == 0) {
-          if (!out.good_row(row.data(), dec.position())) return bad;
+          if (!out.good_row(row.data(), dec.bits())) return bad;
           out.end_here(dec.position() - eol.after);
           break;
         }
@@ -221,7 +218,7 @@ int extract_rows(Decoder& dec, ExtractionOutput& out, Row& row, Pace& pace, Segm
         break;
       case RowStatus::kBad: {
         const bool room =
-            !eol.mh || dec.pixels() != dec.width() || out.good_row(row.data(), dec.position());
+            !eol.mh || dec.pixels() != dec.width() || out.good_row(row.data(), dec.bits());
         out.close_segment();
         out.trouble();
         ++bad;
@@ -229,7 +226,7 @@ int extract_rows(Decoder& dec, ExtractionOutput& out, Row& row, Pace& pace, Segm
         break;
       }
       case RowStatus::kLastRow:
-        if (out.good_row(row.data(), dec.position())) out.end_here(dec.position());
+        if (out.good_row(row.data(), dec.bits())) out.end_here(dec.position());
         return bad;
       case RowStatus::kEnd: return bad;
     }
@@ -330,11 +327,13 @@ class TryTap : public ExtractionSink {
     summary_ = {};
     return true;
   }
-  bool begin(const PageBitmap& descriptor) override {
+  bool begin(const PageBitmap& descriptor, std::span<const std::uint8_t> coded) override {
     began_ = true;
-    return next_.clear() && next_.begin(descriptor);
+    return next_.clear() && next_.begin(descriptor, coded);
   }
-  bool row(std::span<const std::uint8_t> row) override { return next_.row(row); }
+  bool row(std::span<const std::uint8_t> row, const RowBits& coded) override {
+    return next_.row(row, coded);
+  }
   bool segment(const SegmentEntry& entry) override { return next_.segment(entry); }
   bool finish(const PageBitmap& descriptor, const ExtractionSummary& summary) override {
     summary_ = summary;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codec/bit_reader.h"
+#include "codec/fax_codec.h"
 #include "codec/row_writer.h"
 #include "codec/run_painter.h"
 
@@ -66,6 +67,8 @@ class RowDecoderBase {
   // The bit where the last row's own codes began (after its EOL and tag).
   std::int64_t row_start() const { return row_start_; }
   std::int64_t position() const { return in_.position(); }
+  // Where the last row's codes lie; up to the next next_row().
+  RowBits bits() const { return {row_start_, in_.position()}; }
   const BitReader& reader() const { return in_; }
   // The next row begins where the decoder's recovery rule finds one.
   void resync() { lost_ = true; }
