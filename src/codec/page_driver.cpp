@@ -91,8 +91,8 @@ int eol_rows(MhDecoder& dec, PageRows& target, std::int64_t& rows) {
   }
 }
 
-// A row of the wrong length costs every row up to the next one coded in
-// one dimension.
+// The decoder gives a row of the wrong length up with every row up to the
+// next one coded in one dimension.
 int mr_rows(MrDecoder& dec, PageRows& target, std::int64_t& rows) {
   if (!dec.allocated() || !dec.start()) return -1;
   int rejected = 0;
@@ -102,7 +102,7 @@ int mr_rows(MrDecoder& dec, PageRows& target, std::int64_t& rows) {
       case RowStatus::kRow: ++rows; break;
       case RowStatus::kLastRow: ++rows; return rejected;
       case RowStatus::kEnd: return rejected;
-      case RowStatus::kOtherWidth: dec.resync(); [[fallthrough]];
+      case RowStatus::kOtherWidth:
       case RowStatus::kBad: ++rejected; break;
       case RowStatus::kEmpty: break;
     }
@@ -138,7 +138,8 @@ int decode_rows(FaxCodec& codec, PageRows& target, bool t6, std::int64_t& rows,
   rows = 0;
   const BitReader in = codec.reader();
   if (t6) {
-    T6Decoder dec(in, codec.width, codec.invert, codec.raw_flag != 0, codec.flag_number);
+    T6Decoder dec(in, codec.width, codec.invert, codec.raw_flag != 0, codec.flag_number,
+                  Recovery::kRecover);
     return t6_rows(dec, target, rows);
   }
   if (prefixed) {
@@ -157,7 +158,7 @@ int decode_rows(FaxCodec& codec, PageRows& target, bool t6, std::int64_t& rows,
       return eol_rows(dec, target, rows);
     }
     case kCodingT4_2D: {
-      MrDecoder dec(in, codec.width, codec.invert);
+      MrDecoder dec(in, codec.width, codec.invert, MrRows::kToEol, Recovery::kRecover);
       return mr_rows(dec, target, rows);
     }
     default: return -2;

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <memory>
 #include <new>
-#include <type_traits>
 #include <vector>
 
 #include "base/byte_order.h"
@@ -201,14 +200,9 @@ int extract_rows(Decoder& dec, ExtractionOutput& out, Row& row, Pace& pace, Segm
           out.end_here(dec.position() - eol.after);
           break;
         }
-        // Another length: the segment ends, and MR resumes at the next
-        // one-dimensional row, the only kind that decodes without a reference.
+        // Another length: the segment ends.
         out.close_segment();
         out.trouble();
-        if constexpr (std::is_same_v<Decoder, MrDecoder>) {
-          ++bad;
-          dec.resync();
-        }
         break;
       case RowStatus::kEmpty:
         // An EOL at once (RTC, fill; EOFB in T.6).
@@ -259,7 +253,7 @@ int extract_mr_rows(FaxCodec& codec, ExtractionSink& sink) {
   ExtractionOutput out(sink);
   Row row;
   if (!prepare(codec, out, row, kCodingT4_2D)) return -1;
-  MrDecoder dec(codec.reader(), codec.width, codec.invert);
+  MrDecoder dec(codec.reader(), codec.width, codec.invert, MrRows::kToEol, Recovery::kRecover);
   if (!dec.allocated()) return -1;
   if (!dec.start()) {
     out.finish();
@@ -275,7 +269,8 @@ int extract_t6_rows(FaxCodec& codec, ExtractionSink& sink) {
   if (!prepare(codec, out, row, kCodingT6)) return -1;
   BitReader in = codec.reader();
   in.seek(codec.raw_flag ? 0 : std::int64_t(codec.start_offset) * 8);
-  T6Decoder dec(in, codec.width, codec.invert, codec.raw_flag != 0, codec.flag_number);
+  T6Decoder dec(in, codec.width, codec.invert, codec.raw_flag != 0, codec.flag_number,
+                Recovery::kRecover);
   if (!dec.allocated()) return -1;
   Pace pace(codec);
   extract_rows(dec, out, row, pace, {0, 0, false});
