@@ -194,15 +194,8 @@ int extract_rows(Decoder& dec, ExtractionOutput& out, Row& row, Pace& pace, Segm
     out.start_here(dec.row_start() - eol.before);
     switch (status) {
       case RowStatus::kRow:
-      case RowStatus::kOtherWidth:
-        if (status == RowStatus::kRow || eol.after == 0) {
-          if (!out.good_row(row.data(), dec.bits())) return bad;
-          out.end_here(dec.position() - eol.after);
-          break;
-        }
-        // Another length: the segment ends.
-        out.close_segment();
-        out.trouble();
+        if (!out.good_row(row.data(), dec.bits())) return bad;
+        out.end_here(dec.position() - eol.after);
         break;
       case RowStatus::kEmpty:
         // An EOL at once (RTC, fill; EOFB in T.6).
@@ -210,12 +203,16 @@ int extract_rows(Decoder& dec, ExtractionOutput& out, Row& row, Pace& pace, Segm
         out.end_here(dec.position() - eol.after);
         if (eol.after > 0) out.start_here(dec.position() - eol.after);
         break;
+      case RowStatus::kOtherWidth:
       case RowStatus::kBad: {
-        const bool room =
-            !eol.mh || dec.pixels() != dec.width() || out.good_row(row.data(), dec.bits());
+        // Not a row of the width, or one given up (the decoder finds its
+        // own way back): the segment ends there.
+        const bool given_up = status == RowStatus::kBad;
+        const bool room = !given_up || !eol.mh || dec.pixels() != dec.width() ||
+                          out.good_row(row.data(), dec.bits());
         out.close_segment();
         out.trouble();
-        ++bad;
+        if (given_up) ++bad;
         if (!room) return bad;
         break;
       }

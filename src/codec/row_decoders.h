@@ -14,12 +14,15 @@
 
 namespace orvane::codec {
 
-// What one next_row() found.
+// What one next_row() found. Every loop over a decoder takes them in
+// this one sense: what follows a row that went wrong is the decoder's own
+// recovery rule (see each next_row() and Recovery), never the caller's.
 enum class RowStatus : std::uint8_t {
   kRow,         // a row of the width
   kOtherWidth,  // a row that ended cleanly at another pixel count (pixels())
   kEmpty,       // an EOL and no row (RTC, fill; in T.6 an EOFB or EOL)
-  kBad,         // a code word the row cannot have; the next row resynchronises
+  kBad,         // a row given up (a code word it cannot have, or see Recovery);
+                // the decoder finds the next row to resume at by itself
   kEnd,         // the data ended inside a row or while resynchronising
   kLastRow,     // the data ended right after a row of the width, without its EOL
 };
