@@ -16,7 +16,9 @@ namespace orvane::codec {
 
 // What one next_row() found. Every loop over a decoder takes them in
 // this one sense: what follows a row that went wrong is the decoder's own
-// recovery rule (see each next_row() and Recovery), never the caller's.
+// recovery rule (see each next_row() and Recovery). A caller decides what
+// the rows count for, and a search that rejects a row may pass over more
+// (resync()).
 enum class RowStatus : std::uint8_t {
   kRow,         // a row of the width
   kOtherWidth,  // a row that ended cleanly at another pixel count (pixels())
