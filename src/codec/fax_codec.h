@@ -11,6 +11,15 @@ namespace orvane::codec {
 
 class BitReader;
 
+// Where one row's codes lie in the coded data, as bit positions counted in
+// the data's bit order: from the first bit of the row's own codes (after
+// the EOL and tag bit in front of it) up to, not including, the bit after
+// the last one read for it (after the EOL that ends it, where one does).
+struct RowBits {
+  std::int64_t start = 0;
+  std::int64_t end = 0;
+};
+
 struct FaxCodec {
   const std::uint8_t* data = nullptr;  // coded bytes, not owned
   std::int32_t length = 0;
@@ -27,9 +36,6 @@ struct FaxCodec {
   // (see stream_analysis.h); gave_up tells that one did.
   bool clean_only = false;
   bool gave_up = false;
-  // Extraction: the bit after the last row handed to the sink, for a sink
-  // that looks at the coded data around the rows.
-  mutable std::int64_t row_end_bit = 0;
   const WorkControl* control = nullptr;  // long work (analysis, extraction): stop and progress
 
   bool stop_requested() const { return control && control->stop_requested(); }

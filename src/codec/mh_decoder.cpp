@@ -64,7 +64,8 @@ MhDecoder::MhDecoder(const BitReader& in, std::int32_t width, std::uint8_t inver
 RowStatus MhDecoder::next_row(RunPainter out, RunList* line) {
   if (lost_) {
     lost_ = false;
-    if (!in_.find_eol()) return resync_failed_now();
+    const bool aligned = rows_ == MhRows::kByteAligned || rows_ == MhRows::kWordAligned;
+    if (aligned || !in_.find_eol()) return resync_failed_now();
   }
   if (first_) {
     first_ = false;

@@ -51,9 +51,6 @@ bool setup_page(FaxCodec& codec, PageBitmap& page, std::uint8_t coding) {
 
 namespace {
 
-// How the rows of each coding count towards a page. Each loop returns the
-// page decoder's result and leaves the rows decoded in `rows`.
-
 // White rows come in runs on most pages: taken together, their rows are
 // white already.
 template <class Decoder>
@@ -64,61 +61,26 @@ bool white_rows(Decoder& dec, PageRows& target, std::int64_t& rows) {
   return n > 0;
 }
 
-// Aligned rows carry no EOL to resynchronise on: the first bad row ends the page.
-int aligned_rows(MhDecoder& dec, PageRows& target, std::int64_t& rows) {
-  for (;;) {
-    switch (dec.next_row(target.start(rows))) {
-      case RowStatus::kRow: ++rows; break;
-      case RowStatus::kBad: target.clear(rows); return 1;
-      case RowStatus::kOtherWidth: target.clear(rows); return 0;
-      default: return 0;
-    }
-  }
-}
-
-// Only rows of exactly the width count, so RTC and fill add none.
-int eol_rows(MhDecoder& dec, PageRows& target, std::int64_t& rows) {
+// How a page's rows went: how they ended and the rows given up (kBad).
+struct PageEnd {
+  RowStatus last = RowStatus::kEnd;
   int bad = 0;
-  for (;;) {
-    if (white_rows(dec, target, rows)) continue;
-    switch (dec.next_row(target.start(rows))) {
-      case RowStatus::kRow: ++rows; break;
-      case RowStatus::kBad: ++bad; break;
-      case RowStatus::kLastRow: ++rows; return bad;
-      case RowStatus::kEnd: return bad;
-      default: break;
-    }
-  }
-}
+};
 
-// A row of the wrong length costs every row up to the next one coded in
-// one dimension.
-int mr_rows(MrDecoder& dec, PageRows& target, std::int64_t& rows) {
-  if (!dec.allocated() || !dec.start()) return -1;
-  int rejected = 0;
+// The rows of a page, whatever the coding: only rows of the width count
+// (so RTC and fill add none); after a row that went wrong the decoder
+// finds its own way back, or ends. Leaves the rows decoded in `rows`.
+template <class Decoder>
+PageEnd page_rows(Decoder& dec, PageRows& target, std::int64_t& rows) {
+  PageEnd end;
   for (;;) {
     if (white_rows(dec, target, rows)) continue;
-    switch (dec.next_row(target.start(rows))) {
-      case RowStatus::kRow: ++rows; break;
-      case RowStatus::kLastRow: ++rows; return rejected;
-      case RowStatus::kEnd: return rejected;
-      case RowStatus::kOtherWidth: dec.resync(); [[fallthrough]];
-      case RowStatus::kBad: ++rejected; break;
-      case RowStatus::kEmpty: break;
-    }
-  }
-}
-
-int t6_rows(T6Decoder& dec, PageRows& target, std::int64_t& rows) {
-  if (!dec.allocated()) return -1;
-  for (;;) {
-    if (white_rows(dec, target, rows)) continue;
-    switch (dec.next_row(target.start(rows))) {
-      case RowStatus::kRow:
-      case RowStatus::kOtherWidth: ++rows; break;
-      case RowStatus::kLastRow: ++rows; return 0;
-      case RowStatus::kEnd: return dec.resync_failed() ? BAD_CODE : rows > 0 ? 0 : END_OF_DATA;
-      default: break;
+    const RowStatus s = dec.next_row(target.start(rows));
+    if (s == RowStatus::kRow || s == RowStatus::kLastRow) ++rows;
+    if (s == RowStatus::kBad) ++end.bad;
+    if (s == RowStatus::kEnd || s == RowStatus::kLastRow) {
+      end.last = s;
+      return end;
     }
   }
 }
@@ -138,27 +100,35 @@ int decode_rows(FaxCodec& codec, PageRows& target, bool t6, std::int64_t& rows,
   rows = 0;
   const BitReader in = codec.reader();
   if (t6) {
-    T6Decoder dec(in, codec.width, codec.invert, codec.raw_flag != 0, codec.flag_number);
-    return t6_rows(dec, target, rows);
+    T6Decoder dec(in, codec.width, codec.invert, codec.raw_flag != 0, codec.flag_number,
+                  Recovery::kRecover);
+    if (!dec.allocated()) return -1;
+    const PageEnd end = page_rows(dec, target, rows);
+    if (end.last == RowStatus::kEnd && dec.resync_failed()) return BAD_CODE;
+    return rows > 0 ? 0 : END_OF_DATA;
   }
   if (prefixed) {
     MhDecoder dec(in, codec.width, codec.invert, word ? MhRows::kToWidthWords : MhRows::kToWidth);
-    return eol_rows(dec, target, rows);
+    return page_rows(dec, target, rows).bad;
   }
   switch (codec.coding_mode) {
     case kCodingMhByte:
     case kCodingMhWord: {
+      // The first bad row ends the page (the decoder has no EOL to resume at).
       const bool w = codec.coding_mode == kCodingMhWord;
       MhDecoder dec(in, codec.width, codec.invert, w ? MhRows::kWordAligned : MhRows::kByteAligned);
-      return aligned_rows(dec, target, rows);
+      return page_rows(dec, target, rows).bad > 0 ? 1 : 0;
     }
     case kCodingT4_1D: {
       MhDecoder dec(in, codec.width, codec.invert, MhRows::kToEol);
-      return eol_rows(dec, target, rows);
+      return page_rows(dec, target, rows).bad;
     }
     case kCodingT4_2D: {
-      MrDecoder dec(in, codec.width, codec.invert);
-      return mr_rows(dec, target, rows);
+      // A row of another width is given up with the rows up to the next
+      // one-dimensional row, and counts as rejected.
+      MrDecoder dec(in, codec.width, codec.invert, MrRows::kToEol, Recovery::kRecover);
+      if (!dec.allocated() || !dec.start()) return -1;
+      return page_rows(dec, target, rows).bad;
     }
     default: return -2;
   }

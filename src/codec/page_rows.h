@@ -47,10 +47,6 @@ class PageRows {
       std::memset(row_at(i), background_, std::size_t(target_.row_bytes));
     fresh_from_ = std::max(fresh_from_, r + n);
   }
-  // Resets row r when it exists (a row given up before the page ends).
-  void clear(std::int64_t r) {
-    if (r < target_.height) std::memset(row_at(r), 0, std::size_t(target_.row_bytes));
-  }
   // Gives the rows handed out past the first `kept` their background back,
   // so that the rows after a strip's are untouched for the next strip.
   void release_after(std::int64_t kept) {

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <memory>
 #include <new>
-#include <type_traits>
 #include <vector>
 
 #include "base/byte_order.h"
@@ -54,7 +53,6 @@ class ExtractionOutput {
 
   // Describes the page to the sink (no rows yet, 100 dpi).
   bool create(const FaxCodec& codec, std::uint8_t coding) {
-    codec_ = &codec;
     data_bits_ = std::int64_t(codec.length) * 8;
     const WidthClass wc = width_class(codec.width);
     page_.width = codec.width;
@@ -69,20 +67,19 @@ class ExtractionOutput {
     page_.coding = coding;
     page_.width_class = wc.paper;
     page_.invert = codec.invert;
-    failed_ = !sink_.begin(page_);
+    failed_ = !sink_.begin(page_, codec.bytes());
     return !failed_;
   }
 
   // Hands a good row to the sink and the open segment. False once the row
   // data is at its limit or the sink failed: extraction then ends.
-  bool good_row(const std::uint8_t* row, std::int64_t end_bit) {
+  bool good_row(const std::uint8_t* row, const RowBits& coded) {
     const std::int64_t row_bytes = page_.row_bytes;
-    codec_->row_end_bit = end_bit;
     if ((std::int64_t(summary_.total_rows) + 1) * row_bytes > kMaxRowFileBytes ||
         summary_.total_rows >= std::uint32_t(INT32_MAX)) {
       return false;
     }
-    if (!sink_.row({row, std::size_t(row_bytes)})) {
+    if (!sink_.row({row, std::size_t(row_bytes)}, coded)) {
       failed_ = true;
       return false;
     }
@@ -137,7 +134,6 @@ class ExtractionOutput {
 
  private:
   ExtractionSink& sink_;
-  const FaxCodec* codec_ = nullptr;
   PageBitmap page_;
   SegmentEntry segment_;
   ExtractionSummary summary_;
@@ -198,20 +194,8 @@ int extract_rows(Decoder& dec, ExtractionOutput& out, Row& row, Pace& pace, Segm
     out.start_here(dec.row_start() - eol.before);
     switch (status) {
       case RowStatus::kRow:
-      case RowStatus::kOtherWidth:
-        if (status == RowStatus::kRow || eol.after == 0) {
-          if (!out.good_row(row.data(), dec.position())) return bad;
-          out.end_here(dec.position() - eol.after);
-          break;
-        }
-        // Another length: the segment ends, and MR resumes at the next
-        // one-dimensional row, the only kind that decodes without a reference.
-        out.close_segment();
-        out.trouble();
-        if constexpr (std::is_same_v<Decoder, MrDecoder>) {
-          ++bad;
-          dec.resync();
-        }
+        if (!out.good_row(row.data(), dec.bits())) return bad;
+        out.end_here(dec.position() - eol.after);
         break;
       case RowStatus::kEmpty:
         // An EOL at once (RTC, fill; EOFB in T.6).
@@ -219,17 +203,21 @@ int extract_rows(Decoder& dec, ExtractionOutput& out, Row& row, Pace& pace, Segm
         out.end_here(dec.position() - eol.after);
         if (eol.after > 0) out.start_here(dec.position() - eol.after);
         break;
+      case RowStatus::kOtherWidth:
       case RowStatus::kBad: {
-        const bool room =
-            !eol.mh || dec.pixels() != dec.width() || out.good_row(row.data(), dec.position());
+        // Not a row of the width, or one given up (the decoder finds its
+        // own way back): the segment ends there.
+        const bool given_up = status == RowStatus::kBad;
+        const bool room = !given_up || !eol.mh || dec.pixels() != dec.width() ||
+                          out.good_row(row.data(), dec.bits());
         out.close_segment();
         out.trouble();
-        ++bad;
+        if (given_up) ++bad;
         if (!room) return bad;
         break;
       }
       case RowStatus::kLastRow:
-        if (out.good_row(row.data(), dec.position())) out.end_here(dec.position());
+        if (out.good_row(row.data(), dec.bits())) out.end_here(dec.position());
         return bad;
       case RowStatus::kEnd: return bad;
     }
@@ -262,7 +250,7 @@ int extract_mr_rows(FaxCodec& codec, ExtractionSink& sink) {
   ExtractionOutput out(sink);
   Row row;
   if (!prepare(codec, out, row, kCodingT4_2D)) return -1;
-  MrDecoder dec(codec.reader(), codec.width, codec.invert);
+  MrDecoder dec(codec.reader(), codec.width, codec.invert, MrRows::kToEol, Recovery::kRecover);
   if (!dec.allocated()) return -1;
   if (!dec.start()) {
     out.finish();
@@ -278,7 +266,8 @@ int extract_t6_rows(FaxCodec& codec, ExtractionSink& sink) {
   if (!prepare(codec, out, row, kCodingT6)) return -1;
   BitReader in = codec.reader();
   in.seek(codec.raw_flag ? 0 : std::int64_t(codec.start_offset) * 8);
-  T6Decoder dec(in, codec.width, codec.invert, codec.raw_flag != 0, codec.flag_number);
+  T6Decoder dec(in, codec.width, codec.invert, codec.raw_flag != 0, codec.flag_number,
+                Recovery::kRecover);
   if (!dec.allocated()) return -1;
   Pace pace(codec);
   extract_rows(dec, out, row, pace, {0, 0, false});
@@ -330,11 +319,13 @@ class TryTap : public ExtractionSink {
     summary_ = {};
     return true;
   }
-  bool begin(const PageBitmap& descriptor) override {
+  bool begin(const PageBitmap& descriptor, std::span<const std::uint8_t> coded) override {
     began_ = true;
-    return next_.clear() && next_.begin(descriptor);
+    return next_.clear() && next_.begin(descriptor, coded);
   }
-  bool row(std::span<const std::uint8_t> row) override { return next_.row(row); }
+  bool row(std::span<const std::uint8_t> row, const RowBits& coded) override {
+    return next_.row(row, coded);
+  }
   bool segment(const SegmentEntry& entry) override { return next_.segment(entry); }
   bool finish(const PageBitmap& descriptor, const ExtractionSummary& summary) override {
     summary_ = summary;

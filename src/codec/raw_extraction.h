@@ -77,9 +77,12 @@ class ExtractionSink {
   // Forgets everything given so far: a try that finds nothing leaves the
   // sink empty.
   virtual bool clear() = 0;
-  // The page every row belongs to, without rows yet and at 100 dpi down.
-  virtual bool begin(const PageBitmap& descriptor) = 0;
-  virtual bool row(std::span<const std::uint8_t> row) = 0;
+  // The page every row belongs to, without rows yet and at 100 dpi down,
+  // and the coded data its rows come from (in the descriptor's bit order),
+  // for a sink that looks at the data around the rows.
+  virtual bool begin(const PageBitmap& descriptor, std::span<const std::uint8_t> coded) = 0;
+  // A good row's pixels and where its codes lie in the coded data.
+  virtual bool row(std::span<const std::uint8_t> row, const RowBits& coded) = 0;
   virtual bool segment(const SegmentEntry& entry) = 0;
   // The descriptor again, with the rows counted and the vertical
   // resolution chosen (from the longest segment, when there is one).

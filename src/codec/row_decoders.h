@@ -8,19 +8,40 @@
 #include <vector>
 
 #include "codec/bit_reader.h"
+#include "codec/fax_codec.h"
 #include "codec/row_writer.h"
 #include "codec/run_painter.h"
 
 namespace orvane::codec {
 
-// What one next_row() found.
+// What one next_row() found. Every loop over a decoder takes them in
+// this one sense: what follows a row that went wrong is the decoder's own
+// recovery rule (see each next_row() and Recovery). A caller decides what
+// the rows count for, and a search that rejects a row may pass over more
+// (resync()).
 enum class RowStatus : std::uint8_t {
   kRow,         // a row of the width
   kOtherWidth,  // a row that ended cleanly at another pixel count (pixels())
   kEmpty,       // an EOL and no row (RTC, fill; in T.6 an EOFB or EOL)
-  kBad,         // a code word the row cannot have; the next row resynchronises
+  kBad,         // a row given up (a code word it cannot have, or see Recovery);
+                // the decoder finds the next row to resume at by itself
   kEnd,         // the data ended inside a row or while resynchronising
   kLastRow,     // the data ended right after a row of the width, without its EOL
+};
+
+// What a 2D decoder makes of a row that ends cleanly at another pixel
+// count than its width. Bad codes are the decoder's to recover from in
+// either case (see each next_row()).
+enum class Recovery : std::uint8_t {
+  // Reported as it is (kOtherWidth), for callers that measure rows and
+  // judge them themselves (stream analysis, the PDF filter check).
+  kReport,
+  // The decoder's rule for the rows of a page. MR gives the row up (kBad)
+  // with every row up to the next one-dimensional one: the rows after it
+  // would be decoded against a reference line of the wrong length. T.6
+  // keeps a row that ran past the width as a row (kRow), its pixels past
+  // the width not painted: its codes ended where the next row's begin.
+  kRecover,
 };
 
 // How Modified Huffman rows are laid out in the data.
@@ -66,8 +87,12 @@ class RowDecoderBase {
   // The bit where the last row's own codes began (after its EOL and tag).
   std::int64_t row_start() const { return row_start_; }
   std::int64_t position() const { return in_.position(); }
+  // Where the last row's codes lie; up to the next next_row().
+  RowBits bits() const { return {row_start_, in_.position()}; }
   const BitReader& reader() const { return in_; }
-  // The next row begins where the decoder's recovery rule finds one.
+  // The rows up to where the decoder's recovery rule finds one to resume
+  // at are passed over: for a caller whose own rule rejects the last row
+  // (a width search that counts its rows again from there).
   void resync() { lost_ = true; }
   // After kEnd: the data ended while looking for a row to resume at.
   bool resync_failed() const { return resync_failed_; }
@@ -118,7 +143,9 @@ class MhDecoder : public RowDecoderBase {
   // A width below 1 takes rows of any length (kToEol only).
   MhDecoder(const BitReader& in, std::int32_t width, std::uint8_t invert, MhRows rows);
   // Recovery: the next EOL. Rows that only end at their EOL are given up
-  // once they pass the width.
+  // once they pass the width. Rows aligned to bytes or words carry no EOL
+  // to resume at: after a bad row (kBad, or kOtherWidth for a row that ran
+  // past the width) the data ends there (kEnd).
   RowStatus next_row(RunPainter out, RunList* line = nullptr);
   // White rows (rows that end at their EOL), as many as come next: taken
   // without painting, for rows that are white already. How many.
@@ -138,12 +165,13 @@ enum class MrRows : std::uint8_t {
 class MrDecoder : public RowDecoderBase {
  public:
   MrDecoder(const BitReader& in, std::int32_t width, std::uint8_t invert,
-            MrRows rows = MrRows::kToEol);
+            MrRows rows = MrRows::kToEol, Recovery recovery = Recovery::kReport);
   bool allocated() const { return allocated_; }
   // Finds the first one-dimensional row (the first that needs no
   // reference); false when there is none.
   bool start();
-  // Recovery: the next EOL followed by a 1 tag bit.
+  // Recovery: the next EOL followed by a 1 tag bit, after a bad code and
+  // (Recovery::kRecover) after a row of another width.
   RowStatus next_row(RunPainter out);
   int tag() const { return tag_; }  // of the last row: 1 one-dimensional
   void set_width(std::int32_t width);
@@ -156,6 +184,7 @@ class MrDecoder : public RowDecoderBase {
   bool take_white_2d_row();
   LinePair lines_;
   MrRows rows_;
+  Recovery recovery_;
   int tag_ = 1;
   bool tag_due_ = false;  // the tag of the next row is still to be read
   bool accept_ = false;   // the last row becomes the reference when the next begins
@@ -170,7 +199,7 @@ class T6Decoder : public RowDecoderBase {
   // goes on after the bad code; otherwise a start is a run of at least
   // `flag_number` 0xFF bytes (find_start).
   T6Decoder(const BitReader& in, std::int32_t width, std::uint8_t invert, bool raw = true,
-            std::uint8_t flag_number = 3);
+            std::uint8_t flag_number = 3, Recovery recovery = Recovery::kReport);
   bool allocated() const { return allocated_; }
   // Recovery: the next start, rows from white again.
   RowStatus next_row(RunPainter out);
@@ -188,6 +217,7 @@ class T6Decoder : public RowDecoderBase {
   LinePair lines_;
   bool raw_;
   std::uint8_t flags_;
+  Recovery recovery_;
   std::int64_t search_from_ = 0;  // byte the next kNext search begins at
   std::int64_t start_offset_ = 0;
   bool allocated_ = false;

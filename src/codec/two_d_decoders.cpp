@@ -295,8 +295,9 @@ bool allocate_lines(LinePair& lines, std::int32_t width) {
 
 }  // namespace
 
-MrDecoder::MrDecoder(const BitReader& in, std::int32_t width, std::uint8_t invert, MrRows rows)
-    : RowDecoderBase(in, width, invert), rows_(rows) {
+MrDecoder::MrDecoder(const BitReader& in, std::int32_t width, std::uint8_t invert, MrRows rows,
+                     Recovery recovery)
+    : RowDecoderBase(in, width, invert), rows_(rows), recovery_(recovery) {
   allocated_ = allocate_lines(lines_, width);
   lines_.reset_reference(width);
   if (rows == MrRows::kToEol) expect_white_rows();
@@ -398,6 +399,10 @@ RowStatus MrDecoder::next_row(RunPainter out) {
     pixels_ = r;
     tag_due_ = to_eol;
     if (r == 0) return RowStatus::kEmpty;
+    if (r != width_ && recovery_ == Recovery::kRecover) {
+      lost_ = true;
+      return RowStatus::kBad;
+    }
     accept_ = true;
     return r == width_ ? RowStatus::kRow : RowStatus::kOtherWidth;
   }
@@ -409,8 +414,8 @@ RowStatus MrDecoder::next_row(RunPainter out) {
 }
 
 T6Decoder::T6Decoder(const BitReader& in, std::int32_t width, std::uint8_t invert, bool raw,
-                     std::uint8_t flag_number)
-    : RowDecoderBase(in, width, invert), raw_(raw), flags_(flag_number) {
+                     std::uint8_t flag_number, Recovery recovery)
+    : RowDecoderBase(in, width, invert), raw_(raw), flags_(flag_number), recovery_(recovery) {
   allocated_ = allocate_lines(lines_, width);
   lines_.reset_reference(width);  // the imaginary white line above the first row
 }
@@ -433,7 +438,8 @@ RowStatus T6Decoder::next_row(RunPainter out) {
   if (r >= 0) {
     pixels_ = r;
     lines_.accept_coding();
-    return r == width_ ? RowStatus::kRow : RowStatus::kOtherWidth;
+    return r == width_ || recovery_ == Recovery::kRecover ? RowStatus::kRow
+                                                          : RowStatus::kOtherWidth;
   }
   pixels_ = 0;
   switch (r) {

@@ -9,9 +9,9 @@ namespace orvane {
 namespace {
 
 // Bit `at` of the coded data, in the order the decoder reads it.
-int bit_at(const codec::FaxCodec& c, std::int64_t at) {
-  std::uint8_t b = c.data[at >> 3];
-  if (c.bit_order != kBitOrderMsbFirst) b = codec::reverse_bits(b);
+int bit_at(std::span<const std::uint8_t> data, bool msb_first, std::int64_t at) {
+  std::uint8_t b = data[std::size_t(at >> 3)];
+  if (!msb_first) b = codec::reverse_bits(b);
   return (b >> (7 - (at & 7))) & 1;
 }
 
@@ -27,8 +27,8 @@ struct PageEnd {
 // the first of the run; T.6 rows end at their width. The next page begins
 // with the run's last EOL in T.4 (every T.4 row starts after one), after it
 // in T.6.
-PageEnd find_page_end(const codec::FaxCodec& c, std::int64_t from, std::int64_t to,
-                      std::uint8_t coding) {
+PageEnd find_page_end(std::span<const std::uint8_t> data, bool msb_first, std::int64_t from,
+                      std::int64_t to, std::uint8_t coding) {
   const bool t6 = coding == kCodingT6;
   const bool tags = coding == kCodingT4_2D;
   int run = t6 ? 0 : 1;
@@ -38,12 +38,12 @@ PageEnd find_page_end(const codec::FaxCodec& c, std::int64_t from, std::int64_t 
   PageEnd end;
   for (std::int64_t at = from; at < to; ++at) {
     // Fill comes in whole zero bytes mostly.
-    if (!tag_next && (at & 7) == 0 && at + 8 <= to && c.data[at >> 3] == 0) {
+    if (!tag_next && (at & 7) == 0 && at + 8 <= to && data[std::size_t(at >> 3)] == 0) {
       zeros += 8;
       at += 7;
       continue;
     }
-    const int bit = bit_at(c, at);
+    const int bit = bit_at(data, msb_first, at);
     if (tag_next) {
       tag_next = false;
       continue;
@@ -70,9 +70,7 @@ PageEnd find_page_end(const codec::FaxCodec& c, std::int64_t from, std::int64_t 
 
 }  // namespace
 
-PageEndSplitter::PageEndSplitter(codec::ExtractionSink& next, const codec::FaxCodec& t4,
-                                 const codec::FaxCodec& t6)
-    : next_(next), t4_(t4), t6_(t6) {}
+PageEndSplitter::PageEndSplitter(codec::ExtractionSink& next) : next_(next) {}
 
 void PageEndSplitter::reset() {
   page_starts_.clear();
@@ -85,32 +83,32 @@ void PageEndSplitter::reset() {
 
 bool PageEndSplitter::clear() {
   reset();
-  watched_ = nullptr;
+  coded_ = {};
+  began_ = false;
   return next_.clear();
 }
 
-bool PageEndSplitter::begin(const PageBitmap& descriptor) {
+bool PageEndSplitter::begin(const PageBitmap& descriptor, std::span<const std::uint8_t> coded) {
   reset();
   coding_ = descriptor.coding;
-  watched_ = coding_ == kCodingT6 ? &t6_ : &t4_;
+  coded_ = coded;
+  msb_first_ = descriptor.bit_order == kBitOrderMsbFirst;
+  began_ = true;
   const std::int64_t row_bytes = std::max<std::int64_t>(descriptor.row_bytes, 1);
   most_rows_ = std::uint32_t(
       std::clamp<std::int64_t>(limits::kMaxPageBytes / row_bytes, 1, limits::kMaxPageSide));
-  return next_.begin(descriptor);
+  return next_.begin(descriptor, coded);
 }
 
-std::int64_t PageEndSplitter::cursor_bit() const {
-  return std::clamp<std::int64_t>(watched_->row_end_bit, 0, std::int64_t(watched_->length) * 8);
-}
-
-bool PageEndSplitter::row(std::span<const std::uint8_t> row) {
-  if (!watched_) return false;
-  const std::int64_t at = cursor_bit();
+bool PageEndSplitter::row(std::span<const std::uint8_t> row, const codec::RowBits& coded) {
+  if (!began_) return false;
+  const std::int64_t at = std::clamp<std::int64_t>(coded.end, 0, std::int64_t(coded_.size()) * 8);
   if (rows_ == 0) {
     page_starts_.push_back(0);
   } else {
-    const PageEnd end =
-        at > last_row_bit_ ? find_page_end(*watched_, last_row_bit_, at, coding_) : PageEnd{};
+    const PageEnd end = at > last_row_bit_
+                            ? find_page_end(coded_, msb_first_, last_row_bit_, at, coding_)
+                            : PageEnd{};
     if (end.found || page_rows_ >= most_rows_) {
       // A segment that runs on into the next page is cut where the last
       // row ended: before its EOL in T.4, right after it in T.6.
@@ -129,12 +127,12 @@ bool PageEndSplitter::row(std::span<const std::uint8_t> row) {
   ++rows_;
   ++page_rows_;
   ++piece_rows_;
-  return next_.row(row);
+  return next_.row(row, coded);
 }
 
 bool PageEndSplitter::emit(std::int64_t start_bit, std::int64_t end_bit, std::uint32_t rows) {
   if (rows == 0) return true;
-  const std::int64_t bits = std::int64_t(watched_ ? watched_->length : 0) * 8;
+  const std::int64_t bits = std::int64_t(coded_.size()) * 8;
   start_bit = std::clamp<std::int64_t>(start_bit, 0, bits);
   end_bit = std::clamp<std::int64_t>(end_bit, start_bit, bits);
   codec::SegmentEntry e;

@@ -17,16 +17,15 @@ namespace orvane {
 
 class PageEndSplitter final : public codec::ExtractionSink {
  public:
-  // `t4` and `t6` are the codecs the extraction decodes with; the one whose
-  // coding the descriptor names is watched. `next` gets every row and the
-  // cut segments, and at the end the counts of the cut segments and the
-  // vertical resolution of the longest page.
-  PageEndSplitter(codec::ExtractionSink& next, const codec::FaxCodec& t4,
-                  const codec::FaxCodec& t6);
+  // `next` gets every row and the cut segments, and at the end the counts
+  // of the cut segments and the vertical resolution of the longest page.
+  // The coded data is the one begin() is handed; it must outlive the
+  // extraction.
+  explicit PageEndSplitter(codec::ExtractionSink& next);
 
   bool clear() override;
-  bool begin(const PageBitmap& descriptor) override;
-  bool row(std::span<const std::uint8_t> row) override;
+  bool begin(const PageBitmap& descriptor, std::span<const std::uint8_t> coded) override;
+  bool row(std::span<const std::uint8_t> row, const codec::RowBits& coded) override;
   bool segment(const codec::SegmentEntry& entry) override;
   bool finish(const PageBitmap& descriptor, const codec::ExtractionSummary& summary) override;
 
@@ -44,13 +43,12 @@ class PageEndSplitter final : public codec::ExtractionSink {
     std::int64_t start_bit = 0;
   };
   void reset();
-  std::int64_t cursor_bit() const;
   bool emit(std::int64_t start_bit, std::int64_t end_bit, std::uint32_t rows);
 
   codec::ExtractionSink& next_;
-  const codec::FaxCodec& t4_;
-  const codec::FaxCodec& t6_;
-  const codec::FaxCodec* watched_ = nullptr;
+  std::span<const std::uint8_t> coded_;  // the data of the extraction under way
+  bool began_ = false;
+  bool msb_first_ = true;
   std::uint8_t coding_ = 0;
   std::uint32_t most_rows_ = 0;  // rows of the largest page
 

@@ -34,8 +34,8 @@ class RowCounter final : public codec::ExtractionSink {
     summary = {};
     return true;
   }
-  bool begin(const PageBitmap&) override { return true; }
-  bool row(std::span<const std::uint8_t>) override { return true; }
+  bool begin(const PageBitmap&, std::span<const std::uint8_t>) override { return true; }
+  bool row(std::span<const std::uint8_t>, const codec::RowBits&) override { return true; }
   bool segment(const codec::SegmentEntry&) override { return true; }
   bool finish(const PageBitmap&, const codec::ExtractionSummary& s) override {
     summary = s;
@@ -130,7 +130,7 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
   }
 
   RawScratchFiles scratch(row_file_, page_index_);
-  PageEndSplitter splitter(scratch, analysis, t6);
+  PageEndSplitter splitter(scratch);
   codec::ExtractionSink& sink =
       split_at_page_ends_ ? static_cast<codec::ExtractionSink&>(splitter) : scratch;
   const int result = codec::extract_cleanest(analysis, t6, sink, options, orders);

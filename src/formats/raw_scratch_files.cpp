@@ -1,7 +1,7 @@
 #include "formats/raw_scratch_files.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 
 #include "base/byte_order.h"
 #include "base/limits.h"
@@ -32,7 +32,7 @@ bool RawScratchFiles::write_at_start(std::FILE* f, std::span<const std::uint8_t>
          std::fseek(f, 0, SEEK_END) == 0;
 }
 
-bool RawScratchFiles::begin(const PageBitmap& descriptor) {
+bool RawScratchFiles::begin(const PageBitmap& descriptor, std::span<const std::uint8_t>) {
   rows_.reset(std::fopen(row_path_.c_str(), "wb"));
   index_.reset(std::fopen(index_path_.c_str(), "wb"));
   if (!noted(rows_ && index_)) return false;
@@ -51,7 +51,7 @@ bool RawScratchFiles::begin(const PageBitmap& descriptor) {
   return noted(write_at_start(index_.get(), header_) && rows_ok);
 }
 
-bool RawScratchFiles::row(std::span<const std::uint8_t> row) {
+bool RawScratchFiles::row(std::span<const std::uint8_t> row, const codec::RowBits&) {
   return noted(rows_ && std::fwrite(row.data(), 1, row.size(), rows_.get()) == row.size());
 }
 

@@ -18,8 +18,8 @@ class RawScratchFiles final : public codec::ExtractionSink {
   // Both files emptied (created when missing).
   bool clear() override;
   // Both files created with their headers.
-  bool begin(const PageBitmap& descriptor) override;
-  bool row(std::span<const std::uint8_t> row) override;
+  bool begin(const PageBitmap& descriptor, std::span<const std::uint8_t> coded) override;
+  bool row(std::span<const std::uint8_t> row, const codec::RowBits& coded) override;
   bool segment(const codec::SegmentEntry& entry) override;
   // Both headers written again with the counts; both files closed.
   bool finish(const PageBitmap& descriptor, const codec::ExtractionSummary& summary) override;

@@ -180,6 +180,41 @@ TEST(MrPage, VlLeftOfA0IsRejectedWithoutHarm) {
   EXPECT_EQ(runs_of(page, 1), std::vector<int>{64});
 }
 
+// What follows a row that went wrong is the decoder's own rule: a row of
+// another width is reported as it is, or given up by MR with the rows up
+// to the next one-dimensional row and kept by T.6 (clipped); aligned MH
+// rows have no EOL to resume at, even where the data holds one.
+TEST(RowRecovery, TheDecoderDecidesWhatFollowsARowThatWentWrong) {
+  BitBuilder mr;
+  mr.eol().bits("1").row({5, 1723});
+  mr.eol().bits("0").mode(t::kV0).mode(t::kVR1);  // 1729 pixels
+  mr.eol().bits("0").mode(t::kV0).mode(t::kV0);
+  mr.eol().bits("1").row({7, 1721}).eol();
+  BitBuilder t6;
+  t6.mode(t::kHorizontal).run(0, 30).run(1, 1700).pad();  // 1730 pixels
+  for (const Recovery recovery : {Recovery::kReport, Recovery::kRecover}) {
+    const bool recover = recovery == Recovery::kRecover;
+    MrDecoder m(BitReader(mr.bytes(), false), 1728, 0, MrRows::kToEol, recovery);
+    ASSERT_TRUE(m.start());
+    EXPECT_EQ(m.next_row(no_row()), RowStatus::kRow);
+    EXPECT_EQ(m.next_row(no_row()), recover ? RowStatus::kBad : RowStatus::kOtherWidth);
+    EXPECT_EQ(m.pixels(), 1729);
+    // Given up, the row coded against it is passed over.
+    EXPECT_EQ(m.next_row(no_row()), recover ? RowStatus::kRow : RowStatus::kOtherWidth);
+    EXPECT_EQ(m.tag(), recover ? 1 : 0);
+
+    T6Decoder d(BitReader(t6.bytes(), false), 1728, 0, true, 3, recovery);
+    EXPECT_EQ(d.next_row(no_row()), recover ? RowStatus::kRow : RowStatus::kOtherWidth);
+    EXPECT_EQ(d.pixels(), 1730);
+  }
+  BitBuilder aligned;
+  aligned.row({50, 50}).pad().bits("000000001000").eol().row({50, 50}).pad();
+  MhDecoder h(BitReader(aligned.bytes(), false), 100, 0, MhRows::kByteAligned);
+  EXPECT_EQ(h.next_row(no_row()), RowStatus::kRow);
+  EXPECT_EQ(h.next_row(no_row()), RowStatus::kBad);
+  EXPECT_EQ(h.next_row(no_row()), RowStatus::kEnd);
+}
+
 TEST(FindT6Start, MarkedByARunOfFfBytes) {
   struct Case {
     std::vector<std::uint8_t> bytes;
