@@ -32,6 +32,9 @@ OutputKind output_kind(const std::filesystem::path& output) {
 // Reports and returns kUnknown when they disagree or the name has neither.
 OutputKind run_output_kind(const ConvertTarget& target, const std::filesystem::path& output) {
   const OutputKind named = output.empty() ? OutputKind::kUnknown : output_kind(output);
+  // A device or FIFO is written into whatever its name: --to says what.
+  if (!output.empty() && named == OutputKind::kUnknown && is_stream_output(output))
+    return target.to != OutputKind::kUnknown ? target.to : OutputKind::kTiff;
   if (!output.empty()) {
     std::error_code ec;
     if (named == OutputKind::kUnknown && !std::filesystem::is_directory(output, ec)) {

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "base/cleanup_list.h"
+#include "core/at_work.h"
 
 namespace orvane::cli {
 
@@ -32,6 +33,7 @@ void handle_interrupts() {
   std::thread([set] {
     int signal = 0;
     if (sigwait(&set, &signal) != 0) return;
+    end_converters();
     cleanup::remove_all_listed();
     static const char kLine[] = "\norvane-cli: interrupted; nothing left behind\n";
     (void)!::write(2, kLine, sizeof kLine - 1);

@@ -69,7 +69,15 @@ int main(int argc, char** argv) {
   render->add_option("--page", page, "Page number, from 1")
       ->check(CLI::Range(1, 65535).description(""))
       ->capture_default_str();
-  render->add_option("-o,--output", render_out, "Image to write (.pbm or .png)")->required();
+  render
+      ->add_option("-o,--output", render_out,
+                   "Image to write (.pbm or .png); - for standard output")
+      ->required();
+  std::string render_format;
+  render
+      ->add_option("--format", render_format,
+                   "pbm or png: the image's kind, for -o - (PBM when not given)")
+      ->check(CLI::IsMember({"pbm", "png"}));
   render_opts.add_to(*render);
 
   CLI::App* convert =
@@ -134,7 +142,8 @@ int main(int argc, char** argv) {
 
   if (info->parsed()) return run_info(info_file, json, info_opts);
   if (formats->parsed()) return run_formats(formats_json);
-  if (render->parsed()) return run_render(render_file, page, render_out, render_opts);
+  if (render->parsed())
+    return run_render(render_file, page, render_out, render_format, render_opts);
   if (!convert_to.empty()) target.to = convert_to == "pdf" ? OutputKind::kPdf : OutputKind::kTiff;
   return run_convert(convert_files, convert_out, convert_dir, jobs, convert_opts, target);
 }

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "core/at_work.h"
 #include "thumbnailer/grey_png.h"
 #include "thumbnailer/thumbnail.h"
 
@@ -19,6 +20,9 @@ int fail(const std::filesystem::path& file, const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file manager waits for the picture: a converter that hangs is given
+  // up on sooner than in orvane-cli (ORVANE_CONVERTER_TIMEOUT still holds).
+  orvane::set_converter_time_limit(10);
   CLI::App app{"Writes a PNG picture of a fax file's first page for file managers.",
                "orvane-thumbnailer"};
   app.set_version_flag("--version", "orvane-thumbnailer " ORVANE_VERSION);
