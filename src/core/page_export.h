@@ -31,6 +31,8 @@ struct ExportSummary {
   limits::Limit first_limit = limits::Limit::kNone;
   std::string first_reason;
   std::error_code write_error;  // why the output could not be written, when known
+  // PDF with OCR: the pages written without a text layer, and why.
+  std::vector<std::pair<std::uint32_t, std::string>> no_text_layer;
 
   // Page `index` is not in the output, for `reason` (may be empty).
   void leave_out(std::uint32_t index, limits::Limit limit = limits::Limit::kNone,
