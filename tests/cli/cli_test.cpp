@@ -204,6 +204,21 @@ TEST(CliConvert, OcrOptionsAreCheckedFirst) {
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
   }
   EXPECT_TRUE(fs::is_empty(dir.path()));
+
+  // A page the OCR cannot take (wider than it reads) is named; the PDF
+  // holds every page all the same, and the run succeeds.
+  if (!have_eng) return;
+  ASSERT_EQ(test::run("pbmmake -white 40000 16 | pnmtotiff -g4 > " + q(data / "wide.tif") +
+                      " 2>/dev/null && tiffcp " + q(data / "wide.tif") + " " + in + " " +
+                      q(data / "two.tif")),
+            0);
+  const Result r = cli("convert " + q(data / "two.tif") + " --ocr -o " + q(dir / "two.pdf"));
+  EXPECT_EQ(r.code, 0) << r.out;
+  EXPECT_EQ(r.out, "orvane-cli: " + (data / "two.tif").string() +
+                       ": page 1 has no text layer: the page is wider than the OCR reads "
+                       "(32767 pixels)\n");
+  EXPECT_EQ(test::run_output("pdfinfo " + q(dir / "two.pdf") + " | awk '/^Pages:/ { print $2 }'"),
+            "2\n");
 }
 
 TEST(CliConvert, FailuresAreReportedPerFileAndTouchNothing) {
