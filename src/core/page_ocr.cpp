@@ -241,7 +241,7 @@ class QuietStderr {
     active_ = true;
     if (count()++ > 0) return;
     std::fflush(stderr);
-    saved() = ::dup(2);
+    saved() = ::fcntl(2, F_DUPFD_CLOEXEC, 3);  // not to be inherited by a converter
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (saved() >= 0 && null >= 0) ::dup2(null, 2);
     if (null >= 0) ::close(null);

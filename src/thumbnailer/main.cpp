@@ -12,7 +12,8 @@ namespace {
 int fail(const std::filesystem::path& file, const std::string& message) {
   std::string line = "orvane-thumbnailer: " + file.string() + ": " + message;
   for (char& c : line)
-    if (static_cast<unsigned char>(c) < 0x20) c = '?';  // one line, whatever the name holds
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+      c = '?';  // one line, whatever the name holds
   std::cerr << line << "\n";
   return 1;
 }
@@ -40,9 +41,14 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
+    // One line, whatever the arguments it echoes hold.
     std::string what = e.what();
     for (char& c : what)
-      if (c == '\n') c = ' ';
+      if (c == '\n') {
+        c = ' ';
+      } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+        c = '?';
+      }
     std::cerr << "orvane-thumbnailer: " << what << "\n";
     return 2;
   }
