@@ -11,8 +11,10 @@ namespace orvane::cli {
 int run_info(const std::filesystem::path& file, bool json, const DecodingOptions& options);
 // The format registry's rows: a table, or one JSON object.
 int run_formats(bool json);
+// Writes one page as PBM or PNG, by the output's ending; `output` "-" is
+// standard output, in `image_format` ("png" or "pbm"; PBM when empty).
 int run_render(const std::filesystem::path& file, int page, const std::filesystem::path& output,
-               const DecodingOptions& options);
+               const std::string& image_format, const DecodingOptions& options);
 // What convert writes: TIFF (the conversion, or with `g4` every page
 // re-encoded as G4) or PDF; kUnknown leaves it to the output name.
 enum class OutputKind { kUnknown, kTiff, kPdf };
@@ -21,6 +23,7 @@ struct ConvertTarget {
   bool g4 = false;
   bool ocr = false;  // PDF: an invisible text layer of each page's words
   std::string ocr_languages = "eng";
+  bool verbose = false;  // the OCR library's own messages reach stderr
 };
 
 int run_convert(const std::vector<std::filesystem::path>& files,

@@ -1,7 +1,9 @@
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <ext/stdio_filebuf.h>
 #include <iostream>
 #include <map>
 #include <mutex>
@@ -32,6 +34,9 @@ OutputKind output_kind(const std::filesystem::path& output) {
 // Reports and returns kUnknown when they disagree or the name has neither.
 OutputKind run_output_kind(const ConvertTarget& target, const std::filesystem::path& output) {
   const OutputKind named = output.empty() ? OutputKind::kUnknown : output_kind(output);
+  // A device or FIFO is written into whatever its name: --to says what.
+  if (!output.empty() && named == OutputKind::kUnknown && is_stream_output(output))
+    return target.to != OutputKind::kUnknown ? target.to : OutputKind::kTiff;
   if (!output.empty()) {
     std::error_code ec;
     if (named == OutputKind::kUnknown && !std::filesystem::is_directory(output, ec)) {
@@ -168,6 +173,9 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
     console.error(output, conversion_error(rc, summary.write_error));
     return kExitNoPage;
   }
+  // The PDF is whole without them: each is named, the run still succeeds.
+  for (const auto& [page, why] : summary.no_text_layer)
+    console.error(input, "page " + std::to_string(page + 1) + " has no text layer: " + why);
   if (summary.left_out.empty()) return cut_note.empty() ? kExitOk : kExitLeftOut;
   console.error(input, left_out_message(summary.left_out));
   return kExitLeftOut;
@@ -235,6 +243,19 @@ int worst_exit(const std::vector<int>& codes) {
                            [&](int a, int b) { return rank(a) < rank(b); });
 }
 
+// While pages are read, the OCR library's stderr leads nowhere (unless
+// --verbose): this program's own lines go through a copy of stderr taken
+// now, so that a worker's message is not lost while another reads a page.
+void quiet_ocr_library(bool verbose) {
+  if (verbose) return;
+  const int copy = ::dup(2);
+  if (copy < 0) return;
+  ::fcntl(copy, F_SETFD, FD_CLOEXEC);
+  // Never destroyed: std::cerr is flushed at exit, after statics are gone.
+  static auto* const buffer = new __gnu_cxx::stdio_filebuf<char>(copy, std::ios::out, 1);
+  std::cerr.rdbuf(buffer);
+}
+
 }  // namespace
 
 int run_convert(const std::vector<std::filesystem::path>& files,
@@ -256,10 +277,12 @@ int run_convert(const std::vector<std::filesystem::path>& files,
       std::cerr << "orvane-cli: convert: --ocr is for PDF output (--to pdf)\n";
       return kExitUsage;
     }
-    if (const std::string problem = ocr_language_problem(target.ocr_languages); !problem.empty()) {
-      std::cerr << "orvane-cli: convert: --ocr: " << problem << "\n";
+    show_ocr_messages(target.verbose);
+    if (const std::string problem = ocr_data_problem(target.ocr_languages); !problem.empty()) {
+      std::cerr << "orvane-cli: convert: --ocr: " << printable(problem) << "\n";
       return kExitUsage;
     }
+    quiet_ocr_library(target.verbose);
   }
   std::vector<std::filesystem::path> outputs;
   if (!out_dir.empty()) {

@@ -78,19 +78,28 @@ bool write_png(const PageBitmap& page, std::FILE* f) {
 
 }  // namespace
 
-bool is_image_name(const std::filesystem::path& output) {
+std::optional<ImageKind> image_kind(const std::filesystem::path& output) {
   const std::string e = lower_extension(output);
-  return e == ".pbm" || e == ".png";
+  if (e == ".pbm") return ImageKind::kPbm;
+  if (e == ".png") return ImageKind::kPng;
+  return std::nullopt;
 }
 
-std::string write_page_image(const PageBitmap& page, const std::filesystem::path& output) {
+std::string write_page_image(const PageBitmap& page, const std::filesystem::path& output,
+                             ImageKind kind) {
   if (!page.has_pixels() || !page.is_valid()) return "no page to write";
-  AtomicOutput out(output);
+  std::optional<AtomicOutput> out_store;
+  if (output == "-") {
+    out_store.emplace(AtomicOutput::StandardOutput{});
+  } else {
+    out_store.emplace(output);
+  }
+  AtomicOutput& out = *out_store;
   errno = 0;
   if (!out.ok()) return "the image could not be written: " + out.error().message();
   std::FILE* f = std::fopen(out.temp_path().c_str(), "wb");
   if (!f) return "the image could not be written: " + std::string(std::strerror(errno));
-  const bool ok = lower_extension(output) == ".png" ? write_png(page, f) : write_pbm(page, f);
+  const bool ok = kind == ImageKind::kPng ? write_png(page, f) : write_pbm(page, f);
   const bool closed = std::fclose(f) == 0;
   if (!ok || !closed)
     return "the image could not be written" +

@@ -1,5 +1,6 @@
 #include "cli/interrupt.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <thread>
 
 #include "base/cleanup_list.h"
+#include "core/at_work.h"
 
 namespace orvane::cli {
 
@@ -29,12 +31,16 @@ void handle_interrupts() {
   // so it may take locks and remove folders.
   const sigset_t set = interrupt_signals();
   if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return;
-  std::thread([set] {
+  // stderr as it is now: while a page's words are read it may lead to
+  // /dev/null for a moment (the OCR library's messages are kept off it).
+  const int terminal = ::fcntl(2, F_DUPFD_CLOEXEC, 3);
+  std::thread([set, terminal] {
     int signal = 0;
     if (sigwait(&set, &signal) != 0) return;
+    end_converters();
     cleanup::remove_all_listed();
     static const char kLine[] = "\norvane-cli: interrupted; nothing left behind\n";
-    (void)!::write(2, kLine, sizeof kLine - 1);
+    (void)!::write(terminal >= 0 ? terminal : 2, kLine, sizeof kLine - 1);
     _exit(128 + signal);
   }).detach();
 }

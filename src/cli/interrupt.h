@@ -1,5 +1,6 @@
 #pragma once
 // What orvane-cli does when it is interrupted (SIGINT, SIGTERM, SIGHUP):
+// an outside converter still running is ended with its process group,
 // every temporary file and scratch folder still listed is removed, and the
 // program ends with 128 + the signal's number.
 

@@ -2,6 +2,7 @@
 // each command to its runner.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cctype>
 #include <csignal>
 #include <cstring>
 #include <iostream>
@@ -69,7 +70,15 @@ int main(int argc, char** argv) {
   render->add_option("--page", page, "Page number, from 1")
       ->check(CLI::Range(1, 65535).description(""))
       ->capture_default_str();
-  render->add_option("-o,--output", render_out, "Image to write (.pbm or .png)")->required();
+  render
+      ->add_option("-o,--output", render_out,
+                   "Image to write (.pbm or .png); - for standard output")
+      ->required();
+  std::string render_format;
+  render
+      ->add_option("--format", render_format,
+                   "pbm or png: the image's kind, for -o - (PBM when not given)")
+      ->check(CLI::IsMember({"pbm", "png"}));
   render_opts.add_to(*render);
 
   CLI::App* convert =
@@ -98,9 +107,26 @@ int main(int argc, char** argv) {
                    "(package tesseract-ocr-LANG)")
       ->needs(ocr_flag)
       ->capture_default_str();
+  bool verbose = false;
+  convert->add_flag("--verbose", verbose,
+                    "Pass on what the OCR library says about its work (kept off the terminal "
+                    "otherwise: each fault is told in one line)");
   out_opt->excludes(dir_opt);
-  convert->add_option("--jobs", jobs, "Threads: files converted at once, and pages of a file")
-      ->check(CLI::Range(1, 64))
+  // Read as text and checked here: CLI11 would call a word "not in range".
+  std::string jobs_text = "1";
+  convert
+      ->add_option("--jobs", jobs_text,
+                   "Threads, 1 to 64: files converted at once, and pages of a file")
+      ->check(CLI::Validator(
+          [&jobs](std::string& text) -> std::string {
+            const bool digits = !text.empty() && text.size() <= 2 &&
+                                std::all_of(text.begin(), text.end(),
+                                            [](unsigned char c) { return std::isdigit(c); });
+            jobs = digits ? std::stoi(text) : 0;
+            if (jobs >= 1 && jobs <= 64) return {};
+            return "takes a number of threads from 1 to 64, not '" + text + "'";
+          },
+          "N", ""))
       ->capture_default_str();
   convert_opts.add_to(*convert);
   bool formats_json = false;
@@ -134,7 +160,9 @@ int main(int argc, char** argv) {
 
   if (info->parsed()) return run_info(info_file, json, info_opts);
   if (formats->parsed()) return run_formats(formats_json);
-  if (render->parsed()) return run_render(render_file, page, render_out, render_opts);
+  if (render->parsed())
+    return run_render(render_file, page, render_out, render_format, render_opts);
   if (!convert_to.empty()) target.to = convert_to == "pdf" ? OutputKind::kPdf : OutputKind::kTiff;
+  target.verbose = verbose;
   return run_convert(convert_files, convert_out, convert_dir, jobs, convert_opts, target);
 }

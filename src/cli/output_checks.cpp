@@ -17,12 +17,16 @@ bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
 std::string output_problem(const std::filesystem::path& output,
                            const std::vector<std::filesystem::path>& inputs) {
   std::error_code ec;
-  if (std::filesystem::is_directory(output, ec))
-    return "is a folder, not a file name to write to";
+  if (std::filesystem::is_directory(output, ec)) return "is a folder, not a file name to write to";
   for (const auto& input : inputs)
     if (same_file(output, input))
       return "is the input file " + input.string() + "; it would be overwritten (nothing written)";
   return {};
+}
+
+bool is_stream_output(const std::filesystem::path& output) {
+  struct stat st {};
+  return ::stat(output.c_str(), &st) == 0 && (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode));
 }
 
 std::string lower_extension(const std::filesystem::path& path) {

@@ -16,6 +16,10 @@ bool same_file(const std::filesystem::path& a, const std::filesystem::path& b);
 std::string output_problem(const std::filesystem::path& output,
                            const std::vector<std::filesystem::path>& inputs);
 
+// True when `output` names a character device or a FIFO (links followed):
+// an output written into, whose name says nothing of the kind written.
+bool is_stream_output(const std::filesystem::path& output);
+
 // Extension of a file name in lower case (".tif").
 std::string lower_extension(const std::filesystem::path& path);
 

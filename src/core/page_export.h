@@ -40,6 +40,8 @@ struct ExportSummary {
   // Why the first page left out is missing (LoadedPage::refusal).
   Refusal first_refusal;
   std::error_code write_error;  // why the output could not be written, when known
+  // PDF with OCR: the pages written without a text layer, and why.
+  std::vector<std::pair<std::uint32_t, std::string>> no_text_layer;
 
   // Page `index` is not in the output, for `why`.
   void leave_out(std::uint32_t index, const Refusal& why = {}) {

@@ -10,8 +10,15 @@
 
 #if ORVANE_HAVE_OCR
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <tesseract/capi.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
 #include <mutex>
 #endif
 
@@ -41,7 +48,7 @@ bool plain_name(const std::string& name) {
 #if ORVANE_HAVE_OCR
 // Where libtesseract looks for "LANG.traineddata": TESSDATA_PREFIX when set,
 // else the folders Debian's packages fill.
-bool language_installed(const std::string& language) {
+std::vector<std::filesystem::path> data_folders() {
   std::vector<std::filesystem::path> folders;
   if (const char* prefix = std::getenv("TESSDATA_PREFIX"); prefix && *prefix) {
     folders.emplace_back(prefix);
@@ -51,10 +58,47 @@ bool language_installed(const std::string& language) {
     folders.emplace_back("/usr/share/tesseract-ocr/4.00/tessdata");
     folders.emplace_back("/usr/share/tessdata");
   }
+  return folders;
+}
+
+// The language's data file, or an empty path when none is installed.
+std::filesystem::path language_file(const std::string& language) {
   std::error_code ec;
-  return std::any_of(folders.begin(), folders.end(), [&](const std::filesystem::path& f) {
-    return std::filesystem::is_regular_file(f / (language + ".traineddata"), ec);
-  });
+  for (const std::filesystem::path& folder : data_folders()) {
+    const std::filesystem::path file = folder / (language + ".traineddata");
+    if (std::filesystem::is_regular_file(file, ec)) return file;
+  }
+  return {};
+}
+
+// Whether a data file has the structure libtesseract reads: a count of
+// parts, then each part's offset (-1 for an absent part), rising, inside
+// the file. A truncated or overwritten file fails here instead of inside
+// the library, which says little and may not fail cleanly.
+bool data_file_sound(const std::filesystem::path& file) {
+  std::FILE* f = std::fopen(file.c_str(), "rb");
+  if (!f) return false;
+  std::uint8_t head[4 + 8 * 64];
+  const std::size_t got = std::fread(head, 1, sizeof head, f);
+  const bool sized = std::fseek(f, 0, SEEK_END) == 0;
+  const long size = sized ? std::ftell(f) : -1;
+  std::fclose(f);
+  if (got < 4 || size <= 0) return false;
+  const std::uint32_t parts = std::uint32_t(head[0]) | std::uint32_t(head[1]) << 8 |
+                              std::uint32_t(head[2]) << 16 | std::uint32_t(head[3]) << 24;
+  if (parts == 0 || parts > 64 || got < 4 + 8 * std::size_t(parts)) return false;
+  std::int64_t last = std::int64_t(4 + 8 * parts) - 1;
+  bool any = false;
+  for (std::uint32_t i = 0; i < parts; ++i) {
+    std::uint64_t v = 0;
+    for (int b = 7; b >= 0; --b) v = v << 8 | head[4 + 8 * i + std::size_t(b)];
+    const auto offset = std::int64_t(v);
+    if (offset == -1) continue;
+    if (offset <= last || offset >= size) return false;
+    last = offset;
+    any = true;
+  }
+  return any;
 }
 #endif
 
@@ -162,12 +206,108 @@ bool ocr_built_in() {
 std::string ocr_language_problem(const std::string& languages) {
   for (const std::string& language : split_languages(languages)) {
     if (!plain_name(language)) return "'" + language + "' is not an OCR language name";
-    if (!language_installed(language))
+    // Installed with the languages, but it holds no words' shapes: asked
+    // for as one, the library reads nothing and says so only on stderr.
+    if (language == "osd")
+      return "osd is not a language for text: it tells only how a page is turned";
+    const std::filesystem::path file = language_file(language);
+    if (file.empty()) {
+      if (const char* prefix = std::getenv("TESSDATA_PREFIX"); prefix && *prefix)
+        return std::string("TESSDATA_PREFIX names ") + prefix + ", which holds no " + language +
+               ".traineddata";
       return "the OCR language '" + language + "' is not installed (Debian package " +
              ocr_language_package(language) + ")";
+    }
+    if (!data_file_sound(file))
+      return "the OCR data for " + language + " in " + file.parent_path().string() + " is damaged";
   }
   if (!tess()) return "libtesseract is not installed (Debian package libtesseract5)";
   return {};
+}
+
+namespace {
+
+std::atomic<bool> messages_shown{false};
+
+// libtesseract writes its complaints to standard error, from deep inside;
+// while any reader works, descriptor 2 leads to /dev/null (the count is
+// over all threads: the first to start redirects, the last to end puts
+// the terminal back).
+class QuietStderr {
+ public:
+  QuietStderr() {
+    if (messages_shown) return;
+    std::lock_guard lock(mutex());
+    active_ = true;
+    if (count()++ > 0) return;
+    std::fflush(stderr);
+    saved() = ::fcntl(2, F_DUPFD_CLOEXEC, 3);  // not to be inherited by a converter
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved() >= 0 && null >= 0) ::dup2(null, 2);
+    if (null >= 0) ::close(null);
+  }
+  ~QuietStderr() {
+    if (!active_) return;
+    std::lock_guard lock(mutex());
+    if (--count() > 0) return;
+    std::fflush(stderr);
+    if (saved() >= 0) {
+      ::dup2(saved(), 2);
+      ::close(saved());
+      saved() = -1;
+    }
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  static std::mutex& mutex() {
+    static std::mutex m;
+    return m;
+  }
+  static int& count() {
+    static int n = 0;
+    return n;
+  }
+  static int& saved() {
+    static int fd = -1;
+    return fd;
+  }
+  bool active_ = false;
+};
+
+}  // namespace
+
+void show_ocr_messages(bool shown) {
+  messages_shown = shown;
+}
+
+std::string ocr_data_problem(const std::string& languages) {
+  if (std::string problem = ocr_language_problem(languages); !problem.empty()) return problem;
+  const Tess* f = tess();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const rlimit no_core{0, 0};
+    ::setrlimit(RLIMIT_CORE, &no_core);  // an abort here is the answer, not a fault to keep
+    if (!messages_shown) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      if (null >= 0) ::dup2(null, 2);
+    }
+    TessBaseAPI* api = f->create();
+    const bool loaded =
+        api && f->init(api, nullptr, languages.c_str(), tesseract::OEM_LSTM_ONLY) == 0;
+    ::_exit(loaded ? 0 : 1);  // nothing of the parent's is flushed or destroyed here
+  }
+  if (child < 0) return {};  // no probe: the readers find out for themselves
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {};
+  const std::vector<std::string> names = split_languages(languages);
+  const std::filesystem::path file = language_file(names.front());
+  return "the OCR data for " + languages +
+         (names.size() == 1 ? " in " + file.parent_path().string() : "") +
+         " is damaged (libtesseract could not load it)";
 }
 
 struct PageOcr::Engine {
@@ -185,14 +325,22 @@ PageOcr::~PageOcr() {
 }
 
 bool PageOcr::start(const std::string& languages) {
-  if (!ocr_language_problem(languages).empty()) return false;
+  problem_ = ocr_language_problem(languages);
+  if (!problem_.empty()) return false;
   engine_ = std::make_unique<Engine>();
   engine_->f = tess();
   engine_->api = engine_->f->create();
-  if (!engine_->api ||
-      engine_->f->init(engine_->api, nullptr, languages.c_str(), tesseract::OEM_LSTM_ONLY) != 0) {
+  int failed = 1;
+  if (engine_->api) {
+    const QuietStderr quiet;
+    failed = engine_->f->init(engine_->api, nullptr, languages.c_str(), tesseract::OEM_LSTM_ONLY);
+  }
+  if (failed) {
     if (engine_->api) engine_->f->destroy(engine_->api);
     engine_.reset();
+    // Every file's structure is sound: what is inside one is not.
+    problem_ = "the OCR data for " + languages + " could not be loaded: it is damaged or not " +
+               "for this version of libtesseract";
     return false;
   }
   // Fax pages are black on white: no second look at each line inverted.
@@ -206,15 +354,16 @@ namespace {
 // set bit white (as the page has them, and as the reader takes binary
 // images). (Enlarged twice over, the pages read worse: the reader takes the
 // doubled pixels' steps for the glyphs' shapes.)
-bool page_image(const PageBitmap& page, int repeat, std::vector<std::uint8_t>& image) {
+bool page_image(const PageBitmap& page, std::int32_t from, std::int32_t to, int repeat,
+                std::vector<std::uint8_t>& image) {
   const std::size_t row = std::size_t(page.row_bytes);
   try {
-    image.resize(row * std::size_t(page.height) * std::size_t(repeat));
+    image.resize(row * std::size_t(to - from) * std::size_t(repeat));
   } catch (const std::bad_alloc&) {
     return false;
   }
   std::uint8_t* out = image.data();
-  for (std::int32_t y = 0; y < page.height; ++y) {
+  for (std::int32_t y = from; y < to; ++y) {
     for (int r = 0; r < repeat; ++r, out += row) std::copy_n(page.row(y), row, out);
   }
   return true;
@@ -239,16 +388,52 @@ struct IteratorDeleter {
 bool PageOcr::read(const PageBitmap& page, std::vector<OcrLine>& lines,
                    const std::function<bool()>& stop) {
   lines.clear();
-  if (!engine_ || !page.is_valid() || !page.has_pixels() ||
-      page.row_bytes != row_bytes_for(page.width) ||
-      page.pixels.size() < std::size_t(page.height) * std::size_t(page.row_bytes))
+  if (!engine_) return false;  // problem_ holds why it did not start
+  problem_.clear();
+  if (!page.is_valid() || !page.has_pixels() || page.row_bytes != row_bytes_for(page.width) ||
+      page.pixels.size() < std::size_t(page.height) * std::size_t(page.row_bytes)) {
+    problem_ = "the page has no pixels to read";
     return false;
+  }
+  if (page.width > kOcrMaxImageRows) {
+    problem_ =
+        "the page is wider than the OCR reads (" + std::to_string(kOcrMaxImageRows) + " pixels)";
+    return false;
+  }
+  const int repeat = ocr_row_repeat(page);
+  const std::int32_t band = kOcrMaxImageRows / repeat;
+  if (page.height <= band) return read_band(page, 0, page.height, repeat, stop, lines);
+  // Bands overlap by this many rows: several lines of text at any fax
+  // resolution, so a line cut by one band's edge is whole in the other.
+  const std::int32_t overlap = std::min<std::int32_t>(band / 4, 600);
+  std::vector<OcrLine> band_lines;
+  for (std::int32_t from = 0;; from += band - overlap) {
+    const std::int32_t to = std::min(page.height, from + band);
+    if (!read_band(page, from, to, repeat, stop, band_lines)) {
+      lines.clear();
+      return false;
+    }
+    // Each band keeps the lines whose middle lies in its half of each overlap.
+    const double keep_from = from == 0 ? 0 : from + overlap / 2.0;
+    const double keep_to = to == page.height ? page.height : to - overlap / 2.0;
+    for (OcrLine& line : band_lines) {
+      const double middle = line.baseline - line.height / 2;
+      if (middle >= keep_from && middle < keep_to) lines.push_back(std::move(line));
+    }
+    if (to == page.height) return true;
+  }
+}
+
+bool PageOcr::read_band(const PageBitmap& page, std::int32_t from, std::int32_t to, int repeat,
+                        const std::function<bool()>& stop, std::vector<OcrLine>& lines) {
+  lines.clear();
   const Tess& f = *engine_->f;
   TessBaseAPI* api = engine_->api;
-  const int repeat = ocr_row_repeat(page);
-  if (std::int64_t(page.height) * repeat > 0x7FFFFFFF || !page_image(page, repeat, engine_->image))
+  if (!page_image(page, from, to, repeat, engine_->image)) {
+    problem_ = "there is not enough memory to read it";
     return false;
-  f.set_image(api, engine_->image.data(), page.width, page.height * repeat, 0, page.row_bytes);
+  }
+  f.set_image(api, engine_->image.data(), page.width, (to - from) * repeat, 0, page.row_bytes);
   const PageSizePoints size =
       page_size_points(page.width, page.height, page.xres, page.yres, page.unit);
   f.set_resolution(api, std::max(70, int(std::lround(page.width * 72.0 / size.width))));
@@ -257,11 +442,22 @@ bool PageOcr::read(const PageBitmap& page, std::vector<OcrLine>& lines,
     f.monitor_cancel(monitor.get(), &stop_asked);
     f.monitor_cancel_this(monitor.get(), const_cast<std::function<bool()>*>(&stop));
   }
-  const bool recognised = f.recognize(api, monitor.get()) == 0 && !(stop && stop());
+  bool recognised = false;
+  {
+    const QuietStderr quiet;
+    recognised = f.recognize(api, monitor.get()) == 0;
+  }
+  if (recognised && stop && stop()) {
+    problem_ = "the reading was stopped";
+    recognised = false;
+  } else if (!recognised) {
+    problem_ = "the OCR could not read it";
+  }
   if (!recognised) {
     f.clear(api);
     return false;
   }
+  const double top = from;
   const std::unique_ptr<TessResultIterator, IteratorDeleter> it(f.iterator(api),
                                                                 IteratorDeleter{&f});
   if (it) {
@@ -275,9 +471,9 @@ bool PageOcr::read(const PageBitmap& page, std::vector<OcrLine>& lines,
         OcrLine line;
         if (f.box(pit, tesseract::RIL_TEXTLINE, &lt, &tt, &rt, &bt))
           line.height = double(bt - tt) / repeat;
-        line.baseline = double(bt) / repeat;
+        line.baseline = top + double(bt) / repeat;
         if (f.baseline(pit, tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2))
-          line.baseline = (y1 + y2) / 2.0 / repeat;
+          line.baseline = top + (y1 + y2) / 2.0 / repeat;
         lines.push_back(std::move(line));
       }
       char* text = f.text(it.get(), tesseract::RIL_WORD);
@@ -305,12 +501,20 @@ std::string ocr_language_problem(const std::string& languages) {
   return "this program was built without OCR";
 }
 
+std::string ocr_data_problem(const std::string& languages) {
+  return ocr_language_problem(languages);
+}
+
+void show_ocr_messages(bool shown) {
+  (void)shown;
+}
+
 struct PageOcr::Engine {};
 PageOcr::PageOcr() = default;
 PageOcr::~PageOcr() = default;
 
 bool PageOcr::start(const std::string& languages) {
-  (void)languages;
+  problem_ = ocr_language_problem(languages);
   return false;
 }
 

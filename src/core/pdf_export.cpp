@@ -52,6 +52,7 @@ struct PageDone {
   std::vector<std::uint8_t> data;
   codec::CcittFilterParameters filter;
   std::vector<PdfTextLine> text;
+  std::string no_text;  // OCR asked for: why the page has no text layer
 };
 
 // The buffers and the OCR engine of one thread, reused from page to page.
@@ -87,7 +88,7 @@ class PageWorker {
     }
     done.fields = job.page;
     done.kind = PageDone::Kind::kWrite;
-    if (options_.ocr && !read_words(job.page, done)) done.kind = PageDone::Kind::kFailed;
+    if (options_.ocr) read_words(job.page, done);
     return done;
   }
 
@@ -134,18 +135,20 @@ class PageWorker {
     return true;
   }
 
-  // The page's words, placed in points on the page.
-  bool read_words(const PageBitmap& page, PageDone& done) {
+  // The page's words, placed in points on the page. A page the reader
+  // cannot read keeps its image and gets no words, and says why.
+  void read_words(const PageBitmap& page, PageDone& done) {
     if (!ocr_started_) {
       ocr_started_ = true;
       ocr_ok_ = ocr_.start(options_.ocr_languages);
     }
-    if (!ocr_ok_) return false;
-    // A page the reader cannot read keeps its image and gets no words.
     const auto stop = [this] {
       return stopping_.load() || (options_.control && options_.control->stop_requested());
     };
-    if (!ocr_.read(page, lines_, stop)) return true;
+    if (!ocr_ok_ || !ocr_.read(page, lines_, stop)) {
+      done.no_text = ocr_.problem();
+      return;
+    }
     const PageSizePoints size =
         page_size_points(page.width, page.height, page.xres, page.yres, page.unit);
     const double sx = size.width / page.width, sy = size.height / page.height;
@@ -158,7 +161,6 @@ class PageWorker {
         out.words.push_back({std::move(word.text), word.left * sx, word.right * sx});
       done.text.push_back(std::move(out));
     }
-    return true;
   }
 
   const PdfExportOptions& options_;
@@ -295,6 +297,7 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
     pdf_page.width_points = size.width;
     pdf_page.height_points = size.height;
     pdf_page.text = page.text;
+    if (!page.no_text.empty()) done.no_text_layer.emplace_back(i, page.no_text);
     if (!pdf.add_page(pdf_page)) {
       rc = out.failed();
       return false;

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "core/at_work.h"
 #include "thumbnailer/grey_png.h"
 #include "thumbnailer/thumbnail.h"
 
@@ -11,7 +12,8 @@ namespace {
 int fail(const std::filesystem::path& file, const std::string& message) {
   std::string line = "orvane-thumbnailer: " + file.string() + ": " + message;
   for (char& c : line)
-    if (static_cast<unsigned char>(c) < 0x20) c = '?';  // one line, whatever the name holds
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+      c = '?';  // one line, whatever the name holds
   std::cerr << line << "\n";
   return 1;
 }
@@ -19,6 +21,9 @@ int fail(const std::filesystem::path& file, const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file manager waits for the picture: a converter that hangs is given
+  // up on sooner than in orvane-cli (ORVANE_CONVERTER_TIMEOUT still holds).
+  orvane::set_converter_time_limit(10);
   CLI::App app{"Writes a PNG picture of a fax file's first page for file managers.",
                "orvane-thumbnailer"};
   app.set_version_flag("--version", "orvane-thumbnailer " ORVANE_VERSION);
@@ -36,9 +41,14 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
+    // One line, whatever the arguments it echoes hold.
     std::string what = e.what();
     for (char& c : what)
-      if (c == '\n') c = ' ';
+      if (c == '\n') {
+        c = ' ';
+      } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+        c = '?';
+      }
     std::cerr << "orvane-thumbnailer: " << what << "\n";
     return 2;
   }

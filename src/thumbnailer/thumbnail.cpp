@@ -35,8 +35,13 @@ Thumbnail make_thumbnail(const std::filesystem::path& input, int longest) {
   FaxFile fax;
   fax.set_working_paths(scratch.paths());
   if (fax.open(input, format) != OpenResult::kOk) return {{}, "cannot be read"};
-  if (fax.page_count() == 0 || !fax.page_valid() || !fax.page().has_pixels())
+  if (fax.page_count() == 0 || !fax.page_valid() || !fax.page().has_pixels()) {
+    // The reason when there is one: an At Work file's converter that is
+    // missing or hangs is named.
+    if (format == kFormatAtWork && fax.page_refusal() && !fax.page_refusal()->cause().empty())
+      return {{}, fax.page_refusal()->cause()};
     return {{}, "its first page does not decode"};
+  }
   GreyImage image = area_average(fax.page(), true_aspect_size(fax.page(), longest));
   if (image.pixels.empty()) return {{}, "its first page does not decode"};
   return {std::move(image), {}};

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "cli/run_cli.h"
@@ -81,6 +83,58 @@ TEST(CliSafety, RefusalsComeBeforeAnythingIsWritten) {
     EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << "\n" << r.out;
   }
   EXPECT_EQ(snapshot(dir.path()), before) << "a refused run wrote something";
+}
+
+// Every writer (TIFF, PDF, PNG, PBM, the thumbnailer's PNG) writes into a
+// device node or a FIFO, writes a link's target and leaves the link, and
+// refuses a block device, rather than putting a file in their place.
+TEST(CliSafety, OutputsThatAreNoFileAreWrittenIntoNotReplaced) {
+  TempDir dir;
+  fs::copy_file(fixture("tiff/text-1728-g4.tif"), dir / "a.tif");
+  // The null device's numbers at a name of our own: a test that went wrong
+  // cannot replace the system's /dev/null.
+  if (test::run("mknod '" + (dir / "dev").string() + "' c 1 3 2>/dev/null") != 0)
+    GTEST_SKIP() << "no mknod here";
+  ASSERT_EQ(test::run("mknod '" + (dir / "blk.png").string() + "' b 7 200 && mkfifo '" +
+                      (dir / "pipe").string() + "'"),
+            0);
+  fs::create_symlink("real.png", dir / "link.png");
+  const std::string thumbnailer =
+      std::string(ORVANE_BINARY_DIR) + "/src/thumbnailer/orvane-thumbnailer";
+  struct Case {
+    std::string command;  // run in the folder, with $CLI and $THUMB; $RC echoes the status
+    std::string expect;   // in what it said
+  } cases[] = {
+      {"$CLI convert a.tif -o dev; $RC", "rc=0"},
+      {"$CLI convert a.tif --to pdf -o dev; $RC", "rc=0"},
+      {"$CLI render a.tif -o dev; $RC", "rc=0"},
+      {"$CLI render a.tif -o dev --format png; $RC", "rc=0"},
+      {"$THUMB a.tif dev; $RC", "rc=0"},
+      // A FIFO gets the whole output, as a shell's redirection would give it.
+      {"cat pipe > got.pdf & $CLI convert a.tif --to pdf -o pipe; $RC; wait; head -c 5 got.pdf",
+       "rc=0\n%PDF-"},
+      {"cat pipe > got.png & $THUMB a.tif pipe; $RC; wait; file -b got.png", "rc=0\nPNG image"},
+      {"$THUMB a.tif link.png; $RC; file -b real.png", "rc=0\nPNG image"},
+      {"$CLI render a.tif -o - --format png | file -b -", "PNG image"},
+      {"$CLI render a.tif -o - | cmp - page.pbm; $RC", "rc=0"},
+      {"$CLI render a.tif -o blk.png",
+       "blk.png: the image could not be written: it is a block device"},
+      {"$THUMB a.tif blk.png", "blk.png: cannot be written: it is a block device"},
+  };
+  ASSERT_EQ(cli_in(dir.path(), "render a.tif -o page.pbm").code, 0);
+  for (const Case& c : cases) {
+    const std::string out = test::run_output(
+        "cd '" + dir.path().string() + "' && CLI=" + kCli + " THUMB=" + thumbnailer +
+        " RC='eval echo rc=$?' && { " + c.command + "; } 2>&1");
+    EXPECT_NE(out.find(c.expect), std::string::npos) << c.command << "\n" << out;
+  }
+  struct stat st {};
+  EXPECT_TRUE(::stat((dir / "dev").c_str(), &st) == 0 && S_ISCHR(st.st_mode));
+  EXPECT_TRUE(::stat((dir / "pipe").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+  EXPECT_TRUE(::stat((dir / "blk.png").c_str(), &st) == 0 && S_ISBLK(st.st_mode));
+  EXPECT_TRUE(fs::is_symlink(dir / "link.png"));
+  for (const auto& e : fs::directory_iterator(dir.path()))
+    EXPECT_EQ(e.path().filename().string().find(".part-"), std::string::npos) << e.path();
 }
 
 TEST(CliSafety, UsageErrorsAreOneLineNamingTheProblem) {
@@ -205,6 +259,78 @@ TEST(CliSafety, AnInterruptedConversionLeavesNothingBehind) {
     EXPECT_TRUE(fs::is_empty(dir / "tmp")) << "scratch folder left behind";
   }
   unsetenv("TMPDIR");
+}
+
+// True while process `pid` runs (a zombie nobody reaps has ended).
+bool running(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text;
+  std::getline(stat, text);
+  const auto close = text.rfind(')');
+  return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
+}
+
+// The At Work converter runs under a time limit in a process group of its
+// own, which goes whole (with what the converter started) when the
+// program is interrupted, killed or tired of waiting.
+TEST(CliSafety, AnOutsideConverterThatHangsIsEndedWithItsGroup) {
+  TempDir dir;
+  const std::string script = "#!/bin/sh\necho $$ > '" + (dir / "pids").string() +
+                             "'\nsleep 1000 &\necho $! >> '" + (dir / "pids").string() +
+                             "'\nwait\n";
+  fs::create_directories(dir / "bin");
+  test::write_file(dir / "bin/AWDVSTUB.EXE",
+                   std::vector<std::uint8_t>(script.begin(), script.end()));
+  fs::permissions(dir / "bin/AWDVSTUB.EXE", fs::perms(0755));
+  test::write_file(dir / "fax.awd", {1, 2, 3});
+  const std::string path = (dir / "bin").string() + ":" + std::getenv("PATH");
+  const std::string thumbnailer =
+      std::string(ORVANE_BINARY_DIR) + "/src/thumbnailer/orvane-thumbnailer";
+  struct Case {
+    std::string program;
+    int signal;  // 0: none, the time limit ends the converter
+    int code;
+    std::string says;
+  } cases[] = {
+      {kCli, SIGINT, 130, "interrupted"},
+      {kCli, SIGTERM, 143, "interrupted"},
+      {kCli, 0, 1, "AWDVSTUB.EXE for At Work files did not finish in 1 s and was stopped"},
+      {thumbnailer, SIGKILL, 137, ""},
+      {thumbnailer, SIGTERM, 143, ""},
+      {thumbnailer, 0, 1, "AWDVSTUB.EXE for At Work files did not finish in 1 s"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.program + " " + std::to_string(c.signal));
+    fs::remove(dir / "pids");
+    const std::string run = "cd '" + dir.path().string() + "' && PATH='" + path + "' " +
+                            (c.signal ? "" : "ORVANE_CONVERTER_TIMEOUT=1 ") + "exec " + c.program +
+                            (c.program == kCli ? " info fax.awd" : " fax.awd out.png") +
+                            " > said 2>&1";
+    std::string sh = "/bin/sh", dash_c = "-c";
+    char* argv[] = {sh.data(), dash_c.data(), const_cast<char*>(run.c_str()), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, sh.c_str(), nullptr, nullptr, argv, environ), 0);
+    std::vector<pid_t> pids;
+    for (int i = 0; i < 2000 && pids.size() < 2; ++i) {
+      usleep(5000);
+      std::ifstream in(dir / "pids");
+      pids.clear();
+      for (pid_t p; in >> p;) pids.push_back(p);
+    }
+    ASSERT_EQ(pids.size(), 2u) << "the converter did not start";
+    if (c.signal) kill(pid, c.signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(exit_code(status), c.code);
+    std::ifstream said(dir / "said");
+    const std::string text((std::istreambuf_iterator<char>(said)), {});
+    EXPECT_NE(text.find(c.says), std::string::npos) << text;
+    for (const pid_t p : pids) {
+      for (int i = 0; i < 200 && running(p); ++i) usleep(10000);
+      EXPECT_FALSE(running(p)) << "left running: " << p;
+      if (running(p)) kill(p, SIGKILL);
+    }
+  }
 }
 
 TEST(CliMessages, PagesAndFilesSayWhyTheyAreNotRead) {

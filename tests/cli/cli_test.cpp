@@ -158,22 +158,67 @@ TEST(CliConvert, OcrOptionsAreCheckedFirst) {
   const std::string in = q(fixture("tiff/text-1728-g4.tif"));
   const std::string missing =
       ocr_built_in() ? "(Debian package tesseract-ocr-zz-nowhere)" : "built without OCR";
+  // Language data in folders of our own: one cut short, one whose
+  // structure is sound and whose contents are overwritten.
+  TempDir data;
+  const fs::path eng = "/usr/share/tesseract-ocr/5/tessdata/eng.traineddata";
+  const bool have_eng = ocr_built_in() && fs::exists(eng);
+  if (have_eng) {
+    std::vector<std::uint8_t> bytes = test::read_file(eng);
+    fs::create_directories(data / "cut");
+    fs::create_directories(data / "overwritten");
+    test::write_file(data / "cut/eng.traineddata",
+                     std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 100000));
+    for (std::size_t i = 300; i + 10 < bytes.size(); i += 7) bytes[i] = 0x5A;
+    test::write_file(data / "overwritten/eng.traineddata", bytes);
+  }
+  const std::string pdf = in + " -o " + q(dir / "x.pdf");
   struct Case {
     std::string args;
     std::string says;
+    std::string env;
+    bool needs_eng;
   } const cases[] = {
-      {in + " -o " + q(dir / "x.tif") + " --ocr", "--ocr is for PDF output"},
-      {in + " -o " + q(dir / "x.pdf") + " --ocr --ocr-lang zz_nowhere", missing},
-      {in + " -o " + q(dir / "x.pdf") + " --ocr --ocr-lang eng+zz_nowhere", missing},
-      {in + " -o " + q(dir / "x.pdf") + " --ocr-lang eng", "--ocr"},
+      {in + " -o " + q(dir / "x.tif") + " --ocr", "--ocr is for PDF output", {}, false},
+      {pdf + " --ocr --ocr-lang zz_nowhere", missing, {}, false},
+      {pdf + " --ocr --ocr-lang eng+zz_nowhere", missing, {}, false},
+      {pdf + " --ocr-lang eng", "--ocr", {}, false},
+      {pdf + " --ocr --ocr-lang osd", "osd is not a language for text", {}, true},
+      {pdf + " --ocr --ocr-lang \"$(printf 'e\\033[2Jng')\"",
+       "'e\\x1b[2Jng' is not an OCR language name",
+       {},
+       true},
+      {pdf + " --ocr", "TESSDATA_PREFIX names /nowhere, which holds no eng.traineddata",
+       "TESSDATA_PREFIX=/nowhere", true},
+      {pdf + " --ocr", "the OCR data for eng in " + (data / "cut").string() + " is damaged",
+       "TESSDATA_PREFIX=" + (data / "cut").string(), true},
+      {pdf + " --ocr", "the OCR data for eng in " + (data / "overwritten").string() + " is damaged",
+       "TESSDATA_PREFIX=" + (data / "overwritten").string(), true},
+      {pdf + " --jobs abc", "--jobs: takes a number of threads from 1 to 64, not 'abc'", {}, false},
   };
   for (const Case& c : cases) {
-    const Result r = cli("convert " + c.args);
+    if (c.needs_eng && !have_eng) continue;
+    const Result r = test::run_cli("convert " + c.args, {}, c.env);
     EXPECT_EQ(r.code, 2) << c.args;
     EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
   }
   EXPECT_TRUE(fs::is_empty(dir.path()));
+
+  // A page the OCR cannot take (wider than it reads) is named; the PDF
+  // holds every page all the same, and the run succeeds.
+  if (!have_eng) return;
+  ASSERT_EQ(test::run("pbmmake -white 40000 16 | pnmtotiff -g4 > " + q(data / "wide.tif") +
+                      " 2>/dev/null && tiffcp " + q(data / "wide.tif") + " " + in + " " +
+                      q(data / "two.tif")),
+            0);
+  const Result r = cli("convert " + q(data / "two.tif") + " --ocr -o " + q(dir / "two.pdf"));
+  EXPECT_EQ(r.code, 0) << r.out;
+  EXPECT_EQ(r.out, "orvane-cli: " + (data / "two.tif").string() +
+                       ": page 1 has no text layer: the page is wider than the OCR reads "
+                       "(32767 pixels)\n");
+  EXPECT_EQ(test::run_output("pdfinfo " + q(dir / "two.pdf") + " | awk '/^Pages:/ { print $2 }'"),
+            "2\n");
 }
 
 TEST(CliConvert, FailuresAreReportedPerFileAndTouchNothing) {
