@@ -177,7 +177,12 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
   for (const auto& [page, why] : summary.no_text_layer)
     console.error(input, "page " + std::to_string(page + 1) + " has no text layer: " + why);
   if (summary.left_out.empty()) return cut_note.empty() ? kExitOk : kExitLeftOut;
-  console.error(input, left_out_message(summary.left_out));
+  // The first page's reason says what kind of fault it is, as the window's
+  // message does.
+  std::string left_out = left_out_message(summary.left_out);
+  if (!summary.first_refusal.cause().empty())
+    left_out += "; " + summary.first_refusal.for_page(summary.left_out.front() + 1);
+  console.error(input, left_out);
   return kExitLeftOut;
 }
 
