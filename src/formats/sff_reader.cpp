@@ -17,7 +17,6 @@ namespace orvane {
 namespace {
 
 constexpr std::uint8_t kPageHeader = 254;
-constexpr std::uint8_t kEscape = 255;
 constexpr std::uint8_t kLongRow = 0;
 constexpr std::uint8_t kLastShortRow = 216;
 constexpr std::uint8_t kLastWhiteSkip = 253;
@@ -85,7 +84,7 @@ Record read_record(Bytes& bytes, std::int64_t at) {
     r.kind = length == 0 ? Record::kEnd : Record::kPage;
     r.next = at + 2 + length;
     return r;
-  } else {
+  } else {  // 255: a damaged row (count 0) or user data
     const int count = bytes.at(at + 1);
     if (count < 0) return r;
     r.kind = count == 0 ? Record::kCopy : Record::kSkip;
