@@ -16,8 +16,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Orvane developers <orvane-dev@example.org>"
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Orvane opens fax files of many kinds, shows their pages at their true
 aspect, prints them, and converts them to multi-page TIFF fax files or PDF.
-It reads TIFF fax (CCITT G3 1D/2D, G4, Modified Huffman, PackBits), bare
-G3/G4 streams, DCX, WinFax, Apro, Bitware, Quick Link II and QRN-FAX files.
+It reads TIFF fax (CCITT G3 1D/2D, G4, Modified Huffman, JBIG, PackBits), bare
+G3/G4 streams, DCX, WinFax, Apro, Bitware, Quick Link II, QRN-FAX and SFF files.
 
 The package holds the Qt desktop viewer (orvane) and the command-line tool
 (orvane-cli) for rendering, inspecting and batch conversion.")

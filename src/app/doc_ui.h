@@ -30,6 +30,7 @@ struct FaxProperties {
   double page_width = 0;
   double page_height = 0;
   QString size_unit;  // "inch", ...
+  QString reception;  // "received clean", ...; empty when the file does not say
 };
 
 class CDocUi {

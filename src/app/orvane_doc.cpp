@@ -495,6 +495,8 @@ void COrvaneDoc::pageProperties() {
   p.page_height = page.yres ? double(page.height) / page.yres : 0.0;
   p.size_unit = size_unit(page.unit);
   p.resolution_unit = resolution_unit(page.unit);
+  if (PageFacts facts; fax_->page_facts(std::uint32_t(current_page_), facts))
+    p.reception = QString::fromStdString(reception_words(facts.reception));
   ui_.showProperties(p);
 }
 

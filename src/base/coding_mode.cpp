@@ -12,6 +12,7 @@ std::string_view coding_name(unsigned coding) {
     case kCodingT4_2D: return "CCITT Group 3 2D (T.4 2D)";
     case kCodingT6: return "CCITT Group 4 2D (T.6 2D)";
     case kCodingPackBits: return "PackBits";
+    case kCodingJbig: return "JBIG";
     default: return "Unknown";
   }
 }

@@ -16,6 +16,7 @@ enum CodingMode : std::uint8_t {
   kCodingT4_2D = 6,
   kCodingT6 = 7,
   kCodingPackBits = 8,
+  kCodingJbig = 9,  // TIFF Compression 34661 and 9 (T.85)
 };
 
 // Bit order of coded data.

@@ -36,7 +36,30 @@ struct PageFacts {
   std::uint8_t unit = 0;       // TIFF ResolutionUnit
   std::uint8_t coding = 0;     // CodingMode, 0 when unknown
   std::uint8_t bit_order = 0;  // 1 MSB first, 2 LSB first, 0 unknown
+  // How a received page arrived, where the file states it (TIFF-F's
+  // BadFaxLines, ConsecutiveBadFaxLines, CleanFaxData); -1: not stated.
+  struct Reception {
+    std::int64_t bad_lines = -1;
+    std::int64_t consecutive_bad = -1;
+    std::int32_t clean = -1;  // 0 clean, 1 bad lines regenerated, 2 bad lines left
+  } reception = {};
 };
+
+// "received with 12 bad lines (at most 3 in a row)", "received clean", or
+// empty when the file says nothing of how the page arrived.
+inline std::string reception_words(const PageFacts::Reception& r) {
+  if (r.bad_lines > 0) {
+    std::string words = "received with " + std::to_string(r.bad_lines) +
+                        (r.bad_lines == 1 ? " bad line" : " bad lines");
+    if (r.consecutive_bad > 0)
+      words += " (at most " + std::to_string(r.consecutive_bad) + " in a row)";
+    return words;
+  }
+  if (r.bad_lines == 0 || r.clean == 0) return "received clean";
+  if (r.clean == 1) return "received with bad lines, regenerated";
+  if (r.clean == 2) return "received with bad lines";
+  return {};
+}
 
 class FormatReader : public FaxReader {
  public:

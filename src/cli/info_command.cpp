@@ -18,7 +18,8 @@ struct PageLine {
   bool valid;
   PageBitmap fields;  // no pixels
   std::string text;
-  Refusal refusal;  // what kept an invalid page from loading
+  Refusal refusal;        // what kept an invalid page from loading
+  std::string reception;  // how the page arrived, when the file says
 };
 
 // The fields of page `index` as its file states them, where it does.
@@ -45,8 +46,10 @@ std::vector<PageLine> collect_pages(FaxFile& fax) {
     // A page that did not load has no size of its own; what its file
     // states of it is still worth telling.
     if (!loaded.valid()) stated_facts(fax, i, loaded.page);
+    orvane::PageFacts stated;
+    std::string reception = fax.page_facts(i, stated) ? reception_words(stated.reception) : "";
     pages.push_back({int(i) + 1, loaded.valid(), std::move(loaded.page), std::move(loaded.text),
-                     loaded.refusal.value_or(Refusal())});
+                     loaded.refusal.value_or(Refusal()), std::move(reception)});
   }
   return pages;
 }
@@ -66,6 +69,7 @@ void print_json(std::int32_t format, const std::vector<PageLine>& pages) {
       << ", \"bit_order\": " << int(b.bit_order) << ", \"xres\": " << b.xres
       << ", \"yres\": " << b.yres << ", \"unit\": " << int(b.unit)
       << ", \"text\": " << json_text(p.text);
+    if (!p.reception.empty()) o << ", \"reception\": " << json_text(p.reception);
     // What a user would be told of a page that did not load.
     if (!p.valid) o << ", \"reason\": " << json_text(p.refusal.for_page(std::uint32_t(p.number)));
     o << "}";
@@ -109,6 +113,7 @@ void print_table(const std::filesystem::path& file, std::int32_t format,
               << coding_name(b.coding) << ", " << bit_order_name(b.bit_order) << ", ";
     print_resolution(b);
     if (!p.text.empty()) std::cout << ", \"" << printable(p.text) << "\"";
+    if (!p.reception.empty()) std::cout << ", " << p.reception;
     std::cout << "\n";
   }
 }

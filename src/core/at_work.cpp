@@ -53,9 +53,11 @@ std::string find_on_path(const char* name, int& error) {
   std::size_t from = 0;
   for (;;) {
     const std::size_t colon = folders.find(':', from);
-    std::string dir = folders.substr(from, colon - from);
-    if (dir.empty()) dir = ".";
-    const std::string candidate = dir + "/" + name;
+    // An empty entry is the current folder.
+    std::string candidate = folders.substr(from, colon - from);
+    if (candidate.empty()) candidate.push_back('.');
+    candidate += '/';
+    candidate += name;
     struct stat st {};
     if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
       if (::access(candidate.c_str(), X_OK) == 0) return candidate;

@@ -10,6 +10,7 @@
 #include "formats/qrnfax_reader.h"
 #include "formats/quicklink_reader.h"
 #include "formats/raw_fax_reader.h"
+#include "formats/sff_reader.h"
 #include "formats/winfax_reader.h"
 #include "tiff/tiff_reader.h"
 
@@ -128,6 +129,13 @@ const FormatRow kRows[] = {
      .family = kContainer,
      .magic = {"QRN-FAX"sv},
      .file_types = {{"image/x-qrn-fax"}}},
+    {.number = kFormatSff,
+     .name = "SFF",
+     .endings = {"sff"},
+     .make_reader = make<SffReader>,
+     .family = kContainer,
+     .magic = {"Sfff"sv},
+     .file_types = {{"image/x-sff"}}},
     {.number = kFormatUnsupported,
      .name = "unsupported fax format",
      .endings = {"bmp", "cal", "cals", "ras", "cg4", "img", "gp4", "mil", "oda", "ig4", "ds", ".ds",

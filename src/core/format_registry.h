@@ -35,6 +35,7 @@ enum FaxFormat : std::int32_t {
   kFormatTiff = 16,
   kFormatZetafax = 17,
   kFormatQrnFax = 18,
+  kFormatSff = 19,
 };
 
 // The numbers 1..18 are the classic list of fax formats; a number in it

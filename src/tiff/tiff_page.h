@@ -27,6 +27,10 @@ struct TiffPage {
   std::uint32_t strip_byte_counts_value = 0;
   std::uint32_t rows_per_strip = 0xFFFFFFFFu;  // 278
   bool tiled = false;  // 322 TileWidth or 324 TileOffsets: data in tiles, not strips
+  // How a received page arrived (TIFF-F); -1 where the directory is silent.
+  std::int64_t bad_fax_lines = -1;              // 326
+  std::int32_t clean_fax_data = -1;             // 327: 0 clean, 1 regenerated, 2 unclean
+  std::int64_t consecutive_bad_fax_lines = -1;  // 328
 };
 
 }  // namespace orvane

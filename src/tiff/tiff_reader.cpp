@@ -12,6 +12,7 @@
 #include "base/limits.h"
 #include "base/pass_through_page.h"
 #include "codec/page_driver.h"
+#include "tiff/jbig_strip.h"
 #include "tiff/tiff_strip.h"
 #include "tiff/tiff_tags.h"
 
@@ -27,6 +28,8 @@ std::uint8_t coding_of_compression(std::uint16_t compression, std::uint32_t t4_o
     case kCompressionCcittT4: return (t4_options & 1) ? kCodingT4_2D : kCodingT4_1D;
     case kCompressionCcittT6: return kCodingT6;
     case kCompressionCcittRleW: return kCodingMhWord;
+    case kCompressionJbig:
+    case kCompressionT85: return kCodingJbig;
     default: return kCodingUnknown;
   }
 }
@@ -211,6 +214,9 @@ void TiffReader::parse_directory(TiffPage& page) {
       case kTagYResolution: read_rational(long_value(e), page.y_resolution); break;
       case kTagTileWidth:
       case kTagTileOffsets: page.tiled = true; break;
+      case kTagBadFaxLines: page.bad_fax_lines = long_or_short; break;
+      case kTagCleanFaxData: page.clean_fax_data = first_value(e); break;
+      case kTagConsecutiveBadFaxLines: page.consecutive_bad_fax_lines = long_or_short; break;
       default: break;
     }
   }
@@ -319,7 +325,9 @@ bool is_fax_compression(std::uint16_t compression) {
     case kCompressionCcittT4:
     case kCompressionCcittT6:
     case kCompressionCcittRleW:
-    case kCompressionPackBits: return true;
+    case kCompressionPackBits:
+    case kCompressionJbig:
+    case kCompressionT85: return true;
     default: return false;
   }
 }
@@ -483,7 +491,14 @@ Status TiffReader::load_page(std::uint32_t index, PageBitmap& page) {
   TiffPage desc;
   parse_directory(desc);
   Status loaded = check_page(desc);
-  if (loaded) {
+  if (loaded && is_jbig_compression(desc.compression)) {
+    // One BIE for the page, however many strips carry it.
+    loaded = read_page_data(desc) == 0
+                 ? decode_jbig_page(coded_, desc, page)
+                 : Status(Refusal(limits::Limit::kDamaged, "its strips cannot be read"));
+    free_coded();
+    if (!loaded) page.width = page.height = page.row_bytes = 0;
+  } else if (loaded) {
     loaded = assemble_strips(desc, page);
   } else {
     // No page, rather than the previous page shown under this page's
@@ -511,7 +526,10 @@ bool TiffReader::page_facts(std::uint32_t index, PageFacts& out) {
          .yres = desc.y_resolution[1] ? ratio(desc.y_resolution) : ratio(desc.x_resolution),
          .unit = std::uint8_t(desc.resolution_unit & 0xFF),
          .coding = coding_of_compression(desc.compression, desc.t4_options),
-         .bit_order = desc.fill_order == 2 ? kBitOrderLsbFirst : kBitOrderMsbFirst};
+         .bit_order = desc.fill_order == 2 ? kBitOrderLsbFirst : kBitOrderMsbFirst,
+         .reception = {.bad_lines = desc.bad_fax_lines,
+                       .consecutive_bad = desc.consecutive_bad_fax_lines,
+                       .clean = desc.clean_fax_data}};
   return true;
 }
 
@@ -520,7 +538,8 @@ bool TiffReader::coded_page(std::uint32_t index, PassThroughPage& out) {
   TiffPage desc;
   parse_directory(desc);
   const std::uint8_t coding = coding_of_compression(desc.compression, desc.t4_options);
-  if (coding == kCodingUnknown) return false;
+  // JBIG pages go out as the pixels they decode to, coded again.
+  if (coding == kCodingUnknown || coding == kCodingJbig) return false;
   if (desc.bits_per_sample != 1 || read_page_data(desc) != 0) return false;
   const auto ratio = [](const std::uint32_t r[2]) { return r[1] ? r[0] / r[1] : 0; };
   out = {.coded = coded_,

@@ -23,6 +23,10 @@ enum TiffTag : std::uint16_t {
   kTagT4Options = 292,
   kTagT6Options = 293,
   kTagResolutionUnit = 296,
+  // TIFF-F / TIFF-FX: how a received page arrived.
+  kTagBadFaxLines = 326,
+  kTagCleanFaxData = 327,
+  kTagConsecutiveBadFaxLines = 328,
   kTagPageNumber = 297,
   kTagSoftware = 305,
   kTagDateTime = 306,
@@ -36,6 +40,8 @@ enum TiffCompression : std::uint16_t {
   kCompressionCcittT4 = 3,        // T.4 (T4Options bit 0: 2D rows)
   kCompressionCcittT6 = 4,        // T.6
   kCompressionCcittRleW = 32771,  // Modified Huffman rows, word aligned
+  kCompressionT85 = 9,            // TIFF-FX: JBIG (ITU-T T.85 profile)
+  kCompressionJbig = 34661,       // JBIG (ITU-T T.82)
   kCompressionPackBits = 32773,
 };
 

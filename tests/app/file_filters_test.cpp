@@ -17,7 +17,7 @@ TEST(OpenFileFilters, KeepTheDialogsTextsAndOfferQrnFax) {
   const std::vector<std::pair<std::string, std::string>> expected = {
       {"Known fax types",
        "*.tif;*.tiff;*.fmf;*.fxd;*.fxr;*.fxs;*.fxm;*.dcx;*.qfx;*.bfx;*.awd;*.apf;*.g3f;*.g3n;*.g3;"
-       "*.g4;*.mh;*.mr;*.mmr;*.qrn"},
+       "*.g4;*.mh;*.mr;*.mmr;*.qrn;*.sff"},
       {"Apro fax(*.apf)", "*.apf"},
       {"Tiff fax(*.tif,*.tiff)", "*.tif;*.tiff"},
       {"WinFax fax(*.fxd,*.fxr,*.fxs,*.fxm)", "*.fxd;*.fxr;*.fxs;*.fxm"},
@@ -28,6 +28,7 @@ TEST(OpenFileFilters, KeepTheDialogsTextsAndOfferQrnFax) {
       {"Ms at work fax(*.awd)", "*.awd"},
       {"Zetafax(*.g3f,*.g3n)", "*.g3f;*.g3n"},
       {"QRN-FAX fax(*.qrn)", "*.qrn"},
+      {"SFF fax(*.sff)", "*.sff"},
       {"Other fax files(*.*)", "*.*"},
   };
   const std::vector<FileFilter>& filters = open_file_filters();

@@ -58,7 +58,8 @@ TEST(CodingNames, AreThoseTheViewerShows) {
   EXPECT_EQ(coding_name(5), "CCITT Group 3 1D (T.4 1D)");
   EXPECT_EQ(coding_name(4), "CCITT Modified Huffman (Word aligned)");
   EXPECT_EQ(coding_name(2), "RLE");
-  EXPECT_EQ(coding_name(9), "Unknown");
+  EXPECT_EQ(coding_name(9), "JBIG");
+  EXPECT_EQ(coding_name(10), "Unknown");
 }
 
 }  // namespace

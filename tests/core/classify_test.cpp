@@ -131,7 +131,7 @@ TEST(FormatRegistry, NoEndingHidesAnotherRowsEndingAndEveryReaderRowIsNamed) {
   EXPECT_EQ(reader_slot(kFormatZetafax), kFormatTiff);
   EXPECT_EQ(reader_slot(25), kFormatRawFax);
   EXPECT_EQ(make_reader(2), nullptr);
-  EXPECT_TRUE(is_raw_format(-1) && is_raw_format(19) && !is_raw_format(2));
+  EXPECT_TRUE(is_raw_format(-1) && is_raw_format(99) && !is_raw_format(2));
 }
 
 // What users are told (the lists made from the file types) must hold: a

@@ -36,6 +36,7 @@ CPageFax::CPageFax(const FaxProperties& p, QWidget* parent) : CFaxPropertyPage(p
   addField(QStringLiteral("Scan lines"), QString::number(p.scan_lines));
   addField(QStringLiteral("Encode mode"), p.encode_mode);
   addField(QStringLiteral("Bit order"), p.bit_order);
+  if (!p.reception.isEmpty()) addField(QStringLiteral("Reception"), p.reception);
 }
 
 CPageResolution::CPageResolution(const FaxProperties& p, QWidget* parent)
