@@ -4,6 +4,7 @@
 // rather than switches.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "base/fax_reader.h"
@@ -83,6 +84,9 @@ class FormatReader : public FaxReader {
   // it cannot be read (the page is then left without pixels, its fields
   // as the file states them where it does).
   virtual Status load_page(std::uint32_t index, PageBitmap& page) = 0;
+  // Why the page list ended before the file said it would (a page header
+  // cut off, a page past the end); empty when it ended where it should.
+  virtual std::optional<Refusal> page_list_end() const { return {}; }
   // Text stored with the page (WinFax page headers); empty for others.
   virtual std::string page_text(std::uint32_t index) {
     (void)index;

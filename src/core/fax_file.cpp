@@ -68,6 +68,8 @@ OpenResult FaxFile::open_with_reader(const std::filesystem::path& path, std::int
   if (reader.recognise() == ReaderResult::kOk) {
     page_count_ = reader.build_page_table();
     page_valid_ = reader.valid_after_count(page_count_);
+    // A file whose page list ended before its first page says why.
+    if (page_count_ == 0) open_refusal_ = reader.page_list_end();
   }
   load_first(format);
   return OpenResult::kOk;

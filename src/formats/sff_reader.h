@@ -42,6 +42,7 @@ class SffReader : public FormatReader {
   // Why the page list ended before the records did, or nothing when it
   // ended at the end of the data or at the end-of-document record.
   const std::optional<Refusal>& list_end() const { return list_end_; }
+  std::optional<Refusal> page_list_end() const override { return list_end_; }
   // What the document header and the page headers claim about the pages
   // that the walk found otherwise (a page count, a last page header or a
   // next-page offset that is not where the walk found the page): none of it
