@@ -29,10 +29,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using test::Pbm;
 using test::TempDir;
-
-std::string q(const std::filesystem::path& p) {
-  return "'" + p.string() + "'";
-}
+const auto q = test::shell_quoted;
 
 // The pages of a file as the viewer shows them, with their sizes in points.
 struct Shown {
