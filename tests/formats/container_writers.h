@@ -98,21 +98,6 @@ inline Pbm inverted(Pbm img) {
   return img;
 }
 
-// The left `width` columns of an image.
-inline Pbm cropped(const Pbm& img, int width) {
-  Pbm out;
-  out.width = width;
-  out.height = img.height;
-  out.bits.assign(std::size_t(out.row_bytes()) * std::size_t(out.height), 0);
-  for (int y = 0; y < img.height; ++y)
-    for (int x = 0; x < width; ++x)
-      if (img.bits[std::size_t(y) * std::size_t(img.row_bytes()) + std::size_t(x / 8)] &
-          (0x80 >> (x % 8)))
-        out.bits[std::size_t(y) * std::size_t(out.row_bytes()) + std::size_t(x / 8)] |=
-            std::uint8_t(0x80 >> (x % 8));
-  return out;
-}
-
 // The first `rows` rows of an image.
 inline Pbm top_rows(const Pbm& img, int rows) {
   Pbm out = img;

@@ -115,15 +115,4 @@ inline std::string bits_at(const std::vector<std::uint8_t>& data, std::uint64_t 
   return s;
 }
 
-// Stacks the pages into one image, top to bottom.
-inline Pbm stacked(const std::vector<Pbm>& pages) {
-  Pbm all;
-  for (const Pbm& p : pages) {
-    all.width = p.width;
-    all.height += p.height;
-    all.bits.insert(all.bits.end(), p.bits.begin(), p.bits.end());
-  }
-  return all;
-}
-
 }  // namespace orvane::test
