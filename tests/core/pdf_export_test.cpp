@@ -157,6 +157,11 @@ std::vector<Input> inputs(const TempDir& tools) {
        2});
   in.push_back(
       {"b.bfx", test::bitware_file({{.coded = test::with_flag_run(mmr_lsb), .rows = 60}}), 1});
+  in.push_back({"a.apf", test::apro_file({{.coded = mh_lsb, .flags = 0x01}}), 0});
+  in.push_back({"k.qfx",
+                test::quicklink_file({test::pbmtog3(tools, b, false), mh_lsb},
+                                     {.last_rows = 90, .other_rows = 60}),
+                2});
 
   // Damaged data: the page still shows (rows are lost), but a PDF reader
   // would recover differently, so the page is encoded as shown.
