@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/page_bitmap.h"
 #include "codec/code_tables.h"
 
 namespace orvane::codec::test {
@@ -98,5 +99,23 @@ class BitBuilder {
   std::vector<std::uint8_t> bytes_;
   std::size_t count_ = 0;
 };
+
+// Row y of a decoded page as runs, white first (a leading 0 when it starts
+// black).
+inline std::vector<int> runs_of(const PageBitmap& page, int y) {
+  std::vector<int> runs;
+  int colour = 0, n = 0;
+  for (int x = 0; x < page.width; ++x) {
+    const int white = (page.row(y)[x / 8] >> (7 - x % 8)) & 1;
+    if ((white ? 0 : 1) != colour) {
+      runs.push_back(n);
+      n = 0;
+      colour ^= 1;
+    }
+    ++n;
+  }
+  runs.push_back(n);
+  return runs;
+}
 
 }  // namespace orvane::codec::test

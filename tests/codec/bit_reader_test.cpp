@@ -111,17 +111,24 @@ TEST(BitReader, EolWithAnyFillAtAnyOffset) {
   }
 }
 
-TEST(WidthClass, Table) {
-  struct Case {
+// A row belongs to the narrowest T.4 line length it fits: A4, B4 and A3
+// are 1728, 2048 and 2432 pixels at 200 dpi and scale with the resolution;
+// rows wider than all are A3 at 400 dpi.
+TEST(WidthClass, IsTheNarrowestStandardLineTheRowFits) {
+  struct Line {
     int width, dpi, paper;
   };
-  for (const Case& k :
-       {Case{1, 200, 1}, Case{1728, 200, 1}, Case{1729, 200, 2}, Case{2048, 200, 2},
-        Case{2432, 200, 3}, Case{2592, 300, 1}, Case{3072, 300, 2}, Case{3456, 400, 1},
-        Case{3500, 300, 3}, Case{3648, 300, 3}, Case{4096, 400, 2}, Case{5000, 400, 3}}) {
-    const WidthClass wc = width_class(k.width);
-    EXPECT_EQ(wc.dpi, k.dpi) << k.width;
-    EXPECT_EQ(wc.paper, k.paper) << k.width;
+  std::vector<Line> lines;
+  for (int dpi : {200, 300, 400})
+    for (int paper : {1, 2, 3})
+      lines.push_back({(paper == 1 ? 1728 : paper == 2 ? 2048 : 2432) * dpi / 200, dpi, paper});
+  for (int width = 1; width <= 5200; width += width < 1700 ? 97 : 1) {
+    Line want{0, 400, 3};
+    for (const Line& l : lines)
+      if (l.width >= width && (want.width == 0 || l.width < want.width)) want = l;
+    const WidthClass wc = width_class(width);
+    ASSERT_EQ(wc.dpi, want.dpi) << width;
+    ASSERT_EQ(wc.paper, want.paper) << width;
   }
 }
 

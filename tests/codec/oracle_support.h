@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "support/test_support.h"
@@ -97,48 +98,24 @@ struct TiffStrips {
 };
 
 inline bool read_tiff_strips(const std::vector<std::uint8_t>& f, TiffStrips& out) {
-  if (f.size() < 8) return false;
-  const bool le = f[0] == 'I';
-  auto u16 = [&](std::size_t o) -> std::uint32_t {
-    if (o + 2 > f.size()) return 0;
-    return le ? f[o] | f[o + 1] << 8 : f[o] << 8 | f[o + 1];
+  const auto dirs = orvane::test::tiff_directories(f);
+  if (dirs.empty()) return false;
+  const orvane::test::TiffTags& tags = dirs[0];
+  auto field = [&](std::uint16_t tag, auto& into) {
+    if (const auto it = tags.find(tag); it != tags.end() && !it->second.empty())
+      into = static_cast<std::remove_reference_t<decltype(into)>>(it->second[0]);
   };
-  auto u32 = [&](std::size_t o) -> std::uint32_t {
-    if (o + 4 > f.size()) return 0;
-    return le ? std::uint32_t(u16(o) | u16(o + 2) << 16) : std::uint32_t(u16(o) << 16 | u16(o + 2));
-  };
-  auto values = [&](std::size_t entry) {
-    const std::uint32_t type = u16(entry + 2), count = u32(entry + 4);
-    const std::size_t size = type == 3 ? 2 : 4;
-    std::size_t at = count * size <= 4 ? entry + 8 : u32(entry + 8);
-    std::vector<std::uint32_t> v;
-    for (std::uint32_t i = 0; i < count && at + size <= f.size(); ++i, at += size) {
-      v.push_back(size == 2 ? u16(at) : u32(at));
-    }
-    return v;
-  };
-  const std::size_t ifd = u32(4);
-  const std::uint32_t n = u16(ifd);
-  std::vector<std::uint32_t> offsets, counts;
-  for (std::uint32_t i = 0; i < n; ++i) {
-    const std::size_t e = ifd + 2 + 12 * i;
-    const std::vector<std::uint32_t> v = values(e);
-    if (v.empty()) continue;
-    switch (u16(e)) {
-      case 256: out.desc.image_width = v[0]; break;
-      case 257: out.desc.image_length = v[0]; break;
-      case 258: out.desc.bits_per_sample = std::uint16_t(v[0]); break;
-      case 259: out.desc.compression = std::uint16_t(v[0]); break;
-      case 262: out.desc.photometric = std::uint16_t(v[0]); break;
-      case 266: out.desc.fill_order = std::uint16_t(v[0]); break;
-      case 273: offsets = v; break;
-      case 278: out.desc.rows_per_strip = v[0]; break;
-      case 279: counts = v; break;
-      case 292: out.desc.t4_options = v[0]; break;
-      case 293: out.desc.t6_options = v[0]; break;
-      default: break;
-    }
-  }
+  field(256, out.desc.image_width);
+  field(257, out.desc.image_length);
+  field(258, out.desc.bits_per_sample);
+  field(259, out.desc.compression);
+  field(262, out.desc.photometric);
+  field(266, out.desc.fill_order);
+  field(278, out.desc.rows_per_strip);
+  field(292, out.desc.t4_options);
+  field(293, out.desc.t6_options);
+  if (!tags.count(273) || !tags.count(279)) return false;
+  const auto &offsets = tags.at(273), &counts = tags.at(279);
   if (offsets.size() != counts.size() || offsets.empty()) return false;
   out.desc.strip_count = std::uint32_t(offsets.size());
   for (std::size_t i = 0; i < offsets.size(); ++i) {

@@ -20,15 +20,7 @@ namespace {
 using orvane::test::Pbm;
 using orvane::test::TempDir;
 using test::make_page;
-
-// Quoted for the shell. (Built by appending: GCC 12 at -O3 warns falsely
-// about operator+ with a one-character literal here.)
-std::string q(const std::filesystem::path& p) {
-  std::string s(1, '\'');
-  s.append(p.string());
-  s.push_back('\'');
-  return s;
-}
+const auto q = orvane::test::shell_quoted;
 
 Pbm text_image(const TempDir& dir) {
   const auto path = dir / "text.pbm";

@@ -76,28 +76,19 @@ const Case kCases[] = {
     {"width-65", 65, 33, true},
 };
 
-TEST(T6Encoder, RoundTripsThroughOurDecoder) {
+// Our decoder and libtiff (tifftopnm, reading a TIFF of the data) give the
+// page back; rows padded past their bytes (every other case) code the same.
+TEST(T6Encoder, RoundTripsThroughOurDecoderAndLibtiff) {
+  TempDir dir;
+  bool padded = false;
   for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
     const Pbm img = c.random ? random_image(c.width, c.height, unsigned(c.width))
                              : test::make_page(c.width, c.height, unsigned(c.height));
-    for (int pad : {0, 3}) {
-      const PageBitmap page = page_from(img, pad);
-      const auto data = encode_t6(page.pixels, page.width, page.height, page.row_bytes);
-      ASSERT_FALSE(data.empty()) << c.name;
-      EXPECT_TRUE(orvane::test::same_pixels(img, decode(data, c.width, c.height), c.name))
-          << c.name << " pad " << pad;
-    }
-  }
-}
-
-// A TIFF of our T.6 data read by libtiff (tifftopnm) gives the page back.
-TEST(T6Encoder, RoundTripsThroughLibtiff) {
-  TempDir dir;
-  for (const Case& c : kCases) {
-    const Pbm img = c.random ? random_image(c.width, c.height, unsigned(c.width) + 7)
-                             : test::make_page(c.width, c.height, unsigned(c.height) + 7);
-    const PageBitmap page = page_from(img);
+    const PageBitmap page = page_from(img, (padded = !padded) ? 3 : 0);
     const auto data = encode_t6(page.pixels, page.width, page.height, page.row_bytes);
+    ASSERT_FALSE(data.empty());
+    EXPECT_TRUE(orvane::test::same_pixels(img, decode(data, c.width, c.height), c.name));
     const auto tif = dir / (std::string(c.name) + ".tif");
     TiffWriter w;
     ASSERT_TRUE(w.create(tif));
@@ -108,12 +99,9 @@ TEST(T6Encoder, RoundTripsThroughLibtiff) {
     w.set_size(std::uint32_t(c.width), std::uint32_t(c.height));
     w.write_directory(w.write_page_data(data, 200, 200, 2));
     ASSERT_TRUE(w.close());
-    const auto pbm = dir / (std::string(c.name) + ".pbm");
-    ASSERT_EQ(
-        orvane::test::run("tifftopnm '" + tif.string() + "' > '" + pbm.string() + "' 2>/dev/null"),
-        0)
-        << c.name;
-    EXPECT_TRUE(orvane::test::same_pixels(img, orvane::test::read_pbm(pbm), c.name)) << c.name;
+    const auto pages = orvane::test::tifftopnm_pages(dir, tif);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_TRUE(orvane::test::same_pixels(img, pages[0], c.name));
   }
 }
 

@@ -10,58 +10,21 @@
 namespace orvane {
 namespace {
 
+// Every row's endings name its format in any letter case, with or without a
+// dot; only the end of the whole name counts, and other names are raw data.
 TEST(Classify, NameEndingsChooseTheReaderInAnyLetterCase) {
-  struct Case {
-    const char* name;
-    std::int32_t format;
-  } cases[] = {
-      {"PAGE.TIF", kFormatTiff},
-      {"page.Tiff", kFormatTiff},
-      {"page.tif", kFormatTiff},
-      {"page.tiff", kFormatTiff},
-      {"a.fmf", kFormatFaxWizard},
-      {"a.FXD", kFormatWinFax},
-      {"a.fxm", kFormatWinFax},
-      {"a.fxr", kFormatWinFax},
-      {"a.fxs", kFormatWinFax},
-      {"a.awd", kFormatAtWork},
-      {"a.apf", kFormatApro},
-      {"a.bfx", kFormatBitware},
-      {"a.bmp", kFormatUnsupported},
-      {"a.dcx", kFormatDcx},
-      {"scan.cals", kFormatUnsupported},
-      {"scan.cal", kFormatUnsupported},
-      {"a.ras", kFormatUnsupported},
-      {"a.cg4", kFormatUnsupported},
-      {"a.img", kFormatUnsupported},
-      {"a.gp4", kFormatUnsupported},
-      {"a.mil", kFormatUnsupported},
-      {"a.oda", kFormatUnsupported},
-      {"a.ig4", kFormatUnsupported},
-      {"a.qfx", kFormatQuickLink},
-      {"a.g3n", kFormatZetafax},
-      {"a.qrn", kFormatQrnFax},
-      {"A.QRN", kFormatQrnFax},
-      {"notes.txt", kFormatNotFax},
-      {"archive.zip", kFormatNotFax},
-      {"a.rar", kFormatNotFax},
-      {"a.sys", kFormatNotFax},
-      {"a.dll", kFormatNotFax},
-      {"a.bat", kFormatNotFax},
-      {"a.lnk", kFormatNotFax},
-      {"thumbs.db", kFormatNotFax},
-      {"fax.g3", kFormatRawFax},
-      {"fax.mmr", kFormatRawFax},
-      {"fax.xyz", kFormatRawFax},
-      {"fax", kFormatRawFax},
-      {"/some/dir.tif/fax.g4", kFormatRawFax},
-      // Only the end of the name counts: names without a dot too.
-      {"received", kFormatUnsupported},
-      {"RECEIVED", kFormatUnsupported},
-      {"holds", kFormatUnsupported},
-      {"mytif", kFormatTiff},
-  };
-  for (const Case& c : cases) EXPECT_EQ(classify(c.name), c.format) << c.name;
+  for (const FormatRow& row : format_rows()) {
+    if (row.name_probe) continue;  // the first bytes decide: below
+    for (std::string_view ending : row.endings) {
+      std::string upper(ending);
+      for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+      for (const std::string& name :
+           {"a." + std::string(ending), "dir/B." + upper, "no-dot-" + std::string(ending)})
+        EXPECT_EQ(classify_by_name(name), row.number) << name;
+    }
+  }
+  for (const char* name : {"fax.xyz", "fax", "/some/dir.tif/fax.xyz", "tif.x"})
+    EXPECT_EQ(classify_by_name(name), kFormatRawFax) << name;
 }
 
 TEST(Classify, G3fFilesAreProbedByTheirFirstBytes) {

@@ -29,10 +29,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using test::Pbm;
 using test::TempDir;
-
-std::string q(const std::filesystem::path& p) {
-  return "'" + p.string() + "'";
-}
+const auto q = test::shell_quoted;
 
 // The pages of a file as the viewer shows them, with their sizes in points.
 struct Shown {
@@ -160,6 +157,11 @@ std::vector<Input> inputs(const TempDir& tools) {
        2});
   in.push_back(
       {"b.bfx", test::bitware_file({{.coded = test::with_flag_run(mmr_lsb), .rows = 60}}), 1});
+  in.push_back({"a.apf", test::apro_file({{.coded = mh_lsb, .flags = 0x01}}), 0});
+  in.push_back({"k.qfx",
+                test::quicklink_file({test::pbmtog3(tools, b, false), mh_lsb},
+                                     {.last_rows = 90, .other_rows = 60}),
+                2});
 
   // Damaged data: the page still shows (rows are lost), but a PDF reader
   // would recover differently, so the page is encoded as shown.
@@ -417,29 +419,33 @@ TEST(PdfPageSize, FollowsTheViewsResolutionRules) {
   }
 }
 
-// Every page decoded and written again as G4: libtiff reads each back as
-// the page shown, whatever the source's coding.
-TEST(G4TiffExport, EveryPageBecomesG4AsShown) {
+// Every file of every format as TIFF, its pages kept coded where they can
+// be or all written again as G4: libtiff reads each page back as the page
+// shown.
+TEST(TiffExport, EveryFormatGivesTheTiffPagesShown) {
   TempDir dir;
-  for (const char* rel : {"tiff/text-1728-mhw.tif", "tiff/text-1234-packbits-minisblack.tif",
-                          "tiff/text-1728-g4-multistrip.tif", "raw/twopage-1728-g4.g4",
-                          "tiff/text-1728-g3-2d-lsb.tif"}) {
-    SCOPED_TRACE(rel);
-    const auto src = test::fixture(rel);
-    Opened f(src);
-    const auto out = dir / "out.tif";
-    ExportSummary summary;
-    ASSERT_EQ(export_g4_tiff(f.fax, f.format, out, {}, &summary), ConvertResult::kOk);
-    const Shown shown = shown_pages(src);
-    ASSERT_EQ(summary.pages_written, shown.pages.size());
-    const auto dirs = test::tiff_directories(test::read_file(out));
-    ASSERT_EQ(dirs.size(), shown.pages.size());
-    const auto pages = test::tifftopnm_pages(dir, out);
-    for (std::size_t i = 0; i < dirs.size(); ++i) {
-      EXPECT_EQ(dirs[i].at(259)[0], 4u);
-      EXPECT_EQ(dirs[i].at(297),
-                (std::vector<std::uint32_t>{std::uint32_t(i), std::uint32_t(dirs.size())}));
-      EXPECT_TRUE(test::same_pixels(shown.pages[i], pages[i], "g4-" + std::to_string(i)));
+  for (const Input& input : inputs(dir)) {
+    const auto file = dir / input.name;
+    test::write_file(file, input.bytes);
+    const Shown shown = shown_pages(file);
+    for (const TiffPages mode : {TiffPages::kKeepCoded, TiffPages::kAllG4}) {
+      SCOPED_TRACE(input.name + (mode == TiffPages::kAllG4 ? " as G4" : " kept coded"));
+      Opened f(file);
+      const auto out = dir / "out.tif";
+      ExportSummary summary;
+      ASSERT_EQ(export_tiff(f.fax, f.format, out, mode, {}, &summary), ConvertResult::kOk);
+      ASSERT_EQ(summary.pages_written, shown.pages.size());
+      const auto dirs = test::tiff_directories(test::read_file(out));
+      ASSERT_EQ(dirs.size(), shown.pages.size());
+      const auto pages = test::tifftopnm_pages(dir, out);
+      for (std::size_t i = 0; i < dirs.size(); ++i) {
+        if (mode == TiffPages::kAllG4) {
+          EXPECT_EQ(dirs[i].at(259)[0], 4u);
+        }
+        EXPECT_EQ(dirs[i].at(297),
+                  (std::vector<std::uint32_t>{std::uint32_t(i), std::uint32_t(dirs.size())}));
+        EXPECT_TRUE(test::same_pixels(shown.pages[i], pages[i], "tiff-" + std::to_string(i)));
+      }
     }
   }
 }

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
 
 #include "core/at_work.h"
+#include "support/test_support.h"
 
 namespace orvane {
 namespace {
@@ -29,6 +34,37 @@ TEST(ScratchDir, EachOneIsPrivateAndGoneAfterwards) {
     kept = a.root();
   }
   EXPECT_FALSE(std::filesystem::exists(kept));
+}
+
+// Only this user's scratch folders of processes that are gone are removed:
+// not those of running processes (this one, its parent), not other names,
+// not files.
+TEST(ScratchDir, OnlyFoldersOfEndedProcessesAreRemoved) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(0);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  const std::string gone = std::to_string(child), self = std::to_string(getpid()),
+                    parent = std::to_string(getppid());
+  struct Case {
+    std::string name;
+    bool folder, kept;
+  } const cases[] = {
+      {"orvane-" + gone + "-a1b2c3", true, false},     {"orvane-" + self + "-a1b2c3", true, true},
+      {"orvane-" + parent + "-a1b2c3", true, true},    {"orvane-" + gone + "-file00", false, true},
+      {"orvane-" + gone + "-toolongname", true, true}, {"other-" + gone + "-a1b2c3", true, true},
+      {"orvane-x" + gone + "-a1b2c3", true, true},
+  };
+  test::TempDir base;
+  for (const Case& c : cases) {
+    if (c.folder) {
+      std::filesystem::create_directories(base / c.name / "inner");
+    } else {
+      test::write_file(base / c.name, {1});
+    }
+  }
+  remove_abandoned_scratch_dirs(base.path());
+  for (const Case& c : cases) EXPECT_EQ(std::filesystem::exists(base / c.name), c.kept) << c.name;
 }
 
 TEST(AtWorkConverter, AMissingConverterRunsNothingAndRemovesTheOldTemporaryTiff) {

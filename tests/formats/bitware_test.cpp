@@ -40,8 +40,7 @@ Bytes random_bytes(std::size_t n, unsigned seed) {
 TEST(BitwareFiles, EveryCodingAndBitOrderIsFoundAndDecoded) {
   test::TempDir tools;
   const auto made = test::every_kind_of_page(tools, 80);
-  // netpbm decodes the Modified Huffman pages to their images (libtiff
-  // decodes the others, through the converted file below).
+  // netpbm decodes the Modified Huffman pages to their images.
   for (const auto& m : made) {
     if (m.coding != kCodingT4_1D) continue;
     test::write_file(tools / "mh.g3", m.coded);
@@ -62,14 +61,12 @@ TEST(BitwareFiles, EveryCodingAndBitOrderIsFoundAndDecoded) {
     EXPECT_EQ(page.yres, 100);
     EXPECT_EQ(page.unit, 2);
   }
-
-  const auto out = f.dir / "out.tif";
 }
 
 TEST(BitwareFiles, StatedRowsBoundThePageAndTheDirectoryStatesItsWidth) {
   test::TempDir tools;
   const MadePage mh = test::made_page(tools, kCodingT4_1D, false, 2048, 80, 7);
-  // The stated rows cut the page (and the converted page) short.
+  // The stated rows cut the page short.
   OpenBitware f(test::bitware_file({{.coded = mh.coded, .width = 2048, .rows = 70}}));
   ASSERT_EQ(f.pages, 1);
   const PageBitmap page = f.load(0);
@@ -216,7 +213,7 @@ TEST(BitwareHostile, RandomDamage) {
 
 // ------------------------------------------------------------ record
 
-TEST(BitwareRecord, OpensLoadsAndConvertsThroughTheFaxFile) {
+TEST(BitwareRecord, OpensAndLoadsThroughTheFaxFile) {
   test::TempDir tools;
   const MadePage mr = test::made_page(tools, kCodingT4_2D, false, 1728, 60, 14);
   const MadePage t6 = test::made_page(tools, kCodingT6, true, 2048, 80, 15);
@@ -234,7 +231,6 @@ TEST(BitwareRecord, OpensLoadsAndConvertsThroughTheFaxFile) {
   EXPECT_TRUE(fax.page_valid());
   EXPECT_EQ(fax.page().coding, kCodingT6);
   EXPECT_EQ(fax.page().yres, 200);
-  const auto out = tools / "out.tif";
 
   // The record's threshold reaches the reader before each load.
   fax.parameters().threshold = 70;

@@ -98,21 +98,6 @@ inline Pbm inverted(Pbm img) {
   return img;
 }
 
-// The left `width` columns of an image.
-inline Pbm cropped(const Pbm& img, int width) {
-  Pbm out;
-  out.width = width;
-  out.height = img.height;
-  out.bits.assign(std::size_t(out.row_bytes()) * std::size_t(out.height), 0);
-  for (int y = 0; y < img.height; ++y)
-    for (int x = 0; x < width; ++x)
-      if (img.bits[std::size_t(y) * std::size_t(img.row_bytes()) + std::size_t(x / 8)] &
-          (0x80 >> (x % 8)))
-        out.bits[std::size_t(y) * std::size_t(out.row_bytes()) + std::size_t(x / 8)] |=
-            std::uint8_t(0x80 >> (x % 8));
-  return out;
-}
-
 // The first `rows` rows of an image.
 inline Pbm top_rows(const Pbm& img, int rows) {
   Pbm out = img;
@@ -134,64 +119,6 @@ inline Bytes pbmtog3(const TempDir& dir, const Pbm& img, bool reversebits) {
   return read_file(out);
 }
 
-// Reads the directories of a TIFF file: tag -> values (RATIONAL as two
-// values, ASCII skipped). Bounded and loop-safe; enough for files written by
-// libtiff and by us.
-using TiffTags = std::map<std::uint16_t, std::vector<std::uint32_t>>;
-inline std::vector<TiffTags> tiff_directories(const Bytes& f) {
-  std::vector<TiffTags> dirs;
-  if (f.size() < 8) return dirs;
-  const bool big = f[0] == 'M';
-  auto u16 = [&](std::size_t at) -> std::uint32_t {
-    if (at + 2 > f.size()) return 0;
-    return big ? std::uint32_t(f[at] << 8 | f[at + 1]) : std::uint32_t(f[at] | f[at + 1] << 8);
-  };
-  auto u32 = [&](std::size_t at) -> std::uint32_t {
-    if (at + 4 > f.size()) return 0;
-    return big ? (u16(at) << 16 | u16(at + 2)) : (u16(at) | u16(at + 2) << 16);
-  };
-  std::set<std::uint32_t> seen;
-  for (std::uint32_t at = u32(4); at != 0 && at < f.size() && seen.insert(at).second;) {
-    TiffTags tags;
-    const std::uint32_t n = u16(at);
-    for (std::uint32_t i = 0; i < n; ++i) {
-      const std::size_t e = at + 2 + 12 * std::size_t(i);
-      const std::uint16_t tag = std::uint16_t(u16(e)), type = std::uint16_t(u16(e + 2));
-      const std::uint32_t count = u32(e + 4);
-      const std::size_t size = type == 3 ? 2 : type == 4 ? 4 : type == 5 ? 8 : 0;
-      if (size == 0 || count > 4096) continue;
-      const std::size_t base = size * count <= 4 ? e + 8 : u32(e + 8);
-      std::vector<std::uint32_t> values;
-      for (std::uint32_t k = 0; k < count; ++k) {
-        if (type == 3) values.push_back(u16(base + 2 * k));
-        if (type == 4) values.push_back(u32(base + 4 * k));
-        if (type == 5) {
-          values.push_back(u32(base + 8 * k));
-          values.push_back(u32(base + 8 * k + 4));
-        }
-      }
-      tags[tag] = values;
-    }
-    dirs.push_back(tags);
-    at = u32(at + 2 + 12 * std::size_t(n));
-  }
-  return dirs;
-}
-
-// The strips of the first directory, back to back.
-inline Bytes tiff_strip_data(const Bytes& f) {
-  Bytes data;
-  const auto dirs = tiff_directories(f);
-  if (dirs.empty()) return data;
-  const auto& offsets = dirs[0].at(273);
-  const auto& counts = dirs[0].at(279);
-  for (std::size_t i = 0; i < offsets.size() && i < counts.size(); ++i) {
-    if (std::size_t(offsets[i]) + counts[i] > f.size()) break;
-    data.insert(data.end(), f.begin() + offsets[i], f.begin() + offsets[i] + counts[i]);
-  }
-  return data;
-}
-
 // CCITT strip data made by libtiff: `compression` is a tiffcp -c argument
 // ("g3", "g3:2d", "g4"); `lsb_first` asks for FillOrder 2. One strip.
 inline Bytes tiffcp_ccitt(const TempDir& dir, const Pbm& img, const std::string& compression,
@@ -203,21 +130,6 @@ inline Bytes tiffcp_ccitt(const TempDir& dir, const Pbm& img, const std::string&
                           (lsb_first ? "-f lsb2msb " : "") + "'" + in + "' '" + out + "'";
   EXPECT_EQ(run(cmd), 0) << cmd;
   return tiff_strip_data(read_file(out));
-}
-
-// The pages of a TIFF file as libtiff decodes them (netpbm's tifftopnm).
-inline std::vector<Pbm> tifftopnm_pages(const TempDir& dir, const std::filesystem::path& tif) {
-  std::vector<Pbm> pages;
-  const auto dirs = tiff_directories(read_file(tif));
-  for (std::size_t i = 0; i < dirs.size(); ++i) {
-    const auto one = dir / "page.tif", pbm = dir / "page.pbm";
-    const std::string cmd = "tiffcp '" + tif.string() + "," + std::to_string(i) + "' '" +
-                            one.string() + "' 2>/dev/null && tifftopnm '" + one.string() + "' > '" +
-                            pbm.string() + "' 2>/dev/null";
-    EXPECT_EQ(run(cmd), 0) << cmd;
-    pages.push_back(read_pbm(pbm));
-  }
-  return pages;
 }
 
 // ------------------------------------------------- Modified Huffman rows

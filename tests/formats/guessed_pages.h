@@ -2,8 +2,7 @@
 // Pages for the containers that do not record how their pages are coded
 // (Bitware, Quick Link II): CCITT data made by netpbm and libtiff in every
 // coding and both bit orders, and the checks that the reader finds what
-// each page was made with, decodes it to the same pixels, and converts it to
-// a TIFF that libtiff decodes to those pixels too.
+// each page was made with and decodes it to the same pixels.
 #include <string>
 #include <vector>
 
@@ -70,30 +69,6 @@ inline void expect_found(const MadePage& made, const PageBitmap& page) {
   EXPECT_EQ(page.width, made.image.width);
   EXPECT_TRUE(page.has_pixels());
   EXPECT_TRUE(same_pixels(made.image, to_pbm(page), made.name));
-}
-
-// The converted file: one directory per page with the coding and bit order
-// found, and pages that libtiff decodes to the source images.
-inline void expect_converted(const TempDir& dir, const std::filesystem::path& tif,
-                             const std::vector<MadePage>& made) {
-  const Bytes file = read_file(tif);
-  const auto dirs = tiff_directories(file);
-  ASSERT_EQ(dirs.size(), made.size());
-  const auto decoded = tifftopnm_pages(dir, tif);
-  ASSERT_EQ(decoded.size(), made.size());
-  for (std::size_t i = 0; i < made.size(); ++i) {
-    SCOPED_TRACE(made[i].name);
-    EXPECT_EQ(dirs[i].at(259)[0], made[i].coding == kCodingT6 ? 4u : 3u);
-    if (made[i].coding != kCodingT6) {
-      EXPECT_EQ(dirs[i].at(292)[0] & 1u, made[i].coding == kCodingT4_2D ? 1u : 0u);
-    }
-    EXPECT_EQ(dirs[i].at(266)[0], made[i].bit_order == kBitOrderLsbFirst ? 2u : 1u);
-    EXPECT_EQ(dirs[i].at(256)[0], std::uint32_t(made[i].image.width));
-    EXPECT_EQ(dirs[i].at(257)[0], std::uint32_t(made[i].image.height));
-    EXPECT_EQ(dirs[i].at(297),
-              (std::vector<std::uint32_t>{std::uint32_t(i), std::uint32_t(made.size())}));
-    EXPECT_TRUE(same_pixels(made[i].image, decoded[i], "tiff-" + made[i].name));
-  }
 }
 
 }  // namespace orvane::test

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "codec/raw_extraction.h"
 #include "base/byte_order.h"
 #include "base/page_bitmap.h"
+#include "codec/raw_extraction.h"
 #include "support/test_support.h"
 
 namespace orvane::test {
@@ -33,26 +33,6 @@ inline std::vector<std::uint8_t> pbmtog3_of(const TempDir& dir, const std::strin
   return read_file(out);
 }
 
-// The data of the single strip of the first page of a TIFF file (TIFF 6.0
-// section 2; StripOffsets and StripByteCounts with one value each).
-inline std::vector<std::uint8_t> single_strip(const std::vector<std::uint8_t>& tif) {
-  if (tif.size() < 8) return {};
-  const bool le = tif[0] == 'I';
-  auto u16 = [&](std::size_t at) { return le ? le16(&tif[at]) : be16(&tif[at]); };
-  auto u32 = [&](std::size_t at) { return le ? le32(&tif[at]) : be32(&tif[at]); };
-  const std::size_t ifd = u32(4);
-  if (ifd + 2 > tif.size()) return {};
-  std::uint32_t offset = 0, count = 0;
-  for (std::size_t i = 0, n = u16(ifd); i < n && ifd + 2 + 12 * (i + 1) <= tif.size(); ++i) {
-    const std::size_t e = ifd + 2 + 12 * i;
-    const std::uint32_t value = u16(e + 2) == 3 ? u16(e + 8) : u32(e + 8);
-    if (u16(e) == 273) offset = value;
-    if (u16(e) == 279) count = value;
-  }
-  if (std::size_t(offset) + count > tif.size()) return {};
-  return std::vector<std::uint8_t>(tif.begin() + offset, tif.begin() + offset + count);
-}
-
 // Codes a PBM made by `pbm_command` as one TIFF strip with pnmtotiff
 // (`options`, e.g. "-g4" or "-g3 -2d -lsb2msb") and returns the strip data.
 inline std::vector<std::uint8_t> tiff_strip_of(const TempDir& dir, const std::string& pbm_command,
@@ -61,7 +41,7 @@ inline std::vector<std::uint8_t> tiff_strip_of(const TempDir& dir, const std::st
   const std::string cmd = pbm_command + " | pnmtotiff " + options + " -rowsperstrip 100000 > '" +
                           out.string() + "' 2>/dev/null";
   EXPECT_EQ(run(cmd), 0) << cmd;
-  return single_strip(read_file(out));
+  return tiff_strip_data(read_file(out));
 }
 
 // Bits written first-bit-most-significant, zero-padded to a byte at the end.
@@ -133,17 +113,6 @@ inline std::string bits_at(const std::vector<std::uint8_t>& data, std::uint64_t 
     s += ((lsb_first ? b >> k : b >> (7 - k)) & 1) ? '1' : '0';
   }
   return s;
-}
-
-// Stacks the pages into one image, top to bottom.
-inline Pbm stacked(const std::vector<Pbm>& pages) {
-  Pbm all;
-  for (const Pbm& p : pages) {
-    all.width = p.width;
-    all.height += p.height;
-    all.bits.insert(all.bits.end(), p.bits.begin(), p.bits.end());
-  }
-  return all;
 }
 
 }  // namespace orvane::test

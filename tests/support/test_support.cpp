@@ -1,12 +1,14 @@
 #include "support/test_support.h"
 
+#include <sys/wait.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
-#include <sys/wait.h>
-#include <algorithm>
 
 namespace orvane::test {
 namespace fs = std::filesystem;
@@ -92,7 +94,8 @@ Pbm to_pbm(const PageBitmap& page) {
   for (int y = 0; y < page.height; ++y) {
     const std::uint8_t* src = page.row(y);
     for (std::size_t x = 0; x < rb; ++x) img.bits[std::size_t(y) * rb + x] = std::uint8_t(~src[x]);
-    if (page.width % 8) img.bits[std::size_t(y) * rb + rb - 1] &= std::uint8_t(0xFF00 >> (page.width % 8));
+    if (page.width % 8)
+      img.bits[std::size_t(y) * rb + rb - 1] &= std::uint8_t(0xFF00 >> (page.width % 8));
   }
   return img;
 }
@@ -128,7 +131,9 @@ Pbm to_pbm(const PageBitmap& page) {
   return ::testing::AssertionSuccess();
 }
 
-fs::path fixture(const std::string& relative) { return fs::path(ORVANE_FIXTURES_DIR) / relative; }
+fs::path fixture(const std::string& relative) {
+  return fs::path(ORVANE_FIXTURES_DIR) / relative;
+}
 
 std::vector<std::uint8_t> read_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -138,6 +143,82 @@ std::vector<std::uint8_t> read_file(const fs::path& path) {
 void write_file(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::string shell_quoted(const fs::path& path) {
+  // Appended, not added: GCC 12 at -O3 warns falsely about operator+ with a
+  // one-character literal.
+  std::string s(1, '\'');
+  s.append(path.string());
+  s.push_back('\'');
+  return s;
+}
+
+std::vector<TiffTags> tiff_directories(const std::vector<std::uint8_t>& f) {
+  std::vector<TiffTags> dirs;
+  if (f.size() < 8) return dirs;
+  const bool big = f[0] == 'M';
+  auto u16 = [&](std::size_t at) -> std::uint32_t {
+    if (at + 2 > f.size()) return 0;
+    return big ? std::uint32_t(f[at] << 8 | f[at + 1]) : std::uint32_t(f[at] | f[at + 1] << 8);
+  };
+  auto u32 = [&](std::size_t at) -> std::uint32_t {
+    if (at + 4 > f.size()) return 0;
+    return big ? (u16(at) << 16 | u16(at + 2)) : (u16(at) | u16(at + 2) << 16);
+  };
+  std::set<std::uint32_t> seen;
+  for (std::uint32_t at = u32(4); at != 0 && at < f.size() && seen.insert(at).second;) {
+    TiffTags tags;
+    const std::uint32_t n = u16(at);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      const std::size_t e = at + 2 + 12 * std::size_t(i);
+      const std::uint16_t tag = std::uint16_t(u16(e)), type = std::uint16_t(u16(e + 2));
+      const std::uint32_t count = u32(e + 4);
+      const std::size_t size = type == 3 ? 2 : type == 4 ? 4 : type == 5 ? 8 : 0;
+      if (size == 0 || count > 4096) continue;
+      const std::size_t base = size * count <= 4 ? e + 8 : u32(e + 8);
+      std::vector<std::uint32_t> values;
+      for (std::uint32_t k = 0; k < count; ++k) {
+        if (type == 3) values.push_back(u16(base + 2 * k));
+        if (type == 4) values.push_back(u32(base + 4 * k));
+        if (type == 5) {
+          values.push_back(u32(base + 8 * k));
+          values.push_back(u32(base + 8 * k + 4));
+        }
+      }
+      tags[tag] = values;
+    }
+    dirs.push_back(tags);
+    at = u32(at + 2 + 12 * std::size_t(n));
+  }
+  return dirs;
+}
+
+std::vector<std::uint8_t> tiff_strip_data(const std::vector<std::uint8_t>& f) {
+  std::vector<std::uint8_t> data;
+  const auto dirs = tiff_directories(f);
+  if (dirs.empty() || !dirs[0].count(273) || !dirs[0].count(279)) return data;
+  const auto& offsets = dirs[0].at(273);
+  const auto& counts = dirs[0].at(279);
+  for (std::size_t i = 0; i < offsets.size() && i < counts.size(); ++i) {
+    if (std::size_t(offsets[i]) + counts[i] > f.size()) break;
+    data.insert(data.end(), f.begin() + offsets[i], f.begin() + offsets[i] + counts[i]);
+  }
+  return data;
+}
+
+std::vector<Pbm> tifftopnm_pages(const TempDir& dir, const fs::path& tif) {
+  std::vector<Pbm> pages;
+  const auto dirs = tiff_directories(read_file(tif));
+  for (std::size_t i = 0; i < dirs.size(); ++i) {
+    const auto one = dir / "page.tif", pbm = dir / "page.pbm";
+    fs::remove(pbm);
+    run("tiffcp " + shell_quoted(tif.string() + "," + std::to_string(i)) + " " + shell_quoted(one) +
+        " 2>/dev/null && tifftopnm -quiet " + shell_quoted(one) + " > " + shell_quoted(pbm) +
+        " 2>/dev/null");
+    pages.push_back(fs::exists(pbm) && fs::file_size(pbm) > 0 ? read_pbm(pbm) : Pbm{});
+  }
+  return pages;
 }
 
 int run(const std::string& command) {

@@ -1,15 +1,18 @@
 #pragma once
 // Helpers shared by the test folders.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "base/page_bitmap.h"
 
 namespace orvane::test {
+
+class TempDir;
 
 // A one-bit image as netpbm stores it: 1 = black, rows padded to a byte.
 struct Pbm {
@@ -37,6 +40,20 @@ std::filesystem::path fixture(const std::string& relative);
 
 std::vector<std::uint8_t> read_file(const std::filesystem::path& path);
 void write_file(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+
+// A path quoted for the shell (paths of the tests hold no quote).
+std::string shell_quoted(const std::filesystem::path& path);
+
+// The directories of a TIFF file: tag -> values (RATIONAL as two values,
+// ASCII skipped). Bounded and loop-safe; enough for files written by libtiff
+// and by us.
+using TiffTags = std::map<std::uint16_t, std::vector<std::uint32_t>>;
+std::vector<TiffTags> tiff_directories(const std::vector<std::uint8_t>& file);
+// The strips of the first directory, back to back.
+std::vector<std::uint8_t> tiff_strip_data(const std::vector<std::uint8_t>& file);
+// The pages of a TIFF file as libtiff decodes them (netpbm's tifftopnm), one
+// per directory; a page libtiff cannot decode comes back empty.
+std::vector<Pbm> tifftopnm_pages(const TempDir& dir, const std::filesystem::path& tif);
 
 // Runs a shell command (test oracles only); returns its exit status.
 int run(const std::string& command);
