@@ -170,11 +170,11 @@ Status convert_at_work_file(const std::filesystem::path& source,
   std::string program = find_on_path(kAtWorkConverter, not_found);
   if (program.empty()) {
     return Refusal(limits::Limit::kFile,
-                   not_found == ENOENT
-                       ? "At Work files are read through the outside converter " + name +
-                             ", which was not found on PATH"
-                       : "the outside converter " + name +
-                             " for At Work files could not be started: " + std::strerror(not_found));
+                   not_found == ENOENT ? "At Work files are read through the outside converter " +
+                                             name + ", which was not found on PATH"
+                                       : "the outside converter " + name +
+                                             " for At Work files could not be started: " +
+                                             std::strerror(not_found));
   }
   std::string flag = "/c";
   std::string from = source.string();
@@ -185,9 +185,9 @@ Status convert_at_work_file(const std::filesystem::path& source,
   const pid_t parent = ::getpid();
   const pid_t guard = ::fork();
   if (guard < 0) {
-    return Refusal(limits::Limit::kFile, "the outside converter " + name +
-                                             " for At Work files could not be started: " +
-                                             std::strerror(errno));
+    return Refusal(limits::Limit::kFile,
+                   "the outside converter " + name +
+                       " for At Work files could not be started: " + std::strerror(errno));
   }
   if (guard == 0) run_guard(program.c_str(), argv, parent);
   ::setpgid(guard, guard);  // as the guard does itself: whichever runs first

@@ -383,8 +383,9 @@ TEST(CliMessages, PagesAndFilesSayWhyTheyAreNotRead) {
        "Highest bit first, resolution not stated"},
       {"info '" + fixture("tiff/text-1728-g4.tif").string() + "'", ": TIFF, 1 page\n"},
       {"info many.tif", "many.tif: TIFF, 1100 pages"},
-      {"info too-many.tif", "too-many.tif: lists more than 65535 pages; the pages past page 65535 "
-                            "could not be read and were left out"},
+      {"info too-many.tif",
+       "too-many.tif: lists more than 65535 pages; the pages past page 65535 "
+       "could not be read and were left out"},
       {"info huge.g3", "larger than the largest file this program holds in memory (1024 MiB)"},
       {"convert huge.g3 -o h.tif", "larger than the largest file this program holds in memory"},
       {"convert '" + fixture("raw/text-1728-pbmtog3.g3").string() + "' -o no/such/x.tif",
