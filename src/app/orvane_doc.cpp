@@ -477,6 +477,27 @@ void COrvaneDoc::advanced() {
   if (readFile(path_, params)) updateAllViews();
 }
 
+namespace {
+
+// The properties sheet's size, coding and resolution fields, whether they
+// come from a page read or from what the file states of one.
+FaxProperties properties_of(int width, int height, std::uint8_t coding, std::uint16_t xres,
+                            std::uint16_t yres, std::uint8_t unit) {
+  FaxProperties p;
+  p.line_width = width;
+  p.scan_lines = height;
+  p.encode_mode = coding_text(coding);
+  p.x_resolution = xres;
+  p.y_resolution = yres;
+  p.page_width = xres ? double(width) / xres : 0.0;
+  p.page_height = yres ? double(height) / yres : 0.0;
+  p.size_unit = size_unit(unit);
+  p.resolution_unit = resolution_unit(unit);
+  return p;
+}
+
+}  // namespace
+
 void COrvaneDoc::pageProperties() {
   if (pageCount() == 0) return;
   if (!pageShown()) {
@@ -484,17 +505,9 @@ void COrvaneDoc::pageProperties() {
     return;
   }
   const PageBitmap& page = fax_->page();
-  FaxProperties p;
-  p.line_width = page.width;
-  p.scan_lines = page.height;
-  p.encode_mode = coding_text(page.coding);
+  FaxProperties p =
+      properties_of(page.width, page.height, page.coding, page.xres, page.yres, page.unit);
   p.bit_order = QString::fromUtf8(bit_order_name(page.bit_order == 1 ? 1 : 2));
-  p.x_resolution = page.xres;
-  p.y_resolution = page.yres;
-  p.page_width = page.xres ? double(page.width) / page.xres : 0.0;
-  p.page_height = page.yres ? double(page.height) / page.yres : 0.0;
-  p.size_unit = size_unit(page.unit);
-  p.resolution_unit = resolution_unit(page.unit);
   if (PageFacts facts; fax_->page_facts(std::uint32_t(current_page_), facts))
     p.reception = QString::fromStdString(reception_words(facts.reception));
   ui_.showProperties(p);
@@ -507,16 +520,8 @@ FaxProperties COrvaneDoc::statedProperties() const {
   if (!stated_) return p;
   const PageFacts& f = *stated_;
   const auto side = [](std::uint32_t v) { return v <= limits::kMaxPageSide ? int(v) : 0; };
-  p.line_width = side(f.width);
-  p.scan_lines = side(f.height);
-  p.encode_mode = coding_text(f.coding);
+  p = properties_of(side(f.width), side(f.height), f.coding, f.xres, f.yres, f.unit);
   if (f.bit_order != 0) p.bit_order = QString::fromUtf8(bit_order_name(f.bit_order));
-  p.x_resolution = f.xres;
-  p.y_resolution = f.yres;
-  p.page_width = f.xres ? double(p.line_width) / f.xres : 0.0;
-  p.page_height = f.yres ? double(p.scan_lines) / f.yres : 0.0;
-  p.size_unit = size_unit(f.unit);
-  p.resolution_unit = resolution_unit(f.unit);
   return p;
 }
 
