@@ -292,10 +292,13 @@ int extract(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& o) {
   return codec.stop_requested() ? kExtractionStopped : -1;
 }
 
-int extract_t6(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& o) {
-  if (!sink.clear()) return -1;
+namespace {
+
+// Runs the T.6 analysis at the widths extract_t6 tries; on success the codec
+// holds the width and the start found.
+bool find_t6(FaxCodec& codec, const ExtractionOptions& o) {
   // Data without a start fails at every width (see t6_start_exists).
-  if (!t6_start_exists(codec, o.bit_order, o.flag_number)) return -1;
+  if (!t6_start_exists(codec, o.bit_order, o.flag_number)) return false;
   bool found = o.nonstandard_widths &&
                analyse_t6_at_width(codec, o.bit_order, o.min_width, o.threshold, o.flag_number) ==
                    AnalysisResult::kAccepted;
@@ -303,7 +306,14 @@ int extract_t6(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& o
     found = analyse_t6_at_width(codec, o.bit_order, kStandardWidths[i], o.threshold,
                                 o.flag_number) == AnalysisResult::kAccepted;
   }
-  if (!found) return codec.stop_requested() ? kExtractionStopped : -1;
+  return found;
+}
+
+}  // namespace
+
+int extract_t6(FaxCodec& codec, ExtractionSink& sink, const ExtractionOptions& o) {
+  if (!sink.clear()) return -1;
+  if (!find_t6(codec, o)) return codec.stop_requested() ? kExtractionStopped : -1;
   return extract_t6_rows(codec, sink);
 }
 
@@ -358,6 +368,29 @@ bool cleaner(const ExtractionSummary& a, const ExtractionSummary& b) {
   return std::uint64_t(a.troubles) * b_all < std::uint64_t(b.troubles) * a_all;
 }
 
+// The T.6 tries, earliest accepted start first (a stable order: the given
+// order on a tie). White rows are V0 codes, single 1 bits that read the same
+// in either bit order, so a page with white bands "decodes" the wrong way
+// round too, from a start inside the page where a band ends: taken first, that
+// try would lose every row above it. The order that explains the data from an
+// earlier start is the page's own.
+template <typename TrySpan>
+void order_by_t6_start(FaxCodec& t6, const ExtractionOptions& options, TrySpan tries) {
+  if (tries.size() < 2 || t6.raw_flag) return;  // raw data starts at byte 0 in any order
+  std::array<std::int64_t, 4> start{};
+  for (std::size_t i = 0; i < tries.size(); ++i) {
+    ExtractionOptions o = options;
+    o.bit_order = tries[i].order;
+    start[i] = find_t6(t6, o) ? t6.start_offset : INT64_MAX;
+  }
+  for (std::size_t i = 1; i < tries.size(); ++i) {
+    for (std::size_t j = i; j > 0 && start[j] < start[j - 1]; --j) {
+      std::swap(tries[j], tries[j - 1]);
+      std::swap(start[j], start[j - 1]);
+    }
+  }
+}
+
 }  // namespace
 
 int extract_cleanest(FaxCodec& t4, FaxCodec& t6, ExtractionSink& sink,
@@ -368,9 +401,12 @@ int extract_cleanest(FaxCodec& t4, FaxCodec& t6, ExtractionSink& sink,
   };
   std::array<Try, 4> tries{};
   std::size_t count = 0;
-  for (const bool is_t6 : {false, true})
+  for (const bool is_t6 : {false, true}) {
+    const std::size_t first = count;
     for (std::size_t i = 0; i < orders.size() && count < tries.size(); ++i)
       tries[count++] = {is_t6, orders[i]};
+    if (is_t6) order_by_t6_start(t6, options, std::span(tries).subspan(first, count - first));
+  }
   auto run = [&](const Try& t, ExtractionSink& into) {
     ExtractionOptions o = options;
     o.bit_order = t.order;
