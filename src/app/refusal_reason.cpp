@@ -71,11 +71,21 @@ QString first_left_out_reason(const ExportSummary& summary) {
 }
 
 QString left_out_text(const ExportSummary& summary) {
-  if (summary.left_out.empty()) return {};
-  QString text = QString::fromStdString(left_out_message(summary.left_out));
-  text[0] = text[0].toUpper();
-  text += u'.';
-  if (const QString why = first_left_out_reason(summary); !why.isEmpty()) text += u'\n' + why;
+  QString text;
+  if (!summary.left_out.empty()) {
+    text = QString::fromStdString(left_out_message(summary.left_out));
+    text[0] = text[0].toUpper();
+    text += u'.';
+    if (const QString why = first_left_out_reason(summary); !why.isEmpty()) text += u'\n' + why;
+  }
+  // A page whose words could not be read is in the PDF, but cannot be
+  // found by them: the user is told which, as the command line tells.
+  for (const auto& [page, why] : summary.no_text_layer) {
+    if (!text.isEmpty()) text += u'\n';
+    text += QStringLiteral("Page %1 has no text layer: %2.")
+                .arg(page + 1)
+                .arg(QString::fromStdString(why));
+  }
   return text;
 }
 

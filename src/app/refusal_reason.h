@@ -31,7 +31,8 @@ QString refusal_reason(const std::filesystem::path& path, std::int32_t format, c
 
 // What an export left out, for its message box: "Pages 2 and 5 could not be
 // read and were left out." and, on a line of its own, why the first did not
-// load. Empty when nothing was left out.
+// load; then a line for each page written without its text layer ("Page
+// 3 has no text layer: ..."). Empty when nothing was left out or lacks words.
 QString left_out_text(const ExportSummary& summary);
 // Why the first page an export left out did not load, as a sentence ("Page
 // 2 does not decode: ..."); empty when nothing is known.

@@ -11,7 +11,9 @@
 #include <functional>
 
 #include "app/page_thumbnails.h"
+#include "app/refusal_reason.h"
 #include "core/format_registry.h"
+#include "core/page_export.h"
 #include "document_fixture.h"
 #include "formats/container_writers.h"
 #include "tiff/tiff_builder.h"
@@ -348,6 +350,30 @@ TEST_F(DocumentTest, PagesThatDoNotLoadSayWhyAndShowNothingElse) {
     EXPECT_FALSE(view.pagePixmap().isNull());
     EXPECT_EQ(panes()[2], "Size: 1728 x 2200");
   }
+}
+
+// The export's closing message: the pages left out with the first one's
+// reason, then each page written without the words OCR could not read.
+TEST(ExportMessage, NamesPagesLeftOutAndPagesWithoutTheirWords) {
+  ExportSummary both;
+  both.left_out = {1};
+  both.first_refusal = Refusal(limits::Limit::kNone, "its directory cannot be read");
+  both.no_text_layer = {{0, "the page is wider than the OCR reads (32767 pixels)"},
+                        {2, "the OCR data for eng is damaged"}};
+  ExportSummary words_only;
+  words_only.no_text_layer = {{3, "stopped"}};
+  const struct {
+    const ExportSummary* summary;
+    QString text;
+  } cases[] = {
+      {&both,
+       "Page 2 could not be read and was left out.\nPage 2 does not decode: its directory "
+       "cannot be read.\nPage 1 has no text layer: the page is wider than the OCR reads "
+       "(32767 pixels).\nPage 3 has no text layer: the OCR data for eng is damaged."},
+      {&words_only, "Page 4 has no text layer: stopped."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(left_out_text(*c.summary), c.text);
+  EXPECT_TRUE(left_out_text(ExportSummary{}).isEmpty());
 }
 
 // A file that lists more pages than are read says so once, when it is
