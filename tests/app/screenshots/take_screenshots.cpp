@@ -135,6 +135,8 @@ int main(int argc, char** argv) {
       60000);
   frame.runCommand(kCmdFindNext);
   shot("04a-find-text-highlighted");
+  frame.runCommand(kCmdFindPrevious);
+  shot("04b-find-text-previous-on-page-1");
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
   shot_modal("05-properties", [&] { frame.runCommand(kCmdPageProperties); });
   show_menu(frame, 0, frame.action(kCmdFileExportPdf), "05a-file-menu");
