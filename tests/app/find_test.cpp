@@ -172,10 +172,17 @@ TEST_F(FindTest, PlacesAreHighlightedAndVisitedAcrossPagesThenTakenFromTheCache)
     ASSERT_TRUE(w.app.openDocumentFile(q(fax)));
     w.frame.resize(900, 700);
     w.frame.show();
+    // The page on view is read first, then those after it, then those before.
+    w.app.doc().goToIndex(1);
     w.frame.runCommand(kCmdFindText);
     ASSERT_TRUE(w.find.bar().isVisible());
+    std::vector<int> order;
+    QObject::connect(w.find.reader(), &CFindReader::pageRead,
+                     [&](int page) { order.push_back(page); });
     QTest::keyClicks(w.find.bar().edit(), "PAYMENT due");
     QTRY_COMPARE_WITH_TIMEOUT(w.find.pagesRead(), 3, 60000);
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 0}));
+    w.app.doc().goToIndex(0);
     QTRY_COMPARE(status(w), "2 found — 3 of 3 pages read");
     ASSERT_EQ(w.find.hits().size(), 2u);
     EXPECT_EQ(w.find.reader()->pagesRecognised(), 3);
