@@ -66,6 +66,9 @@ QJsonValue value_of(const std::optional<PageWords>& page) {
   QJsonArray words;
   for (const FoundWord& word : page->words) {
     const QRect box = word.box.toAlignedRect() & QRect(0, 0, page->width, page->height);
+    // What the reading back would refuse is not kept: the page would be
+    // read again on every search.
+    if (box.isEmpty() || word.text.isEmpty() || word.text.size() > kMaxWordLength) continue;
     words.append(QJsonArray{word.text, box.left(), box.top(), box.right() + 1, box.bottom() + 1});
   }
   return QJsonObject{{QStringLiteral("w"), page->width},

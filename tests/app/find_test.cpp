@@ -78,6 +78,8 @@ TEST(WordCache, KeepsWhatWasReadForTheSameKeyOnly) {
   const QString folder = q(dir / "words");
   const WordCacheKey key{"ab12", "eng", "50 3 0 0 1 1728 0 0", 3};
   FaxWords pages{page_of({{"Invoice", "20417"}}), std::nullopt, PageWords{}};
+  // Not kept, rather than making the whole file unreadable.
+  pages[0]->words.push_back({QString(300, u'x'), QRectF(0, 0, 5, 5)});
   ASSERT_TRUE(write_word_cache(folder, key, pages));
   const std::optional<FaxWords> back = read_word_cache(folder, key);
   ASSERT_TRUE(back);
