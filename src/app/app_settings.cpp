@@ -59,6 +59,12 @@ void CAppSettings::writeRecentFiles(const QStringList& files) {
   store_->sync();
 }
 
+QString CAppSettings::findLanguage() const {
+  return store_
+      ->value(QStringLiteral("%1/FindLanguage").arg(kSettingsSection), QStringLiteral("eng"))
+      .toString();
+}
+
 int CAppSettings::previewPages() const {
   return store_->value(QStringLiteral("%1/PreviewPages").arg(kSettingsSection), 0).toInt();
 }

@@ -24,6 +24,9 @@ class CAppSettings {
   void addRecentFile(const QString& path);
   void removeRecentFile(const QString& path);
 
+  // The OCR language Find Text reads pages in ("eng" unless set).
+  QString findLanguage() const;
+
   int previewPages() const;
   void setPreviewPages(int pages);
 

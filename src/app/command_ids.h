@@ -50,6 +50,9 @@ enum CommandId : int {
   kCmdFitWidth = 32831,
   kCmdFitPage = 32832,
   kCmdViewThumbnails = 32833,
+  kCmdFindText = 32900,
+  kCmdFindNext = 32901,
+  kCmdFindPrevious = 32902,
 };
 
 }  // namespace orvane::app

@@ -11,6 +11,9 @@ bool command_enabled(CommandId id, const CommandState& s) {
     case kCmdPageNext:
     case kCmdPageLast: return has_pages && s.current_page < s.page_count - 1;
     case kCmdPageNumber: return s.page_count > 1;
+    case kCmdFindText:
+    case kCmdFindNext:
+    case kCmdFindPrevious: return has_pages;
     case kCmdZoomIn: return s.scaling < 4.0f && has_pixels;
     case kCmdZoomOut: return s.scaling > 0.25f && has_pixels;
     case kCmdFitWidth:

@@ -56,6 +56,8 @@ constexpr CommandEntry kCommands[] = {
      ":/icons/last-page.png", false},
     {kCmdPageNumber, "Pa&ge Number...", "Go to page", "Go to page", "", "go-jump",
      ":/icons/page-number.png", false},
+    {kCmdFindText, "&Find Text...\tCtrl+F", "Find words in the pages of the fax (read by OCR)",
+     "Find text", "Ctrl+F", "edit-find", "", false},
     // Settings
     {kCmdResolutions, "&Resolutions...", "Modify horizontal resolution and/or vertical resolution",
      "Modify resolutions ", "", "", "", false},
@@ -95,6 +97,9 @@ constexpr CommandEntry kCommands[] = {
     {kCmdEditPaste, "", "Insert Clipboard contents", "", "Ctrl+V; Shift+Ins", "", "", false},
     {kCmdNextPane, "", "Switch to the next window pane", "", "F6", "", "", false},
     {kCmdPrevPane, "", "Switch back to the previous window pane", "", "Shift+F6", "", "", false},
+    {kCmdFindNext, "", "Go to the next place the text was found", "", "F3", "", "", false},
+    {kCmdFindPrevious, "", "Go to the previous place the text was found", "", "Shift+F3", "", "",
+     false},
 };
 
 constexpr CommandId kFileMenu[] = {kCmdFileOpen,       kCmdFileSaveAs, kCmdFileExportPdf,
@@ -104,9 +109,9 @@ constexpr CommandId kFileMenu[] = {kCmdFileOpen,       kCmdFileSaveAs, kCmdFileE
 constexpr CommandId kImageMenu[] = {kCmdZoomIn,    kCmdZoomOut,  kCmdFitWidth, kCmdFitPage,
                                     kCmdFlip,      kCmdMirror,   kCmdNone,     kCmdPreviousImage,
                                     kCmdNextImage, kCmdSlideShow};
-constexpr CommandId kPageMenu[] = {kCmdPageProperties, kCmdNone,      kCmdPagePrevious,
-                                   kCmdPageNext,       kCmdPageFirst, kCmdPageLast,
-                                   kCmdNone,           kCmdPageNumber};
+constexpr CommandId kPageMenu[] = {kCmdPageProperties, kCmdNone,       kCmdPagePrevious,
+                                   kCmdPageNext,       kCmdPageFirst,  kCmdPageLast,
+                                   kCmdNone,           kCmdPageNumber, kCmdFindText};
 constexpr CommandId kSettingsMenu[] = {kCmdResolutions, kCmdBitOrder, kCmdNone,
                                        kCmdAdvanced,    kCmdNone,     kCmdOptions};
 constexpr CommandId kViewMenu[] = {kCmdViewToolbar, kCmdViewStatusBar, kCmdViewFolderToolbar,

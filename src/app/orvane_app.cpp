@@ -9,6 +9,7 @@
 #include "app/dialogs/about_dlg.h"
 #include "app/dialogs/dialog_look.h"
 #include "app/file_filters.h"
+#include "app/find_commands.h"
 #include "app/folders/folder_commands.h"
 #include "app/help/help_contents.h"
 #include "app/input_check.h"
@@ -63,6 +64,7 @@ COrvaneApp::COrvaneApp(std::unique_ptr<CAppSettings> settings, std::unique_ptr<C
   frame_->setHandler(kCmdHelpContents, [this] { open_help_contents(frame_.get()); });
   // Owned by the window.
   new CFolderCommands(*frame_, *doc_);
+  new CFindCommands(*frame_, *doc_, settings_->findLanguage());
   auto* printing = new CPrintCommands(
       *settings_,
       [this](const QString& label, const std::function<void()>& work) {

@@ -173,6 +173,7 @@ bool COrvaneDoc::readFile(const QString& path, const DecodingParameters& params)
   ui_.endWait();
   ahead_->setSource({});
   fax_ = std::move(record);
+  flipped_ = mirrored_ = false;
   scratch_in_use_ = scratch;
   format_ = format;
   resetForFile(path);
@@ -261,6 +262,7 @@ void COrvaneDoc::loadPage(int index) {
     const auto hold = holdRecord();
     fax_->take_page(read_page_or_reason(*fax_, index));
   }
+  flipped_ = mirrored_ = false;
   notePageOnView();
   updateAllViews();
 }
@@ -308,6 +310,7 @@ void COrvaneDoc::goTo(int index) {
     const auto hold = holdRecord();
     fax_->take_page(std::move(ready->loaded));
   }
+  flipped_ = mirrored_ = false;
   notePageOnView();
   prepared_ = std::move(ready);
   updateAllViews();
@@ -385,6 +388,7 @@ void COrvaneDoc::flip() {
     const auto hold = holdRecord();
     codec::flip_vertically(fax_->page());
   }
+  flipped_ = !flipped_;
   updateAllViews();
 }
 
@@ -394,6 +398,7 @@ void COrvaneDoc::mirror() {
     const auto hold = holdRecord();
     codec::mirror(fax_->page());
   }
+  mirrored_ = !mirrored_;
   updateAllViews();
 }
 

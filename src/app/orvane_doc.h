@@ -118,6 +118,10 @@ class COrvaneDoc : public QObject {
   // The page on view was read and has pixels to show. When it was not, the
   // page bitmap holds no pixels, and its fields say nothing of this page.
   bool pageShown() const { return fax_->page_valid(); }
+  // The page on view was flipped (top to bottom) or mirrored (left to
+  // right) an odd number of times since it was read.
+  bool pageFlipped() const { return flipped_; }
+  bool pageMirrored() const { return mirrored_; }
   // Why the open file, or its page on view, shows nothing (empty while it
   // shows its page, or before the first file).
   const QString& refusalReason() const { return refusal_; }
@@ -190,6 +194,8 @@ class COrvaneDoc : public QObject {
   // from the file would not carry that change.
   bool pages_as_read_ = true;
   FitMode fit_ = FitMode::kNone;
+  bool flipped_ = false;
+  bool mirrored_ = false;
   QString refusal_;
   // What the file states of the page on view, when that page did not load.
   std::optional<PageFacts> stated_;

@@ -115,6 +115,13 @@ void COrvaneView::paintEvent(QPaintEvent* event) {
   const qreal ratio = pixmap_.devicePixelRatio();
   const QRectF source((area.topLeft() - origin) * ratio, area.size() * ratio);
   painter.drawPixmap(QRectF(area), pixmap_, source);
+  paint_find_highlights(painter, highlights_, QSizeF(display_.source_width, display_.source_height),
+                        QRectF(target), reversed_);
+}
+
+void COrvaneView::setFindHighlights(FindHighlights highlights) {
+  highlights_ = std::move(highlights);
+  viewport()->update();
 }
 
 // A file or a page that shows nothing says why, under the status bar's

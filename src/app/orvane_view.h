@@ -6,6 +6,7 @@
 #include <QPixmap>
 
 #include "app/display_size.h"
+#include "app/find_highlights.h"
 
 class QPainter;
 
@@ -33,6 +34,9 @@ class COrvaneView : public QAbstractScrollArea {
   QSize drawnSize() const { return drawn_; }
   // What is drawn at the top-left corner (null without a page).
   const QPixmap& pagePixmap() const { return pixmap_; }
+  // What Find Text found on the page on view, painted over it.
+  void setFindHighlights(FindHighlights highlights);
+  const FindHighlights& findHighlights() const { return highlights_; }
 
  signals:
   // A file was dropped on the window.
@@ -58,6 +62,7 @@ class COrvaneView : public QAbstractScrollArea {
   QSize drawn_{100, 100};
   QPixmap pixmap_;  // the page as drawn: scaled, maybe reversed
   bool reversed_ = false;
+  FindHighlights highlights_;
 };
 
 }  // namespace orvane::app

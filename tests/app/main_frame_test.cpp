@@ -77,7 +77,7 @@ TEST_F(FrameTest, MenusAndToolbarInTheirOrder) {
             (QStringList{"Zoom &In", "Zoom &Out", "Fit &Width", "Fit P&age", "F&lip", "&Mirror",
                          "|", "&Previous Image", "&Next Image", "&Slide Show"}));
   EXPECT_EQ(menu(2), (QStringList{"&Properties", "|", "Pre&vious Page", "&Next Page", "F&irst Page",
-                                  "&Last Page", "|", "Pa&ge Number..."}));
+                                  "&Last Page", "|", "Pa&ge Number...", "&Find Text..."}));
   EXPECT_EQ(menu(3),
             (QStringList{"&Resolutions...", "&Bit order", "|", "&Advanced", "|", "&Options"}));
   EXPECT_EQ(menu(4), (QStringList{"&Toolbar", "&Status Bar", "Folder Toolbar", "|", "F&older Bar",

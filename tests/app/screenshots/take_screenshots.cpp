@@ -25,6 +25,7 @@
 
 #include "app/command_ids.h"
 #include "app/dialogs/input_page_dlg.h"
+#include "app/find_commands.h"
 #include "app/folders/folder_bar.h"
 #include "app/main_frame.h"
 #include "app/orvane_app.h"
@@ -125,6 +126,18 @@ int main(int argc, char** argv) {
   frame.runCommand(kCmdReversed);
   frame.runCommand(kCmdPageNext);
   shot("04-second-page");
+  // Find Text: the pages read behind the find bar, the places found
+  // highlighted, the one gone to stronger.
+  frame.runCommand(kCmdFindText);
+  QTest::keyClicks(QApplication::focusWidget(), "invoice 4471");
+  (void)QTest::qWaitFor(
+      [&] { return frame.findChild<CFindCommands*>()->pagesRead() == app.doc().pageCount(); },
+      60000);
+  frame.runCommand(kCmdFindNext);
+  shot("04a-find-text-highlighted");
+  frame.runCommand(kCmdFindPrevious);
+  shot("04b-find-text-previous-on-page-1");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
   shot_modal("05-properties", [&] { frame.runCommand(kCmdPageProperties); });
   show_menu(frame, 0, frame.action(kCmdFileExportPdf), "05a-file-menu");
   shot_modal("05b-export-as-pdf", [&] { frame.runCommand(kCmdFileExportPdf); });
