@@ -44,6 +44,10 @@ struct PageFacts {
     std::int64_t consecutive_bad = -1;
     std::int32_t clean = -1;  // 0 clean, 1 bad lines regenerated, 2 bad lines left
   } reception = {};
+  // Why the page cannot be read, where the file's own fields already say so
+  // (a TIFF page in LZW or in grey); empty otherwise, and the page may still
+  // fail to decode.
+  std::optional<Refusal> refusal = {};
 };
 
 // "received with 12 bad lines (at most 3 in a row)", "received clean", or

@@ -8,7 +8,10 @@
 
 namespace orvane::cli {
 
-int run_info(const std::filesystem::path& file, bool json, const DecodingOptions& options);
+// The facts of every page as the file states them; with `check`, every page
+// is decoded and those that do not decode are named.
+int run_info(const std::filesystem::path& file, bool json, bool check,
+             const DecodingOptions& options);
 // The format registry's rows: a table, or one JSON object.
 int run_formats(bool json);
 // Writes one page as PBM or PNG, by the output's ending; `output` "-" is

@@ -22,10 +22,8 @@ struct PageLine {
   std::string reception;  // how the page arrived, when the file says
 };
 
-// The fields of page `index` as its file states them, where it does.
-void stated_facts(FaxFile& fax, std::uint32_t index, PageBitmap& fields) {
-  orvane::PageFacts stated;
-  if (!fax.page_facts(index, stated)) return;
+// The fields of a page as its file states them.
+void stated_fields(const orvane::PageFacts& stated, PageBitmap& fields) {
   fields.width = std::int32_t(std::min<std::uint32_t>(stated.width, limits::kMaxPageSide));
   fields.height = std::int32_t(std::min<std::uint32_t>(stated.height, limits::kMaxPageSide));
   fields.row_bytes = row_bytes_for(fields.width);
@@ -36,28 +34,49 @@ void stated_facts(FaxFile& fax, std::uint32_t index, PageBitmap& fields) {
   fields.bit_order = stated.bit_order;
 }
 
+// Whether what the file states of a page is all a line needs: its refusal,
+// or a size a page may have and its coding. Other pages (no row count
+// stored, a coding found by trial) are decoded to learn the rest.
+bool enough_stated(const orvane::PageFacts& stated) {
+  if (stated.refusal) return true;
+  return stated.coding != kCodingUnknown &&
+         checked_page_size(stated.width, stated.height, (std::int64_t(stated.width) + 7) / 8) > 0;
+}
+
 // One page in memory at a time: each page's pixels go as soon as its facts
-// are taken.
-std::vector<PageLine> collect_pages(FaxFile& fax) {
+// are taken. Unless `check`, a page whose file states enough of it is not
+// decoded: it counts as valid as long as its fields do not refuse it.
+std::vector<PageLine> collect_pages(FaxFile& fax, bool check) {
   std::vector<PageLine> pages;
   for (std::uint32_t i = 0; i < fax.page_count(); ++i) {
+    orvane::PageFacts stated;
+    const bool has_facts = fax.page_facts(i, stated);
+    std::string reception = has_facts ? reception_words(stated.reception) : "";
+    if (!check && has_facts && enough_stated(stated)) {
+      PageLine line{
+          int(i) + 1,          !stated.refusal, {}, {}, stated.refusal.value_or(Refusal()),
+          std::move(reception)};
+      stated_fields(stated, line.fields);
+      if (line.valid) line.text = fax.stated_text(i);
+      pages.push_back(std::move(line));
+      continue;
+    }
     LoadedPage loaded = fax.read_page(i);
     loaded.page.release_pixels();
     // A page that did not load has no size of its own; what its file
     // states of it is still worth telling.
-    if (!loaded.valid()) stated_facts(fax, i, loaded.page);
-    orvane::PageFacts stated;
-    std::string reception = fax.page_facts(i, stated) ? reception_words(stated.reception) : "";
+    if (!loaded.valid() && has_facts) stated_fields(stated, loaded.page);
     pages.push_back({int(i) + 1, loaded.valid(), std::move(loaded.page), std::move(loaded.text),
                      loaded.refusal.value_or(Refusal()), std::move(reception)});
   }
   return pages;
 }
 
-void print_json(std::int32_t format, const std::vector<PageLine>& pages) {
+void print_json(std::int32_t format, bool checked, const std::vector<PageLine>& pages) {
   std::ostringstream o;
   o << "{\"format\": " << format << ", \"format_name\": " << json_text(format_name(format))
-    << ", \"pages\": " << pages.size() << ", \"page_list\": [";
+    << ", \"pages\": " << pages.size() << ", \"checked\": " << (checked ? "true" : "false")
+    << ", \"page_list\": [";
   for (std::size_t i = 0; i < pages.size(); ++i) {
     const PageLine& p = pages[i];
     const PageBitmap& b = p.fields;
@@ -120,18 +139,18 @@ void print_table(const std::filesystem::path& file, std::int32_t format,
 
 }  // namespace
 
-int run_info(const std::filesystem::path& file, bool json, const DecodingOptions& options) {
+int run_info(const std::filesystem::path& file, bool json, bool check,
+             const DecodingOptions& options) {
   if (const int rc = checked_input(file)) return rc;
   CommandFax cf(options.parameters());
-  if (!cf.open(file)) return kExitUsage;
+  // Every page's facts are taken below, the first page's too: opening does
+  // not decode it first.
+  if (!cf.open(file, FaxFile::FirstPage::kSkip)) return kExitUsage;
   const std::int32_t format = cf.format;
   std::vector<PageLine> pages;
-  // The page opening loaded is not needed: its facts come again with the
-  // others, one page in memory at a time.
-  cf.fax.page().release_pixels();
-  if (cf.opened) pages = collect_pages(cf.fax);
+  if (cf.opened) pages = collect_pages(cf.fax, check);
   if (json) {
-    print_json(format, pages);
+    print_json(format, check, pages);
   } else {
     print_table(file, format, pages);
   }

@@ -63,6 +63,10 @@ int main(int argc, char** argv) {
   CLI::App* info = app.add_subcommand("info", "Show the format and every page's facts");
   info->add_option("FILE", info_file, "Fax file")->required();
   info->add_flag("--json", json, "Print one JSON object");
+  bool check = false;
+  info->add_flag("--check", check,
+                 "Decode every page and name those that do not decode (without it, the facts "
+                 "are those the file states, as fast as reading its headers)");
   info_opts.add_to(*info);
 
   CLI::App* render = app.add_subcommand("render", "Write one page as a PBM or PNG image");
@@ -158,7 +162,7 @@ int main(int argc, char** argv) {
     return usage_error(e.what());
   }
 
-  if (info->parsed()) return run_info(info_file, json, info_opts);
+  if (info->parsed()) return run_info(info_file, json, check, info_opts);
   if (formats->parsed()) return run_formats(formats_json);
   if (render->parsed())
     return run_render(render_file, page, render_out, render_format, render_opts);

@@ -2,37 +2,31 @@
 
 namespace orvane::codec {
 
-std::uint64_t BitReader::window_at(std::int64_t p) const {
+std::uint64_t BitReader::window_at(const std::uint8_t* data, std::int64_t size, bool reversed,
+                                   std::int64_t p) {
   std::uint64_t w = 0;
   const std::int64_t first = p >> 3;
-  const std::int64_t bytes = size_ >> 3;
+  const std::int64_t bytes = size >> 3;
   for (std::int64_t i = 0; i < 8 && first + i < bytes; ++i) {
-    std::uint64_t b = data_[first + i];
-    if (reversed_) b = reverse_bits_in_bytes(b) & 0xFF;
+    std::uint64_t b = data[first + i];
+    if (reversed) b = reverse_bits_in_bytes(b) & 0xFF;
     w |= b << (56 - 8 * i);
   }
   return w << (p & 7);
 }
 
-int BitReader::long_eol(std::uint64_t w) {
+std::int64_t BitReader::eol_end(const std::uint8_t* data, std::int64_t size, bool reversed,
+                                std::int64_t pos, std::uint64_t w) {
   // The window starts with at least eleven zeros here: fill, then the 1
   // that ends the EOL.
-  std::int64_t p = pos_;
+  std::int64_t p = pos;
   while (w == 0) {
     p += 56;
-    if (p >= size_) {
-      pos_ = size_;
-      return kCodeEnd;
-    }
-    w = window_at(p);
+    if (p >= size) return -1;
+    w = window_at(data, size, reversed, p);
   }
   const std::int64_t end = p + __builtin_clzll(w) + 1;
-  if (end > size_) {
-    pos_ = size_;
-    return kCodeEnd;
-  }
-  pos_ = end;
-  return kEolCode;
+  return end > size ? -1 : end;
 }
 
 void BitReader::align(bool word) {

@@ -101,9 +101,15 @@ class BitReader {
   }
 
  private:
+  // The slow paths below are static and take the reader's fields by value:
+  // were the reader's address to reach a call that is not inlined, a
+  // decoder's copy of it could not live in registers, and every code word
+  // would store and load its position.
   std::uint64_t peek_near_end() const { return window_at(pos_); }
   // 64 bits from bit p, read byte by byte (zeros past the end).
-  std::uint64_t window_at(std::int64_t p) const;
+  std::uint64_t window_at(std::int64_t p) const { return window_at(data_, size_, reversed_, p); }
+  static std::uint64_t window_at(const std::uint8_t* data, std::int64_t size, bool reversed,
+                                 std::int64_t p);
   // One code word: the short table, the long one when the short cannot
   // tell, and for eleven zeros or more the EOL counted by long_eol. Far
   // from the end no code word can run past it.
@@ -158,7 +164,15 @@ class BitReader {
     if constexpr (kReversed) w = reverse_bits_in_bytes(w);
     return w << (pos_ & 7);
   }
-  int long_eol(std::uint64_t w);
+  int long_eol(std::uint64_t w) {
+    const std::int64_t end = eol_end(data_, size_, reversed_, pos_, w);
+    pos_ = end < 0 ? size_ : end;
+    return end < 0 ? kCodeEnd : kEolCode;
+  }
+  // Just past the EOL whose fill starts window `w` at `pos`; -1 when the
+  // data ends first.
+  static std::int64_t eol_end(const std::uint8_t* data, std::int64_t size, bool reversed,
+                              std::int64_t pos, std::uint64_t w);
   // find_eol's skip over whole words that cannot hold an EOL.
   void skip_plain_words(std::int64_t& run);
 

@@ -183,6 +183,11 @@ bool FaxFile::page_facts(std::uint32_t index, PageFacts& out) {
   return reader_for(format_).page_facts(index, out);
 }
 
+std::string FaxFile::stated_text(std::uint32_t index) {
+  if (format_ == kFormatNotFax || format_ == kFormatUnsupported || index >= page_count_) return {};
+  return reader_for(format_).page_text(index);
+}
+
 std::uint16_t FaxFile::recount_raw_pages() {
   RawFaxReader& raw = raw_reader();
   raw.page_geometry(page_.width_class, page_.yres);

@@ -108,6 +108,9 @@ class FaxFile {
   // directories, container headers, the extracted rows of bare data);
   // false when it states nothing.
   bool page_facts(std::uint32_t index, PageFacts& out);
+  // The text stored with page `index` (WinFax page headers), read without
+  // decoding the page; empty for other formats.
+  std::string stated_text(std::uint32_t index);
 
   // Loads page `index` (from 0) into the record's page bitmap; see
   // page_valid().

@@ -320,7 +320,9 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
   if (!walk.start()) return ConvertResult::kStopped;
   try {
     run_in_order<PageJob, PageDone>(
-        workers, count, std::size_t(workers) * 2, stopping,
+        // Four pages a worker: with two, one slow page (a halftone) held the
+        // others' finished pages back and left a worker idle.
+        workers, count, std::size_t(workers) * 4, stopping,
         [&](std::uint32_t i) { return std::optional<PageJob>(source.make(i)); },
         [&](PageJob& job, unsigned w) { return states[w]->run(job); }, take);
   } catch (const std::bad_alloc&) {

@@ -123,6 +123,16 @@ bool DcxReader::pcx_geometry(const std::uint8_t* h, PcxGeometry& out) {
          std::int64_t(out.height) * out.row_size <= limits::kMaxPageBytes;
 }
 
+std::optional<Refusal> DcxReader::colour_page(const std::uint8_t* header, const PcxGeometry& g) {
+  // A fax page is one plane of one bit; the rows of any other PCX page
+  // decode to noise.
+  if (g.planes == 1 && header[3] == 1) return {};
+  return Refusal(limits::Limit::kNotFaxPage, "a colour PCX page, " + std::to_string(g.planes) +
+                                                 (g.planes == 1 ? " plane of " : " planes of ") +
+                                                 std::to_string(int(std::int8_t(header[3]))) +
+                                                 " bits");
+}
+
 Status DcxReader::load_page(std::uint32_t index, PageBitmap& page) {
   if (!is_open()) return Refusal(limits::Limit::kFile);
   std::int64_t start = 0, end = 0;
@@ -139,14 +149,9 @@ Status DcxReader::load_page(std::uint32_t index, PageBitmap& page) {
       return Refusal(limits::Limit::kPage);
     return Refusal(limits::Limit::kDamaged, "its PCX header states no size");
   }
-  // A fax page is one plane of one bit; the rows of any other PCX page
-  // decode to noise.
-  if (g.planes != 1 || h[3] != 1) {
+  if (std::optional<Refusal> colour = colour_page(h, g)) {
     drop_page(page);
-    return Refusal(limits::Limit::kNotFaxPage, "a colour PCX page, " + std::to_string(g.planes) +
-                                                   (g.planes == 1 ? " plane of " : " planes of ") +
-                                                   std::to_string(int(std::int8_t(h[3]))) +
-                                                   " bits");
+    return *colour;
   }
   Status read = read_coded(start, end - start);
   if (read && coded_.size() < kPcxHeaderSize)
@@ -190,7 +195,8 @@ bool DcxReader::page_facts(std::uint32_t index, PageFacts& out) {
          .yres = le16(h.data() + 14),
          .unit = 2,
          .coding = kCodingPcxRle,
-         .bit_order = 0};
+         .bit_order = 0,
+         .refusal = colour_page(h.data(), g)};
   return true;
 }
 

@@ -41,6 +41,8 @@ class DcxReader : public FormatReader {
   };
   // False when the header gives a size no page may have.
   static bool pcx_geometry(const std::uint8_t* header, PcxGeometry& out);
+  // Why a page of this header is no fax page (more planes or bits than one).
+  static std::optional<Refusal> colour_page(const std::uint8_t* header, const PcxGeometry& g);
   // The byte range [start, end) of page `index`, or false when it has no
   // usable data.
   bool page_range(std::uint32_t index, std::int64_t& start, std::int64_t& end) const;

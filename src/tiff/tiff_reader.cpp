@@ -530,6 +530,7 @@ bool TiffReader::page_facts(std::uint32_t index, PageFacts& out) {
          .reception = {.bad_lines = desc.bad_fax_lines,
                        .consecutive_bad = desc.consecutive_bad_fax_lines,
                        .clean = desc.clean_fax_data}};
+  if (Status fit = check_page(desc); !fit) out.refusal = fit.refusal();
   return true;
 }
 

@@ -32,12 +32,13 @@ std::uint8_t t4_family_coding(const TiffPage& desc) {
   }
 }
 
-// Page setup of the uncompressed and PackBits strip decoders, every byte
-// `fill` to start with. -2 for a sample depth other than 1, -1 when the
-// size is refused or not allocated.
+// Page setup of the uncompressed and PackBits strip decoders. The pixels'
+// bytes are left as they are when the bitmap already has the page's size
+// (a page decoded again): the decoders write every byte. -2 for a sample
+// depth other than 1, -1 when the size is refused or not allocated.
 int setup_strip(PageBitmap& page, std::size_t length, std::uint16_t photometric,
                 std::uint16_t bits_per_sample, std::uint16_t fill_order, std::int32_t width,
-                std::int32_t rows, std::uint8_t coding, std::uint8_t fill = 0) {
+                std::int32_t rows, std::uint8_t coding) {
   page.type = 0;
   page.width = width;
   page.height = rows;
@@ -55,12 +56,92 @@ int setup_strip(PageBitmap& page, std::size_t length, std::uint16_t photometric,
   page.invert = std::uint8_t(photometric);
   if (bits_per_sample != 1) return -2;
   const std::int64_t bytes = checked_page_size(width, rows, page.row_bytes);
-  if (bytes <= 0 || !page.allocate_pixels(bytes, fill)) {
+  if (bytes <= 0 ||
+      (page.pixels.size() != std::size_t(bytes) && !page.allocate_pixels(bytes, kWhite))) {
     page.release_pixels();
     page.height = 0;
     return -1;
   }
   return 0;
+}
+
+// The bits of each byte of `w` in reverse order (FillOrder 2).
+std::uint64_t reverse_bits_in_bytes(std::uint64_t w) {
+  w = (w >> 1 & 0x5555555555555555u) | (w & 0x5555555555555555u) << 1;
+  w = (w >> 2 & 0x3333333333333333u) | (w & 0x3333333333333333u) << 2;
+  return (w >> 4 & 0x0F0F0F0F0F0F0F0Fu) | (w & 0x0F0F0F0F0F0F0F0Fu) << 4;
+}
+
+// `n` bytes of strip data into the page's polarity: each reversed when
+// kReverse, then XORed with `flip` (0xFF for WhiteIsZero data, which turns
+// into our 1 = white), eight bytes at a time.
+template <bool kReverse>
+void copy_to_page(std::uint8_t* out, const std::uint8_t* in, std::size_t n, std::uint64_t flip) {
+  if (!kReverse && flip == 0) {
+    std::memcpy(out, in, n);
+    return;
+  }
+  const auto word = [&](std::size_t k) {
+    std::uint64_t w;
+    std::memcpy(&w, in + k, 8);
+    if constexpr (kReverse) w = reverse_bits_in_bytes(w);
+    w ^= flip;
+    std::memcpy(out + k, &w, 8);
+  };
+  if (n < 8) {
+    for (std::size_t k = 0; k < n; ++k) {
+      const std::uint8_t b = kReverse ? codec::reverse_bits(in[k]) : in[k];
+      out[k] = std::uint8_t(b ^ flip);
+    }
+    return;
+  }
+  // The last word may overlap the one before: it writes the same bytes.
+  for (std::size_t k = 0; k + 8 < n; k += 8) word(k);
+  word(n - 8);
+}
+
+// `n` bytes of `byte`, a word at a time. A repeat run is at most 128 bytes,
+// where the string store the compiler makes of a memset of unknown length
+// costs more to start than the run takes to write.
+void fill_run(std::uint8_t* out, std::size_t n, std::uint8_t byte) {
+  if (n < 8) {
+    for (std::size_t k = 0; k < n; ++k) out[k] = byte;
+    return;
+  }
+  const std::uint64_t w = 0x0101010101010101u * byte;
+  for (std::size_t k = 0; k + 8 < n; k += 8) std::memcpy(out + k, &w, 8);
+  std::memcpy(out + n - 8, &w, 8);
+}
+
+// TIFF 6.0 section 9 (PackBits) into `out`; the bytes written.
+template <bool kReverse>
+std::size_t unpack_packbits(std::span<const std::uint8_t> data, std::uint8_t* out,
+                            std::size_t space, std::uint64_t flip) {
+  const auto byte = [&](std::size_t i) {
+    return kReverse ? codec::reverse_bits(data[i]) : data[i];
+  };
+  std::size_t o = 0;
+  std::size_t i = 0;
+  while (i < data.size() && o < space) {
+    const auto h = std::int8_t(byte(i));
+    const std::size_t left = data.size() - i;
+    if (h == -128) {
+      i += 1;
+    } else if (h < 0) {
+      if (left < 2) break;
+      const std::size_t n = std::min<std::size_t>(std::size_t(1 - h), space - o);
+      fill_run(out + o, n, std::uint8_t(byte(i + 1) ^ flip));
+      o += n;
+      i += 2;
+    } else {
+      const std::size_t n = std::min({std::size_t(h) + 1, space - o, left - 1});
+      copy_to_page<kReverse>(out + o, data.data() + i + 1, n, flip);
+      o += n;
+      if (left < std::size_t(h) + 2) break;
+      i += std::size_t(h) + 2;
+    }
+  }
+  return o;
 }
 
 }  // namespace
@@ -164,73 +245,41 @@ int decode_tiff_strip_into(PageBitmap& page, std::int32_t first_row,
 int decode_uncompressed_strip(std::span<const std::uint8_t> data, std::uint16_t photometric,
                               std::uint16_t bits_per_sample, std::uint16_t fill_order,
                               std::int32_t width, std::int32_t rows, PageBitmap& page) {
-  // Rows the data does not reach (a file cut short, a strip byte count too
-  // small) are paper: white, as in a page of CCITT strips.
   const int setup = setup_strip(page, data.size(), photometric, bits_per_sample, fill_order, width,
-                                rows, kCodingUncompressed, kWhite);
+                                rows, kCodingUncompressed);
   if (setup < 0) return setup;
   const std::size_t n = std::min(data.size(), page.pixels.size());
   std::uint8_t* out = page.pixels.data();
-  for (std::size_t i = 0; i < n; ++i) {
-    std::uint8_t b = data[i];
-    // Photometric 0 (WhiteIsZero) data turns into our 1 = white.
-    if (photometric == 0) b = std::uint8_t(~b);
-    if (fill_order != 1) b = codec::reverse_bits(b);
-    out[i] = b;
+  // Photometric 0 (WhiteIsZero) data turns into our 1 = white.
+  const std::uint64_t flip = photometric == 0 ? ~std::uint64_t(0) : 0;
+  if (fill_order != 1) {
+    copy_to_page<true>(out, data.data(), n, flip);
+  } else {
+    copy_to_page<false>(out, data.data(), n, flip);
   }
+  // Rows the data does not reach (a file cut short, a strip byte count too
+  // small) are paper: white, as in a page of CCITT strips.
+  std::memset(out + n, kWhite, page.pixels.size() - n);
   return 0;
 }
 
 int decode_packbits_strip(std::span<const std::uint8_t> data, std::uint16_t photometric,
                           std::uint16_t bits_per_sample, std::uint16_t fill_order,
                           std::int32_t width, std::int32_t rows, PageBitmap& page) {
-  // Photometric 0 (WhiteIsZero) data turns into our 1 = white as it is
-  // written; the rows no data reaches are white whatever the photometric.
-  const std::uint8_t flip = photometric == 0 ? 0xFF : 0x00;
   const int setup = setup_strip(page, data.size(), photometric, bits_per_sample, fill_order, width,
-                                rows, kCodingPackBits, kWhite);
+                                rows, kCodingPackBits);
   if (setup < 0) return setup;
-  // FillOrder 2 bytes are reversed as they are read; the caller's data stays
-  // as it is, so decoding the same strip twice gives the same page.
-  const bool reverse = fill_order != 1;
-  auto in = [&](std::size_t i) {
-    return std::uint8_t((reverse ? codec::reverse_bits(data[i]) : data[i]) ^ flip);
-  };
+  // Photometric 0 (WhiteIsZero) data turns into our 1 = white as it is
+  // written. FillOrder 2 bytes are reversed as they are read; the caller's
+  // data stays as it is, so decoding the same strip twice gives the same page.
+  const std::uint64_t flip = photometric == 0 ? ~std::uint64_t(0) : 0;
   std::uint8_t* out = page.pixels.data();
   const std::size_t space = page.pixels.size();
-  std::size_t o = 0;
-  std::size_t i = 0;
-  int result = -1;
-  // TIFF 6.0 section 9 (PackBits).
-  while (i < data.size()) {
-    if (o >= space) {
-      result = 1;
-      break;
-    }
-    const auto h = std::int8_t(reverse ? codec::reverse_bits(data[i]) : data[i]);
-    const std::size_t left = data.size() - i;
-    if (h == -128) {
-      i += 1;
-    } else if (h < 0) {
-      if (left < 2) break;
-      const std::size_t n = std::min<std::size_t>(std::size_t(1 - h), space - o);
-      std::memset(out + o, in(i + 1), n);
-      o += n;
-      i += 2;
-    } else {
-      const std::size_t n = std::min({std::size_t(h) + 1, space - o, left - 1});
-      if (!reverse && flip == 0) {
-        std::memcpy(out + o, data.data() + i + 1, n);
-      } else {
-        for (std::size_t k = 0; k < n; ++k) out[o + k] = in(i + 1 + k);
-      }
-      o += n;
-      if (left < std::size_t(h) + 2) break;
-      i += std::size_t(h) + 2;
-    }
-  }
-  if (result < 0) result = o == space ? 1 : 0;
-  return result;
+  const std::size_t written = fill_order != 1 ? unpack_packbits<true>(data, out, space, flip)
+                                              : unpack_packbits<false>(data, out, space, flip);
+  // The rows no data reaches are white whatever the photometric.
+  std::memset(out + written, kWhite, space - written);
+  return written == space ? 1 : 0;
 }
 
 }  // namespace orvane

@@ -354,6 +354,13 @@ TEST(CliMessages, PagesAndFilesSayWhyTheyAreNotRead) {
   test::TiffBuilder too_many;
   for (int i = 0; i < 65600; ++i) too_many.add_directory({too_many.long_entry(256, 8)});
   test::write_file(dir / "too-many.tif", too_many.bytes());
+  // A G4 page whose directory is sound and whose strip is all zeros.
+  test::TiffBuilder zeros;
+  const std::uint32_t strip = zeros.append(std::vector<std::uint8_t>(64, 0));
+  zeros.add_directory({zeros.long_entry(256, 64), zeros.long_entry(257, 8),
+                       zeros.short_entry(259, 4), zeros.long_entry(273, strip),
+                       zeros.long_entry(279, 64)});
+  test::write_file(dir / "zero-strip.tif", zeros.bytes());
   // Larger than the largest bare stream held in memory, without the disk space.
   ASSERT_EQ(test::run("truncate -s 1100M '" + (dir / "huge.g3").string() + "'"), 0);
 
@@ -383,6 +390,14 @@ TEST(CliMessages, PagesAndFilesSayWhyTheyAreNotRead) {
        "Highest bit first, resolution not stated"},
       {"info '" + fixture("tiff/text-1728-g4.tif").string() + "'", ": TIFF, 1 page\n"},
       {"info many.tif", "many.tif: TIFF, 1100 pages"},
+      // Only --check decodes the pages.
+      {"info zero-strip.tif", "  page 1: 64 x 8, CCITT Group 4 2D (T.6 2D), Highest bit first"},
+      {"info zero-strip.tif --json",
+       "\"pages\": 1, \"checked\": false, \"page_list\": [{\"page\": 1, "
+       "\"valid\": true"},
+      {"info zero-strip.tif --check", "  page 1 does not decode: "},
+      {"info zero-strip.tif --json --check",
+       "\"pages\": 1, \"checked\": true, \"page_list\": [{\"page\": 1, \"valid\": false"},
       {"info too-many.tif",
        "too-many.tif: lists more than 65535 pages; the pages past page 65535 "
        "could not be read and were left out"},

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #include "cli/run_cli.h"
@@ -42,6 +43,25 @@ TEST(CliInfo, JsonCarriesEveryPageFact) {
                        "print(d[\"format\"], d[\"pages\"], d[\"page_list\"][0][\"coding\"], "
                        "d[\"page_list\"][0][\"valid\"])'");
   EXPECT_EQ(check, "0 1 6 True\n");
+}
+
+// Without --check the facts are those the files state; on pages that decode
+// they must be the facts of the decoded page.
+TEST(CliInfo, StatedFactsAreThoseOfTheDecodedPages) {
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(fixture("tiff"))) {
+    const std::string file = q(entry.path());
+    std::string stated = cli("info " + file + " --json").out;
+    std::string decoded = cli("info " + file + " --json --check").out;
+    const std::size_t at = stated.find(", \"checked\": false");
+    ASSERT_NE(at, std::string::npos) << stated;
+    stated.erase(at, std::strlen(", \"checked\": false"));
+    ASSERT_NE(decoded.find(", \"checked\": true"), std::string::npos) << decoded;
+    decoded.erase(decoded.find(", \"checked\": true"), std::strlen(", \"checked\": true"));
+    EXPECT_EQ(stated, decoded) << file;
+    ++files;
+  }
+  EXPECT_GT(files, 40);
 }
 
 TEST(CliInfo, FilesThatAreNoFaxStillGetTheirObject) {
