@@ -6,11 +6,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 #include <QTreeView>
 #include <filesystem>
@@ -89,6 +91,24 @@ TEST_F(FolderBarTest, BackForwardAndUpRevisitFolders) {
   bar_.refresh_action()->trigger();  // a fresh tree keeps the choice and lists it again
   EXPECT_EQ(bar_.chosen_path(), outer);
   EXPECT_EQ(folders_, (QStringList{outer, inner, outer, inner, outer, outer}));
+}
+
+// Rename in a narrow bar: the editor holds the whole long name in sight.
+TEST_F(FolderBarTest, RenameEditorShowsTheWholeName) {
+  const fs::path fax = dir_ / "outer" / "a-rather-long-fax-name-from-the-night-shift.tif";
+  std::ofstream(fax) << "II*";
+  bar_.resize(420, 400);
+  bar_.show();
+  bar_.choose(q(fax));
+  QTest::qWait(50);
+  for (QAction* action : bar_.popup_menu()->actions())
+    if (action->text() == "Re&name") action->trigger();
+  auto* editor = bar_.tree()->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->text(), QString::fromStdString(fax.filename().string()));
+  const QRect inside = bar_.tree()->viewport()->rect();
+  EXPECT_TRUE(inside.contains(editor->geometry())) << editor->geometry().x();
+  EXPECT_GT(editor->width(), editor->fontMetrics().horizontalAdvance(editor->text()));
 }
 
 // Answers the question Delete asks as soon as it is on screen.
