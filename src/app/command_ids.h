@@ -50,6 +50,11 @@ enum CommandId : int {
   kCmdFitWidth = 32831,
   kCmdFitPage = 32832,
   kCmdViewThumbnails = 32833,
+  kCmdZoomActual = 32840,
+  kCmdViewFullScreen = 32841,
+  kCmdFileClose = 32842,
+  kCmdRotateLeft = 32843,
+  kCmdRotateRight = 32844,
 };
 
 }  // namespace orvane::app

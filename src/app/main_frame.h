@@ -73,6 +73,7 @@ class CMainFrame : public QMainWindow {
   void updateTitle();
   void options();
   void toggleThumbnails();
+  void toggleFullScreen();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -92,6 +93,7 @@ class CMainFrame : public QMainWindow {
   std::map<CommandId, std::function<void()>> handlers_;
   int slide_show_ms_ = kDefaultSlideShowMs;
   int folder_list_size_ = 0;
+  bool was_maximized_ = false;
 };
 
 }  // namespace orvane::app
