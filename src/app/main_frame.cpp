@@ -264,14 +264,36 @@ QLabel* CMainFrame::faxPane(int index) const {
 
 bool CMainFrame::restoreLayout() {
   const QByteArray geometry = settings_.windowGeometry();
-  if (geometry.isEmpty() || !restoreGeometry(geometry)) return false;
+  if (geometry.isEmpty()) return false;
+  // Qt's record refuses a screen of another width than it was made on (as
+  // at another scale factor); the plain numbers then place the window, at
+  // the same share of the screen.
+  if (!restoreGeometry(geometry) && !restorePlace()) return false;
   restoreState(settings_.windowState());
   action(kCmdViewThumbnails)->setChecked(thumbnails_->isVisibleTo(this));
   return true;
 }
 
+bool CMainFrame::restorePlace() {
+  const CAppSettings::WindowPlace place = settings_.windowPlace();
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen || !place.normal.isValid() || !place.screen.isValid()) return false;
+  const QRect room = screen->availableGeometry();
+  const double sx = double(room.width()) / place.screen.width();
+  const double sy = double(room.height()) / place.screen.height();
+  const QRect scaled(room.left() + int((place.normal.left() - place.screen.left()) * sx),
+                     room.top() + int((place.normal.top() - place.screen.top()) * sy),
+                     int(place.normal.width() * sx), int(place.normal.height() * sy));
+  setGeometry(scaled & room);
+  if (place.maximized) setWindowState(windowState() | Qt::WindowMaximized);
+  return true;
+}
+
 void CMainFrame::saveLayout() {
   settings_.setWindowLayout(saveGeometry(), saveState());
+  const QScreen* shown_on = screen();
+  settings_.setWindowPlace({normalGeometry(), isMaximized() || (isFullScreen() && was_maximized_),
+                            shown_on ? shown_on->availableGeometry() : QRect()});
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -74,6 +74,7 @@ class CMainFrame : public QMainWindow {
   void options();
   void toggleThumbnails();
   void toggleFullScreen();
+  bool restorePlace();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

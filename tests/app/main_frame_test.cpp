@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -500,6 +501,24 @@ TEST_F(FrameTest, WindowLayoutIsKeptBetweenRuns) {
     ASSERT_TRUE(again.frame().restoreLayout());
     again.frame().show();
     EXPECT_EQ(again.frame().size(), QSize(820, 640));
+    EXPECT_TRUE(again.frame().action(kCmdViewThumbnails)->isChecked());
+  }
+  // Saved on a screen of another scale (a record Qt refuses): the window
+  // takes the same share of this screen, not maximised, its bars as left.
+  {
+    CAppSettings settings(q(dir / "settings.ini"));
+    const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect twice(room.topLeft() * 2, room.size() * 2);
+    settings.setWindowLayout("saved elsewhere", settings.windowState());
+    settings.setWindowPlace(
+        {QRect(twice.topLeft() + QPoint(200, 100), twice.size() * 7 / 8), false, twice});
+    COrvaneApp again{std::make_unique<CAppSettings>(q(dir / "settings.ini")),
+                     std::make_unique<test::ScriptedUi>()};
+    ASSERT_TRUE(again.frame().restoreLayout());
+    again.frame().show();
+    EXPECT_FALSE(again.frame().isMaximized());
+    EXPECT_EQ(again.frame().geometry(),
+              QRect(room.topLeft() + QPoint(100, 50), room.size() * 7 / 8));
     EXPECT_TRUE(again.frame().action(kCmdViewThumbnails)->isChecked());
   }
   COrvaneApp fresh{std::make_unique<CAppSettings>(q(dir / "fresh.ini")),

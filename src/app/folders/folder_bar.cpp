@@ -47,11 +47,17 @@ class FolderTree : public QTreeView {
   }
 };
 
-// The rename editor is as wide as the name it holds, within the tree's
-// window: a narrow bar would otherwise cut the name at its right edge.
+// The rename editor shows the whole name: it stands on the bar's window,
+// not in the tree (whose narrow window would cut the name), as wide as the
+// name from where the name starts, within the window.
 class NameDelegate : public QStyledItemDelegate {
  public:
-  using QStyledItemDelegate::QStyledItemDelegate;
+  explicit NameDelegate(QTreeView* tree) : QStyledItemDelegate(tree), tree_(tree) {}
+
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override {
+    return QStyledItemDelegate::createEditor(parent->window(), option, index);
+  }
 
   void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                             const QModelIndex& index) const override {
@@ -61,12 +67,17 @@ class NameDelegate : public QStyledItemDelegate {
     if (!line || !area) return;
     const int needed = line->fontMetrics().horizontalAdvance(index.data(Qt::EditRole).toString()) +
                        line->fontMetrics().averageCharWidth() * 3;
-    QRect r = editor->geometry();
+    // Placed for the tree's window: moved onto the bar's.
+    QRect r = editor->geometry().translated(tree_->viewport()->mapTo(area, QPoint(0, 0)));
     r.setWidth(std::max(r.width(), needed));
     if (r.right() >= area->width()) r.moveRight(area->width() - 1);
     if (r.left() < 0) r.setLeft(0);
     editor->setGeometry(r);
+    editor->raise();
   }
+
+ private:
+  QTreeView* tree_;
 };
 
 }  // namespace

@@ -88,8 +88,8 @@ void start_with_long_read(const QString& long_raw) {
 // The window left at a size of its own, with the folder bar on the right
 // and the thumbnails shown, comes back so at the next start (run at
 // QT_SCALE_FACTOR=2 too).
-int layout_kept(const QString& ini) {
-  {
+int layout_kept(const QString& ini, bool save) {
+  if (save) {
     COrvaneApp app(std::make_unique<CAppSettings>(ini));
     app.start({});
     CMainFrame& frame = app.frame();
@@ -112,7 +112,8 @@ int layout_kept(const QString& ini) {
               frame.height(), int(frame.isMaximized()),
               int(bar && frame.dockWidgetArea(bar) == Qt::RightDockWidgetArea),
               int(frame.thumbnails()->isVisible()));
-  shot("30-layout-kept-at-scale-" + qEnvironmentVariable("QT_SCALE_FACTOR", "1"));
+  shot(QStringLiteral("30-layout-kept-at-scale-%1%2")
+           .arg(qEnvironmentVariable("QT_SCALE_FACTOR", "1"), save ? "" : "-left-at-scale-1"));
   return 0;
 }
 
@@ -120,9 +121,12 @@ int layout_kept(const QString& ini) {
 
 int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
-  if (argc == 4 && QString::fromLocal8Bit(argv[1]) == "--layout") {
+  // --layout: leave the window and start again; --restore: start again
+  // only (from a run at another scale).
+  const QString mode = argc == 4 ? QString::fromLocal8Bit(argv[1]) : QString();
+  if (mode == "--layout" || mode == "--restore") {
     out_dir = QString::fromLocal8Bit(argv[2]);
-    return layout_kept(QString::fromLocal8Bit(argv[3]));
+    return layout_kept(QString::fromLocal8Bit(argv[3]), mode == "--layout");
   }
   if (argc != 7) {
     std::fprintf(
