@@ -4,8 +4,6 @@ namespace orvane::lists {
 
 namespace {
 
-using namespace std::string_view_literals;
-
 constexpr DesktopType kTypes[] = {
     {.mime_type = "image/tiff", .system_type = true, .thumbnailed_elsewhere = true},
     {.mime_type = "image/g3fax", .system_type = true},
@@ -14,8 +12,6 @@ constexpr DesktopType kTypes[] = {
      .acronym = "CCITT",
      .expanded_acronym = "Comité Consultatif International Téléphonique et Télégraphique"},
     {.mime_type = "image/x-dcx", .comment = "DCX multi-page fax image"},
-    // Every WinFax page header starts with 0x0B 0x23: two bytes only.
-    {.mime_type = "image/x-winfax", .hint_magic = "\x0B\x23"sv, .hint_priority = 30},
     {.mime_type = "image/x-faxwizard", .sub_class_of = "image/tiff"},
 };
 

@@ -21,10 +21,6 @@ struct DesktopType {
   std::string_view sub_class_of = {};
   std::string_view acronym = {};
   std::string_view expanded_acronym = {};
-  // Bytes that only hint at the format (too few to classify by) and the
-  // low priority the desktop weighs them with.
-  std::string_view hint_magic = {};
-  int hint_priority = 0;
 };
 
 // The entry for `mime_type`, or the defaults.

@@ -58,7 +58,8 @@ std::string type_entry(const FormatRow& row, const FileType& file_type) {
     out += "    <sub-class-of type=\"" + std::string(type.sub_class_of) + "\"/>\n";
   out += "    <generic-icon name=\"image-x-generic\"/>\n";
   if (row.magic.size() > 0 && owns_magic(row)) out += magic_block(row.magic, 50);
-  if (!type.hint_magic.empty()) out += magic_block({type.hint_magic}, type.hint_priority);
+  // Bytes that only hint at the format weigh below the usual magic.
+  if (row.hint_magic.size() > 0) out += magic_block(row.hint_magic, 30);
   for (std::string_view ending : file_type_endings(row, file_type)) {
     out += "    <glob pattern=\"*." + std::string(ending) + "\"";
     if (contested_ending(ending)) out += " weight=\"40\"";

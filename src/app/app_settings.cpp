@@ -88,4 +88,21 @@ void CAppSettings::setWindowLayout(const QByteArray& geometry, const QByteArray&
   store_->sync();
 }
 
+CAppSettings::WindowPlace CAppSettings::windowPlace() const {
+  const QString section = QString::fromLatin1(kWindowSection);
+  WindowPlace place;
+  place.normal = store_->value(section + QStringLiteral("/Normal")).toRect();
+  place.maximized = store_->value(section + QStringLiteral("/Maximized"), false).toBool();
+  place.screen = store_->value(section + QStringLiteral("/Screen")).toRect();
+  return place;
+}
+
+void CAppSettings::setWindowPlace(const WindowPlace& place) {
+  const QString section = QString::fromLatin1(kWindowSection);
+  store_->setValue(section + QStringLiteral("/Normal"), place.normal);
+  store_->setValue(section + QStringLiteral("/Maximized"), place.maximized);
+  store_->setValue(section + QStringLiteral("/Screen"), place.screen);
+  store_->sync();
+}
+
 }  // namespace orvane::app

@@ -2,6 +2,7 @@
 // The little the viewer keeps between runs: the recent-file list, the
 // number of pages print preview showed last, and where the window and its
 // bars were.
+#include <QRect>
 #include <QSettings>
 #include <QStringList>
 #include <memory>
@@ -35,6 +36,19 @@ class CAppSettings {
   QByteArray windowGeometry() const;
   QByteArray windowState() const;
   void setWindowLayout(const QByteArray& geometry, const QByteArray& state);
+
+  // The window's place in plain numbers, for a start on a screen of
+  // another scale, whose geometry Qt's own record refuses: the window's
+  // normal rectangle, whether it was maximised, and the screen's available
+  // rectangle, all in device-independent pixels. An empty rectangle before
+  // the first run that closed the window.
+  struct WindowPlace {
+    QRect normal;
+    bool maximized = false;
+    QRect screen;
+  };
+  WindowPlace windowPlace() const;
+  void setWindowPlace(const WindowPlace& place);
 
  private:
   void writeRecentFiles(const QStringList& files);

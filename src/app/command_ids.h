@@ -53,6 +53,11 @@ enum CommandId : int {
   kCmdFindText = 32900,
   kCmdFindNext = 32901,
   kCmdFindPrevious = 32902,
+  kCmdZoomActual = 32840,
+  kCmdViewFullScreen = 32841,
+  kCmdFileClose = 32842,
+  kCmdRotateLeft = 32843,
+  kCmdRotateRight = 32844,
 };
 
 }  // namespace orvane::app

@@ -18,6 +18,10 @@ bool command_enabled(CommandId id, const CommandState& s) {
     case kCmdZoomOut: return s.scaling > 0.25f && has_pixels;
     case kCmdFitWidth:
     case kCmdFitPage: return has_pixels;
+    case kCmdZoomActual: return has_pixels && s.scaling != 1.0f;
+    case kCmdRotateLeft:
+    case kCmdRotateRight: return has_pixels;
+    case kCmdFileClose: return s.has_path;
     case kCmdFlip:
     case kCmdMirror:
     case kCmdResolutions:
@@ -25,7 +29,10 @@ bool command_enabled(CommandId id, const CommandState& s) {
     case kCmdReversed: return has_pages;
     // The export reads every page afresh and names those it leaves out, so
     // a page on view that did not load does not stop it.
-    case kCmdFileExportPdf: return s.has_path && has_pages;
+    case kCmdFileExportPdf:
+    // Save As converts the fax file itself: a file that is not a fax (no
+    // pages) has nothing to convert.
+    case kCmdFileSaveAs: return s.has_path && has_pages;
     case kCmdBitOrder:
     case kCmdAdvanced: return s.has_path;
     case kCmdPreviousImage: return s.folder_position > 0;

@@ -15,6 +15,8 @@ constexpr CommandEntry kCommands[] = {
      "", "document-save-as", ":/icons/save-as.png", false},
     {kCmdFileExportPdf, "&Export as PDF...", "Export the fax file to a PDF file", "Export as PDF",
      "", "document-export", "", false},
+    {kCmdFileClose, "&Close\tCtrl+W", "Close the fax on view", "Close", "Ctrl+W", "window-close",
+     "", false},
     {kCmdFilePrint, "&Print...\tCtrl+P", "Print the active document", "Print", "Ctrl+P",
      "document-print", ":/icons/print.png", false},
     {kCmdFilePrintPreview, "Print Pre&view", "Display full pages", "Print Preview", "",
@@ -22,13 +24,15 @@ constexpr CommandEntry kCommands[] = {
     {kCmdFilePrintSetup, "P&rint Setup...", "Change the printer and printing options",
      "Print Setup", "", "document-page-setup", "", false},
     {kCmdFileMru, "Recent File", "Open this document", "", "", "", "", false},
-    {kCmdAppExit, "E&xit", "Quit the application; prompts to save documents", "Exit", "",
+    {kCmdAppExit, "E&xit", "Quit the application; prompts to save documents", "Exit", "Ctrl+Q",
      "application-exit", "", false},
     // Image
     {kCmdZoomIn, "Zoom &In", "Zoom in", "Zoom in", "Ctrl++; Ctrl+=", "zoom-in",
      ":/icons/zoom-in.png", false},
     {kCmdZoomOut, "Zoom &Out", "Zoom out", "Zoom out", "Ctrl+-", "zoom-out", ":/icons/zoom-out.png",
      false},
+    {kCmdZoomActual, "Act&ual Size", "Show the page at scaling 1.00", "Actual size", "Ctrl+0",
+     "zoom-original", "", false},
     {kCmdFitWidth, "Fit &Width", "Fit the page's width into the window",
      "Fit the page's width into the window", "", "zoom-fit-width", "", true},
     {kCmdFitPage, "Fit P&age", "Fit the whole page into the window",
@@ -37,6 +41,10 @@ constexpr CommandEntry kCommands[] = {
      ":/icons/flip.png", false},
     {kCmdMirror, "&Mirror", "Mirror fax image", "Mirror fax image", "", "object-flip-horizontal",
      ":/icons/mirror.png", false},
+    {kCmdRotateLeft, "Rotate &Left", "Turn the page a quarter turn to the left", "Rotate left",
+     "Ctrl+L", "object-rotate-left", "", false},
+    {kCmdRotateRight, "Rotate &Right", "Turn the page a quarter turn to the right", "Rotate right",
+     "Ctrl+R", "object-rotate-right", "", false},
     {kCmdPreviousImage, "&Previous Image", "View previous image", "View previous image", "",
      "go-previous", ":/icons/previous-image.png", false},
     {kCmdNextImage, "&Next Image", "View next image", "View next image", "", "go-next",
@@ -78,13 +86,15 @@ constexpr CommandEntry kCommands[] = {
      "folder", ":/icons/folder-bar.png", true},
     {kCmdViewThumbnails, "Page T&humbnails", "Show or hide the page thumbnails",
      "Toggle Page Thumbnails", "", "view-preview", "", true},
+    {kCmdViewFullScreen, "F&ull Screen", "Show the window on the whole screen", "Full screen",
+     "F11", "view-fullscreen", "", true},
     // Help
     {kCmdHelpContents, "&Contents", "Open Help Contents", "Help contents", "", "help-contents", "",
      false},
     {kCmdAppAbout, "&About Orvane...", "Display program information, version number and copyright",
      "About", "", "help-about", ":/icons/about.png", false},
-    // Toolbar only
-    {kCmdReversed, "", "Show reversed image ", "show reversed image", "", "",
+    // On the toolbar, and in the Image menu for its key
+    {kCmdReversed, "Re&versed Image", "Show reversed image ", "show reversed image", "Ctrl+I", "",
      ":/icons/reversed.png", true},
     // Keyboard only
     {kCmdFileNew, "", "Create a new document", "", "Ctrl+N", "", "", false},
@@ -102,20 +112,22 @@ constexpr CommandEntry kCommands[] = {
      false},
 };
 
-constexpr CommandId kFileMenu[] = {kCmdFileOpen,       kCmdFileSaveAs, kCmdFileExportPdf,
-                                   kCmdNone,           kCmdFilePrint,  kCmdFilePrintPreview,
-                                   kCmdFilePrintSetup, kCmdNone,       kCmdFileMru,
-                                   kCmdNone,           kCmdAppExit};
-constexpr CommandId kImageMenu[] = {kCmdZoomIn,    kCmdZoomOut,  kCmdFitWidth, kCmdFitPage,
-                                    kCmdFlip,      kCmdMirror,   kCmdNone,     kCmdPreviousImage,
-                                    kCmdNextImage, kCmdSlideShow};
-constexpr CommandId kPageMenu[] = {kCmdPageProperties, kCmdNone,       kCmdPagePrevious,
-                                   kCmdPageNext,       kCmdPageFirst,  kCmdPageLast,
+constexpr CommandId kFileMenu[] = {kCmdFileOpen,         kCmdFileSaveAs,     kCmdFileExportPdf,
+                                   kCmdFileClose,        kCmdNone,           kCmdFilePrint,
+                                   kCmdFilePrintPreview, kCmdFilePrintSetup, kCmdNone,
+                                   kCmdFileMru,          kCmdNone,           kCmdAppExit};
+constexpr CommandId kImageMenu[] = {
+    kCmdZoomIn, kCmdZoomOut,       kCmdZoomActual, kCmdFitWidth,    kCmdFitPage,
+    kCmdFlip,   kCmdMirror,        kCmdRotateLeft, kCmdRotateRight, kCmdReversed,
+    kCmdNone,   kCmdPreviousImage, kCmdNextImage,  kCmdSlideShow};
+constexpr CommandId kPageMenu[] = {kCmdPageProperties, kCmdNone,      kCmdPagePrevious,
+                                   kCmdPageNext,       kCmdPageFirst, kCmdPageLast,
                                    kCmdNone,           kCmdPageNumber, kCmdFindText};
 constexpr CommandId kSettingsMenu[] = {kCmdResolutions, kCmdBitOrder, kCmdNone,
                                        kCmdAdvanced,    kCmdNone,     kCmdOptions};
-constexpr CommandId kViewMenu[] = {kCmdViewToolbar, kCmdViewStatusBar, kCmdViewFolderToolbar,
-                                   kCmdNone,        kCmdViewFolderBar, kCmdViewThumbnails};
+constexpr CommandId kViewMenu[] = {kCmdViewToolbar,   kCmdViewStatusBar, kCmdViewFolderToolbar,
+                                   kCmdNone,          kCmdViewFolderBar, kCmdViewThumbnails,
+                                   kCmdViewFullScreen};
 constexpr CommandId kHelpMenu[] = {kCmdHelpContents, kCmdNone, kCmdAppAbout};
 
 const MenuSpec kMenus[] = {

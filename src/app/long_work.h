@@ -20,4 +20,9 @@ namespace orvane::app {
 bool run_long_work(QWidget* parent, const QString& label, const std::function<void()>& work,
                    WorkControl* control = nullptr);
 
+// When long work is running, asks it to stop as its Cancel does and returns
+// true (the work's window goes once the work has ended); false when none
+// runs. For the main window's close button, which stays usable meanwhile.
+bool cancel_long_work();
+
 }  // namespace orvane::app

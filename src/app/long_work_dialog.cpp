@@ -1,8 +1,10 @@
 #include "app/long_work_dialog.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QWindow>
 #include <algorithm>
 
 #include "app/dialogs/dialog_look.h"
@@ -14,11 +16,17 @@ namespace {
 constexpr int kPollMs = 100;
 }  // namespace
 
-CLongWorkDialog::CLongWorkDialog(const QString& label, QWidget* parent)
-    : QProgressDialog(label, tr("Cancel"), 0, 0, parent), bar_(new QProgressBar(this)) {
+CLongWorkDialog::CLongWorkDialog(const QString& label, QWidget* over)
+    : QProgressDialog(label, tr("Cancel"), 0, 0, nullptr),
+      over_(over),
+      bar_(new QProgressBar(this)) {
   setWindowTitle(QStringLiteral("Orvane"));
   apply_dialog_frame(this);
-  setWindowModality(Qt::ApplicationModal);
+  // Modal to no other window (it has no parent) and above them all while
+  // it is up; the filter below keeps their input away.
+  setWindowFlag(Qt::WindowStaysOnTopHint);
+  setWindowModality(Qt::WindowModal);
+  qApp->installEventFilter(this);
   setAutoClose(false);
   setAutoReset(false);
   setMinimumDuration(0);
@@ -34,6 +42,43 @@ CLongWorkDialog::CLongWorkDialog(const QString& label, QWidget* parent)
   connect(this, &QProgressDialog::canceled, this, &CLongWorkDialog::requestCancel);
   connect(&poll_, &QTimer::timeout, this, &CLongWorkDialog::showProgress);
   poll_.start(kPollMs);
+}
+
+CLongWorkDialog::~CLongWorkDialog() {
+  qApp->removeEventFilter(this);
+}
+
+void CLongWorkDialog::showEvent(QShowEvent* event) {
+  QProgressDialog::showEvent(event);
+  if (over_ && over_->isVisible())
+    move(over_->window()->frameGeometry().center() - rect().center());
+}
+
+// What a person does with the other windows (keys, shortcuts, the mouse,
+// drops) does not reach them while the work runs; painting, resizing and
+// closing do.
+bool CLongWorkDialog::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TabletPress: {
+      if (auto* widget = qobject_cast<QWidget*>(watched)) return widget->window() != this;
+      if (auto* window = qobject_cast<QWindow*>(watched)) return window != windowHandle();
+      return event->type() == QEvent::Shortcut;  // to an action of another window
+    }
+    default: return false;
+  }
 }
 
 WorkControl::Progress CLongWorkDialog::progressReceiver() {

@@ -13,10 +13,15 @@ class QProgressBar;
 
 namespace orvane::app {
 
+// The window is modal to nothing: it keeps every other window of the program
+// from input itself, so that the window system still hands the main
+// window's close button to the main window (which cancels the work).
 class CLongWorkDialog : public QProgressDialog {
   Q_OBJECT
  public:
-  CLongWorkDialog(const QString& label, QWidget* parent);
+  // Shown over `over` (may be null).
+  CLongWorkDialog(const QString& label, QWidget* over);
+  ~CLongWorkDialog() override;
 
   bool cancelRequested() const { return cancel_requested_; }
   void requestCancel();
@@ -30,10 +35,13 @@ class CLongWorkDialog : public QProgressDialog {
  protected:
   void reject() override;
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void showProgress();
 
+  QWidget* over_;
   bool cancel_requested_ = false;
   WorkControl* stop_target_ = nullptr;
   QProgressBar* bar_;

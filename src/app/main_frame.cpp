@@ -12,13 +12,16 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app/app_settings.h"
 #include "app/command_table.h"
 #include "app/dialogs/options_dlg.h"
+#include "app/long_work.h"
 #include "app/orvane_doc.h"
 #include "app/orvane_view.h"
+#include "app/page_keys.h"
 #include "app/page_thumbnails.h"
 #include "app/status_pane.h"
 #include "base/coding_mode.h"
@@ -53,6 +56,7 @@ CMainFrame::CMainFrame(COrvaneDoc& doc, CAppSettings& settings, QWidget* parent)
     setGeometry(50, 50, std::max(200, area.width() - 100), std::max(200, area.height() - 100));
   }
   setCentralWidget(view_);
+  new CPageKeys(*view_, doc_);
   createActions();
   createMenus();
   createToolBar();
@@ -89,17 +93,22 @@ void CMainFrame::createActions() {
   setHandler(kCmdPageProperties, [this] { doc_.pageProperties(); });
   setHandler(kCmdZoomIn, [this] { doc_.zoomIn(); });
   setHandler(kCmdZoomOut, [this] { doc_.zoomOut(); });
+  setHandler(kCmdZoomActual, [this] { doc_.actualSize(); });
   setHandler(kCmdFitWidth, [this] { doc_.fitWidth(); });
   setHandler(kCmdFitPage, [this] { doc_.fitPage(); });
   setHandler(kCmdViewThumbnails, [this] { toggleThumbnails(); });
   setHandler(kCmdFlip, [this] { doc_.flip(); });
   setHandler(kCmdMirror, [this] { doc_.mirror(); });
+  setHandler(kCmdRotateLeft, [this] { doc_.rotate(-1); });
+  setHandler(kCmdRotateRight, [this] { doc_.rotate(1); });
   setHandler(kCmdResolutions, [this] { doc_.resolutions(); });
   setHandler(kCmdBitOrder, [this] { doc_.bitOrder(); });
   setHandler(kCmdAdvanced, [this] { doc_.advanced(); });
   setHandler(kCmdReversed, [this] { view_->toggleReversed(); });
   setHandler(kCmdOptions, [this] { options(); });
   setHandler(kCmdAppExit, [this] { close(); });
+  setHandler(kCmdFileClose, [this] { doc_.closeFile(); });
+  setHandler(kCmdViewFullScreen, [this] { toggleFullScreen(); });
   setHandler(kCmdViewToolbar, [this] { toolbar_->setVisible(!toolbar_->isVisible()); });
   setHandler(kCmdViewStatusBar, [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
 }
@@ -167,6 +176,9 @@ void CMainFrame::createToolBar() {
       toolbar_->addWidget(resolution_list_);
     } else {
       toolbar_->addAction(action(id));
+      // Screen readers name a button by its command, not by its picture.
+      if (QWidget* button = toolbar_->widgetForAction(action(id)))
+        button->setAccessibleName(action(id)->text().remove(u'&'));
     }
   }
   addToolBar(Qt::TopToolBarArea, toolbar_);
@@ -252,17 +264,46 @@ QLabel* CMainFrame::faxPane(int index) const {
 
 bool CMainFrame::restoreLayout() {
   const QByteArray geometry = settings_.windowGeometry();
-  if (geometry.isEmpty() || !restoreGeometry(geometry)) return false;
+  if (geometry.isEmpty()) return false;
+  // Qt's record refuses a screen of another width than it was made on (as
+  // at another scale factor); the plain numbers then place the window, at
+  // the same share of the screen.
+  if (!restoreGeometry(geometry) && !restorePlace()) return false;
   restoreState(settings_.windowState());
   action(kCmdViewThumbnails)->setChecked(thumbnails_->isVisibleTo(this));
   return true;
 }
 
+bool CMainFrame::restorePlace() {
+  const CAppSettings::WindowPlace place = settings_.windowPlace();
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen || !place.normal.isValid() || !place.screen.isValid()) return false;
+  const QRect room = screen->availableGeometry();
+  const double sx = double(room.width()) / place.screen.width();
+  const double sy = double(room.height()) / place.screen.height();
+  const QRect scaled(room.left() + int((place.normal.left() - place.screen.left()) * sx),
+                     room.top() + int((place.normal.top() - place.screen.top()) * sy),
+                     int(place.normal.width() * sx), int(place.normal.height() * sy));
+  setGeometry(scaled & room);
+  if (place.maximized) setWindowState(windowState() | Qt::WindowMaximized);
+  return true;
+}
+
 void CMainFrame::saveLayout() {
   settings_.setWindowLayout(saveGeometry(), saveState());
+  const QScreen* shown_on = screen();
+  settings_.setWindowPlace({normalGeometry(), isMaximized() || (isFullScreen() && was_maximized_),
+                            shown_on ? shown_on->availableGeometry() : QRect()});
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+  // Closed while a file is read or written: the work is cancelled, and the
+  // window closes once it has ended (its record is the worker's until then).
+  if (cancel_long_work()) {
+    event->ignore();
+    QTimer::singleShot(50, this, &QWidget::close);
+    return;
+  }
   saveLayout();
   QMainWindow::closeEvent(event);
 }
@@ -329,6 +370,7 @@ void CMainFrame::updateCommandStates() {
   action(kCmdReversed)->setChecked(view_->reversed());
   action(kCmdFitWidth)->setChecked(doc_.fitMode() == FitMode::kWidth);
   action(kCmdFitPage)->setChecked(doc_.fitMode() == FitMode::kPage);
+  action(kCmdViewFullScreen)->setChecked(isFullScreen());
   // The placeholder of an empty recent-file list is shown greyed.
   action(kCmdFileMru)->setEnabled(false);
 }
@@ -336,6 +378,21 @@ void CMainFrame::updateCommandStates() {
 QAction* CMainFrame::action(CommandId id) const {
   const auto it = actions_.find(id);
   return it == actions_.end() ? nullptr : it->second;
+}
+
+// Full screen and back to the window as it was (maximised or not).
+void CMainFrame::toggleFullScreen() {
+  if (isFullScreen()) {
+    if (was_maximized_) {
+      showMaximized();
+    } else {
+      showNormal();
+    }
+  } else {
+    was_maximized_ = isMaximized();
+    showFullScreen();
+  }
+  action(kCmdViewFullScreen)->setChecked(isFullScreen());
 }
 
 void CMainFrame::options() {

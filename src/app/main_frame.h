@@ -73,6 +73,8 @@ class CMainFrame : public QMainWindow {
   void updateTitle();
   void options();
   void toggleThumbnails();
+  void toggleFullScreen();
+  bool restorePlace();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -92,6 +94,7 @@ class CMainFrame : public QMainWindow {
   std::map<CommandId, std::function<void()>> handlers_;
   int slide_show_ms_ = kDefaultSlideShowMs;
   int folder_list_size_ = 0;
+  bool was_maximized_ = false;
 };
 
 }  // namespace orvane::app

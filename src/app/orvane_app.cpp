@@ -16,6 +16,7 @@
 #include "app/loading_window.h"
 #include "app/main_frame.h"
 #include "app/orvane_doc.h"
+#include "app/orvane_view.h"
 #include "app/pdf_export_dialog.h"
 #include "app/printing/print_commands.h"
 #include "app/printing/print_handlers.h"
@@ -27,16 +28,6 @@ static void register_resources() {
 }
 
 namespace orvane::app {
-
-namespace {
-
-// Big enough to show long names and many files, within the window.
-QSize useful_dialog_size(const QWidget* frame) {
-  const QSize room = frame->screen() ? frame->screen()->availableSize() : QSize(1024, 768);
-  return {std::min(900, room.width() * 9 / 10), std::min(620, room.height() * 9 / 10)};
-}
-
-}  // namespace
 
 QString tiff_name_for(const QString& fax) {
   const QFileInfo info(fax);
@@ -163,9 +154,11 @@ void COrvaneApp::fileOpen() {
   } else if (const QString samples = samples_folder(); !samples.isEmpty()) {
     dialog.setDirectory(samples);
   }
-  dialog.resize(useful_dialog_size(frame_.get()));
+  fit_file_dialog(dialog, frame_.get());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  openDocumentFile(dialog.selectedFiles().first());
+  // The keyboard goes to the page, wherever it was before the dialog.
+  if (openDocumentFile(dialog.selectedFiles().first()))
+    frame_->view()->setFocus(Qt::OtherFocusReason);
 }
 
 void COrvaneApp::fileNew() {
@@ -176,7 +169,7 @@ void COrvaneApp::fileNew() {
 // nothing was ever opened.
 void COrvaneApp::fileSave() {
   if (!doc_->everOpened() || doc_->untitled()) {
-    fileSaveAs();
+    frame_->runCommand(kCmdFileSaveAs);  // only when Save As may be given
     return;
   }
   saveTo(doc_->path());
@@ -187,7 +180,7 @@ void COrvaneApp::fileSaveAs() {
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilters({QStringLiteral("TIF Files(*.tif)")});
   dialog.setDefaultSuffix(QStringLiteral("tif"));
-  dialog.resize(useful_dialog_size(frame_.get()));
+  fit_file_dialog(dialog, frame_.get());
   // NAME.tif beside the fax: the fax's own name would ask to replace it.
   if (!doc_->path().isEmpty()) {
     dialog.setDirectory(QFileInfo(doc_->path()).absolutePath());

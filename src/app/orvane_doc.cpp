@@ -13,6 +13,7 @@
 #include "app/input_check.h"
 #include "app/refusal_reason.h"
 #include "base/coding_mode.h"
+#include "base/page_turn.h"
 #include "codec/page_driver.h"
 #include "core/classify.h"
 #include "core/format_registry.h"
@@ -141,6 +142,8 @@ bool COrvaneDoc::open(const QString& path, QString* error) {
 }
 
 void COrvaneDoc::resetForFile(const QString& path) {
+  // Read again with other parameters, the file keeps its turn.
+  if (path != path_) turns_ = 0;
   scaling_ = 1.0f;
   fit_ = FitMode::kNone;
   current_page_ = 0;
@@ -177,6 +180,7 @@ bool COrvaneDoc::readFile(const QString& path, const DecodingParameters& params)
   scratch_in_use_ = scratch;
   format_ = format;
   resetForFile(path);
+  if (fax_->page_valid()) turnPageOnView(turns_);
   pages_as_read_ = true;
   prepared_.reset();
   if (format == kFormatUnsupported) ui_.showTipsOfOpenFax();
@@ -260,7 +264,9 @@ void COrvaneDoc::keepNeighboursReady(qreal ratio) {
 void COrvaneDoc::loadPage(int index) {
   {
     const auto hold = holdRecord();
-    fax_->take_page(read_page_or_reason(*fax_, index));
+    LoadedPage loaded = read_page_or_reason(*fax_, index);
+    turnAsShown(loaded);
+    fax_->take_page(std::move(loaded));
   }
   flipped_ = mirrored_ = false;
   notePageOnView();
@@ -270,6 +276,27 @@ void COrvaneDoc::loadPage(int index) {
 void COrvaneDoc::newDocument() {
   untitled_ = true;
   emit titleChanged();
+}
+
+void COrvaneDoc::closeFile() {
+  ahead_->setSource({});
+  auto record = std::make_unique<FaxFile>();
+  record->set_working_paths(scratch_[std::size_t(scratch_in_use_)]);
+  fax_ = std::move(record);
+  format_ = 0;
+  resetForFile(QString());
+  pages_as_read_ = true;
+  prepared_.reset();
+  refusal_.clear();
+  open_failure_.clear();
+  stated_.reset();
+  pages_cut_ = false;
+  tell_cut_ = false;
+  full_path_title_ = false;
+  untitled_ = true;
+  followSource();
+  emit titleChanged();
+  updateAllViews();
 }
 
 bool COrvaneDoc::openFromList(const QString& path, QString* error) {
@@ -305,6 +332,11 @@ void COrvaneDoc::goTo(int index) {
   if (!ready) {
     loadPage(current_page_);
     return;
+  }
+  if (turns_ != 0) {
+    // Read ahead as the file has it: turned here, and drawn anew.
+    turnAsShown(ready->loaded);
+    ready->scaled = QImage();
   }
   {
     const auto hold = holdRecord();
@@ -370,6 +402,10 @@ void COrvaneDoc::zoomTo(float scaling) {
   updateAllViews();
 }
 
+void COrvaneDoc::actualSize() {
+  if (pageShown() && page().width != 0 && page().height != 0) zoomTo(1.0f);
+}
+
 void COrvaneDoc::fitWidth() {
   if (!pageShown() || page().width == 0 || page().height == 0) return;
   fit_ = FitMode::kWidth;
@@ -400,6 +436,28 @@ void COrvaneDoc::mirror() {
   }
   mirrored_ = !mirrored_;
   updateAllViews();
+}
+
+void COrvaneDoc::rotate(int quarter_turns) {
+  if (pageCount() == 0 || !pageShown()) return;
+  turnPageOnView(quarter_turns);
+  turns_ = ((turns_ + quarter_turns) % 4 + 4) % 4;
+  emit turnChanged();
+  updateAllViews();
+}
+
+void COrvaneDoc::turnPageOnView(int quarter_turns) {
+  if (quarter_turns % 4 == 0) return;
+  const auto hold = holdRecord();
+  PageBitmap page = turned(fax_->page(), quarter_turns);
+  // No room for the turned page: it stays as it was.
+  if (page.has_pixels()) fax_->page() = std::move(page);
+}
+
+void COrvaneDoc::turnAsShown(LoadedPage& loaded) const {
+  if (turns_ == 0 || !loaded.valid()) return;
+  PageBitmap page = turned(loaded.page, turns_);
+  if (page.has_pixels()) loaded.page = std::move(page);
 }
 
 void COrvaneDoc::resolutions() {
@@ -694,10 +752,10 @@ StatusTexts COrvaneDoc::statusTexts() const {
   if (pages_cut_) s.note = tr("Pages past %1 were not read").arg(pageCount());
   const QString verdict = QStringLiteral("That's NOT a FAX file!");
   if (!pageShown()) {
-    // Before the first file there is nothing to judge: the verdict waits
-    // for a file that gives no page.
-    s.panes = {ever_opened_ ? verdict : QString(), QStringLiteral("Page"), QStringLiteral("Size"),
-               QStringLiteral("Scaling")};
+    // Before the first file, or after Close, there is nothing to judge: the
+    // verdict waits for a file that gives no page.
+    s.panes = {path_.isEmpty() ? QString() : verdict, QStringLiteral("Page"),
+               QStringLiteral("Size"), QStringLiteral("Scaling")};
     // A page that did not load has no size; its coding is known only when
     // the file states it.
     if (format_ >= 0 && pageCount() > 0) {

@@ -49,6 +49,9 @@ class COrvaneDoc : public QObject {
   void loadPage(int index);
   // File New: an untitled document; the page on view stays.
   void newDocument();
+  // Close: no fax on view, as before the first file (the folder list and
+  // the recent files stay).
+  void closeFile();
 
   void firstPage();
   void previousPage();
@@ -57,6 +60,8 @@ class COrvaneDoc : public QObject {
   void goToPage();
   void zoomIn();
   void zoomOut();
+  // The scaling back to 1.00.
+  void actualSize();
   void fitWidth();
   void fitPage();
   FitMode fitMode() const { return fit_; }
@@ -70,6 +75,12 @@ class COrvaneDoc : public QObject {
   void goToIndex(int index);
   void flip();
   void mirror();
+  // Turns the page on view by `quarter_turns` clockwise (negative: to the
+  // left), and every page shown after it the same way until another file
+  // is opened; printing follows. The page keeps its true aspect.
+  void rotate(int quarter_turns);
+  // Clockwise quarter turns of the pages shown, 0 to 3.
+  int quarterTurns() const { return turns_; }
   void resolutions();
   void bitOrder();
   void advanced();
@@ -164,6 +175,8 @@ class COrvaneDoc : public QObject {
   void titleChanged();
   // Another file or other pages: the overview starts again.
   void pagesChanged();
+  // The pages are shown turned another way.
+  void turnChanged();
 
  private:
   void resetForFile(const QString& path);
@@ -180,6 +193,9 @@ class COrvaneDoc : public QObject {
   void zoomTo(float scaling);
   void resolutionChanged(bool vertical_changed);
   void goTo(int index);
+  // A page read for the view, turned as the pages are shown.
+  void turnAsShown(LoadedPage& loaded) const;
+  void turnPageOnView(int quarter_turns);
 
   // Two sets of scratch files, one for the record on view and one for the
   // record being read, so that a cancelled read leaves the fax on view.
@@ -210,6 +226,7 @@ class COrvaneDoc : public QObject {
   bool full_path_title_ = false;  // opened from the folder list
   int format_ = 0;
   float scaling_ = 1.0f;
+  int turns_ = 0;
   QString path_;
   QString extension_;
   bool untitled_ = true;

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QTransform>
 
 #include "app/orvane_doc.h"
 
@@ -75,6 +76,7 @@ CPageThumbnails::CPageThumbnails(COrvaneDoc& doc, QWidget* parent)
           [this](QListWidgetItem* item) { doc_.goToIndex(list_->row(item)); });
   connect(&doc_.pageAhead(), &CPageAhead::thumbnailReady, this, &CPageThumbnails::showThumbnail);
   connect(&doc_, &COrvaneDoc::pagesChanged, this, &CPageThumbnails::restart);
+  connect(&doc_, &COrvaneDoc::turnChanged, this, &CPageThumbnails::restart);
   connect(&doc_, &COrvaneDoc::statusChanged, this, &CPageThumbnails::markCurrent);
   restart();
 }
@@ -122,7 +124,11 @@ void CPageThumbnails::showThumbnail(int generation, int page, const QImage& imag
     item->setData(kBrokenRole, true);
     item->setToolTip(failure.left(1).toUpper() + failure.mid(1));
   } else {
-    QPixmap pixmap = QPixmap::fromImage(image);
+    // Made from the file: turned as the pages are shown.
+    QPixmap pixmap =
+        QPixmap::fromImage(doc_.quarterTurns() == 0
+                               ? image
+                               : image.transformed(QTransform().rotate(90 * doc_.quarterTurns())));
     pixmap.setDevicePixelRatio(devicePixelRatioF());
     item->setIcon(QIcon(pixmap));
   }

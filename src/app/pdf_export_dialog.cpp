@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 
+#include "app/dialogs/dialog_look.h"
 #include "app/orvane_doc.h"
 #include "core/page_ocr.h"
 
@@ -23,7 +24,7 @@ void export_pdf_with_dialog(QWidget* parent, COrvaneDoc& doc, const QString& sou
   dialog.setDefaultSuffix(QStringLiteral("pdf"));
   dialog.selectFile(default_pdf_name(source));
   // The dialog of Qt's own, which takes a widget of ours below its fields.
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  fit_file_dialog(dialog, parent);
   auto* ocr = new QCheckBox(QObject::tr("Make text searchable (OCR)"), &dialog);
   ocr->setObjectName(QStringLiteral("ocrCheck"));
   if (!ocr_built_in()) {

@@ -56,12 +56,19 @@ std::string readable(std::string_view bytes) {
 
 std::string json_row(const FormatRow& row) {
   auto as_string = [](std::string_view s) { return json_text(s); };
+  auto as_hex = [](std::string_view m) { return json_text(hex(m)); };
+  // The endings and signatures every other list shows: "endings" as the
+  // table and the desktop's types give them, "signature" every byte string
+  // the desktop matches (the hints last, and again on their own).
   std::string out = "{\"number\": " + std::to_string(row.number) +
                     ", \"name\": " + json_text(row.name) +
                     ", \"opens\": " + (row.make_reader ? "true" : "false") + ", \"endings\": [" +
+                    joined(shown_endings(row), ", ", as_string) + "]" + ", \"classified_by\": [" +
                     joined(row.endings, ", ", as_string) + "]";
-  out += ", \"signature\": [" +
-         joined(row.magic, ", ", [](std::string_view m) { return json_text(hex(m)); }) + "]";
+  std::vector<std::string_view> signatures(row.magic.begin(), row.magic.end());
+  signatures.insert(signatures.end(), row.hint_magic.begin(), row.hint_magic.end());
+  out += ", \"signature\": [" + joined(signatures, ", ", as_hex) + "]";
+  out += ", \"hint_signature\": [" + joined(row.hint_magic, ", ", as_hex) + "]";
   out += ", \"mime_types\": [" +
          joined(row.file_types, ", ",
                 [&](const FileType& t) {
@@ -100,9 +107,14 @@ void print_table() {
     return out;
   };
   for (const FormatRow& row : format_rows()) {
-    const std::string magic = row.magic.size() > 0 ? joined(row.magic, " or ", readable)
-                              : row.signature      ? std::string("(checked by its reader)")
-                                                   : std::string("-");
+    std::string magic = row.magic.size() > 0        ? joined(row.magic, " or ", readable)
+                        : row.signature             ? std::string("(checked by its reader)")
+                        : row.hint_magic.size() > 0 ? std::string()
+                                                    : std::string("-");
+    if (row.hint_magic.size() > 0) {
+      if (!magic.empty()) magic += " or ";
+      magic += joined(row.hint_magic, " or ", readable) + " (a hint)";
+    }
     std::vector<std::pair<std::string, std::string>> lines;
     for (const FileType& t : row.file_types)
       lines.emplace_back(joined(file_type_endings(row, t), " ", dotted), std::string(t.mime_type));

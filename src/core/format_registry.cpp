@@ -1,5 +1,6 @@
 #include "core/format_registry.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -107,6 +108,7 @@ const FormatRow kRows[] = {
      .endings = {"fxd", "fxr", "fxs", "fxm"},
      .make_reader = make<WinFaxReader>,
      .family = kContainer,
+     .hint_magic = {"\x0B\x23"sv},
      .file_types = {{"image/x-winfax"}}},
     {.number = kFormatQuickLink,
      .name = "Quick Link II",
@@ -173,6 +175,15 @@ std::span<const std::string_view> file_type_endings(const FormatRow& row, const 
   const std::initializer_list<std::string_view>& list =
       type.endings.size() > 0 ? type.endings : row.endings;
   return {list.begin(), list.size()};
+}
+
+std::vector<std::string_view> shown_endings(const FormatRow& row) {
+  std::vector<std::string_view> out;
+  if (row.file_types.size() == 0) return {row.endings.begin(), row.endings.end()};
+  for (const FileType& type : row.file_types)
+    for (std::string_view ending : file_type_endings(row, type))
+      if (std::find(out.begin(), out.end(), ending) == out.end()) out.push_back(ending);
+  return out;
 }
 
 std::string_view format_name(std::int32_t format) {

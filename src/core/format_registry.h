@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/format_reader.h"
 
@@ -83,6 +84,10 @@ struct FormatRow {
   // Byte strings at the start of the file, any one of which is the format's
   // signature (empty: none, or `signature` decides).
   std::initializer_list<std::string_view> magic = {};
+  // Bytes every file of the format starts with but too few to tell it by
+  // (WinFax page headers start with two fixed bytes): classification
+  // ignores them; the desktop weighs them low.
+  std::initializer_list<std::string_view> hint_magic = {};
   // Empty for rows that are verdicts or formats nobody opens.
   std::initializer_list<FileType> file_types = {};
 };
@@ -103,6 +108,11 @@ bool matches_signature(const FormatRow& row, std::span<const std::uint8_t> head)
 
 // The endings of `type`, one of `row`'s file types, in list order.
 std::span<const std::string_view> file_type_endings(const FormatRow& row, const FileType& type);
+
+// The endings users know `row`'s files by, as every list shown to them
+// gives them: those of its file types in list order (each once), or its
+// own endings when it has no file type (verdict rows).
+std::vector<std::string_view> shown_endings(const FormatRow& row);
 
 // Short display name ("TIFF", "DCX", "raw fax data", ...); every number
 // without a row is raw fax data.

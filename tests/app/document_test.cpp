@@ -133,6 +133,45 @@ TEST_F(DocumentTest, FlipAndMirrorChangeOnlyTheLoadedPage) {
   EXPECT_EQ(pixels(), original);
 }
 
+// A quarter turn keeps the page's true aspect (a 204 x 98 dpi page drawn
+// sideways is its drawn size turned), half a turn is a flip and a mirror,
+// and the turn holds for the pages after it until another file opens.
+TEST_F(DocumentTest, RotationTurnsEveryPageShownUntilAnotherFile) {
+  ASSERT_TRUE(doc.open(q(ot::fixture("tiff/multipage-1728-g3-2d.tif"))));
+  const auto original = pixels();
+  const QSize drawn = view.drawnSize();
+  const PageBitmap before = doc.page().fields_only();
+  doc.rotate(1);
+  EXPECT_EQ(view.drawnSize(), drawn.transposed());
+  EXPECT_EQ(doc.page().width, before.height);
+  EXPECT_EQ(doc.page().xres, before.yres);
+  EXPECT_EQ(panes()[2], QStringLiteral("Size: %1 x %2").arg(before.height).arg(before.width));
+  doc.rotate(-1);
+  EXPECT_EQ(pixels(), original);
+  EXPECT_EQ(view.drawnSize(), drawn);
+  doc.rotate(1);
+  doc.rotate(1);
+  doc.flip();
+  doc.mirror();
+  EXPECT_EQ(pixels(), original);
+
+  doc.rotate(1);  // three quarter turns
+  doc.nextPage();
+  EXPECT_EQ(doc.quarterTurns(), 3);
+  EXPECT_EQ(doc.page().height, 1728);
+  doc.previousPage();
+  doc.rotate(1);
+  EXPECT_EQ(doc.quarterTurns(), 0);
+  EXPECT_EQ(pixels(), original);  // read again, turned as shown, turned back
+
+  doc.rotate(1);
+  doc.open(doc.path());  // the same file read again keeps the turn
+  EXPECT_EQ(doc.page().width, before.height);
+  ASSERT_TRUE(doc.open(q(ot::fixture("tiff/multipage-1728-g4.tif"))));
+  EXPECT_EQ(doc.quarterTurns(), 0);
+  EXPECT_EQ(doc.page().width, 1728);
+}
+
 TEST_F(DocumentTest, FilesThatAreNoFax) {
   ASSERT_TRUE(doc.open(q(ot::fixture("tiff/multipage-1728-g4.tif"))));
   ot::write_file(dir / "notes.txt", {'n', 'o', 't', 'e', 's'});

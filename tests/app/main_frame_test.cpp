@@ -8,15 +8,21 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
+#include <QTreeView>
+#include <QWheelEvent>
 
 #include "app/command_table.h"
 #include "app/loading_window.h"
@@ -71,17 +77,18 @@ TEST_F(FrameTest, MenusAndToolbarInTheirOrder) {
   EXPECT_EQ(titles, (QStringList{"&File", "&Image", "&Page", "&Settings", "&View", "&Help"}));
   const auto menu = [&](int i) { return texts(frame.menuBar()->actions()[i]->menu()->actions()); };
   EXPECT_EQ(menu(0),
-            (QStringList{"&Open...", "Save &As...", "&Export as PDF...", "|", "&Print...",
+            (QStringList{"&Open...", "Save &As...", "&Export as PDF...", "&Close", "|", "&Print...",
                          "Print Pre&view", "P&rint Setup...", "|", "Recent File", "|", "E&xit"}));
   EXPECT_EQ(menu(1),
-            (QStringList{"Zoom &In", "Zoom &Out", "Fit &Width", "Fit P&age", "F&lip", "&Mirror",
+            (QStringList{"Zoom &In", "Zoom &Out", "Act&ual Size", "Fit &Width", "Fit P&age",
+                         "F&lip", "&Mirror", "Rotate &Left", "Rotate &Right", "Re&versed Image",
                          "|", "&Previous Image", "&Next Image", "&Slide Show"}));
   EXPECT_EQ(menu(2), (QStringList{"&Properties", "|", "Pre&vious Page", "&Next Page", "F&irst Page",
                                   "&Last Page", "|", "Pa&ge Number...", "&Find Text..."}));
   EXPECT_EQ(menu(3),
             (QStringList{"&Resolutions...", "&Bit order", "|", "&Advanced", "|", "&Options"}));
   EXPECT_EQ(menu(4), (QStringList{"&Toolbar", "&Status Bar", "Folder Toolbar", "|", "F&older Bar",
-                                  "Page T&humbnails"}));
+                                  "Page T&humbnails", "F&ull Screen"}));
   EXPECT_EQ(menu(5), (QStringList{"&Contents", "|", "&About Orvane..."}));
 
   QStringList tips;
@@ -117,9 +124,12 @@ TEST_F(FrameTest, MenusAndToolbarInTheirOrder) {
                                "|",
                                "Print",
                                "About"}));
+  // Every button has a picture, and a name for screen readers.
   for (QAction* a : frame.mainToolBar()->actions()) {
-    if (!a->isSeparator() && !frame.mainToolBar()->widgetForAction(a)->inherits("QComboBox")) {
+    QWidget* button = frame.mainToolBar()->widgetForAction(a);
+    if (!a->isSeparator() && !button->inherits("QComboBox")) {
       EXPECT_FALSE(a->icon().isNull()) << a->toolTip().toStdString();
+      EXPECT_FALSE(button->accessibleName().isEmpty()) << a->toolTip().toStdString();
     }
   }
   QStringList items;
@@ -132,6 +142,8 @@ TEST_F(FrameTest, MenusAndToolbarInTheirOrder) {
   EXPECT_EQ(frame.action(kCmdFileOpen)->statusTip(), "Open an existing fax document");
   EXPECT_EQ(frame.action(kCmdEditCopy)->shortcuts(),
             (QList<QKeySequence>{QKeySequence("Ctrl+C"), QKeySequence("Ctrl+Ins")}));
+  // Quit beside Exit, where the menu shows it.
+  EXPECT_EQ(frame.action(kCmdAppExit)->shortcut(), QKeySequence("Ctrl+Q"));
 }
 
 TEST_F(FrameTest, StatusBarWithoutAFax) {
@@ -149,10 +161,11 @@ TEST_F(FrameTest, StatusBarWithoutAFax) {
 
 TEST_F(FrameTest, EnablingRules) {
   const CommandId page_commands[] = {
-      kCmdPageFirst,  kCmdPagePrevious,   kCmdPageNext,    kCmdPageLast,
-      kCmdPageNumber, kCmdPageProperties, kCmdZoomIn,      kCmdZoomOut,
-      kCmdFlip,       kCmdMirror,         kCmdResolutions, kCmdReversed,
-      kCmdBitOrder,   kCmdAdvanced,       kCmdSlideShow,   kCmdFileExportPdf};
+      kCmdPageFirst,      kCmdPagePrevious, kCmdPageNext,  kCmdPageLast,   kCmdPageNumber,
+      kCmdPageProperties, kCmdZoomIn,       kCmdZoomOut,   kCmdFlip,       kCmdMirror,
+      kCmdResolutions,    kCmdReversed,     kCmdBitOrder,  kCmdAdvanced,   kCmdSlideShow,
+      kCmdFileExportPdf,  kCmdFileSaveAs,   kCmdFileClose, kCmdRotateLeft, kCmdRotateRight,
+      kCmdZoomActual};
   for (CommandId id : page_commands) EXPECT_FALSE(enabled(id)) << id;
   EXPECT_TRUE(enabled(kCmdFileOpen));
   EXPECT_TRUE(enabled(kCmdOptions));
@@ -176,7 +189,8 @@ TEST_F(FrameTest, EnablingRules) {
   }
   for (CommandId id :
        {kCmdPageNumber, kCmdPageProperties, kCmdFlip, kCmdMirror, kCmdResolutions, kCmdReversed,
-        kCmdBitOrder, kCmdAdvanced, kCmdZoomIn, kCmdZoomOut, kCmdFileExportPdf}) {
+        kCmdBitOrder, kCmdAdvanced, kCmdZoomIn, kCmdZoomOut, kCmdFileExportPdf, kCmdFileSaveAs,
+        kCmdFileClose, kCmdRotateLeft, kCmdRotateRight}) {
     EXPECT_TRUE(enabled(id)) << id;
   }
   for (int i = 0; i < 3; ++i) frame.runCommand(kCmdZoomOut);
@@ -199,6 +213,14 @@ TEST_F(FrameTest, EnablingRules) {
       app.openDocumentFile(QString::fromStdString(ORVANE_SOURCE_DIR) + "/samples/sample.g3"));
   EXPECT_FALSE(enabled(kCmdPageNumber));
   EXPECT_EQ(frame.resolutionList()->currentIndex(), 1);
+
+  // A file that is not a fax: nothing to convert or export, but it can be
+  // closed.
+  ot::write_file(dir / "notes.txt", {'h', 'i', '\n'});
+  ASSERT_TRUE(app.openDocumentFile(q(dir / "notes.txt")));
+  EXPECT_FALSE(enabled(kCmdFileSaveAs));
+  EXPECT_FALSE(enabled(kCmdFileExportPdf));
+  EXPECT_TRUE(enabled(kCmdFileClose));
 }
 
 // File > Export as PDF through the real dialog: it offers the fax's name
@@ -250,6 +272,35 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
   EXPECT_EQ(questions.size(), 1);
   EXPECT_EQ(ot::read_file(dir / "fax.pdf"), pdf);
   EXPECT_TRUE(ui->messages.isEmpty());
+}
+
+// Open, Save As and Export come up alike, names readable in the detailed
+// view; printing to a file offers the fax's name with .pdf in its folder.
+TEST_F(FrameTest, FileDialogsAlikeAndPrintToFileOffersThePdfName) {
+  std::filesystem::copy_file(ot::fixture("tiff/multipage-1728-g4.tif"), dir / "fax.tif");
+  ASSERT_TRUE(app.openDocumentFile(q(dir / "fax.tif")));
+  QList<QSize> sizes;
+  QList<int> name_columns;
+  QString print_name;
+  {
+    test::ModalCloser closer([&](QWidget* w) {
+      if (auto* d = qobject_cast<QFileDialog*>(w)) {
+        sizes << d->size();
+        if (auto* tree = d->findChild<QTreeView*>(QStringLiteral("treeView")))
+          name_columns << tree->header()->sectionSize(0);
+      } else if (auto* name = w->findChild<QLineEdit*>(QStringLiteral("filename"))) {
+        print_name = name->text();
+      }
+    });
+    for (CommandId id : {kCmdFileOpen, kCmdFileSaveAs, kCmdFileExportPdf, kCmdFilePrint})
+      frame.runCommand(id);
+  }
+  ASSERT_EQ(sizes.size(), 3);
+  EXPECT_EQ(sizes[1], sizes[0]);
+  EXPECT_EQ(sizes[2], sizes[0]);
+  ASSERT_EQ(name_columns.size(), 3);
+  for (int width : name_columns) EXPECT_GE(width, sizes[0].width() / 3);
+  EXPECT_EQ(print_name, q(dir / "fax.pdf"));
 }
 
 TEST_F(FrameTest, ResolutionListAndTitleFollowTheDocument) {
@@ -309,6 +360,7 @@ TEST_F(FrameTest, KeysTurnPagesAndZoom) {
       {QKeySequence(Qt::CTRL | Qt::Key_Plus), 0, "Scaling: 1.25"},
       {QKeySequence(Qt::CTRL | Qt::Key_Minus), 0, "Scaling: 1.00"},
       {QKeySequence(Qt::CTRL | Qt::Key_Minus), 0, "Scaling: 0.75"},
+      {QKeySequence(Qt::CTRL | Qt::Key_0), 0, "Scaling: 1.00"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.keys.toString().toStdString());
@@ -317,6 +369,96 @@ TEST_F(FrameTest, KeysTurnPagesAndZoom) {
     EXPECT_EQ(frame.faxPane(3)->text(), c.scaling);
   }
   EXPECT_TRUE(frame.action(kCmdPageLast)->shortcut().matches(QKeySequence("End")));
+}
+
+// Space reads on screen by screen into the next page, Shift+Space back into
+// the one before; the wheel goes on past a page's end as Page Down does;
+// the arrows sideways scroll a page wider than the window.
+TEST_F(FrameTest, SpaceAndWheelReadOnAcrossPages) {
+  frame.resize(700, 500);
+  frame.show();
+  frame.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+  ASSERT_TRUE(app.openDocumentFile(QString::fromStdString(ORVANE_SOURCE_DIR) +
+                                   "/samples/sample.tif"));  // two tall pages
+  COrvaneView* view = frame.view();
+  view->setFocus();
+  QScrollBar* v = view->verticalScrollBar();
+  ASSERT_GT(v->maximum(), 0);
+  int screens = 0;
+  while (app.doc().currentPage() == 0 && screens < 20) {
+    const int before = v->value();
+    QTest::keyClick(view, Qt::Key_Space);
+    if (app.doc().currentPage() == 0) {
+      EXPECT_GT(v->value(), before);
+      EXPECT_LT(v->value() - before, view->viewport()->height());  // the last lines stay
+    }
+    ++screens;
+  }
+  EXPECT_EQ(app.doc().currentPage(), 1);
+  EXPECT_GT(screens, 2);
+  EXPECT_EQ(v->value(), 0);
+  QTest::keyClick(view, Qt::Key_Down);
+  EXPECT_GT(v->value(), 0);
+  QTest::keyClick(view, Qt::Key_Space, Qt::ShiftModifier);
+  QTest::keyClick(view, Qt::Key_Space, Qt::ShiftModifier);
+  EXPECT_EQ(app.doc().currentPage(), 0);
+  EXPECT_EQ(v->value(), v->maximum());
+
+  const auto wheel = [&](int delta) {
+    QWheelEvent event(QPointF(50, 50), view->viewport()->mapToGlobal(QPointF(50, 50)), {},
+                      {0, delta}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &event);
+  };
+  wheel(-120);  // at the end of the page
+  EXPECT_EQ(app.doc().currentPage(), 1);
+  EXPECT_EQ(v->value(), 0);
+  wheel(-120);  // within the page: it scrolls
+  EXPECT_EQ(app.doc().currentPage(), 1);
+  EXPECT_GT(v->value(), 0);
+  v->setValue(0);
+  wheel(120);
+  EXPECT_EQ(app.doc().currentPage(), 0);
+
+  // The whole page in the window's width: the arrows sideways turn it.
+  QScrollBar* h = view->horizontalScrollBar();
+  frame.runCommand(kCmdFitWidth);
+  ASSERT_EQ(h->maximum(), 0);
+  QTest::keyClick(view, Qt::Key_Right);
+  EXPECT_EQ(app.doc().currentPage(), 1);
+  QTest::keyClick(view, Qt::Key_Left);
+  EXPECT_EQ(app.doc().currentPage(), 0);
+  for (int i = 0; i < 16 && h->maximum() == 0; ++i) frame.runCommand(kCmdZoomIn);
+  ASSERT_GT(h->maximum(), 0);
+  QTest::keyClick(view, Qt::Key_Right);
+  EXPECT_EQ(app.doc().currentPage(), 0);
+  EXPECT_GT(h->value(), 0);
+}
+
+// Close leaves the window as before the first file; F11 fills the screen
+// and gives the window back.
+TEST_F(FrameTest, CloseAndFullScreen) {
+  frame.show();
+  frame.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+  ASSERT_TRUE(app.openDocumentFile(multipage()));
+  QTest::keySequence(&frame, QKeySequence("Ctrl+W"));
+  EXPECT_TRUE(app.doc().path().isEmpty());
+  EXPECT_EQ(app.doc().pageCount(), 0);
+  EXPECT_EQ(frame.windowTitle(), "Untitled - Orvane");
+  EXPECT_EQ(frame.faxPane(0)->text(), "");
+  EXPECT_EQ(frame.faxPane(1)->text(), "Page");
+  for (CommandId id : {kCmdFileClose, kCmdFileSaveAs, kCmdPageNext, kCmdZoomIn})
+    EXPECT_FALSE(enabled(id)) << id;
+  ASSERT_TRUE(app.openDocumentFile(multipage()));  // and opens again
+  EXPECT_EQ(app.doc().pageCount(), 3);
+
+  frame.runCommand(kCmdViewFullScreen);
+  EXPECT_TRUE(frame.isFullScreen());
+  EXPECT_TRUE(frame.action(kCmdViewFullScreen)->isChecked());
+  frame.runCommand(kCmdViewFullScreen);
+  EXPECT_FALSE(frame.isFullScreen());
+  EXPECT_FALSE(frame.action(kCmdViewFullScreen)->isChecked());
 }
 
 // Every fax pane shows its longest text whole and keeps its width as texts
@@ -361,9 +503,67 @@ TEST_F(FrameTest, WindowLayoutIsKeptBetweenRuns) {
     EXPECT_EQ(again.frame().size(), QSize(820, 640));
     EXPECT_TRUE(again.frame().action(kCmdViewThumbnails)->isChecked());
   }
+  // Saved on a screen of another scale (a record Qt refuses): the window
+  // takes the same share of this screen, not maximised, its bars as left.
+  {
+    CAppSettings settings(q(dir / "settings.ini"));
+    const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect twice(room.topLeft() * 2, room.size() * 2);
+    settings.setWindowLayout("saved elsewhere", settings.windowState());
+    settings.setWindowPlace(
+        {QRect(twice.topLeft() + QPoint(200, 100), twice.size() * 7 / 8), false, twice});
+    COrvaneApp again{std::make_unique<CAppSettings>(q(dir / "settings.ini")),
+                     std::make_unique<test::ScriptedUi>()};
+    ASSERT_TRUE(again.frame().restoreLayout());
+    again.frame().show();
+    EXPECT_FALSE(again.frame().isMaximized());
+    EXPECT_EQ(again.frame().geometry(),
+              QRect(room.topLeft() + QPoint(100, 50), room.size() * 7 / 8));
+    EXPECT_TRUE(again.frame().action(kCmdViewThumbnails)->isChecked());
+  }
   COrvaneApp fresh{std::make_unique<CAppSettings>(q(dir / "fresh.ini")),
                    std::make_unique<test::ScriptedUi>()};
   EXPECT_FALSE(fresh.frame().restoreLayout());
+}
+
+// The main window's close button while a long bare stream is read: the
+// reading is cancelled (the fax on view is not the worker's any more) and
+// the window closes; keys meant for the window meanwhile reach nothing.
+TEST(FrameClosing, CloseDuringALongReadCancelsItAndCloses) {
+  ot::TempDir dir;
+  const std::vector<std::uint8_t> stream = ot::read_file(ORVANE_SOURCE_DIR "/samples/sample.g3");
+  std::vector<std::uint8_t> long_stream;
+  for (int i = 0; i < 400; ++i) long_stream.insert(long_stream.end(), stream.begin(), stream.end());
+  ot::write_file(dir / "long.g3", long_stream);
+  COrvaneApp app{std::make_unique<CAppSettings>(q(dir / "settings.ini"))};  // the real windows
+  CMainFrame& frame = app.frame();
+  frame.show();
+  int keys = 0;
+  struct KeyCount : QObject {
+    int& keys;
+    explicit KeyCount(int& k) : keys(k) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::KeyPress) ++keys;
+      return false;
+    }
+  } count(keys);
+  frame.view()->installEventFilter(&count);
+  bool closed_while_reading = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    QWidget* progress = QApplication::activeModalWidget();
+    if (!progress || closed_while_reading) return;
+    closed_while_reading = true;
+    QTest::keyClick(frame.view(), Qt::Key_End);
+    frame.close();
+    EXPECT_TRUE(frame.isVisible());  // until the reading has ended
+  });
+  poll.start(20);
+  EXPECT_FALSE(app.openDocumentFile(q(dir / "long.g3")));  // cancelled
+  EXPECT_TRUE(closed_while_reading);
+  EXPECT_EQ(keys, 0);
+  EXPECT_TRUE(app.doc().path().isEmpty());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !frame.isVisible(); }, 3000));
 }
 
 TEST(LoadingWindow, GoesWithinASecondOfStartUp) {

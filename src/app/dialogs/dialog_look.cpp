@@ -6,9 +6,14 @@
 #include <QApplication>
 #include <QDialog>
 #include <QEvent>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSplitter>
+#include <QTreeView>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
@@ -153,6 +158,27 @@ void plain_warning(QWidget* parent, const QString& caption, const QString& text)
   box.setStyleSheet(
       QStringLiteral("QLabel { color: palette(window-text); background: transparent; }"));
   box.exec();
+}
+
+void fit_file_dialog(QFileDialog& dialog, const QWidget* over) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  const QScreen* screen = over ? over->screen() : QGuiApplication::primaryScreen();
+  const QSize room = screen ? screen->availableSize() : QSize(1024, 768);
+  const QSize size(std::min(900, room.width() * 9 / 10), std::min(620, room.height() * 9 / 10));
+  dialog.resize(size);
+  // The places beside the files take a fifth; in the detailed view the
+  // names take half of the rest, the size, type and date what they need.
+  if (auto* splitter = dialog.findChild<QSplitter*>(QStringLiteral("splitter")))
+    splitter->setSizes({size.width() / 5, size.width() - size.width() / 5});
+  if (auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    QHeaderView* header = tree->header();
+    const QFontMetrics metrics(tree->font());
+    const int files = size.width() - size.width() / 5;
+    header->setStretchLastSection(true);
+    header->resizeSection(0, files / 2);
+    header->resizeSection(1, metrics.horizontalAdvance(QStringLiteral("1023.9 KiB")) + 24);
+    header->resizeSection(2, metrics.horizontalAdvance(QStringLiteral("tif File")) + 48);
+  }
 }
 
 }  // namespace orvane::app

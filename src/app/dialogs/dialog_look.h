@@ -5,6 +5,7 @@
 #include <QString>
 
 class QDialog;
+class QFileDialog;
 class QObject;
 class QWidget;
 
@@ -29,5 +30,10 @@ int title_bar_width(const QString& title);
 // A warning over `parent` in the desktop's plain colours, whatever look
 // `parent` has.
 void plain_warning(QWidget* parent, const QString& caption, const QString& text);
+
+// Every file dialog of the program (Open, Save As, Export) alike: the
+// program's own dialog, one size (big enough for long names and many files,
+// within the screen of `over`) and columns wide enough to read.
+void fit_file_dialog(QFileDialog& dialog, const QWidget* over);
 
 }  // namespace orvane::app

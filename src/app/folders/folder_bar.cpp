@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
@@ -12,19 +14,92 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QToolBar>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <functional>
+#include <utility>
 
 #include "app/folders/file_info_dialog.h"
 
 namespace orvane::app {
 
+namespace {
+
+// The tree tells whether its selection moves under a key press, and gives
+// Enter to the bar first.
+class FolderTree : public QTreeView {
+ public:
+  bool under_key = false;
+  std::function<bool()> on_enter;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && on_enter &&
+        on_enter()) {
+      event->accept();
+      return;
+    }
+    under_key = true;
+    QTreeView::keyPressEvent(event);
+    under_key = false;
+  }
+};
+
+// The rename editor shows the whole name: it stands on the bar's window,
+// not in the tree (whose narrow window would cut the name), as wide as the
+// name from where the name starts, within the window.
+class NameDelegate : public QStyledItemDelegate {
+ public:
+  explicit NameDelegate(QTreeView* tree) : QStyledItemDelegate(tree), tree_(tree) {}
+
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override {
+    return QStyledItemDelegate::createEditor(parent->window(), option, index);
+  }
+
+  void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const override {
+    QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+    const auto* line = qobject_cast<QLineEdit*>(editor);
+    QWidget* area = editor->parentWidget();
+    if (!line || !area) return;
+    const int needed = line->fontMetrics().horizontalAdvance(index.data(Qt::EditRole).toString()) +
+                       line->fontMetrics().averageCharWidth() * 3;
+    // Placed for the tree's window: moved onto the bar's.
+    QRect r = editor->geometry().translated(tree_->viewport()->mapTo(area, QPoint(0, 0)));
+    r.setWidth(std::max(r.width(), needed));
+    if (r.right() >= area->width()) r.moveRight(area->width() - 1);
+    if (r.left() < 0) r.setLeft(0);
+    editor->setGeometry(r);
+    editor->raise();
+  }
+
+ private:
+  QTreeView* tree_;
+};
+
+}  // namespace
+
 CFolderBar::CFolderBar(QWidget* parent) : QDockWidget(QStringLiteral("Folders & Files"), parent) {
   setObjectName(QStringLiteral("FolderBar"));
   setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
 
-  tree_ = new QTreeView;
+  auto* tree = new FolderTree;
+  tree_ = tree;
+  tree->on_enter = [this] {
+    const QString path = chosen_path();
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return false;
+    rest_timer_.stop();
+    pending_file_.clear();
+    emit file_selected(path);
+    return true;
+  };
+  tree_->setItemDelegate(new NameDelegate(tree_));
+  rest_timer_.setSingleShot(true);
+  rest_timer_.setInterval(kKeyboardRestMs);
+  connect(&rest_timer_, &QTimer::timeout, this, &CFolderBar::open_pending_file);
   tree_->setHeaderHidden(true);
   tree_->setSelectionMode(QAbstractItemView::SingleSelection);
   tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);  // Rename starts editing
@@ -83,6 +158,7 @@ void CFolderBar::keep_width() {
 void CFolderBar::show_in_tree(const QString& path) {
   const QModelIndex index = model_->index(path);
   if (!index.isValid()) return;
+  if (chosen_path() != path) choose_quietly(index);
   reveal(path);
 }
 
@@ -164,8 +240,9 @@ void CFolderBar::attach_model() {
             emit renamed(dir.filePath(from), dir.filePath(to));
           });
   connect(model_, &QAbstractItemModel::layoutChanged, this, [this] {
-    if (!revealing_.isEmpty())
-      tree_->scrollTo(model_->index(revealing_), QAbstractItemView::PositionAtCenter);
+    if (revealing_.isEmpty()) return;
+    tree_->scrollTo(model_->index(revealing_), QAbstractItemView::PositionAtCenter);
+    show_name_start(model_->index(revealing_));
   });
   delete old_model;
 }
@@ -174,9 +251,21 @@ void CFolderBar::reveal(const QString& path) {
   const QModelIndex index = model_->index(path);
   for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) tree_->expand(up);
   tree_->scrollTo(index);
+  show_name_start(index);
   // The model reads folders in the background and sorts them when read, which
   // moves the entry; it is scrolled to again until the user takes over.
   revealing_ = path;
+}
+
+// The tree scrolls sideways as far as it needs to show the entry whole,
+// which leaves the names with their first letters out of sight: it stays at
+// its left edge unless the entry starts past most of the bar's width.
+void CFolderBar::show_name_start(const QModelIndex& index) {
+  QScrollBar* sideways = tree_->horizontalScrollBar();
+  const QRect rect = tree_->visualRect(index);
+  const int start = rect.isValid() ? rect.left() + sideways->value() : 0;
+  const int room = tree_->viewport()->width();
+  sideways->setValue(start < room * 2 / 3 ? 0 : start - tree_->indentation());
 }
 
 void CFolderBar::choose(const QString& path) {
@@ -211,14 +300,24 @@ void CFolderBar::on_selection_changed() {
   // restart) or reopen the file.
   if (path == last_chosen_) return;
   last_chosen_ = path;
+  rest_timer_.stop();
+  pending_file_.clear();
   if (path.isEmpty() || quiet_) return;
   if (QFileInfo(path).isDir()) {
     if (!replaying_history_) history_.visit(path);
     update_actions();
     emit folder_selected(path);
+  } else if (static_cast<FolderTree*>(tree_)->under_key) {
+    pending_file_ = path;
+    rest_timer_.start();
   } else {
     emit file_selected(path);
   }
+}
+
+void CFolderBar::open_pending_file() {
+  const QString path = std::exchange(pending_file_, QString());
+  if (!path.isEmpty() && path == chosen_path()) emit file_selected(path, true);
 }
 
 void CFolderBar::update_actions() {

@@ -3,6 +3,7 @@
 // toolbar and a pop-up menu. Choosing a folder asks for it to be listed for
 // Previous/Next Image and the slide show; choosing a file asks to open it.
 #include <QDockWidget>
+#include <QTimer>
 #include <optional>
 
 #include "app/folders/folder_history.h"
@@ -30,9 +31,14 @@ class CFolderBar : public QDockWidget {
   void keep_width();
   int kept_width() const { return width_; }
 
-  // Brings `path` into sight in the tree without choosing it (nothing is
-  // listed or opened).
+  // Brings `path` into sight in the tree and selects it without choosing
+  // it (nothing is listed or opened).
   void show_in_tree(const QString& path);
+
+  // A file reached by the arrow keys opens once the selection rested this
+  // long (or at once with Enter), so that passing over files does not read
+  // each of them.
+  static constexpr int kKeyboardRestMs = 300;
 
   // Shows `folder` in the tree and chooses it, as a click would.
   void choose(const QString& path);
@@ -55,7 +61,9 @@ class CFolderBar : public QDockWidget {
 
  signals:
   void folder_selected(const QString& folder);
-  void file_selected(const QString& file);
+  // `browsing`: reached by the arrow keys and opened as the selection
+  // rested; the keyboard stays with the tree to go on browsing.
+  void file_selected(const QString& file, bool browsing = false);
   void export_pdf_requested(const QString& file);
   // An entry was renamed in the tree (full paths).
   void renamed(const QString& from, const QString& to);
@@ -67,7 +75,9 @@ class CFolderBar : public QDockWidget {
   void build_popup_menu();
   void attach_model();
   void reveal(const QString& path);
+  void show_name_start(const QModelIndex& index);
   void on_selection_changed();
+  void open_pending_file();
   bool eventFilter(QObject* watched, QEvent* event) override;
   void choose_quietly(const QModelIndex& index);
   void update_actions();
@@ -98,9 +108,12 @@ class CFolderBar : public QDockWidget {
   QAction* export_pdf_ = nullptr;
   FolderHistory history_;
   bool replaying_history_ = false;
-  QString last_chosen_;  // the entry the signals last told about
-  QString revealing_;    // kept in sight while the tree sorts, until the user acts
-  bool quiet_ = false;   // choosing for the pop-up menu: nothing is opened
+  QString last_chosen_;       // the entry the signals last told about
+  QString revealing_;         // kept in sight while the tree sorts, until the user acts
+  bool quiet_ = false;        // choosing for the pop-up menu: nothing is opened
+  bool by_keyboard_ = false;  // the selection moves under a key press
+  QString pending_file_;      // reached by keyboard, opened when the selection rests
+  QTimer rest_timer_;
   int width_ = kDefaultWidth;
 };
 

@@ -8,6 +8,7 @@
 #include "app/folders/slide_show.h"
 #include "app/main_frame.h"
 #include "app/orvane_doc.h"
+#include "app/orvane_view.h"
 #include "app/pdf_export_dialog.h"
 
 namespace orvane::app {
@@ -20,7 +21,13 @@ CFolderCommands::CFolderCommands(CMainFrame& frame, COrvaneDoc& doc)
       show_(new SlideShow(this)) {
   bar_->dock_left(frame);
   connect(bar_, &CFolderBar::folder_selected, this, &CFolderCommands::list_folder);
-  connect(bar_, &CFolderBar::file_selected, this, &CFolderCommands::open_from_list);
+  // Opened by a click or Enter, the page takes the keyboard (its keys turn
+  // and scroll it); opened while browsing with the arrow keys, the tree
+  // keeps it.
+  connect(bar_, &CFolderBar::file_selected, this, [this](const QString& path, bool browsing) {
+    open_from_list(path);
+    if (!browsing) frame_.view()->setFocus(Qt::OtherFocusReason);
+  });
   // The window hides its bars while it is destroyed: the action is asked
   // for now, not then.
   QPointer<QAction> toggle = frame.action(kCmdViewFolderBar);

@@ -9,6 +9,7 @@
 #include "app/display_image.h"
 #include "app/display_size.h"
 #include "app/refusal_reason.h"
+#include "base/page_turn.h"
 #include "core/classify.h"
 
 namespace orvane::app {
@@ -24,6 +25,7 @@ int FaxPrintJob::prepare(const PrintSource& source) {
   path_ = source.path;
   scaling_ = source.scaling;
   reversed_ = source.reversed;
+  turns_ = source.quarter_turns;
   record_.set_working_paths(scratch_for_printing(source.scratch));
   record_.set_parameters(source.parameters);
   const std::filesystem::path path(QFile::encodeName(source.path).toStdString());
@@ -61,6 +63,11 @@ void FaxPrintJob::print_page(QPainter& painter, int number, Target where) {
     painter.drawText(QRectF(painter.window()).adjusted(40, 40, -40, -40),
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, why + u'.');
     return;
+  }
+  // Turned as on screen; a page there is no room to turn goes out as read.
+  if (turns_ % 4 != 0) {
+    PageBitmap upright = turned(record_.page(), turns_);
+    if (upright.has_pixels()) record_.page() = std::move(upright);
   }
   PageBitmap& page = record_.page();
   QImage image = page_image(page);

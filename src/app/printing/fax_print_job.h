@@ -47,6 +47,7 @@ class FaxPrintJob {
   int page_count_ = 0;
   float scaling_ = 1.0f;
   bool reversed_ = false;
+  int turns_ = 0;
 };
 
 }  // namespace orvane::app

@@ -3,14 +3,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPaintEngine>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QScreen>
+#include <QTimer>
 
 #include "app/app_settings.h"
+#include "app/pdf_export_dialog.h"
 
 namespace orvane::app {
 namespace {
@@ -59,6 +62,13 @@ void CPrintCommands::print(QWidget* parent, const PrintSource& source) {
   if (!prepare(source)) return;
   QPrintDialog dialog(&printer_, parent);
   dialog.setMinMax(1, job_.page_count());
+  // Printing to a file offers NAME.pdf beside the fax on view (the dialog
+  // would offer the home folder, or the file of an earlier print). Filled
+  // once the dialog has set up its fields for showing.
+  const QString pdf = default_pdf_name(source.path);
+  QTimer::singleShot(0, &dialog, [&dialog, pdf] {
+    if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("filename"))) name->setText(pdf);
+  });
   if (dialog.exec() != QDialog::Accepted) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const auto [first, last] = chosen_pages(printer_, job_.page_count());

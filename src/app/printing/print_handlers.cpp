@@ -14,6 +14,7 @@ PrintSource print_source_of(const COrvaneDoc& doc, bool reversed) {
   source.scratch = doc.record().working_paths();
   source.scaling = doc.scaling();
   source.reversed = reversed;
+  source.quarter_turns = doc.quarterTurns();
   return source;
 }
 

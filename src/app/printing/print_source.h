@@ -13,6 +13,7 @@ struct PrintSource {
   WorkingPaths scratch;           // the display record's scratch files
   float scaling = 1.0f;           // the zoom factor on screen
   bool reversed = false;          // black and white swapped on screen
+  int quarter_turns = 0;          // clockwise, as the pages are shown
 };
 
 }  // namespace orvane::app

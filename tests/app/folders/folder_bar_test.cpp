@@ -6,11 +6,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 #include <QTreeView>
 #include <filesystem>
@@ -89,6 +91,30 @@ TEST_F(FolderBarTest, BackForwardAndUpRevisitFolders) {
   bar_.refresh_action()->trigger();  // a fresh tree keeps the choice and lists it again
   EXPECT_EQ(bar_.chosen_path(), outer);
   EXPECT_EQ(folders_, (QStringList{outer, inner, outer, inner, outer, outer}));
+}
+
+// Rename in a bar narrower than the name: the editor holds the whole long
+// name in sight, and renames the file.
+TEST_F(FolderBarTest, RenameEditorShowsTheWholeName) {
+  const fs::path fax = dir_ / "outer" / "a-rather-long-fax-name-from-the-night-shift.tif";
+  std::ofstream(fax) << "II*";
+  bar_.resize(460, 400);
+  bar_.show();
+  bar_.choose(q(fax));
+  QTest::qWait(50);
+  for (QAction* action : bar_.popup_menu()->actions())
+    if (action->text() == "Re&name") action->trigger();
+  auto* editor = bar_.window()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->text(), QString::fromStdString(fax.filename().string()));
+  const QRect inside = editor->window()->rect();
+  EXPECT_TRUE(inside.contains(editor->geometry())) << editor->geometry().x();
+  EXPECT_GT(editor->width(), editor->fontMetrics().horizontalAdvance(editor->text()));
+  // The name typed goes to the file as ever.
+  editor->setText("short.tif");
+  QTest::keyClick(editor, Qt::Key_Return);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return fs::exists(dir_ / "outer" / "short.tif"); }, 2000));
+  EXPECT_FALSE(fs::exists(fax));
 }
 
 // Answers the question Delete asks as soon as it is on screen.

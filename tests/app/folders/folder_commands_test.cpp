@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileSystemModel>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeView>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include "app/main_frame.h"
 #include "app/orvane_app.h"
 #include "app/orvane_doc.h"
+#include "app/orvane_view.h"
 #include "support/test_support.h"
 
 namespace orvane::app {
@@ -141,6 +143,12 @@ TEST_F(FolderCommandsTest, FolderBarFollowsTheFax) {
   ASSERT_TRUE(
       QTest::qWaitFor([&] { return tree->isExpanded(model->index(q(dir_ / "faxes"))); }, 3000));
 
+  // The fax is selected in its folder, the names in sight from their first
+  // letter; the keyboard stays with the page.
+  EXPECT_EQ(bar.chosen_path(), fax);
+  EXPECT_EQ(tree->horizontalScrollBar()->value(), 0);
+  EXPECT_FALSE(tree->hasFocus());
+
   // A right click on another file: chosen, not opened.
   const QModelIndex other = model->index(q(dir_ / "faxes" / "c.tif"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return tree->visualRect(other).isValid(); }, 3000));
@@ -156,6 +164,62 @@ TEST_F(FolderCommandsTest, FolderBarFollowsTheFax) {
   EXPECT_EQ(frame.windowTitle(), "renamed.tif - Orvane");
   app_.doc().nextPage();  // pages still read from the renamed file
   EXPECT_EQ(app_.doc().currentPage(), 1);
+}
+
+// The arrow keys pass over files without reading each: a file opens once the
+// selection rested, and the tree keeps the keyboard; Enter and a click open
+// at once and give the keyboard to the page.
+TEST_F(FolderCommandsTest, KeyboardBrowsingOpensWhenTheSelectionRests) {
+  CMainFrame& frame = app_.frame();
+  frame.resize(1000, 700);
+  frame.show();
+  frame.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+  QTreeView* tree = commands_.folder_bar().tree();
+  auto* model = qobject_cast<QFileSystemModel*>(tree->model());
+  const auto file = [this](const char* name) { return q(dir_ / "faxes" / name); };
+  ASSERT_TRUE(app_.openDocumentFile(file("a.tif")));
+  // Listed and sorted (folders first), as the arrow keys meet them.
+  const QModelIndex folder = model->index(q(dir_ / "faxes"));
+  const auto names = [&] {
+    QStringList list;
+    for (int row = 0; row < model->rowCount(folder); ++row)
+      list << model->index(row, 0, folder).data().toString();
+    return list;
+  };
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return names() == QStringList{"sub", "a.tif", "b.tif", "c.tif"};
+      },
+      5000))
+      << names().join(", ").toStdString();
+  tree->setFocus();
+  tree->setCurrentIndex(model->index(file("a.tif")));
+
+  QTest::keyClick(tree, Qt::Key_Down);
+  QTest::keyClick(tree, Qt::Key_Down);
+  EXPECT_EQ(commands_.folder_bar().chosen_path(), file("c.tif"));
+  EXPECT_EQ(app_.doc().path(), file("a.tif"));  // passed over, nothing read yet
+  QTest::qWait(CFolderBar::kKeyboardRestMs / 2);
+  EXPECT_EQ(app_.doc().path(), file("a.tif"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return app_.doc().path() == file("c.tif"); }, 3000));
+  EXPECT_TRUE(tree->hasFocus());
+
+  QTest::keyClick(tree, Qt::Key_Up);
+  QTest::keyClick(tree, Qt::Key_Return);
+  EXPECT_EQ(app_.doc().path(), file("b.tif"));
+  EXPECT_TRUE(frame.view()->hasFocus());
+
+  const QModelIndex a = model->index(file("a.tif"));
+  tree->scrollTo(a);
+  // On the name's first letters: the column reaches past the bar's edge.
+  const QRect name = tree->visualRect(a);
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                    QPoint(name.left() + 8, name.center().y()));
+  EXPECT_EQ(app_.doc().path(), file("a.tif"));
+  EXPECT_TRUE(frame.view()->hasFocus());
+  QTest::qWait(CFolderBar::kKeyboardRestMs + 100);  // nothing left pending
+  EXPECT_EQ(app_.doc().path(), file("a.tif"));
 }
 
 }  // namespace

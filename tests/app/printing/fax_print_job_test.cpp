@@ -155,13 +155,31 @@ TEST_F(PrintToPdf, ARangeLoadsExactlyItsPages) {
   EXPECT_EQ(job_.record().page().height, 600);  // page 3, the last printed
 }
 
-TEST_F(PrintToPdf, ReversedDisplayPrintsReversed) {
+// A 4 x 2 inch page with its bottom half inch black, printed as shown:
+// reversed, the white three quarters print black; turned, the band turns
+// with the page.
+TEST_F(PrintToPdf, ReversedAndTurnedDisplayPrintsSo) {
   const fs::path fax = dir_ / "one.tif";
   write_banded_fax(fax, 800, {400}, 200);
-  ASSERT_EQ(job_.prepare(source(fax, 1.0f, true)), 1);
-  ASSERT_TRUE(job_.print(printer_, 1, 1));
-  // The white top three quarters print black, the black quarter white.
-  expect_near(sheet(1), inches(0, 0, 4, 2 * 0.75));
+  const struct {
+    bool reversed;
+    int turns;
+    Box black;
+  } cases[] = {
+      {true, 0, inches(0, 0, 4, 1.5)},
+      {false, 1, inches(0, 0, 0.5, 4)},  // clockwise: the bottom goes left
+      {false, 2, inches(0, 0, 4, 0.5)},
+      {false, -1, inches(1.5, 0, 2, 4)},
+      {true, 1, inches(0.5, 0, 2, 4)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.turns) + (c.reversed ? " reversed" : ""));
+    PrintSource s = source(fax, 1.0f, c.reversed);
+    s.quarter_turns = c.turns;
+    ASSERT_EQ(job_.prepare(s), 1);
+    ASSERT_TRUE(job_.print(printer_, 1, 1));
+    expect_near(sheet(1), c.black);
+  }
 }
 
 // The printer gets the page's bits as a one-bit bitmap in both looks; a

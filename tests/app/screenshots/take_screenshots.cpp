@@ -86,10 +86,49 @@ void start_with_long_read(const QString& long_raw) {
   shot("00b-start-up-read-cancelled");
 }
 
+// The window left at a size of its own, with the folder bar on the right
+// and the thumbnails shown, comes back so at the next start (run at
+// QT_SCALE_FACTOR=2 too).
+int layout_kept(const QString& ini, bool save) {
+  if (save) {
+    COrvaneApp app(std::make_unique<CAppSettings>(ini));
+    app.start({});
+    CMainFrame& frame = app.frame();
+    frame.showNormal();
+    frame.setGeometry(60, 60, 600, 400);
+    if (auto* bar = frame.findChild<CFolderBar*>())
+      frame.addDockWidget(Qt::RightDockWidgetArea, bar);
+    frame.runCommand(kCmdViewThumbnails);
+    QTest::qWait(400);
+    std::printf("left: %dx%d maximised %d\n", frame.width(), frame.height(),
+                int(frame.isMaximized()));
+    frame.close();
+  }
+  COrvaneApp app(std::make_unique<CAppSettings>(ini));
+  app.start({});
+  QTest::qWait(400);
+  CMainFrame& frame = app.frame();
+  auto* bar = frame.findChild<CFolderBar*>();
+  std::printf("again: %dx%d maximised %d, folder bar right %d, thumbnails %d\n", frame.width(),
+              frame.height(), int(frame.isMaximized()),
+              int(bar && frame.dockWidgetArea(bar) == Qt::RightDockWidgetArea),
+              int(frame.thumbnails()->isVisible()));
+  shot(QStringLiteral("30-layout-kept-at-scale-%1%2")
+           .arg(qEnvironmentVariable("QT_SCALE_FACTOR", "1"), save ? "" : "-left-at-scale-1"));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication qapp(argc, argv);
+  // --layout: leave the window and start again; --restore: start again
+  // only (from a run at another scale).
+  const QString mode = argc == 4 ? QString::fromLocal8Bit(argv[1]) : QString();
+  if (mode == "--layout" || mode == "--restore") {
+    out_dir = QString::fromLocal8Bit(argv[2]);
+    return layout_kept(QString::fromLocal8Bit(argv[3]), mode == "--layout");
+  }
   if (argc != 7) {
     std::fprintf(
         stderr, "usage: take_screenshots OUT_DIR SAMPLES_DIR LONG_RAW NOT_A_FAX WORK UNREADABLE\n");
@@ -138,6 +177,9 @@ int main(int argc, char** argv) {
   frame.runCommand(kCmdFindPrevious);
   shot("04b-find-text-previous-on-page-1");
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  frame.runCommand(kCmdRotateRight);
+  shot("04c-second-page-rotated-right");
+  frame.runCommand(kCmdRotateLeft);
   shot_modal("05-properties", [&] { frame.runCommand(kCmdPageProperties); });
   show_menu(frame, 0, frame.action(kCmdFileExportPdf), "05a-file-menu");
   shot_modal("05b-export-as-pdf", [&] { frame.runCommand(kCmdFileExportPdf); });
@@ -160,6 +202,10 @@ int main(int argc, char** argv) {
     tree->horizontalScrollBar()->setValue(tree->horizontalScrollBar()->maximum());
     shot("05d-folder-bar-scrolled-sideways");
     tree->horizontalScrollBar()->setValue(0);
+    for (QAction* action : bar->popup_menu()->actions())
+      if (action->text() == "Re&name") action->trigger();
+    shot("05e-folder-bar-rename-shows-the-whole-name");
+    if (QWidget* editor = QApplication::focusWidget()) QTest::keyClick(editor, Qt::Key_Escape);
   }
 
   // Additions: the Image, Page and View menus with their keys, fitting,
@@ -174,6 +220,10 @@ int main(int argc, char** argv) {
   frame.runCommand(kCmdViewThumbnails);
   QTest::qWait(800);
   shot("12-page-thumbnails");
+  frame.runCommand(kCmdRotateRight);
+  QTest::qWait(800);
+  shot("12b-page-and-thumbnails-rotated");
+  frame.runCommand(kCmdRotateLeft);
   if (CPageThumbnails* thumbnails = frame.thumbnails()) {
     QListWidget* list = thumbnails->list();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
@@ -211,8 +261,14 @@ int main(int argc, char** argv) {
   shot_modal("17-save-as-other-ending", [&] { app.doc().save(work.filePath("copy.png")); });
   shot_modal("18-file-open-in-the-fax-folder", [&] { frame.runCommand(kCmdFileOpen); });
 
-  // Print Preview, large and smooth.
+  // Print Preview, large and smooth; printing to a file offers NAME.pdf
+  // beside the fax.
   app.openDocumentFile(fax);
+  shot_modal("19a-print-to-file-name", [&] { frame.runCommand(kCmdFilePrint); });
+  frame.runCommand(kCmdRotateRight);
+  shot_modal(
+      "19b-print-preview-rotated", [&] { frame.runCommand(kCmdFilePrintPreview); }, true, 2500);
+  frame.runCommand(kCmdRotateLeft);
   shot_modal(
       "19-print-preview", [&] { frame.runCommand(kCmdFilePrintPreview); }, true, 2500);
 
