@@ -250,8 +250,8 @@ std::optional<CPageAhead::Ready> COrvaneDoc::takePreparedPage() {
   return ready;
 }
 
-void COrvaneDoc::keepNeighboursReady(qreal ratio) {
-  if (pages_as_read_ && pageCount() > 1) ahead_->follow(current_page_, scaling_, ratio);
+void COrvaneDoc::keepNeighboursReady(qreal ratio, QRect sight) {
+  if (pages_as_read_ && pageCount() > 1) ahead_->follow(current_page_, scaling_, ratio, sight);
 }
 
 // A page that does not load leaves no pixels behind: the view never shows

@@ -129,8 +129,9 @@ class COrvaneDoc : public QObject {
   // once by the view.
   std::optional<CPageAhead::Ready> takePreparedPage();
   // The view has drawn the page on view at the present scaling on a screen
-  // of `ratio`: its neighbours are read ahead for that.
-  void keepNeighboursReady(qreal ratio);
+  // of `ratio`, `sight` of it in sight (device pixels): its neighbours are
+  // read ahead for that.
+  void keepNeighboursReady(qreal ratio, QRect sight);
   int currentPage() const { return current_page_; }
   float scaling() const { return scaling_; }
   int format() const { return format_; }

@@ -61,13 +61,15 @@ int CPageAhead::generation() const {
   return generation_;
 }
 
-void CPageAhead::follow(int current, float scaling, qreal ratio) {
+void CPageAhead::follow(int current, float scaling, qreal ratio, QRect sight) {
   {
     const std::lock_guard lock(mutex_);
+    // Tiles of another sight are still the page's: only the size counts.
     if (scaling != scaling_ || ratio != ratio_) ready_.clear();
     current_ = current;
     scaling_ = scaling;
     ratio_ = ratio;
+    sight_ = sight;
     const std::vector<int> wanted = neighbours(current_, source_.page_count);
     std::erase_if(ready_, [&](const auto& entry) { return !contains(wanted, entry.first); });
   }
@@ -122,6 +124,8 @@ void CPageAhead::run() {
     Source source;
     float scaling = 1.0f;
     qreal ratio = 1;
+    QRect sight;
+    int current = 0;
     int side = 0;
     {
       std::unique_lock lock(mutex_);
@@ -131,13 +135,16 @@ void CPageAhead::run() {
       source = source_;
       scaling = scaling_;
       ratio = ratio_;
+      sight = sight_;
+      current = current_;
       side = thumbnail_side_;
       busy_ = true;
       if (job.kind == Job::kNeighbour) in_hand_ = job.page;
     }
     bool failed = false;
     if (job.kind == Job::kNeighbour) {
-      failed = !doNeighbour(source, generation, job.page, scaling, ratio);
+      failed =
+          !doNeighbour(source, generation, job.page, scaling, ratio, sight, job.page > current);
     } else {
       doThumbnail(source, generation, job.page, side);
     }
@@ -158,14 +165,23 @@ LoadedPage CPageAhead::readPage(const Source& source, int page) {
 }
 
 bool CPageAhead::doNeighbour(const Source& source, int generation, int page, float scaling,
-                             qreal ratio) {
+                             qreal ratio, QRect sight, bool next) {
   Ready ready;
   ready.loaded = readPage(source, page);
   if (!ready.loaded.valid()) return false;
   const DisplaySize size = display_size(ready.loaded.page, scaling);
   ready.drawn = QSize(size.width, size.height);
   ready.ratio = ratio;
-  ready.scaled = scaled_page(ready.loaded.page, ready.drawn, ratio, false);
+  const QSize device = device_size(ready.drawn, ratio);
+  std::vector<QPoint> grids = tiles_over(sight, device);
+  const QRect turned =
+      sight.translated(0, (next ? 0 : device.height() - sight.height()) - sight.y());
+  for (const QPoint grid : tiles_over(turned, device))
+    if (std::find(grids.begin(), grids.end(), grid) == grids.end()) grids.push_back(grid);
+  for (const QPoint grid : grids) {
+    QImage tile = drawn_part(ready.loaded.page, device, tile_rect(grid, device));
+    if (!tile.isNull()) ready.tiles.emplace_back(grid, std::move(tile));
+  }
   const std::lock_guard lock(mutex_);
   // Kept only while still wanted as drawn.
   if (generation != generation_ || scaling != scaling_ || ratio != ratio_ ||

@@ -9,6 +9,7 @@
 // over as soon as it is made.
 #include <QImage>
 #include <QObject>
+#include <QRect>
 #include <QString>
 #include <condition_variable>
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/page_tiles.h"
 #include "core/fax_file.h"
 
 namespace orvane::app {
@@ -33,8 +35,8 @@ class CPageAhead : public QObject {
   };
   // A page as the document and the view take it over.
   struct Ready {
-    LoadedPage loaded;  // normalised to inches, as the view would leave it
-    QImage scaled;      // drawn at `drawn` for a screen of `ratio`
+    LoadedPage loaded;        // normalised to inches, as the view would leave it
+    std::vector<Tile> tiles;  // what will be in sight, drawn at `drawn` for `ratio`
     QSize drawn;
     qreal ratio = 1;
   };
@@ -50,8 +52,12 @@ class CPageAhead : public QObject {
   int generation() const;
 
   // The page on view is `current`, drawn at `scaling` on a screen of
-  // `ratio`: its neighbours are made ready, anything else held is dropped.
-  void follow(int current, float scaling, qreal ratio);
+  // `ratio`, with `sight` of it in sight (device pixels): its neighbours
+  // are made ready, anything else held is dropped. Of a neighbour the
+  // tiles under the same sight are drawn, and those under it moved to the
+  // page's top (the next page) or bottom (the page before), where turning
+  // with the keys puts the window.
+  void follow(int current, float scaling, qreal ratio, QRect sight);
   // Page `index` when it is ready (waiting for it when the worker is on it
   // just now); nothing when it was not asked for.
   std::optional<Ready> take(int index);
@@ -79,7 +85,8 @@ class CPageAhead : public QObject {
   // Page `page` through the record of `source`, as a value.
   static LoadedPage readPage(const Source& source, int page);
   // False when the page could not be read.
-  bool doNeighbour(const Source& source, int generation, int page, float scaling, qreal ratio);
+  bool doNeighbour(const Source& source, int generation, int page, float scaling, qreal ratio,
+                   QRect sight, bool next);
   void doThumbnail(const Source& source, int generation, int page, int side);
 
   mutable std::mutex mutex_;
@@ -92,6 +99,7 @@ class CPageAhead : public QObject {
   int current_ = -1;
   float scaling_ = 1.0f;
   qreal ratio_ = 1;
+  QRect sight_;
   std::vector<int> thumbnails_;
   int thumbnail_side_ = 0;
   // What is held and in hand.

@@ -54,9 +54,7 @@ struct Viewer : test::DocumentAndView {
     QImage drawn;
     bool operator==(const Shown&) const = default;
   };
-  Shown shown() const {
-    return {doc.page().pixels, doc.statusTexts().panes, view.pagePixmap().toImage()};
-  }
+  Shown shown() { return {doc.page().pixels, doc.statusTexts().panes, view.drawnPage()}; }
 
  private:
   bool ahead_;
