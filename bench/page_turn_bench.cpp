@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -222,6 +223,66 @@ BENCHMARK(BM_PageDownZoomed)
     ->UseManualTime()
     ->Iterations(40);
 
+// Closing the window while reading ahead is busy: the document and its
+// view destroyed right after the file opened at 4.00, the overview asking
+// for every page. Argument 0: the 100-page G4 TIFF (pages read and drawn
+// ahead); 1: a bare G3 stream of 200 copies of the sample (the reader
+// ahead's analysis under way). Counter: the close's median in ms.
+void BM_CloseWhileBusy(benchmark::State& state) {
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("orvane-bench-" + std::to_string(QCoreApplication::applicationPid()));
+  std::filesystem::create_directories(dir);
+  std::filesystem::path file = hundred_page_g4(dir);
+  if (state.range(0) == 1) {
+    file = dir / "long.g3";
+    std::string all = "cat";
+    for (int i = 0; i < 200; ++i) all += " '" ORVANE_SOURCE_DIR "/samples/sample.g3'";
+    if (std::system((all + " > '" + file.string() + "'").c_str()) != 0) file.clear();
+  }
+  std::vector<double> closes_ms;
+  for (auto _ : state) {
+    auto scratch = std::make_unique<ScratchDir>();
+    SilentUi ui;
+    auto doc = std::make_unique<COrvaneDoc>(scratch->paths(), ui);
+    auto view = std::make_unique<COrvaneView>(*doc);
+    view->resize(1200, 900);
+    view->show();
+    if (file.empty() || !doc->open(QString::fromStdString(file.string()))) {
+      state.SkipWithError("the file was not made or did not open");
+      return;
+    }
+    while (doc->canZoomIn()) doc->zoomIn();
+    std::vector<int> every(std::size_t(doc->pageCount()));
+    for (std::size_t i = 0; i < every.size(); ++i) every[i] = int(i);
+    doc->pageAhead().askThumbnails(every, 120);
+    // The work under way.
+    QElapsedTimer busy;
+    busy.start();
+    while (busy.elapsed() < 50) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QElapsedTimer close;
+    close.start();
+    view.reset();
+    doc.reset();
+    const double ms = double(close.nsecsElapsed()) / 1e6;
+    state.SetIterationTime(ms / 1000);
+    closes_ms.push_back(ms);
+    QCoreApplication::processEvents();
+  }
+  std::sort(closes_ms.begin(), closes_ms.end());
+  if (!closes_ms.empty()) {
+    state.counters["median_ms"] = closes_ms[closes_ms.size() / 2];
+    state.counters["max_ms"] = closes_ms.back();
+  }
+  state.SetLabel(state.range(0) == 1 ? "bare stream analysed" : "TIFF pages drawn");
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_CloseWhileBusy)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
+
 // The drawing part of a turn: the page averaged to grey at the drawn size
 // (argument: scaling in hundredths), then made a pixmap.
 void BM_DrawnPage(benchmark::State& state) {
@@ -246,7 +307,6 @@ void BM_LoadPage(benchmark::State& state) {
   doc.open(QStringLiteral(ORVANE_SOURCE_DIR "/samples/sample.tif"));
   std::uint32_t index = 0;
   for (auto _ : state) {
-    const auto hold = doc.holdRecord();
     doc.record().load_page(doc.format(), index ^= 1);
     benchmark::DoNotOptimize(doc.page().pixels.data());
   }

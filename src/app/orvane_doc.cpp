@@ -99,10 +99,11 @@ QString resolution_unit(std::uint8_t unit) {
   }
 }
 
-// The second set of scratch files sits beside the first.
-WorkingPaths spare_paths(const WorkingPaths& paths) {
-  const auto beside = [](const std::filesystem::path& path) {
-    return path.parent_path() / ("next-" + path.filename().string());
+// The other sets of scratch files sit beside the first, their names
+// starting with `prefix`.
+WorkingPaths paths_beside(const WorkingPaths& paths, const std::string& prefix) {
+  const auto beside = [&prefix](const std::filesystem::path& path) {
+    return path.parent_path() / (prefix + path.filename().string());
   };
   return {beside(paths.row_file), beside(paths.page_index), beside(paths.temp_tiff)};
 }
@@ -111,20 +112,16 @@ WorkingPaths spare_paths(const WorkingPaths& paths) {
 
 COrvaneDoc::COrvaneDoc(const WorkingPaths& paths, CDocUi& ui, QObject* parent)
     : QObject(parent),
-      scratch_{paths, spare_paths(paths)},
+      scratch_{paths, paths_beside(paths, "next-")},
       fax_(std::make_unique<FaxFile>()),
       ui_(ui),
-      ahead_(new CPageAhead(this)) {
+      ahead_(new CPageAhead(paths_beside(paths, "ahead-"), this)) {
   fax_->set_working_paths(paths);
 }
 
 COrvaneDoc::~COrvaneDoc() {
-  // The worker lets go of the record before the record goes.
-  ahead_->setSource({});
-}
-
-std::unique_lock<std::mutex> COrvaneDoc::holdRecord() {
-  return std::unique_lock(record_lock_);
+  // Reading ahead ends before the scratch folder goes.
+  ahead_->stop();
 }
 
 bool COrvaneDoc::open(const QString& path, QString* error) {
@@ -176,6 +173,7 @@ bool COrvaneDoc::readFile(const QString& path, const DecodingParameters& params)
   scratch_in_use_ = scratch;
   format_ = format;
   resetForFile(path);
+  raw_yres_ = 0;
   pages_as_read_ = true;
   prepared_.reset();
   if (format == kFormatUnsupported) ui_.showTipsOfOpenFax();
@@ -224,7 +222,6 @@ void COrvaneDoc::notePageOnView() {
     refusal_ = open_failure_;
     return;
   }
-  const auto hold = holdRecord();
   refusal_ = refusal_reason(native(path_), format_, *fax_, current_page_);
   if (fax_->page_valid() || format_ < 0) return;
   PageFacts facts;
@@ -234,13 +231,17 @@ void COrvaneDoc::notePageOnView() {
 // The reader ahead follows the record on view.
 void COrvaneDoc::followSource() {
   CPageAhead::Source source;
-  if (format_ >= 0 && pageCount() > 0) source = {fax_.get(), &record_lock_, pageCount()};
+  if (format_ >= 0 && pageCount() > 0 && !path_.isEmpty()) {
+    source = {native(path_), format_, fax_->parameters(), pageCount()};
+    // Bare data paginated again by hand: the reader ahead's record cuts
+    // its pages at the same resolution.
+    if (raw_yres_ > 0) source.params.vres_override = raw_yres_;
+  }
   ahead_->setSource(source);
   emit pagesChanged();
 }
 
 void COrvaneDoc::markPageEmpty() {
-  const auto hold = holdRecord();
   fax_->page().clear();
 }
 
@@ -257,10 +258,7 @@ void COrvaneDoc::keepNeighboursReady(qreal ratio, QRect sight) {
 // A page that does not load leaves no pixels behind: the view never shows
 // the page before under this page's number.
 void COrvaneDoc::loadPage(int index) {
-  {
-    const auto hold = holdRecord();
-    fax_->take_page(read_page_or_reason(*fax_, index));
-  }
+  fax_->take_page(read_page_or_reason(*fax_, index));
   notePageOnView();
   updateAllViews();
 }
@@ -304,10 +302,7 @@ void COrvaneDoc::goTo(int index) {
     loadPage(current_page_);
     return;
   }
-  {
-    const auto hold = holdRecord();
-    fax_->take_page(std::move(ready->loaded));
-  }
+  fax_->take_page(std::move(ready->loaded));
   notePageOnView();
   prepared_ = std::move(ready);
   updateAllViews();
@@ -381,19 +376,13 @@ void COrvaneDoc::fitPage() {
 
 void COrvaneDoc::flip() {
   if (pageCount() == 0 || !pageShown()) return;
-  {
-    const auto hold = holdRecord();
-    codec::flip_vertically(fax_->page());
-  }
+  codec::flip_vertically(fax_->page());
   updateAllViews();
 }
 
 void COrvaneDoc::mirror() {
   if (pageCount() == 0 || !pageShown()) return;
-  {
-    const auto hold = holdRecord();
-    codec::mirror(fax_->page());
-  }
+  codec::mirror(fax_->page());
   updateAllViews();
 }
 
@@ -407,11 +396,8 @@ void COrvaneDoc::resolutions() {
   int new_v = v;
   if (!ui_.askResolutions(new_h, new_v)) return;
   if (page.width <= 0 || (new_h == h && new_v == v)) return;
-  {
-    const auto hold = holdRecord();
-    page.xres = std::uint16_t(new_h * 100 + 200);
-    page.yres = std::uint16_t(new_v * 100 + 100);
-  }
+  page.xres = std::uint16_t(new_h * 100 + 200);
+  page.yres = std::uint16_t(new_v * 100 + 100);
   pages_as_read_ = false;
   resolutionChanged(new_v != v);
 }
@@ -420,10 +406,7 @@ void COrvaneDoc::setVerticalResolutionIndex(int index) {
   // Only bare data, whose pages are cut by it, takes a resolution for a
   // page that did not load.
   if (index < 0 || index > 3 || (!pageShown() && format_ != kFormatRawFax)) return;
-  {
-    const auto hold = holdRecord();
-    fax_->page().yres = std::uint16_t(index * 100 + 100);
-  }
+  fax_->page().yres = std::uint16_t(index * 100 + 100);
   pages_as_read_ = false;
   resolutionChanged(true);
 }
@@ -435,10 +418,8 @@ void COrvaneDoc::resolutionChanged(bool vertical_changed) {
   }
   // Bare data is cut into pages by standard page lengths, which depend on
   // the vertical resolution.
-  {
-    const auto hold = holdRecord();
-    fax_->recount_raw_pages();
-  }
+  fax_->recount_raw_pages();
+  raw_yres_ = fax_->page().yres;
   if (current_page_ > pageCount() - 1) current_page_ = 0;
   // Every page of bare data takes the new resolution: reading ahead goes
   // on with it.
@@ -558,7 +539,6 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
   std::string thrown;
   const auto convert = [&] {
     try {
-      const auto hold = holdRecord();
       result = export_tiff(*fax_, format_, native(staging.fileName()), TiffPages::kKeepCoded,
                            progress_of(&control), &summary);
     } catch (const std::exception& e) {

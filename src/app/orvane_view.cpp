@@ -31,9 +31,7 @@ COrvaneView::COrvaneView(COrvaneDoc& doc, QWidget* parent)
 void COrvaneView::updateFromDocument() {
   followFit();
   if (doc_.pageShown()) {
-    // Sizing normalises the page's resolutions to inches, in the record
-    // the worker reads ahead through.
-    const auto hold = doc_.holdRecord();
+    // Sizing normalises the page's resolutions to inches.
     display_ = display_size(doc_.record().page(), doc_.scaling());
   } else {
     // The fields of a page that did not load are not this page's.
