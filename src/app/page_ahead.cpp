@@ -47,6 +47,12 @@ void CPageAhead::stop() {
   done_.notify_all();
   task_.waitForFinished();
   pool_.waitForDone();
+  {
+    // The task's end as our own lock sees it, not only as the pool's:
+    // what the task did happens before what follows here.
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [&] { return !running_; });
+  }
   // Its scratch files go with it.
   record_.reset();
 }
@@ -150,6 +156,7 @@ void CPageAhead::run() {
       if (!stopping_) job = nextJob();
       if (job.kind == Job::kNone) {
         running_ = false;
+        done_.notify_all();
         return;
       }
       generation = generation_;
@@ -243,12 +250,21 @@ void CPageAhead::doThumbnail(int generation, int page, int side) {
     const QSize drawn(std::max(1, int(size.width * fit)), std::max(1, int(size.height * fit)));
     thumbnail = scaled_page(loaded.page, drawn, 1.0, false);
   }
-  QMetaObject::invokeMethod(
-      this,
-      [this, generation, page, thumbnail, failure] {
-        emit thumbnailReady(generation, page, thumbnail, failure);
-      },
-      Qt::QueuedConnection);
+  {
+    // Handed over under our own lock, the call below only says so.
+    const std::lock_guard lock(mutex_);
+    made_.push_back({generation, page, std::move(thumbnail), std::move(failure)});
+  }
+  QMetaObject::invokeMethod(this, &CPageAhead::handOver, Qt::QueuedConnection);
+}
+
+void CPageAhead::handOver() {
+  std::vector<Made> made;
+  {
+    const std::lock_guard lock(mutex_);
+    made.swap(made_);
+  }
+  for (const Made& m : made) emit thumbnailReady(m.generation, m.page, m.image, m.failure);
 }
 
 }  // namespace orvane::app

@@ -106,6 +106,8 @@ class CPageAhead : public QObject {
   bool doNeighbour(int generation, int page, float scaling, qreal ratio, QRect sight, bool next,
                    const WorkControl& stop);
   void doThumbnail(int generation, int page, int side);
+  // On the object's thread: the thumbnails made so far are told.
+  void handOver();
 
   mutable std::mutex mutex_;
   std::condition_variable done_;  // the job in hand is finished
@@ -126,6 +128,14 @@ class CPageAhead : public QObject {
   std::vector<std::pair<int, Ready>> ready_;
   std::vector<int> failed_;  // neighbours that did not load, not tried again
   int in_hand_ = -1;         // the neighbour being read
+  // Thumbnails made and not told yet.
+  struct Made {
+    int generation;
+    int page;
+    QImage image;
+    QString failure;
+  };
+  std::vector<Made> made_;
 
   // The record, used by the task only (one task at a time).
   WorkingPaths scratch_;
