@@ -26,23 +26,41 @@ QImage page_image(const PageBitmap& page) {
   return image;
 }
 
-QImage scaled_page(const PageBitmap& page, QSize size, qreal ratio, bool reversed) {
-  if (size.isEmpty()) return {};
-  const GreyImage grey = area_average(page, {std::max(1, qRound(size.width() * ratio)),
-                                             std::max(1, qRound(size.height() * ratio))});
+namespace {
+
+// Grey to the 32-bit pixels the screen takes without another conversion.
+QImage rgb_of(const GreyImage& grey) {
   if (grey.pixels.empty()) return {};
-  // 32-bit pixels: what the screen takes without another conversion when
-  // the page is turned to.
-  QImage scaled(grey.width, grey.height, QImage::Format_RGB32);
-  if (scaled.isNull()) return {};
+  QImage image(grey.width, grey.height, QImage::Format_RGB32);
+  if (image.isNull()) return {};
   for (int y = 0; y < grey.height; ++y) {
     const std::uint8_t* from = grey.pixels.data() + std::size_t(y) * std::size_t(grey.width);
-    auto* line = reinterpret_cast<QRgb*>(scaled.scanLine(y));
+    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
     for (int x = 0; x < grey.width; ++x) line[x] = qRgb(from[x], from[x], from[x]);
   }
+  return image;
+}
+
+}  // namespace
+
+QSize device_size(QSize size, qreal ratio) {
+  return {std::max(1, qRound(size.width() * ratio)), std::max(1, qRound(size.height() * ratio))};
+}
+
+QImage scaled_page(const PageBitmap& page, QSize size, qreal ratio, bool reversed) {
+  if (size.isEmpty()) return {};
+  const QSize device = device_size(size, ratio);
+  QImage scaled = rgb_of(area_average(page, {device.width(), device.height()}));
+  if (scaled.isNull()) return {};
   if (reversed) scaled.invertPixels();
   scaled.setDevicePixelRatio(ratio);
   return scaled;
+}
+
+QImage drawn_part(const PageBitmap& page, QSize device, const QRect& part) {
+  if (device.isEmpty() || part.isEmpty()) return {};
+  return rgb_of(area_average_part(page, {device.width(), device.height()},
+                                  {part.x(), part.y(), part.width(), part.height()}));
 }
 
 }  // namespace orvane::app

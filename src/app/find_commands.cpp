@@ -103,7 +103,6 @@ namespace {
 
 QString source_of(COrvaneDoc& doc) {
   if (doc.path().isEmpty() || doc.pageCount() <= 0) return {};
-  const auto hold = doc.holdRecord();
   return QStringLiteral("%1\n%2\n%3")
       .arg(doc.path(), parameters_text(doc.record().parameters()))
       .arg(doc.pageCount());
@@ -117,11 +116,8 @@ void CFindCommands::startReading() {
   if (source_.isEmpty()) return;
   CFindReader::Source source;
   source.path = doc_.path();
-  {
-    const auto hold = doc_.holdRecord();
-    source.params = doc_.record().parameters();
-    source.scratch = reader_paths(doc_.record().working_paths(), ++readers_made_);
-  }
+  source.params = doc_.record().parameters();
+  source.scratch = reader_paths(doc_.record().working_paths(), ++readers_made_);
   source.page_count = doc_.pageCount();
   source.language = language_;
   source.cache_folder = word_cache_folder();

@@ -100,10 +100,11 @@ QString resolution_unit(std::uint8_t unit) {
   }
 }
 
-// The second set of scratch files sits beside the first.
-WorkingPaths spare_paths(const WorkingPaths& paths) {
-  const auto beside = [](const std::filesystem::path& path) {
-    return path.parent_path() / ("next-" + path.filename().string());
+// The other sets of scratch files sit beside the first, their names
+// starting with `prefix`.
+WorkingPaths paths_beside(const WorkingPaths& paths, const std::string& prefix) {
+  const auto beside = [&prefix](const std::filesystem::path& path) {
+    return path.parent_path() / (prefix + path.filename().string());
   };
   return {beside(paths.row_file), beside(paths.page_index), beside(paths.temp_tiff)};
 }
@@ -112,20 +113,16 @@ WorkingPaths spare_paths(const WorkingPaths& paths) {
 
 COrvaneDoc::COrvaneDoc(const WorkingPaths& paths, CDocUi& ui, QObject* parent)
     : QObject(parent),
-      scratch_{paths, spare_paths(paths)},
+      scratch_{paths, paths_beside(paths, "next-")},
       fax_(std::make_unique<FaxFile>()),
       ui_(ui),
-      ahead_(new CPageAhead(this)) {
+      ahead_(new CPageAhead(paths_beside(paths, "ahead-"), this)) {
   fax_->set_working_paths(paths);
 }
 
 COrvaneDoc::~COrvaneDoc() {
-  // The worker lets go of the record before the record goes.
-  ahead_->setSource({});
-}
-
-std::unique_lock<std::mutex> COrvaneDoc::holdRecord() {
-  return std::unique_lock(record_lock_);
+  // Reading ahead ends before the scratch folder goes.
+  ahead_->stop();
 }
 
 bool COrvaneDoc::open(const QString& path, QString* error) {
@@ -181,6 +178,7 @@ bool COrvaneDoc::readFile(const QString& path, const DecodingParameters& params)
   format_ = format;
   resetForFile(path);
   if (fax_->page_valid()) turnPageOnView(turns_);
+  raw_yres_ = 0;
   pages_as_read_ = true;
   prepared_.reset();
   if (format == kFormatUnsupported) ui_.showTipsOfOpenFax();
@@ -229,7 +227,6 @@ void COrvaneDoc::notePageOnView() {
     refusal_ = open_failure_;
     return;
   }
-  const auto hold = holdRecord();
   refusal_ = refusal_reason(native(path_), format_, *fax_, current_page_);
   if (fax_->page_valid() || format_ < 0) return;
   PageFacts facts;
@@ -239,13 +236,17 @@ void COrvaneDoc::notePageOnView() {
 // The reader ahead follows the record on view.
 void COrvaneDoc::followSource() {
   CPageAhead::Source source;
-  if (format_ >= 0 && pageCount() > 0) source = {fax_.get(), &record_lock_, pageCount()};
+  if (format_ >= 0 && pageCount() > 0 && !path_.isEmpty()) {
+    source = {native(path_), format_, fax_->parameters(), pageCount()};
+    // Bare data paginated again by hand: the reader ahead's record cuts
+    // its pages at the same resolution.
+    if (raw_yres_ > 0) source.params.vres_override = raw_yres_;
+  }
   ahead_->setSource(source);
   emit pagesChanged();
 }
 
 void COrvaneDoc::markPageEmpty() {
-  const auto hold = holdRecord();
   fax_->page().clear();
 }
 
@@ -255,19 +256,16 @@ std::optional<CPageAhead::Ready> COrvaneDoc::takePreparedPage() {
   return ready;
 }
 
-void COrvaneDoc::keepNeighboursReady(qreal ratio) {
-  if (pages_as_read_ && pageCount() > 1) ahead_->follow(current_page_, scaling_, ratio);
+void COrvaneDoc::keepNeighboursReady(qreal ratio, QRect sight) {
+  if (pages_as_read_ && pageCount() > 1) ahead_->follow(current_page_, scaling_, ratio, sight);
 }
 
 // A page that does not load leaves no pixels behind: the view never shows
 // the page before under this page's number.
 void COrvaneDoc::loadPage(int index) {
-  {
-    const auto hold = holdRecord();
-    LoadedPage loaded = read_page_or_reason(*fax_, index);
-    turnAsShown(loaded);
-    fax_->take_page(std::move(loaded));
-  }
+  LoadedPage loaded = read_page_or_reason(*fax_, index);
+  turnAsShown(loaded);
+  fax_->take_page(std::move(loaded));
   flipped_ = mirrored_ = false;
   notePageOnView();
   updateAllViews();
@@ -336,12 +334,9 @@ void COrvaneDoc::goTo(int index) {
   if (turns_ != 0) {
     // Read ahead as the file has it: turned here, and drawn anew.
     turnAsShown(ready->loaded);
-    ready->scaled = QImage();
+    ready->tiles.clear();
   }
-  {
-    const auto hold = holdRecord();
-    fax_->take_page(std::move(ready->loaded));
-  }
+  fax_->take_page(std::move(ready->loaded));
   flipped_ = mirrored_ = false;
   notePageOnView();
   prepared_ = std::move(ready);
@@ -420,20 +415,14 @@ void COrvaneDoc::fitPage() {
 
 void COrvaneDoc::flip() {
   if (pageCount() == 0 || !pageShown()) return;
-  {
-    const auto hold = holdRecord();
-    codec::flip_vertically(fax_->page());
-  }
+  codec::flip_vertically(fax_->page());
   flipped_ = !flipped_;
   updateAllViews();
 }
 
 void COrvaneDoc::mirror() {
   if (pageCount() == 0 || !pageShown()) return;
-  {
-    const auto hold = holdRecord();
-    codec::mirror(fax_->page());
-  }
+  codec::mirror(fax_->page());
   mirrored_ = !mirrored_;
   updateAllViews();
 }
@@ -448,7 +437,6 @@ void COrvaneDoc::rotate(int quarter_turns) {
 
 void COrvaneDoc::turnPageOnView(int quarter_turns) {
   if (quarter_turns % 4 == 0) return;
-  const auto hold = holdRecord();
   PageBitmap page = turned(fax_->page(), quarter_turns);
   // No room for the turned page: it stays as it was.
   if (page.has_pixels()) fax_->page() = std::move(page);
@@ -470,11 +458,8 @@ void COrvaneDoc::resolutions() {
   int new_v = v;
   if (!ui_.askResolutions(new_h, new_v)) return;
   if (page.width <= 0 || (new_h == h && new_v == v)) return;
-  {
-    const auto hold = holdRecord();
-    page.xres = std::uint16_t(new_h * 100 + 200);
-    page.yres = std::uint16_t(new_v * 100 + 100);
-  }
+  page.xres = std::uint16_t(new_h * 100 + 200);
+  page.yres = std::uint16_t(new_v * 100 + 100);
   pages_as_read_ = false;
   resolutionChanged(new_v != v);
 }
@@ -483,10 +468,7 @@ void COrvaneDoc::setVerticalResolutionIndex(int index) {
   // Only bare data, whose pages are cut by it, takes a resolution for a
   // page that did not load.
   if (index < 0 || index > 3 || (!pageShown() && format_ != kFormatRawFax)) return;
-  {
-    const auto hold = holdRecord();
-    fax_->page().yres = std::uint16_t(index * 100 + 100);
-  }
+  fax_->page().yres = std::uint16_t(index * 100 + 100);
   pages_as_read_ = false;
   resolutionChanged(true);
 }
@@ -498,10 +480,8 @@ void COrvaneDoc::resolutionChanged(bool vertical_changed) {
   }
   // Bare data is cut into pages by standard page lengths, which depend on
   // the vertical resolution.
-  {
-    const auto hold = holdRecord();
-    fax_->recount_raw_pages();
-  }
+  fax_->recount_raw_pages();
+  raw_yres_ = fax_->page().yres;
   if (current_page_ > pageCount() - 1) current_page_ = 0;
   // Every page of bare data takes the new resolution: reading ahead goes
   // on with it.
@@ -621,7 +601,6 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
   std::string thrown;
   const auto convert = [&] {
     try {
-      const auto hold = holdRecord();
       result = export_tiff(*fax_, format_, native(staging.fileName()), TiffPages::kKeepCoded,
                            progress_of(&control), &summary);
     } catch (const std::exception& e) {

@@ -6,7 +6,6 @@
 #include <QString>
 #include <array>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 #include "app/doc_ui.h"
@@ -118,12 +117,10 @@ class COrvaneDoc : public QObject {
   void refreshStatus();
   StatusTexts statusTexts() const;
 
-  // The record on view. Whatever changes it, or reads it other than by its
-  // page on view, holds holdRecord() (the worker that reads ahead reads
-  // through it), and never while asking the reader ahead for anything.
+  // The record on view, the document's alone: reading ahead reads through
+  // a record of its own.
   FaxFile& record() { return *fax_; }
   const FaxFile& record() const { return *fax_; }
-  std::unique_lock<std::mutex> holdRecord();
   const PageBitmap& page() const { return fax_->page(); }
   int pageCount() const { return fax_->page_count(); }
   // The page on view was read and has pixels to show. When it was not, the
@@ -144,8 +141,9 @@ class COrvaneDoc : public QObject {
   // once by the view.
   std::optional<CPageAhead::Ready> takePreparedPage();
   // The view has drawn the page on view at the present scaling on a screen
-  // of `ratio`: its neighbours are read ahead for that.
-  void keepNeighboursReady(qreal ratio);
+  // of `ratio`, `sight` of it in sight (device pixels): its neighbours are
+  // read ahead for that.
+  void keepNeighboursReady(qreal ratio, QRect sight);
   int currentPage() const { return current_page_; }
   float scaling() const { return scaling_; }
   int format() const { return format_; }
@@ -202,13 +200,14 @@ class COrvaneDoc : public QObject {
   std::array<WorkingPaths, 2> scratch_;
   int scratch_in_use_ = 0;
   std::unique_ptr<FaxFile> fax_;
-  std::mutex record_lock_;
   CDocUi& ui_;
   CPageAhead* ahead_;
   std::optional<CPageAhead::Ready> prepared_;
   // The page on view was changed by hand (resolutions): pages read ahead
   // from the file would not carry that change.
   bool pages_as_read_ = true;
+  // Bare data paginated again at this vertical resolution (0: as opened).
+  std::uint16_t raw_yres_ = 0;
   FitMode fit_ = FitMode::kNone;
   bool flipped_ = false;
   bool mirrored_ = false;

@@ -14,6 +14,7 @@
 #include "app/display_image.h"
 #include "app/fit_scaling.h"
 #include "app/orvane_doc.h"
+#include "app/page_tiles.h"
 
 namespace orvane::app {
 
@@ -30,9 +31,7 @@ COrvaneView::COrvaneView(COrvaneDoc& doc, QWidget* parent)
 void COrvaneView::updateFromDocument() {
   followFit();
   if (doc_.pageShown()) {
-    // Sizing normalises the page's resolutions to inches, in the record
-    // the worker reads ahead through.
-    const auto hold = doc_.holdRecord();
+    // Sizing normalises the page's resolutions to inches.
     display_ = display_size(doc_.record().page(), doc_.scaling());
   } else {
     // The fields of a page that did not load are not this page's.
@@ -42,19 +41,20 @@ void COrvaneView::updateFromDocument() {
   std::optional<CPageAhead::Ready> ready = doc_.takePreparedPage();
   // One inch of paper is 100 device-independent pixels at 1.00, whatever
   // the screen's density: the display size is taken over as it is.
+  const QSize before = tiles_.device();
   drawn_ = QSize(display_.width, display_.height);
   const qreal ratio = devicePixelRatioF();
-  if (ready && ready->drawn == drawn_ && ready->ratio == ratio && !ready->scaled.isNull()) {
-    QImage scaled = std::move(ready->scaled);
-    if (reversed_) scaled.invertPixels();
-    pixmap_ = QPixmap::fromImage(std::move(scaled));
-  } else {
-    rebuildPixmap();
+  resetTiles();
+  if (ready && ready->drawn == drawn_ && ready->ratio == ratio) {
+    for (Tile& tile : ready->tiles) tiles_.insert(std::move(tile));
   }
+  // Zoomed out of a large page: the memory its tiles took goes back.
+  if (tiles_.device().width() * tiles_.device().height() < before.width() * before.height())
+    give_back_memory();
   updateScrollRange();
   viewport()->update();
   doc_.refreshStatus();
-  doc_.keepNeighboursReady(ratio);
+  doc_.keepNeighboursReady(ratio, sight());
 }
 
 // In a fitting mode the factor is worked out from the window as it is now.
@@ -70,18 +70,46 @@ void COrvaneView::followFit() {
 
 void COrvaneView::toggleReversed() {
   reversed_ = !reversed_;
-  rebuildPixmap();
+  tiles_.setReversed(reversed_);
   viewport()->update();
 }
 
-// Built once per update, never per paint: painting is one copy.
-void COrvaneView::rebuildPixmap() {
-  if (!doc_.pageShown()) {
-    pixmap_ = QPixmap();
-    return;
+void COrvaneView::resetTiles() {
+  tiles_.reset(doc_.pageShown() ? device_size(drawn_, devicePixelRatioF()) : QSize(),
+               devicePixelRatioF(), reversed_);
+  setTileBudget();
+}
+
+void COrvaneView::setTileBudget() {
+  const QSize area = device_size(viewport()->size(), devicePixelRatioF());
+  // A window's tiles, one more each way for a window between tile edges.
+  const std::size_t across = std::size_t(area.width() / kTileSide + 2);
+  const std::size_t down = std::size_t(area.height() / kTileSide + 2);
+  tiles_.setBudget(std::max<std::size_t>(2 * across * down, 16) * kTileSide * kTileSide * 4);
+}
+
+QRect COrvaneView::sight() const {
+  const qreal ratio = tiles_.ratio();
+  const QRect area(QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()),
+                   viewport()->size());
+  return QRect(QPoint(int(area.left() * ratio), int(area.top() * ratio)),
+               device_size(area.size(), ratio) + QSize(1, 1)) &
+         QRect(QPoint(0, 0), tiles_.device());
+}
+
+QImage COrvaneView::drawnPage() {
+  if (!doc_.pageShown() || tiles_.device().isEmpty()) return {};
+  QImage page(tiles_.device(), QImage::Format_RGB32);
+  {
+    QPainter painter(&page);
+    for (const QPoint grid : tiles_over(QRect(QPoint(0, 0), tiles_.device()), tiles_.device())) {
+      QImage tile = tiles_.tile(doc_.page(), grid);
+      tile.setDevicePixelRatio(1);
+      painter.drawImage(tile_rect(grid, tiles_.device()).topLeft(), tile);
+    }
   }
-  const QImage scaled = scaled_page(doc_.page(), drawn_, devicePixelRatioF(), reversed_);
-  pixmap_ = scaled.isNull() ? QPixmap() : QPixmap::fromImage(scaled);
+  page.setDevicePixelRatio(tiles_.ratio());
+  return page;
 }
 
 void COrvaneView::updateScrollRange() {
@@ -101,22 +129,30 @@ void COrvaneView::updateScrollRange() {
 void COrvaneView::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
   painter.fillRect(event->rect(), QColor::fromRgb(kBackground));
-  if (!doc_.pageShown() || pixmap_.isNull() || display_.source_width < 1 ||
+  if (!doc_.pageShown() || tiles_.device().isEmpty() || display_.source_width < 1 ||
       display_.source_height < 1) {
     drawRefusal(painter);
     return;
   }
   // Moved to a screen of another density: drawn again for its pixels.
-  if (pixmap_.devicePixelRatio() != devicePixelRatioF()) rebuildPixmap();
+  if (tiles_.ratio() != devicePixelRatioF()) resetTiles();
   const QPoint origin(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
-  const QRect target(origin, drawn_);
-  const QRect area = event->rect() & target;
+  const QRect area = event->rect() & QRect(origin, drawn_);
   if (area.isEmpty()) return;
-  const qreal ratio = pixmap_.devicePixelRatio();
-  const QRectF source((area.topLeft() - origin) * ratio, area.size() * ratio);
-  painter.drawPixmap(QRectF(area), pixmap_, source);
+  // The tiles under the area, in device pixels of the drawn page; each is
+  // drawn at its place, clipped to the area.
+  const qreal ratio = tiles_.ratio();
+  const QRect part(
+      QPoint(int((area.left() - origin.x()) * ratio), int((area.top() - origin.y()) * ratio)),
+      device_size(area.size(), ratio) + QSize(1, 1));
+  painter.setClipRect(area);
+  for (const QPoint grid : tiles_over(part, tiles_.device())) {
+    const QRect rect = tile_rect(grid, tiles_.device());
+    const QImage& tile = tiles_.tile(doc_.page(), grid);
+    painter.drawImage(QPointF(origin) + QPointF(rect.topLeft()) / ratio, tile);
+  }
   paint_find_highlights(painter, highlights_, QSizeF(display_.source_width, display_.source_height),
-                        QRectF(target), reversed_);
+                        QRectF(QRect(origin, drawn_)), reversed_);
 }
 
 void COrvaneView::setFindHighlights(FindHighlights highlights) {
@@ -146,6 +182,7 @@ void COrvaneView::resizeEvent(QResizeEvent* event) {
       return;
     }
   }
+  setTileBudget();
   updateScrollRange();
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 // The scrolling view: the page of the document drawn at its true aspect
 // times the zoom factor, from the top-left corner, on a light grey ground.
+// Only what is in sight is drawn, in tiles made from the page bitmap.
 #include <QAbstractScrollArea>
 #include <QImage>
-#include <QPixmap>
+#include <vector>
 
 #include "app/display_size.h"
 #include "app/find_highlights.h"
+#include "app/page_tiles.h"
 
 class QPainter;
 
@@ -21,8 +23,8 @@ class COrvaneView : public QAbstractScrollArea {
 
   explicit COrvaneView(COrvaneDoc& doc, QWidget* parent = nullptr);
 
-  // Recomputes the sizes, rebuilds the drawn page, resets the scroll range,
-  // repaints and has the document refresh the status bar.
+  // Recomputes the sizes, drops the tiles of the page before, resets the
+  // scroll range, repaints and has the document refresh the status bar.
   void updateFromDocument();
   // Reversed display: black and white swapped, for every page and file
   // until switched off again.
@@ -32,11 +34,15 @@ class COrvaneView : public QAbstractScrollArea {
   const DisplaySize& displaySize() const { return display_; }
   // The page's size on screen in device-independent pixels.
   QSize drawnSize() const { return drawn_; }
-  // What is drawn at the top-left corner (null without a page).
-  const QPixmap& pagePixmap() const { return pixmap_; }
   // What Find Text found on the page on view, painted over it.
   void setFindHighlights(FindHighlights highlights);
   const FindHighlights& findHighlights() const { return highlights_; }
+  // The whole page as drawn at the top-left corner, made from the tiles
+  // (null without a page); for tests and pictures of the window, as it
+  // is the size of the page at the present scaling.
+  QImage drawnPage();
+  // The tiles held.
+  const CPageTiles& tiles() const { return tiles_; }
 
  signals:
   // A file was dropped on the window.
@@ -52,15 +58,20 @@ class COrvaneView : public QAbstractScrollArea {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  void rebuildPixmap();
+  // The tiles start again for the page on view as it is drawn now.
+  void resetTiles();
   void followFit();
+  // Room for the tiles of two windows' worth of the page.
+  void setTileBudget();
+  // The part of the page in sight, in device pixels of the drawn page.
+  QRect sight() const;
   void drawRefusal(QPainter& painter);
   void updateScrollRange();
 
   COrvaneDoc& doc_;
   DisplaySize display_;
   QSize drawn_{100, 100};
-  QPixmap pixmap_;  // the page as drawn: scaled, maybe reversed
+  CPageTiles tiles_;  // of the page as drawn: scaled, maybe reversed
   bool reversed_ = false;
   FindHighlights highlights_;
 };

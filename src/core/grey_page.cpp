@@ -90,37 +90,48 @@ GreySize true_aspect_size(const PageFields& page, int longest) {
 }
 
 GreyImage area_average(const PageBitmap& page, GreySize size) {
+  return area_average_part(page, size, {0, 0, size.width, size.height});
+}
+
+GreyImage area_average_part(const PageBitmap& page, GreySize size, GreyRect part) {
   const int w = page.width;
   const int h = page.height;
   if (!page.has_pixels() || w < 1 || h < 1 || size.width < 1 || size.height < 1) return {};
   if (std::int64_t(page.row_bytes) * h > std::int64_t(page.pixels.size()) ||
       page.row_bytes < row_bytes_for(w))
     return {};
-  GreyImage out{size.width, size.height,
-                std::vector<std::uint8_t>(std::size_t(size.width) * std::size_t(size.height))};
+  const int x0 = std::max(0, part.x), y0 = std::max(0, part.y);
+  const int x1 = int(std::min<std::int64_t>(size.width, std::int64_t(part.x) + part.width));
+  const int y1 = int(std::min<std::int64_t>(size.height, std::int64_t(part.y) + part.height));
+  if (x1 <= x0 || y1 <= y0) return {};
+  const int out_width = x1 - x0;
+  GreyImage out{out_width, y1 - y0,
+                std::vector<std::uint8_t>(std::size_t(out_width) * std::size_t(y1 - y0))};
   const std::vector<std::int64_t> xs = cell_edges(w, size.width);
   const std::vector<std::int64_t> ys = cell_edges(h, size.height);
   RowCoverage coverage(w);
   // The white share of each cell in the present page row, 0 to kOne, and
   // its sum over the rows of the present cell row, weighted by overlap.
-  std::vector<std::uint64_t> across(std::size_t(size.width));
-  std::vector<std::uint64_t> sum(std::size_t(size.width), 0);
+  std::vector<std::uint64_t> across(static_cast<std::size_t>(out_width));
+  std::vector<std::uint64_t> sum(std::size_t(out_width), 0);
 
-  int y = 0;
-  for (int r = 0; r < h && y < size.height; ++r) {
+  int y = y0;
+  // From the page row the first picture row starts in.
+  for (int r = int(ys[std::size_t(y0)] >> kFraction); r < h && y < y1; ++r) {
     coverage.load(page.row(r));
-    std::int64_t left = coverage.before(xs[0]);
+    std::int64_t left = coverage.before(xs[std::size_t(x0)]);
     for (std::size_t c = 0; c < across.size(); ++c) {
-      const std::int64_t right = coverage.before(xs[c + 1]);
-      across[c] =
-          std::uint64_t(right - left) * std::uint64_t(kOne) / std::uint64_t(xs[c + 1] - xs[c]);
+      const std::size_t cell = std::size_t(x0) + c;
+      const std::int64_t right = coverage.before(xs[cell + 1]);
+      across[c] = std::uint64_t(right - left) * std::uint64_t(kOne) /
+                  std::uint64_t(xs[cell + 1] - xs[cell]);
       left = right;
     }
     // This page row covers [r, r + 1); it adds to every picture row it
     // overlaps, each of which is written once its last page row is in.
     const std::int64_t top = std::int64_t(r) << kFraction;
     const std::int64_t bottom = top + kOne;
-    while (y < size.height) {
+    while (y < y1) {
       const std::int64_t cell_top = ys[std::size_t(y)];
       const std::int64_t cell_bottom = ys[std::size_t(y) + 1];
       const std::int64_t overlap = std::min(bottom, cell_bottom) - std::max(top, cell_top);
@@ -128,7 +139,7 @@ GreyImage area_average(const PageBitmap& page, GreySize size) {
         for (std::size_t c = 0; c < sum.size(); ++c) sum[c] += across[c] * std::uint64_t(overlap);
       if (cell_bottom > bottom) break;
       const std::uint64_t height = std::uint64_t(cell_bottom - cell_top);
-      std::uint8_t* line = out.pixels.data() + std::size_t(y) * std::size_t(size.width);
+      std::uint8_t* line = out.pixels.data() + std::size_t(y - y0) * std::size_t(out_width);
       for (std::size_t c = 0; c < sum.size(); ++c) {
         // sum / height is the white share, 0 to kOne; then 0 to 255, rounded.
         const std::uint64_t share = std::min<std::uint64_t>(sum[c] / height, kOne);

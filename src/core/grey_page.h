@@ -34,4 +34,19 @@ GreySize true_aspect_size(const PageFields& page, int longest);
 // nothing.
 GreyImage area_average(const PageBitmap& page, GreySize size);
 
+// A rectangle of pixels of a picture: columns [x, x + width), rows
+// [y, y + height).
+struct GreyRect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+// The part `part` of area_average(page, size), pixel for pixel the same,
+// reading only the page rows under it: a viewer draws what is in sight of
+// a page enlarged many times over without the whole picture. `part` is
+// clipped to the picture; an empty image when nothing of it is left.
+GreyImage area_average_part(const PageBitmap& page, GreySize size, GreyRect part);
+
 }  // namespace orvane

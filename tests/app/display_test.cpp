@@ -5,6 +5,7 @@
 
 #include "app/display_image.h"
 #include "app/display_size.h"
+#include "app/page_tiles.h"
 #include "document_fixture.h"
 
 namespace orvane::app {
@@ -158,6 +159,58 @@ TEST_F(ViewTest, DrawsAtTheTopLeftOnGreyWithTheScrollRangeOfThePage) {
             std::max(0, view.drawnSize().height() - view.viewport()->height()));
 }
 
+// Drawn in tiles, what is in sight is the page drawn whole, cut at the
+// scroll position: at every scaling, reversed or not, flipped and mirrored,
+// on a fine A4 page. The tiles held stay within two windows' worth however far it scrolls,
+// and go when the page is zoomed out of.
+TEST_F(ViewTest, WhatIsInSightIsThePageDrawnWhole) {
+  // The part of the window the page covers, and the same part of the
+  // page drawn whole.
+  const auto scrolled = [&] {
+    return QPoint(view.horizontalScrollBar()->value(), view.verticalScrollBar()->value());
+  };
+  const auto on_page = [&] {
+    return QRect(scrolled(), view.viewport()->size()) & QRect(QPoint(0, 0), view.drawnSize());
+  };
+  const auto in_sight = [&] {
+    const QImage window = view.viewport()->grab().toImage();
+    return window.convertToFormat(QImage::Format_RGB32).copy(on_page().translated(-scrolled()));
+  };
+  const auto whole_cut = [&](bool reversed) {
+    const QImage whole = scaled_page(doc.page(), view.drawnSize(), 1.0, reversed);
+    return whole.copy(on_page()).convertToFormat(QImage::Format_RGB32);
+  };
+  ASSERT_TRUE(doc.open(test::sample("sample.tif")));
+  const float scalings[] = {0.25f, 1.0f, 2.0f, 4.0f};
+  for (const float scaling : scalings) {
+    while (doc.scaling() < scaling && doc.canZoomIn()) doc.zoomIn();
+    while (doc.scaling() > scaling && doc.canZoomOut()) doc.zoomOut();
+    ASSERT_EQ(doc.scaling(), scaling);
+    SCOPED_TRACE(scaling);
+    if (scaling < 1) {
+      EXPECT_EQ(in_sight(), whole_cut(false));
+      continue;
+    }
+    view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->maximum() / 3);
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() / 2 + 7);
+    EXPECT_EQ(in_sight(), whole_cut(false));
+    doc.flip();
+    doc.mirror();
+    view.toggleReversed();
+    EXPECT_EQ(in_sight(), whole_cut(true));
+    view.toggleReversed();
+    // The page drawn whole is 61 MB at 4.00.
+    for (int step = 0; step <= 8; ++step) {
+      view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() * step / 8);
+      view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->maximum() * step / 8);
+      (void)in_sight();
+    }
+    EXPECT_LE(view.tiles().bytes(), std::size_t(16) << 20);
+  }
+  doc.zoomOut();
+  EXPECT_LT(view.tiles().bytes(), std::size_t(8) << 20);
+}
+
 TEST_F(ViewTest, ReversedDisplayStaysOnAcrossPagesAndFiles) {
   const QRgb corner = at(2, 2);  // the white margin of the page
   EXPECT_EQ(qGray(corner), 255);
@@ -176,7 +229,7 @@ TEST_F(ViewTest, NoPageShowsOnlyTheBackground) {
   orvane::test::TempDir dir;
   orvane::test::write_file(dir / "notes.txt", {'h', 'i'});
   doc.open(QString::fromStdString((dir / "notes.txt").string()));
-  EXPECT_TRUE(view.pagePixmap().isNull());
+  EXPECT_TRUE(view.drawnPage().isNull());
   EXPECT_EQ(at(10, 10), COrvaneView::kBackground);
 }
 

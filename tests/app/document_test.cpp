@@ -366,7 +366,7 @@ TEST_F(DocumentTest, PagesThatDoNotLoadSayWhyAndShowNothingElse) {
     EXPECT_EQ(doc.refusalReason(), c.reason);
     EXPECT_EQ(panes(), c.panes);
     EXPECT_EQ(doc.statusTexts().vres_index, -1);
-    EXPECT_TRUE(view.pagePixmap().isNull());
+    EXPECT_TRUE(view.drawnPage().isNull());
     EXPECT_TRUE(pixels().empty());
     EXPECT_FALSE(doc.canZoomIn());
     ui.properties.reset();
@@ -386,7 +386,7 @@ TEST_F(DocumentTest, PagesThatDoNotLoadSayWhyAndShowNothingElse) {
     if (doc.currentPage() == 0) continue;
     doc.firstPage();
     EXPECT_TRUE(doc.pageShown());
-    EXPECT_FALSE(view.pagePixmap().isNull());
+    EXPECT_FALSE(view.drawnPage().isNull());
     EXPECT_EQ(panes()[2], "Size: 1728 x 2200");
   }
 }

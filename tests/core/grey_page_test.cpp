@@ -102,6 +102,19 @@ TEST(GreyPage, AreaAverageAgreesWithExactOverlaps) {
       ASSERT_NEAR(got.pixels[i], want[i] * 255, 1.0)
           << width << "x" << height << " to " << size.width << "x" << size.height << ", pixel "
           << i;
+    // Any part, also one reaching past the picture, is the same pixels.
+    const GreyRect part{int(random() % unsigned(size.width)) - 2,
+                        int(random() % unsigned(size.height)), 1 + int(random() % 40),
+                        1 + int(random() % 40)};
+    const GreyImage piece = area_average_part(page, size, part);
+    const int x0 = std::max(0, part.x), y0 = part.y;
+    ASSERT_EQ(piece.width, std::min(size.width, part.x + part.width) - x0);
+    ASSERT_EQ(piece.height, std::min(size.height, part.y + part.height) - y0);
+    for (int y = 0; y < piece.height; ++y)
+      for (int x = 0; x < piece.width; ++x)
+        ASSERT_EQ(piece.pixels[std::size_t(y * piece.width + x)],
+                  got.pixels[std::size_t((y0 + y) * size.width + x0 + x)])
+            << "part at " << part.x << "," << part.y << ", pixel " << x << "," << y;
   }
 }
 
@@ -122,6 +135,7 @@ TEST(GreyPage, ThinLinesTurnGreyAndPaddingCountsForNothing) {
       std::all_of(white.pixels.begin(), white.pixels.end(), [](int v) { return v == 255; }));
   EXPECT_TRUE(area_average(PageBitmap{}, {4, 4}).pixels.empty());
   EXPECT_TRUE(area_average(page, {0, 4}).pixels.empty());
+  EXPECT_TRUE(area_average_part(page, {4, 4}, {4, 0, 2, 2}).pixels.empty());
 }
 
 }  // namespace

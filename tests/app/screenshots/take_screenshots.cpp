@@ -30,6 +30,7 @@
 #include "app/main_frame.h"
 #include "app/orvane_app.h"
 #include "app/orvane_doc.h"
+#include "app/orvane_view.h"
 #include "app/page_thumbnails.h"
 
 using namespace orvane::app;
@@ -180,6 +181,14 @@ int main(int argc, char** argv) {
   frame.runCommand(kCmdRotateRight);
   shot("04c-second-page-rotated-right");
   frame.runCommand(kCmdRotateLeft);
+  // At 4.00, in the middle of the page: only the tiles in sight are drawn.
+  for (int i = 0; i < 12; ++i) frame.runCommand(kCmdZoomIn);
+  if (auto* view = frame.findChild<COrvaneView*>()) {
+    view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum() / 2);
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum() / 2);
+  }
+  shot("04d-second-page-at-4.00-middle");
+  for (int i = 0; i < 12; ++i) frame.runCommand(kCmdZoomOut);
   shot_modal("05-properties", [&] { frame.runCommand(kCmdPageProperties); });
   show_menu(frame, 0, frame.action(kCmdFileExportPdf), "05a-file-menu");
   shot_modal("05b-export-as-pdf", [&] { frame.runCommand(kCmdFileExportPdf); });
