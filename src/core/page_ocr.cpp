@@ -208,8 +208,7 @@ std::string ocr_language_problem(const std::string& languages) {
     if (!plain_name(language)) return "'" + language + "' is not an OCR language name";
     // Installed with the languages, but it holds no words' shapes: asked
     // for as one, the library reads nothing and says so only on stderr.
-    if (language == "osd")
-      return "osd is not a language for text: it tells only how a page is turned";
+    if (language == "osd") return "osd is not a language for text; use it through --rotate-pages";
     const std::filesystem::path file = language_file(language);
     if (file.empty()) {
       if (const char* prefix = std::getenv("TESSDATA_PREFIX"); prefix && *prefix)

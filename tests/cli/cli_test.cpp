@@ -167,6 +167,13 @@ TEST(CliConvert, OcrOptionsAreCheckedFirst) {
     std::vector<std::uint8_t> bytes = test::read_file(eng);
     fs::create_directories(data / "cut");
     fs::create_directories(data / "overwritten");
+    // eng as installed beside a deu cut short: each language is checked.
+    fs::create_directories(data / "mixed");
+    fs::create_symlink(eng, data / "mixed/eng.traineddata");
+    fs::create_directories(data / "eng");
+    fs::create_symlink(eng, data / "eng/eng.traineddata");
+    test::write_file(data / "mixed/deu.traineddata",
+                     std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 100000));
     test::write_file(data / "cut/eng.traineddata",
                      std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 100000));
     for (std::size_t i = 300; i + 10 < bytes.size(); i += 7) bytes[i] = 0x5A;
@@ -183,7 +190,22 @@ TEST(CliConvert, OcrOptionsAreCheckedFirst) {
       {pdf + " --ocr --ocr-lang zz_nowhere", missing, {}, false},
       {pdf + " --ocr --ocr-lang eng+zz_nowhere", missing, {}, false},
       {pdf + " --ocr-lang eng", "--ocr", {}, false},
-      {pdf + " --ocr --ocr-lang osd", "osd is not a language for text", {}, true},
+      {pdf + " --ocr --ocr-lang osd",
+       "--ocr: osd is not a language for text; use it through --rotate-pages",
+       {},
+       true},
+      {pdf + " --ocr --ocr-lang eng+osd", "osd is not a language for text", {}, true},
+      {pdf + " --ocr --ocr-lang \"eng+$(printf 'd\\teu')\"",
+       "'d\\teu' is not an OCR language name",
+       {},
+       true},
+      {pdf + " --ocr --ocr-lang eng+", "'' is not an OCR language name", {}, true},
+      {pdf + " --ocr --ocr-lang eng+deu",
+       "TESSDATA_PREFIX names " + (data / "eng").string() + ", which holds no deu.traineddata",
+       "TESSDATA_PREFIX=" + (data / "eng").string(), true},
+      {pdf + " --ocr --ocr-lang eng+deu",
+       "the OCR data for deu in " + (data / "mixed").string() + " is damaged",
+       "TESSDATA_PREFIX=" + (data / "mixed").string(), true},
       {pdf + " --ocr --ocr-lang \"$(printf 'e\\033[2Jng')\"",
        "'e\\x1b[2Jng' is not an OCR language name",
        {},
