@@ -59,6 +59,15 @@ void CAppSettings::writeRecentFiles(const QStringList& files) {
   store_->sync();
 }
 
+bool CAppSettings::turnPagesUpright() const {
+  return store_->value(QStringLiteral("%1/TurnPagesUpright").arg(kSettingsSection), false).toBool();
+}
+
+void CAppSettings::setTurnPagesUpright(bool upright) {
+  store_->setValue(QStringLiteral("%1/TurnPagesUpright").arg(kSettingsSection), upright);
+  store_->sync();
+}
+
 int CAppSettings::previewPages() const {
   return store_->value(QStringLiteral("%1/PreviewPages").arg(kSettingsSection), 0).toInt();
 }

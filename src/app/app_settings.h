@@ -24,6 +24,10 @@ class CAppSettings {
   void addRecentFile(const QString& path);
   void removeRecentFile(const QString& path);
 
+  // Export as PDF's "Turn pages upright", as it was last left.
+  bool turnPagesUpright() const;
+  void setTurnPagesUpright(bool upright);
+
   int previewPages() const;
   void setPreviewPages(int pages);
 
