@@ -29,7 +29,7 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme, shared-mime-info, deskt
 # libtesseract is opened when searchable text is first asked for, so the
 # package's library dependencies do not name it.
 if(ORVANE_HAVE_OCR)
-  string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS ", libtesseract5, tesseract-ocr-eng")
+  string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS ", libtesseract5, tesseract-ocr-eng, tesseract-ocr-osd")
 endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 

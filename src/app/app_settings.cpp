@@ -65,6 +65,15 @@ QString CAppSettings::findLanguage() const {
       .toString();
 }
 
+bool CAppSettings::turnPagesUpright() const {
+  return store_->value(QStringLiteral("%1/TurnPagesUpright").arg(kSettingsSection), false).toBool();
+}
+
+void CAppSettings::setTurnPagesUpright(bool upright) {
+  store_->setValue(QStringLiteral("%1/TurnPagesUpright").arg(kSettingsSection), upright);
+  store_->sync();
+}
+
 int CAppSettings::previewPages() const {
   return store_->value(QStringLiteral("%1/PreviewPages").arg(kSettingsSection), 0).toInt();
 }

@@ -27,6 +27,9 @@ class CAppSettings {
 
   // The OCR language Find Text reads pages in ("eng" unless set).
   QString findLanguage() const;
+  // Export as PDF's "Turn pages upright", as it was last left.
+  bool turnPagesUpright() const;
+  void setTurnPagesUpright(bool upright);
 
   int previewPages() const;
   void setPreviewPages(int pages);

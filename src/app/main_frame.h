@@ -31,6 +31,7 @@ class CMainFrame : public QMainWindow {
   static constexpr int kDefaultSlideShowMs = 2000;
 
   CMainFrame(COrvaneDoc& doc, CAppSettings& settings, QWidget* parent = nullptr);
+  CAppSettings& settings() { return settings_; }
 
   // Gives command `id` what it does; a command without one stays disabled.
   void setHandler(CommandId id, std::function<void()> handler);

@@ -49,8 +49,9 @@ COrvaneApp::COrvaneApp(std::unique_ptr<CAppSettings> settings, std::unique_ptr<C
   frame_->setHandler(kCmdFileNew, [this] { fileNew(); });
   frame_->setHandler(kCmdFileSave, [this] { fileSave(); });
   frame_->setHandler(kCmdFileSaveAs, [this] { fileSaveAs(); });
-  frame_->setHandler(kCmdFileExportPdf,
-                     [this] { export_pdf_with_dialog(frame_.get(), *doc_, doc_->path()); });
+  frame_->setHandler(kCmdFileExportPdf, [this] {
+    export_pdf_with_dialog(frame_.get(), *doc_, doc_->path(), settings_.get());
+  });
   frame_->setHandler(kCmdAppAbout, [this] { about(); });
   frame_->setHandler(kCmdHelpContents, [this] { open_help_contents(frame_.get()); });
   // Owned by the window.

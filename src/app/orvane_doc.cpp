@@ -627,11 +627,12 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
 }
 
 COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QString& target,
-                                               bool ocr) {
+                                               bool ocr, bool upright) {
   const QString caption = tr("Export as PDF");
   const QFileInfo info(target);
   PdfExportOptions options;
   options.ocr = ocr;
+  options.upright = upright;
   options.jobs = std::max(1u, std::thread::hardware_concurrency());
   if (ocr) {
     if (const std::string problem = ocr_language_problem(options.ocr_languages); !problem.empty()) {
@@ -639,6 +640,14 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
                   caption);
       return ExportResult::kFailed;
     }
+  }
+  // Checked without loading the data in a child process: the window runs
+  // threads of its own.
+  if (const std::string problem = upright ? orientation_problem(false) : std::string();
+      !problem.empty()) {
+    ui_.message(tr("Cannot turn the pages upright: %1.").arg(QString::fromStdString(problem)),
+                caption);
+    return ExportResult::kFailed;
   }
   if (same_file(target, source) || (!path_.isEmpty() && same_file(target, path_))) {
     ui_.message(tr("\"%1\" is the fax being exported or the one on view and is not written "

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 
+#include "app/app_settings.h"
 #include "app/dialogs/dialog_look.h"
 #include "app/orvane_doc.h"
 #include "core/page_ocr.h"
@@ -16,7 +17,8 @@ QString default_pdf_name(const QString& source) {
   return info.absoluteDir().filePath(info.completeBaseName() + QStringLiteral(".pdf"));
 }
 
-void export_pdf_with_dialog(QWidget* parent, COrvaneDoc& doc, const QString& source) {
+void export_pdf_with_dialog(QWidget* parent, COrvaneDoc& doc, const QString& source,
+                            CAppSettings* settings) {
   if (source.isEmpty()) return;
   QFileDialog dialog(parent, QObject::tr("Export as PDF"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -31,10 +33,23 @@ void export_pdf_with_dialog(QWidget* parent, COrvaneDoc& doc, const QString& sou
     ocr->setEnabled(false);
     ocr->setToolTip(QObject::tr("This program was built without OCR."));
   }
-  if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+  // Pages sent sideways or upside down are shown upright, their images
+  // unchanged (the orientation is found by the same library).
+  auto* upright = new QCheckBox(QObject::tr("Turn pages upright"), &dialog);
+  upright->setObjectName(QStringLiteral("uprightCheck"));
+  if (!ocr_built_in()) {
+    upright->setEnabled(false);
+    upright->setToolTip(QObject::tr("This program was built without OCR."));
+  } else if (settings) {
+    upright->setChecked(settings->turnPagesUpright());
+  }
+  if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
     grid->addWidget(ocr, grid->rowCount(), 0, 1, -1);
+    grid->addWidget(upright, grid->rowCount(), 0, 1, -1);
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  doc.exportPdf(source, dialog.selectedFiles().first(), ocr->isChecked());
+  if (settings && upright->isEnabled()) settings->setTurnPagesUpright(upright->isChecked());
+  doc.exportPdf(source, dialog.selectedFiles().first(), ocr->isChecked(), upright->isChecked());
 }
 
 }  // namespace orvane::app

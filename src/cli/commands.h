@@ -26,7 +26,9 @@ struct ConvertTarget {
   bool g4 = false;
   bool ocr = false;  // PDF: an invisible text layer of each page's words
   std::string ocr_languages = "eng";
-  bool verbose = false;  // the OCR library's own messages reach stderr
+  bool upright = false;           // --rotate-pages: every page turned upright
+  std::filesystem::path sidecar;  // --sidecar: the OCR text as well (implies ocr)
+  bool verbose = false;           // the OCR library's own messages reach stderr
 };
 
 int run_convert(const std::vector<std::filesystem::path>& files,

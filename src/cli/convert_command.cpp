@@ -65,10 +65,12 @@ ConvertResult write_output(FaxFile& fax, std::int32_t format, const std::filesys
     pdf.jobs = page_jobs;
     pdf.ocr = target.ocr;
     pdf.ocr_languages = target.ocr_languages;
+    pdf.upright = target.upright;
+    pdf.sidecar = target.sidecar;
     return export_pdf(fax, format, output, {}, &summary, pdf);
   }
-  if (target.g4) return export_g4_tiff(fax, format, output, {}, &summary);
-  return export_tiff(fax, format, output, TiffPages::kKeepCoded, {}, &summary);
+  return export_tiff(fax, format, output, target.g4 ? TiffPages::kAllG4 : TiffPages::kKeepCoded, {},
+                     &summary, target.upright);
 }
 
 // stderr shared by the workers and the progress bar: an error line first
@@ -277,6 +279,18 @@ int run_convert(const std::vector<std::filesystem::path>& files,
         << "orvane-cli: convert: --g4 is for TIFF output (PDF pages are CCITT-coded already)\n";
     return kExitUsage;
   }
+  if (!target.sidecar.empty()) {
+    // The text is the text layer's: asking for it asks for the layer.
+    if (target.to != OutputKind::kPdf) {
+      std::cerr << "orvane-cli: convert: --sidecar is for PDF output (--to pdf)\n";
+      return kExitUsage;
+    }
+    if (!out_dir.empty()) {
+      std::cerr << "orvane-cli: convert: --sidecar names one file: it takes one input and -o\n";
+      return kExitUsage;
+    }
+    target.ocr = true;
+  }
   if (target.ocr) {
     if (target.to != OutputKind::kPdf) {
       std::cerr << "orvane-cli: convert: --ocr is for PDF output (--to pdf)\n";
@@ -287,8 +301,15 @@ int run_convert(const std::vector<std::filesystem::path>& files,
       std::cerr << "orvane-cli: convert: --ocr: " << printable(problem) << "\n";
       return kExitUsage;
     }
-    quiet_ocr_library(target.verbose);
   }
+  if (target.upright) {
+    show_ocr_messages(target.verbose);
+    if (const std::string problem = orientation_problem(); !problem.empty()) {
+      std::cerr << "orvane-cli: convert: --rotate-pages: " << printable(problem) << "\n";
+      return kExitUsage;
+    }
+  }
+  if (target.ocr || target.upright) quiet_ocr_library(target.verbose);
   std::vector<std::filesystem::path> outputs;
   if (!out_dir.empty()) {
     outputs = output_names(files, out_dir, target.to == OutputKind::kPdf ? ".pdf" : ".tif");
@@ -296,6 +317,17 @@ int run_convert(const std::vector<std::filesystem::path>& files,
     outputs.push_back(output);
   }
   if (!outputs_allowed(files, outputs)) return kExitUsage;
+  if (!target.sidecar.empty()) {
+    std::string problem = output_problem(target.sidecar, files);
+    if (problem.empty() && target.sidecar.lexically_normal() == outputs.front().lexically_normal())
+      problem = "the text file would be the PDF itself";
+    if (problem.empty() && same_file(target.sidecar, outputs.front()))
+      problem = "the text file would be the PDF itself";
+    if (!problem.empty()) {
+      report(target.sidecar, problem);
+      return kExitUsage;
+    }
+  }
   if (!out_dir.empty()) {
     std::error_code ec;
     std::filesystem::create_directories(out_dir, ec);

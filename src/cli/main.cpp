@@ -101,16 +101,21 @@ int main(int argc, char** argv) {
   convert->add_flag("--g4", target.g4,
                     "Write every TIFF page as G4 (decoded and encoded again): compact, and "
                     "valid for every reader");
-  auto* ocr_flag =
-      convert->add_flag("--ocr", target.ocr,
-                        "PDF: read each page's words (OCR) into an invisible text layer, so that "
-                        "the PDF can be searched; the pages look the same");
-  convert
-      ->add_option("--ocr-lang", target.ocr_languages,
-                   "OCR language(s) of the installed Tesseract data, e.g. eng or eng+deu "
-                   "(package tesseract-ocr-LANG)")
-      ->needs(ocr_flag)
-      ->capture_default_str();
+  convert->add_flag("--ocr", target.ocr,
+                    "PDF: read each page's words (OCR) into an invisible text layer, so that "
+                    "the PDF can be searched; the pages look the same");
+  auto* lang_opt =
+      convert
+          ->add_option("--ocr-lang", target.ocr_languages,
+                       "OCR language(s) of the installed Tesseract data, e.g. eng or eng+deu "
+                       "(package tesseract-ocr-LANG)")
+          ->capture_default_str();
+  convert->add_option("--sidecar", target.sidecar,
+                      "PDF: write the OCR text of the pages to this file too (UTF-8, a form feed "
+                      "between pages); implies --ocr; one input");
+  convert->add_flag("--rotate-pages", target.upright,
+                    "Turn every page upright (OCR's orientation detection, Debian package "
+                    "tesseract-ocr-osd): PDF pages by their /Rotate, TIFF pages recoded as G4");
   bool verbose = false;
   convert->add_flag("--verbose", verbose,
                     "Pass on what the OCR library says about its work (kept off the terminal "
@@ -140,6 +145,9 @@ int main(int argc, char** argv) {
   convert->callback([&] {
     if (convert_out.empty() && convert_dir.empty())
       throw CLI::RequiredError("convert needs -o OUT.tif or --out-dir DIR");
+    // --sidecar asks for the text layer as --ocr does.
+    if (lang_opt->count() > 0 && !target.ocr && target.sidecar.empty())
+      throw CLI::RequiresError("--ocr-lang", "--ocr");
   });
 
   if (argc == 2 && std::strcmp(argv[1], "help") == 0) {

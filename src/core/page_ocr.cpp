@@ -120,6 +120,25 @@ int ocr_row_repeat(const PageBitmap& page) {
   return std::clamp(int(std::lround(ratio)), 1, 4);
 }
 
+PageBitmap square_pixels(const PageBitmap& page) {
+  const int repeat = ocr_row_repeat(page);
+  PageBitmap out = page.fields_only();
+  out.height = page.height * repeat;
+  // In dots per inch as the page is shown, whatever unit it states.
+  const Dpi dpi = shown_dpi(page);
+  out.unit = 2;
+  out.xres = dpi.x;
+  out.yres = std::uint16_t(std::min<int>(dpi.y * repeat, 65535));
+  if (!page.has_pixels() ||
+      page.pixels.size() < std::size_t(page.height) * std::size_t(page.row_bytes) ||
+      !out.allocate_pixels(std::int64_t(out.height) * out.row_bytes))
+    return out;
+  for (std::int32_t y = 0; y < page.height; ++y)
+    for (int r = 0; r < repeat; ++r)
+      std::copy_n(page.row(y), page.row_bytes, out.row(y * repeat + r));
+  return out;
+}
+
 #if ORVANE_HAVE_OCR
 
 namespace {
@@ -151,6 +170,10 @@ struct Tess {
   decltype(&TessMonitorDelete) monitor_delete;
   decltype(&TessMonitorSetCancelFunc) monitor_cancel;
   decltype(&TessMonitorSetCancelThis) monitor_cancel_this;
+  decltype(&TessBaseAPISetPageSegMode) set_page_seg_mode;
+  // Absent from a library built without its legacy engine, which reading
+  // words does not need.
+  decltype(&TessBaseAPIDetectOrientationScript) detect_orientation;
 };
 
 template <typename F>
@@ -192,7 +215,9 @@ const Tess* tess() {
              find(lib, "TessMonitorCreate", f.monitor_create) &&
              find(lib, "TessMonitorDelete", f.monitor_delete) &&
              find(lib, "TessMonitorSetCancelFunc", f.monitor_cancel) &&
-             find(lib, "TessMonitorSetCancelThis", f.monitor_cancel_this);
+             find(lib, "TessMonitorSetCancelThis", f.monitor_cancel_this) &&
+             find(lib, "TessBaseAPISetPageSegMode", f.set_page_seg_mode);
+    find(lib, "TessBaseAPIDetectOrientationScript", f.detect_orientation);
   });
   return loaded ? &functions : nullptr;
 }
@@ -208,8 +233,7 @@ std::string ocr_language_problem(const std::string& languages) {
     if (!plain_name(language)) return "'" + language + "' is not an OCR language name";
     // Installed with the languages, but it holds no words' shapes: asked
     // for as one, the library reads nothing and says so only on stderr.
-    if (language == "osd")
-      return "osd is not a language for text: it tells only how a page is turned";
+    if (language == "osd") return "osd is not a language for text; use it through --rotate-pages";
     const std::filesystem::path file = language_file(language);
     if (file.empty()) {
       if (const char* prefix = std::getenv("TESSDATA_PREFIX"); prefix && *prefix)
@@ -282,8 +306,13 @@ void show_ocr_messages(bool shown) {
   messages_shown = shown;
 }
 
-std::string ocr_data_problem(const std::string& languages) {
-  if (std::string problem = ocr_language_problem(languages); !problem.empty()) return problem;
+namespace {
+
+// Whether libtesseract loads `languages`, found out in a child process:
+// data damaged inside (its structure sound) makes the library end the
+// process that loads it. True also when no child can be made: the readers
+// then find out for themselves.
+bool loads_in_child(const std::string& languages, int engine_mode) {
   const Tess* f = tess();
   const pid_t child = ::fork();
   if (child == 0) {
@@ -294,20 +323,49 @@ std::string ocr_data_problem(const std::string& languages) {
       if (null >= 0) ::dup2(null, 2);
     }
     TessBaseAPI* api = f->create();
-    const bool loaded =
-        api && f->init(api, nullptr, languages.c_str(), tesseract::OEM_LSTM_ONLY) == 0;
+    const bool loaded = api && f->init(api, nullptr, languages.c_str(),
+                                       static_cast<TessOcrEngineMode>(engine_mode)) == 0;
     ::_exit(loaded ? 0 : 1);  // nothing of the parent's is flushed or destroyed here
   }
-  if (child < 0) return {};  // no probe: the readers find out for themselves
+  if (child < 0) return true;
   int status = 0;
   while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {};
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The orientation data wants the legacy engine, which is all it holds.
+constexpr int kOrientationEngineMode = tesseract::OEM_DEFAULT;
+
+}  // namespace
+
+std::string ocr_data_problem(const std::string& languages) {
+  if (std::string problem = ocr_language_problem(languages); !problem.empty()) return problem;
+  if (loads_in_child(languages, tesseract::OEM_LSTM_ONLY)) return {};
   const std::vector<std::string> names = split_languages(languages);
   const std::filesystem::path file = language_file(names.front());
   return "the OCR data for " + languages +
          (names.size() == 1 ? " in " + file.parent_path().string() : "") +
          " is damaged (libtesseract could not load it)";
+}
+
+std::string orientation_problem(bool load) {
+  const Tess* f = tess();
+  if (!f) return "libtesseract is not installed (Debian package libtesseract5)";
+  if (!f->detect_orientation)
+    return "this libtesseract cannot tell how a page is turned (it was built without its "
+           "legacy engine)";
+  const std::filesystem::path file = language_file("osd");
+  if (file.empty()) {
+    if (const char* prefix = std::getenv("TESSDATA_PREFIX"); prefix && *prefix)
+      return std::string("TESSDATA_PREFIX names ") + prefix +
+             ", which holds no osd.traineddata (Debian package tesseract-ocr-osd)";
+    return "the orientation data is not installed (Debian package tesseract-ocr-osd)";
+  }
+  if (!data_file_sound(file) || (load && !loads_in_child("osd", kOrientationEngineMode)))
+    return "the orientation data in " + file.parent_path().string() +
+           " is damaged (Debian package tesseract-ocr-osd)";
+  return {};
 }
 
 struct PageOcr::Engine {
@@ -488,6 +546,77 @@ bool PageOcr::read_band(const PageBitmap& page, std::int32_t from, std::int32_t 
   return true;
 }
 
+struct PageOrientation::Engine {
+  const Tess* f = nullptr;
+  TessBaseAPI* api = nullptr;
+  std::vector<std::uint8_t> image;
+};
+
+PageOrientation::PageOrientation() = default;
+PageOrientation::~PageOrientation() {
+  if (engine_ && engine_->api) {
+    engine_->f->end(engine_->api);
+    engine_->f->destroy(engine_->api);
+  }
+}
+
+bool PageOrientation::start() {
+  const Tess* f = tess();
+  if (!f || !f->detect_orientation || language_file("osd").empty()) {
+    problem_ = orientation_problem();
+    return false;
+  }
+  engine_ = std::make_unique<Engine>();
+  engine_->f = f;
+  engine_->api = f->create();
+  int failed = 1;
+  if (engine_->api) {
+    const QuietStderr quiet;
+    failed = f->init(engine_->api, nullptr, "osd",
+                     static_cast<TessOcrEngineMode>(kOrientationEngineMode));
+  }
+  if (failed) {
+    if (engine_->api) f->destroy(engine_->api);
+    engine_.reset();
+    problem_ = "the orientation data could not be loaded (Debian package tesseract-ocr-osd)";
+    return false;
+  }
+  f->set_page_seg_mode(engine_->api, tesseract::PSM_OSD_ONLY);
+  return true;
+}
+
+int PageOrientation::upright_turns(const PageBitmap& page, double* confidence) {
+  if (confidence) *confidence = 0;
+  if (!engine_ || !page.is_valid() || !page.has_pixels() ||
+      page.row_bytes != row_bytes_for(page.width) || page.width > kOcrMaxImageRows ||
+      page.pixels.size() < std::size_t(page.height) * std::size_t(page.row_bytes))
+    return 0;
+  const Tess& f = *engine_->f;
+  TessBaseAPI* api = engine_->api;
+  // A page taller than the library takes is judged by its top: a letter's
+  // lines run the same way all down the page.
+  const int repeat = ocr_row_repeat(page);
+  const std::int32_t rows = std::min(page.height, kOcrMaxImageRows / repeat);
+  if (!page_image(page, 0, rows, repeat, engine_->image)) return 0;
+  f.set_image(api, engine_->image.data(), page.width, rows * repeat, 0, page.row_bytes);
+  const PageSizePoints size =
+      page_size_points(page.width, page.height, page.xres, page.yres, page.unit);
+  f.set_resolution(api, std::max(70, int(std::lround(page.width * 72.0 / size.width))));
+  int degrees = 0;
+  float found = 0;
+  bool detected = false;
+  {
+    const QuietStderr quiet;
+    detected = f.detect_orientation(api, &degrees, &found, nullptr, nullptr) != 0;
+  }
+  f.clear(api);
+  if (!detected || degrees < 0 || degrees % 90 != 0 || degrees >= 360) return 0;
+  if (confidence) *confidence = found;
+  // The library tells how far the page was turned clockwise; turning it
+  // back is the rest of a whole turn.
+  return found >= kOrientationMinConfidence ? (4 - degrees / 90) % 4 : 0;
+}
+
 #else  // without OCR
 
 bool ocr_built_in() {
@@ -507,6 +636,26 @@ std::string ocr_data_problem(const std::string& languages) {
 
 void show_ocr_messages(bool shown) {
   (void)shown;
+}
+
+std::string orientation_problem(bool load) {
+  (void)load;
+  return "this program was built without OCR";
+}
+
+struct PageOrientation::Engine {};
+PageOrientation::PageOrientation() = default;
+PageOrientation::~PageOrientation() = default;
+
+bool PageOrientation::start() {
+  problem_ = orientation_problem();
+  return false;
+}
+
+int PageOrientation::upright_turns(const PageBitmap& page, double* confidence) {
+  (void)page;
+  if (confidence) *confidence = 0;
+  return 0;
 }
 
 struct PageOcr::Engine {};

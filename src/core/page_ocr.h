@@ -67,6 +67,59 @@ std::string ocr_language_package(const std::string& language);
 // sizes it.
 int ocr_row_repeat(const PageBitmap& page);
 
+// The page with each row repeated ocr_row_repeat times and its vertical
+// resolution raised to match: the same page at square pixels, for a page
+// that is to be turned a quarter (whose rows would otherwise become
+// columns, which the reader does not repeat). No pixels when there is not
+// the memory.
+PageBitmap square_pixels(const PageBitmap& page);
+
+// Orientation found with less confidence than this is not acted on: the
+// page stays as it came. Measured with the orientation data of
+// tesseract-ocr-osd 4.00 (libtesseract 5.3) on letters, a short note, a table
+// of figures, blank, nearly blank and halftone pages, each upright, upside
+// down and turned either way, at 204 x 196 and 204 x 98 dpi: full pages of
+// text in a real typeface were found right at 10.2 to 23.6 (sideways pages at
+// 98 dpi lowest, 10.2 to 11.3; ten lines of Helvetica 13.8 to 22.4); the one
+// wrong answer (a table of figures in the crude built-in font of netpbm,
+// turned sideways, taken for the other side) came at 9.4; a note of two lines was found right but
+// at only 2 to 4; blank, nearly blank and halftone pages give no answer at all. A wrong turn spoils
+// a page that the user can read as sent, so the bar stands above the wrong answer, and a note of
+// two lines stays as it is.
+inline constexpr double kOrientationMinConfidence = 10;
+
+// Why pages cannot be turned upright, in one line: the orientation data
+// (Debian package tesseract-ocr-osd) is missing or damaged, or the
+// library or the program lacks what it takes; "" when they can. With
+// `load` it loads the data in a child process, as ocr_data_problem does, and
+// is called as that is; without it the data's structure is checked only.
+std::string orientation_problem(bool load = true);
+
+// Finds how a page is turned (libtesseract's orientation detection with the
+// osd data). Not for two threads at once; one per worker thread.
+class PageOrientation {
+ public:
+  PageOrientation();
+  ~PageOrientation();
+  PageOrientation(const PageOrientation&) = delete;
+  PageOrientation& operator=(const PageOrientation&) = delete;
+
+  // Loads the orientation data; false when it cannot be (problem() says why).
+  bool start();
+  // The quarter turns clockwise that put `page` upright (0 to 3), found on
+  // the page as the OCR reads it (square pixels); 0 when it stands upright,
+  // or the detection finds no answer above kOrientationMinConfidence.
+  // `confidence` (may be null) gets the detection's confidence (0 when it
+  // found none).
+  int upright_turns(const PageBitmap& page, double* confidence = nullptr);
+  const std::string& problem() const { return problem_; }
+
+ private:
+  struct Engine;
+  std::unique_ptr<Engine> engine_;
+  std::string problem_;
+};
+
 // One reader: holds the language data once and reads page after page. Not
 // for two threads at once; one reader per worker thread.
 class PageOcr {

@@ -1,11 +1,13 @@
 #include "core/pdf_export.h"
 
 #include <atomic>
+#include <cstdio>
 #include <new>
 #include <optional>
 #include <vector>
 
 #include "base/coding_mode.h"
+#include "base/page_turn.h"
 #include "codec/ccitt_filter_check.h"
 #include "codec/fax_codec.h"
 #include "codec/t6_encoder.h"
@@ -52,7 +54,8 @@ struct PageDone {
   std::vector<std::uint8_t> data;
   codec::CcittFilterParameters filter;
   std::vector<PdfTextLine> text;
-  std::string no_text;  // OCR asked for: why the page has no text layer
+  int quarter_turns = 0;  // clockwise, to show the page upright
+  std::string no_text;    // OCR asked for: why the page has no text layer
 };
 
 // The buffers and the OCR engine of one thread, reused from page to page.
@@ -88,17 +91,44 @@ class PageWorker {
     }
     done.fields = job.page;
     done.kind = PageDone::Kind::kWrite;
-    if (options_.ocr) read_words(job.page, done);
+    if (options_.upright) {
+      if (!orientation_started_) {
+        orientation_started_ = true;
+        orientation_ok_ = orientation_.start();
+      }
+      if (!orientation_ok_) {
+        done.kind = PageDone::Kind::kFailed;
+        return done;
+      }
+      done.quarter_turns = orientation_.upright_turns(job.page);
+    }
+    if (options_.ocr) {
+      if (done.quarter_turns == 0) {
+        read_words(job.page, done);
+      } else {
+        // The words are read, and placed, on the page as it is shown (at
+        // square pixels first when its rows are to become columns).
+        const PageBitmap upright = done.quarter_turns % 2
+                                       ? turned(square_pixels(job.page), done.quarter_turns)
+                                       : turned(job.page, done.quarter_turns);
+        if (upright.has_pixels()) {
+          read_words(upright, done);
+        } else {
+          done.no_text = "there is not enough memory to turn it upright";
+        }
+      }
+    }
     return done;
   }
 
  private:
   // The check's decode is the page: its rows go straight into the page's
-  // pixels when the words are to be read, and nowhere otherwise.
+  // pixels when the words are to be read or the page's turn found, and
+  // nowhere otherwise.
   bool decode_clean(PageJob& job, PageDone& done) {
     PageBitmap& page = job.page;
     std::span<std::uint8_t> pixels;
-    if (options_.ocr) {
+    if (options_.ocr || options_.upright) {
       if (!page.allocate_pixels(std::int64_t(page.height) * page.row_bytes)) return false;
       pixels = page.pixels;
     }
@@ -170,6 +200,8 @@ class PageWorker {
   std::int32_t encoder_width_ = 0;
   PageOcr ocr_;
   bool ocr_started_ = false, ocr_ok_ = false;
+  PageOrientation orientation_;
+  bool orientation_started_ = false, orientation_ok_ = false;
   std::vector<OcrLine> lines_;
 };
 
@@ -279,6 +311,8 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
   PageSource source(fax, format);
   PageWalk walk(progress, done, count);
   ConvertResult rc = ConvertResult::kOk;
+  const bool sidecar = options.ocr && !options.sidecar.empty();
+  std::string sidecar_text;
 
   const auto write = [&](std::uint32_t i, PageDone& page) {
     if (page.kind == PageDone::Kind::kFailed) {
@@ -297,7 +331,16 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
     pdf_page.width_points = size.width;
     pdf_page.height_points = size.height;
     pdf_page.text = page.text;
+    pdf_page.quarter_turns = page.quarter_turns;
     if (!page.no_text.empty()) done.no_text_layer.emplace_back(i, page.no_text);
+    if (sidecar) {
+      if (pdf.pages_written() > 0) sidecar_text += '\f';
+      for (const PdfTextLine& line : page.text) {
+        for (std::size_t w = 0; w < line.words.size(); ++w)
+          (sidecar_text += w ? " " : "") += line.words[w].text;
+        sidecar_text += '\n';
+      }
+    }
     if (!pdf.add_page(pdf_page)) {
       rc = out.failed();
       return false;
@@ -332,7 +375,26 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
   rc = walk.verdict(rc);
   if (rc != ConvertResult::kOk) return rc;
   if (!pdf.close(kProducer)) return out.failed();
-  return out.commit();
+  if (!sidecar) return out.commit();
+  // Both written before either is named: a text file that cannot be
+  // written leaves no PDF without it.
+  AtomicOutput text(options.sidecar);
+  std::FILE* file = text.ok() ? std::fopen(text.temp_path().c_str(), "wb") : nullptr;
+  bool written =
+      file && std::fwrite(sidecar_text.data(), 1, sidecar_text.size(), file) == sidecar_text.size();
+  if (file) written = std::fclose(file) == 0 && written;
+  if (!written) {
+    done.write_error =
+        text.error() ? text.error() : std::error_code(errno ? errno : EIO, std::generic_category());
+    return ConvertResult::kWriteFailed;
+  }
+  if (const ConvertResult committed = out.commit(); committed != ConvertResult::kOk)
+    return committed;
+  if (!text.commit()) {
+    done.write_error = text.error();
+    return ConvertResult::kWriteFailed;
+  }
+  return ConvertResult::kOk;
 }
 
 ConvertResult export_pdf_file(const std::filesystem::path& input, const DecodingParameters& params,

@@ -21,6 +21,17 @@ struct PdfExportOptions {
   // Read every page's words (page_ocr.h) into an invisible text layer.
   bool ocr = false;
   std::string ocr_languages = "eng";
+  // Show every page upright: how each is turned is found (PageOrientation)
+  // and the PDF page is turned by its /Rotate, its image unchanged; the
+  // words are read from the upright page. Callers check
+  // orientation_problem() first; when the detection cannot start the export
+  // fails (ConvertResult::kWriteFailed) and writes nothing.
+  bool upright = false;
+  // With OCR, a text file of the pages' words as well (UTF-8; each line of
+  // words on a line, a form feed between pages): written beside the PDF,
+  // whole or not at all like it, and put under its name just after it.
+  // Empty: none.
+  std::filesystem::path sidecar;
   // A stop requested here also cuts short the reading of the pages under
   // way (which takes seconds), not only the export between pages.
   const WorkControl* control = nullptr;

@@ -4,9 +4,11 @@
 #include <vector>
 
 #include "base/coding_mode.h"
+#include "base/page_turn.h"
 #include "codec/ccitt_filter_check.h"
 #include "codec/fax_codec.h"
 #include "codec/t6_encoder.h"
+#include "core/page_ocr.h"
 #include "tiff/tiff_writer.h"
 
 namespace orvane {
@@ -67,6 +69,7 @@ class PageStrip {
     }
     return g4_;
   }
+  std::span<const std::uint8_t> none() { return {}; }
 
  private:
   PassThroughPage coded_;
@@ -78,9 +81,12 @@ class PageStrip {
 }  // namespace
 
 ConvertResult export_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
-                          TiffPages pages, const ExportProgress& progress, ExportSummary* summary) {
+                          TiffPages pages, const ExportProgress& progress, ExportSummary* summary,
+                          bool upright) {
   FormatReader& reader = fax.reader_for(format);
   if (!reader.is_open()) return ConvertResult::kNoFile;
+  PageOrientation orientation;
+  if (upright && !orientation.start()) return ConvertResult::kWriteFailed;
   ExportOutput out(output, summary);
   ExportSummary& done = out.done;
   if (!out.ok()) return out.failed();
@@ -93,8 +99,16 @@ ConvertResult export_tiff(FaxFile& fax, std::int32_t format, const std::filesyst
   PageWalk walk(progress, done, count);
   ConvertResult rc = for_each_loaded_page(fax, walk, [&](std::uint32_t i, const PageBitmap& page) {
     PageResult r;
-    const bool kept = pages == TiffPages::kKeepCoded && strip.keep_coded(reader, i, page);
-    if (kept) {
+    const int turns = upright ? orientation.upright_turns(page) : 0;
+    const bool kept =
+        turns == 0 && pages == TiffPages::kKeepCoded && strip.keep_coded(reader, i, page);
+    if (turns != 0) {
+      // The page's own data is of the page as it came: an upright page is
+      // coded from its pixels.
+      const PageBitmap turned_page = turned(page, turns);
+      r = write_strip(tiff, turned_page.has_pixels() ? strip.encode(turned_page) : strip.none(),
+                      kCodingT6, 0, kBitOrderMsbFirst, turned_page, std::uint16_t(i), count);
+    } else if (kept) {
       const PassThroughPage& coded = strip.coded();
       r = write_strip(tiff, coded.coded, coded.coding, page.invert ? 1 : 0, coded.bit_order, page,
                       std::uint16_t(i), count);

@@ -20,16 +20,21 @@ enum class TiffPages {
                // Modified Huffman are not)
 };
 
-// Results as export_pdf.
+// Results as export_pdf. With `upright`, how each page is turned is found
+// (PageOrientation) and a turned page is written upright from its pixels,
+// as T.6, its width and height and its resolutions swapped for a quarter
+// turn; callers check orientation_problem() first (when the detection
+// cannot start the export fails with ConvertResult::kWriteFailed and writes
+// nothing).
 ConvertResult export_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
                           TiffPages pages, const ExportProgress& progress = {},
-                          ExportSummary* summary = nullptr);
+                          ExportSummary* summary = nullptr, bool upright = false);
 
 inline ConvertResult export_g4_tiff(FaxFile& fax, std::int32_t format,
                                     const std::filesystem::path& output,
                                     const ExportProgress& progress = {},
-                                    ExportSummary* summary = nullptr) {
-  return export_tiff(fax, format, output, TiffPages::kAllG4, progress, summary);
+                                    ExportSummary* summary = nullptr, bool upright = false) {
+  return export_tiff(fax, format, output, TiffPages::kAllG4, progress, summary, upright);
 }
 
 }  // namespace orvane

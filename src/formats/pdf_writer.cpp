@@ -136,10 +136,12 @@ bool PdfWriter::add_page(const PdfFaxPage& page) {
   const std::uint32_t contents = write_contents(page);
   const std::string font = font_ ? " /Font << /F1 " + ref(font_) + " >>" : std::string();
   const std::uint32_t page_object = begin_object();
+  const int turns = page.quarter_turns & 3;
   write("<< /Type /Page /Parent " + ref(pages_) + " /MediaBox [0 0 " + real(page.width_points) +
-        " " + real(page.height_points) + "]\n/Resources << /ProcSet [/PDF /ImageB" +
-        (font_ ? " /Text" : "") + "] /XObject << /Im0 " + ref(image) + " >>" + font +
-        " >>\n/Contents " + ref(contents) + " >>\nendobj\n");
+        " " + real(page.height_points) + "]" +
+        (turns ? " /Rotate " + std::to_string(turns * 90) : std::string()) +
+        "\n/Resources << /ProcSet [/PDF /ImageB" + (font_ ? " /Text" : "") + "] /XObject << /Im0 " +
+        ref(image) + " >>" + font + " >>\n/Contents " + ref(contents) + " >>\nendobj\n");
   if (failed_) return false;
   try {
     page_objects_.push_back(page_object);
@@ -159,7 +161,15 @@ std::uint32_t PdfWriter::write_contents(const PdfFaxPage& page) {
     return contents;
   }
   if (font_ == 0) font_ = reserve_object();
-  content += words;
+  // The words stand on the page as shown: this maps its upright
+  // coordinates back onto the page as stored, which /Rotate turns.
+  const std::string w = real(page.width_points), h = real(page.height_points);
+  switch (page.quarter_turns & 3) {
+    case 1: content += "q 0 1 -1 0 " + w + " 0 cm\n" + words + "\nQ\n"; break;
+    case 2: content += "q -1 0 0 -1 " + w + " " + h + " cm\n" + words + "\nQ\n"; break;
+    case 3: content += "q 0 -1 1 0 0 " + h + " cm\n" + words + "\nQ\n"; break;
+    default: content += words; break;
+  }
   // Words compress about fourfold: the layer stays small beside the image.
   uLongf size = compressBound(uLong(content.size()));
   try {

@@ -25,13 +25,16 @@ namespace orvane {
 // One page: its CCITT data (most significant bit first), the filter's
 // parameters (Columns and Rows are the image's size), and the page size in
 // points (1/72 inch), and the words laid invisibly over it (none: a
-// picture only).
+// picture only). A page shown turned (`quarter_turns` clockwise, its
+// /Rotate) keeps its image as it is; its words are placed on the page as
+// it is shown, upright, whose width and height swap for an odd count.
 struct PdfFaxPage {
   std::span<const std::uint8_t> data;
   codec::CcittFilterParameters filter;
   double width_points = 0;
   double height_points = 0;
   std::span<const PdfTextLine> text;
+  int quarter_turns = 0;  // 0 to 3
 };
 
 class PdfWriter {

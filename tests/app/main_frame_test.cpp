@@ -231,8 +231,8 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
   ASSERT_TRUE(app.openDocumentFile(q(dir / "fax.tif")));
   QStringList offered, filters, questions;
   bool chosen = false;
-  QString ocr_box;
-  bool ocr_usable = false;
+  QString ocr_box, upright_box;
+  bool ocr_usable = false, upright_usable = false, upright_kept = false;
   test::ModalCloser driver(
       [&](QWidget* w) {
         if (auto* box = qobject_cast<QMessageBox*>(w)) {
@@ -240,6 +240,8 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
           box->button(QMessageBox::No)->click();
         } else if (auto* d = qobject_cast<QFileDialog*>(w)) {
           if (chosen) {
+            if (auto* upright = d->findChild<QCheckBox*>(QStringLiteral("uprightCheck")))
+              upright_kept = upright->isChecked();
             d->reject();  // back in the dialog after No
             return;
           }
@@ -249,6 +251,13 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
           if (auto* ocr = d->findChild<QCheckBox*>(QStringLiteral("ocrCheck"))) {
             ocr_box = ocr->text();
             ocr_usable = ocr->isEnabled() && !ocr->isChecked() && ocr->isVisibleTo(d);
+          }
+          // Turned on here, and kept for the next export.
+          if (auto* upright = d->findChild<QCheckBox*>(QStringLiteral("uprightCheck"))) {
+            upright_box = upright->text();
+            upright_usable =
+                upright->isEnabled() && !upright->isChecked() && upright->isVisibleTo(d);
+            upright->setChecked(upright->isEnabled());
           }
           // Save, outside this timer call so the dialog's question is seen.
           QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
@@ -261,6 +270,8 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
   // Off by default; usable only in a program built with OCR.
   EXPECT_EQ(ocr_box, "Make text searchable (OCR)");
   EXPECT_EQ(ocr_usable, ocr_built_in());
+  EXPECT_EQ(upright_box, "Turn pages upright");
+  EXPECT_EQ(upright_usable, ocr_built_in());
   EXPECT_TRUE(ui->messages.isEmpty()) << ui->messages.join("; ").toStdString();
   const std::vector<std::uint8_t> pdf = ot::read_file(dir / "fax.pdf");
   ASSERT_GT(pdf.size(), 5u);
@@ -272,6 +283,8 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
   EXPECT_EQ(questions.size(), 1);
   EXPECT_EQ(ot::read_file(dir / "fax.pdf"), pdf);
   EXPECT_TRUE(ui->messages.isEmpty());
+  EXPECT_EQ(upright_kept, ocr_built_in());
+  EXPECT_EQ(app.settings().turnPagesUpright(), ocr_built_in());
 }
 
 // Open, Save As and Export come up alike, names readable in the detailed

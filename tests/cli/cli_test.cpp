@@ -187,6 +187,22 @@ TEST(CliConvert, OcrOptionsAreCheckedFirst) {
     std::vector<std::uint8_t> bytes = test::read_file(eng);
     fs::create_directories(data / "cut");
     fs::create_directories(data / "overwritten");
+    // eng as installed beside a deu cut short: each language is checked.
+    fs::create_directories(data / "mixed");
+    fs::create_symlink(eng, data / "mixed/eng.traineddata");
+    fs::create_directories(data / "eng");
+    fs::create_symlink(eng, data / "eng/eng.traineddata");
+    // The orientation data cut short, beside eng.
+    const fs::path osd = "/usr/share/tesseract-ocr/5/tessdata/osd.traineddata";
+    if (fs::exists(osd)) {
+      const std::vector<std::uint8_t> osd_bytes = test::read_file(osd);
+      fs::create_directories(data / "osd");
+      fs::create_symlink(eng, data / "osd/eng.traineddata");
+      test::write_file(data / "osd/osd.traineddata",
+                       std::vector<std::uint8_t>(osd_bytes.begin(), osd_bytes.begin() + 5000));
+    }
+    test::write_file(data / "mixed/deu.traineddata",
+                     std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 100000));
     test::write_file(data / "cut/eng.traineddata",
                      std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 100000));
     for (std::size_t i = 300; i + 10 < bytes.size(); i += 7) bytes[i] = 0x5A;
@@ -203,7 +219,22 @@ TEST(CliConvert, OcrOptionsAreCheckedFirst) {
       {pdf + " --ocr --ocr-lang zz_nowhere", missing, {}, false},
       {pdf + " --ocr --ocr-lang eng+zz_nowhere", missing, {}, false},
       {pdf + " --ocr-lang eng", "--ocr", {}, false},
-      {pdf + " --ocr --ocr-lang osd", "osd is not a language for text", {}, true},
+      {pdf + " --ocr --ocr-lang osd",
+       "--ocr: osd is not a language for text; use it through --rotate-pages",
+       {},
+       true},
+      {pdf + " --ocr --ocr-lang eng+osd", "osd is not a language for text", {}, true},
+      {pdf + " --ocr --ocr-lang \"eng+$(printf 'd\\teu')\"",
+       "'d\\teu' is not an OCR language name",
+       {},
+       true},
+      {pdf + " --ocr --ocr-lang eng+", "'' is not an OCR language name", {}, true},
+      {pdf + " --ocr --ocr-lang eng+deu",
+       "TESSDATA_PREFIX names " + (data / "eng").string() + ", which holds no deu.traineddata",
+       "TESSDATA_PREFIX=" + (data / "eng").string(), true},
+      {pdf + " --ocr --ocr-lang eng+deu",
+       "the OCR data for deu in " + (data / "mixed").string() + " is damaged",
+       "TESSDATA_PREFIX=" + (data / "mixed").string(), true},
       {pdf + " --ocr --ocr-lang \"$(printf 'e\\033[2Jng')\"",
        "'e\\x1b[2Jng' is not an OCR language name",
        {},
@@ -214,6 +245,29 @@ TEST(CliConvert, OcrOptionsAreCheckedFirst) {
        "TESSDATA_PREFIX=" + (data / "cut").string(), true},
       {pdf + " --ocr", "the OCR data for eng in " + (data / "overwritten").string() + " is damaged",
        "TESSDATA_PREFIX=" + (data / "overwritten").string(), true},
+      {pdf + " --ocr --rotate-pages",
+       ocr_built_in() ? "--rotate-pages: TESSDATA_PREFIX names " + (data / "eng").string() +
+                            ", which holds no osd.traineddata (Debian package tesseract-ocr-osd)"
+                      : "--ocr: this program was built without OCR",
+       "TESSDATA_PREFIX=" + (data / "eng").string(), false},
+      {in + " -o " + q(dir / "x.tif") + " --rotate-pages",
+       ocr_built_in() ? "holds no osd.traineddata (Debian package tesseract-ocr-osd)"
+                      : "--rotate-pages: this program was built without OCR",
+       "TESSDATA_PREFIX=" + (data / "eng").string(), false},
+      {in + " -o " + q(dir / "x.tif") + " --rotate-pages",
+       "the orientation data in " + (data / "osd").string() +
+           " is damaged (Debian package tesseract-ocr-osd)",
+       "TESSDATA_PREFIX=" + (data / "osd").string(), true},
+      {in + " -o " + q(dir / "x.tif") + " --sidecar " + q(dir / "x.txt"),
+       "--sidecar is for PDF output",
+       {},
+       false},
+      {in + " " + in + " --to pdf --out-dir " + q(dir / "out") + " --sidecar " + q(dir / "x.txt"),
+       "--sidecar names one file",
+       {},
+       false},
+      {pdf + " --sidecar " + in, "tiff/text-1728-g4.tif", {}, true},
+      {pdf + " --sidecar " + q(dir / "x.pdf"), "the text file would be the PDF itself", {}, true},
       {pdf + " --jobs abc", "--jobs: takes a number of threads from 1 to 64, not 'abc'", {}, false},
   };
   for (const Case& c : cases) {
@@ -232,13 +286,25 @@ TEST(CliConvert, OcrOptionsAreCheckedFirst) {
                       " 2>/dev/null && tiffcp " + q(data / "wide.tif") + " " + in + " " +
                       q(data / "two.tif")),
             0);
-  const Result r = cli("convert " + q(data / "two.tif") + " --ocr -o " + q(dir / "two.pdf"));
+  // --sidecar asks for the text layer and writes its words too, a form feed
+  // between pages.
+  const Result r = cli("convert " + q(data / "two.tif") + " --sidecar " + q(dir / "two.txt") +
+                       " -o " + q(dir / "two.pdf"));
   EXPECT_EQ(r.code, 0) << r.out;
   EXPECT_EQ(r.out, "orvane-cli: " + (data / "two.tif").string() +
                        ": page 1 has no text layer: the page is wider than the OCR reads "
                        "(32767 pixels)\n");
   EXPECT_EQ(test::run_output("pdfinfo " + q(dir / "two.pdf") + " | awk '/^Pages:/ { print $2 }'"),
             "2\n");
+  const std::vector<std::uint8_t> text = test::read_file(dir / "two.txt");
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.front(), '\f');
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\f'), 1);
+  // The same characters as pdftotext gives (which orders and spaces the
+  // words by its own reading of the layout).
+  const std::string characters = " | tr -d ' \\n\\f' | grep -o . | sort | tr -d '\\n'";
+  EXPECT_EQ(test::run_output("cat " + q(dir / "two.txt") + characters),
+            test::run_output("pdftotext " + q(dir / "two.pdf") + " -" + characters));
 }
 
 TEST(CliConvert, FailuresAreReportedPerFileAndTouchNothing) {

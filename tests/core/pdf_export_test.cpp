@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <regex>
 #include <sstream>
@@ -397,6 +398,103 @@ TEST(PdfOcr, WordsOfAFaxPageBecomeSearchableText) {
     EXPECT_EQ(words, text);
     expect_sound_pdf(dir, pdf, shown_pages(tif), name);
   }
+}
+
+// A letter sent upright, sideways (at standard resolution), upside down and
+// sideways the other way, and a blank page: each PDF page is shown upright
+// by its /Rotate with its image unchanged, and its words come back first
+// line first; in a TIFF each page is written upright (a blank page has no
+// way up and stays as it is).
+TEST(PdfOcr, TurnedPagesAreShownUprightWithTheirWords) {
+  if (!ocr_built_in() || !orientation_problem().empty()) GTEST_SKIP() << "no orientation data";
+  TempDir dir;
+  std::string ps = "/Helvetica findfont 12 scalefont setfont /y 740 def [";
+  for (const char* line :
+       {"Orvane Trading Ltd, Harbour Road 12",
+        "Dear customer, the invoice for March was sent to your office",
+        "on Monday and we ask you to pay the amount within thirty days.",
+        "Please call our accounts department if anything is unclear.",
+        "Delivery of the goods will follow as agreed in our letter of last week.",
+        "The spare parts for the paper machine are on their way to you.",
+        "Our price list for the coming year is enclosed with this letter.",
+        "The offer is valid until the end of the month; orders placed",
+        "after that date are charged at the new prices.",
+        "With kind regards, the sales department"})
+    ps += std::string("(") + line + ") ";
+  ps += "] { 60 y moveto show /y y 22 sub def } forall showpage\n";
+  test::write_file(dir / "letter.ps", Bytes(ps.begin(), ps.end()));
+  const std::string letter = q(dir / "letter.pbm");
+  ASSERT_EQ(test::run("gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pbmraw -r204x196 -g1728x2200 "
+                      "-sOutputFile=- " +
+                      q(dir / "letter.ps") + " | pamtopnm > " + letter),
+            0);
+  const struct {
+    const char* make;  // the page as sent, from the upright letter
+    int yres;
+    int rotate;  // the /Rotate that shows it upright
+  } pages[] = {{"cat", 196, 0},
+               {"pamflip -cw | pamscale -yscale 0.5 -nomix", 98, 270},
+               {"pamflip -r180", 196, 180},
+               {"pamflip -ccw", 196, 90},
+               {"pbmmake -white 1728 2200; cat >/dev/null", 196, 0}};
+  std::string parts;
+  for (std::size_t i = 0; i < std::size(pages); ++i) {
+    const std::string part = q(dir / ("p" + std::to_string(i) + ".tif"));
+    ASSERT_EQ(test::run("(" + std::string(pages[i].make) + ") < " + letter +
+                        " | pnmtotiff -g4 -xresolution 204 -yresolution " +
+                        std::to_string(pages[i].yres) + " > " + part + " 2>/dev/null"),
+              0);
+    parts += part + " ";
+  }
+  const auto tif = dir / "sent.tif";
+  ASSERT_EQ(test::run("tiffcp " + parts + q(tif)), 0);
+
+  PdfExportOptions options;
+  options.ocr = true;
+  options.upright = true;
+  options.jobs = 2;
+  options.sidecar = dir / "upright.txt";
+  const auto pdf = dir / "upright.pdf";
+  ASSERT_EQ(export_pdf_file(tif, {}, pdf, {}, nullptr, nullptr, options), ConvertResult::kOk);
+  // The images are the pages as sent.
+  expect_sound_pdf(dir, pdf, shown_pages(tif), "turned");
+  for (std::size_t i = 0; i < std::size(pages); ++i) {
+    SCOPED_TRACE("page " + std::to_string(i + 1));
+    const std::string n = std::to_string(i + 1);
+    EXPECT_EQ(test::run_output("pdfinfo -f " + n + " -l " + n + " " + q(pdf) +
+                               " | awk '/rot:/ { print $4 }'"),
+              std::to_string(pages[i].rotate) + "\n");
+    const std::string words =
+        test::run_output("pdftotext -f " + n + " -l " + n + " " + q(pdf) + " - | head -c 14");
+    EXPECT_EQ(words, i + 1 < std::size(pages) ? "Orvane Trading" : "\f");
+  }
+  // The text file: the same words, a form feed between pages.
+  EXPECT_EQ(test::run_output("awk 'BEGIN { RS = \"\\f\" } { print substr($0, 1, 14) }' " +
+                             q(options.sidecar)),
+            "Orvane Trading\nOrvane Trading\nOrvane Trading\nOrvane Trading\n");
+  const Bytes text = test::read_file(options.sidecar);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\f'), 4);
+  EXPECT_EQ(text.back(), '\f');  // the blank page has no words
+
+  // TIFF: the upright letter's pixels, at its resolution; the sideways page
+  // sent at standard resolution keeps its own pixels, with its width and
+  // height and its resolutions swapped.
+  Opened f(tif);
+  const auto out = dir / "upright.tif";
+  ASSERT_EQ(export_tiff(f.fax, f.format, out, TiffPages::kKeepCoded, {}, nullptr, true),
+            ConvertResult::kOk);
+  const auto dirs = test::tiff_directories(test::read_file(out));
+  const auto written = test::tifftopnm_pages(dir, out);
+  ASSERT_EQ(written.size(), std::size(pages));
+  const Pbm upright = test::read_pbm(dir / "letter.pbm");
+  for (const std::size_t i : {0, 2, 3})
+    EXPECT_TRUE(test::same_pixels(upright, written[i], "upright-" + std::to_string(i)));
+  EXPECT_EQ(written[1].width, 864);
+  EXPECT_EQ(written[1].height, 2200);
+  const auto dpi = [&](int tag) { return dirs[1].at(tag)[0] / dirs[1].at(tag)[1]; };
+  EXPECT_EQ(dpi(282), 98u);  // XResolution: the page's rows were its columns
+  EXPECT_EQ(dpi(283), 204u);
+  EXPECT_EQ(dirs[4].at(256)[0], 1728u);
 }
 
 // The view's sizing rules, in points.

@@ -34,8 +34,9 @@ CFolderCommands::CFolderCommands(CMainFrame& frame, COrvaneDoc& doc)
   connect(bar_, &QDockWidget::visibilityChanged, this, [this, toggle] {
     if (toggle) toggle->setChecked(bar_->isVisibleTo(bar_->parentWidget()));
   });
-  connect(bar_, &CFolderBar::export_pdf_requested, this,
-          [this](const QString& path) { export_pdf_with_dialog(&frame_, doc_, path); });
+  connect(bar_, &CFolderBar::export_pdf_requested, this, [this](const QString& path) {
+    export_pdf_with_dialog(&frame_, doc_, path, &frame_.settings());
+  });
   connect(show_, &SlideShow::step, this, &CFolderCommands::slide_step);
   connect(show_, &SlideShow::running_changed, this,
           [this](bool running) { frame_.action(kCmdSlideShow)->setChecked(running); });
