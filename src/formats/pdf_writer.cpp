@@ -7,6 +7,8 @@
 #include <ctime>
 #include <new>
 
+#include "formats/pdf_glyphless_font.h"
+
 namespace orvane {
 
 namespace {
@@ -153,31 +155,80 @@ std::uint32_t PdfWriter::write_contents(const PdfFaxPage& page) {
   std::string content =
       "q " + real(page.width_points) + " 0 0 " + real(page.height_points) + " 0 0 cm /Im0 Do Q\n";
   const std::string words = text_layer_operators(page.text, font_codes_);
-  if (words.empty()) {
-    const std::uint32_t contents = begin_object();
-    write("<< /Length " + num(content.size()) + " >>\nstream\n" + content + "endstream\nendobj\n");
-    return contents;
-  }
+  if (words.empty()) return write_stream("", content, false);
   if (font_ == 0) font_ = reserve_object();
-  content += words;
   // Words compress about fourfold: the layer stays small beside the image.
-  uLongf size = compressBound(uLong(content.size()));
+  return write_stream("", content + words, true);
+}
+
+std::uint32_t PdfWriter::write_stream(std::string_view entries, std::string_view data, bool deflate,
+                                      std::uint32_t number) {
+  std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(data.data()),
+                                      data.size());
+  if (deflate) {
+    uLongf size = compressBound(uLong(data.size()));
+    try {
+      deflated_.resize(size);
+    } catch (const std::bad_alloc&) {
+      failed_ = true;
+      return 0;
+    }
+    if (compress2(deflated_.data(), &size, bytes.data(), uLong(bytes.size()), Z_BEST_COMPRESSION) !=
+        Z_OK) {
+      failed_ = true;
+      return 0;
+    }
+    bytes = std::span<const std::uint8_t>(deflated_.data(), size);
+  }
+  if (number == 0) number = reserve_object();
+  begin_object(number);
+  // The stream's bytes lie between the line end after "stream" and the one
+  // before "endstream", which Length leaves out (PDF/A-2 asks it so).
+  write("<<" + std::string(entries) + " /Length " + num(bytes.size()) +
+        (deflate ? " /Filter /FlateDecode" : "") + " >>\nstream\n");
+  write(bytes);
+  write("\nendstream\nendobj\n");
+  return number;
+}
+
+void PdfWriter::write_font() {
+  // A composite font over the embedded font of empty glyphs: code, CID and
+  // glyph number are one (Identity-H, CIDToGIDMap Identity).
+  const std::uint32_t descendant = reserve_object(), descriptor = reserve_object();
+  const std::uint32_t program = reserve_object(), to_unicode = reserve_object();
+  const std::string name = std::string("/") + kGlyphlessName;
+  begin_object(font_);
+  write("<< /Type /Font /Subtype /Type0 /BaseFont " + name +
+        " /Encoding /Identity-H /DescendantFonts [" + ref(descendant) + "] /ToUnicode " +
+        ref(to_unicode) + " >>\nendobj\n");
+  begin_object(descendant);
+  write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont " + name +
+        " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>"
+        " /FontDescriptor " +
+        ref(descriptor) + " /DW " + std::to_string(kTextLayerGlyphWidth) +
+        " /CIDToGIDMap /Identity >>\nendobj\n");
+  begin_object(descriptor);
+  // Flags 4: symbolic, its glyphs are no standard Latin set.
+  write("<< /Type /FontDescriptor /FontName " + name + " /Flags 4 /FontBBox [0 " +
+        std::to_string(kGlyphlessDescent) + " " + std::to_string(kTextLayerGlyphWidth) + " " +
+        std::to_string(kGlyphlessAscent) + "] /ItalicAngle 0 /Ascent " +
+        std::to_string(kGlyphlessAscent) + " /Descent " + std::to_string(kGlyphlessDescent) +
+        " /CapHeight " + std::to_string(kGlyphlessAscent) + " /StemV 80 /FontFile2 " +
+        ref(program) + " >>\nendobj\n");
+  // The glyph widths in font units are the PDF widths: 1000 units an em.
+  static_assert(kGlyphlessUnitsPerEm == 1000);
+  std::vector<std::uint8_t> font;
   try {
-    deflated_.resize(size);
+    font = glyphless_truetype(std::uint16_t(font_codes_.characters().size() + 1),
+                              std::uint16_t(kTextLayerGlyphWidth));
   } catch (const std::bad_alloc&) {
     failed_ = true;
-    return 0;
+    return;
   }
-  if (compress2(deflated_.data(), &size, reinterpret_cast<const Bytef*>(content.data()),
-                uLong(content.size()), Z_BEST_COMPRESSION) != Z_OK) {
-    failed_ = true;
-    return 0;
-  }
-  const std::uint32_t contents = begin_object();
-  write("<< /Length " + num(size) + " /Filter /FlateDecode >>\nstream\n");
-  write(std::span<const std::uint8_t>(deflated_.data(), size));
-  write("\nendstream\nendobj\n");
-  return contents;
+  write_stream(" /Length1 " + num(font.size()),
+               std::string_view(reinterpret_cast<const char*>(font.data()), font.size()), true,
+               program);
+  write_stream("", text_layer_to_unicode(font_codes_), true, to_unicode);
 }
 
 bool PdfWriter::close(std::string_view producer, std::string creation_date) {
@@ -192,10 +243,7 @@ bool PdfWriter::close(std::string_view producer, std::string creation_date) {
   begin_object(pages_);
   write("<< /Type /Pages /Kids [" + kids + "] /Count " + num(page_objects_.size()) +
         " >>\nendobj\n");
-  if (font_ != 0) {
-    begin_object(font_);
-    write(text_layer_font(font_codes_) + "\nendobj\n");
-  }
+  if (font_ != 0) write_font();
   begin_object(catalog_);
   write("<< /Type /Catalog /Pages " + ref(pages_) + " >>\nendobj\n");
   if (creation_date.empty()) creation_date = pdf_date_now();

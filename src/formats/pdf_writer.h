@@ -63,6 +63,13 @@ class PdfWriter {
   void write(std::span<const std::uint8_t> bytes);
   // The page's content stream object: the image, and its words compressed.
   std::uint32_t write_contents(const PdfFaxPage& page);
+  // A stream object (as `number` when it is reserved, else a new one) with
+  // the dictionary `entries` besides its Length and Filter.
+  std::uint32_t write_stream(std::string_view entries, std::string_view data, bool deflate,
+                             std::uint32_t number = 0);
+  // The text layer's font: the Type 0 font, its CIDFont, descriptor, font
+  // program and ToUnicode map.
+  void write_font();
 
   FileHandle file_;
   bool failed_ = false;
