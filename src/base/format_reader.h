@@ -44,6 +44,10 @@ struct PageFacts {
     std::int64_t consecutive_bad = -1;
     std::int32_t clean = -1;  // 0 clean, 1 bad lines regenerated, 2 bad lines left
   } reception = {};
+  // TIFF DateTime and ImageDescription as the file has them (up to their
+  // first 0); empty where it states none.
+  std::string date_time = {};
+  std::string description = {};
 };
 
 // "received with 12 bad lines (at most 3 in a row)", "received clean", or

@@ -23,6 +23,7 @@ struct ConvertTarget {
   bool g4 = false;
   bool ocr = false;  // PDF: an invisible text layer of each page's words
   std::string ocr_languages = "eng";
+  bool pdfa = false;     // PDF: PDF/A-2b, with the sRGB output intent
   bool verbose = false;  // the OCR library's own messages reach stderr
 };
 

@@ -57,18 +57,20 @@ OutputKind run_output_kind(const ConvertTarget& target, const std::filesystem::p
 // Writes the open file as the run asks: a PDF, a TIFF of G4 pages, or the
 // TIFF conversion (a TIFF input is copied page by page into a new,
 // normalised TIFF). `summary` tells which pages were left out.
-ConvertResult write_output(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
-                           const ConvertTarget& target, unsigned page_jobs,
-                           ExportSummary& summary) {
+ConvertResult write_output(FaxFile& fax, std::int32_t format, const std::filesystem::path& input,
+                           const std::filesystem::path& output, const ConvertTarget& target,
+                           unsigned page_jobs, ExportSummary& summary) {
   if (target.to == OutputKind::kPdf) {
     PdfExportOptions pdf;
     pdf.jobs = page_jobs;
     pdf.ocr = target.ocr;
     pdf.ocr_languages = target.ocr_languages;
+    pdf.source = input;
+    pdf.pdfa = target.pdfa;
     return export_pdf(fax, format, output, {}, &summary, pdf);
   }
-  if (target.g4) return export_g4_tiff(fax, format, output, {}, &summary);
-  return export_tiff(fax, format, output, TiffPages::kKeepCoded, {}, &summary);
+  if (target.g4) return export_g4_tiff(fax, format, output, {}, &summary, input);
+  return export_tiff(fax, format, output, TiffPages::kKeepCoded, {}, &summary, input);
 }
 
 // stderr shared by the workers and the progress bar: an error line first
@@ -162,7 +164,7 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
   // Pages are written one at a time; the one opening loaded is not needed.
   fax.page().release_pixels();
   ExportSummary summary;
-  const ConvertResult rc = write_output(fax, cf.format, output, target, page_jobs, summary);
+  const ConvertResult rc = write_output(fax, cf.format, input, output, target, page_jobs, summary);
   if (rc == ConvertResult::kNoPages && !summary.left_out.empty()) {
     // Not one page loaded: why the first did not is why nothing was written.
     console.error(input, "no page could be read: " +
@@ -276,6 +278,17 @@ int run_convert(const std::vector<std::filesystem::path>& files,
     std::cerr
         << "orvane-cli: convert: --g4 is for TIFF output (PDF pages are CCITT-coded already)\n";
     return kExitUsage;
+  }
+  if (target.pdfa) {
+    if (target.to != OutputKind::kPdf) {
+      std::cerr << "orvane-cli: convert: --pdfa is for PDF output (--to pdf)\n";
+      return kExitUsage;
+    }
+    std::vector<std::uint8_t> profile;
+    if (std::string problem; !read_srgb_profile(kSrgbProfilePath, profile, problem)) {
+      std::cerr << "orvane-cli: convert: --pdfa: " << printable(problem) << "\n";
+      return kExitUsage;
+    }
   }
   if (target.ocr) {
     if (target.to != OutputKind::kPdf) {

@@ -107,6 +107,9 @@ int main(int argc, char** argv) {
                    "(package tesseract-ocr-LANG)")
       ->needs(ocr_flag)
       ->capture_default_str();
+  convert->add_flag("--pdfa", target.pdfa,
+                    "PDF: write PDF/A-2b for archiving (the sRGB profile of the package "
+                    "icc-profiles-free is its output intent)");
   bool verbose = false;
   convert->add_flag("--verbose", verbose,
                     "Pass on what the OCR library says about its work (kept off the terminal "

@@ -20,16 +20,21 @@ enum class TiffPages {
                // Modified Huffman are not)
 };
 
-// Results as export_pdf.
+// Results as export_pdf. Every page carries DateTime and ImageDescription
+// as its source page states them; a page that states no DateTime gets the
+// fax's (fax_metadata of `source`: the first page's, else the file's
+// modification time; the time of writing when `source` is empty too).
 ConvertResult export_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
                           TiffPages pages, const ExportProgress& progress = {},
-                          ExportSummary* summary = nullptr);
+                          ExportSummary* summary = nullptr,
+                          const std::filesystem::path& source = {});
 
 inline ConvertResult export_g4_tiff(FaxFile& fax, std::int32_t format,
                                     const std::filesystem::path& output,
                                     const ExportProgress& progress = {},
-                                    ExportSummary* summary = nullptr) {
-  return export_tiff(fax, format, output, TiffPages::kAllG4, progress, summary);
+                                    ExportSummary* summary = nullptr,
+                                    const std::filesystem::path& source = {}) {
+  return export_tiff(fax, format, output, TiffPages::kAllG4, progress, summary, source);
 }
 
 }  // namespace orvane

@@ -35,6 +35,19 @@ void put_hex4(std::string& out, std::uint32_t v) {
   for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[(v >> shift) & 0xF];
 }
 
+// One byte of a literal string; those a reader would take otherwise (the
+// delimiters, the escape, a carriage return, which reads as a line end)
+// escaped.
+void put_code_byte(std::string& out, std::uint8_t b) {
+  if (b == '(' || b == ')' || b == '\\') {
+    out += '\\';
+  } else if (b == '\r') {
+    out += "\\r";
+    return;
+  }
+  out += char(b);
+}
+
 }  // namespace
 
 std::u32string utf8_characters(std::string_view utf8) {
@@ -134,9 +147,15 @@ std::string text_layer_operators(std::span<const PdfTextLine> lines, TextLayerCo
         out += std::to_string(scale);
         out += " Tz";
       }
-      out += '<';
-      for (const char32_t c : text) put_hex4(out, codes.code(c));
-      out += ">Tj\n";
+      // Two bytes a code, as a literal string: the high bytes repeat and
+      // the text compresses about as well as one byte a character would.
+      out += '(';
+      for (const char32_t c : text) {
+        const std::uint16_t code = codes.code(c);
+        put_code_byte(out, std::uint8_t(code >> 8));
+        put_code_byte(out, std::uint8_t(code));
+      }
+      out += ")Tj\n";
     }
   }
   if (!out.empty()) out += "ET\n";

@@ -33,16 +33,6 @@ const char* flag(bool b) {
   return b ? "true" : "false";
 }
 
-// A literal string with the characters PDF escapes (section 3.2.3).
-std::string literal(std::string_view text) {
-  std::string s = "(";
-  for (const char c : text) {
-    if (c == '(' || c == ')' || c == '\\') s += '\\';
-    s += c;
-  }
-  return s + ")";
-}
-
 std::string ref(std::uint32_t object) {
   return num(object) + " 0 R";
 }
@@ -59,13 +49,11 @@ PageSizePoints page_size_points(std::int32_t width, std::int32_t height, std::ui
   return {width * 72.0 / dpi.x, height * 72.0 / dpi.y};
 }
 
-std::string pdf_date_now() {
+DocumentDate document_date_now() {
   const std::time_t now = std::time(nullptr);
   std::tm utc{};
   gmtime_r(&now, &utc);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "D:%Y%m%d%H%M%SZ", &utc);
-  return buf;
+  return {utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, 0};
 }
 
 PdfWriter::PdfWriter() = default;
@@ -95,6 +83,7 @@ void PdfWriter::write(std::span<const std::uint8_t> bytes) {
     failed_ = true;
     return;
   }
+  id_.update(bytes);
   offset_ += bytes.size();
 }
 
@@ -231,7 +220,7 @@ void PdfWriter::write_font() {
   write_stream("", text_layer_to_unicode(font_codes_), true, to_unicode);
 }
 
-bool PdfWriter::close(std::string_view producer, std::string creation_date) {
+bool PdfWriter::close(const PdfDocumentInfo& document, std::span<const std::uint8_t> pdfa_profile) {
   if (!file_) return false;
   std::string kids;
   // Appended piece by piece: GCC 12 at -O3 mistakes "x" + string for an
@@ -244,12 +233,33 @@ bool PdfWriter::close(std::string_view producer, std::string creation_date) {
   write("<< /Type /Pages /Kids [" + kids + "] /Count " + num(page_objects_.size()) +
         " >>\nendobj\n");
   if (font_ != 0) write_font();
+
+  // The dictionary and the metadata give the same dates.
+  PdfDocumentInfo info = document;
+  const DocumentDate now = document_date_now();
+  if (!info.created) info.created = now;
+  if (!info.modified) info.modified = now;
+  const bool pdfa = !pdfa_profile.empty();
+  // XMP is read as text by tools that know nothing of PDF: not compressed.
+  const std::string xmp = xmp_packet(info, pdfa);
+  const std::uint32_t metadata = write_stream(" /Type /Metadata /Subtype /XML", xmp, false);
+  std::string intents;
+  if (pdfa) {
+    const std::uint32_t profile = write_stream(
+        " /N 3",
+        std::string_view(reinterpret_cast<const char*>(pdfa_profile.data()), pdfa_profile.size()),
+        true);
+    intents =
+        " /OutputIntents [<< /Type /OutputIntent /S /GTS_PDFA1"
+        " /OutputConditionIdentifier (sRGB IEC61966-2.1) /Info (sRGB IEC61966-2.1)"
+        " /DestOutputProfile " +
+        ref(profile) + " >>]";
+  }
   begin_object(catalog_);
-  write("<< /Type /Catalog /Pages " + ref(pages_) + " >>\nendobj\n");
-  if (creation_date.empty()) creation_date = pdf_date_now();
-  const std::uint32_t info = begin_object();
-  write("<< /Producer " + literal(producer) + " /CreationDate " + literal(creation_date) +
+  write("<< /Type /Catalog /Pages " + ref(pages_) + " /Metadata " + ref(metadata) + intents +
         " >>\nendobj\n");
+  const std::uint32_t info_object = begin_object();
+  write("<< " + pdf_info_entries(info) + " >>\nendobj\n");
 
   // Cross-reference table: one 20-byte entry per object, object 0 free.
   const std::uint64_t xref = offset_;
@@ -261,8 +271,18 @@ bool PdfWriter::close(std::string_view producer, std::string creation_date) {
   }
   // The table's offsets have ten digits.
   if (offset_ > 9999999999ull) failed_ = true;
+  // The file ID: the digest of the file so far, twice (the file was never
+  // updated).
+  std::string id = "<";
+  for (const std::uint8_t b : id_.digest()) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02X", b);
+    id += hex;
+  }
+  id += ">";
   write("trailer\n<< /Size " + num(object_offsets_.size() + 1) + " /Root " + ref(catalog_) +
-        " /Info " + ref(info) + " >>\nstartxref\n" + num(xref) + "\n%%EOF\n");
+        " /Info " + ref(info_object) + " /ID [" + id + " " + id + "] >>\nstartxref\n" + num(xref) +
+        "\n%%EOF\n");
   const bool flushed = std::fflush(file_.get()) == 0;
   const bool closed = std::fclose(file_.release()) == 0;
   return !failed_ && flushed && closed;

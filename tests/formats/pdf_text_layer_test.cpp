@@ -89,7 +89,7 @@ TEST(PdfTextLayer, WordsComeBackInOrderOnTheirBoxes) {
   ASSERT_TRUE(pdf.add_page(page));
   page.text = {};  // a page without words after one with them
   ASSERT_TRUE(pdf.add_page(page));
-  ASSERT_TRUE(pdf.close("test", "D:20260101000000Z"));
+  ASSERT_TRUE(pdf.close({.title = "test"}));
   EXPECT_EQ(test::run("qpdf --check '" + (dir / "t.pdf").string() + "' >/dev/null 2>&1"), 0);
   EXPECT_EQ(test::run_output("pdftoppm -r 10 '" + (dir / "t.pdf").string() + "' '" +
                              (dir / "p").string() + "' 2>&1"),
