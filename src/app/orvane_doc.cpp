@@ -560,7 +560,7 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
     try {
       const auto hold = holdRecord();
       result = export_tiff(*fax_, format_, native(staging.fileName()), TiffPages::kKeepCoded,
-                           progress_of(&control), &summary);
+                           progress_of(&control), &summary, native(path_));
     } catch (const std::exception& e) {
       result = ConvertResult::kNoFile;
       thrown = exception_reason(e);
@@ -585,16 +585,24 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
 }
 
 COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QString& target,
-                                               bool ocr) {
+                                               bool ocr, bool pdfa) {
   const QString caption = tr("Export as PDF");
   const QFileInfo info(target);
   PdfExportOptions options;
   options.ocr = ocr;
+  options.pdfa = pdfa;
   options.jobs = std::max(1u, std::thread::hardware_concurrency());
   if (ocr) {
     if (const std::string problem = ocr_language_problem(options.ocr_languages); !problem.empty()) {
       ui_.message(tr("Cannot make the text searchable: %1.").arg(QString::fromStdString(problem)),
                   caption);
+      return ExportResult::kFailed;
+    }
+  }
+  if (pdfa) {
+    std::vector<std::uint8_t> profile;
+    if (std::string problem; !read_srgb_profile(options.srgb_profile, profile, problem)) {
+      ui_.message(tr("Cannot write PDF/A: %1.").arg(QString::fromStdString(problem)), caption);
       return ExportResult::kFailed;
     }
   }

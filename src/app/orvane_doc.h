@@ -99,7 +99,8 @@ class COrvaneDoc : public QObject {
   // page's words are read into an invisible text layer (English), on every
   // core; the progress window counts pages and Cancel ends the export
   // between pages or within the page being read.
-  ExportResult exportPdf(const QString& source, const QString& target, bool ocr = false);
+  ExportResult exportPdf(const QString& source, const QString& target, bool ocr = false,
+                         bool pdfa = false);
 
   // Asks the views to update (they then call refreshStatus()).
   void updateAllViews();

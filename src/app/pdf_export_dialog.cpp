@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QSettings>
 
 #include "app/orvane_doc.h"
 #include "core/page_ocr.h"
@@ -30,10 +31,21 @@ void export_pdf_with_dialog(QWidget* parent, COrvaneDoc& doc, const QString& sou
     ocr->setEnabled(false);
     ocr->setToolTip(QObject::tr("This program was built without OCR."));
   }
-  if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+  auto* pdfa = new QCheckBox(QObject::tr("PDF/A for archiving"), &dialog);
+  pdfa->setObjectName(QStringLiteral("pdfaCheck"));
+  pdfa->setToolTip(QObject::tr("PDF/A-2b, with the sRGB profile of the package icc-profiles-free"));
+  // Kept with the program's settings (which a program without an
+  // organisation name, such as a test, does not keep).
+  QSettings settings;
+  const QString pdfa_key = QStringLiteral("Settings/PdfA");
+  pdfa->setChecked(settings.value(pdfa_key, false).toBool());
+  if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
     grid->addWidget(ocr, grid->rowCount(), 0, 1, -1);
+    grid->addWidget(pdfa, grid->rowCount(), 0, 1, -1);
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  doc.exportPdf(source, dialog.selectedFiles().first(), ocr->isChecked());
+  settings.setValue(pdfa_key, pdfa->isChecked());
+  doc.exportPdf(source, dialog.selectedFiles().first(), ocr->isChecked(), pdfa->isChecked());
 }
 
 }  // namespace orvane::app

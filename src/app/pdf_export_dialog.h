@@ -14,9 +14,10 @@ class COrvaneDoc;
 QString default_pdf_name(const QString& source);
 
 // Asks where to write the PDF of `source` (the dialog asks before replacing
-// a file) and whether to make its text searchable (OCR; the check box is
-// off and disabled in a program built without it), and exports it through
-// `doc`, which tells the user of a failure.
+// a file), whether to make its text searchable (OCR; the check box is
+// off and disabled in a program built without it) and whether to write
+// PDF/A (kept in the settings from one export to the next), and exports it
+// through `doc`, which tells the user of a failure.
 void export_pdf_with_dialog(QWidget* parent, COrvaneDoc& doc, const QString& source);
 
 }  // namespace orvane::app

@@ -209,8 +209,8 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
   ASSERT_TRUE(app.openDocumentFile(q(dir / "fax.tif")));
   QStringList offered, filters, questions;
   bool chosen = false;
-  QString ocr_box;
-  bool ocr_usable = false;
+  QString ocr_box, pdfa_box;
+  bool ocr_usable = false, pdfa_usable = false;
   test::ModalCloser driver(
       [&](QWidget* w) {
         if (auto* box = qobject_cast<QMessageBox*>(w)) {
@@ -228,6 +228,10 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
             ocr_box = ocr->text();
             ocr_usable = ocr->isEnabled() && !ocr->isChecked() && ocr->isVisibleTo(d);
           }
+          if (auto* pdfa = d->findChild<QCheckBox*>(QStringLiteral("pdfaCheck"))) {
+            pdfa_box = pdfa->text();
+            pdfa_usable = pdfa->isEnabled() && !pdfa->isChecked() && pdfa->isVisibleTo(d);
+          }
           // Save, outside this timer call so the dialog's question is seen.
           QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
         }
@@ -239,6 +243,8 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
   // Off by default; usable only in a program built with OCR.
   EXPECT_EQ(ocr_box, "Make text searchable (OCR)");
   EXPECT_EQ(ocr_usable, ocr_built_in());
+  EXPECT_EQ(pdfa_box, "PDF/A for archiving");
+  EXPECT_TRUE(pdfa_usable);
   EXPECT_TRUE(ui->messages.isEmpty()) << ui->messages.join("; ").toStdString();
   const std::vector<std::uint8_t> pdf = ot::read_file(dir / "fax.pdf");
   ASSERT_GT(pdf.size(), 5u);
