@@ -25,7 +25,10 @@ The package holds the Qt desktop viewer (orvane) and the command-line tool
 # runtime) into the Debian packages that hold them. The icon theme and the
 # MIME database are what the desktop entry and the fax types hook into.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme, shared-mime-info, desktop-file-utils")
+# icc-profiles-free holds the sRGB profile that PDF/A output (--pdfa) embeds;
+# without it only --pdfa is refused.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "hicolor-icon-theme, shared-mime-info, desktop-file-utils, icc-profiles-free")
 # libtesseract is opened when searchable text is first asked for, so the
 # package's library dependencies do not name it.
 if(ORVANE_HAVE_OCR)

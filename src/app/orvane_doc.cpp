@@ -602,7 +602,7 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
   const auto convert = [&] {
     try {
       result = export_tiff(*fax_, format_, native(staging.fileName()), TiffPages::kKeepCoded,
-                           progress_of(&control), &summary);
+                           progress_of(&control), &summary, native(path_));
     } catch (const std::exception& e) {
       result = ConvertResult::kNoFile;
       thrown = exception_reason(e);
@@ -627,12 +627,13 @@ COrvaneDoc::SaveResult COrvaneDoc::save(const QString& target) {
 }
 
 COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QString& target,
-                                               bool ocr, bool upright) {
+                                               bool ocr, bool upright, bool pdfa) {
   const QString caption = tr("Export as PDF");
   const QFileInfo info(target);
   PdfExportOptions options;
   options.ocr = ocr;
   options.upright = upright;
+  options.pdfa = pdfa;
   options.jobs = std::max(1u, std::thread::hardware_concurrency());
   if (ocr) {
     if (const std::string problem = ocr_language_problem(options.ocr_languages); !problem.empty()) {
@@ -648,6 +649,13 @@ COrvaneDoc::ExportResult COrvaneDoc::exportPdf(const QString& source, const QStr
     ui_.message(tr("Cannot turn the pages upright: %1.").arg(QString::fromStdString(problem)),
                 caption);
     return ExportResult::kFailed;
+  }
+  if (pdfa) {
+    std::vector<std::uint8_t> profile;
+    if (std::string problem; !read_srgb_profile(options.srgb_profile, profile, problem)) {
+      ui_.message(tr("Cannot write PDF/A: %1.").arg(QString::fromStdString(problem)), caption);
+      return ExportResult::kFailed;
+    }
   }
   if (same_file(target, source) || (!path_.isEmpty() && same_file(target, path_))) {
     ui_.message(tr("\"%1\" is the fax being exported or the one on view and is not written "

@@ -110,7 +110,7 @@ class COrvaneDoc : public QObject {
   // core; the progress window counts pages and Cancel ends the export
   // between pages or within the page being read.
   ExportResult exportPdf(const QString& source, const QString& target, bool ocr = false,
-                         bool upright = false);
+                         bool upright = false, bool pdfa = false);
 
   // Asks the views to update (they then call refreshStatus()).
   void updateAllViews();

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QSettings>
 
 #include "app/app_settings.h"
 #include "app/dialogs/dialog_look.h"
@@ -43,13 +44,24 @@ void export_pdf_with_dialog(QWidget* parent, COrvaneDoc& doc, const QString& sou
   } else if (settings) {
     upright->setChecked(settings->turnPagesUpright());
   }
+  auto* pdfa = new QCheckBox(QObject::tr("PDF/A for archiving"), &dialog);
+  pdfa->setObjectName(QStringLiteral("pdfaCheck"));
+  pdfa->setToolTip(QObject::tr("PDF/A-2b, with the sRGB profile of the package icc-profiles-free"));
+  // Kept with the program's settings (which a program without an
+  // organisation name, such as a test, does not keep).
+  QSettings stored;
+  const QString pdfa_key = QStringLiteral("Settings/PdfA");
+  pdfa->setChecked(stored.value(pdfa_key, false).toBool());
   if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
     grid->addWidget(ocr, grid->rowCount(), 0, 1, -1);
     grid->addWidget(upright, grid->rowCount(), 0, 1, -1);
+    grid->addWidget(pdfa, grid->rowCount(), 0, 1, -1);
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   if (settings && upright->isEnabled()) settings->setTurnPagesUpright(upright->isChecked());
-  doc.exportPdf(source, dialog.selectedFiles().first(), ocr->isChecked(), upright->isChecked());
+  stored.setValue(pdfa_key, pdfa->isChecked());
+  doc.exportPdf(source, dialog.selectedFiles().first(), ocr->isChecked(), upright->isChecked(),
+                pdfa->isChecked());
 }
 
 }  // namespace orvane::app

@@ -15,10 +15,11 @@ class COrvaneDoc;
 QString default_pdf_name(const QString& source);
 
 // Asks where to write the PDF of `source` (the dialog asks before replacing
-// a file) and whether to make its text searchable (OCR; the check box is
-// off and disabled in a program built without it) and whether to turn its
+// a file), whether to make its text searchable (OCR; the check box is
+// off and disabled in a program built without it), whether to turn its
 // pages upright (kept in `settings`, which may be null, for the next
-// export), and exports it through `doc`, which tells the user of a failure.
+// export) and whether to write PDF/A (kept in the program's settings), and
+// exports it through `doc`, which tells the user of a failure.
 void export_pdf_with_dialog(QWidget* parent, COrvaneDoc& doc, const QString& source,
                             CAppSettings* settings = nullptr);
 

@@ -48,6 +48,10 @@ struct PageFacts {
   // (a TIFF page in LZW or in grey); empty otherwise, and the page may still
   // fail to decode.
   std::optional<Refusal> refusal = {};
+  // TIFF DateTime and ImageDescription as the file has them (up to their
+  // first 0); empty where it states none.
+  std::string date_time = {};
+  std::string description = {};
 };
 
 // "received with 12 bad lines (at most 3 in a row)", "received clean", or

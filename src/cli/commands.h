@@ -28,6 +28,7 @@ struct ConvertTarget {
   std::string ocr_languages = "eng";
   bool upright = false;           // --rotate-pages: every page turned upright
   std::filesystem::path sidecar;  // --sidecar: the OCR text as well (implies ocr)
+  bool pdfa = false;              // PDF: PDF/A-2b, with the sRGB output intent
   bool verbose = false;           // the OCR library's own messages reach stderr
 };
 

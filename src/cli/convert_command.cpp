@@ -57,9 +57,9 @@ OutputKind run_output_kind(const ConvertTarget& target, const std::filesystem::p
 // Writes the open file as the run asks: a PDF, a TIFF of G4 pages, or the
 // TIFF conversion (a TIFF input is copied page by page into a new,
 // normalised TIFF). `summary` tells which pages were left out.
-ConvertResult write_output(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
-                           const ConvertTarget& target, unsigned page_jobs,
-                           ExportSummary& summary) {
+ConvertResult write_output(FaxFile& fax, std::int32_t format, const std::filesystem::path& input,
+                           const std::filesystem::path& output, const ConvertTarget& target,
+                           unsigned page_jobs, ExportSummary& summary) {
   if (target.to == OutputKind::kPdf) {
     PdfExportOptions pdf;
     pdf.jobs = page_jobs;
@@ -67,10 +67,12 @@ ConvertResult write_output(FaxFile& fax, std::int32_t format, const std::filesys
     pdf.ocr_languages = target.ocr_languages;
     pdf.upright = target.upright;
     pdf.sidecar = target.sidecar;
+    pdf.source = input;
+    pdf.pdfa = target.pdfa;
     return export_pdf(fax, format, output, {}, &summary, pdf);
   }
   return export_tiff(fax, format, output, target.g4 ? TiffPages::kAllG4 : TiffPages::kKeepCoded, {},
-                     &summary, target.upright);
+                     &summary, input, target.upright);
 }
 
 // stderr shared by the workers and the progress bar: an error line first
@@ -164,7 +166,7 @@ int convert_one(const std::filesystem::path& input, const std::filesystem::path&
   // Pages are written one at a time; the one opening loaded is not needed.
   fax.page().release_pixels();
   ExportSummary summary;
-  const ConvertResult rc = write_output(fax, cf.format, output, target, page_jobs, summary);
+  const ConvertResult rc = write_output(fax, cf.format, input, output, target, page_jobs, summary);
   if (rc == ConvertResult::kNoPages && !summary.left_out.empty()) {
     // Not one page loaded: why the first did not is why nothing was written.
     console.error(input, "no page could be read: " +
@@ -278,6 +280,17 @@ int run_convert(const std::vector<std::filesystem::path>& files,
     std::cerr
         << "orvane-cli: convert: --g4 is for TIFF output (PDF pages are CCITT-coded already)\n";
     return kExitUsage;
+  }
+  if (target.pdfa) {
+    if (target.to != OutputKind::kPdf) {
+      std::cerr << "orvane-cli: convert: --pdfa is for PDF output (--to pdf)\n";
+      return kExitUsage;
+    }
+    std::vector<std::uint8_t> profile;
+    if (std::string problem; !read_srgb_profile(kSrgbProfilePath, profile, problem)) {
+      std::cerr << "orvane-cli: convert: --pdfa: " << printable(problem) << "\n";
+      return kExitUsage;
+    }
   }
   if (!target.sidecar.empty()) {
     // The text is the text layer's: asking for it asks for the layer.

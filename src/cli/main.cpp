@@ -116,6 +116,9 @@ int main(int argc, char** argv) {
   convert->add_flag("--rotate-pages", target.upright,
                     "Turn every page upright (OCR's orientation detection, Debian package "
                     "tesseract-ocr-osd): PDF pages by their /Rotate, TIFF pages recoded as G4");
+  convert->add_flag("--pdfa", target.pdfa,
+                    "PDF: write PDF/A-2b for archiving (the sRGB profile of the package "
+                    "icc-profiles-free is its output intent)");
   bool verbose = false;
   convert->add_flag("--verbose", verbose,
                     "Pass on what the OCR library says about its work (kept off the terminal "

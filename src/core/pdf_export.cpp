@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "codec/fax_codec.h"
 #include "codec/t6_encoder.h"
 #include "core/classify.h"
+#include "core/fax_metadata.h"
 #include "core/format_registry.h"
 #include "core/ordered_work.h"
 #include "core/page_ocr.h"
@@ -22,8 +24,6 @@
 namespace orvane {
 
 namespace {
-
-constexpr const char* kProducer = "Orvane " ORVANE_VERSION;
 
 // One page as the caller's thread hands it to a worker.
 struct PageJob {
@@ -288,12 +288,45 @@ class PageSource {
 
 }  // namespace
 
+bool read_srgb_profile(const std::filesystem::path& path, std::vector<std::uint8_t>& out,
+                       std::string& problem) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) {
+    problem = path.string() + " is missing (Debian package " + kSrgbProfilePackage + ")";
+    return false;
+  }
+  // An ICC profile: its size first, "acsp" at 36, its colour space at 16
+  // (ICC.1 section 7.2). A profile of sRGB is a few kilobytes.
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  std::FILE* f = ec || size < 128 || size > (1u << 20) ? nullptr : std::fopen(path.c_str(), "rb");
+  if (f) {
+    try {
+      out.resize(std::size_t(size));
+    } catch (const std::bad_alloc&) {
+      out.clear();
+    }
+    const bool read = !out.empty() && std::fread(out.data(), 1, out.size(), f) == out.size();
+    std::fclose(f);
+    if (read && std::memcmp(out.data() + 36, "acsp", 4) == 0 &&
+        std::memcmp(out.data() + 16, "RGB ", 4) == 0)
+      return true;
+  }
+  out.clear();
+  problem = path.string() + " cannot be read as an RGB ICC profile (Debian package " +
+            kSrgbProfilePackage + ")";
+  return false;
+}
+
 ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
                          const ExportProgress& progress, ExportSummary* summary,
                          const PdfExportOptions& options) {
   FormatReader& reader = fax.reader_for(format);
   if (!reader.is_open()) return ConvertResult::kNoFile;
   if (options.ocr && !ocr_language_problem(options.ocr_languages).empty())
+    return ConvertResult::kWriteFailed;
+  std::vector<std::uint8_t> profile;
+  if (std::string problem;
+      options.pdfa && !read_srgb_profile(options.srgb_profile, profile, problem))
     return ConvertResult::kWriteFailed;
   ExportOutput out(output, summary);
   ExportSummary& done = out.done;
@@ -374,7 +407,12 @@ ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesyste
   }
   rc = walk.verdict(rc);
   if (rc != ConvertResult::kOk) return rc;
-  if (!pdf.close(kProducer)) return out.failed();
+  const FaxMetadata meta = fax_metadata(fax, options.source);
+  PdfDocumentInfo info;
+  info.title = meta.title;
+  info.subject = meta.description;
+  info.created = meta.created;
+  if (!pdf.close(info, profile)) return out.failed();
   if (!sidecar) return out.commit();
   // Both written before either is named: a text file that cannot be
   // written leaves no PDF without it.
@@ -411,7 +449,10 @@ ConvertResult export_pdf_file(const std::filesystem::path& input, const Decoding
   const OpenResult opened = fax.open(input, format, open_control, FaxFile::FirstPage::kSkip);
   if (opened == OpenResult::kStopped) return ConvertResult::kStopped;
   if (opened != OpenResult::kOk) return ConvertResult::kNoFile;
-  return export_pdf(fax, format, output, progress, summary, options);
+  if (!options.source.empty()) return export_pdf(fax, format, output, progress, summary, options);
+  PdfExportOptions with_source = options;
+  with_source.source = input;
+  return export_pdf(fax, format, output, progress, summary, with_source);
 }
 
 }  // namespace orvane

@@ -8,11 +8,23 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "core/fax_file.h"
 #include "core/page_export.h"
 
 namespace orvane {
+
+// The sRGB profile a PDF/A file carries as its output intent, and the
+// Debian package that installs it.
+inline constexpr const char* kSrgbProfilePath = "/usr/share/color/icc/sRGB.icc";
+inline constexpr const char* kSrgbProfilePackage = "icc-profiles-free";
+
+// Reads the ICC profile at `path` into `out`; false, with one line saying
+// why in `problem` (the file missing, naming its package; a file that is
+// no RGB profile), when it cannot be used.
+bool read_srgb_profile(const std::filesystem::path& path, std::vector<std::uint8_t>& out,
+                       std::string& problem);
 
 struct PdfExportOptions {
   // Threads for the pages of the file (1: the caller's thread alone). The
@@ -35,6 +47,13 @@ struct PdfExportOptions {
   // A stop requested here also cuts short the reading of the pages under
   // way (which takes seconds), not only the export between pages.
   const WorkControl* control = nullptr;
+  // The fax file: its name becomes the PDF's title, its modification time
+  // the creation date when the first page states none (export_pdf_file
+  // sets it to its input when empty).
+  std::filesystem::path source;
+  // PDF/A-2b, with the profile at `srgb_profile` as its output intent.
+  bool pdfa = false;
+  std::filesystem::path srgb_profile = kSrgbProfilePath;
 };
 
 // The open file (opened as `format`) to a PDF at `output`. Loads every page
@@ -43,7 +62,8 @@ struct PdfExportOptions {
 // ConvertResult::kStopped. `summary` (may be null) tells what became of the pages.
 // With OCR asked for and a language that is not installed (see
 // ocr_language_problem, which callers check first) ConvertResult::kWriteFailed
-// before anything is written. The file needs no page loaded: open it with
+// before anything is written; so too with PDF/A asked for and a profile
+// that read_srgb_profile refuses. The file needs no page loaded: open it with
 // FaxFile::FirstPage::kSkip.
 ConvertResult export_pdf(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
                          const ExportProgress& progress = {}, ExportSummary* summary = nullptr,

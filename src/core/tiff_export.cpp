@@ -9,6 +9,7 @@
 #include "codec/fax_codec.h"
 #include "codec/t6_encoder.h"
 #include "core/page_ocr.h"
+#include "core/fax_metadata.h"
 #include "tiff/tiff_writer.h"
 
 namespace orvane {
@@ -82,7 +83,7 @@ class PageStrip {
 
 ConvertResult export_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
                           TiffPages pages, const ExportProgress& progress, ExportSummary* summary,
-                          bool upright) {
+                          const std::filesystem::path& source, bool upright) {
   FormatReader& reader = fax.reader_for(format);
   if (!reader.is_open()) return ConvertResult::kNoFile;
   PageOrientation orientation;
@@ -97,7 +98,14 @@ ConvertResult export_tiff(FaxFile& fax, std::int32_t format, const std::filesyst
   const auto count = std::uint16_t(fax.page_count());
   PageStrip strip;
   PageWalk walk(progress, done, count);
+  const FaxMetadata meta = fax_metadata(fax, source);
+  const std::string fax_date = meta.created ? tiff_date(*meta.created) : std::string();
   ConvertResult rc = for_each_loaded_page(fax, walk, [&](std::uint32_t i, const PageBitmap& page) {
+    PageFacts facts;
+    fax.page_facts(i, facts);
+    const std::optional<DocumentDate> date = parse_tiff_date(facts.date_time);
+    tiff.set_date_time(date ? tiff_date(*date) : fax_date);
+    tiff.set_description(facts.description);
     PageResult r;
     const int turns = upright ? orientation.upright_turns(page) : 0;
     const bool kept =

@@ -20,21 +20,27 @@ enum class TiffPages {
                // Modified Huffman are not)
 };
 
-// Results as export_pdf. With `upright`, how each page is turned is found
-// (PageOrientation) and a turned page is written upright from its pixels,
-// as T.6, its width and height and its resolutions swapped for a quarter
-// turn; callers check orientation_problem() first (when the detection
-// cannot start the export fails with ConvertResult::kWriteFailed and writes
-// nothing).
+// Results as export_pdf. Every page carries DateTime and ImageDescription
+// as its source page states them; a page that states no DateTime gets the
+// fax's (fax_metadata of `source`: the first page's, else the file's
+// modification time; the time of writing when `source` is empty too).
+// With `upright`, how each page is turned is found (PageOrientation) and a
+// turned page is written upright from its pixels, as T.6, its width and
+// height and its resolutions swapped for a quarter turn; callers check
+// orientation_problem() first (when the detection cannot start the export
+// fails with ConvertResult::kWriteFailed and writes nothing).
 ConvertResult export_tiff(FaxFile& fax, std::int32_t format, const std::filesystem::path& output,
                           TiffPages pages, const ExportProgress& progress = {},
-                          ExportSummary* summary = nullptr, bool upright = false);
+                          ExportSummary* summary = nullptr,
+                          const std::filesystem::path& source = {}, bool upright = false);
 
 inline ConvertResult export_g4_tiff(FaxFile& fax, std::int32_t format,
                                     const std::filesystem::path& output,
                                     const ExportProgress& progress = {},
-                                    ExportSummary* summary = nullptr, bool upright = false) {
-  return export_tiff(fax, format, output, TiffPages::kAllG4, progress, summary, upright);
+                                    ExportSummary* summary = nullptr,
+                                    const std::filesystem::path& source = {},
+                                    bool upright = false) {
+  return export_tiff(fax, format, output, TiffPages::kAllG4, progress, summary, source, upright);
 }
 
 }  // namespace orvane

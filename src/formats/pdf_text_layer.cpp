@@ -2,67 +2,109 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 
 namespace orvane {
 
 namespace {
 
-// The characters 0x80-0x9F of WinAnsiEncoding (0 where it has none).
-constexpr char32_t kWinAnsiHigh[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr char32_t kReplacement = 0xFFFD;
+// Codes are two bytes, 0 is the font's .notdef, and a TrueType font has
+// at most 0xFFFF glyphs.
+constexpr std::size_t kMaxCodes = 0xFFFE;
 
-char win_ansi(char32_t c) {
-  if ((c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c <= 0xFF)) return char(c);
-  for (int i = 0; i < 32; ++i)
-    if (kWinAnsiHigh[i] == c && c != 0) return char(0x80 + i);
-  return '?';
-}
-
-// The next character of `s` from `at`, or 0xFFFD for a broken sequence.
+// The next character of `s` from `at`, or U+FFFD for a broken sequence
+// (an overlong form, a surrogate, a value past U+10FFFF).
 char32_t next_char(std::string_view s, std::size_t& at) {
   const auto lead = std::uint8_t(s[at++]);
   if (lead < 0x80) return lead;
   int extra = lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : -1;
-  if (lead >= 0xF5 || extra < 0) return 0xFFFD;
+  if (lead >= 0xF5 || extra < 0) return kReplacement;
+  const int length = extra;
   char32_t c = lead & (0x3F >> extra);
   for (; extra > 0; --extra) {
-    if (at >= s.size() || (std::uint8_t(s[at]) & 0xC0) != 0x80) return 0xFFFD;
+    if (at >= s.size() || (std::uint8_t(s[at]) & 0xC0) != 0x80) return kReplacement;
     c = (c << 6) | (std::uint8_t(s[at++]) & 0x3F);
   }
+  static constexpr char32_t kLeast[4] = {0, 0x80, 0x800, 0x10000};
+  if (c < kLeast[length] || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) return kReplacement;
   return c;
 }
 
-void put_literal(std::string& out, std::string_view text) {
-  out += '(';
-  for (const char c : text) {
-    if (c == '(' || c == ')' || c == '\\') out += '\\';
-    out += c;
+void put_hex4(std::string& out, std::uint32_t v) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  for (int shift = 12; shift >= 0; shift -= 4) out += kDigits[(v >> shift) & 0xF];
+}
+
+// One byte of a literal string; those a reader would take otherwise (the
+// delimiters, the escape, a carriage return, which reads as a line end)
+// escaped.
+void put_code_byte(std::string& out, std::uint8_t b) {
+  if (b == '(' || b == ')' || b == '\\') {
+    out += '\\';
+  } else if (b == '\r') {
+    out += "\\r";
+    return;
   }
-  out += ')';
+  out += char(b);
 }
 
 }  // namespace
 
-std::string to_win_ansi(std::string_view utf8) {
-  std::string out;
-  for (std::size_t at = 0; at < utf8.size();) out += win_ansi(next_char(utf8, at));
+std::u32string utf8_characters(std::string_view utf8) {
+  std::u32string out;
+  for (std::size_t at = 0; at < utf8.size();) {
+    const char32_t c = next_char(utf8, at);
+    out += c < 0x20 || c == 0x7F ? kReplacement : c;
+  }
   return out;
 }
 
-std::string text_layer_font(const TextLayerCodes& codes) {
-  const int first = codes.last < 0 ? 32 : codes.first, last = codes.last < 0 ? 32 : codes.last;
-  std::string widths;
-  for (int c = first; c <= last; ++c) {
-    if (c != first) widths += ' ';
-    widths += std::to_string(kTextLayerGlyphWidth);
+std::uint16_t TextLayerCodes::code(char32_t c) {
+  if (const auto it = codes_.find(c); it != codes_.end()) return it->second;
+  // The last code left goes to U+FFFD, which then stands for every
+  // character that comes later.
+  if (characters_.size() + 1 >= kMaxCodes && c != kReplacement) return code(kReplacement);
+  characters_.push_back(c);
+  const auto number = std::uint16_t(characters_.size());
+  codes_.emplace(c, number);
+  return number;
+}
+
+std::string text_layer_to_unicode(const TextLayerCodes& codes) {
+  std::string out =
+      "/CIDInit /ProcSet findresource begin\n"
+      "12 dict begin\n"
+      "begincmap\n"
+      "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+      "/CMapName /Adobe-Identity-UCS def\n"
+      "/CMapType 2 def\n"
+      "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+  const std::vector<char32_t>& chars = codes.characters();
+  // At most 100 mappings a section (the CMap format's limit).
+  for (std::size_t from = 0; from < chars.size(); from += 100) {
+    const std::size_t to = std::min(chars.size(), from + 100);
+    out += std::to_string(to - from) + " beginbfchar\n";
+    for (std::size_t i = from; i < to; ++i) {
+      out += '<';
+      put_hex4(out, std::uint32_t(i + 1));
+      out += "> <";
+      const char32_t c = chars[i];
+      if (c > 0xFFFF) {
+        put_hex4(out, 0xD800 + ((c - 0x10000) >> 10));
+        put_hex4(out, 0xDC00 + ((c - 0x10000) & 0x3FF));
+      } else {
+        put_hex4(out, std::uint32_t(c));
+      }
+      out += ">\n";
+    }
+    out += "endbfchar\n";
   }
-  return "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding "
-         "/FirstChar " +
-         std::to_string(first) + " /LastChar " + std::to_string(last) + " /Widths [" + widths +
-         "] >>";
+  out +=
+      "endcmap\n"
+      "CMapName currentdict /CMap defineresource pop\n"
+      "end\n"
+      "end\n";
+  return out;
 }
 
 std::string text_layer_operators(std::span<const PdfTextLine> lines, TextLayerCodes& codes) {
@@ -74,13 +116,9 @@ std::string text_layer_operators(std::span<const PdfTextLine> lines, TextLayerCo
     bool first = true;
     double left = 0;  // the last word's left edge, where Td counts from
     for (const PdfWord& word : line.words) {
-      const std::string text = to_win_ansi(word.text);
+      const std::u32string text = utf8_characters(word.text);
       if (text.empty() || !(word.right > word.left)) continue;
       if (out.empty()) out = "BT 3 Tr\n";
-      for (const char c : text) {
-        codes.first = std::min(codes.first, int(std::uint8_t(c)));
-        codes.last = std::max(codes.last, int(std::uint8_t(c)));
-      }
       if (first) {
         // Whole points place a word well enough for search and selection,
         // and short numbers compress well.
@@ -109,8 +147,15 @@ std::string text_layer_operators(std::span<const PdfTextLine> lines, TextLayerCo
         out += std::to_string(scale);
         out += " Tz";
       }
-      put_literal(out, text);
-      out += "Tj\n";
+      // Two bytes a code, as a literal string: the high bytes repeat and
+      // the text compresses about as well as one byte a character would.
+      out += '(';
+      for (const char32_t c : text) {
+        const std::uint16_t code = codes.code(c);
+        put_code_byte(out, std::uint8_t(code >> 8));
+        put_code_byte(out, std::uint8_t(code));
+      }
+      out += ")Tj\n";
     }
   }
   if (!out.empty()) out += "ET\n";

@@ -1,11 +1,18 @@
 #pragma once
-// The invisible text laid over a page's image in a searchable PDF: words
-// drawn in text render mode 3 (neither filled nor stroked), each one
+// The invisible text layer laid over a page's image in a searchable PDF:
+// words drawn in text render mode 3 (neither filled nor stroked), each one
 // stretched across its box, so that text extraction gives the words and a
 // viewer's search marks them where the image shows them.
+//
+// The words are drawn with a composite font (Type 0, Identity-H) over an
+// embedded TrueType font of empty glyphs, one glyph per character the file
+// uses; its ToUnicode map gives each glyph back as its character, so that
+// text of any script can be searched and copied.
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace orvane {
@@ -30,23 +37,34 @@ struct PdfTextLine {
 // font size): a word's width then depends only on its length.
 inline constexpr int kTextLayerGlyphWidth = 500;
 
-// The character codes a file's text layer uses, first to last.
-struct TextLayerCodes {
-  int first = 256;
-  int last = -1;
+// The characters a file's text layer uses, each with its two-byte code
+// (which is also its glyph number in the font), numbered from 1 as they
+// first appear.
+class TextLayerCodes {
+ public:
+  // The code of `c`, given one when it has none. Once the codes run out,
+  // every new character shares the code of U+FFFD.
+  std::uint16_t code(char32_t c);
+  // The characters by code - 1.
+  const std::vector<char32_t>& characters() const { return characters_; }
+  bool empty() const { return characters_.empty(); }
+
+ private:
+  std::unordered_map<char32_t, std::uint16_t> codes_;
+  std::vector<char32_t> characters_;
 };
 
-// The font dictionary the operators below name /F1: a simple font with
-// WinAnsiEncoding and every width of `codes` kTextLayerGlyphWidth (written
-// once every page is, so that it lists only the codes used).
-std::string text_layer_font(const TextLayerCodes& codes);
+// The characters of UTF-8 text: a broken sequence, a surrogate and a control
+// character each become U+FFFD.
+std::u32string utf8_characters(std::string_view utf8);
 
-// The content-stream operators that draw `lines` invisibly with /F1; empty
-// when no line has a word. Widens `codes` to take in the codes written.
+// The ToUnicode CMap of the font: each code to its character, in UTF-16BE
+// (characters past U+FFFF as surrogate pairs).
+std::string text_layer_to_unicode(const TextLayerCodes& codes);
+
+// The content-stream operators that draw `lines` invisibly with the font
+// named /F1; empty when no line has a word. Gives codes in `codes` to the
+// characters it writes.
 std::string text_layer_operators(std::span<const PdfTextLine> lines, TextLayerCodes& codes);
-
-// UTF-8 in the font's encoding (WinAnsi): a character it lacks, or a broken
-// sequence, becomes '?'.
-std::string to_win_ansi(std::string_view utf8);
 
 }  // namespace orvane

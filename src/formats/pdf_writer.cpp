@@ -7,6 +7,8 @@
 #include <ctime>
 #include <new>
 
+#include "formats/pdf_glyphless_font.h"
+
 namespace orvane {
 
 namespace {
@@ -31,16 +33,6 @@ const char* flag(bool b) {
   return b ? "true" : "false";
 }
 
-// A literal string with the characters PDF escapes (section 3.2.3).
-std::string literal(std::string_view text) {
-  std::string s = "(";
-  for (const char c : text) {
-    if (c == '(' || c == ')' || c == '\\') s += '\\';
-    s += c;
-  }
-  return s + ")";
-}
-
 std::string ref(std::uint32_t object) {
   return num(object) + " 0 R";
 }
@@ -57,13 +49,11 @@ PageSizePoints page_size_points(std::int32_t width, std::int32_t height, std::ui
   return {width * 72.0 / dpi.x, height * 72.0 / dpi.y};
 }
 
-std::string pdf_date_now() {
+DocumentDate document_date_now() {
   const std::time_t now = std::time(nullptr);
   std::tm utc{};
   gmtime_r(&now, &utc);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "D:%Y%m%d%H%M%SZ", &utc);
-  return buf;
+  return {utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, 0};
 }
 
 PdfWriter::PdfWriter() = default;
@@ -93,6 +83,7 @@ void PdfWriter::write(std::span<const std::uint8_t> bytes) {
     failed_ = true;
     return;
   }
+  id_.update(bytes);
   offset_ += bytes.size();
 }
 
@@ -155,11 +146,7 @@ std::uint32_t PdfWriter::write_contents(const PdfFaxPage& page) {
   std::string content =
       "q " + real(page.width_points) + " 0 0 " + real(page.height_points) + " 0 0 cm /Im0 Do Q\n";
   const std::string words = text_layer_operators(page.text, font_codes_);
-  if (words.empty()) {
-    const std::uint32_t contents = begin_object();
-    write("<< /Length " + num(content.size()) + " >>\nstream\n" + content + "endstream\nendobj\n");
-    return contents;
-  }
+  if (words.empty()) return write_stream("", content, false);
   if (font_ == 0) font_ = reserve_object();
   // The words stand on the page as shown: this maps its upright
   // coordinates back onto the page as stored, which /Rotate turns.
@@ -171,26 +158,80 @@ std::uint32_t PdfWriter::write_contents(const PdfFaxPage& page) {
     default: content += words; break;
   }
   // Words compress about fourfold: the layer stays small beside the image.
-  uLongf size = compressBound(uLong(content.size()));
-  try {
-    deflated_.resize(size);
-  } catch (const std::bad_alloc&) {
-    failed_ = true;
-    return 0;
-  }
-  if (compress2(deflated_.data(), &size, reinterpret_cast<const Bytef*>(content.data()),
-                uLong(content.size()), Z_BEST_COMPRESSION) != Z_OK) {
-    failed_ = true;
-    return 0;
-  }
-  const std::uint32_t contents = begin_object();
-  write("<< /Length " + num(size) + " /Filter /FlateDecode >>\nstream\n");
-  write(std::span<const std::uint8_t>(deflated_.data(), size));
-  write("\nendstream\nendobj\n");
-  return contents;
+  return write_stream("", content, true);
 }
 
-bool PdfWriter::close(std::string_view producer, std::string creation_date) {
+std::uint32_t PdfWriter::write_stream(std::string_view entries, std::string_view data, bool deflate,
+                                      std::uint32_t number) {
+  std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(data.data()),
+                                      data.size());
+  if (deflate) {
+    uLongf size = compressBound(uLong(data.size()));
+    try {
+      deflated_.resize(size);
+    } catch (const std::bad_alloc&) {
+      failed_ = true;
+      return 0;
+    }
+    if (compress2(deflated_.data(), &size, bytes.data(), uLong(bytes.size()), Z_BEST_COMPRESSION) !=
+        Z_OK) {
+      failed_ = true;
+      return 0;
+    }
+    bytes = std::span<const std::uint8_t>(deflated_.data(), size);
+  }
+  if (number == 0) number = reserve_object();
+  begin_object(number);
+  // The stream's bytes lie between the line end after "stream" and the one
+  // before "endstream", which Length leaves out (PDF/A-2 asks it so).
+  write("<<" + std::string(entries) + " /Length " + num(bytes.size()) +
+        (deflate ? " /Filter /FlateDecode" : "") + " >>\nstream\n");
+  write(bytes);
+  write("\nendstream\nendobj\n");
+  return number;
+}
+
+void PdfWriter::write_font() {
+  // A composite font over the embedded font of empty glyphs: code, CID and
+  // glyph number are one (Identity-H, CIDToGIDMap Identity).
+  const std::uint32_t descendant = reserve_object(), descriptor = reserve_object();
+  const std::uint32_t program = reserve_object(), to_unicode = reserve_object();
+  const std::string name = std::string("/") + kGlyphlessName;
+  begin_object(font_);
+  write("<< /Type /Font /Subtype /Type0 /BaseFont " + name +
+        " /Encoding /Identity-H /DescendantFonts [" + ref(descendant) + "] /ToUnicode " +
+        ref(to_unicode) + " >>\nendobj\n");
+  begin_object(descendant);
+  write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont " + name +
+        " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>"
+        " /FontDescriptor " +
+        ref(descriptor) + " /DW " + std::to_string(kTextLayerGlyphWidth) +
+        " /CIDToGIDMap /Identity >>\nendobj\n");
+  begin_object(descriptor);
+  // Flags 4: symbolic, its glyphs are no standard Latin set.
+  write("<< /Type /FontDescriptor /FontName " + name + " /Flags 4 /FontBBox [0 " +
+        std::to_string(kGlyphlessDescent) + " " + std::to_string(kTextLayerGlyphWidth) + " " +
+        std::to_string(kGlyphlessAscent) + "] /ItalicAngle 0 /Ascent " +
+        std::to_string(kGlyphlessAscent) + " /Descent " + std::to_string(kGlyphlessDescent) +
+        " /CapHeight " + std::to_string(kGlyphlessAscent) + " /StemV 80 /FontFile2 " +
+        ref(program) + " >>\nendobj\n");
+  // The glyph widths in font units are the PDF widths: 1000 units an em.
+  static_assert(kGlyphlessUnitsPerEm == 1000);
+  std::vector<std::uint8_t> font;
+  try {
+    font = glyphless_truetype(std::uint16_t(font_codes_.characters().size() + 1),
+                              std::uint16_t(kTextLayerGlyphWidth));
+  } catch (const std::bad_alloc&) {
+    failed_ = true;
+    return;
+  }
+  write_stream(" /Length1 " + num(font.size()),
+               std::string_view(reinterpret_cast<const char*>(font.data()), font.size()), true,
+               program);
+  write_stream("", text_layer_to_unicode(font_codes_), true, to_unicode);
+}
+
+bool PdfWriter::close(const PdfDocumentInfo& document, std::span<const std::uint8_t> pdfa_profile) {
   if (!file_) return false;
   std::string kids;
   // Appended piece by piece: GCC 12 at -O3 mistakes "x" + string for an
@@ -202,16 +243,34 @@ bool PdfWriter::close(std::string_view producer, std::string creation_date) {
   begin_object(pages_);
   write("<< /Type /Pages /Kids [" + kids + "] /Count " + num(page_objects_.size()) +
         " >>\nendobj\n");
-  if (font_ != 0) {
-    begin_object(font_);
-    write(text_layer_font(font_codes_) + "\nendobj\n");
+  if (font_ != 0) write_font();
+
+  // The dictionary and the metadata give the same dates.
+  PdfDocumentInfo info = document;
+  const DocumentDate now = document_date_now();
+  if (!info.created) info.created = now;
+  if (!info.modified) info.modified = now;
+  const bool pdfa = !pdfa_profile.empty();
+  // XMP is read as text by tools that know nothing of PDF: not compressed.
+  const std::string xmp = xmp_packet(info, pdfa);
+  const std::uint32_t metadata = write_stream(" /Type /Metadata /Subtype /XML", xmp, false);
+  std::string intents;
+  if (pdfa) {
+    const std::uint32_t profile = write_stream(
+        " /N 3",
+        std::string_view(reinterpret_cast<const char*>(pdfa_profile.data()), pdfa_profile.size()),
+        true);
+    intents =
+        " /OutputIntents [<< /Type /OutputIntent /S /GTS_PDFA1"
+        " /OutputConditionIdentifier (sRGB IEC61966-2.1) /Info (sRGB IEC61966-2.1)"
+        " /DestOutputProfile " +
+        ref(profile) + " >>]";
   }
   begin_object(catalog_);
-  write("<< /Type /Catalog /Pages " + ref(pages_) + " >>\nendobj\n");
-  if (creation_date.empty()) creation_date = pdf_date_now();
-  const std::uint32_t info = begin_object();
-  write("<< /Producer " + literal(producer) + " /CreationDate " + literal(creation_date) +
+  write("<< /Type /Catalog /Pages " + ref(pages_) + " /Metadata " + ref(metadata) + intents +
         " >>\nendobj\n");
+  const std::uint32_t info_object = begin_object();
+  write("<< " + pdf_info_entries(info) + " >>\nendobj\n");
 
   // Cross-reference table: one 20-byte entry per object, object 0 free.
   const std::uint64_t xref = offset_;
@@ -223,8 +282,18 @@ bool PdfWriter::close(std::string_view producer, std::string creation_date) {
   }
   // The table's offsets have ten digits.
   if (offset_ > 9999999999ull) failed_ = true;
+  // The file ID: the digest of the file so far, twice (the file was never
+  // updated).
+  std::string id = "<";
+  for (const std::uint8_t b : id_.digest()) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02X", b);
+    id += hex;
+  }
+  id += ">";
   write("trailer\n<< /Size " + num(object_offsets_.size() + 1) + " /Root " + ref(catalog_) +
-        " /Info " + ref(info) + " >>\nstartxref\n" + num(xref) + "\n%%EOF\n");
+        " /Info " + ref(info_object) + " /ID [" + id + " " + id + "] >>\nstartxref\n" + num(xref) +
+        "\n%%EOF\n");
   const bool flushed = std::fflush(file_.get()) == 0;
   const bool closed = std::fclose(file_.release()) == 0;
   return !failed_ && flushed && closed;

@@ -2,8 +2,15 @@
 // Writes PDF 1.4 files of fax pages: each page one image whose data is
 // CCITT-coded and read through the CCITTFaxDecode filter, drawn over the
 // whole page. Objects are written as the pages come, followed by the page
-// tree, the catalog, an Info dictionary (Producer, CreationDate), the
-// cross-reference table and the trailer (PDF 1.4 sections 3.4 and 3.6).
+// tree, the catalog, the document's information dictionary and its XMP
+// metadata in step with it, the cross-reference table and the trailer with
+// the file ID (PDF 1.4 sections 3.4 and 3.6).
+//
+// Every file keeps the rules of PDF/A-2b that a writer of fax pages can
+// keep by itself (fonts embedded, no encryption, LZW, JavaScript or
+// transparency, a binary comment after the header, a file ID, metadata in
+// step); given the sRGB profile it also carries the output intent and
+// declares itself PDF/A-2b.
 //
 // Failures are sticky: after a failed write every call does nothing and
 // close() returns false.
@@ -18,6 +25,7 @@
 
 #include "base/file_handle.h"
 #include "codec/ccitt_filter_check.h"
+#include "formats/pdf_metadata.h"
 #include "formats/pdf_text_layer.h"
 
 namespace orvane {
@@ -51,11 +59,11 @@ class PdfWriter {
   // data or no size, or a write failed.
   bool add_page(const PdfFaxPage& page);
   std::size_t pages_written() const { return page_objects_.size(); }
-  // Writes the page tree, catalog, Info dictionary, cross-reference table
-  // and trailer, and closes the file. `producer` goes into the Info
-  // dictionary, `creation_date` as a PDF date ("D:YYYYMMDDHHmmSSZ"; the
-  // present time when empty). False when any write failed.
-  bool close(std::string_view producer, std::string creation_date = {});
+  // Writes the page tree, catalog, information dictionary and metadata,
+  // cross-reference table and trailer, and closes the file. With an ICC
+  // profile (sRGB) the file is PDF/A-2b: the profile is its output intent.
+  // False when any write failed.
+  bool close(const PdfDocumentInfo& info, std::span<const std::uint8_t> pdfa_profile = {});
   bool failed() const { return failed_; }
 
  private:
@@ -66,6 +74,13 @@ class PdfWriter {
   void write(std::span<const std::uint8_t> bytes);
   // The page's content stream object: the image, and its words compressed.
   std::uint32_t write_contents(const PdfFaxPage& page);
+  // A stream object (as `number` when it is reserved, else a new one) with
+  // the dictionary `entries` besides its Length and Filter.
+  std::uint32_t write_stream(std::string_view entries, std::string_view data, bool deflate,
+                             std::uint32_t number = 0);
+  // The text layer's font: the Type 0 font, its CIDFont, descriptor, font
+  // program and ToUnicode map.
+  void write_font();
 
   FileHandle file_;
   bool failed_ = false;
@@ -76,6 +91,7 @@ class PdfWriter {
   std::uint32_t font_ = 0;  // reserved with the first page that has text, written by close()
   TextLayerCodes font_codes_;
   std::vector<std::uint8_t> deflated_;
+  Md5 id_;  // of every byte written: the file ID
 };
 
 // A page size in points from the pixel size and resolutions the way the
@@ -89,7 +105,7 @@ struct PageSizePoints {
 PageSizePoints page_size_points(std::int32_t width, std::int32_t height, std::uint16_t xres,
                                 std::uint16_t yres, std::uint8_t unit);
 
-// The present time as a PDF date in UTC: "D:YYYYMMDDHHmmSSZ".
-std::string pdf_date_now();
+// The present time in UTC.
+DocumentDate document_date_now();
 
 }  // namespace orvane

@@ -531,7 +531,27 @@ bool TiffReader::page_facts(std::uint32_t index, PageFacts& out) {
                        .consecutive_bad = desc.consecutive_bad_fax_lines,
                        .clean = desc.clean_fax_data}};
   if (Status fit = check_page(desc); !fit) out.refusal = fit.refusal();
+  for (const TiffEntry& e : entries_) {
+    if (e.tag == kTagDateTime) out.date_time = ascii_field(e, 64);
+    if (e.tag == kTagImageDescription) out.description = ascii_field(e, 4096);
+  }
   return true;
+}
+
+std::string TiffReader::ascii_field(const TiffEntry& e, std::uint32_t most) {
+  if (e.type != kTypeAscii || e.count == 0) return {};
+  const std::uint32_t count = std::min(e.count, most);
+  std::string text(count, '\0');
+  if (e.count <= 4) {
+    std::memcpy(text.data(), e.value, count);
+  } else if (file_.read_at(long_value(e),
+                           std::span<std::uint8_t>(reinterpret_cast<std::uint8_t*>(text.data()),
+                                                   count)) != count) {
+    return {};
+  }
+  text.resize(std::min(text.find('\0'), text.size()));
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
 }
 
 bool TiffReader::coded_page(std::uint32_t index, PassThroughPage& out) {

@@ -2,6 +2,7 @@
 // Reads TIFF fax files (TIFF 6.0): the header, the chain of image file
 // directories, the tags of one directory and the strips of a page.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "base/format_reader.h"
@@ -71,6 +72,9 @@ class TiffReader : public FormatReader {
   std::uint16_t second_short(const TiffEntry& e) const { return u16(e.value + 2); }
   std::uint32_t long_value(const TiffEntry& e) const { return u32(e.value); }
   bool read_rational(std::uint32_t position, std::uint32_t out[2]);
+  // An ASCII field's text up to its first 0, at most `most` bytes, trailing
+  // spaces taken off; empty when it is of another type or cannot be read.
+  std::string ascii_field(const TiffEntry& e, std::uint32_t most);
   bool read_u32_at(std::int64_t position, std::uint32_t& out);
   bool read_u16_at(std::int64_t position, std::uint16_t& out);
   // Entry `index` of a strip table (offsets or byte counts).

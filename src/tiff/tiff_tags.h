@@ -11,6 +11,7 @@ enum TiffTag : std::uint16_t {
   kTagBitsPerSample = 258,
   kTagCompression = 259,
   kTagPhotometric = 262,
+  kTagImageDescription = 270,
   kTagFillOrder = 266,
   kTagStripOffsets = 273,
   kTagOrientation = 274,

@@ -25,6 +25,7 @@ enum EntryIndex : int {
   kCompression,
   kPhotometric,
   kFillOrder,
+  kImageDescription,  // only on a page that has one
   kStripOffsets,
   kOrientation,
   kSamplesPerPixel,
@@ -43,9 +44,13 @@ enum EntryIndex : int {
 
 constexpr std::size_t kSoftwareSize = 22;
 constexpr std::size_t kDateTimeSize = 20;
-// XResolution, YResolution, Software and DateTime, appended after the data.
+// XResolution, YResolution, Software and DateTime, appended after the data
+// (and a page's ImageDescription after them).
 constexpr std::uint32_t kValuesSize = 8 + 8 + kSoftwareSize + kDateTimeSize;  // 58
-constexpr std::uint32_t kDirectorySize = 2 + kEntryCount * 12 + 4;            // 246
+// The longest directory, with every entry.
+constexpr std::uint32_t kDirectorySize = 2 + kEntryCount * 12 + 4;  // 258
+// The longest ImageDescription written; a longer one is cut.
+constexpr std::size_t kMaxDescription = 65535;
 // T4Options belongs to Compression 3 and T6Options to 4 (TIFF 6.0 sections
 // 11 and 20); readers such as libtiff warn about the field on any other
 // page, so there the directory goes without it.
@@ -123,17 +128,16 @@ void TiffWriter::reset_entries() {
   // Every entry gets its tag and type here so that a directory is well formed
   // even for a field a caller does not set; the fixed ones get their values.
   static constexpr std::uint16_t kTags[kEntryCount] = {
-      kTagNewSubfileType,  kTagImageWidth,     kTagImageLength,
-      kTagBitsPerSample,   kTagCompression,    kTagPhotometric,
-      kTagFillOrder,       kTagStripOffsets,   kTagOrientation,
-      kTagSamplesPerPixel, kTagRowsPerStrip,   kTagStripByteCounts,
-      kTagXResolution,     kTagYResolution,    kTagPlanarConfiguration,
-      kTagT4Options,       kTagResolutionUnit, kTagPageNumber,
-      kTagSoftware,        kTagDateTime};
+      kTagNewSubfileType,  kTagImageWidth,     kTagImageLength,     kTagBitsPerSample,
+      kTagCompression,     kTagPhotometric,    kTagFillOrder,       kTagImageDescription,
+      kTagStripOffsets,    kTagOrientation,    kTagSamplesPerPixel, kTagRowsPerStrip,
+      kTagStripByteCounts, kTagXResolution,    kTagYResolution,     kTagPlanarConfiguration,
+      kTagT4Options,       kTagResolutionUnit, kTagPageNumber,      kTagSoftware,
+      kTagDateTime};
   static constexpr std::uint16_t kTypes[kEntryCount] = {
-      kTypeLong,  kTypeLong,  kTypeLong,  kTypeShort, kTypeShort, kTypeShort,    kTypeShort,
-      kTypeLong,  kTypeShort, kTypeShort, kTypeLong,  kTypeLong,  kTypeRational, kTypeRational,
-      kTypeShort, kTypeLong,  kTypeShort, kTypeShort, kTypeAscii, kTypeAscii};
+      kTypeLong,     kTypeLong,  kTypeLong,  kTypeShort, kTypeShort, kTypeShort, kTypeShort,
+      kTypeAscii,    kTypeLong,  kTypeShort, kTypeShort, kTypeLong,  kTypeLong,  kTypeRational,
+      kTypeRational, kTypeShort, kTypeLong,  kTypeShort, kTypeShort, kTypeAscii, kTypeAscii};
   for (int i = 0; i < kEntryCount; ++i) entries_[i] = Entry{kTags[i], kTypes[i], 1, 0};
   entries_[kNewSubfileType].value = 2;  // a page of a multi-page document
   entries_[kBitsPerSample].value = 1;
@@ -150,6 +154,16 @@ void TiffWriter::reset_entries() {
   // second, empty string.
   entries_[kSoftwareEntry].count = std::uint32_t(std::strlen(kSoftware) + 1);
   entries_[kDateTime].count = kDateTimeSize;
+  entries_[kImageDescription].count = 0;
+}
+
+void TiffWriter::set_date_time(std::string_view text) {
+  date_time_.assign(text.substr(0, kDateTimeSize - 1));
+}
+
+void TiffWriter::set_description(std::string_view text) {
+  text = text.substr(0, std::min(text.find('\0'), kMaxDescription));
+  description_.assign(text);
 }
 
 bool TiffWriter::set_coding_by_mode(std::uint8_t coding_mode, std::uint16_t photometric) {
@@ -215,21 +229,38 @@ std::uint32_t TiffWriter::write_page_data(std::span<const std::uint8_t> data, st
   // One strip: the page's data, then the values the directory points to.
   const std::uint64_t p = end_;
   const std::uint64_t v = p + length;
-  const std::uint64_t directory = v + kValuesSize;
+  // The description and its 0, padded to an even length: the directory
+  // after it starts on a word boundary (TIFF 6.0 section 2).
+  // A text of four bytes or fewer goes in the entry itself.
+  const bool inline_text = description_.size() + 1 <= 4;
+  const std::uint32_t described =
+      inline_text ? 0 : std::uint32_t((description_.size() + 2) / 2 * 2);
+  const std::uint64_t directory = v + kValuesSize + described;
   if (directory + kDirectorySize > kMaxFileSize) {
     fail();  // a position would no longer fit in 32 bits
     return 0;
   }
 
-  std::array<std::uint8_t, kValuesSize> tail{};
+  std::vector<std::uint8_t> tail;
+  try {
+    tail.resize(kValuesSize + described);
+  } catch (const std::bad_alloc&) {
+    fail();
+    return 0;
+  }
   std::uint8_t* out = tail.data();
   put_le32(out, xres);
   put_le32(out + 4, 1);
   put_le32(out + 8, yres);
   put_le32(out + 12, 1);
   std::memcpy(out + 16, kSoftware, std::strlen(kSoftware));
-  const auto date_time = date_time_now();
-  std::memcpy(out + 16 + kSoftwareSize, date_time.data(), date_time.size());
+  if (date_time_.empty()) {
+    const auto date_time = date_time_now();
+    std::memcpy(out + 16 + kSoftwareSize, date_time.data(), date_time.size());
+  } else {
+    std::memcpy(out + 16 + kSoftwareSize, date_time_.data(), date_time_.size());
+  }
+  if (!inline_text) std::memcpy(out + kValuesSize, description_.data(), description_.size());
 
   link_from_end(std::uint32_t(directory));
   write_bytes(data);
@@ -246,6 +277,15 @@ std::uint32_t TiffWriter::write_page_data(std::span<const std::uint8_t> data, st
   entries_[kResolutionUnit].value = unit;
   entries_[kSoftwareEntry].value = std::uint32_t(v + 16);
   entries_[kDateTime].value = std::uint32_t(v + 16 + kSoftwareSize);
+  entries_[kImageDescription].count =
+      description_.empty() ? 0 : std::uint32_t(description_.size() + 1);
+  std::uint8_t in_entry[4] = {};
+  if (inline_text) {
+    std::memcpy(in_entry, description_.data(), description_.size());
+    entries_[kImageDescription].value = le32(in_entry);
+  } else {
+    entries_[kImageDescription].value = std::uint32_t(v + kValuesSize);
+  }
   return std::uint32_t(directory);
 }
 
@@ -263,6 +303,7 @@ void TiffWriter::write_directory(std::uint32_t position) {
   std::uint32_t page_number_field = 0;
   for (int i = 0; i < kEntryCount; ++i) {
     if (i == kOptions && !options) continue;
+    if (i == kImageDescription && entries_[i].count == 0) continue;
     std::uint8_t* entry = bytes.data() + 2 + 12 * written;
     if (i == kPageNumber) page_number_field = std::uint32_t(2 + 12 * written + 8);
     put_le16(entry, entries_[i].tag);

@@ -1,7 +1,7 @@
 #pragma once
 // Writes multi-page little-endian TIFF fax files: per page the coded data as
-// given (never re-encoded), the values, and a 20-entry directory chained to
-// the previous one (TIFF 6.0 section 2).
+// given (never re-encoded), the values, and a directory of 20 entries (21
+// with an ImageDescription) chained to the previous one (TIFF 6.0 section 2).
 //
 // Failures are sticky: after a failed write, a refused page or a misuse
 // (a directory at another position than its page data announced) every
@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/file_handle.h"
@@ -37,6 +39,10 @@ class TiffWriter {
   void set_fill_order(std::uint16_t fill_order);
   void set_size(std::uint32_t width, std::uint32_t length);
   void set_page_number(std::uint16_t index, std::uint16_t count);
+  // DateTime as "YYYY:MM:DD HH:MM:SS" (empty: the local time of writing)
+  // and ImageDescription (empty: none), for the pages written after.
+  void set_date_time(std::string_view text);
+  void set_description(std::string_view text);
   // Appends data and values; returns where the page's directory goes, or 0
   // (and the writer failed) when a position would pass 4 GiB or a write
   // failed.
@@ -65,7 +71,8 @@ class TiffWriter {
   bool failed_ = false;
   std::uint64_t end_ = 0;
   std::uint32_t directory_link_ = 0;
-  Entry entries_[20];
+  Entry entries_[21];
+  std::string date_time_, description_;
   std::uint64_t pending_directory_ = 0;  // where write_directory must write
   // Where each written directory keeps its PageNumber value.
   std::vector<std::uint32_t> page_number_fields_;

@@ -231,8 +231,8 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
   ASSERT_TRUE(app.openDocumentFile(q(dir / "fax.tif")));
   QStringList offered, filters, questions;
   bool chosen = false;
-  QString ocr_box, upright_box;
-  bool ocr_usable = false, upright_usable = false, upright_kept = false;
+  QString ocr_box, upright_box, pdfa_box;
+  bool ocr_usable = false, upright_usable = false, upright_kept = false, pdfa_usable = false;
   test::ModalCloser driver(
       [&](QWidget* w) {
         if (auto* box = qobject_cast<QMessageBox*>(w)) {
@@ -251,6 +251,10 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
           if (auto* ocr = d->findChild<QCheckBox*>(QStringLiteral("ocrCheck"))) {
             ocr_box = ocr->text();
             ocr_usable = ocr->isEnabled() && !ocr->isChecked() && ocr->isVisibleTo(d);
+          }
+          if (auto* pdfa = d->findChild<QCheckBox*>(QStringLiteral("pdfaCheck"))) {
+            pdfa_box = pdfa->text();
+            pdfa_usable = pdfa->isEnabled() && !pdfa->isChecked() && pdfa->isVisibleTo(d);
           }
           // Turned on here, and kept for the next export.
           if (auto* upright = d->findChild<QCheckBox*>(QStringLiteral("uprightCheck"))) {
@@ -272,6 +276,8 @@ TEST_F(FrameTest, ExportAsPdfOffersANameAndAsksBeforeReplacing) {
   EXPECT_EQ(ocr_usable, ocr_built_in());
   EXPECT_EQ(upright_box, "Turn pages upright");
   EXPECT_EQ(upright_usable, ocr_built_in());
+  EXPECT_EQ(pdfa_box, "PDF/A for archiving");
+  EXPECT_TRUE(pdfa_usable);
   EXPECT_TRUE(ui->messages.isEmpty()) << ui->messages.join("; ").toStdString();
   const std::vector<std::uint8_t> pdf = ot::read_file(dir / "fax.pdf");
   ASSERT_GT(pdf.size(), 5u);

@@ -216,6 +216,7 @@ TEST(CliConvert, OcrOptionsAreCheckedFirst) {
     bool needs_eng;
   } const cases[] = {
       {in + " -o " + q(dir / "x.tif") + " --ocr", "--ocr is for PDF output", {}, false},
+      {in + " -o " + q(dir / "x.tif") + " --pdfa", "--pdfa is for PDF output", {}, false},
       {pdf + " --ocr --ocr-lang zz_nowhere", missing, {}, false},
       {pdf + " --ocr --ocr-lang eng+zz_nowhere", missing, {}, false},
       {pdf + " --ocr-lang eng", "--ocr", {}, false},

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <regex>
 #include <sstream>
@@ -223,7 +224,8 @@ TEST(PdfExport, KeepsG4SmallAndShrinksDcx) {
   }
   test::write_file(dir / "f.dcx", test::dcx_file(pcx));
   ASSERT_EQ(export_pdf_file(dir / "f.dcx", {}, dir / "f.pdf", {}), ConvertResult::kOk);
-  EXPECT_LT(std::filesystem::file_size(dir / "f.pdf") * 4,
+  // The file's metadata (about 1.5 KiB, whatever the pages) aside.
+  EXPECT_LT((std::filesystem::file_size(dir / "f.pdf") - 1536) * 4,
             std::filesystem::file_size(dir / "f.dcx"));
 }
 
@@ -264,12 +266,14 @@ TEST(PdfExport, RefusesWhatItCannotConvert) {
   EXPECT_FALSE(std::filesystem::exists(dir / "out.pdf"));
 }
 
-// The file with its creation date taken out: what two exports of one fax
-// must agree on.
+// The file with the time of writing (and so its ID) taken out: what two
+// exports of one fax must agree on.
 std::string without_date(const std::filesystem::path& pdf) {
   const Bytes bytes = test::read_file(pdf);
-  return std::regex_replace(std::string(bytes.begin(), bytes.end()),
-                            std::regex(R"(/CreationDate \(D:[0-9]+Z\))"), "");
+  return std::regex_replace(
+      std::string(bytes.begin(), bytes.end()),
+      std::regex(R"(/ModDate \(D:[0-9]+Z\)|<xmp:(ModifyDate|MetadataDate)>[^<]*|/ID \[[^\]]*\])"),
+      "");
 }
 
 TEST(PdfExport, PagesOnSeveralThreadsMakeTheSameFile) {
@@ -545,6 +549,198 @@ TEST(TiffExport, EveryFormatGivesTheTiffPagesShown) {
         EXPECT_TRUE(test::same_pixels(shown.pages[i], pages[i], "tiff-" + std::to_string(i)));
       }
     }
+  }
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+// The file as qpdf reads it (qpdf --json, version 2), asked by jq.
+std::string jq(const std::filesystem::path& pdf, const std::string& filter) {
+  const std::string prelude =
+      ".qpdf[1] as $o | $o.trailer.value as $t | def o(r): $o[\"obj:\" + r]; "
+      "o($t[\"/Root\"]).value as $cat | o($t[\"/Info\"]).value as $info | ";
+  std::string out = test::run_output("qpdf --json=2 " + q(pdf) + " | jq -c " +
+                                     q(std::filesystem::path(prelude + filter)) + " 2>&1");
+  while (!out.empty() && out.back() == '\n') out.pop_back();
+  return out;
+}
+
+std::string stream_data(const std::filesystem::path& pdf, const std::string& ref) {
+  return test::run_output("qpdf --show-object=" + ref.substr(1, ref.find(' ') - 1) +
+                          " --filtered-stream-data " + q(pdf));
+}
+
+// Every rule of PDF/A-2b that the writer keeps, read back with qpdf and
+// jq, with and without --pdfa and OCR: the same metadata in the document
+// information and in XMP (title and subject from the fax in any script,
+// creation date from its DateTime), the file ID, embedded fonts, nothing
+// PDF/A forbids; with --pdfa the output intent and the PDF/A declaration.
+TEST(PdfArchival, MetadataAndTheRulesOfPdfA) {
+  TempDir dir;
+  // A fax whose name and description are not ASCII and hold XML's markup.
+  const std::string name = "\xD0\xA4\xD0\xB0\xD0\xBA\xD1\x81 <M\xC3\xA4rz> & (1).tif";
+  const std::string about = "Rechnung f\xC3\xBCr \"M\xC3\xBCller\" & Co";
+  const auto fax = dir / name;
+  std::filesystem::copy_file(test::fixture("tiff/multipage-1728-g4.tif"), fax);
+  ASSERT_EQ(test::run("tiffset -d 0 -s 306 '2025:03:04 05:06:07' " + q(fax) + " && tiffset -d 0 " +
+                      "-s 270 " + q(std::filesystem::path(about)) + " " + q(fax)),
+            0);
+  const auto srgb = std::filesystem::path(kSrgbProfilePath);
+  const std::string profile = test::run_output("md5sum < " + q(srgb));
+  const Shown shown = shown_pages(fax);
+  for (const bool ocr : {false, true}) {
+    if (ocr && !ocr_built_in()) continue;
+    for (const bool pdfa : {false, true}) {
+      SCOPED_TRACE(std::string(pdfa ? "PDF/A" : "plain") + (ocr ? ", OCR" : ""));
+      PdfExportOptions options;
+      options.ocr = ocr;
+      options.pdfa = pdfa;
+      const auto pdf = dir / "out.pdf";
+      ASSERT_EQ(export_pdf_file(fax, {}, pdf, {}, nullptr, nullptr, options), ConvertResult::kOk);
+      expect_sound_pdf(dir, pdf, shown, "archival");
+      const Bytes bytes = test::read_file(pdf);
+      ASSERT_GT(bytes.size(), 15u);
+      // "%PDF-1.4", then a comment of bytes above 127.
+      EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 10), "%PDF-1.4\n%");
+      EXPECT_TRUE(
+          std::all_of(bytes.begin() + 10, bytes.begin() + 14, [](auto b) { return b > 127; }));
+
+      const std::string metadata = jq(pdf, "$cat[\"/Metadata\"]");
+      const std::string modified = jq(pdf, "$info[\"/ModDate\"]");
+      struct Rule {
+        const char* rule;
+        std::string filter, expected;
+      } const rules[] = {
+          {"file ID: two equal 16-byte strings",
+           "$t[\"/ID\"] | length == 2 and .[0] == .[1] and (.[0] | test(\"^b:[0-9a-f]{32}$\"))",
+           "true"},
+          {"no encryption", "$t | has(\"/Encrypt\")", "false"},
+          {"no LZW", "[$o[] | .stream.dict?[\"/Filter\"]? | tostring | select(test(\"LZW\"))]",
+           "[]"},
+          {"no JavaScript or actions",
+           "[$o[] | (.value // .stream.dict) | objects | select(has(\"/JS\") or "
+           "has(\"/JavaScript\") or has(\"/OpenAction\") or has(\"/AA\") or has(\"/Names\"))]",
+           "[]"},
+          {"no transparency",
+           "[$o[] | (.value // .stream.dict) | objects | select(has(\"/Group\") or has(\"/SMask\") "
+           "or has(\"/CA\") or has(\"/ca\") or has(\"/BM\"))]",
+           "[]"},
+          {"every font embedded",
+           "[$o[] | .value | objects | select(.[\"/Type\"] == \"/Font\" and .[\"/Subtype\"] != "
+           "\"/Type0\") | o(.[\"/FontDescriptor\"]).value | has(\"/FontFile2\")]",
+           ocr ? "[true]" : "[]"},
+          {"metadata stream", "o($cat[\"/Metadata\"]).stream.dict | .[\"/Type\"] + .[\"/Subtype\"]",
+           "\"/Metadata/XML\""},
+          {"output intent",
+           "[$cat[\"/OutputIntents\"][]? | .[\"/S\"], "
+           "o(.[\"/DestOutputProfile\"]).stream.dict[\"/N\"]]",
+           pdfa ? "[\"/GTS_PDFA1\",3]" : "[]"},
+          {"title", "$info[\"/Title\"]", "\"u:" + name + "\""},
+          {"subject", "$info[\"/Subject\"]",
+           "\"u:Rechnung f\xC3\xBCr \\\"M\xC3\xBCller\\\" & Co\""},
+          {"producer", "$info[\"/Producer\"]", "\"u:Orvane\""},
+          {"creation date", "$info[\"/CreationDate\"]", "\"u:D:20250304050607\""},
+      };
+      for (const Rule& r : rules) EXPECT_EQ(jq(pdf, r.filter), r.expected) << r.rule;
+
+      // The XMP packet says what the information dictionary says.
+      const std::string xmp = stream_data(pdf, metadata);
+      std::smatch m;
+      ASSERT_TRUE(std::regex_match(modified, m, std::regex("\"u:D:(....)(..)(..)(..)(..)(..)Z\"")))
+          << modified;
+      const std::string xmp_modified = m[1].str() + "-" + m[2].str() + "-" + m[3].str() + "T" +
+                                       m[4].str() + ":" + m[5].str() + ":" + m[6].str() + "Z";
+      for (const std::string& part :
+           {std::string("<dc:title><rdf:Alt><rdf:li "
+                        "xml:lang=\"x-default\">\xD0\xA4\xD0\xB0\xD0\xBA\xD1\x81 "
+                        "&lt;M\xC3\xA4rz&gt; &amp; (1).tif</rdf:li></rdf:Alt></dc:title>"),
+            std::string("<dc:description><rdf:Alt><rdf:li xml:lang=\"x-default\">Rechnung "
+                        "f\xC3\xBCr &quot;M\xC3\xBCller&quot; &amp; Co</rdf:li>"),
+            std::string("<xmp:CreateDate>2025-03-04T05:06:07</xmp:CreateDate>"),
+            "<xmp:ModifyDate>" + xmp_modified + "</xmp:ModifyDate>",
+            std::string("<pdf:Producer>Orvane</pdf:Producer>")})
+        EXPECT_NE(xmp.find(part), std::string::npos) << part << "\n" << xmp;
+      EXPECT_EQ(xmp.find("<pdfaid:part>2</pdfaid:part>") != std::string::npos, pdfa) << xmp;
+      EXPECT_EQ(xmp.find("<pdfaid:conformance>B</pdfaid:conformance>") != std::string::npos, pdfa);
+      if (pdfa) {
+        const std::string intent = jq(pdf, "$cat[\"/OutputIntents\"][0][\"/DestOutputProfile\"]");
+        EXPECT_EQ(test::run_output("qpdf --show-object=" + intent.substr(1, intent.find(' ') - 1) +
+                                   " --filtered-stream-data " + q(pdf) + " | md5sum"),
+                  profile);
+      }
+    }
+  }
+
+  // A fax that states no date is dated by its file; a profile that is not
+  // there stops PDF/A before anything is written.
+  const auto plain = dir / "plain.tif";
+  std::filesystem::copy_file(test::fixture("tiff/text-1728-g4.tif"), plain);
+  ASSERT_EQ(test::run("touch -d '2021-05-06 07:08:09' " + q(plain)), 0);
+  ASSERT_EQ(export_pdf_file(plain, {}, dir / "plain.pdf"), ConvertResult::kOk);
+  EXPECT_EQ(jq(dir / "plain.pdf", "$info[\"/CreationDate\"] | .[0:18]"), "\"u:D:20210506070809\"");
+  EXPECT_EQ(jq(dir / "plain.pdf", "$info[\"/Title\"]"), "\"u:plain.tif\"");
+  PdfExportOptions options;
+  options.pdfa = true;
+  options.srgb_profile = dir / "nowhere.icc";
+  EXPECT_EQ(export_pdf_file(plain, {}, dir / "none.pdf", {}, nullptr, nullptr, options),
+            ConvertResult::kWriteFailed);
+  EXPECT_FALSE(std::filesystem::exists(dir / "none.pdf"));
+  std::vector<std::uint8_t> read;
+  std::string problem;
+  EXPECT_FALSE(read_srgb_profile(dir / "nowhere.icc", read, problem));
+  EXPECT_EQ(problem,
+            (dir / "nowhere.icc").string() + " is missing (Debian package icc-profiles-free)");
+  EXPECT_FALSE(read_srgb_profile(plain, read, problem));
+
+  // TIFF output keeps the page's DateTime and ImageDescription, and dates
+  // a page that states none by its file.
+  for (const bool g4 : {false, true}) {
+    Opened f(fax);
+    ASSERT_EQ(export_tiff(f.fax, f.format, dir / "out.tif",
+                          g4 ? TiffPages::kAllG4 : TiffPages::kKeepCoded, {}, nullptr, fax),
+              ConvertResult::kOk);
+    const std::string info = test::run_output("tiffinfo " + q(dir / "out.tif") + " 2>&1");
+    EXPECT_NE(info.find("DateTime: 2025:03:04 05:06:07"), std::string::npos) << info;
+    EXPECT_NE(info.find("ImageDescription: " + about), std::string::npos) << info;
+    EXPECT_NE(info.find("Software: Veldmark Studio"), std::string::npos) << info;
+  }
+  Opened f(plain);
+  ASSERT_EQ(export_tiff(f.fax, f.format, dir / "plain-out.tif", TiffPages::kKeepCoded, {}, nullptr,
+                        plain),
+            ConvertResult::kOk);
+  const std::string info = test::run_output("tiffinfo " + q(dir / "plain-out.tif") + " 2>&1");
+  EXPECT_NE(info.find("DateTime: 2021:05:06 07:08:09"), std::string::npos) << info;
+  EXPECT_NE(info.find("ImageDescription: converted PNM file"), std::string::npos) << info;
+}
+
+// MD5 of the file ID against md5sum, over lengths around the 64-byte
+// blocks and the 56-byte mark of the padding.
+TEST(PdfArchival, FileIdDigestIsMd5) {
+  TempDir dir;
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t n : {0, 1, 55, 56, 57, 63, 64, 65, 119, 120, 128, 1000}) {
+    bytes.resize(n);
+    for (std::size_t i = 0; i < n; ++i) bytes[i] = std::uint8_t(i * 131 + 7);
+    test::write_file(dir / "b", bytes);
+    Md5 whole, split;
+    whole.update(bytes);
+    // In two pieces, the first ending inside a block.
+    const std::size_t cut = n / 3;
+    split.update(std::span(bytes).first(cut));
+    split.update(std::span(bytes).subspan(cut));
+    const std::array<std::uint8_t, 16> digest = whole.digest();
+    std::string hex;
+    for (const std::uint8_t b : digest) {
+      char h[3];
+      std::snprintf(h, sizeof h, "%02x", b);
+      hex += h;
+    }
+    EXPECT_EQ(hex + "  -\n", test::run_output("md5sum < " + q(dir / "b"))) << n;
+    EXPECT_EQ(split.digest(), digest) << n;
   }
 }
 

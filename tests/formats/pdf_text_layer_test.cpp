@@ -1,5 +1,5 @@
 // The invisible text layer, read back by poppler's pdftotext: the words in
-// their order, each where its box is, in every character WinAnsi has.
+// their order, each where its box is, in any script.
 #include "formats/pdf_text_layer.h"
 
 #include <gtest/gtest.h>
@@ -16,22 +16,21 @@
 namespace orvane {
 namespace {
 
-TEST(PdfTextLayer, WinAnsiKeepsWhatItHas) {
+TEST(PdfTextLayer, Utf8BecomesCharacters) {
   struct Case {
     const char* utf8;
-    const char* win_ansi;
+    std::u32string chars;
   } const cases[] = {
-      {"plain (text)", "plain (text)"},
-      {"caf\xC3\xA9 \xC3\x9F\xC3\xBF", "caf\xE9 \xDF\xFF"},              // Latin-1
-      {"\xE2\x82\xAC 5 \xE2\x80\x9Cq\xE2\x80\x9D", "\x80 5 \x93q\x94"},  // euro, quotes
-      {"\xE2\x80\x94\xC5\x93", "\x97\x9C"},                              // em dash, oe
-      {"\xE6\x97\xA5\xE6\x9C\xAC", "??"},                                // not in WinAnsi
-      {"a\xC3", "a?"},
-      {"\xFF\x80z", "??z"},
-      {"\xC0\xAF", "??"},         // broken
-      {"tab\there", "tab?here"},  // control
+      {"plain (text)", U"plain (text)"},
+      {"caf\xC3\xA9 \xD0\x96 \xE6\x97\xA5 \xF0\x9D\x90\x80", U"caf\u00E9 \u0416 \u65E5 \U0001D400"},
+      {"a\xC3", U"a\uFFFD"},                            // cut short
+      {"\xFF\x80z", U"\uFFFD\uFFFDz"},                  // no lead byte
+      {"\xC0\xAF\xE0\x80\xAF", U"\uFFFD\uFFFD\uFFFD"},  // overlong
+      {"\xED\xA0\x80", U"\uFFFD"},                      // a surrogate
+      {"\xF4\x90\x80\x80", U"\uFFFD"},                  // past U+10FFFF
+      {"tab\there", U"tab\uFFFDhere"},                  // control
   };
-  for (const Case& c : cases) EXPECT_EQ(to_win_ansi(c.utf8), c.win_ansi) << c.utf8;
+  for (const Case& c : cases) EXPECT_EQ(utf8_characters(c.utf8), c.chars) << c.utf8;
 }
 
 struct BoxWord {
@@ -69,6 +68,13 @@ TEST(PdfTextLayer, WordsComeBackInOrderOnTheirBoxes) {
         {"\xE2\x82\xAC"
          "12,50",
          160, 260}}},
+      // Cyrillic, Greek, Chinese, and letters past U+FFFF.
+      {30,
+       12,
+       {{"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", 72, 120},
+        {"\xCE\xBA\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1", 130, 200},
+        {"\xE4\xBD\xA0\xE5\xA5\xBD\xE4\xB8\x96\xE7\x95\x8C", 210, 260},
+        {"\xF0\x9D\x90\x80\xF0\x9F\x98\x80", 270, 290}}},
   };
   PdfWriter pdf;
   ASSERT_TRUE(pdf.create(dir / "t.pdf"));
@@ -83,7 +89,7 @@ TEST(PdfTextLayer, WordsComeBackInOrderOnTheirBoxes) {
   ASSERT_TRUE(pdf.add_page(page));
   page.text = {};  // a page without words after one with them
   ASSERT_TRUE(pdf.add_page(page));
-  ASSERT_TRUE(pdf.close("test", "D:20260101000000Z"));
+  ASSERT_TRUE(pdf.close({.title = "test"}));
   EXPECT_EQ(test::run("qpdf --check '" + (dir / "t.pdf").string() + "' >/dev/null 2>&1"), 0);
   EXPECT_EQ(test::run_output("pdftoppm -r 10 '" + (dir / "t.pdf").string() + "' '" +
                              (dir / "p").string() + "' 2>&1"),
@@ -103,7 +109,14 @@ TEST(PdfTextLayer, WordsComeBackInOrderOnTheirBoxes) {
   }
   EXPECT_EQ(test::run_output("pdftotext -f 1 -l 1 '" + (dir / "t.pdf").string() + "' -"),
             "Invoice 20417 (copy)\ni wwwwwwwwwwwwwwww caf\xC3\xA9\n\nTotal: \xE2\x82\xAC"
-            "12,50\n\n\f");
+            "12,50\n\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 "
+            "\xCE\xBA\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1 "
+            "\xE4\xBD\xA0\xE5\xA5\xBD\xE4\xB8\x96\xE7\x95\x8C "
+            "\xF0\x9D\x90\x80\xF0\x9F\x98\x80\n\n\f");
+  // The one font is embedded, and says so to the tools.
+  const std::string fonts = test::run_output("pdffonts '" + (dir / "t.pdf").string() + "'");
+  EXPECT_TRUE(std::regex_search(fonts, std::regex("CID TrueType +Identity-H +yes +no +yes")))
+      << fonts;
 }
 
 }  // namespace
