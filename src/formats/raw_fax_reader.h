@@ -105,7 +105,6 @@ class RawFaxReader : public FormatReader {
   bool raw_file_ = false;
   std::uint32_t total_rows_ = 0;
   std::uint32_t rows_per_page_ = 0;
-  bool rows_indexed_ = false;
   RawCodedRows coded_rows_;
   std::vector<std::uint8_t> page_data_;
   bool split_at_page_ends_ = false;
