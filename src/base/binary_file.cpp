@@ -37,6 +37,10 @@ bool BinaryFile::open(const std::filesystem::path& path) {
   return true;
 }
 
+int BinaryFile::descriptor() const {
+  return file_ ? ::fileno(file_.get()) : -1;
+}
+
 void BinaryFile::close() {
   file_.reset();
   size_ = 0;

@@ -22,6 +22,9 @@ class BinaryFile {
   void close();
   bool is_open() const { return file_ != nullptr; }
 
+  // The system's descriptor of the open file, -1 when closed.
+  int descriptor() const;
+
   // Size measured when the file was opened.
   std::int64_t size() const { return size_; }
 

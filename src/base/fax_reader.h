@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -23,6 +24,31 @@ enum class ReaderResult : std::int8_t {
   kBadSignature = -3,
 };
 
+// A whole file mapped read-only; not copied (one mapping, one owner).
+class MappedBytes {
+ public:
+  MappedBytes() = default;
+  MappedBytes(const MappedBytes&) = delete;
+  MappedBytes& operator=(const MappedBytes&) = delete;
+  ~MappedBytes() { reset(); }
+  // Maps `size` bytes of the open file `fd` from its start; false (and
+  // nothing mapped) when the system refuses.
+  bool map(int fd, std::size_t size);
+  void reset();
+  std::span<const std::uint8_t> bytes() const {
+    return {static_cast<const std::uint8_t*>(base_), size_};
+  }
+  // Hands the pages wholly inside bytes [from, to) back to the system: the
+  // data stays, read again from the file when it is next touched.
+  void release(std::int64_t from, std::int64_t to) const;
+  // Asks the system to read bytes [from, to) in ahead of their use.
+  void read_ahead(std::int64_t from, std::int64_t to) const;
+
+ private:
+  void* base_ = nullptr;
+  std::size_t size_ = 0;
+};
+
 class FaxReader {
  public:
   virtual ~FaxReader() = default;
@@ -31,7 +57,10 @@ class FaxReader {
   // When the path cannot be opened the reader stays closed.
   void open(const std::filesystem::path& path);
   bool is_open() const { return file_.is_open(); }
-  void close() { file_.close(); }
+  void close() {
+    file_.close();
+    mapped_.reset();
+  }
   // Close, and free the coded buffer.
   void release();
 
@@ -73,6 +102,19 @@ class FaxReader {
   std::vector<std::uint8_t>& coded() { return coded_; }
   void free_coded() { std::vector<std::uint8_t>().swap(coded_); }
 
+  // The whole open file mapped read-only, for a bare stream that is read
+  // from end to end more than once: its pages come in from the system's
+  // file cache as they are read and can be handed back behind the reading
+  // (mapped_bytes().release), so that a gigabyte stream does not take a
+  // gigabyte of memory. The length is checked against `limit` first. With
+  // a `control` the file is read ahead in pieces: each piece is reported as
+  // progress, and a stop request ends the mapping between pieces with a
+  // refusal and nothing mapped. The mapping lasts until the file is closed
+  // or another is mapped.
+  Status map_whole(std::int64_t limit, const WorkControl* control = nullptr);
+  const MappedBytes& mapped_bytes() const { return mapped_; }
+  void unmap() { mapped_.reset(); }
+
   BinaryFile& file() { return file_; }
 
  protected:
@@ -83,6 +125,7 @@ class FaxReader {
   std::uint16_t page_count_ = 0;
   bool table_cut_ = false;
   std::vector<std::uint8_t> coded_;
+  MappedBytes mapped_;
 };
 
 }  // namespace orvane

@@ -37,6 +37,9 @@ struct FaxCodec {
   bool clean_only = false;
   bool gave_up = false;
   const WorkControl* control = nullptr;  // long work (analysis, extraction): stop and progress
+  // Told the progress as control is, for a caller that follows the reading
+  // itself (hands back the data read); never asked for a stop.
+  const WorkControl* reading = nullptr;
 
   bool stop_requested() const { return control && control->stop_requested(); }
 
@@ -61,13 +64,15 @@ struct FaxCodec {
 // a trial that runs through a whole large stream in vain shows progress.
 class Pacer {
  public:
-  explicit Pacer(const FaxCodec& codec) : control_(codec.control), length_(codec.length) {}
+  explicit Pacer(const FaxCodec& codec)
+      : control_(codec.control), reading_(codec.reading), length_(codec.length) {}
   bool keep_going(std::int64_t bit_position) {
-    if (control_ == nullptr) return true;
-    if (control_->stop_requested()) return !(stopped_ = true);
+    if (control_ == nullptr && reading_ == nullptr) return true;
+    if (control_ && control_->stop_requested()) return !(stopped_ = true);
     if (++rows_ >= 4096) {
       rows_ = 0;
-      control_->report(bit_position / 8, length_);
+      if (control_) control_->report(bit_position / 8, length_);
+      if (reading_) reading_->report(bit_position / 8, length_);
     }
     return true;
   }
@@ -75,6 +80,7 @@ class Pacer {
 
  private:
   const WorkControl* control_;
+  const WorkControl* reading_;
   std::int64_t length_;
   std::uint32_t rows_ = 0;
   bool stopped_ = false;

@@ -116,6 +116,12 @@ class ExtractionOutput {
     segment_.rows = 0;
   }
 
+  // The sink told of what lay between two rows; false once it failed.
+  bool gap(bool empty, std::int64_t position) {
+    if (!sink_.gap(empty, position)) failed_ = true;
+    return !failed_;
+  }
+
   std::uint32_t total_rows() const { return summary_.total_rows; }
   void trouble() {
     if (summary_.troubles != UINT32_MAX) ++summary_.troubles;
@@ -185,16 +191,22 @@ struct SegmentRules {
 };
 
 // The rows of one decoder into the output, segment by segment. Bad rows
-// count towards the result.
+// count towards the result. Each good row is handed on with its whole span
+// of coded data: from its EOL (and tag) up to the EOL of the row after it,
+// so that rows which follow one another in the data lie back to back.
 template <class Decoder>
 int extract_rows(Decoder& dec, ExtractionOutput& out, Row& row, Pace& pace, SegmentRules eol) {
   int bad = 0;
+  const auto span = [&](std::int64_t after) {
+    const std::int64_t start = dec.row_start() - eol.before;
+    return RowBits{start, std::max(start, dec.position() - after)};
+  };
   while (pace.keep_going(dec.position())) {
     const RowStatus status = dec.next_row(row.begin());
     out.start_here(dec.row_start() - eol.before);
     switch (status) {
       case RowStatus::kRow:
-        if (!out.good_row(row.data(), dec.bits())) return bad;
+        if (!out.good_row(row.data(), span(eol.after))) return bad;
         out.end_here(dec.position() - eol.after);
         break;
       case RowStatus::kEmpty:
@@ -202,6 +214,7 @@ int extract_rows(Decoder& dec, ExtractionOutput& out, Row& row, Pace& pace, Segm
         if (eol.mh) out.close_segment();
         out.end_here(dec.position() - eol.after);
         if (eol.after > 0) out.start_here(dec.position() - eol.after);
+        if (!out.gap(true, dec.position())) return bad;
         break;
       case RowStatus::kOtherWidth:
       case RowStatus::kBad: {
@@ -209,15 +222,15 @@ int extract_rows(Decoder& dec, ExtractionOutput& out, Row& row, Pace& pace, Segm
         // own way back): the segment ends there.
         const bool given_up = status == RowStatus::kBad;
         const bool room = !given_up || !eol.mh || dec.pixels() != dec.width() ||
-                          out.good_row(row.data(), dec.bits());
+                          out.good_row(row.data(), span(0));
         out.close_segment();
         out.trouble();
         if (given_up) ++bad;
-        if (!room) return bad;
+        if (!room || !out.gap(false, dec.position())) return bad;
         break;
       }
       case RowStatus::kLastRow:
-        if (out.good_row(row.data(), dec.bits())) out.end_here(dec.position());
+        if (out.good_row(row.data(), span(0))) out.end_here(dec.position());
         return bad;
       case RowStatus::kEnd: return bad;
     }
@@ -337,6 +350,7 @@ class TryTap : public ExtractionSink {
     return next_.row(row, coded);
   }
   bool segment(const SegmentEntry& entry) override { return next_.segment(entry); }
+  bool gap(bool empty, std::int64_t position) override { return next_.gap(empty, position); }
   bool finish(const PageBitmap& descriptor, const ExtractionSummary& summary) override {
     summary_ = summary;
     return next_.finish(descriptor, summary);

@@ -81,9 +81,15 @@ class ExtractionSink {
   // and the coded data its rows come from (in the descriptor's bit order),
   // for a sink that looks at the data around the rows.
   virtual bool begin(const PageBitmap& descriptor, std::span<const std::uint8_t> coded) = 0;
-  // A good row's pixels and where its codes lie in the coded data.
+  // A good row's pixels and where it lies in the coded data: from its EOL
+  // (and tag) up to the EOL of the row after it (T.4), or its codes (T.6).
+  // Rows that follow each other in the data lie back to back.
   virtual bool row(std::span<const std::uint8_t> row, const RowBits& coded) = 0;
   virtual bool segment(const SegmentEntry& entry) = 0;
+  // What the decoder met between two rows, as it met it: an EOL with no
+  // row (`empty`: fill, RTC, EOFB) or data that gave no good row; the bit
+  // where the decoder stands after it. For a sink that finds page ends.
+  virtual bool gap(bool /*empty*/, std::int64_t /*position*/) { return true; }
   // The descriptor again, with the rows counted and the vertical
   // resolution chosen (from the longest segment, when there is one).
   virtual bool finish(const PageBitmap& descriptor, const ExtractionSummary& summary) = 0;

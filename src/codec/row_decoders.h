@@ -58,7 +58,8 @@ enum class MhRows : std::uint8_t {
 // runs end (RunList): the changing elements the 2D codes are read against.
 class LinePair {
  public:
-  // Room for `runs` runs per line; false when it cannot be allocated.
+  // Room for `runs` runs per line; false when it cannot be allocated. Room
+  // there is already is kept, not allocated and cleared again.
   bool allocate(std::uint32_t runs);
   RunList& coding() { return coding_; }
   RunList& reference() { return reference_; }
@@ -164,8 +165,12 @@ enum class MrRows : std::uint8_t {
 
 class MrDecoder : public RowDecoderBase {
  public:
+  // With `lines` the decoder works in the caller's line pair (one that a
+  // caller keeps from decoder to decoder, used by one at a time) rather
+  // than in one of its own.
   MrDecoder(const BitReader& in, std::int32_t width, std::uint8_t invert,
-            MrRows rows = MrRows::kToEol, Recovery recovery = Recovery::kReport);
+            MrRows rows = MrRows::kToEol, Recovery recovery = Recovery::kReport,
+            LinePair* lines = nullptr);
   bool allocated() const { return allocated_; }
   // Finds the first one-dimensional row (the first that needs no
   // reference); false when there is none.
@@ -182,7 +187,8 @@ class MrDecoder : public RowDecoderBase {
  private:
   bool find_1d_row();
   bool take_white_2d_row();
-  LinePair lines_;
+  LinePair own_lines_;
+  LinePair& lines_;
   MrRows rows_;
   Recovery recovery_;
   int tag_ = 1;
@@ -197,9 +203,10 @@ class T6Decoder : public RowDecoderBase {
  public:
   // With `raw` the data is taken from the reader's position and recovery
   // goes on after the bad code; otherwise a start is a run of at least
-  // `flag_number` 0xFF bytes (find_start).
+  // `flag_number` 0xFF bytes (find_start). `lines` as for MrDecoder.
   T6Decoder(const BitReader& in, std::int32_t width, std::uint8_t invert, bool raw = true,
-            std::uint8_t flag_number = 3, Recovery recovery = Recovery::kReport);
+            std::uint8_t flag_number = 3, Recovery recovery = Recovery::kReport,
+            LinePair* lines = nullptr);
   bool allocated() const { return allocated_; }
   // Recovery: the next start, rows from white again.
   RowStatus next_row(RunPainter out);
@@ -214,7 +221,8 @@ class T6Decoder : public RowDecoderBase {
   std::int64_t start_offset() const { return start_offset_; }
 
  private:
-  LinePair lines_;
+  LinePair own_lines_;
+  LinePair& lines_;
   bool raw_;
   std::uint8_t flags_;
   Recovery recovery_;

@@ -61,6 +61,15 @@ class Troubles {
   std::int64_t left_;
 };
 
+// The run lists every 2D trial works in: a search tries up to ten widths
+// in each bit order, and run lists allocated and cleared anew for each
+// trial cost more than a short trial's decoding. Kept per thread, for the
+// thread's life, grown to the widest width tried.
+LinePair& trial_lines() {
+  thread_local LinePair lines;
+  return lines;
+}
+
 bool clean(RowStatus s) {
   return s == RowStatus::kRow || s == RowStatus::kOtherWidth;
 }
@@ -144,7 +153,8 @@ AnalysisResult analyse_mr(FaxCodec& codec, std::uint8_t bit_order, std::uint16_t
                           WidthRule rule) {
   // The widest width while searching, so that the coding line takes every
   // run a standard row can have.
-  MrDecoder dec(reader_for(codec, bit_order), kWidestStandard, 0);
+  MrDecoder dec(reader_for(codec, bit_order), kWidestStandard, 0, MrRows::kToEol, Recovery::kReport,
+                &trial_lines());
   if (!dec.allocated()) return AnalysisResult::kNoMemory;
   codec.width = kWidestStandard;
   if (!dec.start()) return AnalysisResult::kNotAccepted;
@@ -178,7 +188,8 @@ AnalysisResult analyse_t6_at_width(FaxCodec& codec, std::uint8_t bit_order, std:
   codec.width = width;
   codec.flag_number = flag_number;
   if (width < 1 || width > limits::kMaxPageSide) return AnalysisResult::kNotAccepted;
-  T6Decoder dec(reader_for(codec, bit_order), width, 0, codec.raw_flag != 0, flag_number);
+  T6Decoder dec(reader_for(codec, bit_order), width, 0, codec.raw_flag != 0, flag_number,
+                Recovery::kReport, &trial_lines());
   if (!dec.allocated()) return AnalysisResult::kNoMemory;
   if (!dec.find_start(T6Search::kFirst)) return AnalysisResult::kNotAccepted;
   Pacer pace(codec);

@@ -12,6 +12,11 @@ namespace orvane::codec {
 bool LinePair::allocate(std::uint32_t runs) {
   // at[0] (always 0), an end per run, and the stop mark after the last.
   const std::size_t entries = std::size_t(runs) + 2;
+  if (coding_ends_.size() >= entries && reference_ends_.size() >= entries) {
+    coding_ = RunList{0, 0, coding_ends_.data(), runs};
+    reference_ = RunList{0, 0, reference_ends_.data(), runs};
+    return true;
+  }
   try {
     coding_ends_.assign(entries, 0);
     reference_ends_.assign(entries, 0);
@@ -296,8 +301,11 @@ bool allocate_lines(LinePair& lines, std::int32_t width) {
 }  // namespace
 
 MrDecoder::MrDecoder(const BitReader& in, std::int32_t width, std::uint8_t invert, MrRows rows,
-                     Recovery recovery)
-    : RowDecoderBase(in, width, invert), rows_(rows), recovery_(recovery) {
+                     Recovery recovery, LinePair* lines)
+    : RowDecoderBase(in, width, invert),
+      lines_(lines ? *lines : own_lines_),
+      rows_(rows),
+      recovery_(recovery) {
   allocated_ = allocate_lines(lines_, width);
   lines_.reset_reference(width);
   if (rows == MrRows::kToEol) expect_white_rows();
@@ -414,8 +422,12 @@ RowStatus MrDecoder::next_row(RunPainter out) {
 }
 
 T6Decoder::T6Decoder(const BitReader& in, std::int32_t width, std::uint8_t invert, bool raw,
-                     std::uint8_t flag_number, Recovery recovery)
-    : RowDecoderBase(in, width, invert), raw_(raw), flags_(flag_number), recovery_(recovery) {
+                     std::uint8_t flag_number, Recovery recovery, LinePair* lines)
+    : RowDecoderBase(in, width, invert),
+      lines_(lines ? *lines : own_lines_),
+      raw_(raw),
+      flags_(flag_number),
+      recovery_(recovery) {
   allocated_ = allocate_lines(lines_, width);
   lines_.reset_reference(width);  // the imaginary white line above the first row
 }

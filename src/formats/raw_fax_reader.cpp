@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "base/binary_file.h"
-#include "base/byte_order.h"
 #include "base/coding_mode.h"
 #include "base/limits.h"
 #include "base/page_lengths.h"
@@ -24,6 +23,9 @@ namespace {
 
 // Decoding that lost its way more than once in this many rows is in doubt.
 constexpr std::uint64_t kRowsPerTroubleAtMost = 16;
+// How much of the stream read stays in memory behind the decoding (the
+// trials and the extraction report where they are every 4096 rows).
+constexpr std::int64_t kKeptBehind = std::int64_t(1) << 20;
 // How much of a file is decoded to tell whether it is T.6 from its start.
 constexpr std::int64_t kT6ProbeBytes = 1024 * 1024;
 
@@ -52,23 +54,6 @@ std::uint16_t vres_of_a4_length(std::uint32_t rows) {
   return 0;
 }
 
-// Reads the page index whole-header image; false when it is unreadable.
-bool read_index_header(std::FILE* f, std::array<std::uint8_t, codec::kIndexHeaderSize>& header) {
-  return std::fseek(f, 0, SEEK_SET) == 0 &&
-         std::fread(header.data(), 1, header.size(), f) == header.size();
-}
-
-bool read_entry(std::FILE* f, std::uint32_t index, codec::SegmentEntry& entry) {
-  std::array<std::uint8_t, codec::kIndexEntrySize> bytes{};
-  const long at = long(codec::kIndexHeaderSize + std::size_t(index) * codec::kIndexEntrySize);
-  if (std::fseek(f, at, SEEK_SET) != 0 ||
-      std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
-    return false;
-  }
-  entry = codec::load_entry(bytes);
-  return true;
-}
-
 }  // namespace
 
 void RawFaxReader::set_scratch_paths(const std::filesystem::path& row_file,
@@ -85,12 +70,12 @@ void RawFaxReader::set_parameters(std::uint16_t threshold, std::uint8_t flag_num
   raw_file_ = raw_file;
   total_rows_ = 0;
   rows_per_page_ = 0;
-  rows_indexed_ = false;
+  coded_rows_.clear();
 }
 
 int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths) {
   total_rows_ = 0;
-  rows_indexed_ = false;
+  coded_rows_.clear();
   page_starts_.clear();
   summary_ = {};
   coding_ = 0;
@@ -101,21 +86,27 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
     close();
     return -1;
   }
-  // The whole stream is held in memory while it is decoded.
-  if (Status read = read_coded(0, size, limits::kMaxFileBytes, control());
-      !read || coded().empty()) {
+  // The stream is mapped, not read: its pages come in as the decoding
+  // reaches them and go back behind it.
+  if (Status read = map_whole(limits::kMaxFileBytes, control());
+      !read || mapped_bytes().bytes().empty()) {
     if (!read) analysis_refusal_ = read.refusal();
-    free_coded();
+    unmap();
     return stop_requested() ? drop_stopped_work() : -1;
   }
-  const std::span<const std::uint8_t> data(coded());
+  const std::span<const std::uint8_t> data = mapped_bytes().bytes();
+  const MappedBytes& mapped = mapped_bytes();
+  WorkControl reading(
+      [&mapped](std::int64_t done, std::int64_t) { mapped.release(0, done - kKeptBehind); });
   codec::FaxCodec analysis;
   analysis.configure(data, kBitOrderMsbFirst, kCodingT4_1D, 0);
   analysis.control = control();
+  analysis.reading = &reading;
   codec::FaxCodec t6;
   codec::configure_for_t6(t6, data, kBitOrderMsbFirst, 0, 0, flag_number_);
   t6.raw_flag = raw_file_ ? 1 : 0;
   t6.control = control();
+  t6.reading = &reading;
 
   codec::ExtractionOptions options;
   options.threshold = threshold_;
@@ -130,7 +121,7 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
   }
 
   RawScratchFiles scratch(row_file_, page_index_);
-  PageEndSplitter splitter(scratch);
+  PageEndSplitter splitter(scratch, &scratch.coded_rows());
   codec::ExtractionSink& sink =
       split_at_page_ends_ ? static_cast<codec::ExtractionSink&>(splitter) : scratch;
   const int result = codec::extract_cleanest(analysis, t6, sink, options, orders);
@@ -140,10 +131,15 @@ int RawFaxReader::analyse(std::uint8_t bit_order_choice, bool nonstandard_widths
   if (result >= 0) {
     summary_ = scratch.summary();
     coding_ = scratch.coding();
+    coded_rows_ = std::move(scratch.coded_rows());
   }
-  // Pages are served from the row file; conversion reads the stream again.
-  free_coded();
-  if (stop_requested()) return drop_stopped_work();
+  // Pages are served from the row file; conversion copies a page's rows
+  // out of the stream, which stays mapped for it.
+  mapped.release(0, std::int64_t(data.size()));
+  if (stop_requested()) {
+    unmap();
+    return drop_stopped_work();
+  }
   return result;
 }
 
@@ -311,29 +307,13 @@ bool RawFaxReader::coded_page(std::uint32_t index, PassThroughPage& out) {
     return false;
   std::uint32_t first = 0, count = 0;
   if (!page_extent(index, first, count)) return false;
-  if (coded().empty() || !rows_indexed_) {
-    const std::int64_t size = file_size();
-    if (size <= 0 || !read_coded(0, size, limits::kMaxFileBytes, nullptr) || coded().empty())
-      return false;
-  }
-  if (!rows_indexed_) {
-    rows_indexed_ = true;
-    FileHandle index_file(std::fopen(page_index_.c_str(), "rb"));
-    std::array<std::uint8_t, codec::kIndexHeaderSize> header{};
-    if (!index_file || !read_index_header(index_file.get(), header)) return false;
-    std::vector<codec::SegmentEntry> segments;
-    const std::uint32_t entries = le32(&header[codec::kIndexEntryCountAt]);
-    codec::SegmentEntry entry;
-    for (std::uint32_t i = 0; i < entries && read_entry(index_file.get(), i, entry); ++i) {
-      try {
-        segments.push_back(entry);
-      } catch (const std::bad_alloc&) {
-        return false;
-      }
-    }
-    coded_rows_.index(coded(), desc.bit_order != kBitOrderLsbFirst, segments);
-  }
-  if (!coded_rows_.page(coded(), first, count, page_data_)) return false;
+  if (mapped_bytes().bytes().empty() && !map_whole(limits::kMaxFileBytes)) return false;
+  const std::span<const std::uint8_t> stream = mapped_bytes().bytes();
+  const bool copied =
+      coded_rows_.page(stream, desc.bit_order != kBitOrderLsbFirst, first, count, page_data_);
+  // The page's part of the stream is not needed again soon.
+  mapped_bytes().release(0, std::int64_t(stream.size()));
+  if (!copied) return false;
   out = {};
   out.coded = page_data_;
   out.coding = desc.coding;

@@ -32,7 +32,7 @@ class RawFaxReader : public FormatReader {
   // the standard page length; for the next analyse().
   void set_split_at_page_ends(bool split) { split_at_page_ends_ = split; }
 
-  // Reads the whole open file and extracts it: bit order choice 0 tries LSB
+  // Maps the whole open file and extracts it: bit order choice 0 tries LSB
   // then MSB first (MH/MR), then T.6 LSB then MSB first; 1 or 2 tries that
   // order only, MH/MR then T.6. 0 or more on success; negative when nothing
   // accepted the data or the file is empty or too large (the file is then
@@ -86,8 +86,8 @@ class RawFaxReader : public FormatReader {
   // page gives, without reading its rows.
   bool page_facts(std::uint32_t index, PageFacts& out) override;
   // A page of a T.4 stream (1D or 2D): its rows as the stream codes them,
-  // joined most significant bit first (see RawCodedRows). The stream is
-  // held in memory from the first call until the next file.
+  // joined most significant bit first (see RawCodedRows), copied out of
+  // the mapped stream.
   bool coded_page(std::uint32_t index, PassThroughPage& out) override;
 
  private:
@@ -105,7 +105,6 @@ class RawFaxReader : public FormatReader {
   bool raw_file_ = false;
   std::uint32_t total_rows_ = 0;
   std::uint32_t rows_per_page_ = 0;
-  bool rows_indexed_ = false;
   RawCodedRows coded_rows_;
   std::vector<std::uint8_t> page_data_;
   bool split_at_page_ends_ = false;

@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "base/byte_order.h"
+#include "base/coding_mode.h"
 #include "base/limits.h"
 
 namespace orvane {
@@ -19,6 +20,8 @@ bool RawScratchFiles::noted(bool ok) {
 bool RawScratchFiles::clear() {
   summary_ = {};
   coding_ = 0;
+  coded_rows_.clear();
+  index_rows_ = false;
   rows_.reset();
   index_.reset();
   errno = 0;
@@ -42,6 +45,8 @@ bool RawScratchFiles::begin(const PageBitmap& descriptor, std::span<const std::u
       rows_.get(), nullptr, _IOFBF,
       std::size_t(std::min<std::int64_t>(
           std::int64_t(1) << 20, limits::kMaxRowFileBytes + std::int64_t(kDescriptorSize))));
+  coded_rows_.clear();
+  index_rows_ = descriptor.coding != kCodingT6;
   header_.fill(0);
   put_le32(&header_[codec::kIndexWidthAt], std::uint32_t(descriptor.width));
   header_[codec::kIndexBitOrderAt] = descriptor.bit_order;
@@ -51,7 +56,9 @@ bool RawScratchFiles::begin(const PageBitmap& descriptor, std::span<const std::u
   return noted(write_at_start(index_.get(), header_) && rows_ok);
 }
 
-bool RawScratchFiles::row(std::span<const std::uint8_t> row, const codec::RowBits&) {
+bool RawScratchFiles::row(std::span<const std::uint8_t> row, const codec::RowBits& coded) {
+  // Rows whose places cannot be kept only cost the page its own coded data.
+  if (index_rows_) index_rows_ = coded_rows_.add(coded);
   return noted(rows_ && std::fwrite(row.data(), 1, row.size(), rows_.get()) == row.size());
 }
 

@@ -2,12 +2,15 @@
 // The two scratch files that hold what extraction found in a bare stream:
 // the row file (the 37-byte page descriptor, then every good row) and the
 // page index file (a header, then one entry per segment), both
-// little-endian. The bare data reader serves pages and conversion from them.
+// little-endian; and, for T.4, where each row lies in the stream
+// (RawCodedRows). The bare data reader serves pages and conversion from
+// them.
 #include <array>
 #include <filesystem>
 
 #include "base/file_handle.h"
 #include "codec/raw_extraction.h"
+#include "formats/raw_coded_rows.h"
 
 namespace orvane {
 
@@ -26,6 +29,9 @@ class RawScratchFiles final : public codec::ExtractionSink {
   // What the extraction kept in the files found (zero after clear()).
   const codec::ExtractionSummary& summary() const { return summary_; }
   std::uint8_t coding() const { return coding_; }
+  // Where the rows lie in the stream (T.4 only; none for T.6, whose rows
+  // cannot be cut apart).
+  RawCodedRows& coded_rows() { return coded_rows_; }
 
   // The system's reason (errno) for the first write that failed, 0 if none.
   int error() const { return error_; }
@@ -41,6 +47,8 @@ class RawScratchFiles final : public codec::ExtractionSink {
   int error_ = 0;
   codec::ExtractionSummary summary_;
   std::uint8_t coding_ = 0;
+  RawCodedRows coded_rows_;
+  bool index_rows_ = false;
 };
 
 }  // namespace orvane

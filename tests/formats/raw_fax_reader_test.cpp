@@ -85,6 +85,20 @@ Pbm page_with_boxes(int width, int height, std::vector<std::array<int, 4>> boxes
   return p;
 }
 
+// A T.4 page's own coded rows (coded_page) decode, as a page of their own,
+// to exactly the page loaded.
+void expect_coded_rows_are_the_page(RawFaxReader& reader, std::uint32_t index,
+                                    const PageBitmap& page) {
+  PassThroughPage coded;
+  ASSERT_TRUE(reader.coded_page(index, coded));
+  codec::FaxCodec codec;
+  codec.configure(coded.coded, coded.bit_order, coded.coding, page.invert);
+  codec.set_size(std::int32_t(coded.width), std::int32_t(coded.length));
+  PageBitmap decoded;
+  EXPECT_EQ(codec::decode_by_coding_mode(codec, decoded), 0);
+  EXPECT_TRUE(test::same_pixels(test::to_pbm(page), test::to_pbm(decoded), "coded rows"));
+}
+
 // Codes `page` with pbmtog3 into `file`.
 void g3_file(const test::TempDir& dir, const Pbm& page, const fs::path& file) {
   const auto pbm = dir / "source.pbm";
@@ -218,9 +232,12 @@ TEST(RawFaxReader, RowsAreCutIntoStandardPageLengths) {
   EXPECT_EQ(o.page.yres, 200);
   EXPECT_EQ(o.page.xres, 200);
   EXPECT_TRUE(test::same_pixels(rows_of(source, 0, 2288), test::to_pbm(o.page), "tall-p1"));
+  expect_coded_rows_are_the_page(o.reader, 0, o.page);
   ASSERT_TRUE(o.reader.load_page(1, o.page).ok());
   EXPECT_EQ(o.page.height, 12);
   EXPECT_TRUE(test::same_pixels(rows_of(source, 2288, 12), test::to_pbm(o.page), "tall-p2"));
+  // The second page begins inside the stream's one run of rows.
+  expect_coded_rows_are_the_page(o.reader, 1, o.page);
   // No third page: no rows, so the page does not count as loaded.
   EXPECT_FALSE(o.reader.load_page(2, o.page).ok());
   EXPECT_EQ(o.page.height, 0);
@@ -433,6 +450,7 @@ TEST(RawFaxReaderPageEnds, EveryPageAsItsMakerDecodesIt) {
       const std::string name = k.pages == 1 ? stem : stem + "-p" + std::to_string(i + 1);
       ASSERT_TRUE(o.reader.load_page(std::uint32_t(i), o.page).ok());
       EXPECT_TRUE(test::same_pixels(test::expected_page(name), test::to_pbm(o.page), name));
+      if (!k.raw_t6) expect_coded_rows_are_the_page(o.reader, std::uint32_t(i), o.page);
       PageFacts facts;
       ASSERT_TRUE(o.reader.page_facts(std::uint32_t(i), facts));
       EXPECT_EQ(facts.height, std::uint32_t(o.page.height));
