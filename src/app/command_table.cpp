@@ -120,8 +120,8 @@ constexpr CommandId kImageMenu[] = {
     kCmdZoomIn, kCmdZoomOut,       kCmdZoomActual, kCmdFitWidth,    kCmdFitPage,
     kCmdFlip,   kCmdMirror,        kCmdRotateLeft, kCmdRotateRight, kCmdReversed,
     kCmdNone,   kCmdPreviousImage, kCmdNextImage,  kCmdSlideShow};
-constexpr CommandId kPageMenu[] = {kCmdPageProperties, kCmdNone,      kCmdPagePrevious,
-                                   kCmdPageNext,       kCmdPageFirst, kCmdPageLast,
+constexpr CommandId kPageMenu[] = {kCmdPageProperties, kCmdNone,       kCmdPagePrevious,
+                                   kCmdPageNext,       kCmdPageFirst,  kCmdPageLast,
                                    kCmdNone,           kCmdPageNumber, kCmdFindText};
 constexpr CommandId kSettingsMenu[] = {kCmdResolutions, kCmdBitOrder, kCmdNone,
                                        kCmdAdvanced,    kCmdNone,     kCmdOptions};

@@ -8,8 +8,8 @@
 #include "codec/ccitt_filter_check.h"
 #include "codec/fax_codec.h"
 #include "codec/t6_encoder.h"
-#include "core/page_ocr.h"
 #include "core/fax_metadata.h"
+#include "core/page_ocr.h"
 #include "tiff/tiff_writer.h"
 
 namespace orvane {

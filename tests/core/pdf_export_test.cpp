@@ -485,7 +485,7 @@ TEST(PdfOcr, TurnedPagesAreShownUprightWithTheirWords) {
   // height and its resolutions swapped.
   Opened f(tif);
   const auto out = dir / "upright.tif";
-  ASSERT_EQ(export_tiff(f.fax, f.format, out, TiffPages::kKeepCoded, {}, nullptr, true),
+  ASSERT_EQ(export_tiff(f.fax, f.format, out, TiffPages::kKeepCoded, {}, nullptr, {}, true),
             ConvertResult::kOk);
   const auto dirs = test::tiff_directories(test::read_file(out));
   const auto written = test::tifftopnm_pages(dir, out);
