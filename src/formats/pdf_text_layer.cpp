@@ -115,7 +115,18 @@ std::string text_layer_operators(std::span<const PdfTextLine> lines, TextLayerCo
     const double em = kTextLayerGlyphWidth / 1000.0 * double(std::max(1L, std::lround(line.size)));
     bool first = true;
     double left = 0;  // the last word's left edge, where Td counts from
-    for (const PdfWord& word : line.words) {
+    // The last word of the line that is written: every word before it is
+    // followed by a space.
+    std::size_t last = line.words.size();
+    for (std::size_t i = line.words.size(); i-- > 0;) {
+      const PdfWord& word = line.words[i];
+      if (!utf8_characters(word.text).empty() && word.right > word.left) {
+        last = i;
+        break;
+      }
+    }
+    for (std::size_t i = 0; i < line.words.size(); ++i) {
+      const PdfWord& word = line.words[i];
       const std::u32string text = utf8_characters(word.text);
       if (text.empty() || !(word.right > word.left)) continue;
       if (out.empty()) out = "BT 3 Tr\n";
@@ -154,6 +165,14 @@ std::string text_layer_operators(std::span<const PdfTextLine> lines, TextLayerCo
         const std::uint16_t code = codes.code(c);
         put_code_byte(out, std::uint8_t(code >> 8));
         put_code_byte(out, std::uint8_t(code));
+      }
+      // A space after the word, past its box: text extraction then parts
+      // words that stand close together by the space, not by their gap
+      // alone (which it can take for none, and join two words).
+      if (i < last) {
+        const std::uint16_t space = codes.code(U' ');
+        put_code_byte(out, std::uint8_t(space >> 8));
+        put_code_byte(out, std::uint8_t(space));
       }
       out += ")Tj\n";
     }

@@ -60,7 +60,10 @@ TEST(PdfTextLayer, WordsComeBackInOrderOnTheirBoxes) {
   // Lines of words of every length at their boxes (points); the layer
   // places them to the whole point and stretches each in steps of 4 %.
   const std::vector<PdfTextLine> lines = {
-      {120, 14, {{"Invoice", 72, 130}, {"20417", 140, 180}, {"(copy)", 190, 241.5}}},
+      // The last two words 1 point apart, which only the space parts.
+      {120,
+       14,
+       {{"Invoice", 72, 130}, {"20417", 140, 180}, {"(copy)", 190, 241.5}, {"of", 242.5, 254}}},
       {100, 10, {{"i", 72, 75}, {"wwwwwwwwwwwwwwww", 80, 190}, {"caf\xC3\xA9", 194, 216}}},
       {60,
        24,
@@ -108,7 +111,7 @@ TEST(PdfTextLayer, WordsComeBackInOrderOnTheirBoxes) {
     EXPECT_NEAR(words[i].x_max, w.right, 0.6 + 0.02 * (w.right - w.left));
   }
   EXPECT_EQ(test::run_output("pdftotext -f 1 -l 1 '" + (dir / "t.pdf").string() + "' -"),
-            "Invoice 20417 (copy)\ni wwwwwwwwwwwwwwww caf\xC3\xA9\n\nTotal: \xE2\x82\xAC"
+            "Invoice 20417 (copy) of\ni wwwwwwwwwwwwwwww caf\xC3\xA9\n\nTotal: \xE2\x82\xAC"
             "12,50\n\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 "
             "\xCE\xBA\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1 "
             "\xE4\xBD\xA0\xE5\xA5\xBD\xE4\xB8\x96\xE7\x95\x8C "
